@@ -1,0 +1,24 @@
+# One interface target carries the compile settings every target of ours uses.
+add_library(tavi_strict INTERFACE)
+target_compile_options(tavi_strict INTERFACE -Wall -Wextra)
+target_compile_definitions(tavi_strict INTERFACE
+  QT_NO_CAST_FROM_ASCII
+  QT_NO_CONTEXTLESS_CONNECT
+  QT_NO_FOREACH)
+if(TAVI_SANITIZE)
+  target_compile_options(tavi_strict INTERFACE
+    -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(tavi_strict INTERFACE -fsanitize=address,undefined)
+endif()
+
+# Adds a static library made of every .cpp of a folder (minus exclusions).
+function(tavi_layer_library name)
+  cmake_parse_arguments(ARG "" "" "EXCLUDE;LINK" ${ARGN})
+  file(GLOB _srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  foreach(ex ${ARG_EXCLUDE})
+    list(FILTER _srcs EXCLUDE REGEX "/${ex}$")
+  endforeach()
+  add_library(${name} STATIC ${_srcs})
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_LINK} PRIVATE tavi_strict)
+endfunction()
