@@ -41,8 +41,7 @@ const BarColours kDisabledBar{QColor(150, 150, 150, 80), QColor(250, 250, 250),
                               QColor(241, 241, 241),     QColor(233, 233, 233),
                               QColor(216, 216, 216),     QColor(150, 150, 150, 100)};
 
-QColor mix(const QColor &a, const QColor &b, double t)
-{
+QColor mix(const QColor& a, const QColor& b, double t) {
     return QColor::fromRgbF(float(a.redF() + (b.redF() - a.redF()) * t),
                             float(a.greenF() + (b.greenF() - a.greenF()) * t),
                             float(a.blueF() + (b.blueF() - a.blueF()) * t),
@@ -50,8 +49,7 @@ QColor mix(const QColor &a, const QColor &b, double t)
 }
 
 // The colour at position i of a bar `thickness` pixels thick.
-QColor barColour(const BarColours &c, int i, int thickness)
-{
+QColor barColour(const BarColours& c, int i, int thickness) {
     if (i == 0)
         return c.rimStart;
     if (i == thickness - 1)
@@ -67,10 +65,8 @@ QColor barColour(const BarColours &c, int i, int thickness)
 
 // The bar is stretched along its length when drawn, so every line across
 // it is the same; only its thickness matters.
-QImage bar(const BarColours &c, int thickness, int length, bool vertical)
-{
-    QImage img(vertical ? thickness : length, vertical ? length : thickness,
-               QImage::Format_ARGB32);
+QImage bar(const BarColours& c, int thickness, int length, bool vertical) {
+    QImage img(vertical ? thickness : length, vertical ? length : thickness, QImage::Format_ARGB32);
     for (int i = 0; i < thickness; ++i) {
         const QRgb px = barColour(c, i, thickness).rgba();
         for (int j = 0; j < length; ++j) {
@@ -91,11 +87,9 @@ const RidgeColours kDisabledRidges{QColor(172, 172, 172), QColor(255, 255, 255, 
 
 // Three ridges, each a dark line with a light line beside it, running across
 // the bar; their ends are softer. `across` is the grip's size across the bar.
-QImage ridges(const RidgeColours &c, int across, bool vertical)
-{
+QImage ridges(const RidgeColours& c, int across, bool vertical) {
     const int along = 8; // 3 ridges of 2 pixels, with 1-pixel gaps
-    QImage img(vertical ? across : along, vertical ? along : across,
-               QImage::Format_ARGB32);
+    QImage img(vertical ? across : along, vertical ? along : across, QImage::Format_ARGB32);
     img.fill(Qt::transparent);
     for (int p = 0; p < along; ++p) {
         const int inRidge = p % 3; // 0 dark, 1 light, 2 gap
@@ -137,8 +131,7 @@ const QColor kSealTop(214, 58, 46);
 const QColor kSealBottom(168, 32, 26);
 const QColor kCream(251, 243, 228);
 
-void paintIcon(QPainter &p)
-{
+void paintIcon(QPainter& p) {
     p.setRenderHint(QPainter::Antialiasing);
     QLinearGradient g(0, 8, 0, 248);
     g.setColorAt(0, kSealTop);
@@ -152,15 +145,14 @@ void paintIcon(QPainter &p)
     p.drawRoundedRect(QRectF(24, 24, 208, 208), 32, 32);
 
     p.setPen(QPen(kCream, kStrokeWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    for (const Stroke &s : kStrokes) {
+    for (const Stroke& s : kStrokes) {
         QPainterPath path(s.from);
         path.cubicTo(s.c1, s.c2, s.to);
         p.drawPath(path);
     }
 }
 
-QImage icon(int size)
-{
+QImage icon(int size) {
     QImage img(size, size, QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::transparent);
     QPainter p(&img);
@@ -169,10 +161,11 @@ QImage icon(int size)
     return img;
 }
 
-QString svgColour(const QColor &c) { return c.name(QColor::HexRgb); }
+QString svgColour(const QColor& c) {
+    return c.name(QColor::HexRgb);
+}
 
-QString iconSvg()
-{
+QString iconSvg() {
     QString out;
     QTextStream s(&out);
     s << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -191,9 +184,9 @@ QString iconSvg()
       << "  <rect x=\"24\" y=\"24\" width=\"208\" height=\"208\" rx=\"32\" fill=\"none\" "
          "stroke=\""
       << svgColour(kCream) << "\" stroke-width=\"5\"/>\n"
-      << "  <g fill=\"none\" stroke=\"" << svgColour(kCream) << "\" stroke-width=\""
-      << kStrokeWidth << "\" stroke-linecap=\"round\" stroke-linejoin=\"round\">\n";
-    for (const Stroke &st : kStrokes) {
+      << "  <g fill=\"none\" stroke=\"" << svgColour(kCream) << "\" stroke-width=\"" << kStrokeWidth
+      << "\" stroke-linecap=\"round\" stroke-linejoin=\"round\">\n";
+    for (const Stroke& st : kStrokes) {
         s << "    <path d=\"M " << st.from.x() << ' ' << st.from.y() << " C " << st.c1.x() << ' '
           << st.c1.y() << ", " << st.c2.x() << ' ' << st.c2.y() << ", " << st.to.x() << ' '
           << st.to.y() << "\"/>\n";
@@ -205,8 +198,7 @@ QString iconSvg()
 // ---------------------------------------------------------------------------
 // Feedback logo: the seal beside the name.
 
-QImage smallLogo()
-{
+QImage smallLogo() {
     QImage img(240, 64, QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::transparent);
     QPainter p(&img);
@@ -241,8 +233,7 @@ QImage smallLogo()
 
 // ---------------------------------------------------------------------------
 
-bool save(const QImage &img, const QDir &dir, const QString &name)
-{
+bool save(const QImage& img, const QDir& dir, const QString& name) {
     const QString path = dir.filePath(name);
     if (!img.save(path, "PNG")) {
         std::fprintf(stderr, "tavi_make_pictures: cannot write %s\n", qPrintable(path));
@@ -253,8 +244,7 @@ bool save(const QImage &img, const QDir &dir, const QString &name)
 
 } // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     if (argc != 2) {
         std::fprintf(stderr, "usage: tavi_make_pictures OUTPUT_FOLDER\n");
@@ -289,10 +279,9 @@ int main(int argc, char **argv)
     ok &= save(icon(256), dir, QStringLiteral("tavi.png"));
 
     QFile svg(dir.filePath(QStringLiteral("tavi.svg")));
-    if (!svg.open(QIODevice::WriteOnly | QIODevice::Truncate)
-        || svg.write(iconSvg().toUtf8()) < 0) {
-        std::fprintf(stderr, "tavi_make_pictures: cannot write %s\n",
-                     qPrintable(svg.fileName()));
+    if (!svg.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        svg.write(iconSvg().toUtf8()) < 0) {
+        std::fprintf(stderr, "tavi_make_pictures: cannot write %s\n", qPrintable(svg.fileName()));
         ok = false;
     }
     return ok ? 0 : 1;
