@@ -22,7 +22,9 @@ constexpr std::size_t kSlabSize = 64 * 1024;
 constexpr std::size_t kSlabsPerChunk = 32;
 constexpr std::size_t kMaxPooled = 256;
 constexpr std::size_t kClasses = kMaxPooled / 8 + 1;
+constexpr std::size_t kHeader = 64; // room for a slab's header
 
+#ifndef TAVI_PLAIN_ALLOCATION
 struct FreeSlot {
     FreeSlot* next;
 };
@@ -38,7 +40,7 @@ struct Slab {
     bool listed;
 };
 
-constexpr std::size_t kHeader = (sizeof(Slab) + 63) & ~std::size_t(63);
+static_assert(sizeof(Slab) <= kHeader);
 
 char* slabStart(Slab* s)
 {
@@ -135,6 +137,8 @@ void list(Slab* s, std::size_t cls)
     withRoom[cls] = s;
     s->listed = true;
 }
+
+#endif
 
 } // namespace
 

@@ -250,6 +250,35 @@ private slots:
         QCOMPARE(readFile(userFile()), QByteArray("U+4E00\tkDefinition\tpending\n"));
     }
 
+    // Paths went through 1024-byte buffers and had to be ASCII.
+    void aLongNonAsciiDataPathWorks()
+    {
+        const QByteArray saved = qgetenv("XDG_DATA_HOME");
+        const QString top = QString::fromUtf8(saved) + QStringLiteral("/donn\u00E9es \u5B57");
+        QString deep = top;
+        for (int i = 0; i < 12; ++i)
+            deep += QLatin1Char('/') + QString(100, u'd');
+        qputenv("XDG_DATA_HOME", deep.toUtf8());
+
+        dictionary d;
+        loadSmallIndex(d);
+        dictValue* v = addEdit(d, {0x4E00}, "kDefinition", "far away");
+        save(d);
+        QCOMPARE(v->modified, 0);
+        const QString file = deep + QStringLiteral("/Tavi Dictionaries/UserDictionary.txt");
+        QVERIFY(file.toUtf8().size() > 1300);
+        QCOMPARE(readFile(file), QByteArray("U+4E00\tkDefinition\tfar away\n"));
+        dictionary after;
+        StdoutCapture out;
+        loadDictionaries(&after, nullptr);
+        const QByteArray output = out.finish();
+        QVERIFY(output.contains("Loading '" + file.toUtf8() + "'...\n"));
+        QVERIFY(after.lookup(0x4E00) != nullptr);
+
+        qputenv("XDG_DATA_HOME", saved);
+        QVERIFY(QDir(top).removeRecursively());
+    }
+
     void theGlobalSaveWritesTheProgramsDictionary()
     {
         loadSmallIndex(dict);
