@@ -85,7 +85,8 @@ private:
 // dictionary (Qt strings over raw data: a few hundred thousand of them cost
 // no allocation each). A copy of such a string is valid while the dictionary
 // exists, that is, for the life of the program for `dict`; assigning a new
-// string to a value or entry is always fine.
+// string to a value or entry is always fine. Like the rest of the program's
+// data, the store is used on the main thread only.
 class dictionary {
 public:
     dictionary();
@@ -120,7 +121,7 @@ public:
     static QString displayOfCodes(const std::vector<uint32_t>& codes);
 
     std::vector<dictFields*> fields;
-    HashTable* table;
+    HashTable* table; // add entries through addCharacterEntry only
     std::vector<characterEntry*> entries;
     uint32_t count;
 

@@ -22,6 +22,11 @@ int State::type() const
 
 void State::Print(int) const { }
 
+HNode::HNode(State* item_, HNode* next_)
+    : HNode(item_, next_, item_ != nullptr ? item_->hash_key() : 0)
+{
+}
+
 HNode::HNode(State* item_, HNode* next_, uint32_t key_)
     : item(item_)
     , next(next_)

@@ -28,6 +28,7 @@ private:
 
 // One link of a bucket's chain; owns its item and the rest of the chain.
 struct HNode {
+    HNode(State* item, HNode* next);
     HNode(State* item, HNode* next, uint32_t key);
     ~HNode();
 

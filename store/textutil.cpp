@@ -49,25 +49,6 @@ size_t decodeUtf8(const unsigned char* p, size_t avail, char32_t& cp)
     return need;
 }
 
-bool isValidUtf8(const char* p, size_t n)
-{
-    const auto* u = reinterpret_cast<const unsigned char*>(p);
-    size_t i = 0;
-    while (i < n) {
-        if (u[i] < 0x80) {
-            ++i;
-            continue;
-        }
-        char32_t cp;
-        size_t used = decodeUtf8(u + i, n - i, cp);
-        // A genuine U+FFFD is three bytes; a one-byte result is an error.
-        if (used == 1)
-            return false;
-        i += used;
-    }
-    return true;
-}
-
 qsizetype utf8ToUtf16(const char* p, size_t n, char16_t* out)
 {
     const auto* u = reinterpret_cast<const unsigned char*>(p);

@@ -14,11 +14,9 @@ namespace tavi_text {
 // its first byte alone.
 size_t decodeUtf8(const unsigned char* p, size_t avail, char32_t& cp);
 
-// Strict UTF-8 check (no overlongs, surrogates or code points past U+10FFFF).
-bool isValidUtf8(const char* p, size_t n);
-
 // Decodes valid UTF-8 into out (room for n units); returns the number of
-// units, or -1 when the text is not valid UTF-8.
+// units, or -1 when the text is not valid UTF-8 (strictly: no overlongs,
+// surrogates or code points past U+10FFFF).
 qsizetype utf8ToUtf16(const char* p, size_t n, char16_t* out);
 
 // Writes `cp` as one or two UTF-16 units at out and returns how many; a value
