@@ -1,0 +1,198 @@
+#include "storetest.h"
+
+#include "store/dictionary.h"
+
+#include <QtTest>
+
+namespace {
+
+characterEntry* makeEntry(std::vector<uint32_t> codes)
+{
+    return new characterEntry(std::move(codes));
+}
+
+dictValue* makeValue(int field, const char* text, const QString& display)
+{
+    return new dictValue{field, QByteArray(text), display, 0};
+}
+
+dictFields* makeField(const char* name, const QString& title)
+{
+    auto* f = new dictFields{QByteArray(name), kDefinition, 10, 0, title, QString(), 1, 0};
+    f->width = std::max<uint32_t>(10u, uint32_t(title.toUtf8().size()));
+    return f;
+}
+
+QList<int> fieldsOf(const characterEntry* e)
+{
+    QList<int> fields;
+    for (const dictValue* v : e->values)
+        fields.append(v->field);
+    return fields;
+}
+
+} // namespace
+
+class EntriesTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void keyDisplayHasOneCharacterPerCodePoint_data()
+    {
+        QTest::addColumn<QList<uint>>("codes");
+        QTest::addColumn<QString>("display");
+        QTest::newRow("one character") << QList<uint>{0x4E00} << QStringLiteral("一");
+        QTest::newRow("two code points") << QList<uint>{0x4E00, 0x4E01} << QStringLiteral("一丁");
+        // Surrogate pairs, not the low 16 bits (which would give U+0000).
+        QTest::newRow("above U+FFFF") << QList<uint>{0x20000} << QString::fromUcs4(U"\U00020000");
+        QTest::newRow("mixed planes") << QList<uint>{0x4E00, 0x2A6D6, 0x41}
+                                      << QString::fromUcs4(U"\u4E00\U0002A6D6A");
+        QTest::newRow("past U+10FFFF") << QList<uint>{0x110000} << QStringLiteral("\uFFFD");
+        QTest::newRow("empty key") << QList<uint>{} << QString();
+    }
+
+    void keyDisplayHasOneCharacterPerCodePoint()
+    {
+        QFETCH(QList<uint>, codes);
+        QFETCH(QString, display);
+        dictionary d;
+        auto* e = makeEntry(std::vector<uint32_t>(codes.begin(), codes.end()));
+        d.addCharacterEntry(e);
+        QCOMPARE(e->display, display);
+        QVERIFY(!e->display.isNull());
+        QCOMPARE(d.entries.back(), e);
+    }
+
+    // No 32-unit limit: every code point of a long key is kept and shown.
+    void aLongKeyKeepsAndShowsEveryCodePoint()
+    {
+        dictionary d;
+        std::vector<uint32_t> codes;
+        for (uint32_t i = 0; i < 40; ++i)
+            codes.push_back(0x20000 + i);
+        auto* e = makeEntry(codes);
+        d.addCharacterEntry(e);
+        QCOMPARE(e->display.size(), 80);
+        QCOMPARE(e->display.toUcs4().size(), 40);
+        QCOMPARE(uint32_t(e->display.toUcs4().last()), 0x20027u);
+    }
+
+    void entriesAreNumberedInOrderOfAddition()
+    {
+        dictionary d;
+        for (uint32_t c = 0x4E00; c < 0x4E05; ++c)
+            d.addCharacterEntry(makeEntry({c}));
+        QCOMPARE(d.count, 5u);
+        QCOMPARE(d.entries.size(), size_t(5));
+        for (uint32_t i = 0; i < d.count; ++i) {
+            QCOMPARE(d.entries[i]->index, i);
+            QCOMPARE(d.entries[i]->codes.front(), 0x4E00 + i);
+        }
+    }
+
+    void keysWithTheSameExclusiveOrAreDifferentEntries()
+    {
+        dictionary d;
+        auto* pair = makeEntry({0x4E00, 0x0001});
+        auto* single = makeEntry({0x4E01});
+        QCOMPARE(pair->hash_key(), single->hash_key());
+        QVERIFY(!pair->equals(single));
+        d.addCharacterEntry(pair);
+        d.addCharacterEntry(single);
+        characterEntry probe({0x4E00, 0x0001});
+        QCOMPARE(d.table->IsIn(&probe), pair);
+        QCOMPARE(d.lookup(0x4E01), single);
+        characterEntry empty;
+        QCOMPARE(empty.hash_key(), 0u);
+    }
+
+    void lookupAndRemoveOfValues()
+    {
+        characterEntry e({0x4E00});
+        QCOMPARE(e.lookup(0), nullptr);
+        e.remove(0); // nothing to remove
+        QVERIFY(e.values.empty());
+
+        e.values = {makeValue(0, "a", QStringLiteral("a")), makeValue(1, "b", QString()),
+                    makeValue(2, "c", QStringLiteral("c"))};
+        QCOMPARE(e.lookup(1)->text, QByteArray("b"));
+        e.remove(0);
+        // The former last value takes the freed place.
+        QCOMPARE(fieldsOf(&e), (QList<int>{2, 1}));
+        e.remove(7);
+        QCOMPARE(fieldsOf(&e), (QList<int>{2, 1}));
+        e.remove(1); // a value with a null display
+        QCOMPARE(fieldsOf(&e), QList<int>{2});
+    }
+
+    void addingAValueWidensItsFieldUpTo150_data()
+    {
+        QTest::addColumn<int>("titleBytes");
+        QTest::addColumn<QString>("display");
+        QTest::addColumn<uint>("width");
+        QTest::newRow("short value keeps the width") << 3 << QStringLiteral("abc") << 10u;
+        QTest::newRow("longer value widens") << 3 << QString(42, u'x') << 42u;
+        QTest::newRow("width counts UTF-16 units") << 3 << QString(12, u'字') << 12u;
+        QTest::newRow("capped at 150") << 3 << QString(400, u'x') << 150u;
+        QTest::newRow("a wide title comes down to 150") << 200 << QStringLiteral("a") << 150u;
+        QTest::newRow("null display changes nothing") << 200 << QString() << 200u;
+    }
+
+    void addingAValueWidensItsFieldUpTo150()
+    {
+        QFETCH(int, titleBytes);
+        QFETCH(QString, display);
+        QFETCH(uint, width);
+        dictionary d;
+        d.fields.push_back(makeField("kDefinition", QString(titleBytes, u't')));
+        auto* e = makeEntry({0x4E00});
+        d.addCharacterEntry(e);
+        d.addDictValue(e, makeValue(0, "x", display));
+        QCOMPARE(d.fields[0]->width, width);
+        QCOMPARE(e->values.size(), size_t(1));
+    }
+
+    void walkVisitsEveryEntryOnce()
+    {
+        dictionary d;
+        QSet<uint32_t> added;
+        for (uint32_t c : {0x4E00u, 0x4E00u + 20231u, 0x20000u, 0x3400u}) {
+            d.addCharacterEntry(makeEntry({c}));
+            added.insert(c);
+        }
+        QSet<uint32_t> seen;
+        d.iterReset();
+        while (!d.iterDone())
+            seen.insert(d.iterNext()->codes.front());
+        QCOMPARE(seen, added);
+        QCOMPARE(d.iterNext(), nullptr);
+    }
+
+    void valuesAndEntriesSurviveHeavyReuse()
+    {
+        // Records come from recycled slabs: make, drop and remake many, and
+        // check that nothing written to one record shows in another.
+        for (int round = 0; round < 3; ++round) {
+            dictionary d;
+            d.fields.push_back(makeField("kDefinition", QStringLiteral("Definition")));
+            for (uint32_t c = 0; c < 20000; ++c) {
+                auto* e = makeEntry({0x4E00 + c});
+                d.addCharacterEntry(e);
+                d.addDictValue(e, makeValue(0, QByteArray::number(c).constData(), QString::number(c)));
+                if (c % 3 == 0) {
+                    e->remove(0);
+                    d.addDictValue(e, makeValue(0, "r", QStringLiteral("r")));
+                }
+            }
+            for (uint32_t c = 0; c < 20000; c += 997) {
+                const characterEntry* e = d.lookup(long(0x4E00 + c));
+                QVERIFY(e != nullptr);
+                QCOMPARE(e->values.size(), size_t(1));
+                QCOMPARE(e->values[0]->display, c % 3 == 0 ? QStringLiteral("r") : QString::number(c));
+            }
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(EntriesTest)
+#include "tst_entries.moc"
