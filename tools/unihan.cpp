@@ -119,25 +119,29 @@ struct MarkedLetter {
 
 // Precomposed letters of tone-marked pinyin, lowercase and uppercase.
 constexpr MarkedLetter kMarkedLetters[] = {
-    {U'\u0101', "a", 1}, {U'\u00E1', "a", 2}, {U'\u01CE', "a", 3}, {U'\u00E0', "a", 4},
-    {U'\u0113', "e", 1}, {U'\u00E9', "e", 2}, {U'\u011B', "e", 3}, {U'\u00E8', "e", 4},
-    {U'\u012B', "i", 1}, {U'\u00ED', "i", 2}, {U'\u01D0', "i", 3}, {U'\u00EC', "i", 4},
-    {U'\u014D', "o", 1}, {U'\u00F3', "o", 2}, {U'\u01D2', "o", 3}, {U'\u00F2', "o", 4},
-    {U'\u016B', "u", 1}, {U'\u00FA', "u", 2}, {U'\u01D4', "u", 3}, {U'\u00F9', "u", 4},
-    {U'\u00FC', "u:", 0}, {U'\u01D6', "u:", 1}, {U'\u01D8', "u:", 2}, {U'\u01DA', "u:", 3},
-    {U'\u01DC', "u:", 4},
-    {U'\u00EA', "\u00EA", 0}, {U'\u1EBF', "\u00EA", 2}, {U'\u1EC1', "\u00EA", 4},
-    {U'\u1E3F', "m", 2}, {U'\u0144', "n", 2}, {U'\u0148', "n", 3}, {U'\u01F9', "n", 4},
+    {U'\u0101', "a", 1},      {U'\u00E1', "a", 2},      {U'\u01CE', "a", 3},
+    {U'\u00E0', "a", 4},      {U'\u0113', "e", 1},      {U'\u00E9', "e", 2},
+    {U'\u011B', "e", 3},      {U'\u00E8', "e", 4},      {U'\u012B', "i", 1},
+    {U'\u00ED', "i", 2},      {U'\u01D0', "i", 3},      {U'\u00EC', "i", 4},
+    {U'\u014D', "o", 1},      {U'\u00F3', "o", 2},      {U'\u01D2', "o", 3},
+    {U'\u00F2', "o", 4},      {U'\u016B', "u", 1},      {U'\u00FA', "u", 2},
+    {U'\u01D4', "u", 3},      {U'\u00F9', "u", 4},      {U'\u00FC', "u:", 0},
+    {U'\u01D6', "u:", 1},     {U'\u01D8', "u:", 2},     {U'\u01DA', "u:", 3},
+    {U'\u01DC', "u:", 4},     {U'\u00EA', "\u00EA", 0}, {U'\u1EBF', "\u00EA", 2},
+    {U'\u1EC1', "\u00EA", 4}, {U'\u1E3F', "m", 2},      {U'\u0144', "n", 2},
+    {U'\u0148', "n", 3},      {U'\u01F9', "n", 4},
 
-    {U'\u0100', "A", 1}, {U'\u00C1', "A", 2}, {U'\u01CD', "A", 3}, {U'\u00C0', "A", 4},
-    {U'\u0112', "E", 1}, {U'\u00C9', "E", 2}, {U'\u011A', "E", 3}, {U'\u00C8', "E", 4},
-    {U'\u012A', "I", 1}, {U'\u00CD', "I", 2}, {U'\u01CF', "I", 3}, {U'\u00CC', "I", 4},
-    {U'\u014C', "O", 1}, {U'\u00D3', "O", 2}, {U'\u01D1', "O", 3}, {U'\u00D2', "O", 4},
-    {U'\u016A', "U", 1}, {U'\u00DA', "U", 2}, {U'\u01D3', "U", 3}, {U'\u00D9', "U", 4},
-    {U'\u00DC', "U:", 0}, {U'\u01D5', "U:", 1}, {U'\u01D7', "U:", 2}, {U'\u01D9', "U:", 3},
-    {U'\u01DB', "U:", 4},
-    {U'\u00CA', "\u00CA", 0}, {U'\u1EBE', "\u00CA", 2}, {U'\u1EC0', "\u00CA", 4},
-    {U'\u1E3E', "M", 2}, {U'\u0143', "N", 2}, {U'\u0147', "N", 3}, {U'\u01F8', "N", 4},
+    {U'\u0100', "A", 1},      {U'\u00C1', "A", 2},      {U'\u01CD', "A", 3},
+    {U'\u00C0', "A", 4},      {U'\u0112', "E", 1},      {U'\u00C9', "E", 2},
+    {U'\u011A', "E", 3},      {U'\u00C8', "E", 4},      {U'\u012A', "I", 1},
+    {U'\u00CD', "I", 2},      {U'\u01CF', "I", 3},      {U'\u00CC', "I", 4},
+    {U'\u014C', "O", 1},      {U'\u00D3', "O", 2},      {U'\u01D1', "O", 3},
+    {U'\u00D2', "O", 4},      {U'\u016A', "U", 1},      {U'\u00DA', "U", 2},
+    {U'\u01D3', "U", 3},      {U'\u00D9', "U", 4},      {U'\u00DC', "U:", 0},
+    {U'\u01D5', "U:", 1},     {U'\u01D7', "U:", 2},     {U'\u01D9', "U:", 3},
+    {U'\u01DB', "U:", 4},     {U'\u00CA', "\u00CA", 0}, {U'\u1EBE', "\u00CA", 2},
+    {U'\u1EC0', "\u00CA", 4}, {U'\u1E3E', "M", 2},      {U'\u0143', "N", 2},
+    {U'\u0147', "N", 3},      {U'\u01F8', "N", 4},
 };
 
 const MarkedLetter* findMarkedLetter(char32_t cp) {
@@ -150,17 +154,26 @@ const MarkedLetter* findMarkedLetter(char32_t cp) {
 // Tone of a combining tone mark, or 0.
 int combiningTone(char32_t cp) {
     switch (cp) {
-    case 0x0304: return 1; // macron
-    case 0x0301: return 2; // acute
-    case 0x030C: return 3; // caron
-    case 0x0300: return 4; // grave
-    default: return 0;
+    case 0x0304:
+        return 1; // macron
+    case 0x0301:
+        return 2; // acute
+    case 0x030C:
+        return 3; // caron
+    case 0x0300:
+        return 4; // grave
+    default:
+        return 0;
     }
 }
 
-bool isAsciiLetter(char32_t cp) { return (cp >= 'a' && cp <= 'z') || (cp >= 'A' && cp <= 'Z'); }
+bool isAsciiLetter(char32_t cp) {
+    return (cp >= 'a' && cp <= 'z') || (cp >= 'A' && cp <= 'Z');
+}
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
 
 void noteProblem(std::string* problem, const char* what) {
     if (problem && problem->empty())
@@ -436,16 +449,19 @@ std::string buildDictionary(const std::vector<std::string_view>& sources, BuildS
         }
         if (selected) {
             char key[16];
-            const int keyLength = std::snprintf(key, sizeof key, "U+%04X", unsigned(records[i].codePoint));
+            const int keyLength =
+                std::snprintf(key, sizeof key, "U+%04X", unsigned(records[i].codePoint));
             bool wroteAny = false;
             for (std::size_t k = i; k < end; ++k) {
                 const Record& r = records[k];
                 if (k + 1 < end && records[k + 1].field == r.field) {
-                    warn(warnings, stats.duplicates, describe(r) + ": repeated, the last value is kept");
+                    warn(warnings, stats.duplicates,
+                         describe(r) + ": repeated, the last value is kept");
                     continue;
                 }
                 const FieldSpec& field = kFields[std::size_t(r.field)];
-                const std::size_t room = kMaxLineBytes - 1 - std::size_t(keyLength) - 2 - std::strlen(field.name);
+                const std::size_t room =
+                    kMaxLineBytes - 1 - std::size_t(keyLength) - 2 - std::strlen(field.name);
                 if (cleanValue(r.value, room, value))
                     warn(warnings, stats.repairedValues,
                          describe(r) + ": control bytes, invalid UTF-8 or excess length repaired");
@@ -455,8 +471,11 @@ std::string buildDictionary(const std::vector<std::string_view>& sources, BuildS
                     if (!problem.empty())
                         warn(warnings, stats.mandarinProblems,
                              describe(r) + " '" + std::string(r.value) + "': " + problem);
-                    if (value.size() > room) // unreachable for real readings; keeps the line whole
-                        value.resize(value.rfind(' ', room) == value.npos ? 0 : value.rfind(' ', room));
+                    // Tone digits lengthen the text; drop whole readings to keep the line short.
+                    if (value.size() > room) {
+                        const std::size_t lastSpace = value.rfind(' ', room);
+                        value.resize(lastSpace == value.npos ? 0 : lastSpace);
+                    }
                 }
                 if (value.empty())
                     continue;

@@ -46,8 +46,8 @@ bool readBzip2File(const std::string& path, std::string& out, std::string& error
 
 struct Record {
     std::uint32_t codePoint;
-    int field;               // position in kFields
-    std::string_view value;  // as Unihan gives it (points into the source text)
+    int field;              // position in kFields
+    std::string_view value; // as Unihan gives it (points into the source text)
 };
 
 enum class LineKind { Skipped, Kept, Malformed };
@@ -61,10 +61,10 @@ LineKind parseLine(std::string_view line, Record& record);
 struct BuildStats {
     std::size_t characters = 0;
     std::size_t lines = 0;
-    std::size_t aboveBmp = 0;        // characters above U+FFFF
-    std::size_t malformed = 0;       // Unihan lines that could not be read
-    std::size_t duplicates = 0;      // repeated character and field; the last wins
-    std::size_t repairedValues = 0;  // values with control bytes or invalid UTF-8
+    std::size_t aboveBmp = 0;       // characters above U+FFFF
+    std::size_t malformed = 0;      // Unihan lines that could not be read
+    std::size_t duplicates = 0;     // repeated character and field; the last wins
+    std::size_t repairedValues = 0; // values with control bytes or invalid UTF-8
     std::size_t mandarinProblems = 0;
     std::array<std::size_t, 17> perField{};
 };

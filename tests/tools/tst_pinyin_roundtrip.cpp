@@ -45,7 +45,7 @@ QString roundTrip(const QString& reading) {
 
 class TestPinyinRoundTrip : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void trickyReadingsComeBack_data();
     void trickyReadingsComeBack();
     void everyUnihanReadingComesBack();
@@ -103,7 +103,8 @@ void TestPinyinRoundTrip::everyUnihanReadingComesBack() {
             (back == reachableForm(original) ? exceptions : failures) << line;
         }
     }
-    qInfo("%lld readings, %lld allowed exceptions", qlonglong(readings), qlonglong(exceptions.size()));
+    qInfo("%lld readings, %lld allowed exceptions", qlonglong(readings),
+          qlonglong(exceptions.size()));
     for (const QString& e : std::as_const(exceptions))
         qInfo("  unmarked: %s", qUtf8Printable(e));
     QVERIFY(readings > 40000);

@@ -35,7 +35,7 @@ bool isValidUtf8(const QByteArray& b) {
 
 class TestShippedDictionary : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void initTestCase();
     void indexNamesTheSeventeenFields();
     void everyLineHasTheLoaderFormat();
@@ -43,7 +43,7 @@ private slots:
     void holdsEveryCharacterWithAReadingOrDefinition();
     void mandarinReadingsAreTheConvertedUnihanReadings();
 
-private:
+  private:
     QList<QByteArray> m_lines;
     QList<QByteArray> m_indexNames;
 };
@@ -94,7 +94,8 @@ void TestShippedDictionary::charactersComeInCodePointOrderWithFieldsInIndexOrder
         bool ok = false;
         const uint code = line.mid(2, tab - 2).toUInt(&ok, 16);
         QVERIFY(ok);
-        const int field = int(m_indexNames.indexOf(line.mid(tab + 1, line.indexOf('\t', tab + 1) - tab - 1)));
+        const int field =
+            int(m_indexNames.indexOf(line.mid(tab + 1, line.indexOf('\t', tab + 1) - tab - 1)));
         if (code != lastCode || characters == 0) {
             QVERIFY2(characters == 0 || code > lastCode, line.constData());
             ++characters;
@@ -113,8 +114,8 @@ void TestShippedDictionary::charactersComeInCodePointOrderWithFieldsInIndexOrder
 void TestShippedDictionary::holdsEveryCharacterWithAReadingOrDefinition() {
     // Every selecting Unihan value is in the dictionary (after repair), and
     // every character of the dictionary has at least one of them.
-    const QSet<QByteArray> selecting = {"kMandarin", "kCantonese", "kDefinition", "kJapaneseOn",
-                                        "kJapaneseKun", "kKorean", "kVietnamese", "kHangul"};
+    const QSet<QByteArray> selecting = {"kMandarin",    "kCantonese", "kDefinition", "kJapaneseOn",
+                                        "kJapaneseKun", "kKorean",    "kVietnamese", "kHangul"};
     QSet<uint> selected;
     for (const QByteArray& line : std::as_const(m_lines)) {
         const QList<QByteArray> columns = line.split('\t');

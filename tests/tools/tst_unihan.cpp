@@ -16,15 +16,19 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QByteArray bytes(const std::string& s) { return QByteArray(s.data(), qsizetype(s.size())); }
+QByteArray bytes(const std::string& s) {
+    return QByteArray(s.data(), qsizetype(s.size()));
+}
 
-std::string text(const QByteArray& b) { return std::string(b.constData(), std::size_t(b.size())); }
+std::string text(const QByteArray& b) {
+    return std::string(b.constData(), std::size_t(b.size()));
+}
 
 QByteArray compressed(const QByteArray& plain) {
     QByteArray out(plain.size() + plain.size() / 100 + 700, '\0');
     unsigned length = unsigned(out.size());
-    const int rc = BZ2_bzBuffToBuffCompress(out.data(), &length, const_cast<char*>(plain.constData()),
-                                            unsigned(plain.size()), 9, 0, 0);
+    const int rc = BZ2_bzBuffToBuffCompress(
+        out.data(), &length, const_cast<char*>(plain.constData()), unsigned(plain.size()), 9, 0, 0);
     if (rc != BZ_OK)
         qFatal("bzip2 compression failed: %d", rc);
     out.resize(qsizetype(length));
@@ -44,7 +48,7 @@ std::string build(const std::vector<std::string_view>& sources, BuildStats& stat
 
 class TestUnihan : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void toneNumbersConvertsMarksToDigits_data();
     void toneNumbersConvertsMarksToDigits();
     void toneNumbersReportsWhatIsNotPinyin_data();
@@ -127,12 +131,21 @@ void TestUnihan::toneNumbersReportsWhatIsNotPinyin_data() {
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<QByteArray>("output");
 
-    QTest::newRow("two marks in one syllable") << QByteArray("\xC4\x81\xC3\xA1") << QByteArray("aa1");
+    QTest::newRow("two marks in one syllable")
+        << QByteArray("\xC4\x81\xC3\xA1") << QByteArray("aa1");
     QTest::newRow("already numbered") << QByteArray("ma1") << QByteArray("ma15");
-    QTest::newRow("letter outside pinyin") << QByteArray("\xC3\x9F") << QByteArray("\xC3\x9F" "5");
-    QTest::newRow("invalid UTF-8 byte") << QByteArray("m\xFF") << QByteArray("m\xFF" "5");
-    QTest::newRow("truncated UTF-8 sequence") << QByteArray("m\xC4") << QByteArray("m\xC4" "5");
-    QTest::newRow("overlong UTF-8") << QByteArray("\xC0\xA1") << QByteArray("\xC0\xA1" "5");
+    QTest::newRow("letter outside pinyin") << QByteArray("\xC3\x9F")
+                                           << QByteArray("\xC3\x9F"
+                                                         "5");
+    QTest::newRow("invalid UTF-8 byte") << QByteArray("m\xFF")
+                                        << QByteArray("m\xFF"
+                                                      "5");
+    QTest::newRow("truncated UTF-8 sequence") << QByteArray("m\xC4")
+                                              << QByteArray("m\xC4"
+                                                            "5");
+    QTest::newRow("overlong UTF-8") << QByteArray("\xC0\xA1")
+                                    << QByteArray("\xC0\xA1"
+                                                  "5");
     QTest::newRow("tone mark without letter") << QByteArray("\xCC\x81") << QByteArray("2");
 }
 
@@ -155,30 +168,31 @@ void TestUnihan::parseLineClassifiesLines_data() {
 
     const int skipped = int(LineKind::Skipped), kept = int(LineKind::Kept),
               malformed = int(LineKind::Malformed);
-    QTest::newRow("comment") << QByteArray("# Unihan_Readings.txt") << skipped << 0u << 0 << QByteArray();
+    QTest::newRow("comment") << QByteArray("# Unihan_Readings.txt") << skipped << 0u << 0
+                             << QByteArray();
     QTest::newRow("empty") << QByteArray() << skipped << 0u << 0 << QByteArray();
-    QTest::newRow("field we do not ship") << QByteArray("U+4E00\tkTang\t*qiet") << skipped << 0u << 0
-                                          << QByteArray();
+    QTest::newRow("field we do not ship")
+        << QByteArray("U+4E00\tkTang\t*qiet") << skipped << 0u << 0 << QByteArray();
     QTest::newRow("reading") << QByteArray("U+4E00\tkMandarin\ty\xC4\xAB") << kept << 0x4E00u << 0
                              << QByteArray("y\xC4\xAB");
     QTest::newRow("above U+FFFF") << QByteArray("U+2A6D6\tkDefinition\tsomething") << kept
                                   << 0x2A6D6u << 2 << QByteArray("something");
-    QTest::newRow("lowercase hex") << QByteArray("U+4e0a\tkCangjie\tYM") << kept << 0x4E0Au << 15
-                                   << QByteArray("YM");
-    QTest::newRow("CR of a CRLF line dropped") << QByteArray("U+4E00\tkTotalStrokes\t1\r") << kept
-                                               << 0x4E00u << 7 << QByteArray("1");
+    QTest::newRow("lowercase hex")
+        << QByteArray("U+4e0a\tkCangjie\tYM") << kept << 0x4E0Au << 15 << QByteArray("YM");
+    QTest::newRow("CR of a CRLF line dropped")
+        << QByteArray("U+4E00\tkTotalStrokes\t1\r") << kept << 0x4E00u << 7 << QByteArray("1");
     QTest::newRow("empty value") << QByteArray("U+4E00\tkKorean\t") << kept << 0x4E00u << 12
                                  << QByteArray();
-    QTest::newRow("no value column") << QByteArray("U+4E00\tkMandarin") << malformed << 0u << 0
-                                     << QByteArray();
-    QTest::newRow("no key prefix") << QByteArray("4E00\tkMandarin\tyi") << malformed << 0u << 0
-                                   << QByteArray();
-    QTest::newRow("no hex digits") << QByteArray("U+\tkMandarin\tyi") << malformed << 0u << 0
-                                   << QByteArray();
+    QTest::newRow("no value column")
+        << QByteArray("U+4E00\tkMandarin") << malformed << 0u << 0 << QByteArray();
+    QTest::newRow("no key prefix")
+        << QByteArray("4E00\tkMandarin\tyi") << malformed << 0u << 0 << QByteArray();
+    QTest::newRow("no hex digits")
+        << QByteArray("U+\tkMandarin\tyi") << malformed << 0u << 0 << QByteArray();
     QTest::newRow("not hex") << QByteArray("U+4G00\tkMandarin\tyi") << malformed << 0u << 0
                              << QByteArray();
-    QTest::newRow("beyond U+10FFFF") << QByteArray("U+110000\tkMandarin\tyi") << malformed << 0u << 0
-                                     << QByteArray();
+    QTest::newRow("beyond U+10FFFF")
+        << QByteArray("U+110000\tkMandarin\tyi") << malformed << 0u << 0 << QByteArray();
     QTest::newRow("surrogate") << QByteArray("U+D800\tkMandarin\tyi") << malformed << 0u << 0
                                << QByteArray();
     QTest::newRow("key too long to be one code point")
@@ -208,7 +222,7 @@ void TestUnihan::buildKeepsCharactersWithAReadingInCodePointOrder() {
                           "U+4E00\tkRSUnicode\t1.0\n"
                           "U+3400\tkHangul\t\xEA\xB5\xAC:N\n";
     const std::string b = "U+4E00\tkDefinition\tone\n"
-                          "U+9FA5\tkRSUnicode\t9.1\n"      // no reading: left out
+                          "U+9FA5\tkRSUnicode\t9.1\n" // no reading: left out
                           "U+9FA5\tkTotalStrokes\t3\n"
                           "U+FFFF\tkJapaneseKun\tX\n";
     BuildStats stats;
@@ -255,12 +269,17 @@ void TestUnihan::buildRepairsValuesThatWouldBreakTheLineFormat_data() {
 
     QTest::newRow("TAB inside") << QByteArray("a\tb") << QByteArray("a b") << true;
     QTest::newRow("CR inside") << QByteArray("a\rb") << QByteArray("a b") << true;
-    QTest::newRow("other control byte") << QByteArray("a\x01" "b") << QByteArray("a b") << true;
-    QTest::newRow("invalid UTF-8") << QByteArray("a\xFF" "b") << QByteArray("a\xEF\xBF\xBD" "b")
+    QTest::newRow("other control byte") << QByteArray("a\x01"
+                                                      "b")
+                                        << QByteArray("a b") << true;
+    QTest::newRow("invalid UTF-8") << QByteArray("a\xFF"
+                                                 "b")
+                                   << QByteArray("a\xEF\xBF\xBD"
+                                                 "b")
                                    << true;
     QTest::newRow("surrounding spaces trimmed") << QByteArray("  ab ") << QByteArray("ab") << false;
-    QTest::newRow("valid UTF-8 kept") << QByteArray("(\xE4\xB8\x98) hill") << QByteArray("(\xE4\xB8\x98) hill")
-                                      << false;
+    QTest::newRow("valid UTF-8 kept")
+        << QByteArray("(\xE4\xB8\x98) hill") << QByteArray("(\xE4\xB8\x98) hill") << false;
     QTest::newRow("only blanks: no line") << QByteArray(" \t ") << QByteArray() << true;
     QTest::newRow("empty: no line") << QByteArray() << QByteArray() << false;
 }
