@@ -1,0 +1,157 @@
+// The dictionary made at build time: its line format, order and contents,
+// checked against the Unihan files it was made from.
+
+#include "tools/unihan.h"
+
+#include <QFile>
+#include <QHash>
+#include <QRegularExpression>
+#include <QSet>
+#include <QStringDecoder>
+#include <QTest>
+
+#include <string>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kShareDir = QStringLiteral(TAVI_BUILD_SHARE_DIR);
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return f.readAll();
+}
+
+bool isValidUtf8(const QByteArray& b) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    (void)decoder.decode(b);
+    return !decoder.hasError();
+}
+
+} // namespace
+
+class TestShippedDictionary : public QObject {
+    Q_OBJECT
+  private slots:
+    void initTestCase();
+    void indexNamesTheSeventeenFields();
+    void everyLineHasTheLoaderFormat();
+    void charactersComeInCodePointOrderWithFieldsInIndexOrder();
+    void holdsEveryUnihanReadingAndDefinition();
+
+  private:
+    QList<QByteArray> m_lines;
+    QList<QByteArray> m_indexNames;
+};
+
+void TestShippedDictionary::initTestCase() {
+    const QByteArray text = readAll(kShareDir + u"/dictionary.txt"_s);
+    QVERIFY2(!text.isEmpty(), "dictionary.txt is missing; build the tavi_dictionary target");
+    QVERIFY(text.endsWith('\n'));
+    m_lines = text.left(text.size() - 1).split('\n');
+    const QList<QByteArray> index = readAll(kShareDir + u"/dictionary.txt.index"_s).split('\n');
+    for (const QByteArray& line : index)
+        if (!line.isEmpty() && !line.startsWith('#'))
+            m_indexNames << line.split('\t').value(0);
+}
+
+void TestShippedDictionary::indexNamesTheSeventeenFields() {
+    QCOMPARE(m_indexNames.size(), 17);
+    QCOMPARE(m_indexNames.first(), QByteArray("kMandarin"));
+    QCOMPARE(m_indexNames.last(), QByteArray("kFourCornerCode"));
+}
+
+void TestShippedDictionary::everyLineHasTheLoaderFormat() {
+    static const QRegularExpression key(u"^U\\+(?:[1-9A-F][0-9A-F]{4,5}|[0-9A-F]{4})$"_s);
+    const QSet<QByteArray> names(m_indexNames.begin(), m_indexNames.end());
+    QSet<QByteArray> seenFields;
+    for (const QByteArray& line : std::as_const(m_lines)) {
+        QVERIFY2(line.size() + 1 <= 1023, line.constData()); // fits the loader's line buffer
+        const QList<QByteArray> columns = line.split('\t');
+        QVERIFY2(columns.size() == 3, line.constData());
+        QVERIFY2(key.match(QString::fromLatin1(columns[0])).hasMatch(), line.constData());
+        QVERIFY2(names.contains(columns[1]), line.constData());
+        QVERIFY2(!columns[2].isEmpty() && !columns[2].contains('\r'), line.constData());
+        QVERIFY2(!columns[2].startsWith(' ') && !columns[2].endsWith(' '), line.constData());
+        QVERIFY2(isValidUtf8(columns[2]), line.constData());
+        seenFields.insert(columns[1]);
+    }
+    // Every field of the index has values: a field that moved to another
+    // Unihan file would otherwise silently disappear.
+    QCOMPARE(seenFields, names);
+}
+
+void TestShippedDictionary::charactersComeInCodePointOrderWithFieldsInIndexOrder() {
+    uint lastCode = 0;
+    int lastField = -1;
+    qsizetype characters = 0, aboveBmp = 0;
+    for (const QByteArray& line : std::as_const(m_lines)) {
+        const qsizetype tab = line.indexOf('\t');
+        bool ok = false;
+        const uint code = line.mid(2, tab - 2).toUInt(&ok, 16);
+        QVERIFY(ok);
+        const int field =
+            int(m_indexNames.indexOf(line.mid(tab + 1, line.indexOf('\t', tab + 1) - tab - 1)));
+        if (code != lastCode || characters == 0) {
+            QVERIFY2(characters == 0 || code > lastCode, line.constData());
+            ++characters;
+            aboveBmp += code > 0xFFFF;
+            lastField = -1;
+        }
+        QVERIFY2(field > lastField, line.constData()); // one value per field, in index order
+        lastCode = code;
+        lastField = field;
+    }
+    // Unicode 15 has some 50,000 such characters, some 22,000 above U+FFFF.
+    QVERIFY2(characters > 40000, QByteArray::number(characters).constData());
+    QVERIFY2(aboveBmp > 15000, QByteArray::number(aboveBmp).constData());
+}
+
+void TestShippedDictionary::holdsEveryUnihanReadingAndDefinition() {
+    // Every character of the dictionary has a reading or definition, every
+    // one of those in Unihan is in the dictionary, and the Mandarin values
+    // are the converted Unihan readings.
+    const QSet<QByteArray> selecting = {"kMandarin",    "kCantonese", "kDefinition", "kJapaneseOn",
+                                        "kJapaneseKun", "kKorean",    "kVietnamese", "kHangul"};
+    QSet<uint> all, selected;
+    QHash<uint, QByteArray> mandarin;
+    for (const QByteArray& line : std::as_const(m_lines)) {
+        const QList<QByteArray> columns = line.split('\t');
+        const uint code = columns[0].mid(2).toUInt(nullptr, 16);
+        all.insert(code);
+        if (selecting.contains(columns[1]))
+            selected.insert(code);
+        if (columns[1] == "kMandarin")
+            mandarin.insert(code, columns[2]);
+    }
+    QCOMPARE(all.size(), selected.size());
+
+    std::string readings, error;
+    QVERIFY2(unihan::readBzip2File(TAVI_UNIHAN_READINGS, readings, error), error.c_str());
+    qsizetype checked = 0, compared = 0;
+    std::string_view rest = readings;
+    while (!rest.empty()) {
+        const std::size_t end = std::min(rest.find('\n'), rest.size());
+        const std::string_view line = rest.substr(0, end);
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+        unihan::Record r{};
+        if (unihan::parseLine(line, r) != unihan::LineKind::Kept ||
+            !unihan::kFields[std::size_t(r.field)].selects)
+            continue;
+        QVERIFY2(selected.contains(r.codePoint), std::string(line).c_str());
+        ++checked;
+        if (r.field == 0) {
+            QCOMPARE(mandarin.value(r.codePoint),
+                     QByteArray::fromStdString(unihan::toneNumbers(r.value)));
+            ++compared;
+        }
+    }
+    QVERIFY(checked > 100000);
+    QCOMPARE(compared, mandarin.size());
+}
+
+QTEST_GUILESS_MAIN(TestShippedDictionary)
+#include "tst_shipped_dictionary.moc"
