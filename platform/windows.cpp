@@ -128,15 +128,17 @@ PlatformWindow::~PlatformWindow()
     m_target->invalidate();
 }
 
-void PlatformWindow::sendSimpleEvent(EventKind kind)
+OSStatus PlatformWindow::sendSimpleEvent(EventKind kind)
 {
     EventRef event = nullptr;
-    if (CreateEvent(nullptr, kEventClassWindow, kind, 0, kEventAttributeNone, &event) != noErr)
-        return;
+    OSStatus status = CreateEvent(nullptr, kEventClassWindow, kind, 0, kEventAttributeNone, &event);
+    if (status != noErr)
+        return status;
     WindowRef self = this;
     SetEventParameter(event, kEventParamDirectObject, typeWindowRef, sizeof self, &self);
-    SendEventToEventTarget(event, m_target.get());
+    status = SendEventToEventTarget(event, m_target.get());
     ReleaseEvent(event);
+    return status;
 }
 
 void PlatformWindow::sendBoundsChanged(bool byUser)
@@ -392,6 +394,13 @@ OSStatus CopyWindowTitleAsCFString(WindowRef window, QString* outTitle)
 EventTargetRef GetWindowEventTarget(WindowRef window)
 {
     return window ? window->target() : nullptr;
+}
+
+OSStatus SendWindowEvent(WindowRef window, EventKind kind)
+{
+    if (!isUsable(window))
+        return errInvalidWindowRef;
+    return window->sendSimpleEvent(kind);
 }
 
 WindowRef FrontWindow()

@@ -56,6 +56,10 @@ OSStatus SetWindowTitleWithCFString(WindowRef window, const QString& title);
 OSStatus CopyWindowTitleAsCFString(WindowRef window, QString* outTitle);
 
 EventTargetRef GetWindowEventTarget(WindowRef window);
+// Sends a window event of the given kind, with the window as its direct
+// object, to the window's target (e.g. kEventWindowToolbarSwitchMode from a
+// toolbar button, or kEventWindowClose to close it as the user would).
+OSStatus SendWindowEvent(WindowRef window, EventKind kind);
 
 inline OSStatus InstallWindowEventHandler(WindowRef window, EventHandlerUPP handler,
                                           ItemCount numTypes, const EventTypeSpec* typeList,
@@ -107,7 +111,8 @@ private:
     friend OSStatus CreateWindowFromWidget(QWidget*, WindowRef*);
     friend void DisposeWindow(WindowRef);
 
-    void sendSimpleEvent(EventKind kind);
+    friend OSStatus SendWindowEvent(WindowRef, EventKind);
+    OSStatus sendSimpleEvent(EventKind kind);
     void sendBoundsChanged(bool byUser);
 
     QPointer<QWidget> m_widget;
