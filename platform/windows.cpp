@@ -64,9 +64,17 @@ Rect toRect(const QRect& r)
     return rect;
 }
 
+// The content is what the program drew in: the client area below a menu bar
+// that the layer attached (on the old platform the menu bar was no part of
+// the window, and saved bounds and sizes mean the content alone).
+QRect contentGeometry(const QWidget* widget)
+{
+    return widget->geometry().adjusted(0, WindowContentTopInset(widget), 0, 0);
+}
+
 Rect contentBounds(const QWidget* widget)
 {
-    return toRect(widget->geometry());
+    return toRect(contentGeometry(widget));
 }
 
 bool sameRect(const Rect& a, const Rect& b)
@@ -234,6 +242,18 @@ OSStatus CreateWindowFromWidget(QWidget* widget, WindowRef* outWindow)
     return noErr;
 }
 
+int WindowContentTopInset(const QWidget* windowWidget)
+{
+    if (!windowWidget)
+        return 0;
+    auto* bar = windowWidget->findChild<QWidget*>(QStringLiteral("tavi_menubar"),
+                                                  Qt::FindDirectChildrenOnly);
+    if (!bar || !bar->isVisibleTo(windowWidget))
+        return 0;
+    const int height = bar->heightForWidth(windowWidget->width());
+    return height > 0 ? height : bar->sizeHint().height();
+}
+
 WindowRef GetWindowFromWidget(const QWidget* widget)
 {
     if (!widget)
@@ -291,7 +311,7 @@ OSStatus SetWindowBounds(WindowRef window, WindowRegionCode region, const Rect* 
     switch (region) {
     case kWindowContentRgn:
     case kWindowGlobalPortRgn:
-        widget->setGeometry(wanted);
+        widget->setGeometry(wanted.adjusted(0, -WindowContentTopInset(widget), 0, 0));
         return noErr;
     case kWindowStructureRgn: {
         const QRect frame = widget->frameGeometry();
@@ -311,7 +331,7 @@ void MoveWindow(WindowRef window, short left, short top, Boolean front)
     if (!isUsable(window))
         return;
     QWidget* widget = window->widget();
-    const QPoint frameOffset = widget->geometry().topLeft() - widget->frameGeometry().topLeft();
+    const QPoint frameOffset = contentGeometry(widget).topLeft() - widget->frameGeometry().topLeft();
     widget->move(QPoint(left, top) - frameOffset);
     if (front)
         SelectWindow(window);
@@ -321,7 +341,7 @@ void SizeWindow(WindowRef window, short width, short height, Boolean update)
 {
     if (!isUsable(window) || width < 0 || height < 0)
         return;
-    window->widget()->resize(width, height);
+    window->widget()->resize(width, height + WindowContentTopInset(window->widget()));
     if (update)
         window->widget()->update();
 }

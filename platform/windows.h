@@ -32,11 +32,16 @@ OSStatus CreateWindowFromWidget(QWidget* widget, WindowRef* outWindow);
 // the widget belongs to no window of the layer or the window is disposed.
 WindowRef GetWindowFromWidget(const QWidget* widget);
 QWidget* GetWindowWidget(WindowRef window);
+// Pixels at the top of a window's widget taken by the menu bar the layer
+// attached (0 when none). The content region, and the frames of controls
+// placed directly in the window, start below it.
+int WindowContentTopInset(const QWidget* windowWidget);
 
 void SetWRefCon(WindowRef window, SRefCon data);
 SRefCon GetWRefCon(WindowRef window);
 
-// Bounds in global coordinates, 16-bit (values beyond are clamped).
+// Bounds in global coordinates, 16-bit (values beyond are clamped). The
+// content region leaves out an attached menu bar; so does SizeWindow.
 OSStatus GetWindowBounds(WindowRef window, WindowRegionCode region, Rect* outBounds);
 OSStatus SetWindowBounds(WindowRef window, WindowRegionCode region, const Rect* bounds);
 void MoveWindow(WindowRef window, short left, short top, Boolean front);
