@@ -1,0 +1,95 @@
+#include "platform/alerts.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTextDocument>
+
+#include <cstdio>
+
+namespace {
+
+class MessageBoxPresenter : public AlertPresenter {
+public:
+    SInt16 present(const AlertRequest& request) override
+    {
+        if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
+            // No window system yet: the texts still reach the user's terminal.
+            std::printf("%s\n%s\n", qUtf8Printable(request.message),
+                        qUtf8Printable(request.explanation));
+            return kAlertStdAlertOKButton;
+        }
+        MakeAlertMessageBox(request)->exec();
+        return kAlertStdAlertOKButton;
+    }
+};
+
+std::unique_ptr<AlertPresenter>& presenter()
+{
+    static auto* p = new std::unique_ptr<AlertPresenter>(std::make_unique<MessageBoxPresenter>());
+    return *p;
+}
+
+QString fromPascal(ConstStr255Param text)
+{
+    if (!text)
+        return QString();
+    return QString::fromUtf8(reinterpret_cast<const char*>(text + 1), text[0]);
+}
+
+} // namespace
+
+std::unique_ptr<AlertPresenter> SetAlertPresenter(std::unique_ptr<AlertPresenter> replacement)
+{
+    if (!replacement)
+        replacement = std::make_unique<MessageBoxPresenter>();
+    std::swap(presenter(), replacement);
+    return replacement;
+}
+
+std::unique_ptr<QMessageBox> MakeAlertMessageBox(const AlertRequest& request)
+{
+    auto box = std::make_unique<QMessageBox>();
+    switch (request.type) {
+    case kAlertStopAlert:
+        box->setIcon(QMessageBox::Critical);
+        break;
+    case kAlertCautionAlert:
+        box->setIcon(QMessageBox::Warning);
+        break;
+    case kAlertPlainAlert:
+        box->setIcon(QMessageBox::NoIcon);
+        break;
+    default:
+        box->setIcon(QMessageBox::Information);
+        break;
+    }
+    box->setWindowTitle(QApplication::applicationDisplayName());
+    box->setTextFormat(Qt::PlainText);
+    box->setText(request.message);
+    // The informative text has no format setting of its own: text that Qt
+    // would take for markup is escaped, so it shows as written.
+    QString explanation = request.explanation;
+    if (Qt::mightBeRichText(explanation))
+        explanation = QStringLiteral("<span style=\"white-space: pre-wrap\">") +
+                      explanation.toHtmlEscaped() + QStringLiteral("</span>");
+    box->setInformativeText(explanation);
+    box->setStandardButtons(QMessageBox::Ok);
+    box->setDefaultButton(QMessageBox::Ok);
+    return box;
+}
+
+OSStatus StandardAlert(const AlertRequest& request, SInt16* outItemHit)
+{
+    const SInt16 item = presenter()->present(request);
+    if (outItemHit)
+        *outItemHit = item;
+    return noErr;
+}
+
+OSStatus StandardAlert(AlertType type, ConstStr255Param error, ConstStr255Param explanation,
+                       const AlertStdAlertParamRec*, SInt16* outItemHit)
+{
+    if (!error)
+        return paramErr;
+    return StandardAlert(AlertRequest{type, fromPascal(error), fromPascal(explanation)}, outItemHit);
+}

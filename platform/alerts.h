@@ -1,0 +1,66 @@
+#pragma once
+// Standard alerts: a modal alert with a main text, an explanation and one
+// default button. The default presenter shows a QMessageBox (main text as its
+// text, explanation as its informative text); tests install a presenter that
+// records what would be shown.
+
+#include "platform/types.h"
+
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+class QMessageBox;
+
+using AlertType = SInt16;
+constexpr AlertType kAlertStopAlert = 0;
+constexpr AlertType kAlertNoteAlert = 1;
+constexpr AlertType kAlertCautionAlert = 2;
+constexpr AlertType kAlertPlainAlert = 3;
+
+constexpr SInt16 kAlertStdAlertOKButton = 1;
+
+// A Pascal string: a length byte, then that many bytes (UTF-8 here).
+using ConstStr255Param = const unsigned char*;
+
+struct AlertStdAlertParamRec {
+    Boolean movable;
+};
+
+struct AlertRequest {
+    AlertType type = kAlertNoteAlert;
+    QString message;      // the bold main text
+    QString explanation;  // the informative text; may be empty
+};
+
+class AlertPresenter {
+public:
+    virtual ~AlertPresenter() = default;
+    // Shows the alert modally; returns the item pressed (kAlertStdAlertOKButton).
+    virtual SInt16 present(const AlertRequest& request) = 0;
+};
+
+// Keeps every request and answers OK at once.
+class RecordingAlertPresenter : public AlertPresenter {
+public:
+    SInt16 present(const AlertRequest& request) override
+    {
+        requests.push_back(request);
+        return kAlertStdAlertOKButton;
+    }
+    std::vector<AlertRequest> requests;
+};
+
+// Installs a presenter and returns the previous one; null restores the
+// QMessageBox presenter.
+std::unique_ptr<AlertPresenter> SetAlertPresenter(std::unique_ptr<AlertPresenter> presenter);
+
+// The message box the default presenter would run, not yet shown.
+std::unique_ptr<QMessageBox> MakeAlertMessageBox(const AlertRequest& request);
+
+// error and explanation are Pascal strings; explanation may be null.
+OSStatus StandardAlert(AlertType type, ConstStr255Param error, ConstStr255Param explanation,
+                       const AlertStdAlertParamRec* param, SInt16* outItemHit);
+// The same with texts.
+OSStatus StandardAlert(const AlertRequest& request, SInt16* outItemHit);

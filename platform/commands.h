@@ -1,0 +1,40 @@
+#pragma once
+// Commands. A menu item (QAction), push or tool button, or pop-up item that
+// carries a command becomes a kEventCommandProcess event whose direct object
+// is its HICommand. A control's command goes to the control, then its
+// enclosing controls, its window and the application, for as long as the
+// handlers answer eventNotHandledErr; a menu bar item goes to the front
+// window (or the application when no window is visible).
+//
+// Widgets and actions carry their command in the dynamic property "command",
+// a 4-character string with its trailing blanks ("ok  ", "ADD "). Items of a
+// QComboBox carry theirs as item data under kCommandIDRole (an unsigned
+// command ID), or, for items from a .ui file, in the combo box's dynamic
+// property "itemCommands" (a list of 4-character strings, one per item).
+
+#include "platform/types.h"
+
+#include <Qt>
+
+class QObject;
+class QWidget;
+
+constexpr int kCommandIDRole = Qt::UserRole + 0x434D;
+
+// Sends a command-process event with the command to the target and returns
+// the handlers' answer (eventNotHandledErr when nobody handled it).
+OSStatus ProcessHICommand(const HICommand& command, EventTargetRef target);
+OSStatus SendCommandFromControl(ControlRef control, UInt32 commandID);
+OSStatus SendCommandFromWindow(WindowRef window, UInt32 commandID);
+// menu may be null; item is counted from 1.
+OSStatus SendCommandFromMenu(MenuRef menu, MenuItemIndex item, UInt32 commandID);
+
+// The command of a widget or action ("command" property); false when it has
+// none or the text is not four Latin-1 characters.
+bool GetObjectCommand(const QObject* object, UInt32* outCommandID);
+
+// Makes every button, action and pop-up under root that carries a command
+// send it when the user triggers it. Actions inside the window go to the
+// window; those of menus outside any window (the menu bar) go to the focus
+// target. Connecting twice does nothing more.
+void ConnectCommandSources(QWidget* root);

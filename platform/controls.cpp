@@ -1,0 +1,579 @@
+#include "platform/controls.h"
+
+#include "platform/controladapter.h"
+#include "platform/windows.h"
+
+#include <QApplication>
+#include <QWidget>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+const char* const kSignatureProperty = "controlSignature";
+const char* const kIdProperty = "controlID";
+
+// Newest first.
+std::vector<std::unique_ptr<ControlAdapter>>& adapters()
+{
+    static std::vector<std::unique_ptr<ControlAdapter>> list = [] {
+        auto standard = tavi::platform::detail::makeStandardControlAdapters();
+        std::reverse(standard.begin(), standard.end());
+        return standard;
+    }();
+    return list;
+}
+
+QWidget* widgetOf(ControlRef control)
+{
+    return control ? control->widget() : nullptr;
+}
+
+// Calls f(adapter) for each adapter that applies to the widget until one
+// answers true.
+template <typename F>
+bool askAdapters(const QWidget* widget, F f)
+{
+    for (const auto& adapter : adapters()) {
+        if (adapter->appliesTo(widget) && f(*adapter))
+            return true;
+    }
+    return false;
+}
+
+void sendControlEvent(ControlRef control, EventKind kind)
+{
+    EventRef event = nullptr;
+    if (CreateEvent(nullptr, kEventClassControl, kind, 0, kEventAttributeNone, &event) != noErr)
+        return;
+    SetEventParameter(event, kEventParamDirectObject, typeControlRef, sizeof control, &control);
+    SendEventToEventTargetWithOptions(event, control->target(), kEventTargetDontPropagate);
+    ReleaseEvent(event);
+}
+
+// Offers get/set data to the control's own handlers first.
+OSStatus sendDataEvent(ControlRef control, EventKind kind, ControlPartCode part, ResType tag,
+                       Size size, const void* buffer, Size* outActualSize)
+{
+    if (!control->target() || control->target()->handlerCount() == 0)
+        return eventNotHandledErr;
+    EventRef event = nullptr;
+    OSStatus status = CreateEvent(nullptr, kEventClassControl, kind, 0, kEventAttributeNone, &event);
+    if (status != noErr)
+        return status;
+    SInt32 size32 = SInt32(size);
+    SetEventParameter(event, kEventParamDirectObject, typeControlRef, sizeof control, &control);
+    SetEventParameter(event, kEventParamControlPart, typeControlPartCode, sizeof part, &part);
+    SetEventParameter(event, kEventParamControlDataTag, typeEnumeration, sizeof tag, &tag);
+    SetEventParameter(event, kEventParamControlDataBuffer, typePtr, sizeof buffer, &buffer);
+    SetEventParameter(event, kEventParamControlDataBufferSize, typeLongInteger, sizeof size32,
+                      &size32);
+    status = SendEventToEventTargetWithOptions(event, control->target(), kEventTargetDontPropagate);
+    if (status == noErr && outActualSize &&
+        GetEventParameter(event, kEventParamControlDataBufferSize, typeLongInteger, nullptr,
+                          sizeof size32, nullptr, &size32) == noErr)
+        *outActualSize = size32;
+    ReleaseEvent(event);
+    return status;
+}
+
+OSStatus applyFontStyle(ControlRef control, const ControlFontStyleRec& style)
+{
+    QWidget* widget = widgetOf(control);
+    control->fontStyle = style;
+    if (style.flags == 0) {
+        // No flag: back to the font the widget inherits.
+        widget->setFont(QFont());
+        return noErr;
+    }
+    QFont font = widget->font();
+    if (style.flags & kControlUseFaceMask) {
+        font.setBold(style.style & bold);
+        font.setItalic(style.style & italic);
+        font.setUnderline(style.style & underline);
+    }
+    if (style.flags & kControlUseSizeMask) {
+        int size = style.size;
+        if (style.flags & kControlAddFontSizeMask)
+            size += font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
+        if (size > 0)
+            font.setPixelSize(size);
+        else
+            font.setPixelSize(QFontInfo(QApplication::font()).pixelSize());
+    }
+    widget->setFont(font);
+    if (style.flags & (kControlUseForeColorMask | kControlUseBackColorMask)) {
+        QPalette palette = widget->palette();
+        auto toColor = [](const RGBColor& c) {
+            return QColor::fromRgb(c.red >> 8, c.green >> 8, c.blue >> 8);
+        };
+        if (style.flags & kControlUseForeColorMask) {
+            palette.setColor(QPalette::WindowText, toColor(style.foreColor));
+            palette.setColor(QPalette::Text, toColor(style.foreColor));
+        }
+        if (style.flags & kControlUseBackColorMask) {
+            palette.setColor(QPalette::Window, toColor(style.backColor));
+            palette.setColor(QPalette::Base, toColor(style.backColor));
+            widget->setAutoFillBackground(true);
+        }
+        widget->setPalette(palette);
+    }
+    if (style.flags & kControlUseJustMask)
+        askAdapters(widget, [&](const ControlAdapter& a) { return a.setJustification(widget, style.just); });
+    return noErr;
+}
+
+} // namespace
+
+void RegisterControlAdapter(std::unique_ptr<ControlAdapter> adapter)
+{
+    if (adapter)
+        adapters().insert(adapters().begin(), std::move(adapter));
+}
+
+// ---------------------------------------------------------------------------
+
+PlatformControl::PlatformControl(QWidget* widget)
+    : QObject(widget), m_widget(widget), m_target(EventTarget::create())
+{
+    setObjectName(QStringLiteral("tavi_control"));
+    QPointer<QWidget> guarded(widget);
+    m_target->setParentResolver([guarded]() -> EventTargetRef {
+        if (!guarded)
+            return GetApplicationEventTarget();
+        for (QWidget* w = guarded->parentWidget(); w; w = w->parentWidget()) {
+            if (auto* c = w->findChild<PlatformControl*>(QString(), Qt::FindDirectChildrenOnly))
+                return c->target();
+            if (w->isWindow())
+                break;
+        }
+        WindowRef window = GetWindowFromWidget(guarded);
+        return window ? GetWindowEventTarget(window) : GetApplicationEventTarget();
+    });
+}
+
+QWidget* PlatformControl::widget() const
+{
+    return m_widget.data();
+}
+
+PlatformControl::~PlatformControl()
+{
+    m_target->invalidate();
+}
+
+ControlRef GetControlFromWidget(QWidget* widget)
+{
+    if (!widget)
+        return nullptr;
+    if (auto* control = widget->findChild<PlatformControl*>(QString(), Qt::FindDirectChildrenOnly))
+        return control;
+    return new PlatformControl(widget);
+}
+
+QWidget* GetControlWidget(ControlRef control)
+{
+    return widgetOf(control);
+}
+
+OSStatus GetControlByID(WindowRef window, const ControlID* id, ControlRef* outControl)
+{
+    if (!id || !outControl)
+        return paramErr;
+    QWidget* top = GetWindowWidget(window);
+    if (!top)
+        return errInvalidWindowRef;
+    const QString signature = fourCharCodeQString(id->signature);
+    QList<QWidget*> candidates = top->findChildren<QWidget*>();
+    candidates.prepend(top);
+    for (QWidget* widget : candidates) {
+        const QVariant sig = widget->property(kSignatureProperty);
+        if (!sig.isValid() || sig.toString() != signature)
+            continue;
+        bool ok = false;
+        const int number = widget->property(kIdProperty).toInt(&ok);
+        if (ok && number == id->id) {
+            *outControl = GetControlFromWidget(widget);
+            return noErr;
+        }
+    }
+    *outControl = nullptr;
+    return errUnknownControl;
+}
+
+OSStatus SetControlID(ControlRef control, const ControlID* id)
+{
+    QWidget* widget = widgetOf(control);
+    if (!widget || !id)
+        return paramErr;
+    widget->setProperty(kSignatureProperty, fourCharCodeQString(id->signature));
+    widget->setProperty(kIdProperty, int(id->id));
+    return noErr;
+}
+
+OSStatus GetControlID(ControlRef control, ControlID* outId)
+{
+    QWidget* widget = widgetOf(control);
+    if (!widget || !outId)
+        return paramErr;
+    FourCharCode signature = 0;
+    fourCharCodeFromString(widget->property(kSignatureProperty).toString(), &signature);
+    outId->signature = signature;
+    outId->id = widget->property(kIdProperty).toInt();
+    return noErr;
+}
+
+WindowRef GetControlOwner(ControlRef control)
+{
+    return GetWindowFromWidget(widgetOf(control));
+}
+
+EventTargetRef GetControlEventTarget(ControlRef control)
+{
+    return control ? control->target() : nullptr;
+}
+
+void ShowControl(ControlRef control)
+{
+    SetControlVisibility(control, true, true);
+}
+
+void HideControl(ControlRef control)
+{
+    SetControlVisibility(control, false, true);
+}
+
+OSStatus SetControlVisibility(ControlRef control, Boolean visible, Boolean)
+{
+    QWidget* widget = widgetOf(control);
+    if (!widget)
+        return paramErr;
+    if (widget->isHidden() == bool(visible)) {
+        widget->setVisible(visible);
+        sendControlEvent(control, kEventControlVisibilityChanged);
+    }
+    return noErr;
+}
+
+OSStatus HIViewSetVisible(HIViewRef view, Boolean visible)
+{
+    return SetControlVisibility(view, visible, true);
+}
+
+Boolean IsControlVisible(ControlRef control)
+{
+    QWidget* widget = widgetOf(control);
+    return widget && widget->isVisibleTo(widget->window());
+}
+
+OSStatus EnableControl(ControlRef control)
+{
+    QWidget* widget = widgetOf(control);
+    if (!widget)
+        return paramErr;
+    if (!widget->isEnabled()) {
+        widget->setEnabled(true);
+        sendControlEvent(control, kEventControlEnabledStateChanged);
+    }
+    return noErr;
+}
+
+OSStatus DisableControl(ControlRef control)
+{
+    QWidget* widget = widgetOf(control);
+    if (!widget)
+        return paramErr;
+    if (widget->isEnabled()) {
+        widget->setEnabled(false);
+        sendControlEvent(control, kEventControlEnabledStateChanged);
+    }
+    return noErr;
+}
+
+Boolean IsControlEnabled(ControlRef control)
+{
+    QWidget* widget = widgetOf(control);
+    return widget && widget->isEnabled();
+}
+
+Boolean IsControlActive(ControlRef control)
+{
+    QWidget* widget = widgetOf(control);
+    return widget && widget->isActiveWindow();
+}
+
+// ---------------------------------------------------------------------------
+// Values.
+
+SInt32 GetControl32BitMinimum(ControlRef control)
+{
+    QWidget* widget = widgetOf(control);
+    if (!widget)
+        return 0;
+    SInt32 result = control->minimum;
+    askAdapters(widget, [&](const ControlAdapter& a) { return a.minimum(widget, &result); });
+    return result;
+}
+
+SInt32 GetControl32BitMaximum(ControlRef control)
+{
+    QWidget* widget = widgetOf(control);
+    if (!widget)
+        return 0;
+    SInt32 result = control->maximum;
+    askAdapters(widget, [&](const ControlAdapter& a) { return a.maximum(widget, &result); });
+    return result;
+}
+
+SInt32 GetControl32BitValue(ControlRef control)
+{
+    QWidget* widget = widgetOf(control);
+    if (!widget)
+        return 0;
+    SInt32 result = control->value;
+    askAdapters(widget, [&](const ControlAdapter& a) { return a.value(widget, &result); });
+    return result;
+}
+
+void SetControl32BitValue(ControlRef control, SInt32 value)
+{
+    QWidget* widget = widgetOf(control);
+    if (!widget)
+        return;
+    if (askAdapters(widget, [&](const ControlAdapter& a) { return a.setValue(widget, value); }))
+        return;
+    const SInt32 clamped = std::clamp(value, control->minimum, std::max(control->minimum, control->maximum));
+    if (clamped != control->value) {
+        control->value = clamped;
+        sendControlEvent(control, kEventControlValueFieldChanged);
+    }
+}
+
+void SetControl32BitMinimum(ControlRef control, SInt32 minimum)
+{
+    QWidget* widget = widgetOf(control);
+    if (!widget)
+        return;
+    if (askAdapters(widget, [&](const ControlAdapter& a) { return a.setMinimum(widget, minimum); }))
+        return;
+    control->minimum = minimum;
+    control->maximum = std::max(control->maximum, minimum);
+    control->value = std::clamp(control->value, control->minimum, control->maximum);
+    sendControlEvent(control, kEventControlValueFieldChanged);
+}
+
+void SetControl32BitMaximum(ControlRef control, SInt32 maximum)
+{
+    QWidget* widget = widgetOf(control);
+    if (!widget)
+        return;
+    if (askAdapters(widget, [&](const ControlAdapter& a) { return a.setMaximum(widget, maximum); }))
+        return;
+    control->maximum = maximum;
+    control->minimum = std::min(control->minimum, maximum);
+    control->value = std::clamp(control->value, control->minimum, control->maximum);
+    sendControlEvent(control, kEventControlValueFieldChanged);
+}
+
+ControlPartCode GetControlHilite(ControlRef control)
+{
+    return control ? control->hilite : 0;
+}
+
+void HiliteControl(ControlRef control, ControlPartCode part)
+{
+    if (!control || control->hilite == part)
+        return;
+    const ControlPartCode previous = control->hilite;
+    control->hilite = part;
+    EventRef event = nullptr;
+    if (CreateEvent(nullptr, kEventClassControl, kEventControlHiliteChanged, 0,
+                    kEventAttributeNone, &event) != noErr)
+        return;
+    SetEventParameter(event, kEventParamDirectObject, typeControlRef, sizeof control, &control);
+    SetEventParameter(event, kEventParamControlPreviousPart, typeControlPartCode, sizeof previous,
+                      &previous);
+    SetEventParameter(event, kEventParamControlCurrentPart, typeControlPartCode, sizeof part, &part);
+    SendEventToEventTargetWithOptions(event, control->target(), kEventTargetDontPropagate);
+    ReleaseEvent(event);
+}
+
+// ---------------------------------------------------------------------------
+// Data.
+
+OSStatus SetControlData(ControlRef control, ControlPartCode part, ResType tag, Size size,
+                        const void* data)
+{
+    QWidget* widget = widgetOf(control);
+    if (!widget || size < 0 || (size > 0 && !data))
+        return paramErr;
+    OSStatus status = sendDataEvent(control, kEventControlSetData, part, tag, size, data, nullptr);
+    if (status != eventNotHandledErr)
+        return status;
+    for (const auto& adapter : adapters()) {
+        if (!adapter->appliesTo(widget))
+            continue;
+        status = adapter->setData(control, part, tag, size, data);
+        if (status != eventNotHandledErr)
+            return status;
+    }
+    if (tag == kControlEditTextCFStringTag) {
+        if (size != Size(sizeof(QString)))
+            return errDataSizeMismatch;
+        return SetControlTitleWithCFString(control, *static_cast<const QString*>(data));
+    }
+    if (tag == kControlFontStyleTag) {
+        if (size != Size(sizeof(ControlFontStyleRec)))
+            return errDataSizeMismatch;
+        return applyFontStyle(control, *static_cast<const ControlFontStyleRec*>(data));
+    }
+    return errDataNotSupported;
+}
+
+OSStatus GetControlData(ControlRef control, ControlPartCode part, ResType tag, Size bufferSize,
+                        void* buffer, Size* outActualSize)
+{
+    QWidget* widget = widgetOf(control);
+    if (!widget || bufferSize < 0)
+        return paramErr;
+    OSStatus status =
+        sendDataEvent(control, kEventControlGetData, part, tag, bufferSize, buffer, outActualSize);
+    if (status != eventNotHandledErr)
+        return status;
+    for (const auto& adapter : adapters()) {
+        if (!adapter->appliesTo(widget))
+            continue;
+        status = adapter->getData(control, part, tag, bufferSize, buffer, outActualSize);
+        if (status != eventNotHandledErr)
+            return status;
+    }
+    auto answer = [&](const void* value, Size size) -> OSStatus {
+        if (outActualSize)
+            *outActualSize = size;
+        if (!buffer)
+            return noErr;
+        if (bufferSize < size)
+            return errDataSizeMismatch;
+        std::memcpy(buffer, value, size_t(size));
+        return noErr;
+    };
+    if (tag == kControlEditTextCFStringTag) {
+        QString text;
+        status = CopyControlTitleAsCFString(control, &text);
+        if (status != noErr)
+            return status;
+        if (outActualSize)
+            *outActualSize = sizeof(QString);
+        if (!buffer)
+            return noErr;
+        if (bufferSize != Size(sizeof(QString)))
+            return errDataSizeMismatch;
+        *static_cast<QString*>(buffer) = text;
+        return noErr;
+    }
+    if (tag == kControlFontStyleTag)
+        return answer(&control->fontStyle, sizeof(ControlFontStyleRec));
+    return errDataNotSupported;
+}
+
+OSStatus GetControlDataSize(ControlRef control, ControlPartCode part, ResType tag,
+                            Size* outMaxSize)
+{
+    if (!outMaxSize)
+        return paramErr;
+    return GetControlData(control, part, tag, 0, nullptr, outMaxSize);
+}
+
+OSStatus SetControlFontStyle(ControlRef control, const ControlFontStyleRec* style)
+{
+    if (!widgetOf(control) || !style)
+        return paramErr;
+    return SetControlData(control, kControlEntireControl, kControlFontStyleTag, sizeof *style,
+                          style);
+}
+
+OSStatus SetControlTitleWithCFString(ControlRef control, const QString& title)
+{
+    QWidget* widget = widgetOf(control);
+    if (!widget)
+        return paramErr;
+    if (!askAdapters(widget, [&](const ControlAdapter& a) { return a.setText(widget, title); }))
+        return errDataNotSupported;
+    sendControlEvent(control, kEventControlTitleChanged);
+    return noErr;
+}
+
+OSStatus CopyControlTitleAsCFString(ControlRef control, QString* outTitle)
+{
+    QWidget* widget = widgetOf(control);
+    if (!widget || !outTitle)
+        return paramErr;
+    if (!askAdapters(widget, [&](const ControlAdapter& a) { return a.text(widget, outTitle); }))
+        return errDataNotSupported;
+    return noErr;
+}
+
+// ---------------------------------------------------------------------------
+// Drawing and geometry.
+
+void Draw1Control(ControlRef control)
+{
+    QWidget* widget = widgetOf(control);
+    if (widget && widget->isVisible())
+        widget->repaint();
+}
+
+OSStatus HIViewSetNeedsDisplay(HIViewRef view, Boolean needsDisplay)
+{
+    QWidget* widget = widgetOf(view);
+    if (!widget)
+        return paramErr;
+    if (needsDisplay)
+        widget->update();
+    return noErr;
+}
+
+OSStatus HIViewGetFrame(HIViewRef view, HIRect* outFrame)
+{
+    QWidget* widget = widgetOf(view);
+    if (!widget || !outFrame)
+        return paramErr;
+    const QRect g = widget->geometry();
+    const int inset = widget->isWindow() ? 0 : WindowContentTopInset(widget->parentWidget());
+    *outFrame = HIRect{{float(g.x()), float(g.y() - inset)}, {float(g.width()), float(g.height())}};
+    return noErr;
+}
+
+OSStatus HIViewSetFrame(HIViewRef view, const HIRect* frame)
+{
+    QWidget* widget = widgetOf(view);
+    if (!widget || !frame || frame->size.width < 0 || frame->size.height < 0)
+        return paramErr;
+    const int inset = widget->isWindow() ? 0 : WindowContentTopInset(widget->parentWidget());
+    widget->setGeometry(int(frame->origin.x), int(frame->origin.y) + inset, int(frame->size.width),
+                        int(frame->size.height));
+    return noErr;
+}
+
+OSStatus HIViewGetBounds(HIViewRef view, HIRect* outBounds)
+{
+    QWidget* widget = widgetOf(view);
+    if (!widget || !outBounds)
+        return paramErr;
+    *outBounds = HIRect{{0, 0}, {float(widget->width()), float(widget->height())}};
+    return noErr;
+}
+
+OSStatus HIViewAddSubview(HIViewRef parent, HIViewRef child)
+{
+    QWidget* parentWidget = widgetOf(parent);
+    QWidget* childWidget = widgetOf(child);
+    if (!parentWidget || !childWidget || parentWidget == childWidget)
+        return paramErr;
+    const bool hidden = childWidget->isHidden();
+    childWidget->setParent(parentWidget);
+    childWidget->setVisible(!hidden);
+    return noErr;
+}

@@ -1,0 +1,160 @@
+#pragma once
+// Controls: a ControlRef stands for one QWidget inside a window. Controls are
+// found by their {signature, id}, which are the dynamic properties
+// "controlSignature" (a 4-character string) and "controlID" (an int) of the
+// widget, as set in the .ui files or by SetControlID. Each control has an
+// event target whose parent is the enclosing control's or the window's.
+//
+// Values, text and control data go through control adapters (see
+// controladapter.h), so that each kind of widget maps them its own way:
+// progress bars, sliders and spin boxes their value and range, check boxes
+// their check state, pop-ups (QComboBox) the current item + 1. A widget no
+// adapter knows (a custom view) keeps value, minimum and maximum itself and is
+// told of changes by kEventControlValueFieldChanged. Control data is first
+// offered to the control's own handlers as kEventControlGetData/SetData, so a
+// custom view answers its own tags.
+
+#include "platform/events.h"
+
+#include <QObject>
+#include <QPointer>
+
+class QWidget;
+
+// Control data tags and parts.
+constexpr ControlPartCode kControlEntireControl = 0;
+constexpr ControlPartCode kControlNoPart = 0;
+constexpr ResType kControlEditTextCFStringTag = FOUR_CHAR_CODE("cfst");  // data: QString
+constexpr ResType kControlStaticTextCFStringTag = FOUR_CHAR_CODE("cfst"); // data: QString
+constexpr ResType kControlFontStyleTag = FOUR_CHAR_CODE("font");  // data: ControlFontStyleRec
+constexpr ResType kControlPopupButtonMenuHandleTag = FOUR_CHAR_CODE("mhan");
+constexpr ResType kControlKindTag = FOUR_CHAR_CODE("kind");
+
+// Font style of a control. Sizes are in pixels.
+struct ControlFontStyleRec {
+    SInt16 flags;
+    SInt16 font;
+    SInt16 size;
+    SInt16 style;
+    SInt16 mode;
+    SInt16 just;
+    RGBColor foreColor;
+    RGBColor backColor;
+};
+
+constexpr SInt16 kControlUseFontMask = 0x0001;
+constexpr SInt16 kControlUseFaceMask = 0x0002;
+constexpr SInt16 kControlUseSizeMask = 0x0004;
+constexpr SInt16 kControlUseForeColorMask = 0x0008;
+constexpr SInt16 kControlUseBackColorMask = 0x0010;
+constexpr SInt16 kControlUseModeMask = 0x0020;
+constexpr SInt16 kControlUseJustMask = 0x0040;
+constexpr SInt16 kControlUseThemeFontIDMask = 0x0080;
+constexpr SInt16 kControlUseAllMask = 0x00FF;
+constexpr SInt16 kControlAddFontSizeMask = 0x0100;
+
+constexpr SInt16 teFlushDefault = 0;
+constexpr SInt16 teCenter = 1;
+constexpr SInt16 teFlushRight = -1;
+constexpr SInt16 teFlushLeft = -2;
+
+// Face bits of ControlFontStyleRec::style.
+constexpr SInt16 bold = 1;
+constexpr SInt16 italic = 2;
+constexpr SInt16 underline = 4;
+
+// The control of a widget, made on first use. Null for a null widget.
+ControlRef GetControlFromWidget(QWidget* widget);
+QWidget* GetControlWidget(ControlRef control);
+
+OSStatus GetControlByID(WindowRef window, const ControlID* id, ControlRef* outControl);
+OSStatus SetControlID(ControlRef control, const ControlID* id);
+OSStatus GetControlID(ControlRef control, ControlID* outId);
+WindowRef GetControlOwner(ControlRef control);
+EventTargetRef GetControlEventTarget(ControlRef control);
+
+inline OSStatus InstallControlEventHandler(ControlRef control, EventHandlerUPP handler,
+                                           ItemCount numTypes, const EventTypeSpec* typeList,
+                                           void* userData, EventHandlerRef* outRef)
+{
+    return InstallEventHandler(GetControlEventTarget(control), handler, numTypes, typeList,
+                               userData, outRef);
+}
+
+// Visibility. A control counts as visible when it would show with its window.
+void ShowControl(ControlRef control);
+void HideControl(ControlRef control);
+OSStatus SetControlVisibility(ControlRef control, Boolean visible, Boolean draw);
+OSStatus HIViewSetVisible(HIViewRef view, Boolean visible);
+Boolean IsControlVisible(ControlRef control);
+
+OSStatus EnableControl(ControlRef control);
+OSStatus DisableControl(ControlRef control);
+Boolean IsControlEnabled(ControlRef control);
+// Active: its window is the active window.
+Boolean IsControlActive(ControlRef control);
+
+// Values. Setting clamps to the control's range.
+SInt32 GetControl32BitValue(ControlRef control);
+void SetControl32BitValue(ControlRef control, SInt32 value);
+SInt32 GetControl32BitMinimum(ControlRef control);
+void SetControl32BitMinimum(ControlRef control, SInt32 minimum);
+SInt32 GetControl32BitMaximum(ControlRef control);
+void SetControl32BitMaximum(ControlRef control, SInt32 maximum);
+
+ControlPartCode GetControlHilite(ControlRef control);
+// Sends kEventControlHiliteChanged (previous and current part) when it changes.
+void HiliteControl(ControlRef control, ControlPartCode part);
+
+// Control data. For the 'cfst' tags the data is a QString (size
+// sizeof(QString)); for 'font' a ControlFontStyleRec. A tag that neither the
+// control's handlers nor an adapter knows is errDataNotSupported; a size that
+// does not fit the tag is errDataSizeMismatch.
+OSStatus SetControlData(ControlRef control, ControlPartCode part, ResType tag, Size size,
+                        const void* data);
+OSStatus GetControlData(ControlRef control, ControlPartCode part, ResType tag, Size bufferSize,
+                        void* buffer, Size* outActualSize);
+OSStatus GetControlDataSize(ControlRef control, ControlPartCode part, ResType tag,
+                            Size* outMaxSize);
+
+OSStatus SetControlFontStyle(ControlRef control, const ControlFontStyleRec* style);
+OSStatus SetControlTitleWithCFString(ControlRef control, const QString& title);
+OSStatus CopyControlTitleAsCFString(ControlRef control, QString* outTitle);
+
+// Drawing: Draw1Control repaints at once (progress shows while the loop is
+// blocked); HIViewSetNeedsDisplay asks for a repaint later.
+void Draw1Control(ControlRef control);
+OSStatus HIViewSetNeedsDisplay(HIViewRef view, Boolean needsDisplay);
+
+// Geometry: frame in the parent's coordinates, bounds in the view's own. A
+// control placed directly in a window takes window coordinates from the top
+// of the content, below an attached menu bar.
+OSStatus HIViewGetFrame(HIViewRef view, HIRect* outFrame);
+OSStatus HIViewSetFrame(HIViewRef view, const HIRect* frame);
+OSStatus HIViewGetBounds(HIViewRef view, HIRect* outBounds);
+// Puts a control into another (or into a window's top-level widget).
+OSStatus HIViewAddSubview(HIViewRef parent, HIViewRef child);
+
+// The control object. Other modules of the layer use it; system code uses the
+// functions above.
+class PlatformControl : public QObject {
+    Q_OBJECT
+public:
+    ~PlatformControl() override;
+    QWidget* widget() const;
+    EventTargetRef target() const { return m_target.get(); }
+
+    // Kept for widgets that have no value of their own.
+    SInt32 value = 0;
+    SInt32 minimum = 0;
+    SInt32 maximum = 0;
+    ControlPartCode hilite = 0;
+    ControlFontStyleRec fontStyle{};
+
+private:
+    explicit PlatformControl(QWidget* widget);
+    friend ControlRef GetControlFromWidget(QWidget*);
+
+    QPointer<QWidget> m_widget;
+    std::shared_ptr<EventTarget> m_target;
+};

@@ -1,0 +1,102 @@
+#include "platform/eventloop.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+bool loopRunning = false;
+bool quitRequested = false;
+int signalPipe[2] = {-1, -1};
+
+extern "C" void onTerminationSignal(int)
+{
+    const int savedErrno = errno;
+    const char byte = 1;
+    // Non-blocking: when the pipe is full a quit is pending anyway.
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+    errno = savedErrno;
+}
+
+void drainSignalPipe()
+{
+    char buffer[64];
+    while (::read(signalPipe[0], buffer, sizeof buffer) > 0) {
+    }
+}
+
+} // namespace
+
+bool InstallTerminationSignalHandlers()
+{
+    static bool installed = false;
+    if (installed)
+        return true;
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app) {
+        std::printf("Cannot watch for termination signals without an application\n");
+        return false;
+    }
+    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        std::printf("Cannot make the signal pipe: %s\n", std::strerror(errno));
+        return false;
+    }
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, app);
+    QObject::connect(notifier, &QSocketNotifier::activated, app, [] {
+        drainSignalPipe();
+        QuitApplicationEventLoop();
+    });
+    struct sigaction action {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signalNumber : {SIGINT, SIGTERM}) {
+        if (::sigaction(signalNumber, &action, nullptr) != 0)
+            std::printf("Cannot handle signal %d: %s\n", signalNumber, std::strerror(errno));
+    }
+    installed = true;
+    return true;
+}
+
+void RunApplicationEventLoop()
+{
+    if (!QCoreApplication::instance())
+        return;
+    InstallTerminationSignalHandlers();
+    // The layer decides when closing windows ends the program (windows.h);
+    // Qt would also end it when a last alert closes.
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        app->setQuitOnLastWindowClosed(false);
+    if (quitRequested) {
+        quitRequested = false;
+        return;
+    }
+    loopRunning = true;
+    QCoreApplication::exec();
+    loopRunning = false;
+    quitRequested = false;
+}
+
+void QuitApplicationEventLoop()
+{
+    if (loopRunning)
+        // exit() leaves every loop of the thread, modal ones included, and
+        // unlike quit() closes no window: windows still open at quit are saved
+        // as open.
+        QCoreApplication::exit(0);
+    else
+        quitRequested = true;
+}
+
+bool IsApplicationEventLoopRunning()
+{
+    return loopRunning;
+}

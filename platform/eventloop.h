@@ -1,0 +1,20 @@
+#pragma once
+// The application event loop. RunApplicationEventLoop runs QApplication's
+// loop until QuitApplicationEventLoop, the 'quit' command, SIGINT or SIGTERM
+// ends it, and then returns normally, so that the code after it (releasing
+// resources, saving preferences) always runs.
+
+#include "platform/types.h"
+
+// Runs the loop; returns at once when a quit was asked for before it started.
+// Needs a QApplication. Installs the signal handling on first use.
+void RunApplicationEventLoop();
+// Ends the running loop (and any modal loop inside it). Called before the
+// loop runs, it makes the next RunApplicationEventLoop return at once.
+void QuitApplicationEventLoop();
+bool IsApplicationEventLoopRunning();
+
+// SIGINT and SIGTERM become a quit of the loop: the signal handler writes to
+// a pipe that the loop reads. Safe to call more than once. Returns false (and
+// prints why) when the pipe or the handlers cannot be set up.
+bool InstallTerminationSignalHandlers();

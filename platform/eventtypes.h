@@ -1,0 +1,188 @@
+#pragma once
+// Event classes, kinds, parameter names and parameter types, as four-character
+// codes and small numbers. Events of the layer and of the system code use
+// these names only.
+
+#include "platform/types.h"
+
+using EventClass = UInt32;
+using EventKind = UInt32;
+using EventParamName = OSType;
+using EventParamType = OSType;
+
+struct EventTypeSpec {
+    EventClass eventClass;
+    EventKind eventKind;
+};
+
+// ---------------------------------------------------------------------------
+// Classes.
+constexpr EventClass kEventClassMouse = FOUR_CHAR_CODE("mous");
+constexpr EventClass kEventClassKeyboard = FOUR_CHAR_CODE("keyb");
+constexpr EventClass kEventClassTextInput = FOUR_CHAR_CODE("text");
+constexpr EventClass kEventClassApplication = FOUR_CHAR_CODE("appl");
+constexpr EventClass kEventClassMenu = FOUR_CHAR_CODE("menu");
+constexpr EventClass kEventClassWindow = FOUR_CHAR_CODE("wind");
+constexpr EventClass kEventClassControl = FOUR_CHAR_CODE("cntl");
+constexpr EventClass kEventClassCommand = FOUR_CHAR_CODE("cmds");
+constexpr EventClass kEventClassService = FOUR_CHAR_CODE("serv");
+constexpr EventClass kEventClassHIObject = FOUR_CHAR_CODE("hiob");
+constexpr EventClass kEventClassTextField = FOUR_CHAR_CODE("txfd");
+constexpr EventClass kEventClassSearchField = FOUR_CHAR_CODE("srfd");
+
+// Command events. The direct object is the HICommand.
+constexpr EventKind kEventCommandProcess = 1;
+constexpr EventKind kEventCommandUpdateStatus = 2;
+
+// Services events.
+constexpr EventKind kEventServiceCopy = 1;
+constexpr EventKind kEventServicePaste = 2;
+constexpr EventKind kEventServiceGetTypes = 3;
+constexpr EventKind kEventServicePerform = 4;
+
+// Window events. The direct object is the WindowRef.
+constexpr EventKind kEventWindowActivated = 5;
+constexpr EventKind kEventWindowDeactivated = 6;
+constexpr EventKind kEventWindowShown = 24;
+constexpr EventKind kEventWindowHidden = 25;
+constexpr EventKind kEventWindowBoundsChanging = 26;
+constexpr EventKind kEventWindowBoundsChanged = 27;
+constexpr EventKind kEventWindowClose = 72;
+constexpr EventKind kEventWindowClosed = 73;
+constexpr EventKind kEventWindowToolbarSwitchMode = 150;
+
+// kEventParamAttributes of kEventWindowBoundsChanged.
+constexpr UInt32 kWindowBoundsChangeUserDrag = 1u << 0;
+constexpr UInt32 kWindowBoundsChangeUserResize = 1u << 1;
+constexpr UInt32 kWindowBoundsChangeSizeChanged = 1u << 2;
+constexpr UInt32 kWindowBoundsChangeOriginChanged = 1u << 3;
+
+// Control events. The direct object is the ControlRef.
+constexpr EventKind kEventControlHit = 1;
+constexpr EventKind kEventControlSimulateHit = 2;
+constexpr EventKind kEventControlHitTest = 3;
+constexpr EventKind kEventControlDraw = 4;
+constexpr EventKind kEventControlSetFocusPart = 7;
+constexpr EventKind kEventControlActivate = 9;
+constexpr EventKind kEventControlDeactivate = 10;
+constexpr EventKind kEventControlDragEnter = 18;
+constexpr EventKind kEventControlDragWithin = 19;
+constexpr EventKind kEventControlDragLeave = 20;
+constexpr EventKind kEventControlDragReceive = 21;
+constexpr EventKind kEventControlTrack = 51;
+constexpr EventKind kEventControlGetPartRegion = 101;
+constexpr EventKind kEventControlSetData = 103;
+constexpr EventKind kEventControlGetData = 104;
+constexpr EventKind kEventControlGetSizeConstraints = 105;
+constexpr EventKind kEventControlValueFieldChanged = 151;
+constexpr EventKind kEventControlBoundsChanged = 154;
+constexpr EventKind kEventControlVisibilityChanged = 157;
+constexpr EventKind kEventControlTitleChanged = 158;
+constexpr EventKind kEventControlOwningWindowChanged = 159;
+constexpr EventKind kEventControlHiliteChanged = 160;
+constexpr EventKind kEventControlEnabledStateChanged = 161;
+constexpr EventKind kEventControlInitialize = 1000;
+constexpr EventKind kEventControlDispose = 1001;
+constexpr EventKind kEventControlGetOptimalBounds = 1003;
+
+// Keyboard, mouse and text input.
+constexpr EventKind kEventRawKeyDown = 1;
+constexpr EventKind kEventRawKeyRepeat = 2;
+constexpr EventKind kEventRawKeyUp = 3;
+constexpr EventKind kEventRawKeyModifiersChanged = 4;
+constexpr EventKind kEventMouseDown = 1;
+constexpr EventKind kEventMouseUp = 2;
+constexpr EventKind kEventMouseMoved = 5;
+constexpr EventKind kEventMouseDragged = 6;
+constexpr EventKind kEventMouseWheelMoved = 10;
+constexpr EventKind kEventTextInputUnicodeForKeyEvent = 2;
+
+// Text field and search field.
+constexpr EventKind kEventTextAccepted = 1;
+constexpr EventKind kEventSearchFieldCancelClicked = 1;
+constexpr EventKind kEventSearchFieldSearchClicked = 2;
+
+// Object protocol of custom views.
+constexpr EventKind kEventHIObjectConstruct = 1;
+constexpr EventKind kEventHIObjectInitialize = 2;
+constexpr EventKind kEventHIObjectDestruct = 3;
+constexpr EventKind kEventHIObjectIsEqual = 4;
+constexpr EventKind kEventHIObjectPrintDebugInfo = 5;
+
+// ---------------------------------------------------------------------------
+// Parameter names.
+constexpr EventParamName kEventParamDirectObject = FOUR_CHAR_CODE("----");
+constexpr EventParamName kEventParamPostTarget = FOUR_CHAR_CODE("ptrg");
+constexpr EventParamName kEventParamWindowRef = FOUR_CHAR_CODE("wind");
+constexpr EventParamName kEventParamControlRef = FOUR_CHAR_CODE("ctrl");
+constexpr EventParamName kEventParamAttributes = FOUR_CHAR_CODE("attr");
+constexpr EventParamName kEventParamOriginalBounds = FOUR_CHAR_CODE("orct");
+constexpr EventParamName kEventParamPreviousBounds = FOUR_CHAR_CODE("prct");
+constexpr EventParamName kEventParamCurrentBounds = FOUR_CHAR_CODE("crct");
+constexpr EventParamName kEventParamServiceMessageName = FOUR_CHAR_CODE("svmg");
+constexpr EventParamName kEventParamScrapRef = FOUR_CHAR_CODE("scrp");
+constexpr EventParamName kEventParamServiceCopyTypes = FOUR_CHAR_CODE("svsc");
+constexpr EventParamName kEventParamServicePasteTypes = FOUR_CHAR_CODE("svpt");
+constexpr EventParamName kEventParamKeyMacCharCodes = FOUR_CHAR_CODE("kchr");
+constexpr EventParamName kEventParamKeyCode = FOUR_CHAR_CODE("kcod");
+constexpr EventParamName kEventParamKeyModifiers = FOUR_CHAR_CODE("kmod");
+constexpr EventParamName kEventParamKeyUnicodes = FOUR_CHAR_CODE("kuni");
+constexpr EventParamName kEventParamMouseLocation = FOUR_CHAR_CODE("mloc");
+constexpr EventParamName kEventParamWindowMouseLocation = FOUR_CHAR_CODE("wmou");
+constexpr EventParamName kEventParamMouseButton = FOUR_CHAR_CODE("mbtn");
+constexpr EventParamName kEventParamClickCount = FOUR_CHAR_CODE("ccnt");
+constexpr EventParamName kEventParamMouseWheelDelta = FOUR_CHAR_CODE("mwdl");
+constexpr EventParamName kEventParamTextInputSendText = FOUR_CHAR_CODE("tstx");
+constexpr EventParamName kEventParamControlPart = FOUR_CHAR_CODE("cprt");
+constexpr EventParamName kEventParamControlDataTag = FOUR_CHAR_CODE("cdtg");
+constexpr EventParamName kEventParamControlDataBuffer = FOUR_CHAR_CODE("cdbf");
+constexpr EventParamName kEventParamControlDataBufferSize = FOUR_CHAR_CODE("cdbs");
+constexpr EventParamName kEventParamControlFeatures = FOUR_CHAR_CODE("cftr");
+constexpr EventParamName kEventParamControlRegion = FOUR_CHAR_CODE("crgn");
+constexpr EventParamName kEventParamRgnHandle = FOUR_CHAR_CODE("rgnh");
+constexpr EventParamName kEventParamCGContextRef = FOUR_CHAR_CODE("cntx");
+constexpr EventParamName kEventParamControlPreviousPart = FOUR_CHAR_CODE("copc");
+constexpr EventParamName kEventParamControlCurrentPart = FOUR_CHAR_CODE("cnpc");
+constexpr EventParamName kEventParamControlOriginalOwningWindow = FOUR_CHAR_CODE("coow");
+constexpr EventParamName kEventParamControlCurrentOwningWindow = FOUR_CHAR_CODE("ccow");
+constexpr EventParamName kEventParamControlOptimalBounds = FOUR_CHAR_CODE("cobn");
+constexpr EventParamName kEventParamControlOptimalBaselineOffset = FOUR_CHAR_CODE("cobo");
+constexpr EventParamName kEventParamMinimumSize = FOUR_CHAR_CODE("mnsz");
+constexpr EventParamName kEventParamMaximumSize = FOUR_CHAR_CODE("mxsz");
+constexpr EventParamName kEventParamControlFocusEverything = FOUR_CHAR_CODE("cfev");
+constexpr EventParamName kEventParamControlWouldAcceptDrop = FOUR_CHAR_CODE("cldg");
+constexpr EventParamName kEventParamDragRef = FOUR_CHAR_CODE("drag");
+constexpr EventParamName kEventParamHIObjectInstance = FOUR_CHAR_CODE("hioi");
+
+// ---------------------------------------------------------------------------
+// Parameter types.
+constexpr EventParamType typeWildCard = FOUR_CHAR_CODE("****");
+constexpr EventParamType typeHICommand = FOUR_CHAR_CODE("hcmd");
+constexpr EventParamType typeCFStringRef = FOUR_CHAR_CODE("cfst");  // data is a QString
+constexpr EventParamType typeScrapRef = FOUR_CHAR_CODE("scrp");
+constexpr EventParamType typeBoolean = FOUR_CHAR_CODE("bool");
+constexpr EventParamType typeChar = FOUR_CHAR_CODE("TEXT");
+constexpr EventParamType typeUnicodeText = FOUR_CHAR_CODE("utxt");
+constexpr EventParamType typeUInt32 = FOUR_CHAR_CODE("magn");
+constexpr EventParamType typeSInt32 = FOUR_CHAR_CODE("long");
+constexpr EventParamType typeLongInteger = FOUR_CHAR_CODE("long");
+constexpr EventParamType typeSInt16 = FOUR_CHAR_CODE("shor");
+constexpr EventParamType typeShortInteger = FOUR_CHAR_CODE("shor");
+constexpr EventParamType typeIEEE32BitFloatingPoint = FOUR_CHAR_CODE("sing");
+constexpr EventParamType typeEnumeration = FOUR_CHAR_CODE("enum");
+constexpr EventParamType typePtr = FOUR_CHAR_CODE("ptr ");
+constexpr EventParamType typeVoidPtr = FOUR_CHAR_CODE("void");
+constexpr EventParamType typeQDPoint = FOUR_CHAR_CODE("QDpt");
+constexpr EventParamType typeQDRectangle = FOUR_CHAR_CODE("qdrt");
+constexpr EventParamType typeHIPoint = FOUR_CHAR_CODE("hipt");
+constexpr EventParamType typeHIRect = FOUR_CHAR_CODE("hirc");
+constexpr EventParamType typeHISize = FOUR_CHAR_CODE("hisz");
+constexpr EventParamType typeQDRgnHandle = FOUR_CHAR_CODE("rgnh");
+constexpr EventParamType typeCGContextRef = FOUR_CHAR_CODE("cntx");
+constexpr EventParamType typeWindowRef = FOUR_CHAR_CODE("wind");
+constexpr EventParamType typeControlRef = FOUR_CHAR_CODE("ctrl");
+constexpr EventParamType typeMenuRef = FOUR_CHAR_CODE("menu");
+constexpr EventParamType typeDragRef = FOUR_CHAR_CODE("drag");
+constexpr EventParamType typeControlPartCode = FOUR_CHAR_CODE("cprt");
+constexpr EventParamType typeHIObjectRef = FOUR_CHAR_CODE("hiob");
+constexpr EventParamType typeEventTargetRef = FOUR_CHAR_CODE("etgt");

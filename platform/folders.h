@@ -1,0 +1,32 @@
+#pragma once
+// Folders the program reads and writes.
+//
+//  - user data folder: the XDG data home ($XDG_DATA_HOME, else ~/.local/share),
+//    in place of the user's Application Support folder;
+//  - user preferences folder: the XDG config home ($XDG_CONFIG_HOME, else
+//    ~/.config);
+//  - bundle resources: <folder of the executable>/../share/tavi, normalised.
+//    The build tree has bin/ beside share/tavi/ like the installed tree, so
+//    the program runs uninstalled. Tests may point it elsewhere.
+
+#include "platform/types.h"
+
+#include <QString>
+
+QString GetUserDataFolder();
+QString GetUserPreferencesFolder();
+QString GetBundleResourcesFolder();
+// An empty path goes back to the folder found from the executable.
+void SetBundleResourcesFolderOverride(const QString& path);
+
+// Folder look-up by type: kApplicationSupportFolderType is the user data
+// folder, kPreferencesFolderType the preferences folder. With createFolder
+// the folder is made when missing. fnfErr when it is missing (and not made),
+// ioErr when it cannot be made.
+constexpr OSType kApplicationSupportFolderType = FOUR_CHAR_CODE("asup");
+constexpr OSType kPreferencesFolderType = FOUR_CHAR_CODE("pref");
+constexpr SInt16 kUserDomain = -32763;
+constexpr Boolean kCreateFolder = true;
+constexpr Boolean kDontCreateFolder = false;
+
+OSStatus FSFindFolder(SInt16 domain, OSType folderType, Boolean createFolder, QString* outPath);

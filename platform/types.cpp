@@ -1,0 +1,28 @@
+#include "platform/types.h"
+
+#include <QString>
+
+std::string fourCharCodeString(FourCharCode code)
+{
+    return std::string{FOUR_CHAR_ARGS(code)};
+}
+
+QString fourCharCodeQString(FourCharCode code)
+{
+    const char chars[4] = {FOUR_CHAR_ARGS(code)};
+    return QString::fromLatin1(chars, 4);
+}
+
+bool fourCharCodeFromString(const QString& text, FourCharCode* outCode)
+{
+    if (text.size() != 4)
+        return false;
+    FourCharCode code = 0;
+    for (const QChar c : text) {
+        if (c.unicode() > 0xFF)
+            return false;
+        code = (code << 8) | c.unicode();
+    }
+    *outCode = code;
+    return true;
+}

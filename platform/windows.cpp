@@ -1,0 +1,472 @@
+#include "platform/windows.h"
+
+#include "platform/eventloop.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QWidget>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+// Front to back. Disposed windows leave it at once.
+std::vector<WindowRef>& windowList()
+{
+    static std::vector<WindowRef> list;
+    return list;
+}
+
+bool quitWhenLastWindowCloses = true;
+
+bool isUsable(WindowRef window)
+{
+    return window && !window->isDisposed() && window->widget();
+}
+
+void moveToFront(WindowRef window)
+{
+    auto& list = windowList();
+    auto found = std::find(list.begin(), list.end(), window);
+    if (found == list.end())
+        return;
+    list.erase(found);
+    list.insert(list.begin(), window);
+}
+
+// Hidden windows wait behind all visible ones, so that walking the list from
+// the front window finds every window.
+void moveBehindVisible(WindowRef window)
+{
+    auto& list = windowList();
+    auto found = std::find(list.begin(), list.end(), window);
+    if (found == list.end())
+        return;
+    list.erase(found);
+    auto firstHidden = std::find_if(list.begin(), list.end(), [](WindowRef w) {
+        return !w->widget() || !w->widget()->isVisible();
+    });
+    list.insert(firstHidden, window);
+}
+
+SInt16 clamp16(int value)
+{
+    return SInt16(std::clamp(value, -32768, 32767));
+}
+
+Rect toRect(const QRect& r)
+{
+    Rect rect;
+    SetRect(&rect, clamp16(r.left()), clamp16(r.top()), clamp16(r.left() + r.width()),
+            clamp16(r.top() + r.height()));
+    return rect;
+}
+
+// The content is what the program drew in: the client area below a menu bar
+// that the layer attached (on the old platform the menu bar was no part of
+// the window, and saved bounds and sizes mean the content alone).
+QRect contentGeometry(const QWidget* widget)
+{
+    return widget->geometry().adjusted(0, WindowContentTopInset(widget), 0, 0);
+}
+
+Rect contentBounds(const QWidget* widget)
+{
+    return toRect(contentGeometry(widget));
+}
+
+bool sameRect(const Rect& a, const Rect& b)
+{
+    return a.top == b.top && a.left == b.left && a.bottom == b.bottom && a.right == b.right;
+}
+
+void scheduleLastWindowCheck()
+{
+    if (!quitWhenLastWindowCloses || !IsApplicationEventLoopRunning() || !qApp)
+        return;
+    // Checked once the current event is done: a handler may close one window
+    // and open another.
+    QMetaObject::invokeMethod(
+        qApp,
+        [] {
+            if (quitWhenLastWindowCloses && IsApplicationEventLoopRunning() && !FrontWindow())
+                QuitApplicationEventLoop();
+        },
+        Qt::QueuedConnection);
+}
+
+} // namespace
+
+PlatformWindow::PlatformWindow(QWidget* widget)
+    : QObject(widget), m_widget(widget), m_target(EventTarget::create())
+{
+    setObjectName(QStringLiteral("tavi_window"));
+    m_target->setParentResolver([] { return GetApplicationEventTarget(); });
+    m_target->setStandardHandler([this](EventRef event) -> OSStatus {
+        if (GetEventClass(event) == kEventClassWindow && GetEventKind(event) == kEventWindowClose) {
+            DisposeWindow(this);
+            return noErr;
+        }
+        return eventNotHandledErr;
+    });
+    m_lastBounds = contentBounds(widget);
+    widget->installEventFilter(this);
+    // A dialog that finishes (Escape, accept, reject) hides itself without a
+    // close event; treat that as closing the window.
+    if (auto* dialog = qobject_cast<QDialog*>(widget)) {
+        connect(dialog, &QDialog::finished, this, [this] {
+            if (!m_disposed)
+                sendSimpleEvent(kEventWindowClose);
+        });
+    }
+}
+
+QWidget* PlatformWindow::widget() const
+{
+    return m_widget.data();
+}
+
+PlatformWindow::~PlatformWindow()
+{
+    // Also reached when the widget is deleted without DisposeWindow.
+    auto& list = windowList();
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    m_target->invalidate();
+}
+
+OSStatus PlatformWindow::sendSimpleEvent(EventKind kind)
+{
+    EventRef event = nullptr;
+    OSStatus status = CreateEvent(nullptr, kEventClassWindow, kind, 0, kEventAttributeNone, &event);
+    if (status != noErr)
+        return status;
+    WindowRef self = this;
+    SetEventParameter(event, kEventParamDirectObject, typeWindowRef, sizeof self, &self);
+    status = SendEventToEventTarget(event, m_target.get());
+    ReleaseEvent(event);
+    return status;
+}
+
+void PlatformWindow::sendBoundsChanged(bool byUser)
+{
+    const Rect previous = m_lastBounds;
+    const Rect current = contentBounds(m_widget);
+    if (sameRect(previous, current))
+        return;
+    m_lastBounds = current;
+    UInt32 attributes = 0;
+    const bool sizeChanged = (previous.right - previous.left != current.right - current.left) ||
+                             (previous.bottom - previous.top != current.bottom - current.top);
+    if (sizeChanged)
+        attributes |= kWindowBoundsChangeSizeChanged | (byUser ? kWindowBoundsChangeUserResize : 0);
+    if (previous.left != current.left || previous.top != current.top)
+        attributes |= kWindowBoundsChangeOriginChanged | (byUser ? kWindowBoundsChangeUserDrag : 0);
+    EventRef event = nullptr;
+    if (CreateEvent(nullptr, kEventClassWindow, kEventWindowBoundsChanged, 0, kEventAttributeNone,
+                    &event) != noErr)
+        return;
+    WindowRef self = this;
+    SetEventParameter(event, kEventParamDirectObject, typeWindowRef, sizeof self, &self);
+    SetEventParameter(event, kEventParamAttributes, typeUInt32, sizeof attributes, &attributes);
+    SetEventParameter(event, kEventParamOriginalBounds, typeQDRectangle, sizeof previous, &previous);
+    SetEventParameter(event, kEventParamPreviousBounds, typeQDRectangle, sizeof previous, &previous);
+    SetEventParameter(event, kEventParamCurrentBounds, typeQDRectangle, sizeof current, &current);
+    SendEventToEventTarget(event, m_target.get());
+    ReleaseEvent(event);
+}
+
+bool PlatformWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != m_widget)
+        return false;
+    if (m_disposed) {
+        if (event->type() == QEvent::Close) {
+            event->accept();
+            return false;
+        }
+        return false;
+    }
+    switch (event->type()) {
+    case QEvent::Close:
+        // The window's handlers decide; the standard handler disposes of it.
+        event->ignore();
+        sendSimpleEvent(kEventWindowClose);
+        return true;
+    case QEvent::Show:
+        moveToFront(this);
+        sendSimpleEvent(kEventWindowShown);
+        sendBoundsChanged(false);
+        break;
+    case QEvent::Hide:
+        moveBehindVisible(this);
+        sendSimpleEvent(kEventWindowHidden);
+        scheduleLastWindowCheck();
+        break;
+    case QEvent::WindowActivate:
+        moveToFront(this);
+        sendSimpleEvent(kEventWindowActivated);
+        break;
+    case QEvent::WindowDeactivate:
+        sendSimpleEvent(kEventWindowDeactivated);
+        break;
+    case QEvent::Move:
+    case QEvent::Resize:
+        sendBoundsChanged(event->spontaneous());
+        break;
+    default:
+        break;
+    }
+    return false;
+}
+
+OSStatus CreateWindowFromWidget(QWidget* widget, WindowRef* outWindow)
+{
+    if (!widget || !outWindow)
+        return paramErr;
+    if (WindowRef existing = GetWindowFromWidget(widget); existing && existing->widget() == widget) {
+        *outWindow = existing;
+        return noErr;
+    }
+    if (widget->parentWidget())
+        widget->setParent(nullptr);
+    if (!widget->isWindow())
+        widget->setWindowFlags(widget->windowFlags() | Qt::Window);
+    auto* window = new PlatformWindow(widget);
+    if (widget->isVisible())
+        windowList().insert(windowList().begin(), window);
+    else
+        windowList().push_back(window);
+    *outWindow = window;
+    return noErr;
+}
+
+int WindowContentTopInset(const QWidget* windowWidget)
+{
+    if (!windowWidget)
+        return 0;
+    auto* bar = windowWidget->findChild<QWidget*>(QStringLiteral("tavi_menubar"),
+                                                  Qt::FindDirectChildrenOnly);
+    if (!bar || !bar->isVisibleTo(windowWidget))
+        return 0;
+    const int height = bar->heightForWidth(windowWidget->width());
+    return height > 0 ? height : bar->sizeHint().height();
+}
+
+WindowRef GetWindowFromWidget(const QWidget* widget)
+{
+    if (!widget)
+        return nullptr;
+    const QWidget* top = widget->window();
+    auto* window = top->findChild<PlatformWindow*>(QString(), Qt::FindDirectChildrenOnly);
+    return window && !window->isDisposed() ? window : nullptr;
+}
+
+QWidget* GetWindowWidget(WindowRef window)
+{
+    return isUsable(window) ? window->widget() : nullptr;
+}
+
+void SetWRefCon(WindowRef window, SRefCon data)
+{
+    if (window)
+        window->refCon = data;
+}
+
+SRefCon GetWRefCon(WindowRef window)
+{
+    return window ? window->refCon : 0;
+}
+
+OSStatus GetWindowBounds(WindowRef window, WindowRegionCode region, Rect* outBounds)
+{
+    if (!outBounds)
+        return paramErr;
+    if (!isUsable(window))
+        return errInvalidWindowRef;
+    const QWidget* widget = window->widget();
+    switch (region) {
+    case kWindowContentRgn:
+    case kWindowGlobalPortRgn:
+        *outBounds = contentBounds(widget);
+        return noErr;
+    case kWindowStructureRgn:
+        *outBounds = toRect(widget->frameGeometry());
+        return noErr;
+    default:
+        return paramErr;
+    }
+}
+
+OSStatus SetWindowBounds(WindowRef window, WindowRegionCode region, const Rect* bounds)
+{
+    if (!bounds || bounds->right < bounds->left || bounds->bottom < bounds->top)
+        return paramErr;
+    if (!isUsable(window))
+        return errInvalidWindowRef;
+    QWidget* widget = window->widget();
+    QRect wanted(bounds->left, bounds->top, bounds->right - bounds->left,
+                 bounds->bottom - bounds->top);
+    switch (region) {
+    case kWindowContentRgn:
+    case kWindowGlobalPortRgn:
+        widget->setGeometry(wanted.adjusted(0, -WindowContentTopInset(widget), 0, 0));
+        return noErr;
+    case kWindowStructureRgn: {
+        const QRect frame = widget->frameGeometry();
+        const QRect content = widget->geometry();
+        wanted.adjust(content.left() - frame.left(), content.top() - frame.top(),
+                      content.right() - frame.right(), content.bottom() - frame.bottom());
+        widget->setGeometry(wanted);
+        return noErr;
+    }
+    default:
+        return paramErr;
+    }
+}
+
+void MoveWindow(WindowRef window, short left, short top, Boolean front)
+{
+    if (!isUsable(window))
+        return;
+    QWidget* widget = window->widget();
+    const QPoint frameOffset = contentGeometry(widget).topLeft() - widget->frameGeometry().topLeft();
+    widget->move(QPoint(left, top) - frameOffset);
+    if (front)
+        SelectWindow(window);
+}
+
+void SizeWindow(WindowRef window, short width, short height, Boolean update)
+{
+    if (!isUsable(window) || width < 0 || height < 0)
+        return;
+    window->widget()->resize(width, height + WindowContentTopInset(window->widget()));
+    if (update)
+        window->widget()->update();
+}
+
+void ShowWindow(WindowRef window)
+{
+    if (isUsable(window))
+        window->widget()->show();
+}
+
+void HideWindow(WindowRef window)
+{
+    if (isUsable(window))
+        window->widget()->hide();
+}
+
+Boolean IsWindowVisible(WindowRef window)
+{
+    return isUsable(window) && window->widget()->isVisible();
+}
+
+void SelectWindow(WindowRef window)
+{
+    if (!isUsable(window))
+        return;
+    moveToFront(window);
+    QWidget* widget = window->widget();
+    widget->raise();
+    widget->activateWindow();
+}
+
+void DisposeWindow(WindowRef window)
+{
+    if (!window || window->m_disposed)
+        return;
+    window->m_disposed = true;
+    auto& list = windowList();
+    list.erase(std::remove(list.begin(), list.end(), window), list.end());
+    window->sendSimpleEvent(kEventWindowClosed);
+    window->m_target->invalidate();
+    if (QWidget* widget = window->widget()) {
+        const bool wasVisible = widget->isVisible();
+        widget->hide();
+        // The widget (and with it this object) goes when control is back in
+        // the loop: the caller may be one of its own event handlers.
+        widget->deleteLater();
+        if (wasVisible)
+            scheduleLastWindowCheck();
+    }
+}
+
+OSStatus SetWindowTitleWithCFString(WindowRef window, const QString& title)
+{
+    if (!isUsable(window))
+        return errInvalidWindowRef;
+    window->widget()->setWindowTitle(title);
+    return noErr;
+}
+
+OSStatus CopyWindowTitleAsCFString(WindowRef window, QString* outTitle)
+{
+    if (!outTitle)
+        return paramErr;
+    if (!isUsable(window))
+        return errInvalidWindowRef;
+    *outTitle = window->widget()->windowTitle();
+    return noErr;
+}
+
+EventTargetRef GetWindowEventTarget(WindowRef window)
+{
+    return window ? window->target() : nullptr;
+}
+
+OSStatus SendWindowEvent(WindowRef window, EventKind kind)
+{
+    if (!isUsable(window))
+        return errInvalidWindowRef;
+    return window->sendSimpleEvent(kind);
+}
+
+WindowRef FrontWindow()
+{
+    for (WindowRef window : windowList()) {
+        if (isUsable(window) && window->widget()->isVisible())
+            return window;
+    }
+    return nullptr;
+}
+
+WindowRef GetNextWindow(WindowRef window)
+{
+    const auto& list = windowList();
+    auto found = std::find(list.begin(), list.end(), window);
+    if (found == list.end() || ++found == list.end())
+        return nullptr;
+    return *found;
+}
+
+std::vector<WindowRef> GetWindowList()
+{
+    return windowList();
+}
+
+EventTargetRef GetUserFocusEventTarget()
+{
+    WindowRef front = FrontWindow();
+    return front ? front->target() : GetApplicationEventTarget();
+}
+
+void QDFlushPortBuffer(CGrafPtr port, RgnHandle)
+{
+    if (!isUsable(port) || !port->widget()->isVisible())
+        return;
+    port->widget()->repaint();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
+                                    QEventLoop::ExcludeSocketNotifiers);
+}
+
+void SetQuitWhenLastWindowCloses(bool quit)
+{
+    quitWhenLastWindowCloses = quit;
+}
+
+bool QuitWhenLastWindowCloses()
+{
+    return quitWhenLastWindowCloses;
+}

@@ -1,0 +1,127 @@
+#pragma once
+// Windows: a WindowRef stands for one top-level QWidget. The layer keeps its
+// own front-to-back list of windows (FrontWindow, GetNextWindow): a window
+// comes to the front when it is shown, selected or activated by the user, and
+// goes behind every visible window when it is hidden. Each window has an event
+// target; Qt's close, move, resize, show, hide and activation of the widget
+// become window events on it (kEventWindowClose, kEventWindowBoundsChanged,
+// kEventWindowShown, kEventWindowHidden, kEventWindowActivated,
+// kEventWindowDeactivated). The standard handler disposes of the window on
+// kEventWindowClose, so a close handler that answers eventNotHandledErr lets
+// the window close.
+
+#include "platform/events.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <vector>
+
+class QWidget;
+
+// Regions of GetWindowBounds and SetWindowBounds.
+constexpr WindowRegionCode kWindowStructureRgn = 32;  // with the frame
+constexpr WindowRegionCode kWindowContentRgn = 33;    // the client area
+constexpr WindowRegionCode kWindowGlobalPortRgn = 40; // the same as content here
+
+// Takes a top-level widget (made elsewhere: from a .ui file or in code) into
+// the layer's care. The window is not shown. The widget is deleted when the
+// window is disposed of.
+OSStatus CreateWindowFromWidget(QWidget* widget, WindowRef* outWindow);
+// The window of a widget (or of the top-level widget holding it); null when
+// the widget belongs to no window of the layer or the window is disposed.
+WindowRef GetWindowFromWidget(const QWidget* widget);
+QWidget* GetWindowWidget(WindowRef window);
+// Pixels at the top of a window's widget taken by the menu bar the layer
+// attached (0 when none). The content region, and the frames of controls
+// placed directly in the window, start below it.
+int WindowContentTopInset(const QWidget* windowWidget);
+
+void SetWRefCon(WindowRef window, SRefCon data);
+SRefCon GetWRefCon(WindowRef window);
+
+// Bounds in global coordinates, 16-bit (values beyond are clamped). The
+// content region leaves out an attached menu bar; so does SizeWindow.
+OSStatus GetWindowBounds(WindowRef window, WindowRegionCode region, Rect* outBounds);
+OSStatus SetWindowBounds(WindowRef window, WindowRegionCode region, const Rect* bounds);
+void MoveWindow(WindowRef window, short left, short top, Boolean front);
+void SizeWindow(WindowRef window, short width, short height, Boolean update);
+
+void ShowWindow(WindowRef window);
+void HideWindow(WindowRef window);
+Boolean IsWindowVisible(WindowRef window);
+// Brings the window to the front of the list and activates it.
+void SelectWindow(WindowRef window);
+// Closes the window for good: it leaves the list at once, its handlers get
+// kEventWindowClosed and are removed, and the widget is deleted once control
+// returns to the event loop (a handler may dispose of its own window).
+void DisposeWindow(WindowRef window);
+
+OSStatus SetWindowTitleWithCFString(WindowRef window, const QString& title);
+OSStatus CopyWindowTitleAsCFString(WindowRef window, QString* outTitle);
+
+EventTargetRef GetWindowEventTarget(WindowRef window);
+// Sends a window event of the given kind, with the window as its direct
+// object, to the window's target (e.g. kEventWindowToolbarSwitchMode from a
+// toolbar button, or kEventWindowClose to close it as the user would).
+OSStatus SendWindowEvent(WindowRef window, EventKind kind);
+
+inline OSStatus InstallWindowEventHandler(WindowRef window, EventHandlerUPP handler,
+                                          ItemCount numTypes, const EventTypeSpec* typeList,
+                                          void* userData, EventHandlerRef* outRef)
+{
+    return InstallEventHandler(GetWindowEventTarget(window), handler, numTypes, typeList, userData,
+                               outRef);
+}
+
+// The frontmost visible window, or null.
+WindowRef FrontWindow();
+// The window after this one in the list (visible or not), or null after the last.
+WindowRef GetNextWindow(WindowRef window);
+// Every window of the layer, front to back, hidden ones last.
+std::vector<WindowRef> GetWindowList();
+// The target that keyboard and menu commands go to: the front window's, or
+// the application's when no window is visible.
+EventTargetRef GetUserFocusEventTarget();
+
+// Drawing: a window's port is the window. QDFlushPortBuffer repaints the
+// window now and lets the window system show it, also before the event loop
+// runs (input and signal notifications wait for the loop).
+inline CGrafPtr GetWindowPort(WindowRef window) { return window; }
+inline void SetPortWindowPort(WindowRef) {}
+void QDFlushPortBuffer(CGrafPtr port, RgnHandle region);
+
+// Without a system tray, hiding or disposing of the last visible window while
+// the loop runs ends the loop. The menu bar turns this off when it has made a
+// tray icon from which the user can still reach the menus.
+void SetQuitWhenLastWindowCloses(bool quit);
+bool QuitWhenLastWindowCloses();
+
+// The window object. Other modules of the layer use it; system code uses the
+// functions above.
+class PlatformWindow : public QObject {
+    Q_OBJECT
+public:
+    ~PlatformWindow() override;
+    QWidget* widget() const;
+    EventTargetRef target() const { return m_target.get(); }
+    bool isDisposed() const { return m_disposed; }
+    SRefCon refCon = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    explicit PlatformWindow(QWidget* widget);
+    friend OSStatus CreateWindowFromWidget(QWidget*, WindowRef*);
+    friend void DisposeWindow(WindowRef);
+
+    friend OSStatus SendWindowEvent(WindowRef, EventKind);
+    OSStatus sendSimpleEvent(EventKind kind);
+    void sendBoundsChanged(bool byUser);
+
+    QPointer<QWidget> m_widget;
+    std::shared_ptr<EventTarget> m_target;
+    Rect m_lastBounds{};
+    bool m_disposed = false;
+};

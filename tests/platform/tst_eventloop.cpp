@@ -1,0 +1,149 @@
+// The event loop ends normally on quit, SIGINT and SIGTERM, and when the last
+// window closes without a tray.
+
+#include "platform/commands.h"
+#include "platform/eventloop.h"
+#include "platform/windows.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
+
+#include <csignal>
+
+namespace {
+
+// Runs the loop with a watchdog; true when something else than the watchdog
+// ended it.
+bool runLoopEndedNormally()
+{
+    bool timedOut = false;
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, &watchdog, [&] {
+        timedOut = true;
+        QCoreApplication::exit(1);
+    });
+    watchdog.start(10000);
+    RunApplicationEventLoop();
+    return !timedOut && !IsApplicationEventLoopRunning();
+}
+
+WindowRef makeShownWindow()
+{
+    WindowRef window = nullptr;
+    CreateWindowFromWidget(new QWidget, &window);
+    ShowWindow(window);
+    return window;
+}
+
+} // namespace
+
+class EventLoopTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanup();
+    void aSignalDuringTheLoopEndsIt_data();
+    void aSignalDuringTheLoopEndsIt();
+    void aSignalDuringAModalLoopEndsBoth();
+    void aSignalBeforeTheLoopEndsItAsSoonAsItRuns();
+    void theQuitCommandEndsTheLoop();
+    void aQuitBeforeTheLoopMakesItReturnAtOnce();
+    void closingTheLastWindowEndsTheLoopWithoutATray();
+};
+
+void EventLoopTest::initTestCase()
+{
+    QVERIFY(InstallTerminationSignalHandlers());
+    QVERIFY(QuitWhenLastWindowCloses());
+}
+
+void EventLoopTest::cleanup()
+{
+    for (WindowRef window : GetWindowList())
+        DisposeWindow(window);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void EventLoopTest::aSignalDuringTheLoopEndsIt_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM") << SIGTERM;
+    QTest::newRow("SIGINT") << SIGINT;
+}
+
+void EventLoopTest::aSignalDuringTheLoopEndsIt()
+{
+    QFETCH(int, signalNumber);
+    makeShownWindow();
+    QTimer::singleShot(50, qApp, [signalNumber] { ::raise(signalNumber); });
+    QVERIFY(runLoopEndedNormally());
+    // The process lives on, with its windows, so shutdown can save them.
+    QVERIFY(FrontWindow());
+}
+
+void EventLoopTest::aSignalDuringAModalLoopEndsBoth()
+{
+    bool modalEnded = false;
+    QTimer::singleShot(20, qApp, [&] {
+        QTimer::singleShot(20, qApp, [] { ::raise(SIGTERM); });
+        QEventLoop modal;
+        modal.exec();
+        modalEnded = true;
+    });
+    QVERIFY(runLoopEndedNormally());
+    QVERIFY(modalEnded);
+}
+
+void EventLoopTest::aSignalBeforeTheLoopEndsItAsSoonAsItRuns()
+{
+    ::raise(SIGTERM);
+    bool ranInside = false;
+    QTimer::singleShot(200, qApp, [&] { ranInside = true; });
+    QVERIFY(runLoopEndedNormally());
+    QVERIFY(!ranInside);
+    QCoreApplication::processEvents();
+}
+
+void EventLoopTest::theQuitCommandEndsTheLoop()
+{
+    OSStatus status = eventNotHandledErr;
+    QTimer::singleShot(20, qApp, [&] {
+        HICommand command{};
+        command.commandID = kHICommandQuit;
+        status = ProcessHICommand(command, GetApplicationEventTarget());
+    });
+    QVERIFY(runLoopEndedNormally());
+    QCOMPARE(status, noErr);
+}
+
+void EventLoopTest::aQuitBeforeTheLoopMakesItReturnAtOnce()
+{
+    QuitApplicationEventLoop();
+    bool ranInside = false;
+    QTimer::singleShot(0, qApp, [&] { ranInside = true; });
+    QVERIFY(runLoopEndedNormally());
+    QVERIFY(!ranInside);
+    QCoreApplication::processEvents();
+}
+
+void EventLoopTest::closingTheLastWindowEndsTheLoopWithoutATray()
+{
+    WindowRef first = makeShownWindow();
+    WindowRef second = makeShownWindow();
+    bool runningAfterFirstClose = false;
+    QTimer::singleShot(20, qApp, [&] { GetWindowWidget(first)->close(); });
+    QTimer::singleShot(100, qApp, [&] {
+        runningAfterFirstClose = IsApplicationEventLoopRunning();
+        GetWindowWidget(second)->close();
+    });
+    QVERIFY(runLoopEndedNormally());
+    QVERIFY(runningAfterFirstClose);
+    QCOMPARE(FrontWindow(), nullptr);
+}
+
+QTEST_MAIN(EventLoopTest)
+#include "tst_eventloop.moc"

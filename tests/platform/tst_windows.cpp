@@ -1,0 +1,603 @@
+// Windows, controls and command propagation over real widgets.
+
+#include "platform/commands.h"
+#include "platform/controls.h"
+#include "platform/windows.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QVBoxLayout>
+
+#include <vector>
+
+namespace {
+
+WindowRef makeWindow(const char* name)
+{
+    auto* widget = new QWidget;
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->resize(200, 100);
+    WindowRef window = nullptr;
+    CreateWindowFromWidget(widget, &window);
+    return window;
+}
+
+QWidget* addChild(WindowRef window, QWidget* child, const char* signature, int id)
+{
+    QWidget* top = GetWindowWidget(window);
+    if (!top->layout())
+        new QVBoxLayout(top);
+    top->layout()->addWidget(child);
+    child->setProperty("controlSignature", QString::fromLatin1(signature));
+    child->setProperty("controlID", id);
+    return child;
+}
+
+std::vector<WindowRef> frontToBack()
+{
+    std::vector<WindowRef> list;
+    for (WindowRef w = FrontWindow(); w; w = GetNextWindow(w))
+        list.push_back(w);
+    return list;
+}
+
+void flushDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+constexpr EventTypeSpec kCommandProcess{kEventClassCommand, kEventCommandProcess};
+
+// Records which targets saw a command, and answers as told.
+struct CommandSpy {
+    std::vector<QString> seen;
+    UInt32 lastCommand = 0;
+    UInt32 lastAttributes = 0;
+    void install(EventTargetRef target, const QString& name, OSStatus answer)
+    {
+        InstallEventHandlerFunction(
+            target,
+            [this, name, answer](EventHandlerCallRef, EventRef event) {
+                HICommand command{};
+                GetEventParameter(event, kEventParamDirectObject, typeHICommand, nullptr, sizeof command,
+                                  nullptr, &command);
+                seen.push_back(name);
+                lastCommand = command.commandID;
+                lastAttributes = command.attributes;
+                return answer;
+            },
+            1, &kCommandProcess, nullptr);
+    }
+};
+
+} // namespace
+
+class WindowsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup();
+
+    void windowListFollowsShowSelectHideAndDispose();
+    void userActivationBringsAWindowToTheFront();
+    void referenceConstantIsKept();
+    void contentBoundsRoundTripAndReportChanges();
+    void closeBecomesAWindowEventThatDisposesByDefault();
+    void aCloseHandlerMayKeepTheWindow();
+    void disposingInsideItsOwnHandlerIsSafe();
+
+    void controlsAreFoundBySignatureAndId_data();
+    void controlsAreFoundBySignatureAndId();
+    void visibilityOfControls();
+    void progressBarValuesAreClampedToTheRange();
+    void popUpValueIsTheItemCountedFromOne();
+    void checkBoxValueIsItsState();
+    void widgetsWithoutValuesKeepTheirOwnAndNotify();
+    void textDataOfLabelsAndFields();
+    void labelTextIsNeverMarkup();
+    void controlDataStatuses();
+    void customControlsAnswerTheirOwnData();
+    void fontStyleSetsSizeAndJustification();
+
+    void commandPropagation_data();
+    void commandPropagation();
+    void popUpItemsAndWindowActionsSendCommands();
+};
+
+void WindowsTest::cleanup()
+{
+    for (WindowRef window : GetWindowList())
+        DisposeWindow(window);
+    flushDeletes();
+    QVERIFY(GetWindowList().empty());
+}
+
+void WindowsTest::windowListFollowsShowSelectHideAndDispose()
+{
+    QCOMPARE(FrontWindow(), nullptr);
+    WindowRef a = makeWindow("a");
+    WindowRef b = makeWindow("b");
+    WindowRef c = makeWindow("c");
+    QCOMPARE(FrontWindow(), nullptr);  // nothing shown yet
+    ShowWindow(a);
+    ShowWindow(b);
+    ShowWindow(c);
+    QCOMPARE(frontToBack(), (std::vector<WindowRef>{c, b, a}));
+    SelectWindow(a);
+    QCOMPARE(frontToBack(), (std::vector<WindowRef>{a, c, b}));
+    HideWindow(a);
+    // Hidden windows stay in the list, behind the visible ones.
+    QCOMPARE(frontToBack(), (std::vector<WindowRef>{c, b, a}));
+    QCOMPARE(GetNextWindow(a), nullptr);
+    ShowWindow(a);
+    QCOMPARE(FrontWindow(), a);
+    DisposeWindow(c);
+    QCOMPARE(frontToBack(), (std::vector<WindowRef>{a, b}));
+    QCOMPARE(GetWindowWidget(c), nullptr);
+    flushDeletes();
+}
+
+void WindowsTest::userActivationBringsAWindowToTheFront()
+{
+    WindowRef a = makeWindow("a");
+    WindowRef b = makeWindow("b");
+    ShowWindow(a);
+    ShowWindow(b);
+    QCOMPARE(FrontWindow(), b);
+    int activations = 0;
+    const EventTypeSpec activated{kEventClassWindow, kEventWindowActivated};
+    InstallEventHandlerFunction(
+        GetWindowEventTarget(a),
+        [&](EventHandlerCallRef, EventRef) {
+            ++activations;
+            return noErr;
+        },
+        1, &activated, nullptr);
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(GetWindowWidget(a), &activate);
+    QCOMPARE(FrontWindow(), a);
+    QCOMPARE(activations, 1);
+}
+
+void WindowsTest::referenceConstantIsKept()
+{
+    WindowRef a = makeWindow("a");
+    QCOMPARE(GetWRefCon(a), SRefCon(0));
+    SetWRefCon(a, FOUR_CHAR_CODE("DWIN"));
+    QCOMPARE(GetWRefCon(a), SRefCon(FOUR_CHAR_CODE("DWIN")));
+}
+
+void WindowsTest::contentBoundsRoundTripAndReportChanges()
+{
+    WindowRef a = makeWindow("a");
+    ShowWindow(a);
+    QVERIFY(QTest::qWaitForWindowExposed(GetWindowWidget(a)));
+    std::vector<std::pair<UInt32, Rect>> changes;
+    Rect previousSeen{};
+    const EventTypeSpec boundsChanged{kEventClassWindow, kEventWindowBoundsChanged};
+    InstallEventHandlerFunction(
+        GetWindowEventTarget(a),
+        [&](EventHandlerCallRef, EventRef event) {
+            UInt32 attributes = 0;
+            Rect current{};
+            GetEventParameter(event, kEventParamAttributes, typeUInt32, nullptr, sizeof attributes, nullptr,
+                              &attributes);
+            GetEventParameter(event, kEventParamOriginalBounds, typeQDRectangle, nullptr, sizeof previousSeen,
+                              nullptr, &previousSeen);
+            GetEventParameter(event, kEventParamCurrentBounds, typeQDRectangle, nullptr, sizeof current,
+                              nullptr, &current);
+            changes.emplace_back(attributes, current);
+            return noErr;
+        },
+        1, &boundsChanged, nullptr);
+    Rect before{};
+    QCOMPARE(GetWindowBounds(a, kWindowContentRgn, &before), noErr);
+
+    Rect wanted;
+    SetRect(&wanted, 40, 50, 340, 250);
+    QCOMPARE(SetWindowBounds(a, kWindowContentRgn, &wanted), noErr);
+    Rect read{};
+    QCOMPARE(GetWindowBounds(a, kWindowContentRgn, &read), noErr);
+    QCOMPARE(read.left, SInt16(40));
+    QCOMPARE(read.top, SInt16(50));
+    QCOMPARE(read.right, SInt16(340));
+    QCOMPARE(read.bottom, SInt16(250));
+    QTRY_VERIFY(!changes.empty());
+    UInt32 all = 0;
+    for (const auto& change : changes)
+        all |= change.first;
+    QVERIFY(all & kWindowBoundsChangeSizeChanged);
+    QVERIFY(all & kWindowBoundsChangeOriginChanged);
+    QCOMPARE(changes.back().second.right, SInt16(340));
+
+    // A move without a resize does not report a size change.
+    changes.clear();
+    MoveWindow(a, 60, 70, false);
+    QTRY_VERIFY(!changes.empty());
+    for (const auto& change : changes)
+        QVERIFY(!(change.first & kWindowBoundsChangeSizeChanged));
+    QCOMPARE(previousSeen.left, SInt16(40));
+
+    SetRect(&wanted, 10, 10, 5, 5);
+    QCOMPARE(SetWindowBounds(a, kWindowContentRgn, &wanted), paramErr);
+    QCOMPARE(GetWindowBounds(a, 99, &read), paramErr);
+}
+
+void WindowsTest::closeBecomesAWindowEventThatDisposesByDefault()
+{
+    WindowRef a = makeWindow("a");
+    ShowWindow(a);
+    SetWRefCon(a, 7);
+    SRefCon refConAtClose = 0;
+    bool stillListedAtClose = false;
+    const EventTypeSpec close{kEventClassWindow, kEventWindowClose};
+    InstallEventHandlerFunction(
+        GetWindowEventTarget(a),
+        [&](EventHandlerCallRef, EventRef event) {
+            WindowRef window = nullptr;
+            GetEventParameter(event, kEventParamDirectObject, typeWindowRef, nullptr, sizeof window, nullptr,
+                              &window);
+            refConAtClose = GetWRefCon(window);
+            stillListedAtClose = FrontWindow() == window;
+            return eventNotHandledErr;
+        },
+        1, &close, nullptr);
+    QPointer<QWidget> widget = GetWindowWidget(a);
+    widget->close();
+    QCOMPARE(refConAtClose, SRefCon(7));
+    QVERIFY(stillListedAtClose);
+    QCOMPARE(FrontWindow(), nullptr);
+    QVERIFY(GetWindowList().empty());
+    flushDeletes();
+    QVERIFY(widget.isNull());
+}
+
+void WindowsTest::aCloseHandlerMayKeepTheWindow()
+{
+    WindowRef a = makeWindow("a");
+    ShowWindow(a);
+    const EventTypeSpec close{kEventClassWindow, kEventWindowClose};
+    InstallEventHandlerFunction(
+        GetWindowEventTarget(a), [](EventHandlerCallRef, EventRef) { return noErr; }, 1, &close, nullptr);
+    GetWindowWidget(a)->close();
+    QCOMPARE(FrontWindow(), a);
+    QVERIFY(GetWindowWidget(a)->isVisible());
+}
+
+void WindowsTest::disposingInsideItsOwnHandlerIsSafe()
+{
+    WindowRef a = makeWindow("a");
+    auto* button = new QPushButton;
+    addChild(a, button, "BUTN", 1);
+    button->setProperty("command", QStringLiteral("ok  "));
+    ConnectCommandSources(GetWindowWidget(a));
+    InstallEventHandlerFunction(
+        GetWindowEventTarget(a),
+        [a](EventHandlerCallRef, EventRef) {
+            DisposeWindow(a);
+            return eventNotHandledErr;  // and the command still goes on
+        },
+        1, &kCommandProcess, nullptr);
+    CommandSpy app;
+    EventHandlerRef appHandler = nullptr;
+    InstallEventHandlerFunction(
+        GetApplicationEventTarget(),
+        [&app](EventHandlerCallRef, EventRef) {
+            app.seen.push_back(QStringLiteral("app"));
+            return noErr;
+        },
+        1, &kCommandProcess, &appHandler);
+    ShowWindow(a);
+    QTest::mouseClick(button, Qt::LeftButton);
+    RemoveEventHandler(appHandler);
+    QCOMPARE(app.seen, (std::vector<QString>{QStringLiteral("app")}));
+    QVERIFY(GetWindowList().empty());
+    flushDeletes();
+}
+
+void WindowsTest::controlsAreFoundBySignatureAndId_data()
+{
+    QTest::addColumn<uint>("signature");
+    QTest::addColumn<int>("id");
+    QTest::addColumn<QString>("expectedName");
+    QTest::newRow("found") << uint(FOUR_CHAR_CODE("LOAD")) << 128 << QStringLiteral("progress");
+    QTest::newRow("trailing blank in signature") << uint(FOUR_CHAR_CODE("ADD ")) << 128 << QStringLiteral("add");
+    QTest::newRow("same signature, other id") << uint(FOUR_CHAR_CODE("name")) << 301 << QStringLiteral("email");
+    QTest::newRow("missing id") << uint(FOUR_CHAR_CODE("LOAD")) << 129 << QString();
+    QTest::newRow("missing signature") << uint(FOUR_CHAR_CODE("NONE")) << 128 << QString();
+    QTest::newRow("signature prefix only") << uint(FOUR_CHAR_CODE("ADD\t")) << 128 << QString();
+}
+
+void WindowsTest::controlsAreFoundBySignatureAndId()
+{
+    QFETCH(uint, signature);
+    QFETCH(int, id);
+    QFETCH(QString, expectedName);
+    WindowRef a = makeWindow("a");
+    addChild(a, new QProgressBar, "LOAD", 128)->setObjectName(QStringLiteral("progress"));
+    addChild(a, new QPushButton, "ADD ", 128)->setObjectName(QStringLiteral("add"));
+    addChild(a, new QLineEdit, "name", 300)->setObjectName(QStringLiteral("name"));
+    addChild(a, new QLineEdit, "name", 301)->setObjectName(QStringLiteral("email"));
+    const ControlID controlId{signature, id};
+    ControlRef control = reinterpret_cast<ControlRef>(0x1);
+    const OSStatus status = GetControlByID(a, &controlId, &control);
+    if (expectedName.isEmpty()) {
+        QCOMPARE(status, errUnknownControl);
+        QCOMPARE(control, nullptr);
+    } else {
+        QCOMPARE(status, noErr);
+        QCOMPARE(GetControlWidget(control)->objectName(), expectedName);
+        QCOMPARE(GetControlOwner(control), a);
+        ControlID readBack{};
+        GetControlID(control, &readBack);
+        QCOMPARE(readBack.signature, controlId.signature);
+        QCOMPARE(readBack.id, controlId.id);
+    }
+}
+
+void WindowsTest::visibilityOfControls()
+{
+    WindowRef a = makeWindow("a");
+    ControlRef label = GetControlFromWidget(addChild(a, new QLabel, "TEXT", 1));
+    QVERIFY(IsControlVisible(label));  // would show with its window
+    HideControl(label);
+    QVERIFY(!IsControlVisible(label));
+    ShowWindow(a);
+    QVERIFY(!GetControlWidget(label)->isVisible());
+    ShowControl(label);
+    QVERIFY(GetControlWidget(label)->isVisible());
+}
+
+void WindowsTest::progressBarValuesAreClampedToTheRange()
+{
+    WindowRef a = makeWindow("a");
+    ControlRef bar = GetControlFromWidget(addChild(a, new QProgressBar, "LOAD", 128));
+    SetControl32BitMaximum(bar, 1000);
+    SetControl32BitMinimum(bar, 0);
+    SetControl32BitValue(bar, 250);
+    QCOMPARE(GetControl32BitValue(bar), 250);
+    QCOMPARE(static_cast<QProgressBar*>(GetControlWidget(bar))->value(), 250);
+    SetControl32BitValue(bar, 5000);
+    QCOMPARE(GetControl32BitValue(bar), 1000);
+    SetControl32BitValue(bar, -3);
+    QCOMPARE(GetControl32BitValue(bar), 0);
+    QCOMPARE(GetControl32BitMaximum(bar), 1000);
+}
+
+void WindowsTest::popUpValueIsTheItemCountedFromOne()
+{
+    WindowRef a = makeWindow("a");
+    auto* box = new QComboBox;
+    box->addItems({QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("three")});
+    ControlRef popUp = GetControlFromWidget(addChild(a, box, "RSEL", 128));
+    QCOMPARE(GetControl32BitValue(popUp), 1);
+    SetControl32BitValue(popUp, 3);
+    QCOMPARE(box->currentIndex(), 2);
+    QCOMPARE(GetControl32BitMaximum(popUp), 3);
+    SetControl32BitValue(popUp, 0);
+    QCOMPARE(box->currentIndex(), -1);
+    SetControl32BitValue(popUp, 4);
+    QCOMPARE(GetControl32BitValue(popUp), 0);
+}
+
+void WindowsTest::checkBoxValueIsItsState()
+{
+    WindowRef a = makeWindow("a");
+    auto* box = new QCheckBox;
+    ControlRef check = GetControlFromWidget(addChild(a, box, "CHEK", 1));
+    QCOMPARE(GetControl32BitValue(check), 0);
+    SetControl32BitValue(check, 1);
+    QVERIFY(box->isChecked());
+    QCOMPARE(GetControl32BitValue(check), 1);
+    SetControl32BitValue(check, 2);
+    QCOMPARE(box->checkState(), Qt::PartiallyChecked);
+    QCOMPARE(GetControl32BitValue(check), 2);
+}
+
+void WindowsTest::widgetsWithoutValuesKeepTheirOwnAndNotify()
+{
+    WindowRef a = makeWindow("a");
+    ControlRef view = GetControlFromWidget(addChild(a, new QWidget, "VIEW", 1));
+    int notified = 0;
+    const EventTypeSpec valueChanged{kEventClassControl, kEventControlValueFieldChanged};
+    InstallEventHandlerFunction(
+        GetControlEventTarget(view),
+        [&](EventHandlerCallRef, EventRef) {
+            ++notified;
+            return noErr;
+        },
+        1, &valueChanged, nullptr);
+    SetControl32BitMaximum(view, 10);
+    SetControl32BitValue(view, 7);
+    QCOMPARE(GetControl32BitValue(view), 7);
+    SetControl32BitValue(view, 70);
+    QCOMPARE(GetControl32BitValue(view), 10);
+    SetControl32BitMaximum(view, 5);
+    QCOMPARE(GetControl32BitValue(view), 5);
+    QCOMPARE(notified, 4);
+}
+
+void WindowsTest::textDataOfLabelsAndFields()
+{
+    WindowRef a = makeWindow("a");
+    ControlRef label = GetControlFromWidget(addChild(a, new QLabel, "TDSC", 128));
+    ControlRef field = GetControlFromWidget(addChild(a, new QLineEdit, "SRCH", 128));
+    const QString text = QStringLiteral("Search All Fields \u4E2D");
+    QCOMPARE(SetControlData(label, kControlEntireControl, kControlStaticTextCFStringTag, sizeof text, &text),
+             noErr);
+    QCOMPARE(static_cast<QLabel*>(GetControlWidget(label))->text(), text);
+    QCOMPARE(SetControlData(field, 0, kControlEditTextCFStringTag, sizeof text, &text), noErr);
+    QString read;
+    Size actual = 0;
+    QCOMPARE(GetControlData(field, 0, kControlEditTextCFStringTag, sizeof read, &read, &actual), noErr);
+    QCOMPARE(read, text);
+    QCOMPARE(actual, Size(sizeof(QString)));
+    QCOMPARE(SetControlTitleWithCFString(label, QStringLiteral("Character")), noErr);
+    QCOMPARE(CopyControlTitleAsCFString(label, &read), noErr);
+    QCOMPARE(read, QStringLiteral("Character"));
+}
+
+void WindowsTest::labelTextIsNeverMarkup()
+{
+    WindowRef a = makeWindow("a");
+    auto* label = new QLabel;
+    label->setTextFormat(Qt::RichText);
+    ControlRef control = GetControlFromWidget(addChild(a, label, "BCHR", 128));
+    const QString text = QStringLiteral("<b>x</b>");
+    SetControlData(control, 0, kControlStaticTextCFStringTag, sizeof text, &text);
+    QCOMPARE(label->textFormat(), Qt::PlainText);
+}
+
+void WindowsTest::controlDataStatuses()
+{
+    WindowRef a = makeWindow("a");
+    ControlRef label = GetControlFromWidget(addChild(a, new QLabel, "TDSC", 128));
+    ControlRef bar = GetControlFromWidget(addChild(a, new QProgressBar, "LOAD", 128));
+    const QString text = QStringLiteral("x");
+    QCOMPARE(SetControlData(label, 0, kControlEditTextCFStringTag, 4, &text), errDataSizeMismatch);
+    QCOMPARE(SetControlData(label, 0, FOUR_CHAR_CODE("zzzz"), sizeof text, &text), errDataNotSupported);
+    QCOMPARE(SetControlData(bar, 0, kControlEditTextCFStringTag, sizeof text, &text), errDataNotSupported);
+    QCOMPARE(SetControlData(nullptr, 0, kControlEditTextCFStringTag, sizeof text, &text), paramErr);
+    Size size = 0;
+    QCOMPARE(GetControlDataSize(label, 0, kControlEditTextCFStringTag, &size), noErr);
+    QCOMPARE(size, Size(sizeof(QString)));
+}
+
+void WindowsTest::customControlsAnswerTheirOwnData()
+{
+    WindowRef a = makeWindow("a");
+    ControlRef view = GetControlFromWidget(addChild(a, new QWidget, "splV", 0));
+    float ratio = 0.5f;
+    const EventTypeSpec dataEvents[] = {{kEventClassControl, kEventControlSetData},
+                                        {kEventClassControl, kEventControlGetData}};
+    InstallEventHandlerFunction(
+        GetControlEventTarget(view),
+        [&](EventHandlerCallRef, EventRef event) -> OSStatus {
+            ResType tag = 0;
+            void* buffer = nullptr;
+            SInt32 size = 0;
+            GetEventParameter(event, kEventParamControlDataTag, typeEnumeration, nullptr, sizeof tag, nullptr, &tag);
+            GetEventParameter(event, kEventParamControlDataBuffer, typePtr, nullptr, sizeof buffer, nullptr, &buffer);
+            GetEventParameter(event, kEventParamControlDataBufferSize, typeLongInteger, nullptr, sizeof size,
+                              nullptr, &size);
+            if (tag != FOUR_CHAR_CODE("svsr"))
+                return eventNotHandledErr;
+            if (size != sizeof(float))
+                return errDataSizeMismatch;
+            if (GetEventKind(event) == kEventControlSetData)
+                ratio = *static_cast<float*>(buffer);
+            else
+                *static_cast<float*>(buffer) = ratio;
+            return noErr;
+        },
+        GetEventTypeCount(dataEvents), dataEvents, nullptr);
+    const float wanted = 0.4567f;
+    QCOMPARE(SetControlData(view, 0, FOUR_CHAR_CODE("svsr"), sizeof wanted, &wanted), noErr);
+    float read = 0;
+    Size actual = 0;
+    QCOMPARE(GetControlData(view, 0, FOUR_CHAR_CODE("svsr"), sizeof read, &read, &actual), noErr);
+    QCOMPARE(read, wanted);
+    QCOMPARE(SetControlData(view, 0, FOUR_CHAR_CODE("svsr"), 8, &wanted), errDataSizeMismatch);
+    QCOMPARE(SetControlData(view, 0, FOUR_CHAR_CODE("sv_a"), sizeof wanted, &wanted), errDataNotSupported);
+}
+
+void WindowsTest::fontStyleSetsSizeAndJustification()
+{
+    WindowRef a = makeWindow("a");
+    auto* label = new QLabel;
+    ControlRef control = GetControlFromWidget(addChild(a, label, "CHAR", 128));
+    ControlFontStyleRec style{};
+    style.flags = kControlUseSizeMask | kControlUseJustMask;
+    style.size = 57;
+    style.just = teCenter;
+    QCOMPARE(SetControlData(control, 0, kControlFontStyleTag, sizeof style, &style), noErr);
+    QCOMPARE(label->font().pixelSize(), 57);
+    QVERIFY(label->alignment() & Qt::AlignHCenter);
+    QCOMPARE(SetControlData(control, 0, kControlFontStyleTag, 4, &style), errDataSizeMismatch);
+    ControlFontStyleRec read{};
+    QCOMPARE(GetControlData(control, 0, kControlFontStyleTag, sizeof read, &read, nullptr), noErr);
+    QCOMPARE(read.size, SInt16(57));
+}
+
+void WindowsTest::commandPropagation_data()
+{
+    QTest::addColumn<int>("controlAnswer");
+    QTest::addColumn<int>("windowAnswer");
+    QTest::addColumn<QStringList>("expectedPath");
+    const int pass = eventNotHandledErr;
+    QTest::newRow("control handles") << int(noErr) << pass << QStringList{QStringLiteral("control")};
+    QTest::newRow("window handles")
+        << pass << int(noErr) << QStringList{QStringLiteral("control"), QStringLiteral("window")};
+    QTest::newRow("application handles")
+        << pass << pass
+        << QStringList{QStringLiteral("control"), QStringLiteral("window"), QStringLiteral("application")};
+    QTest::newRow("an error also stops it") << pass << int(paramErr)
+                                            << QStringList{QStringLiteral("control"), QStringLiteral("window")};
+}
+
+void WindowsTest::commandPropagation()
+{
+    QFETCH(int, controlAnswer);
+    QFETCH(int, windowAnswer);
+    QFETCH(QStringList, expectedPath);
+    WindowRef a = makeWindow("a");
+    auto* button = new QPushButton(QStringLiteral("OK"));
+    button->setProperty("command", QStringLiteral("ok  "));
+    auto* holder = new QWidget;
+    new QVBoxLayout(holder);
+    holder->layout()->addWidget(button);
+    addChild(a, holder, "PANE", 1);
+    ConnectCommandSources(GetWindowWidget(a));
+    ConnectCommandSources(GetWindowWidget(a));  // a second time connects nothing more
+
+    CommandSpy spy;
+    spy.install(GetControlEventTarget(GetControlFromWidget(button)), QStringLiteral("control"), controlAnswer);
+    spy.install(GetWindowEventTarget(a), QStringLiteral("window"), windowAnswer);
+    EventHandlerRef appHandler = nullptr;
+    InstallEventHandlerFunction(
+        GetApplicationEventTarget(),
+        [&spy](EventHandlerCallRef, EventRef) {
+            spy.seen.push_back(QStringLiteral("application"));
+            return noErr;
+        },
+        1, &kCommandProcess, &appHandler);
+    ShowWindow(a);
+    QTest::mouseClick(button, Qt::LeftButton);
+    RemoveEventHandler(appHandler);
+    QCOMPARE(QStringList(spy.seen.begin(), spy.seen.end()), expectedPath);
+    QCOMPARE(spy.lastCommand, kHICommandOK);
+    QVERIFY(spy.lastAttributes & kHICommandFromControl);
+}
+
+void WindowsTest::popUpItemsAndWindowActionsSendCommands()
+{
+    WindowRef a = makeWindow("a");
+    auto* box = new QComboBox;
+    box->addItems({QStringLiteral("Character"), QStringLiteral("Pinyin")});
+    box->setProperty("itemCommands", QStringList{QStringLiteral("CHAR")});
+    box->setItemData(1, uint(FOUR_CHAR_CODE("PYIN")), kCommandIDRole);
+    addChild(a, box, "CSEL", 128);
+    auto* action = new QAction(GetWindowWidget(a));
+    action->setProperty("command", QStringLiteral("LHWN"));
+    ConnectCommandSources(GetWindowWidget(a));
+    CommandSpy spy;
+    spy.install(GetWindowEventTarget(a), QStringLiteral("window"), noErr);
+
+    emit box->activated(0);
+    QCOMPARE(spy.lastCommand, FOUR_CHAR_CODE("CHAR"));
+    emit box->activated(1);
+    QCOMPARE(spy.lastCommand, FOUR_CHAR_CODE("PYIN"));
+    action->trigger();
+    QCOMPARE(spy.lastCommand, FOUR_CHAR_CODE("LHWN"));
+    QVERIFY(spy.lastAttributes & kHICommandFromWindow);
+    QCOMPARE(spy.seen.size(), std::size_t(3));
+}
+
+QTEST_MAIN(WindowsTest)
+#include "tst_windows.moc"
