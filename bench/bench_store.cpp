@@ -1,0 +1,197 @@
+// Speed and memory of the dictionary store on the shipped dictionary
+// (build/share/tavi/dictionary.txt), beside a bare pass over the same file.
+//
+// The memory benchmark is registered first: it measures the resident memory
+// that one load adds to a process that has not loaded anything yet.
+
+#include "store/dictionary.h"
+#include "store/locations.h"
+
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+const std::string kDictionary = std::string(TAVI_BUILD_SHARE_DIR) + "/dictionary.txt";
+
+long fileSize(const std::string& path)
+{
+    FILE* f = fopen(path.c_str(), "r");
+    if (f == nullptr)
+        return -1;
+    fseek(f, 0, SEEK_END);
+    const long size = ftell(f);
+    fclose(f);
+    return size;
+}
+
+long residentBytes()
+{
+    long pages = 0;
+    long resident = 0;
+    FILE* f = fopen("/proc/self/statm", "r");
+    if (f == nullptr)
+        return 0;
+    if (fscanf(f, "%ld %ld", &pages, &resident) != 2)
+        resident = 0;
+    fclose(f);
+    return resident * sysconf(_SC_PAGESIZE);
+}
+
+// The loader's diagnostic lines would drown the report: send standard output
+// elsewhere while a benchmark runs.
+class QuietStdout {
+public:
+    QuietStdout()
+    {
+        fflush(stdout);
+        saved = dup(STDOUT_FILENO);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        close(null);
+    }
+    ~QuietStdout()
+    {
+        fflush(stdout);
+        dup2(saved, STDOUT_FILENO);
+        close(saved);
+    }
+
+private:
+    int saved;
+};
+
+bool haveDictionary(benchmark::State& state)
+{
+    if (fileSize(kDictionary) > 0)
+        return true;
+    state.SkipWithError(("no dictionary at " + kDictionary).c_str());
+    return false;
+}
+
+void BM_ResidentMemoryOfLoadedStore(benchmark::State& state)
+{
+    if (!haveDictionary(state))
+        return;
+    long added = 0;
+    for (auto _ : state) {
+        QuietStdout quiet;
+        const long before = residentBytes();
+        auto* d = new dictionary;
+        loadDictionaries(d, nullptr);
+        added = residentBytes() - before;
+        benchmark::DoNotOptimize(d->count);
+        // Kept on purpose: freeing it would let later benchmarks reuse the
+        // memory, and this figure is about one fresh load.
+    }
+    const double size = double(fileSize(kDictionary));
+    state.counters["file_MB"] = size / 1e6;
+    state.counters["added_MB"] = double(added) / 1e6;
+    state.counters["ratio_to_file"] = double(added) / size;
+}
+BENCHMARK(BM_ResidentMemoryOfLoadedStore)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_BareFgetsSplitOnTab(benchmark::State& state)
+{
+    if (!haveDictionary(state))
+        return;
+    char line[1024];
+    for (auto _ : state) {
+        FILE* f = fopen(kDictionary.c_str(), "r");
+        long columns = 0;
+        while (fgets(line, sizeof line, f) != nullptr) {
+            for (char* p = strchr(line, '\t'); p != nullptr; p = strchr(p + 1, '\t'))
+                ++columns;
+        }
+        fclose(f);
+        benchmark::DoNotOptimize(columns);
+    }
+}
+BENCHMARK(BM_BareFgetsSplitOnTab)->Unit(benchmark::kMillisecond);
+
+void BM_LoadDictionaries(benchmark::State& state)
+{
+    if (!haveDictionary(state))
+        return;
+    QuietStdout quiet;
+    uint32_t entries = 0;
+    for (auto _ : state) {
+        auto* d = new dictionary;
+        loadDictionaries(d, nullptr);
+        entries = d->count;
+        state.PauseTiming();
+        delete d;
+        state.ResumeTiming();
+    }
+    state.counters["entries"] = entries;
+}
+BENCHMARK(BM_LoadDictionaries)->Unit(benchmark::kMillisecond);
+
+struct LoadedDictionary {
+    dictionary d;
+    LoadedDictionary()
+    {
+        QuietStdout quiet;
+        loadDictionaries(&d, nullptr);
+    }
+};
+
+LoadedDictionary& loaded()
+{
+    static LoadedDictionary instance;
+    return instance;
+}
+
+void BM_LookupByCodePoint(benchmark::State& state)
+{
+    if (!haveDictionary(state))
+        return;
+    dictionary& d = loaded().d;
+    long cp = 0x4E00;
+    size_t found = 0;
+    for (auto _ : state) {
+        found += d.lookup(cp) != nullptr;
+        cp = cp < 0x9FFF ? cp + 1 : 0x4E00;
+    }
+    state.counters["found"] = double(found) / double(state.iterations());
+}
+BENCHMARK(BM_LookupByCodePoint);
+
+void BM_PinyinizeReading(benchmark::State& state)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(dict.pinyinize("zhong1 guo2 ren2"));
+}
+BENCHMARK(BM_PinyinizeReading);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // loadDictionaries also reads the user dictionary: give it an empty one in
+    // a folder of its own rather than the user's data folder.
+    char folder[] = "/tmp/tavi-bench-XXXXXX";
+    if (mkdtemp(folder) == nullptr)
+        return 1;
+    setenv("XDG_DATA_HOME", folder, 1);
+    const std::string userFolder = std::string(folder) + "/Tavi Dictionaries";
+    mkdir(userFolder.c_str(), 0700);
+    fclose(fopen((userFolder + "/UserDictionary.txt").c_str(), "w"));
+
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+
+    unlink((userFolder + "/UserDictionary.txt").c_str());
+    rmdir(userFolder.c_str());
+    rmdir(folder);
+    return 0;
+}

@@ -1,0 +1,279 @@
+#include "store/dictionary.h"
+#include "store/linereader.h"
+#include "store/memory.h"
+#include "store/progress.h"
+#include "store/textutil.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// How a value's text becomes its display string.
+enum class Rule : uint8_t {
+    Text,     // the text as UTF-8; null when invalid
+    Radical,  // kRSUnicode: the Kangxi radical symbol of the leading number
+    Pinyin,   // kMandarin: tone numbers to tone marks
+    CharList, // "U+XXXX+YYYY...": the characters themselves
+};
+
+// Each group is "+" and at least one digit and yields at most two units, so
+// n units always suffice.
+qsizetype charListDisplay(const char* p, size_t n, char16_t* out)
+{
+    qsizetype units = 0;
+    const char* const end = p + n;
+    const char* at = p + 1; // the "+" after the "U"
+    while (at + 1 < end && *at == '+') {
+        uint32_t cp;
+        const char* after = tavi_text::readHex(at + 1, end, cp);
+        if (after == at + 1)
+            break;
+        units += tavi_text::putCodePoint(out + units, cp);
+        at = after; // the next group starts right after these digits
+    }
+    return units;
+}
+
+char16_t radicalDisplay(const char* p, size_t n)
+{
+    const char* const end = p + n;
+    while (p < end && (*p == ' ' || (*p >= '\t' && *p <= '\r')))
+        ++p;
+    bool negative = false;
+    if (p < end && (*p == '+' || *p == '-'))
+        negative = *p++ == '-';
+    int32_t number = 0;
+    for (; p < end && *p >= '0' && *p <= '9'; ++p) {
+        if (number < 1000000)
+            number = number * 10 + (*p - '0');
+    }
+    if (negative)
+        number = -number;
+    return char16_t(uint32_t(0x2EFF + number) & 0xFFFFu);
+}
+
+// findField by name for every line, with the names' first eight bytes
+// compared as one number.
+class FieldNames {
+public:
+    explicit FieldNames(const std::vector<dictFields*>& fields)
+    {
+        for (const dictFields* f : fields)
+            names.push_back(Name{f->name.constData(), size_t(f->name.size()), head(f->name.constData(), size_t(f->name.size()))});
+    }
+
+    int find(const char* p, size_t n) const
+    {
+        const uint64_t h = head(p, n);
+        for (size_t i = 0; i < names.size(); ++i) {
+            const Name& name = names[i];
+            if (name.length == n && name.head == h && (n <= 8 || memcmp(name.text + 8, p + 8, n - 8) == 0))
+                return int(i);
+        }
+        return -1;
+    }
+
+private:
+    static uint64_t head(const char* p, size_t n)
+    {
+        uint64_t h = 0;
+        memcpy(&h, p, n < 8 ? n : 8);
+        return h;
+    }
+    struct Name {
+        const char* text;
+        size_t length;
+        uint64_t head;
+    };
+    std::vector<Name> names;
+};
+
+inline bool endsColumn(char c)
+{
+    return c == '\t' || c == '\r' || c == '\n';
+}
+
+} // namespace
+
+// Many values repeat (stroke counts, radicals, readings). A small
+// direct-mapped cache of the strings made last for each text lets repeated
+// values share their text and display, which saves most of the conversions
+// and of the memory that the strings would take.
+struct dictionary::ValueCache {
+    static constexpr size_t kCells = size_t(1) << 14;
+    struct Slot {
+        uint64_t head = 0; // the text's first eight bytes: most are no longer
+        const char* text = nullptr;
+        const char16_t* display = nullptr;
+        uint32_t key = 0; // text length | rule << 16
+        int32_t displayLength = -1; // -1: null display
+    };
+    std::unique_ptr<Slot[]> cells{new Slot[kCells]};
+};
+
+void dictionary::addValueFromFile(characterEntry* e, int field, int rule, const char* p, size_t n,
+                                  ValueCache& cache)
+{
+    uint32_t h = 2166136261u ^ uint32_t(rule);
+    for (size_t i = 0; i < n; ++i)
+        h = (h ^ static_cast<unsigned char>(p[i])) * 16777619u;
+    h ^= h >> 15;
+    h *= 0x85EBCA6Bu;
+    h ^= h >> 13;
+    const uint32_t key = uint32_t(n) | uint32_t(rule) << 16;
+    uint64_t head = 0;
+    memcpy(&head, p, n < 8 ? n : 8);
+    ValueCache::Slot& slot = cache.cells[h & (ValueCache::kCells - 1)];
+    const bool same = slot.text != nullptr && slot.key == key && slot.head == head
+        && (n <= 8 || memcmp(slot.text + 8, p + 8, n - 8) == 0);
+    if (!same) {
+        char* text = strings->reserve(n + 1);
+        memcpy(text, p, n);
+        text[n] = '\0';
+        strings->commit(n + 1);
+
+        const size_t room = (rule == int(Rule::Pinyin) ? tavi_text::pinyinCapacity(n) : n + 1) + 1;
+        auto* units = reinterpret_cast<char16_t*>(strings->reserve(room * 2, 2));
+        qsizetype length = 0;
+        switch (Rule(rule)) {
+        case Rule::CharList: length = charListDisplay(p, n, units); break;
+        case Rule::Radical:
+            units[0] = radicalDisplay(p, n);
+            length = 1;
+            break;
+        case Rule::Pinyin:
+            length = tavi_text::pinyinizeInto(p, n, units);
+            if (length == 0)
+                length = -1;
+            break;
+        case Rule::Text: length = tavi_text::utf8ToUtf16(p, n, units); break;
+        }
+        if (length >= 0) {
+            units[length] = 0;
+            strings->commit(size_t(length + 1) * 2);
+        }
+        slot.head = head;
+        slot.text = text;
+        slot.display = length >= 0 ? units : nullptr;
+        slot.key = key;
+        slot.displayLength = int32_t(length);
+    }
+    QString display;
+    if (slot.display != nullptr)
+        display = QString::fromRawData(reinterpret_cast<const QChar*>(slot.display), slot.displayLength);
+    addDictValue(e, new dictValue{field, QByteArray::fromRawData(slot.text, qsizetype(n)), display, 0});
+}
+
+void dictionary::load(const char* path, LoadProgress* progress)
+{
+    FILE* file = path != nullptr ? fopen(path, "re") : nullptr;
+    if (file == nullptr) {
+        printf("Unable to open '%s'\n", path != nullptr ? path : "");
+        fflush(stdout);
+        return;
+    }
+    printf("Loading '%s'...\n", path);
+    fflush(stdout);
+
+    struct stat info;
+    const double size = fstat(fileno(file), &info) == 0 ? double(info.st_size) : 0.0;
+    if (progress != nullptr)
+        progress->setProgressMaximum(1000);
+    int32_t last = 0;
+
+    // The display rule of each field by its name; "U+" lists override it.
+    std::vector<Rule> fieldRule(fields.size(), Rule::Text);
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (fields[i]->name == "kRSUnicode")
+            fieldRule[i] = Rule::Radical;
+        else if (fields[i]->name == "kMandarin")
+            fieldRule[i] = Rule::Pinyin;
+    }
+
+    const FieldNames names(fields);
+    ValueCache cache;
+    characterEntry probe; // one probe for every line's key
+    LineReader reader(file);
+    reader.skipByteOrderMark();
+    for (;;) {
+        if (progress != nullptr && size > 0) {
+            int32_t v = int32_t(double(reader.offset()) / size * 1000.0);
+            if (v > 1000)
+                v = 1000;
+            if (v != last) {
+                last = v;
+                progress->setProgressValue(v);
+            }
+        }
+
+        const char* line;
+        size_t length;
+        if (!reader.next(line, length))
+            break;
+        if (length > 0 && line[0] == '#')
+            continue;
+        if (length == 0 || line[0] != 'U') {
+            printf("Unknown input: %.*s\n", int(length), line);
+            fflush(stdout);
+            continue;
+        }
+
+        // Columns: key up to the first TAB, field name up to the next, value
+        // up to the next TAB, CR or LF.
+        const char* const end = line + length;
+        const char* keyEnd = static_cast<const char*>(memchr(line, '\t', length));
+        if (keyEnd == nullptr)
+            keyEnd = end;
+
+        probe.codes.clear();
+        for (const char* plus = static_cast<const char*>(memchr(line, '+', size_t(keyEnd - line)));
+             plus != nullptr;
+             plus = static_cast<const char*>(memchr(plus, '+', size_t(keyEnd - plus)))) {
+            ++plus;
+            uint32_t cp;
+            // An empty or non-hexadecimal piece contributes nothing.
+            if (tavi_text::readHex(plus, keyEnd, cp) != plus)
+                probe.codes.push_back(cp);
+        }
+
+        const bool known = probe.codes.size() != 1 || mayHoldSingle(probe.codes[0]);
+        auto* entry = known ? static_cast<characterEntry*>(table->IsIn(&probe)) : nullptr;
+        if (entry == nullptr) {
+            entry = new characterEntry(probe.codes);
+            entry->values.reserve(8);
+            addCharacterEntry(entry);
+        }
+
+        if (keyEnd == end)
+            continue; // no field name
+        const char* name = keyEnd + 1;
+        const char* nameEnd = name;
+        while (nameEnd < end && !endsColumn(*nameEnd))
+            ++nameEnd;
+        const int f = names.find(name, size_t(nameEnd - name));
+        if (f < 0)
+            continue;
+        if (nameEnd == end || *nameEnd != '\t')
+            continue; // a known name without a value column
+        const char* value = nameEnd + 1;
+        const char* valueEnd = value;
+        while (valueEnd < end && !endsColumn(*valueEnd))
+            ++valueEnd;
+
+        if (entry->lookup(f) != nullptr)
+            entry->remove(f);
+        const size_t n = size_t(valueEnd - value);
+        const Rule rule = n >= 2 && value[0] == 'U' && value[1] == '+' ? Rule::CharList : fieldRule[size_t(f)];
+        addValueFromFile(entry, f, int(rule), value, n, cache);
+    }
+    if (reader.failed()) {
+        printf("Error reading '%s'\n", path);
+        fflush(stdout);
+    }
+    fclose(file);
+    if (progress != nullptr)
+        progress->setProgressValue(1000);
+}

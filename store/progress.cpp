@@ -1,0 +1,3 @@
+#include "store/progress.h"
+
+LoadProgress::~LoadProgress() = default;

@@ -1,0 +1,103 @@
+#include "store/textutil.h"
+
+#include <cstring>
+
+namespace tavi_text {
+
+size_t decodeUtf8(const unsigned char* p, size_t avail, char32_t& cp)
+{
+    const unsigned char b0 = p[0];
+    if (b0 < 0x80) {
+        cp = b0;
+        return 1;
+    }
+    size_t need;
+    char32_t min;
+    char32_t value;
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        need = 2;
+        min = 0x80;
+        value = b0 & 0x1Fu;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        need = 3;
+        min = 0x800;
+        value = b0 & 0x0Fu;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        need = 4;
+        min = 0x10000;
+        value = b0 & 0x07u;
+    } else {
+        cp = 0xFFFD;
+        return 1;
+    }
+    if (avail < need) {
+        cp = 0xFFFD;
+        return 1;
+    }
+    for (size_t i = 1; i < need; ++i) {
+        if ((p[i] & 0xC0u) != 0x80u) {
+            cp = 0xFFFD;
+            return 1;
+        }
+        value = (value << 6) | (p[i] & 0x3Fu);
+    }
+    if (value < min || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+        cp = 0xFFFD;
+        return 1;
+    }
+    cp = value;
+    return need;
+}
+
+bool isValidUtf8(const char* p, size_t n)
+{
+    const auto* u = reinterpret_cast<const unsigned char*>(p);
+    size_t i = 0;
+    while (i < n) {
+        if (u[i] < 0x80) {
+            ++i;
+            continue;
+        }
+        char32_t cp;
+        size_t used = decodeUtf8(u + i, n - i, cp);
+        // A genuine U+FFFD is three bytes; a one-byte result is an error.
+        if (used == 1)
+            return false;
+        i += used;
+    }
+    return true;
+}
+
+qsizetype utf8ToUtf16(const char* p, size_t n, char16_t* out)
+{
+    const auto* u = reinterpret_cast<const unsigned char*>(p);
+    qsizetype units = 0;
+    size_t i = 0;
+    while (i < n) {
+        // Runs of ASCII, eight bytes at a time.
+        while (i + 8 <= n) {
+            uint64_t w;
+            memcpy(&w, u + i, 8);
+            if (w & 0x8080808080808080ull)
+                break;
+            for (int k = 0; k < 8; ++k)
+                out[units++] = char16_t(u[i + size_t(k)]);
+            i += 8;
+        }
+        if (i >= n)
+            break;
+        if (u[i] < 0x80) {
+            out[units++] = char16_t(u[i++]);
+            continue;
+        }
+        char32_t cp;
+        const size_t used = decodeUtf8(u + i, n - i, cp);
+        if (used == 1)
+            return -1;
+        units += putCodePoint(out + units, cp);
+        i += used;
+    }
+    return units;
+}
+
+} // namespace tavi_text

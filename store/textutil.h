@@ -1,0 +1,80 @@
+#pragma once
+
+// Byte and UTF-16 helpers shared by the loader, the field index and pinyin.
+
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tavi_text {
+
+// Decodes one UTF-8 sequence at p (avail > 0 bytes). Returns the number of
+// bytes used; an invalid, overlong or truncated sequence yields U+FFFD for
+// its first byte alone.
+size_t decodeUtf8(const unsigned char* p, size_t avail, char32_t& cp);
+
+// Strict UTF-8 check (no overlongs, surrogates or code points past U+10FFFF).
+bool isValidUtf8(const char* p, size_t n);
+
+// Decodes valid UTF-8 into out (room for n units); returns the number of
+// units, or -1 when the text is not valid UTF-8.
+qsizetype utf8ToUtf16(const char* p, size_t n, char16_t* out);
+
+// Writes `cp` as one or two UTF-16 units at out and returns how many; a value
+// past U+10FFFF becomes U+FFFD.
+inline int putCodePoint(char16_t* out, uint32_t cp)
+{
+    if (cp < 0x10000u) {
+        out[0] = char16_t(cp);
+        return 1;
+    }
+    if (cp > 0x10FFFFu) {
+        out[0] = u'\uFFFD';
+        return 1;
+    }
+    cp -= 0x10000u;
+    out[0] = char16_t(0xD800u + (cp >> 10));
+    out[1] = char16_t(0xDC00u + (cp & 0x3FFu));
+    return 2;
+}
+
+inline int hexValue(unsigned char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Reads hex digits from p up to end, saturating at 0xFFFFFFFF. Returns the
+// position after the last digit (== p when there is none).
+inline const char* readHex(const char* p, const char* end, uint32_t& value)
+{
+    uint64_t v = 0;
+    for (; p < end; ++p) {
+        int h = hexValue(static_cast<unsigned char>(*p));
+        if (h < 0)
+            break;
+        v = (v << 4) | uint64_t(h);
+        if (v > 0xFFFFFFFFull)
+            v = 0xFFFFFFFFull; // saturate; more digits cannot shift it out
+    }
+    value = uint32_t(v);
+    return p;
+}
+
+// Tone numbers to tone marks over n bytes (see dictionary::pinyinize),
+// written to out, which has room for pinyinCapacity(n) units. Returns the
+// number of units; 0 means no result.
+inline size_t pinyinCapacity(size_t n)
+{
+    return n + 8;
+}
+qsizetype pinyinizeInto(const char* text, size_t n, char16_t* out);
+QString pinyinize(const char* text, size_t n);
+
+} // namespace tavi_text
