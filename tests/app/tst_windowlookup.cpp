@@ -96,10 +96,8 @@ private slots:
 
     void aButtonCommandGoesFromControlToWindowToApplication();
     void unknownApplicationCommandsArePrintedAndPassedOn();
-    void servicesEventsOtherThanPerformAreConsumed();
 
     void mainWindowsShowTheMenuBar();
-    void aMenuCommandWithNoWindowReachesTheApplication();
 };
 
 void WindowLookupTest::initTestCase()
@@ -304,30 +302,6 @@ void WindowLookupTest::unknownApplicationCommandsArePrintedAndPassedOn()
     QCOMPARE(out, QByteArray("Unknown app command: PYIN\n"));
 }
 
-void WindowLookupTest::servicesEventsOtherThanPerformAreConsumed()
-{
-    struct Row {
-        EventKind kind;
-        const char* line;
-    };
-    const Row rows[] = {
-        {kEventServiceGetTypes, "got a service class event\nGot get types service event\n"},
-        {kEventServiceCopy, "got a service class event\nGot service copy service event\n"},
-        {kEventServicePaste, "got a service class event\nGot service paste service event\n"},
-    };
-    for (const Row& row : rows) {
-        EventRef event = nullptr;
-        QCOMPARE(CreateEvent(nullptr, kEventClassService, row.kind, 0, kEventAttributeNone, &event),
-                 noErr);
-        OSStatus status = eventNotHandledErr;
-        const QByteArray out =
-            captureStdout([&] { status = applicationEventHandler(nullptr, event, nullptr); });
-        ReleaseEvent(event);
-        QCOMPARE(status, noErr);
-        QCOMPARE(out, QByteArray(row.line));
-    }
-}
-
 void WindowLookupTest::mainWindowsShowTheMenuBar()
 {
     IBNibRef nib = nullptr;
@@ -369,26 +343,6 @@ void WindowLookupTest::mainWindowsShowTheMenuBar()
         QCOMPARE(GetWindowWidget(window)->findChildren<QMenuBar*>().size(), 1);
     }
     DisposeNibReference(nib);
-}
-
-void WindowLookupTest::aMenuCommandWithNoWindowReachesTheApplication()
-{
-    IBNibRef nib = nullptr;
-    QCOMPARE(CreateNibReference(QStringLiteral("Tavi"), &nib), noErr);
-    QCOMPARE(SetMenuBarFromNib(nib, QStringLiteral("MenuBar")), noErr);
-    DisposeNibReference(nib);
-    static char application[] = "application";
-    EventHandlerRef handler = nullptr;
-    InstallEventHandler(GetApplicationEventTarget(), NewEventHandlerUPP(recordCommand), 1,
-                        kCommandEvent, application, &handler);
-    for (QMenu* menu : GetMenuBarMenus()) {
-        for (QAction* item : menu->actions()) {
-            if (item->property("command").toString() == u"VIEW")
-                item->trigger();
-        }
-    }
-    RemoveEventHandler(handler);
-    QCOMPARE(g_seen, QStringList{QStringLiteral("application:VIEW")});
 }
 
 QTEST_MAIN(WindowLookupTest)
