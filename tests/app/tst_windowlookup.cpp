@@ -1,12 +1,11 @@
 // Finding windows by tag, the alert helper, commands travelling from a
-// control through its window to the application handler, and the menu bar of
-// the main windows.
+// control through its window to the application handler, and the menu bar
+// in the main windows made from the interface resources.
 
 #include "apptesthelpers.h"
 
 #include "app/appcommands.h"
 #include "app/globals.h"
-#include "app/mainwindowmenus.h"
 #include "app/windowlookup.h"
 #include "platform/alerts.h"
 #include "platform/commands.h"
@@ -307,7 +306,6 @@ void WindowLookupTest::mainWindowsShowTheMenuBar()
     IBNibRef nib = nullptr;
     QCOMPARE(CreateNibReference(QStringLiteral("Tavi"), &nib), noErr);
     QCOMPARE(SetMenuBarFromNib(nib, QStringLiteral("MenuBar")), noErr);
-    showMenuBarInMainWindows();
 
     struct Row {
         const char* resource;
