@@ -84,8 +84,7 @@ private slots:
 
     void findMyWindowWithNoWindowFindsNone();
     void findMyWindowFindsTheFrontmostOfTwoWithTheSameTag();
-    void findMyWindowWithoutSelectLeavesTheOrder();
-    void findMyWindowWithSelectBringsTheWindowForward();
+    void findMyWindowSelectsOnlyWhenAsked();
 
     void alertForms_data();
     void alertForms();
@@ -138,7 +137,7 @@ void WindowLookupTest::findMyWindowFindsTheFrontmostOfTwoWithTheSameTag()
     QCOMPARE(FindMyWindow(kHistoryWindowTag, false), nullptr);
 }
 
-void WindowLookupTest::findMyWindowWithoutSelectLeavesTheOrder()
+void WindowLookupTest::findMyWindowSelectsOnlyWhenAsked()
 {
     WindowRef back = makeTaggedWindow(kDictionaryWindowTag);
     makeTaggedWindow(kFloatingWindowTag);
@@ -146,12 +145,7 @@ void WindowLookupTest::findMyWindowWithoutSelectLeavesTheOrder()
     QCOMPARE(FindMyWindow(kDictionaryWindowTag, false), back);
     QCOMPARE(GetWindowList(), before);
     QVERIFY(FrontWindow() != back);
-}
-
-void WindowLookupTest::findMyWindowWithSelectBringsTheWindowForward()
-{
-    WindowRef back = makeTaggedWindow(kDictionaryWindowTag);
-    makeTaggedWindow(kFloatingWindowTag);
+    // With select it comes to the front.
     QCOMPARE(FindMyWindow(kDictionaryWindowTag, true), back);
     QCOMPARE(FrontWindow(), back);
 }
