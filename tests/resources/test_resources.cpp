@@ -1,0 +1,516 @@
+// Loads the interface resources and pictures from the build tree's
+// share/tavi/ exactly as the program does, and checks every name, control
+// identifier and command the code looks up: a missing one would otherwise
+// only show at run time.
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QSet>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeView>
+#include <QUiLoader>
+#include <QXmlStreamReader>
+
+#include <algorithm>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString shareDir() {
+    return QStringLiteral(TAVI_BUILD_SHARE_DIR);
+}
+
+// Warnings that QUiLoader prints while building (unknown property, enum or
+// class); a resource that causes any is broken even if it loads.
+QStringList* gLoaderWarnings = nullptr;
+QtMessageHandler gPreviousHandler = nullptr;
+
+void collectWarnings(QtMsgType type, const QMessageLogContext& ctx, const QString& msg) {
+    if (gLoaderWarnings && type != QtDebugMsg && type != QtInfoMsg)
+        gLoaderWarnings->append(msg);
+    else if (gPreviousHandler)
+        gPreviousHandler(type, ctx, msg);
+}
+
+std::unique_ptr<QWidget> loadResource(const QString& name, QString* error) {
+    QFile file(shareDir() + u"/Tavi/"_s + name + u".ui"_s);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = u"cannot open "_s + file.fileName();
+        return nullptr;
+    }
+    QStringList warnings;
+    gLoaderWarnings = &warnings;
+    gPreviousHandler = qInstallMessageHandler(collectWarnings);
+    QUiLoader loader;
+    std::unique_ptr<QWidget> w(loader.load(&file));
+    qInstallMessageHandler(gPreviousHandler);
+    gLoaderWarnings = nullptr;
+    if (!w)
+        *error = u"QUiLoader: "_s + loader.errorString();
+    else if (!warnings.isEmpty())
+        *error = u"warnings while loading: "_s + warnings.join(u"; "_s);
+    return warnings.isEmpty() ? std::move(w) : nullptr;
+}
+
+#define LOAD_OR_FAIL(var, name)                                                                    \
+    QString var##Error;                                                                            \
+    const std::unique_ptr<QWidget> var = loadResource(name, &var##Error);                          \
+    QVERIFY2(var, qPrintable(var##Error))
+
+// Every object of the tree: widgets and actions alike.
+QList<QObject*> allObjects(QWidget* root) {
+    QList<QObject*> all{root};
+    all += root->findChildren<QObject*>();
+    return all;
+}
+
+QList<QWidget*> controlsWithID(QWidget* root, const QString& signature, int id) {
+    QList<QWidget*> found;
+    for (QObject* o : allObjects(root)) {
+        auto* w = qobject_cast<QWidget*>(o);
+        if (w && w->property("controlSignature").toString() == signature &&
+            w->property("controlID").toInt() == id)
+            found.append(w);
+    }
+    return found;
+}
+
+// The command an object issues by itself (a button or action), and the
+// commands of the fixed items of its menu (a pop-up or the search field).
+struct Issuer {
+    QObject* object;
+    QString command;
+    bool fromMenuItem;
+};
+
+QList<Issuer> issuers(QWidget* root) {
+    QList<Issuer> out;
+    for (QObject* o : allObjects(root)) {
+        const QVariant cmd = o->property("command");
+        if (cmd.isValid())
+            out.append({o, cmd.toString(), false});
+        const QStringList items = o->property("itemCommands").toStringList();
+        for (const QString& c : items)
+            out.append({o, c, true});
+    }
+    return out;
+}
+
+const QStringList kResourceNames{u"MenuBar"_s,       u"LoadWindow"_s,     u"DataBrowserWindow"_s,
+                                 u"ViewWindow"_s,    u"FloatingWindow"_s, u"HistoryWindow"_s,
+                                 u"FeedbackWindow"_s};
+
+const QStringList kSplitterPictures{u"HSplitter.png"_s,         u"VSplitter.png"_s,
+                                    u"HRidges.png"_s,           u"VRidges.png"_s,
+                                    u"HSplitterDisabled.png"_s, u"VSplitterDisabled.png"_s,
+                                    u"HRidgesDisabled.png"_s,   u"VRidgesDisabled.png"_s};
+
+QImage picture(const QString& name) {
+    return QImage(shareDir() + u'/' + name);
+}
+
+QAction* menuBarAction(QMainWindow* w, const QString& command) {
+    for (QAction* top : w->menuBar()->actions()) {
+        if (!top->menu())
+            continue;
+        for (QAction* a : top->menu()->actions()) {
+            if (a->property("command").toString() == command)
+                return a;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class TestResources : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void resourceLoadsAsTopLevelOfItsName_data();
+    void resourceLoadsAsTopLevelOfItsName();
+    void codesAreFourCharactersAndIDsAreNumbers_data();
+    void codesAreFourCharactersAndIDsAreNumbers();
+    void requiredControlExistsOnceWithFittingType_data();
+    void requiredControlExistsOnceWithFittingType();
+    void requiredCommandIsIssued_data();
+    void requiredCommandIsIssued();
+    void popUpFixedItemsIssueTheirCommandsInOrder_data();
+    void popUpFixedItemsIssueTheirCommandsInOrder();
+    void menuBarCommandIsAMenuItemWithItsOwnShortcut_data();
+    void menuBarCommandIsAMenuItemWithItsOwnShortcut();
+    void historyListHasOneTextColumnLHST();
+    void floatingWindowOpensExpandedWithAToolbarButton();
+    void busyIndicatorStartsHiddenAndIndeterminate();
+    void splitViewAreaKeepsTheDictionaryWindowMargins_data();
+    void splitViewAreaKeepsTheDictionaryWindowMargins();
+
+    void pictureLoads_data();
+    void pictureLoads();
+    void splitterPicturesHaveConsistentSizes();
+    void disabledSplitterPicturesAreGreyFormsOfTheEnabledOnes_data();
+    void disabledSplitterPicturesAreGreyFormsOfTheEnabledOnes();
+    void scalableIconIsAnSvgOfTheIconSize();
+};
+
+void TestResources::resourceLoadsAsTopLevelOfItsName_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("topClass");
+    QTest::newRow("MenuBar") << u"MenuBar"_s << u"QMainWindow"_s;
+    QTest::newRow("LoadWindow") << u"LoadWindow"_s << u"QWidget"_s;
+    QTest::newRow("DataBrowserWindow") << u"DataBrowserWindow"_s << u"QWidget"_s;
+    QTest::newRow("ViewWindow") << u"ViewWindow"_s << u"QDialog"_s;
+    QTest::newRow("FloatingWindow") << u"FloatingWindow"_s << u"QWidget"_s;
+    QTest::newRow("HistoryWindow") << u"HistoryWindow"_s << u"QWidget"_s;
+    QTest::newRow("FeedbackWindow") << u"FeedbackWindow"_s << u"QDialog"_s;
+}
+
+void TestResources::resourceLoadsAsTopLevelOfItsName() {
+    QFETCH(QString, name);
+    QFETCH(QString, topClass);
+    LOAD_OR_FAIL(w, name);
+    QCOMPARE(w->objectName(), name);
+    QVERIFY2(w->inherits(qPrintable(topClass)), w->metaObject()->className());
+    QVERIFY(!w->windowTitle().isEmpty());
+    QVERIFY(w->width() > 0 && w->height() > 0);
+}
+
+void TestResources::codesAreFourCharactersAndIDsAreNumbers_data() {
+    QTest::addColumn<QString>("name");
+    for (const QString& n : kResourceNames)
+        QTest::newRow(qPrintable(n)) << n;
+}
+
+// A command or signature trimmed of its blanks ("ok" for "ok  ") or an id
+// stored as text would silently never match.
+void TestResources::codesAreFourCharactersAndIDsAreNumbers() {
+    QFETCH(QString, name);
+    LOAD_OR_FAIL(w, name);
+    for (QObject* o : allObjects(w.get())) {
+        QStringList codes;
+        for (const char* prop : {"controlSignature", "command"}) {
+            const QVariant v = o->property(prop);
+            if (v.isValid()) {
+                QCOMPARE(v.typeId(), QMetaType::QString);
+                codes << v.toString();
+            }
+        }
+        codes += o->property("itemCommands").toStringList();
+        codes += o->property("columnProperties").toStringList();
+        for (const QString& code : codes) {
+            const bool latin1 = std::all_of(code.cbegin(), code.cend(), [](QChar c) {
+                return c.unicode() > 0x1F && c.unicode() < 0x7F;
+            });
+            QVERIFY2(code.size() == 4 && latin1,
+                     qPrintable(o->objectName() + u": \""_s + code + u'"'));
+        }
+        const QVariant id = o->property("controlID");
+        if (id.isValid())
+            QVERIFY2(id.typeId() == QMetaType::Int, qPrintable(o->objectName()));
+        QCOMPARE(id.isValid(), o->property("controlSignature").isValid());
+    }
+}
+
+void TestResources::requiredControlExistsOnceWithFittingType_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("signature");
+    QTest::addColumn<int>("id");
+    QTest::addColumn<QString>("widgetClass");
+    const auto row = [](const QString& res, const QString& sig, int id, const QString& cls) {
+        QTest::addRow("%s %s %d", qPrintable(res), qPrintable(sig), id) << res << sig << id << cls;
+    };
+    row(u"LoadWindow"_s, u"LOAD"_s, 128, u"QProgressBar"_s);
+    row(u"DataBrowserWindow"_s, u"SRCH"_s, 128, u"QLineEdit"_s);
+    row(u"DataBrowserWindow"_s, u"DISP"_s, 128, u"QComboBox"_s);
+    row(u"DataBrowserWindow"_s, u"TDSC"_s, 128, u"QLabel"_s);
+    row(u"DataBrowserWindow"_s, u"THNK"_s, 128, u"QProgressBar"_s);
+    row(u"DataBrowserWindow"_s, u"BCHR"_s, 128, u"QLabel"_s);
+    row(u"ViewWindow"_s, u"PBRS"_s, 128, u"QTreeView"_s);
+    row(u"FloatingWindow"_s, u"CSEL"_s, 128, u"QComboBox"_s);
+    row(u"FloatingWindow"_s, u"RSEL"_s, 128, u"QComboBox"_s);
+    row(u"FloatingWindow"_s, u"DSEL"_s, 128, u"QComboBox"_s);
+    row(u"FloatingWindow"_s, u"CHAR"_s, 128, u"QLabel"_s);
+    row(u"FloatingWindow"_s, u"ROMN"_s, 128, u"QLabel"_s);
+    row(u"FloatingWindow"_s, u"DEFN"_s, 128, u"QLabel"_s);
+    row(u"FloatingWindow"_s, u"ADD "_s, 128, u"QPushButton"_s);
+    row(u"HistoryWindow"_s, u"HSDB"_s, 128, u"QTreeView"_s);
+    row(u"FeedbackWindow"_s, u"IMAG"_s, 128, u"QLabel"_s);
+    row(u"FeedbackWindow"_s, u"name"_s, 300, u"QLineEdit"_s);
+    row(u"FeedbackWindow"_s, u"emal"_s, 301, u"QLineEdit"_s);
+    row(u"FeedbackWindow"_s, u"feed"_s, 302, u"QPlainTextEdit"_s);
+}
+
+void TestResources::requiredControlExistsOnceWithFittingType() {
+    QFETCH(QString, name);
+    QFETCH(QString, signature);
+    QFETCH(int, id);
+    QFETCH(QString, widgetClass);
+    LOAD_OR_FAIL(w, name);
+    const QList<QWidget*> found = controlsWithID(w.get(), signature, id);
+    QCOMPARE(found.size(), 1);
+    QVERIFY2(found.first()->inherits(qPrintable(widgetClass)),
+             found.first()->metaObject()->className());
+}
+
+void TestResources::requiredCommandIsIssued_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("byMenuItem");
+    const auto row = [](const QString& res, const QString& cmd, bool byItem) {
+        QTest::addRow("%s '%s'", qPrintable(res), qPrintable(cmd)) << res << cmd << byItem;
+    };
+    for (const QString& c : {u"DWIN"_s, u"LWIN"_s, u"LHWN"_s, u"VIEW"_s, u"FBAK"_s, u"quit"_s})
+        row(u"MenuBar"_s, c, false);
+    row(u"DataBrowserWindow"_s, u"SALL"_s, true);
+    row(u"DataBrowserWindow"_s, u"SCHR"_s, true);
+    row(u"DataBrowserWindow"_s, u"DALL"_s, true);
+    row(u"ViewWindow"_s, u"ok  "_s, false);
+    row(u"FloatingWindow"_s, u"CHAR"_s, true);
+    row(u"FloatingWindow"_s, u"ADD "_s, false);
+    row(u"HistoryWindow"_s, u"SHST"_s, false);
+    row(u"FeedbackWindow"_s, u"ok  "_s, false);
+}
+
+void TestResources::requiredCommandIsIssued() {
+    QFETCH(QString, name);
+    QFETCH(QString, command);
+    QFETCH(bool, byMenuItem);
+    LOAD_OR_FAIL(w, name);
+    bool issued = false;
+    for (const Issuer& i : issuers(w.get())) {
+        if (i.command != command || i.fromMenuItem != byMenuItem)
+            continue;
+        // Only something the user can click or choose issues a command.
+        const bool fits =
+            byMenuItem ? (i.object->inherits("QComboBox") || i.object->inherits("QLineEdit"))
+                       : (i.object->inherits("QAction") || i.object->inherits("QAbstractButton"));
+        QVERIFY2(fits, i.object->metaObject()->className());
+        issued = true;
+    }
+    QVERIFY(issued);
+}
+
+void TestResources::popUpFixedItemsIssueTheirCommandsInOrder_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("signature");
+    QTest::addColumn<QStringList>("commands");
+    QTest::newRow("search menu") << u"DataBrowserWindow"_s << u"SRCH"_s
+                                 << QStringList{u"SALL"_s, u"SCHR"_s};
+    QTest::newRow("filter pop-up") << u"DataBrowserWindow"_s << u"DISP"_s << QStringList{u"DALL"_s};
+    QTest::newRow("character pop-up") << u"FloatingWindow"_s << u"CSEL"_s << QStringList{u"CHAR"_s};
+}
+
+// The code appends its items after the fixed ones and numbers items from 1,
+// so a pop-up must hold exactly its fixed items, each with a command.
+void TestResources::popUpFixedItemsIssueTheirCommandsInOrder() {
+    QFETCH(QString, name);
+    QFETCH(QString, signature);
+    QFETCH(QStringList, commands);
+    LOAD_OR_FAIL(w, name);
+    const QList<QWidget*> found = controlsWithID(w.get(), signature, 128);
+    QCOMPARE(found.size(), 1);
+    QWidget* control = found.first();
+    QCOMPARE(control->property("itemCommands").toStringList(), commands);
+    if (auto* combo = qobject_cast<QComboBox*>(control)) {
+        QCOMPARE(combo->count(), commands.size());
+        for (int i = 0; i < combo->count(); ++i)
+            QVERIFY(!combo->itemText(i).isEmpty());
+    } else {
+        const QStringList titles = control->property("itemTitles").toStringList();
+        QCOMPARE(titles.size(), commands.size());
+        for (const QString& t : titles)
+            QVERIFY(!t.isEmpty());
+    }
+}
+
+void TestResources::menuBarCommandIsAMenuItemWithItsOwnShortcut_data() {
+    QTest::addColumn<QString>("command");
+    for (const QString& c : {u"DWIN"_s, u"LWIN"_s, u"LHWN"_s, u"VIEW"_s, u"FBAK"_s, u"quit"_s})
+        QTest::newRow(qPrintable(c)) << c;
+}
+
+void TestResources::menuBarCommandIsAMenuItemWithItsOwnShortcut() {
+    QFETCH(QString, command);
+    LOAD_OR_FAIL(w, u"MenuBar"_s);
+    auto* mainWindow = qobject_cast<QMainWindow*>(w.get());
+    QVERIFY(mainWindow);
+    QAction* action = menuBarAction(mainWindow, command);
+    QVERIFY2(action, "the command is not an item of any menu of the menu bar");
+    QVERIFY(!action->text().isEmpty());
+    QVERIFY(!action->shortcut().isEmpty());
+    if (command == u"quit"_s)
+        QCOMPARE(action->shortcut(), QKeySequence(u"Ctrl+Q"_s));
+
+    // No other item of the menu bar shares the shortcut.
+    for (QAction* top : mainWindow->menuBar()->actions()) {
+        QVERIFY(top->menu());
+        for (QAction* a : top->menu()->actions()) {
+            if (a != action && !a->isSeparator())
+                QVERIFY2(a->shortcut() != action->shortcut(), qPrintable(a->objectName()));
+        }
+    }
+}
+
+void TestResources::historyListHasOneTextColumnLHST() {
+    LOAD_OR_FAIL(w, u"HistoryWindow"_s);
+    const QList<QWidget*> found = controlsWithID(w.get(), u"HSDB"_s, 128);
+    QCOMPARE(found.size(), 1);
+    QCOMPARE(found.first()->property("columnProperties").toStringList(), QStringList{u"LHST"_s});
+    QCOMPARE(found.first()->property("columnTitles").toStringList().size(), 1);
+}
+
+// The expanded floating window is 200 x 493; its layout must not force it
+// larger, and the collapse button is marked for the platform.
+void TestResources::floatingWindowOpensExpandedWithAToolbarButton() {
+    LOAD_OR_FAIL(w, u"FloatingWindow"_s);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    QCOMPARE(w->size(), QSize(200, 493));
+    int toolbarButtons = 0;
+    for (auto* b : w->findChildren<QToolButton*>())
+        toolbarButtons += b->property("toolbarButton").toBool() ? 1 : 0;
+    QCOMPARE(toolbarButtons, 1);
+}
+
+void TestResources::busyIndicatorStartsHiddenAndIndeterminate() {
+    LOAD_OR_FAIL(w, u"DataBrowserWindow"_s);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    auto* busy = qobject_cast<QProgressBar*>(controlsWithID(w.get(), u"THNK"_s, 128).value(0));
+    QVERIFY(busy);
+    QVERIFY(!busy->isVisible());
+    QCOMPARE(busy->minimum(), 0);
+    QCOMPARE(busy->maximum(), 0);
+}
+
+void TestResources::splitViewAreaKeepsTheDictionaryWindowMargins_data() {
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("as designed") << QSize(760, 540);
+    QTest::newRow("larger") << QSize(1024, 768);
+    QTest::newRow("smallest") << QSize(480, 320);
+}
+
+// The dictionary window's code places its split view 6 pixels in from the
+// sides, 58 from the top and 18 from the bottom of the content; the area the
+// resource leaves for it must be exactly there, at any window size.
+void TestResources::splitViewAreaKeepsTheDictionaryWindowMargins() {
+    QFETCH(QSize, size);
+    LOAD_OR_FAIL(w, u"DataBrowserWindow"_s);
+    w->resize(size);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    QCOMPARE(w->size(), size);
+    auto* area = w->findChild<QWidget*>(u"splitViewArea"_s);
+    QVERIFY(area);
+    QCOMPARE(area->parentWidget(), w.get());
+    QCOMPARE(area->geometry(), QRect(6, 58, size.width() - 12, size.height() - 76));
+    QVERIFY(area->children().isEmpty());
+}
+
+void TestResources::pictureLoads_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QSize>("size"); // an invalid size: any size
+    for (const QString& p : kSplitterPictures)
+        QTest::newRow(qPrintable(p)) << p << QSize();
+    QTest::newRow("small_logo.png") << u"small_logo.png"_s << QSize(240, 64);
+    QTest::newRow("tavi.png") << u"tavi.png"_s << QSize(256, 256);
+}
+
+void TestResources::pictureLoads() {
+    QFETCH(QString, file);
+    QFETCH(QSize, size);
+    const QImage img = picture(file);
+    QVERIFY2(!img.isNull(), qPrintable(file));
+    if (size.isValid())
+        QCOMPARE(img.size(), size);
+    QVERIFY(img.hasAlphaChannel());
+}
+
+// The bar thickness of the split view is the height of HSplitter.png and the
+// width of VSplitter.png; the grip is centred on the bar and the disabled
+// forms replace the enabled ones in place.
+void TestResources::splitterPicturesHaveConsistentSizes() {
+    const QImage hBar = picture(u"HSplitter.png"_s), vBar = picture(u"VSplitter.png"_s);
+    const QImage hGrip = picture(u"HRidges.png"_s), vGrip = picture(u"VRidges.png"_s);
+    QVERIFY(!hBar.isNull() && !vBar.isNull() && !hGrip.isNull() && !vGrip.isNull());
+
+    QCOMPARE(picture(u"HSplitterDisabled.png"_s).size(), hBar.size());
+    QCOMPARE(picture(u"VSplitterDisabled.png"_s).size(), vBar.size());
+    QCOMPARE(picture(u"HRidgesDisabled.png"_s).size(), hGrip.size());
+    QCOMPARE(picture(u"VRidgesDisabled.png"_s).size(), vGrip.size());
+
+    // A thin bar: thick enough to grab, much thinner than a pane.
+    QVERIFY(hBar.height() >= 4 && hBar.height() <= 16);
+    QVERIFY(vBar.width() >= 4 && vBar.width() <= 16);
+    // The grip fits inside the bar's thickness.
+    QVERIFY(hGrip.height() <= hBar.height());
+    QVERIFY(vGrip.width() <= vBar.width());
+    // The two grips are the same ridges turned a quarter.
+    QCOMPARE(vGrip.size(), hGrip.size().transposed());
+}
+
+void TestResources::disabledSplitterPicturesAreGreyFormsOfTheEnabledOnes_data() {
+    QTest::addColumn<QString>("enabled");
+    QTest::addColumn<QString>("disabled");
+    for (const char* base : {"HSplitter", "VSplitter", "HRidges", "VRidges"}) {
+        const QString b = QString::fromLatin1(base);
+        QTest::newRow(base) << b + u".png"_s << b + u"Disabled.png"_s;
+    }
+}
+
+void TestResources::disabledSplitterPicturesAreGreyFormsOfTheEnabledOnes() {
+    QFETCH(QString, enabled);
+    QFETCH(QString, disabled);
+    const QImage on = picture(enabled).convertToFormat(QImage::Format_ARGB32);
+    const QImage off = picture(disabled).convertToFormat(QImage::Format_ARGB32);
+    QVERIFY(!on.isNull() && !off.isNull());
+    QVERIFY(on != off);
+    bool anyVisible = false;
+    for (int y = 0; y < off.height(); ++y) {
+        for (int x = 0; x < off.width(); ++x) {
+            const QRgb px = off.pixel(x, y);
+            if (qAlpha(px) == 0)
+                continue;
+            anyVisible = true;
+            QVERIFY2(qRed(px) == qGreen(px) && qGreen(px) == qBlue(px),
+                     qPrintable(u"colour at %1,%2"_s.arg(x).arg(y)));
+        }
+    }
+    QVERIFY(anyVisible);
+}
+
+void TestResources::scalableIconIsAnSvgOfTheIconSize() {
+    QFile file(shareDir() + u"/tavi.svg"_s);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(&file);
+    QVERIFY(xml.readNextStartElement());
+    QCOMPARE(xml.name(), u"svg"_s);
+    QCOMPARE(xml.attributes().value(u"viewBox"_s), u"0 0 256 256"_s);
+    int paths = 0;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == u"path"_s)
+            ++paths;
+    }
+    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+    QVERIFY(paths > 0);
+}
+
+QTEST_MAIN(TestResources)
+#include "test_resources.moc"
