@@ -330,6 +330,7 @@ PlatformViewWidget::PlatformViewWidget(const HIObjectClass* objectClass, QWidget
     m_control = GetControlFromWidget(this);
     m_lastFrame = frameOf(this);
     m_lastOwner = GetWindowFromWidget(this);
+    m_lastHidden = isHidden();
     // The base view: answers the initialisation after asking the view's
     // handlers for their features.
     GetControlEventTarget(m_control)->setStandardHandler([this](EventRef event) -> OSStatus {
@@ -374,7 +375,11 @@ bool PlatformViewWidget::event(QEvent* event)
         switch (event->type()) {
         case QEvent::ShowToParent:
         case QEvent::HideToParent:
-            sendSimpleControlEvent(m_control, kEventControlVisibilityChanged);
+            // Qt also sends these when hiding what is hidden already.
+            if (isHidden() != m_lastHidden) {
+                m_lastHidden = isHidden();
+                sendSimpleControlEvent(m_control, kEventControlVisibilityChanged);
+            }
             break;
         case QEvent::ParentChange:
             sendOwnerChanged();

@@ -189,6 +189,7 @@ private:
     UInt32 m_features = 0;
     bool m_constructed = false;
     bool m_destroying = false;
+    bool m_lastHidden = true;  // as last reported
     HIRect m_lastFrame{};
     WindowRef m_lastOwner = nullptr;
 
