@@ -4,11 +4,14 @@
 #include "framework/tview.h"
 #include "platform/windows.h"
 
+#include <QTemporaryFile>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
 
+#include <cstdio>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -150,6 +153,7 @@ private slots:
     void registeringAClassTwiceFails();
     void destructEventWithNullInstanceDoesNothing();
     void disposingTheViewDeletesTheInstance();
+    void printDebugInfoNamesViewThenObject();
     void autoInvalidateFlagsChangeAndClear();
     void hiliteRedrawsOnlyWithItsFlag_data();
     void hiliteRedrawsOnlyWithItsFlag();
@@ -242,6 +246,24 @@ void TViewTest::disposingTheViewDeletesTheInstance()
     QVERIFY(createView(&view));
     DisposeControl(view);
     QCOMPARE(RecordingView::destroyed, 1);
+}
+
+void TViewTest::printDebugInfoNamesViewThenObject()
+{
+    ControlRef view = nullptr;
+    QVERIFY(createView(&view));
+    QTemporaryFile capture;
+    QVERIFY(capture.open());
+    std::fflush(stdout);
+    const int saved = dup(STDOUT_FILENO);
+    dup2(capture.handle(), STDOUT_FILENO);
+    HIObjectPrintDebugInfo(view);
+    std::fflush(stdout);
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+    capture.seek(0);
+    QCOMPARE(capture.readAll(), QByteArray("TView\nTObject\n"));
+    DisposeControl(view);
 }
 
 void TViewTest::autoInvalidateFlagsChangeAndClear()

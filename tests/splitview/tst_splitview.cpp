@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QImage>
 #include <QPlainTextEdit>
+#include <QRegion>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -126,6 +127,8 @@ private slots:
     void controlDataChecksSizes();
     void controlDataSetsPanesAndOrientation();
     void kindIsTtsV();
+    void regionOfTheWholeViewIsItsBounds_data();
+    void regionOfTheWholeViewIsItsBounds();
     void createSplitViewGivesAViewTheWindowFinds();
     void createSplitViewRefusesBadPanesAndLeavesNothing();
     void dragOf49PixelsRaisesTheRatioByAnEighth();
@@ -358,6 +361,38 @@ void SplitViewTest::kindIsTtsV()
     QCOMPARE(GetControlData(f.view, 0, kControlKindTag, 4, &kind, &actual), errDataSizeMismatch);
     // Embedding joins data access and part regions.
     QCOMPARE(GetControlFeatures(f.view), UInt32(0x00020042));
+}
+
+void SplitViewTest::regionOfTheWholeViewIsItsBounds_data()
+{
+    QTest::addColumn<int>("part");
+    QTest::addColumn<bool>("whole");
+    QTest::newRow("structure") << int(kControlStructureMetaPart) << true;
+    QTest::newRow("content") << int(kControlContentMetaPart) << true;
+    QTest::newRow("the bar: left alone") << int(kSplitViewSplitterPart) << false;
+}
+
+void SplitViewTest::regionOfTheWholeViewIsItsBounds()
+{
+    QFETCH(int, part);
+    QFETCH(bool, whole);
+    Fixture f = makeSplitView(300, 400, false, 0.5f);
+    QVERIFY(f.split);
+    const QRegion untouched(1, 2, 3, 4);
+    QRegion region = untouched;
+    RgnHandle handle = &region;
+    const ControlPartCode partCode = ControlPartCode(part);
+    EventRef event = nullptr;
+    CreateEvent(nullptr, kEventClassControl, kEventControlGetPartRegion, 0, kEventAttributeNone,
+                &event);
+    SetEventParameter(event, kEventParamControlPart, typeControlPartCode, sizeof partCode,
+                      &partCode);
+    SetEventParameter(event, kEventParamControlRegion, typeQDRgnHandle, sizeof handle, &handle);
+    QCOMPARE(SendEventToEventTargetWithOptions(event, GetControlEventTarget(f.view),
+                                               kEventTargetDontPropagate),
+             noErr);
+    ReleaseEvent(event);
+    QCOMPARE(region, whole ? QRegion(0, 0, 300, 400) : untouched);
 }
 
 void SplitViewTest::createSplitViewGivesAViewTheWindowFinds()
