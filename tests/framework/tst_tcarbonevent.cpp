@@ -50,7 +50,6 @@ private slots:
     void commandRecordRoundTrips();
     void getterPassesTheBufferSizeAsAsked();
     void typeAndSizeQueriesCopyNoData();
-    void postedEventReachesTheApplication();
 };
 
 void TCarbonEventTest::wrappingLeavesTheRetainCountAsItWas_data()
@@ -187,29 +186,6 @@ void TCarbonEventTest::typeAndSizeQueriesCopyNoData()
     QCOMPARE(size, UInt32(sizeof(HIRect)));
     QCOMPARE(event.GetParameterSize(FOUR_CHAR_CODE("none"), &size), eventParameterNotFoundErr);
     QCOMPARE(size, UInt32(sizeof(HIRect)));
-}
-
-void TCarbonEventTest::postedEventReachesTheApplication()
-{
-    int seen = 0;
-    const EventTypeSpec spec{FOUR_CHAR_CODE("post"), 1};
-    EventHandlerRef handler = nullptr;
-    InstallEventHandlerFunction(
-        GetApplicationEventTarget(),
-        [&seen](EventHandlerCallRef, EventRef event) {
-            UInt32 value = 0;
-            GetEventParameter(event, kName, typeUInt32, nullptr, sizeof value, nullptr, &value);
-            seen = int(value);
-            return noErr;
-        },
-        1, &spec, &handler);
-    {
-        TCarbonEvent event(spec.eventClass, spec.eventKind);
-        event.SetParameter(kName, UInt32(42));
-        QCOMPARE(event.PostToQueue(GetMainEventQueue(), kEventPriorityStandard), noErr);
-    }
-    QTRY_COMPARE(seen, 42);
-    RemoveEventHandler(handler);
 }
 
 QTEST_MAIN(TCarbonEventTest)
