@@ -549,7 +549,8 @@ OSStatus HIViewGetFrame(HIViewRef view, HIRect* outFrame)
     if (!widget || !outFrame)
         return paramErr;
     const QRect g = widget->geometry();
-    *outFrame = HIRect{{float(g.x()), float(g.y())}, {float(g.width()), float(g.height())}};
+    const int inset = widget->isWindow() ? 0 : WindowContentTopInset(widget->parentWidget());
+    *outFrame = HIRect{{float(g.x()), float(g.y() - inset)}, {float(g.width()), float(g.height())}};
     return noErr;
 }
 
@@ -558,7 +559,8 @@ OSStatus HIViewSetFrame(HIViewRef view, const HIRect* frame)
     QWidget* widget = widgetOf(view);
     if (!widget || !frame || frame->size.width < 0 || frame->size.height < 0)
         return paramErr;
-    widget->setGeometry(int(frame->origin.x), int(frame->origin.y), int(frame->size.width),
+    const int inset = widget->isWindow() ? 0 : WindowContentTopInset(widget->parentWidget());
+    widget->setGeometry(int(frame->origin.x), int(frame->origin.y) + inset, int(frame->size.width),
                         int(frame->size.height));
     return noErr;
 }
