@@ -52,10 +52,12 @@ UInt32 modifiersOf(Qt::KeyboardModifiers modifiers)
     return bits;
 }
 
-HIRect frameOf(const QWidget* widget)
+// The frame as the layer reports it (below a window's menu bar).
+HIRect frameOf(ControlRef control)
 {
-    const QRect g = widget->geometry();
-    return HIRect{{float(g.x()), float(g.y())}, {float(g.width()), float(g.height())}};
+    HIRect frame{};
+    HIViewGetFrame(control, &frame);
+    return frame;
 }
 
 bool sameRect(const HIRect& a, const HIRect& b)
@@ -328,7 +330,7 @@ PlatformViewWidget::PlatformViewWidget(const HIObjectClass* objectClass, QWidget
     setProperty("taviReportsStateChanges", true);
     setObjectName(objectClass ? objectClass->id : QString());
     m_control = GetControlFromWidget(this);
-    m_lastFrame = frameOf(this);
+    m_lastFrame = frameOf(m_control);
     m_lastOwner = GetWindowFromWidget(this);
     m_lastHidden = isHidden();
     // The base view: answers the initialisation after asking the view's
@@ -426,7 +428,7 @@ void PlatformViewWidget::moveEvent(QMoveEvent* event)
 void PlatformViewWidget::sendBoundsChanged()
 {
     const HIRect previous = m_lastFrame;
-    const HIRect current = frameOf(this);
+    const HIRect current = frameOf(m_control);
     if (m_destroying || sameRect(previous, current))
         return;
     m_lastFrame = current;
