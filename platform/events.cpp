@@ -205,9 +205,9 @@ bool isLive(EventHandlerRef handler)
 void addTypes(EventHandler& handler, ItemCount numTypes, const EventTypeSpec* typeList)
 {
     for (ItemCount i = 0; i < numTypes; ++i) {
-        const EventTypeSpec& spec = typeList[i];
-        if (!handler.handles(spec.eventClass, spec.eventKind))
-            handler.types.push_back(spec);
+        const EventTypeSpec& typeSpec = typeList[i];
+        if (!handler.handles(typeSpec.eventClass, typeSpec.eventKind))
+            handler.types.push_back(typeSpec);
     }
 }
 
@@ -341,12 +341,12 @@ OSStatus RemoveEventTypesFromHandler(EventHandlerRef handler, ItemCount numTypes
     if (!isLive(handler) || (numTypes > 0 && typeList == nullptr))
         return paramErr;
     for (ItemCount i = 0; i < numTypes; ++i) {
-        const EventTypeSpec spec = typeList[i];
+        const EventTypeSpec typeSpec = typeList[i];
         auto& types = handler->types;
         types.erase(std::remove_if(types.begin(), types.end(),
                                    [&](const EventTypeSpec& t) {
-                                       return t.eventClass == spec.eventClass &&
-                                              t.eventKind == spec.eventKind;
+                                       return t.eventClass == typeSpec.eventClass &&
+                                              t.eventKind == typeSpec.eventKind;
                                    }),
                     types.end());
     }
