@@ -248,11 +248,13 @@ void dictionaryNotificationCallback(ControlRef, DataBrowserItemID item,
     switch (message) {
     case kDataBrowserEditStarted:
         std::puts("Edit started");
+        std::fflush(stdout);
         break;
     case kDataBrowserEditStopped:
         if (QApplication::overrideCursor())
             QApplication::restoreOverrideCursor();
         std::puts("Edit stopped");
+        std::fflush(stdout);
         break;
     case kDataBrowserItemDoubleClicked:
 #if TAVI_DICTIONARY_HAS_FLOATING_WINDOW
@@ -271,7 +273,6 @@ void dictionaryNotificationCallback(ControlRef, DataBrowserItemID item,
     default:
         break;
     }
-    std::fflush(stdout);
 }
 
 Boolean dictionaryCompareCallback(ControlRef, DataBrowserItemID itemOne, DataBrowserItemID itemTwo,
@@ -285,6 +286,20 @@ Boolean dictionaryCompareCallback(ControlRef, DataBrowserItemID itemOne, DataBro
     if (field < 0)
         return codesBefore(a, b);
 
+    const int kind = dict.fields[std::size_t(field)]->kind;
+    if (kind != kMetaNum && kind != kRomanization) {
+        // Case-insensitive and non-literal: the search forms compare so, and
+        // they also tell which entries have a value.
+        dictsearch::SearchIndex& index = dictsearch::dictionarySearchIndex();
+        QStringView fa;
+        QStringView fb;
+        if (!index.valueForm(field, a, &fa))
+            return false;
+        if (!index.valueForm(field, b, &fb))
+            return true;
+        return fa.compare(fb) < 0;
+    }
+
     const dictValue* va = a->lookup(field);
     const dictValue* vb = b->lookup(field);
     if (!va)
@@ -292,9 +307,7 @@ Boolean dictionaryCompareCallback(ControlRef, DataBrowserItemID itemOne, DataBro
     if (!vb)
         return true;
 
-    switch (dict.fields[std::size_t(field)]->kind) {
-    case kMetaNum:
-        return leadingNumber(va->text) < leadingNumber(vb->text);
+    switch (kind) {
     case kRomanization: {
         // The first reading decides; entries that share it go by code point.
         qsizetype n = firstBlank(va->text);
@@ -308,10 +321,7 @@ Boolean dictionaryCompareCallback(ControlRef, DataBrowserItemID itemOne, DataBro
         }
         return caseCompare(va->text, vb->text, -1) < 0;
     }
-    default: {
-        // Case-insensitive and non-literal: the search forms compare so.
-        dictsearch::SearchIndex& index = dictsearch::dictionarySearchIndex();
-        return index.form(field, a).compare(index.form(field, b)) < 0;
-    }
+    default: // kMetaNum
+        return leadingNumber(va->text) < leadingNumber(vb->text);
     }
 }

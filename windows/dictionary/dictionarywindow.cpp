@@ -10,6 +10,7 @@
 #include "platform/textview.h"
 #include "platform/windows.h"
 #include "store/dictionary.h"
+#include "windows/dictionary/searchindex.h"
 
 #if __has_include("splitview/splitview.h")
 #include "splitview/splitview.h"
@@ -178,6 +179,8 @@ OSStatus createDictionaryWindow()
     }
 
     ShowWindow(window);
+    // The search forms, made once, so that the first search is as quick as any.
+    dictsearch::dictionarySearchIndex().buildAll();
     if (list)
         filterDBItems(list, globals.filterState, -3, QString());
     return noErr;

@@ -5,7 +5,6 @@
 #include "app/globals.h"
 #include "app/windowlookup.h"
 #include "platform/searchfield.h"
-#include "platform/windows.h"
 #include "store/dictionary.h"
 #include "windows/dictionary/searchindex.h"
 
@@ -62,7 +61,8 @@ void showBusy()
                        &empty);
         Draw1Control(caption);
     }
-    QDFlushPortBuffer(GetWindowPort(window), nullptr);
+    // Drawing a control puts it on the screen at once; flushing the whole
+    // window would also lay out and paint the list, which is about to change.
 }
 
 void unshowBusy()
@@ -80,7 +80,7 @@ void unshowBusy()
         HideControl(busy);
         Draw1Control(busy);
     }
-    QDFlushPortBuffer(GetWindowPort(window), nullptr);
+    // The list is painted with the new items when the loop next runs.
 }
 
 void filterDBItems(ControlRef browser, int filter, int scope, const QString& text)
@@ -107,6 +107,8 @@ void filterDBItems(ControlRef browser, int filter, int scope, const QString& tex
         hits.assign(count, 0);
         dictsearch::SearchIndex& index = dictsearch::dictionarySearchIndex();
         const QString needle = dictsearch::searchForm(text);
+        if (scope == -2)
+            index.buildAll(); // all fields in one walk, the first time
         if (scope == -1 || scope == -2)
             index.markMatches(dictsearch::SearchIndex::kCharacter, needle, hits);
         if (scope == -2) {

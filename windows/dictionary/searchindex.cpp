@@ -34,30 +34,76 @@ bool isContinuation(char32_t c)
 
 } // namespace
 
-QString searchForm(QStringView text)
+namespace {
+
+// Units that neither decomposition nor case folding changes, beside ASCII:
+// the unified ideographs of the basic plane, and those of the supplementary
+// planes up to the compatibility ideographs (which do decompose).
+bool isStableIdeograph(QStringView text, qsizetype i)
 {
-    bool ascii = true;
-    for (QChar c : text) {
-        if (c.unicode() >= 0x80) {
-            ascii = false;
-            break;
-        }
+    const char16_t c = text[i].unicode();
+    if ((c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF))
+        return true;
+    if (c >= 0xD840 && c <= 0xD87D)
+        return i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode());
+    return QChar::isLowSurrogate(c) && i > 0 && text[i - 1].unicode() >= 0xD840 &&
+           text[i - 1].unicode() <= 0xD87D;
+}
+
+} // namespace
+
+namespace {
+
+bool isSimple(QStringView text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].unicode() >= 0x80 && !isStableIdeograph(text, i))
+            return false;
     }
-    if (ascii) {
-        QString form(text.size(), Qt::Uninitialized);
-        QChar* out = form.data();
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            const char16_t c = text[i].unicode();
-            out[i] = QChar(c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c);
-        }
-        return form;
+    return true;
+}
+
+// The search form of a simple text: ASCII letters lowered, the rest kept.
+void appendSimpleForm(std::u16string& out, QStringView text)
+{
+    const std::size_t at = out.size();
+    out.resize(at + std::size_t(text.size()));
+    char16_t* dst = out.data() + at;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        dst[i] = c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
     }
+}
+
+QString fullForm(QStringView text)
+{
     // Folding can leave marks out of canonical order (U+0345), so the folded
     // text is decomposed once more.
     return text.toString()
         .normalized(QString::NormalizationForm_D)
         .toCaseFolded()
         .normalized(QString::NormalizationForm_D);
+}
+
+void appendForm(std::u16string& out, QStringView text)
+{
+    if (isSimple(text)) {
+        appendSimpleForm(out, text);
+        return;
+    }
+    const QString form = fullForm(text);
+    out.append(reinterpret_cast<const char16_t*>(form.utf16()), std::size_t(form.size()));
+}
+
+} // namespace
+
+QString searchForm(QStringView text)
+{
+    if (!isSimple(text))
+        return fullForm(text);
+    std::u16string form;
+    appendSimpleForm(form, text);
+    return QString::fromUtf16(form.data(), qsizetype(form.size()));
 }
 
 bool continuesCharacter(QStringView form, qsizetype i)
@@ -159,9 +205,8 @@ SearchIndex::Forms& SearchIndex::forms(int field)
 
 void SearchIndex::append(Forms& f, uint32_t entry, QStringView display)
 {
-    const QString form = searchForm(display);
     const auto start = uint32_t(f.text.size());
-    f.text.append(reinterpret_cast<const char16_t*>(form.utf16()), std::size_t(form.size()));
+    appendForm(f.text, display);
     f.text.push_back(kSeparator);
     f.formOf[entry] = uint32_t(f.starts.size());
     f.starts.push_back(start);
@@ -185,8 +230,8 @@ void SearchIndex::catchUp(Forms& f, int field)
         const characterEntry* e = store->entries[p];
         if (field == kCharacter) {
             append(f, uint32_t(p), e->display);
-        } else if (const dictValue* v = e->lookup(field); v && !v->display.isNull()) {
-            append(f, uint32_t(p), v->display);
+        } else if (const dictValue* v = e->lookup(field)) {
+            append(f, uint32_t(p), v->display); // a value without display: empty
         }
     }
 }
@@ -219,15 +264,24 @@ void SearchIndex::markMatches(int field, QStringView needle, std::vector<uint8_t
 
 QStringView SearchIndex::form(int field, const characterEntry* entry)
 {
+    QStringView result;
+    valueForm(field, entry, &result);
+    return result;
+}
+
+bool SearchIndex::valueForm(int field, const characterEntry* entry, QStringView* out)
+{
+    *out = QStringView();
     if (!entry || field < kCharacter)
-        return QStringView();
+        return false;
     Forms& f = forms(field);
     if (entry->index >= f.formOf.size() || f.formOf[entry->index] == kNone)
-        return QStringView();
+        return false;
     const std::size_t slot = f.formOf[entry->index];
     const std::size_t start = f.starts[slot];
     const std::size_t end = slot + 1 < f.starts.size() ? f.starts[slot + 1] - 1 : f.text.size() - 1;
-    return QStringView(f.text.data() + start, qsizetype(end - start));
+    *out = QStringView(f.text.data() + start, qsizetype(end - start));
+    return true;
 }
 
 void SearchIndex::valueChanged(const characterEntry* entry, int field)
@@ -242,15 +296,48 @@ void SearchIndex::valueChanged(const characterEntry* entry, int field)
     if (f.formOf[entry->index] != kNone)
         f.owners[f.formOf[entry->index]] = kNone;
     f.formOf[entry->index] = kNone;
-    if (const dictValue* v = entry->lookup(field); v && !v->display.isNull())
+    if (const dictValue* v = entry->lookup(field))
         append(f, entry->index, v->display);
 }
 
 void SearchIndex::buildAll()
 {
-    forms(kCharacter);
-    for (std::size_t i = 0; i < store->fields.size(); ++i)
-        forms(int(i));
+    // One walk over the entries fills every field not made yet.
+    const std::size_t fieldCount = store->fields.size();
+    const std::size_t count = store->entries.size();
+    if (fieldForms.size() < fieldCount + 1)
+        fieldForms.resize(fieldCount + 1);
+    std::vector<Forms*> fresh(fieldCount + 1, nullptr);
+    bool any = false;
+    for (std::size_t slot = 0; slot <= fieldCount; ++slot) {
+        if (!fieldForms[slot])
+            fieldForms[slot] = std::make_unique<Forms>();
+        Forms& f = *fieldForms[slot];
+        if (f.built) {
+            catchUp(f, int(slot) - 1);
+            continue;
+        }
+        f.built = true;
+        f.formOf.assign(count, kNone);
+        f.starts.reserve(count / 4);
+        f.owners.reserve(count / 4);
+        fresh[slot] = &f;
+        any = true;
+    }
+    if (!any)
+        return;
+    for (std::size_t p = 0; p < count; ++p) {
+        const characterEntry* e = store->entries[p];
+        if (fresh[0])
+            append(*fresh[0], uint32_t(p), e->display);
+        for (const dictValue* v : e->values) {
+            if (v->field < 0 || std::size_t(v->field) >= fieldCount)
+                continue;
+            Forms* f = fresh[std::size_t(v->field) + 1];
+            if (f && f->formOf[p] == kNone) // the first value of a field counts
+                append(*f, uint32_t(p), v->display);
+        }
+    }
 }
 
 SearchIndex& dictionarySearchIndex()

@@ -53,6 +53,8 @@ public:
 
     // The form of an entry's character or value (empty when it has none).
     QStringView form(int field, const characterEntry* entry);
+    // The same, false when the entry has no value of the field.
+    bool valueForm(int field, const characterEntry* entry, QStringView* out);
 
     // Takes the new display of the entry's value of the field.
     void valueChanged(const characterEntry* entry, int field);
