@@ -23,8 +23,12 @@ void processCommand(UInt32 commandID)
     case "LWIN"_4cc:
         openFloatingWindow();
         break;
+    case "VIEW"_4cc:
+#if TAVI_HAVE_DICTIONARY_WINDOW
+        createViewPrefWindow();
+#endif
+        break;
     case "LHWN"_4cc: // history drawer
-    case "VIEW"_4cc: // view-preferences window
     case "FBAK"_4cc: // feedback form
     case "ADD "_4cc: // add the floating window's unknown character
         // COMMANDS: carried out here once their windows exist.
