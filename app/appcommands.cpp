@@ -1,6 +1,7 @@
 #include "app/appcommands.h"
 
 #include "app/windowcreators.h"
+#include "windows/feedback/feedbackwindow.h"
 
 #include <cstdio>
 
@@ -23,9 +24,11 @@ void processCommand(UInt32 commandID)
     case "LWIN"_4cc:
         openFloatingWindow();
         break;
+    case "FBAK"_4cc:
+        createFeedbackWindow();
+        break;
     case "LHWN"_4cc: // history drawer
     case "VIEW"_4cc: // view-preferences window
-    case "FBAK"_4cc: // feedback form
     case "ADD "_4cc: // add the floating window's unknown character
         // COMMANDS: carried out here once their windows exist.
         break;
