@@ -16,7 +16,10 @@ namespace {
 
 class ImageViewAdapter : public ControlAdapter {
 public:
-    bool appliesTo(const QWidget* widget) const override { return qobject_cast<const QLabel*>(widget); }
+    bool appliesTo(const QWidget* widget) const override
+    {
+        return qobject_cast<const QLabel*>(widget);
+    }
 
     OSStatus setData(ControlRef control, ControlPartCode, ResType tag, Size size,
                      const void* data) const override
@@ -47,7 +50,8 @@ public:
             return errDataSizeMismatch;
         const auto* label = static_cast<const QLabel*>(GetControlWidget(control));
         const QPixmap pixmap = label->pixmap();
-        *static_cast<CGImageRef*>(buffer) = pixmap.isNull() ? nullptr : new QImage(pixmap.toImage());
+        *static_cast<CGImageRef*>(buffer) =
+            pixmap.isNull() ? nullptr : new QImage(pixmap.toImage());
         return noErr;
     }
 };

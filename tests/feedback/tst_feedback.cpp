@@ -80,8 +80,9 @@ private:
         requests << request;
         if (answer == Never)
             return;
-        socket->write(answer == Ok ? "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nok\n"
-                                   : "HTTP/1.1 500 Internal Server Error\r\nContent-Length: 0\r\n\r\n");
+        socket->write(answer == Ok
+                          ? "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nok\n"
+                          : "HTTP/1.1 500 Internal Server Error\r\nContent-Length: 0\r\n\r\n");
         socket->disconnectFromHost();
     }
 
@@ -196,7 +197,8 @@ void FeedbackTest::initTestCase()
     QVERIFY(m_bundle.isValid());
     QVERIFY(QDir(m_bundle.path()).mkpath(QStringLiteral("Tavi")));
     const QString share = QStringLiteral(TAVI_BUILD_SHARE_DIR);
-    QVERIFY(QFile::copy(share + u"/Tavi/FeedbackWindow.ui"_qs, m_bundle.filePath(u"Tavi/FeedbackWindow.ui"_qs)));
+    QVERIFY(QFile::copy(share + u"/Tavi/FeedbackWindow.ui"_qs,
+                        m_bundle.filePath(u"Tavi/FeedbackWindow.ui"_qs)));
     QVERIFY(QFile::copy(share + u"/small_logo.png"_qs, m_bundle.filePath(u"small_logo.png"_qs)));
     SetBundleResourcesFolderOverride(m_bundle.path());
     QCOMPARE(CreateNibReference(QStringLiteral("Tavi"), &nibRef), noErr);
@@ -246,8 +248,9 @@ void FeedbackTest::sendingPostsTheEscapedFormAndClosesTheWindow_data()
     QTest::addColumn<QByteArray>("fields"); // realname, email and description as sent
     QTest::newRow("empty fields") << QString() << QString() << QString()
                                   << QByteArray("realname=&email=&description=");
-    QTest::newRow("letters and digits") << u"Lin3"_qs << u"lin"_qs << u"Hello2024"_qs
-                                        << QByteArray("realname=Lin3&email=lin&description=Hello2024");
+    QTest::newRow("letters and digits")
+        << u"Lin3"_qs << u"lin"_qs << u"Hello2024"_qs
+        << QByteArray("realname=Lin3&email=lin&description=Hello2024");
     QTest::newRow("punctuation and blanks")
         << u"Ann-Marie O'Neil"_qs << u"a.b_c~d@x.org"_qs << u"1+1=2 & 50%"_qs
         << QByteArray("realname=Ann%2DMarie%20O%27Neil&email=a%2Eb%5Fc%7Ed%40x%2Eorg"
@@ -258,8 +261,9 @@ void FeedbackTest::sendingPostsTheEscapedFormAndClosesTheWindow_data()
     QTest::newRow("Chinese, nine characters each")
         << u"王"_qs << QString() << u"中文"_qs
         << QByteArray("realname=%E7%8E%8B&email=&description=%E4%B8%AD%E6%96%87");
-    QTest::newRow("accents and emoji") << u"é"_qs << QString() << u"\U0001F600"_qs
-                                       << QByteArray("realname=%C3%A9&email=&description=%F0%9F%98%80");
+    QTest::newRow("accents and emoji")
+        << u"é"_qs << QString() << u"\U0001F600"_qs
+        << QByteArray("realname=%C3%A9&email=&description=%F0%9F%98%80");
 }
 
 void FeedbackTest::sendingPostsTheEscapedFormAndClosesTheWindow()
@@ -298,7 +302,8 @@ void FeedbackTest::aFailedSendShowsTwoAlertsAndKeepsTheText_data()
     QTest::addColumn<int>("requests");      // how many reach the server
     QTest::addColumn<QString>("firstAlert");
 
-    const QString transmit = u" / Tavi encountered an error while trying to transmit the mesage."_qs;
+    const QString transmit =
+        u" / Tavi encountered an error while trying to transmit the mesage."_qs;
     const QString opening = u" / Error opening connection"_qs;
     QTest::newRow("500 answer") << int(LoopbackServer::ServerError) << QByteArray() << 1
                                 << u"Error (500)"_qs + transmit;
@@ -316,12 +321,14 @@ void FeedbackTest::aFailedSendShowsTwoAlertsAndKeepsTheText_data()
 
     // A configuration that cannot be trusted posts nowhere.
     const QString badConfig = u"Error (-30773)"_qs + opening;
-    QTest::newRow("config: no file") << int(LoopbackServer::Ok) << QByteArray("-") << 0 << badConfig;
+    QTest::newRow("config: no file")
+        << int(LoopbackServer::Ok) << QByteArray("-") << 0 << badConfig;
     QTest::newRow("config: ftp") << int(LoopbackServer::Ok)
                                  << QByteArray("scheme=ftp\nhost=127.0.0.1\nrecipient=a@b.test\n")
                                  << 0 << badConfig;
     QTest::newRow("config: bad port") << int(LoopbackServer::Ok)
-                                      << QByteArray("scheme=http\nhost=127.0.0.1\nport=70000\nrecipient=a@b.test\n")
+                                      << QByteArray("scheme=http\nhost=127.0.0.1\nport=70000\n"
+                                                    "recipient=a@b.test\n")
                                       << 0 << badConfig;
     QTest::newRow("config: recipient adds a field")
         << int(LoopbackServer::Ok)
@@ -380,7 +387,8 @@ void FeedbackTest::commandsOtherThanOkAreNotHandled()
     WindowRef window = openForm();
     QVERIFY(window);
     QCOMPARE(sendCommand(FeedbackWindowCommandHandler, "FBAK"_4cc, window), eventNotHandledErr);
-    QCOMPARE(sendCommand(FeedbackWindowCommandHandler, kHICommandCancel, window), eventNotHandledErr);
+    QCOMPARE(sendCommand(FeedbackWindowCommandHandler, kHICommandCancel, window),
+             eventNotHandledErr);
     QVERIFY(m_server.requests.isEmpty());
     QVERIFY(g_alerts->requests.empty());
     QCOMPARE(FindMyWindow(kFeedbackWindowTag, false), window);
