@@ -1,6 +1,7 @@
 #include "app/appcommands.h"
 
 #include "app/windowcreators.h"
+#include "windows/feedback/feedbackwindow.h"
 
 #include <cstdio>
 
@@ -28,8 +29,10 @@ void processCommand(UInt32 commandID)
         createViewPrefWindow();
 #endif
         break;
+    case "FBAK"_4cc:
+        createFeedbackWindow();
+        break;
     case "LHWN"_4cc: // history drawer
-    case "FBAK"_4cc: // feedback form
     case "ADD "_4cc: // add the floating window's unknown character
         // COMMANDS: carried out here once their windows exist.
         break;
