@@ -1,21 +1,10 @@
-// Loads the shipped dictionary and the user dictionary and reports what was
-// loaded. Stands in for the application until its windows exist.
-#include "store/dictionary.h"
-#include "store/locations.h"
+// Tavi: a desktop dictionary of Chinese characters.
+#include "app/startup.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-
-#include <cstdio>
+#include <QApplication>
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    QElapsedTimer timer;
-    timer.start();
-    loadDictionaries(&dict, nullptr);
-    const qint64 ms = timer.elapsed();
-    printf("Loaded %u entries and %zu fields in %lld ms\n", dict.count, dict.fields.size(),
-           static_cast<long long>(ms));
-    return dict.count > 0 ? 0 : 1;
+    QApplication app(argc, argv);
+    return exitStatusFor(runTavi());
 }

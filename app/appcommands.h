@@ -1,0 +1,11 @@
+#pragma once
+// The application-level handler of commands and Services events.
+
+#include "platform/events.h"
+
+// The five event types the handler is installed for, in this order.
+extern const EventTypeSpec kApplicationEventTypes[5];
+
+// Commands are answered eventNotHandledErr, also when carried out, so the
+// standard handling (quit) still sees them; Services events are consumed.
+OSStatus applicationEventHandler(EventHandlerCallRef call, EventRef event, void* userData);

@@ -1,0 +1,6 @@
+#include "app/globals.h"
+
+// Zero until loadPrefs fills it.
+Globals globals{};
+
+IBNibRef nibRef = nullptr;

@@ -1,0 +1,189 @@
+#include "app/prefs.h"
+
+#include "app/globals.h"
+#include "app/windowlookup.h"
+#include "platform/controls.h"
+#include "platform/preferences.h"
+#include "platform/windows.h"
+#include "store/dictionary.h"
+#include "store/locations.h"
+
+#include <QString>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// Reads, writes and the flush all name the same domain, so no write can miss
+// the flush.
+QString preferenceDomain()
+{
+    return QStringLiteral("com.Quillon.Tavi");
+}
+
+// The split view's ratio of its first pane to the whole (a 4-byte float).
+constexpr ResType kSplitViewRatioTag = FOUR_CHAR_CODE("svsr");
+constexpr ControlID kSplitViewID = {FOUR_CHAR_CODE("splV"), 0};
+
+void readLong(const QString& key, int32_t& field, int32_t fallback)
+{
+    long value = 0;
+    field = getPrefValue(key, value) ? static_cast<int32_t>(value) : fallback;
+}
+
+void readCode(const QString& key, uint32_t& field, uint32_t fallback)
+{
+    long value = 0;
+    field = getPrefValue(key, value) ? static_cast<uint32_t>(value) : fallback;
+}
+
+void readBool(const QString& key, int32_t& field, bool fallback)
+{
+    bool value = false;
+    field = (getPrefValue(key, value) ? value : fallback) ? 1 : 0;
+}
+
+// The divider position in thousandths, or false when the split view is not
+// there (yet) or reports no usable ratio.
+bool readDividerRatio(WindowRef window, int32_t* thousandths)
+{
+    ControlRef splitView = nullptr;
+    if (GetControlByID(window, &kSplitViewID, &splitView) != noErr)
+        return false;
+    // NaN until the split view writes it: a handler that answers without
+    // data leaves the stored ratio alone.
+    float ratio = std::numeric_limits<float>::quiet_NaN();
+    if (GetControlData(splitView, kControlEntireControl, kSplitViewRatioTag, sizeof ratio, &ratio,
+                       nullptr) != noErr)
+        return false;
+    const double scaled = double(ratio) * 1000.0;
+    if (!std::isfinite(scaled) || scaled < double(std::numeric_limits<int32_t>::min()) ||
+        scaled > double(std::numeric_limits<int32_t>::max()))
+        return false;
+    *thousandths = static_cast<int32_t>(scaled); // truncated toward zero
+    return true;
+}
+
+} // namespace
+
+bool getPrefValue(const QString& key, long& value)
+{
+    Boolean valid = false;
+    value = CFPreferencesGetAppIntegerValue(key, preferenceDomain(), &valid);
+    return valid;
+}
+
+bool getPrefValue(const QString& key, bool& value)
+{
+    long number = 0;
+    const bool valid = getPrefValue(key, number);
+    value = number != 0;
+    return valid;
+}
+
+void setPrefValue(const QString& key, long value)
+{
+    CFPreferencesSetAppValue(key, QVariant(static_cast<int32_t>(value)), preferenceDomain());
+}
+
+void setPrefValue(const QString& key, bool value)
+{
+    CFPreferencesSetAppValue(key, QVariant(static_cast<int32_t>(value ? 1 : 0)),
+                             preferenceDomain());
+}
+
+void updateWindowPrefValues()
+{
+    if (WindowRef window = FindMyWindow(kDictionaryWindowTag, false)) {
+        int32_t ratio = 0;
+        if (readDividerRatio(window, &ratio))
+            globals.dividerRatio = ratio;
+        Rect bounds;
+        if (GetWindowBounds(window, kWindowContentRgn, &bounds) == noErr) {
+            globals.DictLeftCorner = bounds.left;
+            globals.DictTopCorner = bounds.top;
+            globals.DictRightCorner = bounds.right;
+            globals.DictBottomCorner = bounds.bottom;
+        }
+        globals.ShowDictionary = 1;
+    } else {
+        globals.ShowDictionary = 0;
+    }
+
+    if (WindowRef window = FindMyWindow(kFloatingWindowTag, false)) {
+        Rect bounds;
+        if (GetWindowBounds(window, kWindowGlobalPortRgn, &bounds) == noErr) {
+            globals.FloatLeftCorner = bounds.left;
+            globals.FloatTopCorner = bounds.top;
+        }
+        globals.ShowFloating = 1;
+    } else {
+        globals.ShowFloating = 0;
+    }
+}
+
+OSStatus loadPrefs()
+{
+    for (dictFields* field : dict.fields) {
+        long flags = 0;
+        field->flags = getPrefValue(field->title, flags) ? static_cast<uint32_t>(flags) : 3;
+    }
+
+    readLong(QStringLiteral("filterState"), globals.filterState, -1);
+    readLong(QStringLiteral("searchState"), globals.searchState, -2);
+    readCode(QStringLiteral("floatingCharType"), globals.floatingCharType, FOUR_CHAR_CODE("CHAR"));
+    readCode(QStringLiteral("floatingRomanType"), globals.floatingRomanType, FOUR_CHAR_CODE("PYIN"));
+    readCode(QStringLiteral("floatingDefnType"), globals.floatingDefnType, FOUR_CHAR_CODE("EDEF"));
+    readBool(QStringLiteral("biggerFonts"), globals.biggerFonts, false);
+    readLong(QStringLiteral("dividerRatio"), globals.dividerRatio, 1000);
+    readLong(QStringLiteral("DictLeftCorner"), globals.DictLeftCorner, -1);
+    readLong(QStringLiteral("DictTopCorner"), globals.DictTopCorner, -1);
+    readLong(QStringLiteral("DictRightCorner"), globals.DictRightCorner, -1);
+    readLong(QStringLiteral("DictBottomCorner"), globals.DictBottomCorner, -1);
+    readBool(QStringLiteral("ShowFloating"), globals.ShowFloating, false);
+    readBool(QStringLiteral("ShowDictionary"), globals.ShowDictionary, true);
+    readLong(QStringLiteral("FloatLeftCorner"), globals.FloatLeftCorner, -1);
+    readLong(QStringLiteral("FloatTopCorner"), globals.FloatTopCorner, -1);
+
+    // HISTORY: the lookup history is read here (loadHistory) once the history
+    // window exists, and loadPrefs returns that call's status.
+    return noErr;
+}
+
+OSStatus savePrefs()
+{
+    for (const dictFields* field : dict.fields)
+        setPrefValue(field->title, static_cast<long>(static_cast<int32_t>(field->flags)));
+
+    setPrefValue(QStringLiteral("floatingCharType"),
+                 static_cast<long>(static_cast<int32_t>(globals.floatingCharType)));
+    setPrefValue(QStringLiteral("floatingRomanType"),
+                 static_cast<long>(static_cast<int32_t>(globals.floatingRomanType)));
+    setPrefValue(QStringLiteral("floatingDefnType"),
+                 static_cast<long>(static_cast<int32_t>(globals.floatingDefnType)));
+    setPrefValue(QStringLiteral("filterState"), static_cast<long>(globals.filterState));
+    setPrefValue(QStringLiteral("searchState"), static_cast<long>(globals.searchState));
+    setPrefValue(QStringLiteral("biggerFonts"), globals.biggerFonts != 0);
+
+    updateWindowPrefValues();
+
+    setPrefValue(QStringLiteral("dividerRatio"), static_cast<long>(globals.dividerRatio));
+    setPrefValue(QStringLiteral("DictLeftCorner"), static_cast<long>(globals.DictLeftCorner));
+    setPrefValue(QStringLiteral("DictTopCorner"), static_cast<long>(globals.DictTopCorner));
+    setPrefValue(QStringLiteral("DictRightCorner"), static_cast<long>(globals.DictRightCorner));
+    setPrefValue(QStringLiteral("DictBottomCorner"), static_cast<long>(globals.DictBottomCorner));
+    setPrefValue(QStringLiteral("ShowFloating"), globals.ShowFloating != 0);
+    setPrefValue(QStringLiteral("ShowDictionary"), globals.ShowDictionary != 0);
+    setPrefValue(QStringLiteral("FloatLeftCorner"), static_cast<long>(globals.FloatLeftCorner));
+    setPrefValue(QStringLiteral("FloatTopCorner"), static_cast<long>(globals.FloatTopCorner));
+
+    // A failed write is reported by the store; the history and the user
+    // dictionary are saved in any case.
+    CFPreferencesAppSynchronize(preferenceDomain());
+
+    // HISTORY: the lookup history is written here (saveHistory) once the
+    // history window exists.
+    saveCustomDictionary();
+    return noErr;
+}

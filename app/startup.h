@@ -1,0 +1,24 @@
+#pragma once
+// Start-up, the run and shutdown of the application.
+
+#include "platform/types.h"
+
+class dictionary;
+class LoadProgress;
+
+using DictionaryLoader = void (*)(dictionary*, LoadProgress*);
+
+// Opens the interface resources, installs the menu bar, loads the
+// dictionaries behind the loading window (with `loader`; tests hand in their
+// own), loads the preferences, opens the windows they ask for, installs the
+// application handler and runs the event loop. When the loop ends (Quit from
+// the menu or the tray, SIGINT, SIGTERM, or the last window closed without a
+// tray) it releases the interface resources and saves the preferences.
+// Needs a QApplication. 0 after a normal run; the status of the failed step
+// when the interface resources or the menu bar cannot be loaded.
+OSStatus runTavi(DictionaryLoader loader);
+OSStatus runTavi();
+
+// The process exit status for a result of runTavi: 0 for 0, and never 0 for
+// a failure (only the low 8 bits of an exit status survive).
+int exitStatusFor(OSStatus status);
