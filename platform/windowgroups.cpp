@@ -1,5 +1,6 @@
 #include "platform/windowgroups.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QEvent>
 #include <QPointer>
@@ -21,6 +22,7 @@ namespace {
 
 struct WindowInfo {
     WindowClass windowClass = kDocumentWindowClass;
+    WindowAttributes attributes = kWindowNoAttributes;
     WindowGroupRef group = nullptr;
     QPoint lastPosition;
     bool positionKnown = false;
@@ -302,6 +304,61 @@ OSStatus GetWindowClass(WindowRef window, WindowClass* outClass)
     }
     const WindowInfo* info = findInfo(window);
     *outClass = info ? info->windowClass : kDocumentWindowClass;
+    return noErr;
+}
+
+// ---------------------------------------------------------------------------
+// Attributes.
+
+namespace {
+
+void sendToolbarSwitchMode(WindowRef window)
+{
+    EventRef event = nullptr;
+    if (CreateEvent(nullptr, kEventClassWindow, kEventWindowToolbarSwitchMode, 0,
+                    kEventAttributeNone, &event) != noErr)
+        return;
+    SetEventParameter(event, kEventParamDirectObject, typeWindowRef, sizeof window, &window);
+    SendEventToEventTarget(event, GetWindowEventTarget(window));
+    ReleaseEvent(event);
+}
+
+} // namespace
+
+OSStatus ChangeWindowAttributes(WindowRef window, WindowAttributes setThese,
+                                WindowAttributes clearThese)
+{
+    QWidget* widget = GetWindowWidget(window);
+    if (!widget)
+        return errInvalidWindowRef;
+    WindowInfo& info = infoOf(window);
+    info.attributes = (info.attributes | setThese) & ~clearThese;
+    const bool toolbar = info.attributes & kWindowToolbarButtonAttribute;
+    for (QAbstractButton* button : widget->findChildren<QAbstractButton*>()) {
+        if (!button->property("toolbarButton").toBool())
+            continue;
+        button->setVisible(toolbar);
+        if (!toolbar || button->property("_taviToolbarConnected").toBool())
+            continue;
+        button->setProperty("_taviToolbarConnected", true);
+        QPointer<PlatformWindow> guarded = window;
+        QObject::connect(button, &QAbstractButton::clicked, button, [guarded] {
+            const WindowInfo* current = guarded ? findInfo(guarded) : nullptr;
+            if (current && (current->attributes & kWindowToolbarButtonAttribute))
+                sendToolbarSwitchMode(guarded);
+        });
+    }
+    return noErr;
+}
+
+OSStatus GetWindowAttributes(WindowRef window, WindowAttributes* outAttributes)
+{
+    if (!outAttributes)
+        return paramErr;
+    if (!GetWindowWidget(window))
+        return errInvalidWindowRef;
+    const WindowInfo* info = findInfo(window);
+    *outAttributes = info ? info->attributes : kWindowNoAttributes;
     return noErr;
 }
 

@@ -40,6 +40,16 @@ constexpr WindowClass kDrawerWindowClass = 20;
 OSStatus HIWindowChangeClass(WindowRef window, WindowClass windowClass);
 OSStatus GetWindowClass(WindowRef window, WindowClass* outClass);
 
+// Attributes. The toolbar button: the window's widget marked with the
+// dynamic property toolbarButton=true (a tool button) sends
+// kEventWindowToolbarSwitchMode to the window when clicked.
+using WindowAttributes = UInt32;
+constexpr WindowAttributes kWindowNoAttributes = 0;
+constexpr WindowAttributes kWindowToolbarButtonAttribute = 1u << 6;
+OSStatus ChangeWindowAttributes(WindowRef window, WindowAttributes setTheseAttributes,
+                                WindowAttributes clearTheseAttributes);
+OSStatus GetWindowAttributes(WindowRef window, WindowAttributes* outAttributes);
+
 // ---------------------------------------------------------------------------
 // Window groups.
 
