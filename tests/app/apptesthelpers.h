@@ -1,0 +1,83 @@
+#pragma once
+// Helpers shared by the application tests: the stored preference file, and
+// stand-in windows with a tag.
+
+#include "platform/preferences.h"
+#include "platform/windows.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QSettings>
+#include <QWidget>
+
+namespace apptest {
+
+inline QString domain()
+{
+    return QStringLiteral("com.Quillon.Tavi");
+}
+
+inline QString prefsPath()
+{
+    return PreferencesFilePath(domain());
+}
+
+// Replaces the stored preferences with `text` (the file's content; null
+// removes the file) and makes the store read it again.
+inline void storePrefsFile(const QByteArray& text)
+{
+    static int generation = 0;
+    const QString path = prefsPath();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile::remove(path);
+    if (!text.isNull()) {
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(text);
+        file.close();
+        // A new time stamp, so the store sees the file as changed even when
+        // its size is the same as before.
+        if (file.open(QIODevice::ReadWrite)) {
+            file.setFileTime(QDateTime::currentDateTime().addSecs(++generation),
+                             QFileDevice::FileModificationTime);
+            file.close();
+        }
+    }
+    CFPreferencesAppSynchronize(domain());
+}
+
+// What the preference file holds now, key by key, as text.
+inline QMap<QString, QString> storedPrefs()
+{
+    QMap<QString, QString> values;
+    QSettings settings(prefsPath(), QSettings::IniFormat);
+    const QStringList keys = settings.allKeys();
+    for (const QString& key : keys)
+        values.insert(key, settings.value(key).toString());
+    return values;
+}
+
+// A shown window carrying `tag`, as a window creator would make it.
+inline WindowRef makeTaggedWindow(long tag, const QRect& geometry = QRect(100, 120, 300, 200))
+{
+    auto* widget = new QWidget;
+    widget->setGeometry(geometry);
+    WindowRef window = nullptr;
+    CreateWindowFromWidget(widget, &window);
+    SetWRefCon(window, tag);
+    ShowWindow(window);
+    return window;
+}
+
+inline void disposeAllWindows()
+{
+    for (WindowRef window : GetWindowList())
+        DisposeWindow(window);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+} // namespace apptest

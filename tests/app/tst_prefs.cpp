@@ -1,0 +1,381 @@
+// Preferences: defaults, stored values, bad stored values, the per-field
+// flags, the window state copied at save, and that saving also writes the
+// user's pending dictionary edits.
+
+#include "apptesthelpers.h"
+
+#include "app/globals.h"
+#include "app/prefs.h"
+#include "platform/controls.h"
+#include "store/dictionary.h"
+#include "store/locations.h"
+
+#include <QTest>
+
+#include <cmath>
+
+using namespace apptest;
+
+namespace {
+
+dictFields* makeField(const char* name, const char* title, uint32_t code)
+{
+    auto* field = new dictFields();
+    field->name = QByteArray(name);
+    field->kind = kDefinition;
+    field->width = 10;
+    field->code = code;
+    field->title = QString::fromUtf8(title);
+    field->flags = 1; // as the field index loader leaves it
+    field->inList = 0;
+    return field;
+}
+
+struct Defaults {
+    const char* key;
+    qint64 value;
+};
+
+// The fifteen words and what a first run gives them.
+const Defaults kDefaults[] = {
+    {"filterState", -1},
+    {"searchState", -2},
+    {"floatingCharType", 0x43484152},  // 'CHAR'
+    {"floatingRomanType", 0x5059494E}, // 'PYIN'
+    {"floatingDefnType", 0x45444546},  // 'EDEF'
+    {"biggerFonts", 0},
+    {"ShowFloating", 0},
+    {"ShowDictionary", 1},
+    {"dividerRatio", 1000},
+    {"DictLeftCorner", -1},
+    {"DictTopCorner", -1},
+    {"DictRightCorner", -1},
+    {"DictBottomCorner", -1},
+    {"FloatLeftCorner", -1},
+    {"FloatTopCorner", -1},
+};
+
+qint64 globalsValue(const QString& key)
+{
+    const Globals& g = globals;
+    const QMap<QString, qint64> words = {
+        {QStringLiteral("filterState"), g.filterState},
+        {QStringLiteral("searchState"), g.searchState},
+        {QStringLiteral("floatingCharType"), g.floatingCharType},
+        {QStringLiteral("floatingRomanType"), g.floatingRomanType},
+        {QStringLiteral("floatingDefnType"), g.floatingDefnType},
+        {QStringLiteral("biggerFonts"), g.biggerFonts},
+        {QStringLiteral("ShowFloating"), g.ShowFloating},
+        {QStringLiteral("ShowDictionary"), g.ShowDictionary},
+        {QStringLiteral("dividerRatio"), g.dividerRatio},
+        {QStringLiteral("DictLeftCorner"), g.DictLeftCorner},
+        {QStringLiteral("DictTopCorner"), g.DictTopCorner},
+        {QStringLiteral("DictRightCorner"), g.DictRightCorner},
+        {QStringLiteral("DictBottomCorner"), g.DictBottomCorner},
+        {QStringLiteral("FloatLeftCorner"), g.FloatLeftCorner},
+        {QStringLiteral("FloatTopCorner"), g.FloatTopCorner},
+    };
+    return words.value(key, 0x7FFFFFFFFFFFLL);
+}
+
+// A stand-in split view: a control {'splV', 0} in the window that answers the
+// ratio tag as the real one does.
+float g_splitRatio = 0.5f;
+
+OSStatus answerSplitRatio(EventHandlerCallRef, EventRef event, void*)
+{
+    ResType tag = 0;
+    void* buffer = nullptr;
+    SInt32 size = 0;
+    GetEventParameter(event, kEventParamControlDataTag, typeEnumeration, nullptr, sizeof tag,
+                      nullptr, &tag);
+    GetEventParameter(event, kEventParamControlDataBuffer, typePtr, nullptr, sizeof buffer, nullptr,
+                      &buffer);
+    GetEventParameter(event, kEventParamControlDataBufferSize, typeLongInteger, nullptr,
+                      sizeof size, nullptr, &size);
+    if (tag != FOUR_CHAR_CODE("svsr"))
+        return eventNotHandledErr;
+    if (size != SInt32(sizeof(float)))
+        return errDataSizeMismatch;
+    *static_cast<float*>(buffer) = g_splitRatio;
+    return noErr;
+}
+
+void addSplitView(WindowRef window)
+{
+    auto* view = new QWidget(GetWindowWidget(window));
+    ControlRef control = GetControlFromWidget(view);
+    const ControlID id = {FOUR_CHAR_CODE("splV"), 0};
+    SetControlID(control, &id);
+    static const EventTypeSpec getData[] = {{kEventClassControl, kEventControlGetData}};
+    InstallControlEventHandler(control, NewEventHandlerUPP(answerSplitRatio),
+                               GetEventTypeCount(getData), getData, nullptr, nullptr);
+}
+
+} // namespace
+
+class PrefsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void aFirstRunGivesTheDefaults();
+    void storedValuesReadBack();
+    void badStoredValuesGiveTheDefaults_data();
+    void badStoredValuesGiveTheDefaults();
+    void storedBooleansAreWrittenBackAsOne();
+    void fieldsWithTheSameTitleShareOneKey();
+    void savingCopiesTheOpenWindowsState();
+    void theDividerRatioIsSavedInThousandths_data();
+    void theDividerRatioIsSavedInThousandths();
+    void aDividerRatioThatCannotBeReadKeepsTheLastOne();
+    void closedWindowsAreSavedHiddenWithTheirLastBounds();
+    void savingWritesThePendingDictionaryEdits();
+};
+
+void PrefsTest::initTestCase()
+{
+    dict.fields.push_back(makeField("kMandarin", "Mandarin", FOUR_CHAR_CODE("PYIN")));
+    dict.fields.push_back(makeField("kDefinition", "English Definition", FOUR_CHAR_CODE("EDEF")));
+    dict.fields.push_back(makeField("kOther", "Shared Title", FOUR_CHAR_CODE("OTH1")));
+    dict.fields.push_back(makeField("kAnother", "Shared Title", FOUR_CHAR_CODE("OTH2")));
+}
+
+void PrefsTest::init()
+{
+    storePrefsFile(QByteArray());
+    globals = Globals{};
+    for (dictFields* field : dict.fields)
+        field->flags = 1;
+}
+
+void PrefsTest::cleanup()
+{
+    disposeAllWindows();
+}
+
+void PrefsTest::aFirstRunGivesTheDefaults()
+{
+    QCOMPARE(loadPrefs(), noErr);
+    for (const Defaults& d : kDefaults)
+        QCOMPARE(globalsValue(QString::fromLatin1(d.key)), d.value);
+    for (const dictFields* field : dict.fields)
+        QCOMPARE(field->flags, 3u);
+
+    // Without any window open the Show flags go to 0; everything else is
+    // written as read.
+    QCOMPARE(savePrefs(), noErr);
+    const QMap<QString, QString> stored = storedPrefs();
+    for (const Defaults& d : kDefaults) {
+        const QString key = QString::fromLatin1(d.key);
+        const qint64 expected = key.startsWith(u"Show") ? 0 : d.value;
+        QVERIFY2(stored.contains(key), qPrintable(key));
+        QCOMPARE(stored.value(key).toLongLong(), expected);
+    }
+    QCOMPARE(stored.value(QStringLiteral("Mandarin")), QStringLiteral("3"));
+    QCOMPARE(stored.value(QStringLiteral("English Definition")), QStringLiteral("3"));
+}
+
+void PrefsTest::storedValuesReadBack()
+{
+    storePrefsFile("[General]\n"
+                   "filterState=4\nsearchState=-1\n"
+                   "floatingCharType=1414676804\n" // 'TRAD'
+                   "floatingRomanType=1497451605\n" // 'YALU'
+                   "floatingDefnType=-2147483648\n"
+                   "biggerFonts=1\nShowFloating=1\nShowDictionary=0\n"
+                   "dividerRatio=456\n"
+                   "DictLeftCorner=10\nDictTopCorner=-20\nDictRightCorner=700\nDictBottomCorner=500\n"
+                   "FloatLeftCorner=-32768\nFloatTopCorner=32767\n"
+                   "Mandarin=2\nEnglish%20Definition=0\n");
+    QCOMPARE(loadPrefs(), noErr);
+    QCOMPARE(globals.filterState, 4);
+    QCOMPARE(globals.searchState, -1);
+    QCOMPARE(globals.floatingCharType, FOUR_CHAR_CODE("TRAD"));
+    QCOMPARE(globals.floatingRomanType, FOUR_CHAR_CODE("YALU"));
+    QCOMPARE(globals.floatingDefnType, 0x80000000u);
+    QCOMPARE(globals.biggerFonts, 1);
+    QCOMPARE(globals.ShowFloating, 1);
+    QCOMPARE(globals.ShowDictionary, 0);
+    QCOMPARE(globals.dividerRatio, 456);
+    QCOMPARE(globals.DictLeftCorner, 10);
+    QCOMPARE(globals.DictTopCorner, -20);
+    QCOMPARE(globals.DictRightCorner, 700);
+    QCOMPARE(globals.DictBottomCorner, 500);
+    QCOMPARE(globals.FloatLeftCorner, -32768);
+    QCOMPARE(globals.FloatTopCorner, 32767);
+    QCOMPARE(dict.fields[0]->flags, 2u);
+    QCOMPARE(dict.fields[1]->flags, 0u);
+
+    // And they go back out unchanged (the window words aside).
+    QCOMPARE(savePrefs(), noErr);
+    const QMap<QString, QString> stored = storedPrefs();
+    QCOMPARE(stored.value(QStringLiteral("floatingCharType")), QStringLiteral("1414676804"));
+    QCOMPARE(stored.value(QStringLiteral("floatingDefnType")), QStringLiteral("-2147483648"));
+    QCOMPARE(stored.value(QStringLiteral("dividerRatio")), QStringLiteral("456"));
+    QCOMPARE(stored.value(QStringLiteral("DictTopCorner")), QStringLiteral("-20"));
+    QCOMPARE(stored.value(QStringLiteral("English Definition")), QStringLiteral("0"));
+}
+
+void PrefsTest::badStoredValuesGiveTheDefaults_data()
+{
+    QTest::addColumn<QByteArray>("stored");
+    QTest::newRow("word") << QByteArray("abc");
+    QTest::newRow("empty") << QByteArray("");
+    QTest::newRow("decimal fraction") << QByteArray("1.5");
+    QTest::newRow("hexadecimal") << QByteArray("0x10");
+    QTest::newRow("beyond 32 bits") << QByteArray("4294967296");
+    QTest::newRow("below 32 bits") << QByteArray("-2147483649");
+    QTest::newRow("list") << QByteArray("1, 2");
+    QTest::newRow("number then text") << QByteArray("12abc");
+}
+
+void PrefsTest::badStoredValuesGiveTheDefaults()
+{
+    QFETCH(QByteArray, stored);
+    QByteArray file = "[General]\n";
+    for (const Defaults& d : kDefaults)
+        file += QByteArray(d.key) + '=' + stored + '\n';
+    file += "Mandarin=" + stored + '\n';
+    storePrefsFile(file);
+    // Something else than the defaults beforehand, so a kept old value shows.
+    for (dictFields* field : dict.fields)
+        field->flags = 1;
+    globals.dividerRatio = 77;
+    globals.ShowDictionary = 0;
+
+    QCOMPARE(loadPrefs(), noErr);
+    for (const Defaults& d : kDefaults)
+        QCOMPARE(globalsValue(QString::fromLatin1(d.key)), d.value);
+    QCOMPARE(dict.fields[0]->flags, 3u);
+}
+
+void PrefsTest::storedBooleansAreWrittenBackAsOne()
+{
+    storePrefsFile("[General]\nShowFloating=7\nShowDictionary=-3\nbiggerFonts=7\n");
+    QCOMPARE(loadPrefs(), noErr);
+    QCOMPARE(globals.ShowFloating, 1);
+    QCOMPARE(globals.ShowDictionary, 1);
+    QCOMPARE(globals.biggerFonts, 1);
+
+    // Both windows are open at save, so their flags stay set.
+    makeTaggedWindow(kDictionaryWindowTag);
+    makeTaggedWindow(kFloatingWindowTag, QRect(20, 30, 200, 400));
+    QCOMPARE(savePrefs(), noErr);
+    const QMap<QString, QString> stored = storedPrefs();
+    QCOMPARE(stored.value(QStringLiteral("ShowFloating")), QStringLiteral("1"));
+    QCOMPARE(stored.value(QStringLiteral("ShowDictionary")), QStringLiteral("1"));
+    QCOMPARE(stored.value(QStringLiteral("biggerFonts")), QStringLiteral("1"));
+}
+
+void PrefsTest::fieldsWithTheSameTitleShareOneKey()
+{
+    storePrefsFile("[General]\nShared%20Title=2\n");
+    QCOMPARE(loadPrefs(), noErr);
+    QCOMPARE(dict.fields[2]->flags, 2u);
+    QCOMPARE(dict.fields[3]->flags, 2u);
+
+    dict.fields[2]->flags = 1;
+    dict.fields[3]->flags = 0;
+    QCOMPARE(savePrefs(), noErr);
+    QCOMPARE(storedPrefs().value(QStringLiteral("Shared Title")), QStringLiteral("0"));
+}
+
+void PrefsTest::savingCopiesTheOpenWindowsState()
+{
+    QCOMPARE(loadPrefs(), noErr);
+    WindowRef dictionaryWindow = makeTaggedWindow(kDictionaryWindowTag, QRect(40, 50, 600, 400));
+    WindowRef floatingWindow = makeTaggedWindow(kFloatingWindowTag, QRect(700, 60, 200, 450));
+    Rect d, f;
+    QCOMPARE(GetWindowBounds(dictionaryWindow, kWindowContentRgn, &d), noErr);
+    QCOMPARE(GetWindowBounds(floatingWindow, kWindowGlobalPortRgn, &f), noErr);
+
+    QCOMPARE(savePrefs(), noErr);
+    const QMap<QString, QString> stored = storedPrefs();
+    QCOMPARE(stored.value(QStringLiteral("ShowDictionary")), QStringLiteral("1"));
+    QCOMPARE(stored.value(QStringLiteral("ShowFloating")), QStringLiteral("1"));
+    QCOMPARE(stored.value(QStringLiteral("DictLeftCorner")).toInt(), int(d.left));
+    QCOMPARE(stored.value(QStringLiteral("DictTopCorner")).toInt(), int(d.top));
+    QCOMPARE(stored.value(QStringLiteral("DictRightCorner")).toInt(), int(d.right));
+    QCOMPARE(stored.value(QStringLiteral("DictBottomCorner")).toInt(), int(d.bottom));
+    QCOMPARE(stored.value(QStringLiteral("FloatLeftCorner")).toInt(), int(f.left));
+    QCOMPARE(stored.value(QStringLiteral("FloatTopCorner")).toInt(), int(f.top));
+    QCOMPARE(d.right - d.left, 600);
+    QCOMPARE(f.bottom - f.top, 450);
+}
+
+void PrefsTest::theDividerRatioIsSavedInThousandths_data()
+{
+    QTest::addColumn<float>("ratio");
+    QTest::addColumn<int>("thousandths");
+    QTest::newRow("0.4567") << 0.4567f << 456;
+    QTest::newRow("1.0") << 1.0f << 1000;
+    QTest::newRow("0") << 0.0f << 0;
+    QTest::newRow("0.9999") << 0.9999f << 999;
+}
+
+void PrefsTest::theDividerRatioIsSavedInThousandths()
+{
+    QFETCH(float, ratio);
+    QFETCH(int, thousandths);
+    QCOMPARE(loadPrefs(), noErr);
+    addSplitView(makeTaggedWindow(kDictionaryWindowTag));
+    g_splitRatio = ratio;
+    updateWindowPrefValues();
+    QCOMPARE(globals.dividerRatio, thousandths);
+}
+
+void PrefsTest::aDividerRatioThatCannotBeReadKeepsTheLastOne()
+{
+    QCOMPARE(loadPrefs(), noErr);
+    globals.dividerRatio = 620;
+    // No split view in the window (yet).
+    makeTaggedWindow(kDictionaryWindowTag);
+    updateWindowPrefValues();
+    QCOMPARE(globals.dividerRatio, 620);
+    QCOMPARE(globals.ShowDictionary, 1);
+
+    // A split view answering a ratio that is no number.
+    disposeAllWindows();
+    addSplitView(makeTaggedWindow(kDictionaryWindowTag));
+    g_splitRatio = std::nanf("");
+    updateWindowPrefValues();
+    QCOMPARE(globals.dividerRatio, 620);
+}
+
+void PrefsTest::closedWindowsAreSavedHiddenWithTheirLastBounds()
+{
+    QCOMPARE(loadPrefs(), noErr);
+    WindowRef window = makeTaggedWindow(kDictionaryWindowTag, QRect(30, 40, 500, 300));
+    Rect bounds;
+    QCOMPARE(GetWindowBounds(window, kWindowContentRgn, &bounds), noErr);
+    // What the window's close handler does before the window goes.
+    updateWindowPrefValues();
+    DisposeWindow(window);
+
+    QCOMPARE(savePrefs(), noErr);
+    const QMap<QString, QString> stored = storedPrefs();
+    QCOMPARE(stored.value(QStringLiteral("ShowDictionary")), QStringLiteral("0"));
+    QCOMPARE(stored.value(QStringLiteral("DictLeftCorner")).toInt(), int(bounds.left));
+    QCOMPARE(stored.value(QStringLiteral("DictBottomCorner")).toInt(), int(bounds.bottom));
+    QCOMPARE(stored.value(QStringLiteral("FloatLeftCorner")), QStringLiteral("-1"));
+}
+
+void PrefsTest::savingWritesThePendingDictionaryEdits()
+{
+    QCOMPARE(loadPrefs(), noErr);
+    auto* entry = new characterEntry(std::vector<uint32_t>{0x4E2D});
+    dict.addCharacterEntry(entry);
+    dict.addDictValue(entry, new dictValue{1, QByteArray("middle"), QStringLiteral("middle"), 1});
+
+    QCOMPARE(savePrefs(), noErr);
+    QFile file(QString::fromStdString(getCustomDictLocation()));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("U+4E2D\tkDefinition\tmiddle\n"));
+    QCOMPARE(entry->lookup(1)->modified, 0);
+}
+
+QTEST_MAIN(PrefsTest)
+#include "tst_prefs.moc"

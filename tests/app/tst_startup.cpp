@@ -1,0 +1,413 @@
+// Start-up to shutdown: runTavi with a test loader, driven from timers that
+// act once the event loop runs; and the real program under SIGTERM.
+
+#include "apptesthelpers.h"
+
+#include "app/globals.h"
+#include "app/startup.h"
+#include "app/windowcreators.h"
+#include "app/windowlookup.h"
+#include "platform/alerts.h"
+#include "platform/commands.h"
+#include "platform/controls.h"
+#include "platform/eventloop.h"
+#include "platform/folders.h"
+#include "platform/menubar.h"
+#include "store/dictionary.h"
+#include "store/progress.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QSystemTrayIcon>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <csignal>
+#include <functional>
+
+using namespace apptest;
+
+namespace {
+
+RecordingAlertPresenter* g_alerts = nullptr;
+
+// What the test loader saw.
+struct LoaderRecord {
+    int calls = 0;
+    bool hadProgress = false;
+    bool loadWindowShown = false;
+    SInt32 barMaximum = -1;
+    SInt32 barValue = -1;
+};
+LoaderRecord g_loader;
+// Whether the loader leaves a shown stand-in window behind, so that the run
+// has a window and its loop keeps running until the test ends it.
+bool g_openStandIn = true;
+
+void testLoader(dictionary* d, LoadProgress* progress)
+{
+    ++g_loader.calls;
+    g_loader.hadProgress = progress != nullptr;
+    if (d->fields.empty()) {
+        auto* field = new dictFields();
+        field->name = QByteArray("kMandarin");
+        field->kind = kRomanization;
+        field->width = 10;
+        field->code = FOUR_CHAR_CODE("PYIN");
+        field->title = QStringLiteral("Mandarin");
+        field->flags = 1;
+        field->inList = 0;
+        d->fields.push_back(field);
+    }
+    if (progress != nullptr) {
+        progress->setProgressMaximum(1000);
+        progress->setProgressValue(250);
+        progress->setProgressValue(500);
+        const ControlID id = {FOUR_CHAR_CODE("LOAD"), 128};
+        ControlRef bar = nullptr;
+        WindowRef front = FrontWindow();
+        if (front != nullptr && GetControlByID(front, &id, &bar) == noErr) {
+            g_loader.loadWindowShown = IsWindowVisible(front);
+            g_loader.barMaximum = GetControl32BitMaximum(bar);
+            g_loader.barValue = GetControl32BitValue(bar);
+        }
+    }
+    if (g_openStandIn)
+        makeTaggedWindow(FOUR_CHAR_CODE("TEST"));
+}
+
+// Runs `action` once, as soon as the event loop runs; a watchdog ends the
+// loop after 20 s so that a run that does not stop fails instead of hanging.
+struct DuringTheLoop {
+    explicit DuringTheLoop(std::function<void()> action)
+    {
+        QObject::connect(&poll, &QTimer::timeout, &poll, [this, action] {
+            if (!IsApplicationEventLoopRunning() || done)
+                return;
+            done = true;
+            poll.stop();
+            action();
+        });
+        poll.start(5);
+        watchdog.setSingleShot(true);
+        QObject::connect(&watchdog, &QTimer::timeout, &watchdog, [this] {
+            timedOut = true;
+            QuitApplicationEventLoop();
+        });
+        watchdog.start(20000);
+    }
+    QTimer poll;
+    QTimer watchdog;
+    bool done = false;
+    bool timedOut = false;
+};
+
+void triggerMenuCommand(const QString& command)
+{
+    for (QMenu* menu : GetMenuBarMenus()) {
+        for (QAction* item : menu->actions()) {
+            if (item->property("command").toString() == command) {
+                item->trigger();
+                return;
+            }
+        }
+    }
+    QFAIL("no such menu item");
+}
+
+// A resource folder with only the named interface files of the real one.
+void makeResourceFolder(const QTemporaryDir& dir, const QStringList& files)
+{
+    QDir().mkpath(dir.path() + QStringLiteral("/Tavi"));
+    for (const QString& file : files)
+        QFile::copy(QStringLiteral(TAVI_BUILD_SHARE_DIR "/Tavi/") + file,
+                    dir.path() + QStringLiteral("/Tavi/") + file);
+}
+
+} // namespace
+
+class StartupTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void aFirstRunShowsTheLoadingBarAndWritesTheDefaults();
+    void storedPreferencesSurviveARun();
+    void quitFromTheMenuSavesThePreferences();
+    void aSignalDuringTheLoopStillSavesThePreferences_data();
+    void aSignalDuringTheLoopStillSavesThePreferences();
+    void missingInterfaceResourcesEndStartUp_data();
+    void missingInterfaceResourcesEndStartUp();
+    void withoutALoadingWindowTheDictionaryStillLoads();
+    void withoutAnyWindowOrTrayTheRunEndsAndSaves();
+    void theDictionaryWindowJoinsStartUpWhenItExists();
+    void theProgramSavesItsPreferencesOnSigterm();
+};
+
+void StartupTest::initTestCase()
+{
+    auto recorder = std::make_unique<RecordingAlertPresenter>();
+    g_alerts = recorder.get();
+    SetAlertPresenter(std::move(recorder));
+    // Tests run where no tray exists; the runs below rely on that.
+    QCOMPARE(QSystemTrayIcon::isSystemTrayAvailable(), false);
+}
+
+void StartupTest::init()
+{
+    g_alerts->requests.clear();
+    g_loader = LoaderRecord{};
+    g_openStandIn = true;
+    SetBundleResourcesFolderOverride(QString());
+    storePrefsFile(QByteArray());
+    globals = Globals{};
+}
+
+void StartupTest::cleanup()
+{
+    disposeAllWindows();
+    SetBundleResourcesFolderOverride(QString());
+}
+
+void StartupTest::aFirstRunShowsTheLoadingBarAndWritesTheDefaults()
+{
+    bool loadingWindowGone = false;
+    DuringTheLoop during([&] {
+        const ControlID id = {FOUR_CHAR_CODE("LOAD"), 128};
+        ControlRef bar = nullptr;
+        loadingWindowGone = true;
+        for (WindowRef window : GetWindowList())
+            loadingWindowGone = loadingWindowGone && GetControlByID(window, &id, &bar) != noErr;
+        QuitApplicationEventLoop();
+    });
+    QCOMPARE(runTavi(testLoader), noErr);
+    QVERIFY(!during.timedOut);
+    QVERIFY(during.done);
+    QVERIFY(loadingWindowGone);
+
+    QCOMPARE(g_loader.calls, 1);
+    QVERIFY(g_loader.hadProgress);
+    QVERIFY(g_loader.loadWindowShown);
+    QCOMPARE(g_loader.barMaximum, 1000);
+    QCOMPARE(g_loader.barValue, 500);
+    QVERIFY(g_alerts->requests.empty());
+    QCOMPARE(nibRef, nullptr);
+
+    const QMap<QString, QString> stored = storedPrefs();
+    const QMap<QString, QString> expected = {
+        {QStringLiteral("filterState"), QStringLiteral("-1")},
+        {QStringLiteral("searchState"), QStringLiteral("-2")},
+        {QStringLiteral("floatingCharType"), QString::number(FOUR_CHAR_CODE("CHAR"))},
+        {QStringLiteral("floatingRomanType"), QString::number(FOUR_CHAR_CODE("PYIN"))},
+        {QStringLiteral("floatingDefnType"), QString::number(FOUR_CHAR_CODE("EDEF"))},
+        {QStringLiteral("biggerFonts"), QStringLiteral("0")},
+        {QStringLiteral("ShowFloating"), QStringLiteral("0")},
+        {QStringLiteral("ShowDictionary"), QString::number(TAVI_HAVE_DICTIONARY_WINDOW)},
+        {QStringLiteral("dividerRatio"), QStringLiteral("1000")},
+        {QStringLiteral("DictLeftCorner"), QStringLiteral("-1")},
+        {QStringLiteral("DictTopCorner"), QStringLiteral("-1")},
+        {QStringLiteral("DictRightCorner"), QStringLiteral("-1")},
+        {QStringLiteral("DictBottomCorner"), QStringLiteral("-1")},
+        {QStringLiteral("FloatLeftCorner"), QStringLiteral("-1")},
+        {QStringLiteral("FloatTopCorner"), QStringLiteral("-1")},
+        {QStringLiteral("Mandarin"), QStringLiteral("3")},
+    };
+    for (auto it = expected.begin(); it != expected.end(); ++it) {
+        if (it.key().startsWith(u"Dict") && TAVI_HAVE_DICTIONARY_WINDOW)
+            continue; // the window's own place then
+        QCOMPARE(stored.value(it.key()), it.value());
+    }
+}
+
+void StartupTest::storedPreferencesSurviveARun()
+{
+    storePrefsFile("[General]\nfilterState=3\nsearchState=1\nbiggerFonts=9\ndividerRatio=333\n"
+                   "ShowDictionary=0\nFloatLeftCorner=12\nMandarin=2\n");
+    Globals seen{};
+    DuringTheLoop during([&] {
+        seen = globals;
+        QuitApplicationEventLoop();
+    });
+    QCOMPARE(runTavi(testLoader), noErr);
+    QVERIFY(during.done && !during.timedOut);
+    QCOMPARE(seen.filterState, 3);
+    QCOMPARE(seen.biggerFonts, 1);
+    const QMap<QString, QString> stored = storedPrefs();
+    QCOMPARE(stored.value(QStringLiteral("filterState")), QStringLiteral("3"));
+    QCOMPARE(stored.value(QStringLiteral("searchState")), QStringLiteral("1"));
+    QCOMPARE(stored.value(QStringLiteral("biggerFonts")), QStringLiteral("1"));
+    QCOMPARE(stored.value(QStringLiteral("dividerRatio")), QStringLiteral("333"));
+    QCOMPARE(stored.value(QStringLiteral("FloatLeftCorner")), QStringLiteral("12"));
+    QCOMPARE(stored.value(QStringLiteral("Mandarin")), QStringLiteral("2"));
+}
+
+void StartupTest::quitFromTheMenuSavesThePreferences()
+{
+    DuringTheLoop during([] {
+        globals.searchState = 7; // as the search menu would
+        triggerMenuCommand(QStringLiteral("quit"));
+    });
+    QCOMPARE(runTavi(testLoader), noErr);
+    QVERIFY(during.done && !during.timedOut);
+    QCOMPARE(storedPrefs().value(QStringLiteral("searchState")), QStringLiteral("7"));
+}
+
+void StartupTest::aSignalDuringTheLoopStillSavesThePreferences_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM") << SIGTERM;
+    QTest::newRow("SIGINT") << SIGINT;
+}
+
+void StartupTest::aSignalDuringTheLoopStillSavesThePreferences()
+{
+    QFETCH(int, signalNumber);
+    DuringTheLoop during([signalNumber] {
+        globals.filterState = 5;
+        std::raise(signalNumber);
+    });
+    QCOMPARE(runTavi(testLoader), noErr);
+    QVERIFY(during.done && !during.timedOut);
+    QCOMPARE(storedPrefs().value(QStringLiteral("filterState")), QStringLiteral("5"));
+}
+
+void StartupTest::missingInterfaceResourcesEndStartUp_data()
+{
+    QTest::addColumn<QStringList>("files"); // null: no Tavi folder at all
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no interface folder")
+        << QStringList() << int(kIBCarbonRuntimeCantFindNibFile)
+        << QStringLiteral("Could not load nib resource file");
+    QTest::newRow("no menu bar") << QStringList{QStringLiteral("LoadWindow.ui")}
+                                 << int(kIBCarbonRuntimeCantFindObject)
+                                 << QStringLiteral("Could not load menu bar");
+}
+
+void StartupTest::missingInterfaceResourcesEndStartUp()
+{
+    QFETCH(QStringList, files);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    QTemporaryDir resources;
+    if (!files.isEmpty())
+        makeResourceFolder(resources, files);
+    SetBundleResourcesFolderOverride(resources.path());
+
+    QCOMPARE(runTavi(testLoader), OSStatus(status));
+    QCOMPARE(g_alerts->requests.size(), size_t(1));
+    QCOMPARE(g_alerts->requests.front().message,
+             QStringLiteral("Error (%1)").arg(status));
+    QCOMPARE(g_alerts->requests.front().explanation, message);
+    // Nothing was loaded, read or written.
+    QCOMPARE(g_loader.calls, 0);
+    QVERIFY(!QFileInfo::exists(prefsPath()));
+    QCOMPARE(nibRef, nullptr);
+    QVERIFY(exitStatusFor(status) != 0);
+}
+
+void StartupTest::withoutALoadingWindowTheDictionaryStillLoads()
+{
+    QTemporaryDir resources;
+    makeResourceFolder(resources, {QStringLiteral("MenuBar.ui")});
+    SetBundleResourcesFolderOverride(resources.path());
+    DuringTheLoop during([] { QuitApplicationEventLoop(); });
+
+    QCOMPARE(runTavi(testLoader), noErr);
+    QCOMPARE(g_alerts->requests.size(), size_t(1));
+    QCOMPARE(g_alerts->requests.front().message,
+             QStringLiteral("Error (%1)").arg(kIBCarbonRuntimeCantFindObject));
+    QCOMPARE(g_alerts->requests.front().explanation,
+             QStringLiteral("Could not find window resource"));
+    QCOMPARE(g_loader.calls, 1);
+    QVERIFY(!g_loader.hadProgress);
+    QVERIFY(QFileInfo::exists(prefsPath()));
+}
+
+void StartupTest::withoutAnyWindowOrTrayTheRunEndsAndSaves()
+{
+    if (TAVI_HAVE_DICTIONARY_WINDOW)
+        QSKIP("this build opens the dictionary window instead");
+    g_openStandIn = false;
+    DuringTheLoop during([] {}); // only the watchdog matters here
+    QCOMPARE(runTavi(testLoader), noErr);
+    QVERIFY(!during.done); // the loop never ran
+    QVERIFY(!during.timedOut);
+    QCOMPARE(storedPrefs().value(QStringLiteral("ShowDictionary")), QStringLiteral("0"));
+}
+
+void StartupTest::theDictionaryWindowJoinsStartUpWhenItExists()
+{
+    // Guards against the dictionary window being written under another name
+    // than start-up looks for: it would then silently never open.
+    const bool written = QDir(QStringLiteral(TAVI_SOURCE_DIR "/windows/dictionary")).exists();
+    QCOMPARE(bool(TAVI_HAVE_DICTIONARY_WINDOW), written);
+    const bool floatingWritten = QDir(QStringLiteral(TAVI_SOURCE_DIR "/windows/floating")).exists();
+    QCOMPARE(bool(TAVI_HAVE_FLOATING_WINDOW), floatingWritten);
+    if (!written)
+        return;
+
+    // A first run opens the dictionary window and no floating window.
+    bool dictionaryOpen = false;
+    bool floatingOpen = true;
+    DuringTheLoop during([&] {
+        dictionaryOpen = FindMyWindow(kDictionaryWindowTag, false) != nullptr;
+        floatingOpen = FindMyWindow(kFloatingWindowTag, false) != nullptr;
+        QuitApplicationEventLoop();
+    });
+    QCOMPARE(runTavi(testLoader), noErr);
+    QVERIFY(dictionaryOpen);
+    QVERIFY(!floatingOpen);
+    QCOMPARE(storedPrefs().value(QStringLiteral("ShowDictionary")), QStringLiteral("1"));
+}
+
+void StartupTest::theProgramSavesItsPreferencesOnSigterm()
+{
+    QTemporaryDir home;
+    QProcess tavi;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path() + QStringLiteral("/config"));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home.path() + QStringLiteral("/data"));
+    tavi.setProcessEnvironment(env);
+    tavi.setProcessChannelMode(QProcess::MergedChannels);
+    tavi.start(QStringLiteral(TAVI_BUILD_BIN_DIR "/tavi"), QStringList());
+    QVERIFY2(tavi.waitForStarted(10000), qPrintable(tavi.errorString()));
+
+    // The user dictionary is read last, after the signals are watched.
+    QByteArray output;
+    QElapsedTimer clock;
+    clock.start();
+    while (!output.contains("UserDictionary.txt'") && tavi.state() == QProcess::Running &&
+           clock.elapsed() < 60000) {
+        tavi.waitForReadyRead(200);
+        output += tavi.readAll();
+    }
+    // A build without a window to show ends the run by itself.
+    tavi.waitForFinished(300);
+    const qint64 pid = tavi.processId(); // 0 once it has ended: never kill(0)
+    const bool signalled = tavi.state() == QProcess::Running && pid > 0;
+    if (signalled)
+        ::kill(pid_t(pid), SIGTERM);
+    // With its dictionary window the program runs until it is told to stop.
+    if (TAVI_HAVE_DICTIONARY_WINDOW)
+        QVERIFY(signalled);
+    QVERIFY(tavi.state() == QProcess::NotRunning || tavi.waitForFinished(30000));
+    output += tavi.readAll();
+    QCOMPARE(tavi.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(tavi.exitCode() == 0, output.constData());
+
+    QSettings stored(home.path() + QStringLiteral("/config/com.Quillon.Tavi.ini"),
+                     QSettings::IniFormat);
+    QCOMPARE(stored.value(QStringLiteral("searchState")).toString(), QStringLiteral("-2"));
+    QCOMPARE(stored.value(QStringLiteral("dividerRatio")).toString(), QStringLiteral("1000"));
+}
+
+QTEST_MAIN(StartupTest)
+#include "tst_startup.moc"

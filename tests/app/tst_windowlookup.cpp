@@ -1,0 +1,395 @@
+// Finding windows by tag, the alert helper, commands travelling from a
+// control through its window to the application handler, and the menu bar of
+// the main windows.
+
+#include "apptesthelpers.h"
+
+#include "app/appcommands.h"
+#include "app/globals.h"
+#include "app/mainwindowmenus.h"
+#include "app/windowlookup.h"
+#include "platform/alerts.h"
+#include "platform/commands.h"
+#include "platform/controls.h"
+#include "platform/menubar.h"
+#include "platform/nib.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTemporaryFile>
+#include <QTest>
+
+#include <cstdio>
+
+#include <unistd.h>
+
+using namespace apptest;
+
+namespace {
+
+RecordingAlertPresenter* g_alerts = nullptr;
+
+QByteArray pascal(const QByteArray& text)
+{
+    return char(text.size()) + text;
+}
+
+const unsigned char* bytes(const QByteArray& pascalText)
+{
+    return reinterpret_cast<const unsigned char*>(pascalText.constData());
+}
+
+// Who saw a command, in order.
+QStringList g_seen;
+
+OSStatus recordCommand(EventHandlerCallRef, EventRef event, void* who)
+{
+    HICommand command{};
+    GetEventParameter(event, kEventParamDirectObject, typeHICommand, nullptr, sizeof command,
+                      nullptr, &command);
+    g_seen << QString::fromLatin1(static_cast<const char*>(who)) + u':' +
+                  fourCharCodeQString(command.commandID);
+    return eventNotHandledErr;
+}
+
+const EventTypeSpec kCommandEvent[] = {{kEventClassCommand, kEventCommandProcess}};
+
+// Runs `action` with standard output going to a file; answers what it wrote.
+template <typename Action>
+QByteArray captureStdout(Action action)
+{
+    QTemporaryFile file;
+    if (!file.open())
+        return QByteArray();
+    std::fflush(stdout);
+    const int saved = dup(STDOUT_FILENO);
+    dup2(file.handle(), STDOUT_FILENO);
+    action();
+    std::fflush(stdout);
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+    file.seek(0);
+    return file.readAll();
+}
+
+} // namespace
+
+class WindowLookupTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void findMyWindowWithNoWindowFindsNone();
+    void findMyWindowFindsTheFrontmostOfTwoWithTheSameTag();
+    void findMyWindowWithoutSelectLeavesTheOrder();
+    void findMyWindowWithSelectBringsTheWindowForward();
+
+    void alertForms_data();
+    void alertForms();
+    void aLongTitleIsCutSoTheCodeStillShows_data();
+    void aLongTitleIsCutSoTheCodeStillShows();
+    void longCStringsAreCutAtWholeCharacters();
+
+    void aButtonCommandGoesFromControlToWindowToApplication();
+    void unknownApplicationCommandsArePrintedAndPassedOn();
+    void servicesEventsOtherThanPerformAreConsumed();
+
+    void mainWindowsShowTheMenuBar();
+    void aMenuCommandWithNoWindowReachesTheApplication();
+};
+
+void WindowLookupTest::initTestCase()
+{
+    auto recorder = std::make_unique<RecordingAlertPresenter>();
+    g_alerts = recorder.get();
+    SetAlertPresenter(std::move(recorder));
+}
+
+void WindowLookupTest::init()
+{
+    g_alerts->requests.clear();
+    g_seen.clear();
+}
+
+void WindowLookupTest::cleanup()
+{
+    disposeAllWindows();
+}
+
+void WindowLookupTest::findMyWindowWithNoWindowFindsNone()
+{
+    QCOMPARE(FindMyWindow(kDictionaryWindowTag, true), nullptr);
+    // A window that is not shown is no front window either.
+    WindowRef hidden = makeTaggedWindow(kDictionaryWindowTag);
+    HideWindow(hidden);
+    QCOMPARE(FindMyWindow(kDictionaryWindowTag, false), nullptr);
+}
+
+void WindowLookupTest::findMyWindowFindsTheFrontmostOfTwoWithTheSameTag()
+{
+    WindowRef older = makeTaggedWindow(kFeedbackWindowTag);
+    WindowRef other = makeTaggedWindow(kFloatingWindowTag);
+    WindowRef newer = makeTaggedWindow(kFeedbackWindowTag);
+    QCOMPARE(FindMyWindow(kFeedbackWindowTag, false), newer);
+    SelectWindow(older);
+    QCOMPARE(FindMyWindow(kFeedbackWindowTag, false), older);
+    QCOMPARE(FindMyWindow(kFloatingWindowTag, false), other);
+    QCOMPARE(FindMyWindow(kHistoryWindowTag, false), nullptr);
+}
+
+void WindowLookupTest::findMyWindowWithoutSelectLeavesTheOrder()
+{
+    WindowRef back = makeTaggedWindow(kDictionaryWindowTag);
+    makeTaggedWindow(kFloatingWindowTag);
+    const std::vector<WindowRef> before = GetWindowList();
+    QCOMPARE(FindMyWindow(kDictionaryWindowTag, false), back);
+    QCOMPARE(GetWindowList(), before);
+    QVERIFY(FrontWindow() != back);
+}
+
+void WindowLookupTest::findMyWindowWithSelectBringsTheWindowForward()
+{
+    WindowRef back = makeTaggedWindow(kDictionaryWindowTag);
+    makeTaggedWindow(kFloatingWindowTag);
+    QCOMPARE(FindMyWindow(kDictionaryWindowTag, true), back);
+    QCOMPARE(FrontWindow(), back);
+}
+
+void WindowLookupTest::alertForms_data()
+{
+    QTest::addColumn<QByteArray>("message"); // null: no message
+    QTest::addColumn<int>("err");
+    QTest::addColumn<QString>("mainText");
+    QTest::addColumn<QString>("explanation");
+    QTest::newRow("message, no code")
+        << QByteArray("Could not load menu bar") << 0 << QStringLiteral("Error")
+        << QStringLiteral("Could not load menu bar");
+    QTest::newRow("message and code") << QByteArray("Could not load menu bar") << -43
+                                      << QStringLiteral("Error (-43)")
+                                      << QStringLiteral("Could not load menu bar");
+    QTest::newRow("no message, code") << QByteArray() << -43 << QStringLiteral("Error")
+                                      << QStringLiteral("Unknown error (-43)");
+    QTest::newRow("no message, no code") << QByteArray() << 0 << QStringLiteral("Error")
+                                         << QStringLiteral("Unknown error (0)");
+    QTest::newRow("empty message, code")
+        << QByteArray("") << -10960 << QStringLiteral("Error (-10960)") << QString();
+}
+
+void WindowLookupTest::alertForms()
+{
+    QFETCH(QByteArray, message);
+    QFETCH(int, err);
+    QFETCH(QString, mainText);
+    QFETCH(QString, explanation);
+    const QByteArray title = pascal("Error");
+    const QByteArray text = pascal(message);
+    minorError(bytes(title), message.isNull() ? nullptr : bytes(text), err);
+    QCOMPARE(g_alerts->requests.size(), size_t(1));
+    const AlertRequest& shown = g_alerts->requests.front();
+    QCOMPARE(shown.type, kAlertNoteAlert);
+    QCOMPARE(shown.message, mainText);
+    QCOMPARE(shown.explanation, explanation);
+
+    // The C-string form shows the same.
+    minorError("Error", message.isNull() ? nullptr : message.constData(), err);
+    QCOMPARE(g_alerts->requests.size(), size_t(2));
+    QCOMPARE(g_alerts->requests.back().message, mainText);
+    QCOMPARE(g_alerts->requests.back().explanation, explanation);
+}
+
+void WindowLookupTest::aLongTitleIsCutSoTheCodeStillShows_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<int>("err");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("fits exactly") << QString(249, u'a') << -43
+                                  << QString(249, u'a') + QStringLiteral(" (-43)");
+    QTest::newRow("one byte over") << QString(250, u'a') << -43
+                                   << QString(249, u'a') + QStringLiteral(" (-43)");
+    QTest::newRow("full title, long code")
+        << QString(255, u'b') << -2147483647 - 1
+        << QString(255 - 14, u'b') + QStringLiteral(" (-2147483648)");
+    // 中 is three bytes in UTF-8: 83 of them (249 bytes) leave room for " (-43)".
+    QTest::newRow("multi-byte characters")
+        << QString(85, QChar(0x4E2D)) << -43 << QString(83, QChar(0x4E2D)) + QStringLiteral(" (-43)");
+    QTest::newRow("cut inside a character")
+        << QStringLiteral("a") + QString(84, QChar(0x4E2D)) << -43
+        << QStringLiteral("a") + QString(82, QChar(0x4E2D)) + QStringLiteral(" (-43)");
+}
+
+void WindowLookupTest::aLongTitleIsCutSoTheCodeStillShows()
+{
+    QFETCH(QString, title);
+    QFETCH(int, err);
+    QFETCH(QString, shown);
+    const QByteArray utf8 = title.toUtf8();
+    QVERIFY(utf8.size() <= 255);
+    const QByteArray titleText = pascal(utf8);
+    const QByteArray message = pascal("Something failed");
+    minorError(bytes(titleText), bytes(message), err);
+    QCOMPARE(g_alerts->requests.size(), size_t(1));
+    QCOMPARE(g_alerts->requests.front().message, shown);
+    QVERIFY(g_alerts->requests.front().message.toUtf8().size() <= 255);
+    QCOMPARE(g_alerts->requests.front().explanation, QStringLiteral("Something failed"));
+}
+
+void WindowLookupTest::longCStringsAreCutAtWholeCharacters()
+{
+    // 300 bytes: 'x' and then 中 from byte 1 on; 255 falls inside a character.
+    const QString message = QStringLiteral("x") + QString(100, QChar(0x4E2D));
+    const QByteArray utf8 = message.toUtf8();
+    minorError("Error", utf8.constData(), 0);
+    QCOMPARE(g_alerts->requests.size(), size_t(1));
+    QCOMPARE(g_alerts->requests.front().explanation,
+             QStringLiteral("x") + QString(84, QChar(0x4E2D)));
+}
+
+void WindowLookupTest::aButtonCommandGoesFromControlToWindowToApplication()
+{
+    IBNibRef nib = nullptr;
+    QCOMPARE(CreateNibReference(QStringLiteral("Tavi"), &nib), noErr);
+    WindowRef window = nullptr;
+    QCOMPARE(CreateWindowFromNib(nib, QStringLiteral("FloatingWindow"), &window), noErr);
+    DisposeNibReference(nib);
+    SetWRefCon(window, kFloatingWindowTag);
+    ShowWindow(window);
+
+    ControlRef addButton = nullptr;
+    const ControlID addID = {FOUR_CHAR_CODE("ADD "), 128};
+    QCOMPARE(GetControlByID(window, &addID, &addButton), noErr);
+
+    static char control[] = "control", win[] = "window", below[] = "after application handler";
+    EventHandlerRef h1 = nullptr, h2 = nullptr, h3 = nullptr, h4 = nullptr;
+    // Installed first, so it runs after the application handler on the same target.
+    InstallEventHandler(GetApplicationEventTarget(), NewEventHandlerUPP(recordCommand), 1,
+                        kCommandEvent, below, &h1);
+    InstallEventHandler(GetApplicationEventTarget(), NewEventHandlerUPP(applicationEventHandler),
+                        GetEventTypeCount(kApplicationEventTypes), kApplicationEventTypes, nullptr,
+                        &h2);
+    InstallWindowEventHandler(window, NewEventHandlerUPP(recordCommand), 1, kCommandEvent, win, &h3);
+    InstallControlEventHandler(addButton, NewEventHandlerUPP(recordCommand), 1, kCommandEvent,
+                               control, &h4);
+
+    auto* button = qobject_cast<QAbstractButton*>(GetControlWidget(addButton));
+    QVERIFY(button != nullptr);
+    button->setEnabled(true);
+    button->setVisible(true);
+    QTest::mouseClick(button, Qt::LeftButton);
+
+    // The application handler knows 'ADD ' and still lets it go on.
+    QCOMPARE(g_seen, (QStringList{QStringLiteral("control:ADD "), QStringLiteral("window:ADD "),
+                                  QStringLiteral("after application handler:ADD ")}));
+    RemoveEventHandler(h1);
+    RemoveEventHandler(h2);
+}
+
+void WindowLookupTest::unknownApplicationCommandsArePrintedAndPassedOn()
+{
+    EventHandlerRef handler = nullptr;
+    InstallEventHandler(GetApplicationEventTarget(), NewEventHandlerUPP(applicationEventHandler),
+                        GetEventTypeCount(kApplicationEventTypes), kApplicationEventTypes, nullptr,
+                        &handler);
+    OSStatus status = noErr;
+    const QByteArray out = captureStdout([&] {
+        HICommand command{};
+        command.commandID = FOUR_CHAR_CODE("PYIN"); // a field code from the floating window
+        status = ProcessHICommand(command, GetApplicationEventTarget());
+    });
+    RemoveEventHandler(handler);
+    QCOMPARE(status, eventNotHandledErr);
+    QCOMPARE(out, QByteArray("Unknown app command: PYIN\n"));
+}
+
+void WindowLookupTest::servicesEventsOtherThanPerformAreConsumed()
+{
+    struct Row {
+        EventKind kind;
+        const char* line;
+    };
+    const Row rows[] = {
+        {kEventServiceGetTypes, "got a service class event\nGot get types service event\n"},
+        {kEventServiceCopy, "got a service class event\nGot service copy service event\n"},
+        {kEventServicePaste, "got a service class event\nGot service paste service event\n"},
+    };
+    for (const Row& row : rows) {
+        EventRef event = nullptr;
+        QCOMPARE(CreateEvent(nullptr, kEventClassService, row.kind, 0, kEventAttributeNone, &event),
+                 noErr);
+        OSStatus status = eventNotHandledErr;
+        const QByteArray out =
+            captureStdout([&] { status = applicationEventHandler(nullptr, event, nullptr); });
+        ReleaseEvent(event);
+        QCOMPARE(status, noErr);
+        QCOMPARE(out, QByteArray(row.line));
+    }
+}
+
+void WindowLookupTest::mainWindowsShowTheMenuBar()
+{
+    IBNibRef nib = nullptr;
+    QCOMPARE(CreateNibReference(QStringLiteral("Tavi"), &nib), noErr);
+    QCOMPARE(SetMenuBarFromNib(nib, QStringLiteral("MenuBar")), noErr);
+    showMenuBarInMainWindows();
+
+    struct Row {
+        const char* resource;
+        long tag;
+        bool wantsMenuBar;
+    };
+    const Row rows[] = {
+        {"DataBrowserWindow", kDictionaryWindowTag, true},
+        {"FloatingWindow", kFloatingWindowTag, true},
+        {"FeedbackWindow", kFeedbackWindowTag, false},
+        {"LoadWindow", 0, false},
+    };
+    for (const Row& row : rows) {
+        WindowRef window = nullptr;
+        QCOMPARE(CreateWindowFromNib(nib, QString::fromLatin1(row.resource), &window), noErr);
+        SetWRefCon(window, row.tag);
+        ShowWindow(window);
+        const auto bars = GetWindowWidget(window)->findChildren<QMenuBar*>();
+        QCOMPARE(bars.size(), row.wantsMenuBar ? 1 : 0);
+        if (!row.wantsMenuBar)
+            continue;
+        // The same commands as the installed menus, Quit among them.
+        QStringList commands;
+        for (QAction* menu : bars.front()->actions()) {
+            for (QAction* item : menu->menu()->actions())
+                commands << item->property("command").toString();
+        }
+        for (const char* command : {"quit", "DWIN", "LWIN", "LHWN", "VIEW", "FBAK"})
+            QVERIFY2(commands.contains(QString::fromLatin1(command)), command);
+        // Shown again: still one menu bar.
+        HideWindow(window);
+        ShowWindow(window);
+        QCOMPARE(GetWindowWidget(window)->findChildren<QMenuBar*>().size(), 1);
+    }
+    DisposeNibReference(nib);
+}
+
+void WindowLookupTest::aMenuCommandWithNoWindowReachesTheApplication()
+{
+    IBNibRef nib = nullptr;
+    QCOMPARE(CreateNibReference(QStringLiteral("Tavi"), &nib), noErr);
+    QCOMPARE(SetMenuBarFromNib(nib, QStringLiteral("MenuBar")), noErr);
+    DisposeNibReference(nib);
+    static char application[] = "application";
+    EventHandlerRef handler = nullptr;
+    InstallEventHandler(GetApplicationEventTarget(), NewEventHandlerUPP(recordCommand), 1,
+                        kCommandEvent, application, &handler);
+    for (QMenu* menu : GetMenuBarMenus()) {
+        for (QAction* item : menu->actions()) {
+            if (item->property("command").toString() == u"VIEW")
+                item->trigger();
+        }
+    }
+    RemoveEventHandler(handler);
+    QCOMPARE(g_seen, QStringList{QStringLiteral("application:VIEW")});
+}
+
+QTEST_MAIN(WindowLookupTest)
+#include "tst_windowlookup.moc"
