@@ -84,7 +84,7 @@ private slots:
 void LookupTest::initTestCase()
 {
     ftest::loadFixtureDictionary();
-    QCOMPARE(dict.entries.size(), std::size_t(12));
+    QCOMPARE(dict.entries.size(), std::size_t(14));
 }
 
 void LookupTest::init()
