@@ -15,6 +15,9 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -121,6 +124,43 @@ public:
 
 private:
     std::unique_ptr<AlertPresenter> previous;
+};
+
+// Collects what the code under test prints on standard output.
+class StdoutCapture {
+public:
+    StdoutCapture()
+    {
+        fflush(stdout);
+        saved = dup(STDOUT_FILENO);
+        file = tmpfile();
+        dup2(fileno(file), STDOUT_FILENO);
+    }
+    ~StdoutCapture() { finish(); }
+    StdoutCapture(const StdoutCapture&) = delete;
+    StdoutCapture& operator=(const StdoutCapture&) = delete;
+
+    QByteArray finish()
+    {
+        if (!file)
+            return text;
+        fflush(stdout);
+        dup2(saved, STDOUT_FILENO);
+        close(saved);
+        rewind(file);
+        char buffer[4096];
+        std::size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, file)) > 0)
+            text.append(buffer, qsizetype(n));
+        fclose(file);
+        file = nullptr;
+        return text;
+    }
+
+private:
+    int saved = -1;
+    FILE* file = nullptr;
+    QByteArray text;
 };
 
 inline void disposeAllWindows()
