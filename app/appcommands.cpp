@@ -24,13 +24,17 @@ void processCommand(UInt32 commandID)
     case "LWIN"_4cc:
         openFloatingWindow();
         break;
+    case "VIEW"_4cc:
+#if TAVI_HAVE_DICTIONARY_WINDOW
+        createViewPrefWindow();
+#endif
+        break;
     case "LHWN"_4cc:
         createHistoryWindow();
         break;
     case "ADD "_4cc:
         addCharacter();
         break;
-    case "VIEW"_4cc: // view-preferences window
     case "FBAK"_4cc: // feedback form
         // COMMANDS: carried out here once their windows exist.
         break;

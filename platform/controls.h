@@ -126,7 +126,9 @@ OSStatus CopyControlTitleAsCFString(ControlRef control, QString* outTitle);
 void Draw1Control(ControlRef control);
 OSStatus HIViewSetNeedsDisplay(HIViewRef view, Boolean needsDisplay);
 
-// Geometry: frame in the parent's coordinates, bounds in the view's own.
+// Geometry: frame in the parent's coordinates, bounds in the view's own. A
+// control placed directly in a window takes window coordinates from the top
+// of the content, below an attached menu bar.
 OSStatus HIViewGetFrame(HIViewRef view, HIRect* outFrame);
 OSStatus HIViewSetFrame(HIViewRef view, const HIRect* frame);
 OSStatus HIViewGetBounds(HIViewRef view, HIRect* outBounds);

@@ -131,7 +131,13 @@ class DataBrowser : public QObject {
 public:
     explicit DataBrowser(QTreeView* view);
 
-    ControlRef control() const { return GetControlFromWidget(view); }
+    // The control is made once: callbacks get it for every cell and item.
+    ControlRef control() const
+    {
+        if (!self)
+            self = GetControlFromWidget(view);
+        return self;
+    }
     int columnOf(DataBrowserPropertyID property) const;
     int rowOf(DataBrowserItemID item) const;
 
@@ -174,6 +180,7 @@ public:
     DataBrowserPropertyID sortProperty = kDataBrowserItemNoProperty;
     DataBrowserSortOrder sortOrder = kDataBrowserOrderIncreasing;
     bool quietSelection = false; // while the list itself changes the selection
+    mutable QPointer<PlatformControl> self;
     bool adjustingWidth = false;
 };
 

@@ -1,6 +1,7 @@
 #include "platform/eventloop.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -70,6 +71,10 @@ void RunApplicationEventLoop()
     if (!QCoreApplication::instance())
         return;
     InstallTerminationSignalHandlers();
+    // The layer decides when closing windows ends the program (windows.h);
+    // Qt would also end it when a last alert closes.
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        app->setQuitOnLastWindowClosed(false);
     if (quitRequested) {
         quitRequested = false;
         return;

@@ -121,7 +121,11 @@ bool WindowWantsMenuBar(WindowRef window)
     const QVariant wanted = widget->property("showsMenuBar");
     if (wanted.isValid())
         return wanted.toBool();
-    return qobject_cast<QMainWindow*>(widget) != nullptr;
+    // The program's main windows: documents and the utility (floating)
+    // window, from which the user must reach the menus when it is alone.
+    const QString kind = widget->property("windowKind").toString();
+    return qobject_cast<QMainWindow*>(widget) != nullptr || kind == u"document" ||
+           kind == u"utility";
 }
 
 OSStatus AttachMenuBarToWindow(WindowRef window)
@@ -142,6 +146,7 @@ OSStatus AttachMenuBarToWindow(WindowRef window)
         if (!bar || !bar->actions().isEmpty())
             return noErr;
     }
+    const bool replacing = existing && existing->objectName() == kAttachedMenuBarName;
     auto* bar = new QMenuBar(widget);
     bar->setObjectName(kAttachedMenuBarName);
     fillWithMenus(bar, [bar](QMenu* menu) { bar->addMenu(menu); });
@@ -149,9 +154,12 @@ OSStatus AttachMenuBarToWindow(WindowRef window)
         mainWindow->setMenuBar(bar);
     } else {
         if (existing)
-            existing->deleteLater();
+            delete existing;
         layout->setMenuBar(bar);
     }
+    // The window grows by the menu bar, so its content keeps its size.
+    if (!replacing)
+        widget->resize(widget->width(), widget->height() + WindowContentTopInset(widget));
     return noErr;
 }
 

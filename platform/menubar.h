@@ -24,8 +24,9 @@ OSStatus InstallMenuBar(QMainWindow* source);
 // or the menu bar of the top-level layout of another widget. paramErr for a
 // widget without a layout; resNotFound when no menu bar is installed.
 OSStatus AttachMenuBarToWindow(WindowRef window);
-// A QMainWindow, or any window with the dynamic property showsMenuBar=true;
-// showsMenuBar=false keeps it away.
+// A QMainWindow, a window whose dynamic property windowKind is "document" or
+// "utility", or any window with showsMenuBar=true; showsMenuBar=false keeps
+// the menu bar away.
 bool WindowWantsMenuBar(WindowRef window);
 
 QList<QMenu*> GetMenuBarMenus();

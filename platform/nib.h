@@ -20,8 +20,7 @@ QString GetNibFolder(IBNibRef nibRef);
 
 // Makes a new, hidden window from <name>.ui. Its buttons, pop-ups and actions
 // with commands are connected (ConnectCommandSources), and it shows the menu
-// bar when it is a QMainWindow or has the dynamic property showsMenuBar=true
-// (showsMenuBar=false keeps a QMainWindow without it).
+// bar when WindowWantsMenuBar (menubar.h) says so.
 OSStatus CreateWindowFromNib(IBNibRef nibRef, const QString& name, WindowRef* outWindow);
 
 // Installs the menus of <name>.ui as the application's menu bar (menubar.h).

@@ -64,9 +64,17 @@ Rect toRect(const QRect& r)
     return rect;
 }
 
+// The content is what the program drew in: the client area below a menu bar
+// that the layer attached (on the old platform the menu bar was no part of
+// the window, and saved bounds and sizes mean the content alone).
+QRect contentGeometry(const QWidget* widget)
+{
+    return widget->geometry().adjusted(0, WindowContentTopInset(widget), 0, 0);
+}
+
 Rect contentBounds(const QWidget* widget)
 {
-    return toRect(widget->geometry());
+    return toRect(contentGeometry(widget));
 }
 
 bool sameRect(const Rect& a, const Rect& b)
@@ -128,15 +136,17 @@ PlatformWindow::~PlatformWindow()
     m_target->invalidate();
 }
 
-void PlatformWindow::sendSimpleEvent(EventKind kind)
+OSStatus PlatformWindow::sendSimpleEvent(EventKind kind)
 {
     EventRef event = nullptr;
-    if (CreateEvent(nullptr, kEventClassWindow, kind, 0, kEventAttributeNone, &event) != noErr)
-        return;
+    OSStatus status = CreateEvent(nullptr, kEventClassWindow, kind, 0, kEventAttributeNone, &event);
+    if (status != noErr)
+        return status;
     WindowRef self = this;
     SetEventParameter(event, kEventParamDirectObject, typeWindowRef, sizeof self, &self);
-    SendEventToEventTarget(event, m_target.get());
+    status = SendEventToEventTarget(event, m_target.get());
     ReleaseEvent(event);
+    return status;
 }
 
 void PlatformWindow::sendBoundsChanged(bool byUser)
@@ -232,6 +242,18 @@ OSStatus CreateWindowFromWidget(QWidget* widget, WindowRef* outWindow)
     return noErr;
 }
 
+int WindowContentTopInset(const QWidget* windowWidget)
+{
+    if (!windowWidget)
+        return 0;
+    auto* bar = windowWidget->findChild<QWidget*>(QStringLiteral("tavi_menubar"),
+                                                  Qt::FindDirectChildrenOnly);
+    if (!bar || !bar->isVisibleTo(windowWidget))
+        return 0;
+    const int height = bar->heightForWidth(windowWidget->width());
+    return height > 0 ? height : bar->sizeHint().height();
+}
+
 WindowRef GetWindowFromWidget(const QWidget* widget)
 {
     if (!widget)
@@ -289,7 +311,7 @@ OSStatus SetWindowBounds(WindowRef window, WindowRegionCode region, const Rect* 
     switch (region) {
     case kWindowContentRgn:
     case kWindowGlobalPortRgn:
-        widget->setGeometry(wanted);
+        widget->setGeometry(wanted.adjusted(0, -WindowContentTopInset(widget), 0, 0));
         return noErr;
     case kWindowStructureRgn: {
         const QRect frame = widget->frameGeometry();
@@ -309,7 +331,7 @@ void MoveWindow(WindowRef window, short left, short top, Boolean front)
     if (!isUsable(window))
         return;
     QWidget* widget = window->widget();
-    const QPoint frameOffset = widget->geometry().topLeft() - widget->frameGeometry().topLeft();
+    const QPoint frameOffset = contentGeometry(widget).topLeft() - widget->frameGeometry().topLeft();
     widget->move(QPoint(left, top) - frameOffset);
     if (front)
         SelectWindow(window);
@@ -319,7 +341,7 @@ void SizeWindow(WindowRef window, short width, short height, Boolean update)
 {
     if (!isUsable(window) || width < 0 || height < 0)
         return;
-    window->widget()->resize(width, height);
+    window->widget()->resize(width, height + WindowContentTopInset(window->widget()));
     if (update)
         window->widget()->update();
 }
@@ -392,6 +414,13 @@ OSStatus CopyWindowTitleAsCFString(WindowRef window, QString* outTitle)
 EventTargetRef GetWindowEventTarget(WindowRef window)
 {
     return window ? window->target() : nullptr;
+}
+
+OSStatus SendWindowEvent(WindowRef window, EventKind kind)
+{
+    if (!isUsable(window))
+        return errInvalidWindowRef;
+    return window->sendSimpleEvent(kind);
 }
 
 WindowRef FrontWindow()

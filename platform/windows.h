@@ -32,11 +32,16 @@ OSStatus CreateWindowFromWidget(QWidget* widget, WindowRef* outWindow);
 // the widget belongs to no window of the layer or the window is disposed.
 WindowRef GetWindowFromWidget(const QWidget* widget);
 QWidget* GetWindowWidget(WindowRef window);
+// Pixels at the top of a window's widget taken by the menu bar the layer
+// attached (0 when none). The content region, and the frames of controls
+// placed directly in the window, start below it.
+int WindowContentTopInset(const QWidget* windowWidget);
 
 void SetWRefCon(WindowRef window, SRefCon data);
 SRefCon GetWRefCon(WindowRef window);
 
-// Bounds in global coordinates, 16-bit (values beyond are clamped).
+// Bounds in global coordinates, 16-bit (values beyond are clamped). The
+// content region leaves out an attached menu bar; so does SizeWindow.
 OSStatus GetWindowBounds(WindowRef window, WindowRegionCode region, Rect* outBounds);
 OSStatus SetWindowBounds(WindowRef window, WindowRegionCode region, const Rect* bounds);
 void MoveWindow(WindowRef window, short left, short top, Boolean front);
@@ -56,6 +61,10 @@ OSStatus SetWindowTitleWithCFString(WindowRef window, const QString& title);
 OSStatus CopyWindowTitleAsCFString(WindowRef window, QString* outTitle);
 
 EventTargetRef GetWindowEventTarget(WindowRef window);
+// Sends a window event of the given kind, with the window as its direct
+// object, to the window's target (e.g. kEventWindowToolbarSwitchMode from a
+// toolbar button, or kEventWindowClose to close it as the user would).
+OSStatus SendWindowEvent(WindowRef window, EventKind kind);
 
 inline OSStatus InstallWindowEventHandler(WindowRef window, EventHandlerUPP handler,
                                           ItemCount numTypes, const EventTypeSpec* typeList,
@@ -107,7 +116,8 @@ private:
     friend OSStatus CreateWindowFromWidget(QWidget*, WindowRef*);
     friend void DisposeWindow(WindowRef);
 
-    void sendSimpleEvent(EventKind kind);
+    friend OSStatus SendWindowEvent(WindowRef, EventKind);
+    OSStatus sendSimpleEvent(EventKind kind);
     void sendBoundsChanged(bool byUser);
 
     QPointer<QWidget> m_widget;

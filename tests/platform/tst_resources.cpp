@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLayout>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -51,6 +52,21 @@ const char* const kMainWindow = R"(<?xml version="1.0" encoding="UTF-8"?>
  <class>DataBrowserWindow</class>
  <widget class="QMainWindow" name="DataBrowserWindow">
   <widget class="QWidget" name="central"/>
+ </widget>
+ <resources/>
+ <connections/>
+</ui>
+)";
+
+// A plain widget that is a main window by its kind.
+const char* const kUtilityWindow = R"(<?xml version="1.0" encoding="UTF-8"?>
+<ui version="4.0">
+ <class>FloatingWindow</class>
+ <widget class="QWidget" name="FloatingWindow">
+  <property name="windowKind" stdset="0"><string>utility</string></property>
+  <layout class="QVBoxLayout" name="layout">
+   <item><widget class="QLabel" name="text"/></item>
+  </layout>
  </widget>
  <resources/>
  <connections/>
@@ -121,6 +137,7 @@ void ResourcesTest::initTestCase()
     writeFile(folder + QStringLiteral("LoadWindow.ui"), kLoadWindow);
     writeFile(folder + QStringLiteral("DataBrowserWindow.ui"), kMainWindow);
     writeFile(folder + QStringLiteral("MenuBar.ui"), kMenuBar);
+    writeFile(folder + QStringLiteral("FloatingWindow.ui"), kUtilityWindow);
     writeFile(folder + QStringLiteral("Broken.ui"), "<ui version=\"4.0\"><widget class=");
     writeFile(folder + QStringLiteral("NoMenus.ui"), kLoadWindow);
     SetBundleResourcesFolderOverride(m_dir.path());
@@ -238,8 +255,33 @@ void ResourcesTest::menuBarIsSharedByMainWindowsAndSendsToTheFrontWindow()
         QCOMPARE(mainWindow->menuBar()->actions().size(), 1);
         QVERIFY(mainWindow->menuBar()->actions().first()->menu()->actions().contains(dictionary));
     }
-    // A window that is no main window gets no menu bar.
+    // A window that is no main window gets no menu bar; a utility window does.
     QVERIFY(GetWindowWidget(plain)->findChildren<QMenuBar*>().isEmpty());
+    WindowRef utility = nullptr;
+    QCOMPARE(CreateWindowFromNib(m_nib, QStringLiteral("FloatingWindow"), &utility), noErr);
+    QMenuBar* utilityBar = qobject_cast<QMenuBar*>(GetWindowWidget(utility)->layout()->menuBar());
+    QVERIFY(utilityBar);
+    QVERIFY(utilityBar->actions().first()->menu()->actions().contains(quit));
+    // The content region and sizes leave the menu bar out, as the program
+    // saves and compares them for its content alone.
+    const int inset = WindowContentTopInset(GetWindowWidget(utility));
+    QVERIFY(inset > 0);
+    SizeWindow(utility, 200, 493, true);
+    Rect content{};
+    QCOMPARE(GetWindowBounds(utility, kWindowContentRgn, &content), noErr);
+    QCOMPARE(content.bottom - content.top, 493);
+    QCOMPARE(GetWindowWidget(utility)->height(), 493 + inset);
+    Rect wanted;
+    SetRect(&wanted, 30, 40, 230, 140);
+    QCOMPARE(SetWindowBounds(utility, kWindowContentRgn, &wanted), noErr);
+    QCOMPARE(GetWindowWidget(utility)->geometry(), QRect(30, 40 - inset, 200, 100 + inset));
+    ControlRef text = GetControlFromWidget(GetWindowWidget(utility)->findChild<QWidget*>(QStringLiteral("text")));
+    const HIRect frame{{6, 58}, {50, 20}};
+    QCOMPARE(HIViewSetFrame(text, &frame), noErr);
+    QCOMPARE(GetControlWidget(text)->geometry(), QRect(6, 58 + inset, 50, 20));
+    HIRect readFrame{};
+    HIViewGetFrame(text, &readFrame);
+    QCOMPARE(readFrame.origin.y, 58.0f);
     // Without a tray on this platform, closing the last window ends the program.
     QCOMPARE(GetMenuBarStatusIcon() != nullptr, !QuitWhenLastWindowCloses());
 
