@@ -131,11 +131,11 @@ OSStatus loadPrefs()
         field->flags = getPrefValue(field->title, flags) ? static_cast<uint32_t>(flags) : 3;
     }
 
-    readLong(QStringLiteral("filterState"), globals.filterState, -1);
-    readLong(QStringLiteral("searchState"), globals.searchState, -2);
     readCode(QStringLiteral("floatingCharType"), globals.floatingCharType, FOUR_CHAR_CODE("CHAR"));
     readCode(QStringLiteral("floatingRomanType"), globals.floatingRomanType, FOUR_CHAR_CODE("PYIN"));
     readCode(QStringLiteral("floatingDefnType"), globals.floatingDefnType, FOUR_CHAR_CODE("EDEF"));
+    readLong(QStringLiteral("filterState"), globals.filterState, -1);
+    readLong(QStringLiteral("searchState"), globals.searchState, -2);
     readBool(QStringLiteral("biggerFonts"), globals.biggerFonts, false);
     readLong(QStringLiteral("dividerRatio"), globals.dividerRatio, 1000);
     readLong(QStringLiteral("DictLeftCorner"), globals.DictLeftCorner, -1);

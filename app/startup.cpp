@@ -2,7 +2,6 @@
 
 #include "app/appcommands.h"
 #include "app/globals.h"
-#include "app/mainwindowmenus.h"
 #include "app/prefs.h"
 #include "app/windowcreators.h"
 #include "app/windowlookup.h"
@@ -86,9 +85,9 @@ void centreOnScreen(WindowRef window)
 void setUpApplication()
 {
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Tavi"));
-    // Quitting is the event loop's business (eventloop.h, windows.h): Qt's
-    // own rule would end the run when the last window closes even while the
-    // tray icon still offers the menus.
+    // Quitting is the event loop's business (eventloop.h, windows.h). Qt's
+    // own rule would already end the coming loop when a start-up alert, the
+    // only window then, is closed.
     QGuiApplication::setQuitOnLastWindowClosed(false);
     const QString icon = GetBundleResourcesFolder() + QStringLiteral("/tavi.png");
     if (QGuiApplication::windowIcon().isNull() && QFileInfo::exists(icon))
@@ -165,7 +164,6 @@ OSStatus runTavi(DictionaryLoader loader)
         nibRef = nullptr;
         return err;
     }
-    showMenuBarInMainWindows();
 
     loadBehindLoadingWindow(loader);
 

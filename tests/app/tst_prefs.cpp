@@ -125,9 +125,8 @@ private slots:
     void storedValuesReadBack();
     void badStoredValuesGiveTheDefaults_data();
     void badStoredValuesGiveTheDefaults();
-    void storedBooleansAreWrittenBackAsOne();
+    void storedBooleansAreWrittenBackAsOneWithTheWindowPlaces();
     void fieldsWithTheSameTitleShareOneKey();
-    void savingCopiesTheOpenWindowsState();
     void theDividerRatioIsSavedInThousandths_data();
     void theDividerRatioIsSavedInThousandths();
     void aDividerRatioThatCannotBeReadKeepsTheLastOne();
@@ -252,7 +251,7 @@ void PrefsTest::badStoredValuesGiveTheDefaults()
     QCOMPARE(dict.fields[0]->flags, 3u);
 }
 
-void PrefsTest::storedBooleansAreWrittenBackAsOne()
+void PrefsTest::storedBooleansAreWrittenBackAsOneWithTheWindowPlaces()
 {
     storePrefsFile("[General]\nShowFloating=7\nShowDictionary=-3\nbiggerFonts=7\n");
     QCOMPARE(loadPrefs(), noErr);
@@ -260,14 +259,26 @@ void PrefsTest::storedBooleansAreWrittenBackAsOne()
     QCOMPARE(globals.ShowDictionary, 1);
     QCOMPARE(globals.biggerFonts, 1);
 
-    // Both windows are open at save, so their flags stay set.
-    makeTaggedWindow(kDictionaryWindowTag);
-    makeTaggedWindow(kFloatingWindowTag, QRect(20, 30, 200, 400));
+    // Both windows are open at save, so their flags stay set and their
+    // places are taken.
+    WindowRef dictionaryWindow = makeTaggedWindow(kDictionaryWindowTag, QRect(40, 50, 600, 400));
+    WindowRef floatingWindow = makeTaggedWindow(kFloatingWindowTag, QRect(700, 60, 200, 450));
+    Rect d, f;
+    QCOMPARE(GetWindowBounds(dictionaryWindow, kWindowContentRgn, &d), noErr);
+    QCOMPARE(GetWindowBounds(floatingWindow, kWindowGlobalPortRgn, &f), noErr);
+    QCOMPARE(d.right - d.left, 600);
+    QCOMPARE(f.bottom - f.top, 450);
     QCOMPARE(savePrefs(), noErr);
     const QMap<QString, QString> stored = storedPrefs();
     QCOMPARE(stored.value(QStringLiteral("ShowFloating")), QStringLiteral("1"));
     QCOMPARE(stored.value(QStringLiteral("ShowDictionary")), QStringLiteral("1"));
     QCOMPARE(stored.value(QStringLiteral("biggerFonts")), QStringLiteral("1"));
+    QCOMPARE(stored.value(QStringLiteral("DictLeftCorner")).toInt(), int(d.left));
+    QCOMPARE(stored.value(QStringLiteral("DictTopCorner")).toInt(), int(d.top));
+    QCOMPARE(stored.value(QStringLiteral("DictRightCorner")).toInt(), int(d.right));
+    QCOMPARE(stored.value(QStringLiteral("DictBottomCorner")).toInt(), int(d.bottom));
+    QCOMPARE(stored.value(QStringLiteral("FloatLeftCorner")).toInt(), int(f.left));
+    QCOMPARE(stored.value(QStringLiteral("FloatTopCorner")).toInt(), int(f.top));
 }
 
 void PrefsTest::fieldsWithTheSameTitleShareOneKey()
@@ -281,29 +292,6 @@ void PrefsTest::fieldsWithTheSameTitleShareOneKey()
     dict.fields[3]->flags = 0;
     QCOMPARE(savePrefs(), noErr);
     QCOMPARE(storedPrefs().value(QStringLiteral("Shared Title")), QStringLiteral("0"));
-}
-
-void PrefsTest::savingCopiesTheOpenWindowsState()
-{
-    QCOMPARE(loadPrefs(), noErr);
-    WindowRef dictionaryWindow = makeTaggedWindow(kDictionaryWindowTag, QRect(40, 50, 600, 400));
-    WindowRef floatingWindow = makeTaggedWindow(kFloatingWindowTag, QRect(700, 60, 200, 450));
-    Rect d, f;
-    QCOMPARE(GetWindowBounds(dictionaryWindow, kWindowContentRgn, &d), noErr);
-    QCOMPARE(GetWindowBounds(floatingWindow, kWindowGlobalPortRgn, &f), noErr);
-
-    QCOMPARE(savePrefs(), noErr);
-    const QMap<QString, QString> stored = storedPrefs();
-    QCOMPARE(stored.value(QStringLiteral("ShowDictionary")), QStringLiteral("1"));
-    QCOMPARE(stored.value(QStringLiteral("ShowFloating")), QStringLiteral("1"));
-    QCOMPARE(stored.value(QStringLiteral("DictLeftCorner")).toInt(), int(d.left));
-    QCOMPARE(stored.value(QStringLiteral("DictTopCorner")).toInt(), int(d.top));
-    QCOMPARE(stored.value(QStringLiteral("DictRightCorner")).toInt(), int(d.right));
-    QCOMPARE(stored.value(QStringLiteral("DictBottomCorner")).toInt(), int(d.bottom));
-    QCOMPARE(stored.value(QStringLiteral("FloatLeftCorner")).toInt(), int(f.left));
-    QCOMPARE(stored.value(QStringLiteral("FloatTopCorner")).toInt(), int(f.top));
-    QCOMPARE(d.right - d.left, 600);
-    QCOMPARE(f.bottom - f.top, 450);
 }
 
 void PrefsTest::theDividerRatioIsSavedInThousandths_data()

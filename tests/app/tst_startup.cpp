@@ -137,7 +137,6 @@ private slots:
     void cleanup();
 
     void aFirstRunShowsTheLoadingBarAndWritesTheDefaults();
-    void storedPreferencesSurviveARun();
     void quitFromTheMenuSavesThePreferences();
     void aSignalDuringTheLoopStillSavesThePreferences_data();
     void aSignalDuringTheLoopStillSavesThePreferences();
@@ -222,28 +221,6 @@ void StartupTest::aFirstRunShowsTheLoadingBarAndWritesTheDefaults()
             continue; // the window's own place then
         QCOMPARE(stored.value(it.key()), it.value());
     }
-}
-
-void StartupTest::storedPreferencesSurviveARun()
-{
-    storePrefsFile("[General]\nfilterState=3\nsearchState=1\nbiggerFonts=9\ndividerRatio=333\n"
-                   "ShowDictionary=0\nFloatLeftCorner=12\nMandarin=2\n");
-    Globals seen{};
-    DuringTheLoop during([&] {
-        seen = globals;
-        QuitApplicationEventLoop();
-    });
-    QCOMPARE(runTavi(testLoader), noErr);
-    QVERIFY(during.done && !during.timedOut);
-    QCOMPARE(seen.filterState, 3);
-    QCOMPARE(seen.biggerFonts, 1);
-    const QMap<QString, QString> stored = storedPrefs();
-    QCOMPARE(stored.value(QStringLiteral("filterState")), QStringLiteral("3"));
-    QCOMPARE(stored.value(QStringLiteral("searchState")), QStringLiteral("1"));
-    QCOMPARE(stored.value(QStringLiteral("biggerFonts")), QStringLiteral("1"));
-    QCOMPARE(stored.value(QStringLiteral("dividerRatio")), QStringLiteral("333"));
-    QCOMPARE(stored.value(QStringLiteral("FloatLeftCorner")), QStringLiteral("12"));
-    QCOMPARE(stored.value(QStringLiteral("Mandarin")), QStringLiteral("2"));
 }
 
 void StartupTest::quitFromTheMenuSavesThePreferences()

@@ -1,12 +1,11 @@
 // Finding windows by tag, the alert helper, commands travelling from a
-// control through its window to the application handler, and the menu bar of
-// the main windows.
+// control through its window to the application handler, and the menu bar
+// in the main windows made from the interface resources.
 
 #include "apptesthelpers.h"
 
 #include "app/appcommands.h"
 #include "app/globals.h"
-#include "app/mainwindowmenus.h"
 #include "app/windowlookup.h"
 #include "platform/alerts.h"
 #include "platform/commands.h"
@@ -85,8 +84,7 @@ private slots:
 
     void findMyWindowWithNoWindowFindsNone();
     void findMyWindowFindsTheFrontmostOfTwoWithTheSameTag();
-    void findMyWindowWithoutSelectLeavesTheOrder();
-    void findMyWindowWithSelectBringsTheWindowForward();
+    void findMyWindowSelectsOnlyWhenAsked();
 
     void alertForms_data();
     void alertForms();
@@ -96,10 +94,8 @@ private slots:
 
     void aButtonCommandGoesFromControlToWindowToApplication();
     void unknownApplicationCommandsArePrintedAndPassedOn();
-    void servicesEventsOtherThanPerformAreConsumed();
 
     void mainWindowsShowTheMenuBar();
-    void aMenuCommandWithNoWindowReachesTheApplication();
 };
 
 void WindowLookupTest::initTestCase()
@@ -141,7 +137,7 @@ void WindowLookupTest::findMyWindowFindsTheFrontmostOfTwoWithTheSameTag()
     QCOMPARE(FindMyWindow(kHistoryWindowTag, false), nullptr);
 }
 
-void WindowLookupTest::findMyWindowWithoutSelectLeavesTheOrder()
+void WindowLookupTest::findMyWindowSelectsOnlyWhenAsked()
 {
     WindowRef back = makeTaggedWindow(kDictionaryWindowTag);
     makeTaggedWindow(kFloatingWindowTag);
@@ -149,12 +145,7 @@ void WindowLookupTest::findMyWindowWithoutSelectLeavesTheOrder()
     QCOMPARE(FindMyWindow(kDictionaryWindowTag, false), back);
     QCOMPARE(GetWindowList(), before);
     QVERIFY(FrontWindow() != back);
-}
-
-void WindowLookupTest::findMyWindowWithSelectBringsTheWindowForward()
-{
-    WindowRef back = makeTaggedWindow(kDictionaryWindowTag);
-    makeTaggedWindow(kFloatingWindowTag);
+    // With select it comes to the front.
     QCOMPARE(FindMyWindow(kDictionaryWindowTag, true), back);
     QCOMPARE(FrontWindow(), back);
 }
@@ -304,36 +295,11 @@ void WindowLookupTest::unknownApplicationCommandsArePrintedAndPassedOn()
     QCOMPARE(out, QByteArray("Unknown app command: PYIN\n"));
 }
 
-void WindowLookupTest::servicesEventsOtherThanPerformAreConsumed()
-{
-    struct Row {
-        EventKind kind;
-        const char* line;
-    };
-    const Row rows[] = {
-        {kEventServiceGetTypes, "got a service class event\nGot get types service event\n"},
-        {kEventServiceCopy, "got a service class event\nGot service copy service event\n"},
-        {kEventServicePaste, "got a service class event\nGot service paste service event\n"},
-    };
-    for (const Row& row : rows) {
-        EventRef event = nullptr;
-        QCOMPARE(CreateEvent(nullptr, kEventClassService, row.kind, 0, kEventAttributeNone, &event),
-                 noErr);
-        OSStatus status = eventNotHandledErr;
-        const QByteArray out =
-            captureStdout([&] { status = applicationEventHandler(nullptr, event, nullptr); });
-        ReleaseEvent(event);
-        QCOMPARE(status, noErr);
-        QCOMPARE(out, QByteArray(row.line));
-    }
-}
-
 void WindowLookupTest::mainWindowsShowTheMenuBar()
 {
     IBNibRef nib = nullptr;
     QCOMPARE(CreateNibReference(QStringLiteral("Tavi"), &nib), noErr);
     QCOMPARE(SetMenuBarFromNib(nib, QStringLiteral("MenuBar")), noErr);
-    showMenuBarInMainWindows();
 
     struct Row {
         const char* resource;
@@ -369,26 +335,6 @@ void WindowLookupTest::mainWindowsShowTheMenuBar()
         QCOMPARE(GetWindowWidget(window)->findChildren<QMenuBar*>().size(), 1);
     }
     DisposeNibReference(nib);
-}
-
-void WindowLookupTest::aMenuCommandWithNoWindowReachesTheApplication()
-{
-    IBNibRef nib = nullptr;
-    QCOMPARE(CreateNibReference(QStringLiteral("Tavi"), &nib), noErr);
-    QCOMPARE(SetMenuBarFromNib(nib, QStringLiteral("MenuBar")), noErr);
-    DisposeNibReference(nib);
-    static char application[] = "application";
-    EventHandlerRef handler = nullptr;
-    InstallEventHandler(GetApplicationEventTarget(), NewEventHandlerUPP(recordCommand), 1,
-                        kCommandEvent, application, &handler);
-    for (QMenu* menu : GetMenuBarMenus()) {
-        for (QAction* item : menu->actions()) {
-            if (item->property("command").toString() == u"VIEW")
-                item->trigger();
-        }
-    }
-    RemoveEventHandler(handler);
-    QCOMPARE(g_seen, QStringList{QStringLiteral("application:VIEW")});
 }
 
 QTEST_MAIN(WindowLookupTest)
