@@ -2,6 +2,7 @@
 
 #include "app/windowcreators.h"
 #include "windows/feedback/feedbackwindow.h"
+#include "windows/history/history.h"
 
 #include <cstdio>
 
@@ -25,16 +26,16 @@ void processCommand(UInt32 commandID)
         openFloatingWindow();
         break;
     case "VIEW"_4cc:
-#if TAVI_HAVE_DICTIONARY_WINDOW
         createViewPrefWindow();
-#endif
         break;
     case "FBAK"_4cc:
         createFeedbackWindow();
         break;
-    case "LHWN"_4cc: // history drawer
-    case "ADD "_4cc: // add the floating window's unknown character
-        // COMMANDS: carried out here once their windows exist.
+    case "LHWN"_4cc:
+        createHistoryWindow();
+        break;
+    case "ADD "_4cc:
+        addCharacter();
         break;
     default:
         std::printf("Unknown app command: %c%c%c%c\n", FOUR_CHAR_ARGS(commandID));

@@ -1,25 +1,10 @@
 #pragma once
-// The windows that start-up and the application commands open. Each joins
-// when its folder under windows/ provides its header; until then start-up
-// opens no such window and its command does nothing.
+// The windows that start-up and the application commands open.
 
-#if __has_include("windows/dictionary/dictionarywindow.h")
 #include "windows/dictionary/dictionarywindow.h" // createDictionaryWindow
-#define TAVI_HAVE_DICTIONARY_WINDOW 1
-#else
-#define TAVI_HAVE_DICTIONARY_WINDOW 0
-#endif
+#include "windows/floating/floatingwindow.h"     // createFloatingWindow
 
-#if __has_include("windows/floating/floatingwindow.h")
-#include "windows/floating/floatingwindow.h" // createFloatingWindow
-#define TAVI_HAVE_FLOATING_WINDOW 1
-#else
-#define TAVI_HAVE_FLOATING_WINDOW 0
-#endif
-
-// Opens the dictionary window, or brings the open one forward; false when
-// this build has no dictionary window.
+// Opens the dictionary window, or brings the open one forward.
 bool openDictionaryWindow();
-// Opens the floating window, or brings it forward; false when this build has
-// no floating window.
+// Opens the floating window, or brings it forward.
 bool openFloatingWindow();

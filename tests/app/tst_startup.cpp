@@ -43,9 +43,6 @@ struct LoaderRecord {
     SInt32 barValue = -1;
 };
 LoaderRecord g_loader;
-// Whether the loader leaves a shown stand-in window behind, so that the run
-// has a window and its loop keeps running until the test ends it.
-bool g_openStandIn = true;
 
 void testLoader(dictionary* d, LoadProgress* progress)
 {
@@ -75,8 +72,8 @@ void testLoader(dictionary* d, LoadProgress* progress)
             g_loader.barValue = GetControl32BitValue(bar);
         }
     }
-    if (g_openStandIn)
-        makeTaggedWindow(FOUR_CHAR_CODE("TEST"));
+    // A shown stand-in window keeps the loop running until the test ends it.
+    makeTaggedWindow(FOUR_CHAR_CODE("TEST"));
 }
 
 // Runs `action` once, as soon as the event loop runs; a watchdog ends the
@@ -143,7 +140,6 @@ private slots:
     void missingInterfaceResourcesEndStartUp_data();
     void missingInterfaceResourcesEndStartUp();
     void withoutALoadingWindowTheDictionaryStillLoads();
-    void withoutAnyWindowOrTrayTheRunEndsAndSaves();
     void theDictionaryWindowJoinsStartUpWhenItExists();
     void theProgramSavesItsPreferencesOnSigterm();
 };
@@ -161,7 +157,6 @@ void StartupTest::init()
 {
     g_alerts->requests.clear();
     g_loader = LoaderRecord{};
-    g_openStandIn = true;
     SetBundleResourcesFolderOverride(QString());
     storePrefsFile(QByteArray());
     globals = Globals{};
@@ -206,7 +201,7 @@ void StartupTest::aFirstRunShowsTheLoadingBarAndWritesTheDefaults()
         {QStringLiteral("floatingDefnType"), QString::number(FOUR_CHAR_CODE("EDEF"))},
         {QStringLiteral("biggerFonts"), QStringLiteral("0")},
         {QStringLiteral("ShowFloating"), QStringLiteral("0")},
-        {QStringLiteral("ShowDictionary"), QString::number(TAVI_HAVE_DICTIONARY_WINDOW)},
+        {QStringLiteral("ShowDictionary"), QStringLiteral("1")},
         {QStringLiteral("dividerRatio"), QStringLiteral("1000")},
         {QStringLiteral("DictLeftCorner"), QStringLiteral("-1")},
         {QStringLiteral("DictTopCorner"), QStringLiteral("-1")},
@@ -217,7 +212,7 @@ void StartupTest::aFirstRunShowsTheLoadingBarAndWritesTheDefaults()
         {QStringLiteral("Mandarin"), QStringLiteral("3")},
     };
     for (auto it = expected.begin(); it != expected.end(); ++it) {
-        if (it.key().startsWith(u"Dict") && TAVI_HAVE_DICTIONARY_WINDOW)
+        if (it.key().startsWith(u"Dict"))
             continue; // the window's own place then
         QCOMPARE(stored.value(it.key()), it.value());
     }
@@ -306,29 +301,8 @@ void StartupTest::withoutALoadingWindowTheDictionaryStillLoads()
     QVERIFY(QFileInfo::exists(prefsPath()));
 }
 
-void StartupTest::withoutAnyWindowOrTrayTheRunEndsAndSaves()
-{
-    if (TAVI_HAVE_DICTIONARY_WINDOW)
-        QSKIP("this build opens the dictionary window instead");
-    g_openStandIn = false;
-    DuringTheLoop during([] {}); // only the watchdog matters here
-    QCOMPARE(runTavi(testLoader), noErr);
-    QVERIFY(!during.done); // the loop never ran
-    QVERIFY(!during.timedOut);
-    QCOMPARE(storedPrefs().value(QStringLiteral("ShowDictionary")), QStringLiteral("0"));
-}
-
 void StartupTest::theDictionaryWindowJoinsStartUpWhenItExists()
 {
-    // Guards against the dictionary window being written under another name
-    // than start-up looks for: it would then silently never open.
-    const bool written = QDir(QStringLiteral(TAVI_SOURCE_DIR "/windows/dictionary")).exists();
-    QCOMPARE(bool(TAVI_HAVE_DICTIONARY_WINDOW), written);
-    const bool floatingWritten = QDir(QStringLiteral(TAVI_SOURCE_DIR "/windows/floating")).exists();
-    QCOMPARE(bool(TAVI_HAVE_FLOATING_WINDOW), floatingWritten);
-    if (!written)
-        return;
-
     // A first run opens the dictionary window and no floating window.
     bool dictionaryOpen = false;
     bool floatingOpen = true;
@@ -373,8 +347,7 @@ void StartupTest::theProgramSavesItsPreferencesOnSigterm()
     if (signalled)
         ::kill(pid_t(pid), SIGTERM);
     // With its dictionary window the program runs until it is told to stop.
-    if (TAVI_HAVE_DICTIONARY_WINDOW)
-        QVERIFY(signalled);
+    QVERIFY(signalled);
     QVERIFY(tavi.state() == QProcess::NotRunning || tavi.waitForFinished(30000));
     output += tavi.readAll();
     QCOMPARE(tavi.exitStatus(), QProcess::NormalExit);

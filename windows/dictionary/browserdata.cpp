@@ -9,12 +9,7 @@
 #include "store/locations.h"
 #include "windows/dictionary/searchindex.h"
 
-#if __has_include("windows/floating/floatingwindow.h")
 #include "windows/floating/floatingwindow.h"
-#define TAVI_DICTIONARY_HAS_FLOATING_WINDOW 1
-#else
-#define TAVI_DICTIONARY_HAS_FLOATING_WINDOW 0
-#endif
 
 #include <QApplication>
 
@@ -257,16 +252,12 @@ void dictionaryNotificationCallback(ControlRef, DataBrowserItemID item,
         std::fflush(stdout);
         break;
     case kDataBrowserItemDoubleClicked:
-#if TAVI_DICTIONARY_HAS_FLOATING_WINDOW
-        // Double click: the entry also goes to the floating window. Built in
-        // once windows/floating provides floatingwindow.h; without it a
-        // double click only selects.
+        // Double click: the entry also goes to the floating window.
         if (entryOfItem(item)) {
             createFloatingWindow();
             if (WindowRef floating = FindMyWindow(kFloatingWindowTag, true))
                 loadFloatingWindowData(floating, SInt32(item - 1));
         }
-#endif
         showSelectedEntry(item);
         break;
     case kDataBrowserItemSelected:
