@@ -104,14 +104,20 @@ inline QStringList listedCharacters()
     return characters;
 }
 
-// A session bus of our own for the whole test program: dbus-daemon started
-// before anything in the process connects to a bus, its address in
-// DBUS_SESSION_BUS_ADDRESS for this process and every program it starts.
+// A session bus of our own. Without a configuration file: the bus of the
+// whole test program, started before anything in the process connects to a
+// bus, its address in DBUS_SESSION_BUS_ADDRESS for this process and every
+// program it starts. With one: a further bus, reached by its address.
 class PrivateSessionBus {
 public:
-    PrivateSessionBus()
+    explicit PrivateSessionBus(const QString& configFile = QString())
     {
-        FILE* daemon = ::popen("dbus-daemon --session --fork --print-address=1 --print-pid=1", "r");
+        const QByteArray config = configFile.isEmpty()
+                                      ? QByteArray("--session")
+                                      : "--config-file='" + QFile::encodeName(configFile) + "'";
+        const QByteArray command =
+            "dbus-daemon " + config + " --fork --print-address=1 --print-pid=1";
+        FILE* daemon = ::popen(command.constData(), "r");
         if (!daemon)
             return;
         char address[512] = {};
@@ -121,7 +127,7 @@ public:
             m_pid = std::atoi(pid);
         }
         ::pclose(daemon);
-        if (!m_address.isEmpty())
+        if (!m_address.isEmpty() && configFile.isEmpty())
             qputenv("DBUS_SESSION_BUS_ADDRESS", m_address);
     }
     ~PrivateSessionBus()
