@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -82,8 +83,21 @@ int main(int argc, char** argv)
         if (!selectionAvailable())
             return fail(QStringLiteral("no text: none given, and no display to take the "
                                        "selected text from"));
+        // The X11 selection, also under Wayland when X11 programs can run
+        // there: a Wayland program may read the selection only while it has
+        // the keyboard focus, which a shortcut's program never has.
+        static std::vector<char*> guiArguments(argv, argv + argc);
+        static char platformOption[] = "-platform";
+        static char xcb[] = "xcb";
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+            !qEnvironmentVariableIsEmpty("DISPLAY")) {
+            guiArguments.push_back(platformOption);
+            guiArguments.push_back(xcb);
+        }
+        static int guiArgumentCount = int(guiArguments.size());
+        guiArguments.push_back(nullptr);
         const QtMessageHandler previous = qInstallMessageHandler(selectionMessageHandler);
-        app = std::make_unique<QGuiApplication>(argc, argv);
+        app = std::make_unique<QGuiApplication>(guiArgumentCount, guiArguments.data());
         source = textFromSelection();
         qInstallMessageHandler(previous);
     }
