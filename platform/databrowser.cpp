@@ -742,10 +742,11 @@ OSStatus CreateDataBrowserControl(WindowRef window, const Rect* bounds, DataBrow
         return paramErr;
     auto* view = new QTreeView(top);
     view->hide();
-    view->setGeometry(bounds->left, bounds->top, bounds->right - bounds->left,
-                      bounds->bottom - bounds->top);
     new DataBrowser(view);
     *outControl = GetControlFromWidget(view);
+    const HIRect frame{{float(bounds->left), float(bounds->top)},
+                       {float(bounds->right - bounds->left), float(bounds->bottom - bounds->top)}};
+    HIViewSetFrame(*outControl, &frame); // window coordinates, below any menu bar
     return noErr;
 }
 

@@ -138,6 +138,7 @@ private slots:
     void menusNumberOfferedFieldsOnly();
     void listAllEntriesResetsTheScope();
     void closingRecordsTheBoundsAndTheWindowCloses();
+    void applicationCommandsPassThrough();
     void savedBoundsPlaceTheWindow();
     void resizingGrowsTheSplitViewByTheSameAmount();
     void textViewLinesGroupFieldsOfAKind_data();
@@ -578,6 +579,10 @@ void DictionaryWindowTest::closingRecordsTheBoundsAndTheWindowCloses()
     Rect bounds;
     SetRect(&bounds, 40, 50, 840, 650);
     QCOMPARE(SetWindowBounds(window, kWindowContentRgn, &bounds), noErr);
+    const float ratio = 0.4567f;
+    QCOMPARE(SetControlData(controlOf(window, kViewPaneID), 0, FOUR_CHAR_CODE("svsr"), sizeof ratio,
+                            &ratio),
+             noErr);
     flush();
     GetWindowWidget(window)->close();
     flush();
@@ -587,6 +592,29 @@ void DictionaryWindowTest::closingRecordsTheBoundsAndTheWindowCloses()
     QCOMPARE(globals.DictRightCorner, 840);
     QCOMPARE(globals.DictBottomCorner, 650);
     QCOMPARE(globals.ShowDictionary, 1);
+    QCOMPARE(globals.dividerRatio, 456);
+}
+
+void DictionaryWindowTest::applicationCommandsPassThrough()
+{
+    createDictionaryWindow();
+    std::vector<UInt32> reached;
+    const EventTypeSpec spec{kEventClassCommand, kEventCommandProcess};
+    EventHandlerRef handler = nullptr;
+    InstallEventHandlerFunction(
+        GetApplicationEventTarget(),
+        [&](EventHandlerCallRef, EventRef event) {
+            HICommand command{};
+            GetEventParameter(event, kEventParamDirectObject, typeHICommand, nullptr, sizeof command,
+                              nullptr, &command);
+            reached.push_back(command.commandID);
+            return noErr;
+        },
+        1, &spec, &handler);
+    SendCommandFromWindow(dictionaryWindow(), FOUR_CHAR_CODE("VIEW"));
+    SendCommandFromWindow(dictionaryWindow(), FOUR_CHAR_CODE("SALL"));
+    RemoveEventHandler(handler);
+    QCOMPARE(reached, std::vector<UInt32>{FOUR_CHAR_CODE("VIEW")});
 }
 
 void DictionaryWindowTest::savedBoundsPlaceTheWindow()
@@ -697,6 +725,10 @@ void DictionaryWindowTest::selectingARowShowsTheEntry()
     QCOMPARE(SetDataBrowserSelectedItems(list, 1, &item, kDataBrowserItemsAssign), noErr);
     QCOMPARE(controlText(kCharacterCaptionID), QStringLiteral("水"));
     QVERIFY(controlText(kTextPaneID).startsWith(QStringLiteral("Character:\t水\nMandarin:\tshuǐ\n")));
+    // A double click shows the entry the same way.
+    dictionaryNotificationCallback(list, 3, kDataBrowserItemDoubleClicked);
+    QCOMPARE(controlText(kCharacterCaptionID), QStringLiteral("马"));
+    QVERIFY(controlText(kTextPaneID).startsWith(QStringLiteral("Character:\t马\n")));
     // A refill empties the caption.
     filterDBItems(list, -1, -3, QString());
     QVERIFY(controlText(kCharacterCaptionID).isEmpty());

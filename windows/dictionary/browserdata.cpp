@@ -258,7 +258,9 @@ void dictionaryNotificationCallback(ControlRef, DataBrowserItemID item,
         break;
     case kDataBrowserItemDoubleClicked:
 #if TAVI_DICTIONARY_HAS_FLOATING_WINDOW
-        // Double click: the entry also goes to the floating window.
+        // Double click: the entry also goes to the floating window. Built in
+        // once windows/floating provides floatingwindow.h; without it a
+        // double click only selects.
         if (entryOfItem(item)) {
             createFloatingWindow();
             if (WindowRef floating = FindMyWindow(kFloatingWindowTag, true))

@@ -9,18 +9,9 @@
 #include "platform/searchfield.h"
 #include "platform/textview.h"
 #include "platform/windows.h"
+#include "splitview/splitview.h"
 #include "store/dictionary.h"
 #include "windows/dictionary/searchindex.h"
-
-#if __has_include("splitview/splitview.h")
-#include "splitview/splitview.h"
-#define TAVI_DICTIONARY_HAS_SPLIT_VIEW 1
-#else
-#define TAVI_DICTIONARY_HAS_SPLIT_VIEW 0
-constexpr ResType kSplitViewRatioTag = FOUR_CHAR_CODE("svsr");
-constexpr ResType kSplitViewSubViewATag = FOUR_CHAR_CODE("sv_a");
-constexpr ResType kSplitViewSubViewBTag = FOUR_CHAR_CODE("sv_b");
-#endif
 
 #include <algorithm>
 #include <cstdio>
@@ -118,11 +109,7 @@ OSStatus createDictionaryWindow()
     const HIRect splitFrame{{6, 58}, {std::max(0.0f, width - 12), std::max(0.0f, height - 76)}};
 
     ControlRef split = nullptr;
-#if TAVI_DICTIONARY_HAS_SPLIT_VIEW
     if (SplitView::Create(&split, &splitFrame, window) == noErr && split) {
-#else
-    if (false) {
-#endif
         SetControlData(split, kControlEntireControl, kSplitViewRatioTag, sizeof ratio, &ratio);
         ShowControl(split);
         SetControlID(split, &kViewPaneID);

@@ -102,10 +102,10 @@ void filterDBItems(ControlRef browser, int filter, int scope, const QString& tex
 
     // Entries whose character or searched fields hold the text, from the
     // search forms, in one pass over each form buffer.
+    dictsearch::SearchIndex& index = dictsearch::dictionarySearchIndex();
     std::vector<uint8_t> hits;
     if (!text.isNull()) {
         hits.assign(count, 0);
-        dictsearch::SearchIndex& index = dictsearch::dictionarySearchIndex();
         const QString needle = dictsearch::searchForm(text);
         if (scope == -2)
             index.buildAll(); // all fields in one walk, the first time
@@ -132,7 +132,8 @@ void filterDBItems(ControlRef browser, int filter, int scope, const QString& tex
         }
         if (!hits.empty() && !hits[p])
             continue;
-        if (filter != -1 && !dict.entries[p]->lookup(filter))
+        // The forms also tell which entries have a value of the field.
+        if (filter != -1 && !index.hasValue(filter, p))
             continue;
         items.push_back(DataBrowserItemID(p + 1));
     }

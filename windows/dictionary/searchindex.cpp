@@ -284,6 +284,14 @@ bool SearchIndex::valueForm(int field, const characterEntry* entry, QStringView*
     return true;
 }
 
+bool SearchIndex::hasValue(int field, std::size_t p)
+{
+    if (field < 0)
+        return false;
+    const Forms& f = forms(field);
+    return p < f.formOf.size() && f.formOf[p] != kNone;
+}
+
 void SearchIndex::valueChanged(const characterEntry* entry, int field)
 {
     const std::size_t slot = std::size_t(field + 1);

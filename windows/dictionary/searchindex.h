@@ -56,6 +56,9 @@ public:
     // The same, false when the entry has no value of the field.
     bool valueForm(int field, const characterEntry* entry, QStringView* out);
 
+    // Whether the entry at position p has a value of the field.
+    bool hasValue(int field, std::size_t p);
+
     // Takes the new display of the entry's value of the field.
     void valueChanged(const characterEntry* entry, int field);
 
