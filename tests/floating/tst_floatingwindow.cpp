@@ -7,6 +7,7 @@
 #include "app/windowlookup.h"
 #include "platform/commands.h"
 #include "platform/controls.h"
+#include "platform/databrowser.h"
 #include "platform/menus.h"
 #include "platform/windowgroups.h"
 #include "store/locations.h"
@@ -239,6 +240,21 @@ void FloatingWindowTest::aNotFoundCharacterCanBeAddedAndIsSavedForTheNextRun()
     QCOMPARE(blank->modified, 1);
     QCOMPARE(textOf("CHAR"_4cc), QStringLiteral("龍"));
     QCOMPARE(ukBufferLen, std::size_t(0));
+    // The dictionary window opens on the new entry, searched for by its key.
+    WindowRef dictionaryWindow = FindMyWindow(kDictionaryWindowTag, false);
+    QVERIFY(dictionaryWindow);
+    const ControlID searchID{"SRCH"_4cc, 128};
+    ControlRef search = nullptr;
+    QCOMPARE(GetControlByID(dictionaryWindow, &searchID, &search), noErr);
+    QString searched;
+    CopyControlTitleAsCFString(search, &searched);
+    QCOMPARE(searched, QStringLiteral("龍"));
+    const ControlID listID{"DBRS"_4cc, 128};
+    ControlRef list = nullptr;
+    QCOMPARE(GetControlByID(dictionaryWindow, &listID, &list), noErr);
+    std::vector<DataBrowserItemID> listed;
+    GetDataBrowserItems(list, kDataBrowserNoItem, false, kDataBrowserItemAnyState, &listed);
+    QCOMPARE(listed, std::vector<DataBrowserItemID>{added->index + 1});
     QCOMPARE(ftest::lookUpCharacter(QStringLiteral("龍")), SInt32(added->index));
     sendApplicationCommand("ADD "_4cc); // nothing left to add
     QCOMPARE(dict.entries.size(), before + 1);

@@ -3,6 +3,8 @@
 
 #include "tests/floating/floatingtest.h"
 
+#include "windows/dictionary/searchindex.h"
+
 #include <QFileInfo>
 #include <QTest>
 
@@ -21,7 +23,7 @@ const QByteArray kRankingIndexWithoutFrequency =
 // indexed ones.
 int32_t scanForCharacter(const dictionary& d, const std::vector<uint32_t>& codes)
 {
-    const QString form = tavi_lookup::searchForm(dictionary::displayOfCodes(codes));
+    const QString form = dictsearch::searchForm(dictionary::displayOfCodes(codes));
     for (const characterEntry* e : d.entries) {
         if (e->codes == codes)
             return int32_t(e->index);
@@ -29,7 +31,7 @@ int32_t scanForCharacter(const dictionary& d, const std::vector<uint32_t>& codes
             if (d.fields[f]->kind != kAltCharacter)
                 continue;
             const dictValue* v = e->lookup(int(f));
-            if (v && !v->display.isNull() && tavi_lookup::searchForm(v->display) == form)
+            if (v && !v->display.isNull() && dictsearch::searchForm(v->display) == form)
                 return int32_t(e->index);
         }
     }
@@ -39,12 +41,12 @@ int32_t scanForCharacter(const dictionary& d, const std::vector<uint32_t>& codes
 int32_t scanForDefinition(const dictionary& d, const std::vector<std::vector<QString>>& forms,
                           const QString& text)
 {
-    const QString needle = tavi_lookup::searchForm(text);
+    const QString needle = dictsearch::searchForm(text);
     const int frequency = d.findField("kFrequency");
     int64_t best = -1;
     for (std::size_t i = 0; i < d.entries.size(); ++i) {
         for (const QString& form : forms[i]) {
-            if (!tavi_lookup::containsSearchForm(form, needle))
+            if (!dictsearch::containsWhole(form, needle))
                 continue;
             if (best < 0) {
                 best = int64_t(i);
@@ -186,7 +188,8 @@ void LookupTest::findDefinitionRanksCandidates()
     QFETCH(int, expected);
     auto d = ftest::makeDictionary(index, lines);
     QVERIFY(d);
-    tavi_lookup::LookupIndex searches(*d);
+    dictsearch::SearchIndex forms(d.get());
+    tavi_lookup::LookupIndex searches(*d, forms);
     QCOMPARE(searches.findDefinition(u"alpha"), expected);
 }
 
@@ -209,7 +212,8 @@ void LookupTest::nothingFoundLeavesTheHistoryAlone()
 void LookupTest::entriesAddedLaterAreFound()
 {
     auto d = ftest::makeDictionary(kRankingIndex, "U+4E00\tkDefinition\talpha\n");
-    tavi_lookup::LookupIndex searches(*d);
+    dictsearch::SearchIndex forms(d.get());
+    tavi_lookup::LookupIndex searches(*d, forms);
     QCOMPARE(searches.findDefinition(u"gamma"), -1);
     QCOMPARE(searches.findCharacter({0x4E01}), -1);
     auto* e = new characterEntry(std::vector<uint32_t>{0x4E01});
@@ -217,9 +221,9 @@ void LookupTest::entriesAddedLaterAreFound()
     d->addDictValue(e, new dictValue{0, QByteArray("gamma"), QStringLiteral("gamma"), 1});
     QCOMPARE(searches.findDefinition(u"gamma"), 1);
     QCOMPARE(searches.findCharacter({0x4E01}), 1);
-    // A changed display is seen once the index is told.
+    // A changed display is seen once the search index is told.
     e->values[0]->display = QStringLiteral("delta");
-    searches.invalidate();
+    forms.valueChanged(e, 0);
     QCOMPARE(searches.findDefinition(u"gamma"), -1);
     QCOMPARE(searches.findDefinition(u"delta"), 1);
 }
@@ -239,10 +243,11 @@ void LookupTest::indexedSearchesAgreeWithAScanOfTheShippedDictionary()
         for (std::size_t f = 0; f < real.fields.size(); ++f) {
             const dictValue* v = real.fields[f]->kind == kDefinition ? real.entries[i]->lookup(int(f)) : nullptr;
             if (v && !v->display.isNull())
-                forms[i].push_back(tavi_lookup::searchForm(v->display));
+                forms[i].push_back(dictsearch::searchForm(v->display));
         }
     }
-    tavi_lookup::LookupIndex searches(real);
+    dictsearch::SearchIndex realForms(&real);
+    tavi_lookup::LookupIndex searches(real, realForms);
     const QStringList words = {QStringLiteral("water"), QStringLiteral("Water"), QStringLiteral("fire"),
                                QStringLiteral("mountain"), QStringLiteral("river"), QStringLiteral("to"),
                                QStringLiteral("e"), QStringLiteral("variant of"), QStringLiteral("qzxv"),

@@ -1,9 +1,7 @@
 // The platform pieces the floating window and the history rely on: drawers,
-// window groups and classes, the toolbar button, raw key events, write
-// streams and the save dialog.
+// window groups, the toolbar button, raw key events and write streams.
 
 #include "platform/keyboard.h"
-#include "platform/savedialog.h"
 #include "platform/windowgroups.h"
 #include "platform/writestream.h"
 
@@ -51,13 +49,9 @@ private slots:
     void aDrawerDocksAtTheEdgeItOpensAt();
     void aDrawerTogglesAndGoesWithItsParent();
     void aMoveTogetherGroupMovesItsWindowsAsOne();
-    void groupsRefuseToNestInThemselves();
-    void aUtilityWindowIsAToolWindow();
     void theToolbarButtonAsksTheWindowToSwitch();
     void rawKeysReachTheWindowBeforeItsWidgets();
     void aWriteStreamReplacesTheFileOnlyWhenClosed();
-    void aWriteStreamThatCannotOpenSaysSo();
-    void thePutFileDialogAnswersFromItsPresenter();
 };
 
 void PlatformAdditionsTest::aDrawerDocksAtTheEdgeItOpensAt_data()
@@ -147,30 +141,6 @@ void PlatformAdditionsTest::aMoveTogetherGroupMovesItsWindowsAsOne()
     DisposeWindow(two);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(GetWindowGroupContents(group), std::vector<WindowRef>{one});
-}
-
-void PlatformAdditionsTest::groupsRefuseToNestInThemselves()
-{
-    WindowGroupRef outer = nullptr;
-    WindowGroupRef inner = nullptr;
-    CreateWindowGroup(0, &outer);
-    CreateWindowGroup(0, &inner);
-    QCOMPARE(SetWindowGroupParent(inner, outer), noErr);
-    QCOMPARE(SetWindowGroupParent(outer, inner), paramErr);
-    QCOMPARE(SetWindowGroupParent(outer, outer), paramErr);
-    QCOMPARE(GetWindowGroupOfClass(kUtilityWindowClass), GetWindowGroupOfClass(kUtilityWindowClass));
-    QVERIFY(!GetWindowGroupOfClass(999));
-}
-
-void PlatformAdditionsTest::aUtilityWindowIsAToolWindow()
-{
-    WindowRef window = makeWindow(QRect(100, 100, 120, 80));
-    ShowWindow(window);
-    QCOMPARE(HIWindowChangeClass(window, kUtilityWindowClass), noErr);
-    QVERIFY(GetWindowWidget(window)->windowFlags().testFlag(Qt::Tool));
-    QVERIFY(IsWindowVisible(window));
-    QCOMPARE(GetWindowWidget(window)->geometry(), QRect(100, 100, 120, 80));
-    QCOMPARE(HIWindowChangeClass(window, kDrawerWindowClass), paramErr);
 }
 
 void PlatformAdditionsTest::theToolbarButtonAsksTheWindowToSwitch()
@@ -266,49 +236,6 @@ void PlatformAdditionsTest::aWriteStreamReplacesTheFileOnlyWhenClosed()
     CFRelease(stream);
     QCOMPARE(readAll(path), QByteArray::fromHex("FEFF4E2D"));
     QVERIFY(!CFWriteStreamCreateWithFile(nullptr, QUrl(QStringLiteral("https://example.invalid/x"))));
-}
-
-void PlatformAdditionsTest::aWriteStreamThatCannotOpenSaysSo()
-{
-    QTemporaryDir dir;
-    CFWriteStreamRef stream = CFWriteStreamCreateWithFile(
-        nullptr, QUrl::fromLocalFile(dir.filePath(QStringLiteral("missing/out.txt"))));
-    QVERIFY(!CFWriteStreamOpen(stream));
-    QCOMPARE(CFWriteStreamGetStatus(stream), kCFStreamStatusError);
-    QVERIFY(CFWriteStreamGetErrorNumber(stream) != 0);
-    QCOMPARE(CFWriteStreamWrite(stream, reinterpret_cast<const UInt8*>("x"), 1), CFIndex(-1));
-    CFRelease(stream);
-}
-
-void PlatformAdditionsTest::thePutFileDialogAnswersFromItsPresenter()
-{
-    auto presenter = std::make_unique<ChosenPathSaveDialogPresenter>();
-    ChosenPathSaveDialogPresenter* chosen = presenter.get();
-    auto previous = SetSaveDialogPresenter(std::move(presenter));
-    NavDialogCreationOptions options;
-    NavGetDefaultDialogCreationOptions(&options);
-    options.windowTitle = QStringLiteral("Title");
-    options.saveFileName = QStringLiteral("name.txt");
-    NavDialogRef dialog = nullptr;
-    QCOMPARE(NavCreatePutFileDialog(&options, 0, 0, nullptr, nullptr, &dialog), noErr);
-    NavDialogRun(dialog);
-    QCOMPARE(NavDialogGetUserAction(dialog), kNavUserActionCancel);
-    NavReplyRecord reply;
-    QCOMPARE(NavDialogGetReply(dialog, &reply), paramErr);
-    chosen->path = QStringLiteral("/some/folder/file.txt");
-    NavDialogRun(dialog);
-    QCOMPARE(NavDialogGetUserAction(dialog), kNavUserActionSaveAs);
-    QCOMPARE(NavDialogGetReply(dialog, &reply), noErr);
-    QVERIFY(reply.validRecord);
-    QCOMPARE(reply.selection, std::vector<QString>{QStringLiteral("/some/folder")});
-    QCOMPARE(reply.saveFileName, QStringLiteral("file.txt"));
-    NavDisposeReply(&reply);
-    NavDialogDispose(dialog);
-    const auto restored = SetSaveDialogPresenter(std::move(previous));
-    QCOMPARE(restored.get(), chosen);
-    QCOMPARE(chosen->requests.size(), std::size_t(2));
-    QCOMPARE(chosen->requests[0].windowTitle, QStringLiteral("Title"));
-    QCOMPARE(chosen->requests[0].saveFileName, QStringLiteral("name.txt"));
 }
 
 QTEST_MAIN(PlatformAdditionsTest)

@@ -348,12 +348,17 @@ void addCharacter()
     if (!e) {
         e = new characterEntry(std::move(codes));
         dict.addCharacterEntry(e);
+        // The blank definition makes the user dictionary keep the entry. A
+        // dictionary without a definition field keeps it in its first field.
+        int field = dict.fields.empty() ? -1 : 0;
         for (std::size_t f = 0; f < dict.fields.size(); ++f) {
-            if (dict.fields[f]->kind != kDefinition)
-                continue;
-            dict.addDictValue(e, new dictValue{int32_t(f), QByteArray(" "), QStringLiteral(" "), 1});
-            break;
+            if (dict.fields[f]->kind == kDefinition) {
+                field = int(f);
+                break;
+            }
         }
+        if (field >= 0)
+            dict.addDictValue(e, new dictValue{field, QByteArray(" "), QStringLiteral(" "), 1});
     }
 
 #if TAVI_HAVE_DICTIONARY_WINDOW

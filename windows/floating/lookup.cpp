@@ -1,11 +1,11 @@
 #include "windows/floating/lookup.h"
 
 #include "store/dictionary.h"
+#include "windows/dictionary/searchindex.h"
 #include "windows/history/history.h"
 
-#include <QStringMatcher>
-
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 namespace tavi_lookup {
@@ -25,71 +25,6 @@ std::vector<uint32_t> codePointsOfUnits(const UniChar* units, qsizetype count)
         }
     }
     return codes;
-}
-
-QString searchForm(QStringView text)
-{
-    // Most compared texts are plain ASCII (definitions) or single ideographs
-    // of the ranges that neither decompose nor have case; both are common
-    // enough to skip the full conversion for.
-    bool ascii = true;
-    bool plainIdeographs = true;
-    for (QChar c : text) {
-        const char16_t u = c.unicode();
-        ascii = ascii && u < 0x80;
-        plainIdeographs = plainIdeographs && u >= 0x3400 && u <= 0x9FFF;
-        if (!ascii && !plainIdeographs)
-            break;
-    }
-    if (ascii) {
-        QString form(text.size(), Qt::Uninitialized);
-        QChar* out = form.data();
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            const char16_t u = text[i].unicode();
-            out[i] = QChar(u >= 'A' && u <= 'Z' ? char16_t(u + 32) : u);
-        }
-        return form;
-    }
-    if (plainIdeographs)
-        return text.toString();
-    return text.toString()
-        .normalized(QString::NormalizationForm_D)
-        .toCaseFolded()
-        .normalized(QString::NormalizationForm_D);
-}
-
-namespace {
-
-// The code point that starts at position i.
-char32_t codePointAt(QStringView text, qsizetype i)
-{
-    const QChar c = text[i];
-    if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
-        return QChar::surrogateToUcs4(c, text[i + 1]);
-    return c.unicode();
-}
-
-// A match that ends right before a combining mark would take a base
-// character without its marks: "e" is not found in "é".
-bool endsOnCharacterBoundary(QStringView text, qsizetype end)
-{
-    return end >= text.size() || !QChar::isMark(codePointAt(text, end));
-}
-
-} // namespace
-
-bool containsSearchForm(QStringView haystackForm, QStringView needleForm)
-{
-    if (needleForm.isEmpty())
-        return false;
-    for (qsizetype from = 0;;) {
-        const qsizetype at = haystackForm.indexOf(needleForm, from);
-        if (at < 0)
-            return false;
-        if (endsOnCharacterBoundary(haystackForm, at + needleForm.size()))
-            return true;
-        from = at + 1;
-    }
 }
 
 int32_t leadingInteger(const QByteArray& text)
@@ -113,105 +48,72 @@ int32_t leadingInteger(const QByteArray& text)
                                        std::numeric_limits<int32_t>::max()));
 }
 
-LookupIndex::LookupIndex(const dictionary& d_) : d(d_) {}
-
-void LookupIndex::invalidate()
+LookupIndex::LookupIndex(const dictionary& d_, dictsearch::SearchIndex& forms_)
+    : d(d_), forms(forms_)
 {
-    fieldCount = 0;
-    altFields.clear();
-    defnFields.clear();
-    firstWithAlternative.clear();
-    altEntries = 0;
-    definitionText.clear();
-    definitions.clear();
-    defnEntries = 0;
 }
 
-void LookupIndex::resetIfFieldsChanged()
+std::vector<int> LookupIndex::fieldsOfKind(int32_t kind) const
 {
-    if (fieldCount == d.fields.size() && altEntries <= d.entries.size() &&
-        defnEntries <= d.entries.size())
-        return;
-    invalidate();
-    fieldCount = d.fields.size();
+    std::vector<int> found;
     for (std::size_t f = 0; f < d.fields.size(); ++f) {
-        if (d.fields[f]->kind == kAltCharacter)
-            altFields.push_back(int(f));
-        else if (d.fields[f]->kind == kDefinition)
-            defnFields.push_back(int(f));
+        if (d.fields[f]->kind == kind)
+            found.push_back(int(f));
     }
-}
-
-void LookupIndex::updateAlternatives()
-{
-    resetIfFieldsChanged();
-    if (altFields.empty()) {
-        altEntries = uint32_t(d.entries.size());
-        return;
-    }
-    for (std::size_t i = altEntries; i < d.entries.size(); ++i) {
-        const characterEntry* e = d.entries[i];
-        for (int f : altFields) {
-            const dictValue* v = e->lookup(f);
-            if (!v || v->display.isNull())
-                continue;
-            QString form = searchForm(v->display);
-            if (!firstWithAlternative.contains(form))
-                firstWithAlternative.insert(std::move(form), uint32_t(i));
-        }
-    }
-    altEntries = uint32_t(d.entries.size());
-}
-
-void LookupIndex::updateDefinitions()
-{
-    resetIfFieldsChanged();
-    for (std::size_t i = defnEntries; i < d.entries.size(); ++i) {
-        const characterEntry* e = d.entries[i];
-        for (int f : defnFields) {
-            const dictValue* v = e->lookup(f);
-            if (!v || v->display.isNull())
-                continue;
-            const qsizetype start = definitionText.size();
-            definitionText += searchForm(v->display);
-            definitions.push_back({uint32_t(i), start, definitionText.size() - start});
-            // Keeps a match from running from one value into the next.
-            definitionText += QChar(u'\0');
-        }
-    }
-    defnEntries = uint32_t(d.entries.size());
+    return found;
 }
 
 int32_t LookupIndex::findCharacter(const std::vector<uint32_t>& codes)
 {
-    updateAlternatives();
     int64_t found = -1;
     // The entry whose key is the text: keys are unique, so the table has it.
     characterEntry probe(codes);
     if (const auto* e = static_cast<const characterEntry*>(d.table->IsIn(&probe)))
         found = e->index;
-    // An earlier entry that lists the text as an alternative form wins.
-    if (!firstWithAlternative.isEmpty()) {
-        const auto it = firstWithAlternative.constFind(searchForm(dictionary::displayOfCodes(codes)));
-        if (it != firstWithAlternative.constEnd() && (found < 0 || int64_t(*it) < found))
-            found = *it;
+
+    // An earlier entry that lists the text as an alternative form wins. The
+    // index marks the forms that hold the text; the first of them that is
+    // the whole text is the earliest such entry of that field.
+    const QString needle = dictsearch::searchForm(dictionary::displayOfCodes(codes));
+    for (int field : fieldsOfKind(kAltCharacter)) {
+        // Only an entry before the best so far can change the result.
+        const std::size_t limit = found < 0 ? d.entries.size() : std::size_t(found);
+        hits.assign(d.entries.size(), 0);
+        forms.markMatches(field, needle, hits);
+        for (std::size_t i = 0; i < limit; ++i) {
+            const auto* at = static_cast<const uint8_t*>(std::memchr(hits.data() + i, 1, limit - i));
+            if (!at)
+                break;
+            i = std::size_t(at - hits.data());
+            QStringView form;
+            if (forms.valueForm(field, d.entries[i], &form) && form == needle) {
+                found = int64_t(i);
+                break;
+            }
+        }
     }
     return int32_t(found);
 }
 
 int32_t LookupIndex::findDefinition(QStringView text)
 {
-    updateDefinitions();
-    const QString needle = searchForm(text);
-    if (needle.isEmpty() || definitions.empty())
+    const QString needle = dictsearch::searchForm(text);
+    if (needle.isEmpty())
         return -1;
+    const std::vector<int> fields = fieldsOfKind(kDefinition);
+    std::vector<std::vector<uint8_t>> matched(fields.size());
+    for (std::size_t k = 0; k < fields.size(); ++k) {
+        matched[k].assign(d.entries.size(), 0);
+        forms.markMatches(fields[k], needle, matched[k]);
+    }
+
     const int frequencyField = d.findField("kFrequency");
-    auto frequency = [&](uint32_t entry) -> const dictValue* {
+    auto frequency = [&](std::size_t entry) -> const dictValue* {
         return frequencyField >= 0 ? d.entries[entry]->lookup(frequencyField) : nullptr;
     };
     // Whether candidate c ranks above the best so far, b: a smaller frequency
     // number, any frequency over none, and without either, more characters.
-    auto ranksAbove = [&](uint32_t c, uint32_t b) {
+    auto ranksAbove = [&](std::size_t c, std::size_t b) {
         const dictValue* cf = frequency(c);
         const dictValue* bf = frequency(b);
         if (cf && bf)
@@ -221,27 +123,27 @@ int32_t LookupIndex::findDefinition(QStringView text)
         return d.entries[c]->codes.size() > d.entries[b]->codes.size();
     };
 
+    // Candidates in entry order, once per definition field that holds the text.
     int64_t best = -1;
-    const QStringMatcher matcher(needle);
-    const QStringView all(definitionText);
-    for (qsizetype from = 0;;) {
-        const qsizetype at = matcher.indexIn(all, from);
-        if (at < 0)
-            break;
-        // The value the match lies in: the last one starting at or before it.
-        const auto span = std::prev(std::upper_bound(
-            definitions.begin(), definitions.end(), at,
-            [](qsizetype position, const DefinitionSpan& s) { return position < s.start; }));
-        const qsizetype spanEnd = span->start + span->length;
-        const qsizetype matchEnd = at + needle.size();
-        if (matchEnd > spanEnd ||
-            !endsOnCharacterBoundary(all.first(spanEnd), matchEnd)) {
-            from = at + 1;
-            continue;
+    const std::size_t count = d.entries.size();
+    std::size_t i = 0;
+    while (i < count) {
+        // The next entry that any field matched.
+        std::size_t next = count;
+        for (const auto& m : matched) {
+            const auto* at = static_cast<const uint8_t*>(std::memchr(m.data() + i, 1, next - i));
+            if (at)
+                next = std::size_t(at - m.data());
         }
-        if (best < 0 || ranksAbove(span->entry, uint32_t(best)))
-            best = span->entry;
-        from = spanEnd + 1; // one candidate per value
+        if (next == count)
+            break;
+        for (const auto& m : matched) {
+            if (!m[next])
+                continue;
+            if (best < 0 || ranksAbove(next, std::size_t(best)))
+                best = int64_t(next);
+        }
+        i = next + 1;
     }
     return int32_t(best);
 }
@@ -252,24 +154,24 @@ namespace {
 
 tavi_lookup::LookupIndex& dictIndex()
 {
-    static tavi_lookup::LookupIndex index(dict);
+    static tavi_lookup::LookupIndex index(dict, dictsearch::dictionarySearchIndex());
     return index;
+}
+
+void remember(int32_t found)
+{
+    if (found < 0)
+        return;
+    addToHistory(uint32_t(found));
+    updateHistoryBrowser();
 }
 
 } // namespace
 
-void invalidateLookupIndex()
-{
-    dictIndex().invalidate();
-}
-
 SInt32 findCharacterCodes(const std::vector<uint32_t>& codes)
 {
     const int32_t found = dictIndex().findCharacter(codes);
-    if (found >= 0) {
-        addToHistory(uint32_t(found));
-        updateHistoryBrowser();
-    }
+    remember(found);
     return found;
 }
 
@@ -286,9 +188,6 @@ SInt32 findDefinition(const UniChar* units, SInt32 count)
         return -1;
     const int32_t found = dictIndex().findDefinition(
         QStringView(reinterpret_cast<const char16_t*>(units), qsizetype(count)));
-    if (found >= 0) {
-        addToHistory(uint32_t(found));
-        updateHistoryBrowser();
-    }
+    remember(found);
     return found;
 }

@@ -6,7 +6,6 @@
 
 #include "platform/types.h"
 
-#include <QHash>
 #include <QString>
 #include <QStringView>
 
@@ -25,10 +24,9 @@ SInt32 findDefinition(const UniChar* units, SInt32 count);
 // history file stores them so).
 SInt32 findCharacterCodes(const std::vector<uint32_t>& codes);
 
-// The searches keep indexes of the values they compare. Adding entries is
-// noticed by itself; whoever changes a value's display text of an existing
-// entry calls this, so the next search sees the new text.
-void invalidateLookupIndex();
+namespace dictsearch {
+class SearchIndex;
+}
 
 namespace tavi_lookup {
 
@@ -36,55 +34,28 @@ namespace tavi_lookup {
 // surrogate stays the unit it is.
 std::vector<uint32_t> codePointsOfUnits(const UniChar* units, qsizetype count);
 
-// The form in which texts are compared, so that case and canonically
-// equivalent spellings do not matter: canonical decomposition, case folded.
-QString searchForm(QStringView text);
-
-// True when the needle's search form occurs in the haystack's, without
-// splitting a character from the combining marks that follow it.
-bool containsSearchForm(QStringView haystackForm, QStringView needleForm);
-
 // An integer read as the C library's atoi reads it: leading blanks, an
 // optional sign, decimal digits; 0 when there are none. Saturates.
 int32_t leadingInteger(const QByteArray& text);
 
-// The searches over one dictionary, with their indexes. The results and
+// The searches over one dictionary. Texts are compared in their search forms
+// (case folded, canonically decomposed), which the dictionary's search index
+// keeps for every value and updates when values are edited; the results and
 // their order of preference are those of a scan of every entry in order.
 class LookupIndex {
 public:
-    explicit LookupIndex(const dictionary& d);
+    LookupIndex(const dictionary& d, dictsearch::SearchIndex& forms);
 
     // Entry index or -1. Nothing is added to the history here.
     int32_t findCharacter(const std::vector<uint32_t>& codes);
     int32_t findDefinition(QStringView text);
 
-    // Forget what was indexed; the next search reads the dictionary again.
-    void invalidate();
-
 private:
-    void updateAlternatives();
-    void updateDefinitions();
-    void resetIfFieldsChanged();
+    std::vector<int> fieldsOfKind(int32_t kind) const;
 
     const dictionary& d;
-    std::size_t fieldCount = 0;
-
-    // Alternative forms: search form -> first entry that has it.
-    std::vector<int> altFields;
-    QHash<QString, uint32_t> firstWithAlternative;
-    uint32_t altEntries = 0; // entries indexed so far
-
-    // Definitions: every definition value's search form, in entry and field
-    // order, one after another with a separator between them.
-    struct DefinitionSpan {
-        uint32_t entry;
-        qsizetype start; // in definitionText
-        qsizetype length;
-    };
-    std::vector<int> defnFields;
-    QString definitionText;
-    std::vector<DefinitionSpan> definitions;
-    uint32_t defnEntries = 0;
+    dictsearch::SearchIndex& forms;
+    std::vector<uint8_t> hits; // one flag per entry, reused between searches
 };
 
 } // namespace tavi_lookup

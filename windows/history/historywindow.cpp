@@ -86,8 +86,9 @@ void historyNotificationCallback(ControlRef, DataBrowserItemID item,
         break;
     }
     case kDataBrowserEditStopped:
-        if (qobject_cast<QApplication*>(QCoreApplication::instance()))
-            QApplication::restoreOverrideCursor();
+        // Back to the arrow, without disturbing whoever set the cursor.
+        if (qobject_cast<QApplication*>(QCoreApplication::instance()) && QApplication::overrideCursor())
+            QApplication::changeOverrideCursor(Qt::ArrowCursor);
         break;
     default:
         break;
