@@ -107,8 +107,8 @@ private slots:
     void otherServicesEventsOnlyPrint_data();
     void otherServicesEventsOnlyPrint();
 
-    void lookupQuicklyShowsTheEntryFound_data();
-    void lookupQuicklyShowsTheEntryFound();
+    void lookupQuicklyChoosesTheSearchByTheText_data();
+    void lookupQuicklyChoosesTheSearchByTheText();
     void lookupQuicklyOnUnknownWordShowsTheLastEntryAgain();
     void lookupSearchesAllFieldsInTheDictionaryWindow();
 
@@ -319,50 +319,38 @@ void ServicesHandlerTest::otherServicesEventsOnlyPrint()
     QCOMPARE(done.unicode, std::optional<QByteArray>(input));
 }
 
-void ServicesHandlerTest::lookupQuicklyShowsTheEntryFound_data()
+void ServicesHandlerTest::lookupQuicklyChoosesTheSearchByTheText_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("character");
-    QTest::addColumn<QString>("definition");
-    QTest::addColumn<bool>("added"); // to the history
+    QTest::addColumn<QByteArray>("printedAgain"); // ? for each unit above 0xFF
+    QTest::addColumn<bool>("notFound");
 
-    QTest::newRow("an English word searches the definitions")
-        << QStringLiteral("water") << QStringLiteral("水")
-        << QStringLiteral("water, liquid, lotion, juice") << true;
-    QTest::newRow("a Chinese character searches the characters")
-        << QStringLiteral("水") << QStringLiteral("水")
-        << QStringLiteral("water, liquid, lotion, juice") << true;
-    QTest::newRow("a character of no entry is shown as not in the dictionary")
-        << QStringLiteral("龍") << QStringLiteral("龍") << QStringLiteral("not in dictionary")
-        << false;
+    QTest::newRow("English word: the definitions")
+        << QStringLiteral("water") << QByteArray("water") << false;
+    QTest::newRow("Chinese character: the characters")
+        << QStringLiteral("水") << QByteArray("?") << false;
+    QTest::newRow("one unit above 0xFF makes it Chinese")
+        << QStringLiteral("a龍") << QByteArray("a?") << true;
 }
 
-void ServicesHandlerTest::lookupQuicklyShowsTheEntryFound()
+void ServicesHandlerTest::lookupQuicklyChoosesTheSearchByTheText()
 {
     QFETCH(QString, text);
-    QFETCH(QString, character);
-    QFETCH(QString, definition);
-    QFETCH(bool, added);
+    QFETCH(QByteArray, printedAgain);
+    QFETCH(bool, notFound);
 
     const Performed done = perform(QStringLiteral("LookupQuickly"), utf16Bytes(text));
     QCOMPARE(done.status, noErr);
+    QVERIFY2(done.printed.contains("\n" + printedAgain + "\n"), done.printed.constData());
     QCOMPARE(windowsTagged(kFloatingWindowTag), 1);
     QCOMPARE(FrontWindow(), FindMyWindow(kFloatingWindowTag, false));
-    QCOMPARE(floatingText("CHAR"_4cc), character);
-    QCOMPARE(floatingText("DEFN"_4cc), definition);
-    QCOMPARE(IsControlVisible(controlOf(kFloatingWindowTag, "ADD "_4cc)), Boolean(!added));
-    if (added) {
-        QCOMPARE(history.size(), std::size_t(1));
-        QCOMPARE(int(history.back()), entryOf(character));
-        QCOMPARE(ukBufferLen, std::size_t(0));
-    } else {
-        QVERIFY(history.empty());
-        QCOMPARE(ukBufferLen, std::size_t(1));
-    }
-    // The text is printed again, with ? for each unit above 0xFF.
-    const QByteArray again = text.at(0).unicode() > 0xFF ? QByteArray("?") : text.toLatin1();
-    QVERIFY2(done.printed.contains("\n" + again + "\n"), done.printed.constData());
+    QCOMPARE(ukBufferLen, std::size_t(notFound ? 2 : 0));
+    QCOMPARE(history.size(), std::size_t(notFound ? 0 : 1));
+    if (notFound)
+        QCOMPARE(floatingText("CHAR"_4cc), text);
+    // Nothing is sent back.
     QCOMPARE(done.unicode, std::optional<QByteArray>(utf16Bytes(text)));
+    QVERIFY(!done.text);
 }
 
 void ServicesHandlerTest::lookupQuicklyOnUnknownWordShowsTheLastEntryAgain()
