@@ -3,6 +3,7 @@
 // what the handler put back.
 
 #include "app/servicesbridge.h"
+#include "app/windowcreators.h"
 #include "platform/scrap.h"
 #include "platform/searchfield.h"
 #include "tests/services/servicestest.h"
@@ -416,6 +417,9 @@ void ServicesHandlerTest::commandsOpenTheirWindows_data()
     QTest::newRow("DWIN") << UInt32("DWIN"_4cc) << long(kDictionaryWindowTag);
     QTest::newRow("LWIN") << UInt32("LWIN"_4cc) << long(kFloatingWindowTag);
     QTest::newRow("VIEW") << UInt32("VIEW"_4cc) << long(kViewPrefWindowTag);
+#if TAVI_HAVE_FEEDBACK_WINDOW
+    QTest::newRow("FBAK") << UInt32("FBAK"_4cc) << long(kFeedbackWindowTag);
+#endif
 }
 
 void ServicesHandlerTest::commandsOpenTheirWindows()
