@@ -1,7 +1,10 @@
 #include "app/appcommands.h"
 
+#include "app/services.h"
 #include "app/windowcreators.h"
+#include "windows/dictionary/dictionarywindow.h"
 #include "windows/feedback/feedbackwindow.h"
+#include "windows/floating/floatingwindow.h"
 #include "windows/history/history.h"
 
 #include <cstdio>
@@ -20,19 +23,19 @@ void processCommand(UInt32 commandID)
 {
     switch (commandID) {
     case "DWIN"_4cc:
-        openDictionaryWindow();
+        createDictionaryWindow();
         break;
     case "LWIN"_4cc:
-        openFloatingWindow();
+        createFloatingWindow();
+        break;
+    case "LHWN"_4cc:
+        createHistoryWindow();
         break;
     case "VIEW"_4cc:
         createViewPrefWindow();
         break;
     case "FBAK"_4cc:
         createFeedbackWindow();
-        break;
-    case "LHWN"_4cc:
-        createHistoryWindow();
         break;
     case "ADD "_4cc:
         addCharacter();
@@ -80,11 +83,8 @@ OSStatus applicationEventHandler(EventHandlerCallRef, EventRef event, void*)
     }
 
     if (eventClass == kEventClassService) {
-        // SERVICES: the perform event (Lookup, LookupQuickly, ConvertPinyin,
-        // ConvertUnicode, Convert) is handled here once the services bridge
-        // exists; until then it is left to the standard handling.
         if (kind == kEventServicePerform)
-            return eventNotHandledErr;
+            return performService(event);
         return handleServiceEvent(kind);
     }
 

@@ -12,12 +12,7 @@
 #include "store/dictionary.h"
 #include "windows/history/history.h"
 
-#if __has_include("windows/dictionary/dictionarywindow.h")
 #include "windows/dictionary/dictionarywindow.h"
-#define TAVI_HAVE_DICTIONARY_WINDOW 1
-#else
-#define TAVI_HAVE_DICTIONARY_WINDOW 0
-#endif
 
 #include <QLayout>
 #include <QToolButton>
@@ -361,7 +356,6 @@ void addCharacter()
             dict.addDictValue(e, new dictValue{field, QByteArray(" "), QStringLiteral(" "), 1});
     }
 
-#if TAVI_HAVE_DICTIONARY_WINDOW
     if (!FindMyWindow(kDictionaryWindowTag, false))
         createDictionaryWindow();
     if (WindowRef dictionaryWindow = FindMyWindow(kDictionaryWindowTag, true)) {
@@ -380,7 +374,6 @@ void addCharacter()
                            &text);
         }
     }
-#endif
 
     if (WindowRef floating = FindMyWindow(kFloatingWindowTag, false))
         loadFloatingWindowData(floating, SInt32(e->index));

@@ -1,0 +1,365 @@
+// The desktop services end to end on a private session bus: this process is
+// the running Tavi (offscreen, over the fixture dictionary) and offers the
+// services; tavi-service, dbus-send and a second `tavi` are real programs
+// that call it.
+
+#include "app/servicesbridge.h"
+#include "platform/searchfield.h"
+#include "tests/services/servicestest.h"
+#include "windows/floating/floatingwindow.h"
+
+#include <QApplication>
+#include <QStandardPaths>
+#include <QTest>
+
+using namespace stest;
+
+namespace {
+
+Run client(const QStringList& arguments, const QByteArray& stdinData = QByteArray())
+{
+    return runProgram(buildProgram("tavi-service"), arguments, stdinData);
+}
+
+} // namespace
+
+class ServicesBusTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void clientPrintsTheReply_data();
+    void clientPrintsTheReply();
+    void replyIsUnicodeTextOrBytes_data();
+    void replyIsUnicodeTextOrBytes();
+    void quickLookupShowsTheEntry_data();
+    void quickLookupShowsTheEntry();
+    void lookupSearchesTheDictionaryWindow();
+    void unknownMessagesChangeNothing_data();
+    void unknownMessagesChangeNothing();
+    void clientWithoutTextFails_data();
+    void clientWithoutTextFails();
+    void secondStartBringsTheDictionaryWindowForward();
+    void callsBeforeTheHandlerIsInstalledAreHeld();
+    void selectedTextIsSentWithoutOtherText_data();
+    void selectedTextIsSentWithoutOtherText();
+
+private:
+    std::unique_ptr<ftest::AlertRecorder> alerts;
+};
+
+void ServicesBusTest::initTestCase()
+{
+    alerts = std::make_unique<ftest::AlertRecorder>();
+    QVERIFY(setUpTavi());
+    QVERIFY(QFileInfo(buildProgram("tavi-service")).isExecutable());
+    QCOMPARE(startDesktopServices(), DesktopServices::Offered);
+    desktopServicesReady();
+}
+
+void ServicesBusTest::init()
+{
+    ftest::resetGlobals();
+    history.clear();
+    ukBufferLen = 0;
+    alerts->recorded->requests.clear();
+}
+
+void ServicesBusTest::cleanup()
+{
+    ftest::disposeAllWindows();
+}
+
+void ServicesBusTest::clientPrintsTheReply_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("input"); // standard input; null for /dev/null
+    QTest::addColumn<QByteArray>("reply");
+
+    QTest::newRow("hexadecimal codes")
+        << QStringList{QStringLiteral("ConvertUnicode"), QStringLiteral("中文")} << QByteArray()
+        << QByteArray("0x4E2D 0x6587\n");
+    QTest::newRow("code of a letter")
+        << QStringList{QStringLiteral("ConvertUnicode"), QStringLiteral("a")} << QByteArray()
+        << QByteArray("0x61\n");
+    QTest::newRow("character references")
+        << QStringList{QStringLiteral("Convert"), QStringLiteral("中文")} << QByteArray()
+        << QByteArray("&#20013;&#25991;\n");
+    QTest::newRow("pinyin, the arguments joined by blanks")
+        << QStringList{QStringLiteral("ConvertPinyin"), QStringLiteral("ni3"),
+                       QStringLiteral("hao3")}
+        << QByteArray() << QStringLiteral("nǐ hǎo\n").toUtf8();
+    QTest::newRow("pinyin from standard input, line break dropped")
+        << QStringList{QStringLiteral("ConvertPinyin")} << QByteArray("ni3 hao3\n")
+        << QStringLiteral("nǐ hǎo\n").toUtf8();
+    QTest::newRow("a character beyond the BMP from standard input")
+        << QStringList{QStringLiteral("Convert")} << QByteArray("\xF0\xA0\x80\x80")
+        << QByteArray("&#131072;\n");
+    QTest::newRow("a look-up prints nothing")
+        << QStringList{QStringLiteral("LookupQuickly"), QStringLiteral("水")} << QByteArray()
+        << QByteArray();
+}
+
+void ServicesBusTest::clientPrintsTheReply()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, reply);
+
+    const Run run = client(arguments, input);
+    QVERIFY2(run.finished, run.err.constData());
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, reply);
+    QCOMPARE(run.err, QByteArray());
+}
+
+void ServicesBusTest::replyIsUnicodeTextOrBytes_data()
+{
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("printed"); // by dbus-send
+
+    QTest::newRow("8-bit reply: 13 bytes")
+        << QStringLiteral("ConvertUnicode") << QStringLiteral("中文")
+        << QByteArray("variant       array of bytes \"0x4E2D 0x6587\"");
+    QTest::newRow("Unicode reply") << QStringLiteral("ConvertPinyin") << QStringLiteral("ni3 hao3")
+                                   << QStringLiteral("variant       string \"nǐ hǎo\"").toUtf8();
+    QTest::newRow("no text: nothing comes back")
+        << QStringLiteral("ConvertUnicode") << QString() << QByteArray("variant       string \"\"");
+}
+
+void ServicesBusTest::replyIsUnicodeTextOrBytes()
+{
+    QFETCH(QString, message);
+    QFETCH(QString, text);
+    QFETCH(QByteArray, printed);
+
+    const QString dbusSend = QStandardPaths::findExecutable(QStringLiteral("dbus-send"));
+    if (dbusSend.isEmpty())
+        QSKIP("dbus-send is not installed");
+    ftest::StdoutCapture capture;
+    const Run run = runProgram(dbusSend, {QStringLiteral("--session"), QStringLiteral("--print-reply"),
+                                          QStringLiteral("--dest=com.Quillon.Tavi"),
+                                          QStringLiteral("/com/Quillon/Tavi"),
+                                          QStringLiteral("com.Quillon.Tavi.Services.Perform"),
+                                          QStringLiteral("string:") + message,
+                                          QStringLiteral("string:") + text});
+    const QByteArray taviPrinted = capture.finish();
+    QVERIFY2(run.finished && run.exitCode == 0, run.err.constData());
+    QVERIFY2(run.out.contains(printed), run.out.constData());
+    QCOMPARE(taviPrinted.contains("Sending back"), !text.isEmpty() && message == u"ConvertUnicode");
+}
+
+void ServicesBusTest::quickLookupShowsTheEntry_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("character");
+    QTest::addColumn<QString>("reading");
+    QTest::addColumn<bool>("found");
+
+    QTest::newRow("English word") << QStringLiteral("water") << QStringLiteral("水")
+                                  << QStringLiteral("shuǐ") << true;
+    QTest::newRow("Chinese character") << QStringLiteral("水") << QStringLiteral("水")
+                                       << QStringLiteral("shuǐ") << true;
+    QTest::newRow("character not in the dictionary")
+        << QStringLiteral("龍") << QStringLiteral("龍") << QStringLiteral("not in dictionary")
+        << false;
+}
+
+void ServicesBusTest::quickLookupShowsTheEntry()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, character);
+    QFETCH(QString, reading);
+    QFETCH(bool, found);
+
+    const Run run = client({QStringLiteral("LookupQuickly"), text});
+    QVERIFY2(run.finished && run.exitCode == 0, run.err.constData());
+    QCOMPARE(windowsTagged(kFloatingWindowTag), 1);
+    QCOMPARE(floatingText("CHAR"_4cc), character);
+    QCOMPARE(floatingText("ROMN"_4cc), reading);
+    QCOMPARE(history.size(), std::size_t(found ? 1 : 0));
+    QCOMPARE(IsControlVisible(controlOf(kFloatingWindowTag, "ADD "_4cc)), Boolean(!found));
+}
+
+void ServicesBusTest::lookupSearchesTheDictionaryWindow()
+{
+    globals.searchState = 0;
+    const Run run = client({QStringLiteral("Lookup"), QStringLiteral("nine")});
+    QVERIFY2(run.finished && run.exitCode == 0, run.err.constData());
+    QCOMPARE(run.out, QByteArray());
+    QCOMPARE(windowsTagged(kDictionaryWindowTag), 1);
+    QCOMPARE(FrontWindow(), FindMyWindow(kDictionaryWindowTag, false));
+    QCOMPARE(searchFieldText(), QStringLiteral("nine"));
+    QCOMPARE(textOf(kDictionaryWindowTag, "TDSC"_4cc), QStringLiteral("Search All Fields"));
+    QCOMPARE(listedCharacters(), QStringList{QStringLiteral("九")});
+    QCOMPARE(globals.searchState, -2);
+    QCOMPARE(globals.filterState, -1);
+}
+
+void ServicesBusTest::unknownMessagesChangeNothing_data()
+{
+    QTest::addColumn<QString>("message");
+    QTest::newRow("prefix") << QStringLiteral("Look");
+    QTest::newRow("longer name") << QStringLiteral("LookupQuicklyX");
+    QTest::newRow("not 8-bit") << QStringLiteral("Lookup中");
+}
+
+void ServicesBusTest::unknownMessagesChangeNothing()
+{
+    QFETCH(QString, message);
+
+    ftest::StdoutCapture capture;
+    const Run run = client({message, QStringLiteral("水")});
+    const QByteArray printed = capture.finish();
+    QVERIFY2(run.finished && run.exitCode == 0, run.err.constData());
+    QCOMPARE(run.out, QByteArray());
+    QVERIFY2(printed.contains("Unhandled message!\n"), printed.constData());
+    QCOMPARE(int(GetWindowList().size()), 0);
+    QVERIFY(history.empty());
+    QCOMPARE(globals.searchState, -2);
+}
+
+void ServicesBusTest::clientWithoutTextFails_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArray>("error");
+
+    QTest::newRow("empty argument")
+        << QStringList{QStringLiteral("Convert"), QString()} << QByteArray()
+        << QByteArray("tavi-service: no text: the text arguments are empty\n");
+    QTest::newRow("empty standard input")
+        << QStringList{QStringLiteral("Convert")} << QByteArray(" \n")
+        << QByteArray("tavi-service: no text: standard input is empty\n");
+    // The offscreen platform has neither selection nor clipboard of others.
+    QTest::newRow("nothing selected")
+        << QStringList{QStringLiteral("Convert")} << QByteArray()
+        << QByteArray("tavi-service: no text: nothing is selected and the clipboard is empty\n");
+    QTest::newRow("no message") << QStringList() << QByteArray()
+                                << QByteArray("usage: tavi-service MESSAGE [TEXT...]\n");
+}
+
+void ServicesBusTest::clientWithoutTextFails()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, error);
+
+    ftest::StdoutCapture capture;
+    const Run run = client(arguments, input);
+    const QByteArray printed = capture.finish();
+    QVERIFY(run.finished);
+    QVERIFY(run.exitCode != 0);
+    QVERIFY2(run.err.startsWith(error), run.err.constData());
+    if (!arguments.isEmpty())
+        QCOMPARE(run.err.count('\n'), 1); // one line
+    QCOMPARE(run.out, QByteArray());
+    QVERIFY2(!printed.contains("got a perform service event"), printed.constData());
+}
+
+void ServicesBusTest::secondStartBringsTheDictionaryWindowForward()
+{
+    sendApplicationCommand("DWIN"_4cc);
+    sendApplicationCommand("LWIN"_4cc);
+    QCOMPARE(FrontWindow(), FindMyWindow(kFloatingWindowTag, false));
+
+    const Run run = runProgram(buildProgram("tavi"), {});
+    QVERIFY2(run.finished, run.err.constData());
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.out.contains("Tavi runs already"), run.out.constData());
+    // It handed over before loading anything.
+    QVERIFY2(!run.out.contains("Loading"), run.out.constData());
+    QCOMPARE(windowsTagged(kDictionaryWindowTag), 1);
+    QCOMPARE(FrontWindow(), FindMyWindow(kDictionaryWindowTag, false));
+}
+
+void ServicesBusTest::callsBeforeTheHandlerIsInstalledAreHeld()
+{
+    stopDesktopServices();
+    QCOMPARE(startDesktopServices(), DesktopServices::Offered);
+
+    QProcess early;
+    early.setStandardInputFile(QProcess::nullDevice());
+    early.start(buildProgram("tavi-service"), {QStringLiteral("ConvertUnicode"), QStringLiteral("a")});
+    QVERIFY(early.waitForStarted(10000));
+    // The call is in; while Tavi still "loads", it waits for an answer.
+    QTest::qWait(1500);
+    QCOMPARE(early.state(), QProcess::Running);
+
+    desktopServicesReady();
+    QTRY_COMPARE_WITH_TIMEOUT(early.state(), QProcess::NotRunning, 20000);
+    QCOMPARE(early.exitCode(), 0);
+    QCOMPARE(early.readAllStandardOutput(), QByteArray("0x61\n"));
+}
+
+void ServicesBusTest::selectedTextIsSentWithoutOtherText_data()
+{
+    QTest::addColumn<QString>("selection");
+    QTest::addColumn<QString>("clipboard");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::newRow("the selection before the clipboard")
+        << QStringLiteral("水") << QStringLiteral("a") << QByteArray("0x6C34\n");
+    QTest::newRow("the clipboard when nothing is selected")
+        << QString() << QStringLiteral("水") << QByteArray("0x6C34\n");
+    QTest::newRow("blanks around the selection are dropped")
+        << QStringLiteral("  水\n") << QString() << QByteArray("0x6C34\n");
+}
+
+void ServicesBusTest::selectedTextIsSentWithoutOtherText()
+{
+    QFETCH(QString, selection);
+    QFETCH(QString, clipboard);
+    QFETCH(QByteArray, reply);
+
+    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+    if (xvfb.isEmpty())
+        QSKIP("Xvfb is not installed");
+    QProcess server;
+    server.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                        QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                        QStringLiteral("-screen"), QStringLiteral("0"),
+                        QStringLiteral("320x240x24")});
+    QVERIFY(server.waitForStarted(10000));
+    QTRY_VERIFY_WITH_TIMEOUT(server.canReadLine(), 20000);
+    const QString display = QLatin1Char(':') + QString::fromLatin1(server.readLine().trimmed());
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), display);
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    QProcess owner;
+    owner.setProcessEnvironment(environment);
+    owner.start(QStringLiteral(TAVI_BUILD_BIN_DIR "/../tests/selectionowner"),
+                {selection, clipboard});
+    QVERIFY(owner.waitForStarted(10000));
+    QTRY_VERIFY_WITH_TIMEOUT(owner.canReadLine(), 20000);
+    QCOMPARE(owner.readLine(), QByteArray("ready\n"));
+
+    const Run run = runProgram(buildProgram("tavi-service"), {QStringLiteral("ConvertUnicode")},
+                               QByteArray(), 30000, environment);
+    owner.closeWriteChannel();
+    owner.waitForFinished(5000);
+    server.terminate();
+    server.waitForFinished(5000);
+    QVERIFY2(run.finished, run.err.constData());
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, reply);
+}
+
+int main(int argc, char** argv)
+{
+    // Before anything in this process can connect to a bus.
+    PrivateSessionBus bus;
+    if (!bus.isRunning()) {
+        std::fputs("cannot start dbus-daemon --session (package dbus)\n", stderr);
+        return 1;
+    }
+    QApplication app(argc, argv);
+    ServicesBusTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_bus.moc"
