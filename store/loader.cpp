@@ -103,16 +103,27 @@ inline bool endsColumn(char c)
 // values share their text and display, which saves most of the conversions
 // and of the memory that the strings would take.
 struct dictionary::ValueCache {
-    static constexpr size_t kCells = size_t(1) << 14;
+    // Small enough to stay in the processor's cache while a file is read.
+    static constexpr size_t kCells = size_t(1) << 13;
     struct Slot {
         uint64_t head = 0; // the text's first eight bytes: most are no longer
-        const char* text = nullptr;
-        const char16_t* display = nullptr;
+        const char* text = nullptr; // the display follows the text
         uint32_t key = 0; // text length | rule << 16
         int32_t displayLength = -1; // -1: null display
     };
     std::unique_ptr<Slot[]> cells{new Slot[kCells]};
 };
+
+namespace {
+
+// Where a value's display units start: right after its text and NUL.
+inline char16_t* displayAfter(char* text, size_t n)
+{
+    const auto a = reinterpret_cast<std::uintptr_t>(text + n + 1);
+    return reinterpret_cast<char16_t*>((a + 1) & ~std::uintptr_t(1));
+}
+
+} // namespace
 
 void dictionary::addValueFromFile(characterEntry* e, int field, int rule, const char* p, size_t n,
                                   ValueCache& cache)
@@ -130,13 +141,13 @@ void dictionary::addValueFromFile(characterEntry* e, int field, int rule, const 
     const bool same = slot.text != nullptr && slot.key == key && slot.head == head
         && (n <= 8 || memcmp(slot.text + 8, p + 8, n - 8) == 0);
     if (!same) {
-        char* text = strings->reserve(n + 1);
+        // Text, NUL, padding to an even address, then the display's units
+        // and NUL, all in one piece of the arena.
+        const size_t room = (rule == int(Rule::Pinyin) ? tavi_text::pinyinCapacity(n) : n + 1) + 1;
+        char* text = strings->reserve(n + 2 + room * 2, 2);
         memcpy(text, p, n);
         text[n] = '\0';
-        strings->commit(n + 1);
-
-        const size_t room = (rule == int(Rule::Pinyin) ? tavi_text::pinyinCapacity(n) : n + 1) + 1;
-        auto* units = reinterpret_cast<char16_t*>(strings->reserve(room * 2, 2));
+        char16_t* units = displayAfter(text, n);
         qsizetype length = 0;
         switch (Rule(rule)) {
         case Rule::CharList: length = charListDisplay(p, n, units); break;
@@ -153,17 +164,19 @@ void dictionary::addValueFromFile(characterEntry* e, int field, int rule, const 
         }
         if (length >= 0) {
             units[length] = 0;
-            strings->commit(size_t(length + 1) * 2);
+            strings->commit(size_t(reinterpret_cast<char*>(units + length + 1) - text));
+        } else {
+            strings->commit(n + 1);
         }
         slot.head = head;
         slot.text = text;
-        slot.display = length >= 0 ? units : nullptr;
         slot.key = key;
         slot.displayLength = int32_t(length);
     }
     QString display;
-    if (slot.display != nullptr)
-        display = QString::fromRawData(reinterpret_cast<const QChar*>(slot.display), slot.displayLength);
+    if (slot.displayLength >= 0)
+        display = QString::fromRawData(reinterpret_cast<const QChar*>(displayAfter(const_cast<char*>(slot.text), n)),
+                                       slot.displayLength);
     addDictValue(e, new dictValue{field, QByteArray::fromRawData(slot.text, qsizetype(n)), display, 0});
 }
 

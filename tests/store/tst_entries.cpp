@@ -63,33 +63,6 @@ private slots:
         QCOMPARE(d.entries.back(), e);
     }
 
-    // No 32-unit limit: every code point of a long key is kept and shown.
-    void aLongKeyKeepsAndShowsEveryCodePoint()
-    {
-        dictionary d;
-        std::vector<uint32_t> codes;
-        for (uint32_t i = 0; i < 40; ++i)
-            codes.push_back(0x20000 + i);
-        auto* e = makeEntry(codes);
-        d.addCharacterEntry(e);
-        QCOMPARE(e->display.size(), 80);
-        QCOMPARE(e->display.toUcs4().size(), 40);
-        QCOMPARE(uint32_t(e->display.toUcs4().last()), 0x20027u);
-    }
-
-    void entriesAreNumberedInOrderOfAddition()
-    {
-        dictionary d;
-        for (uint32_t c = 0x4E00; c < 0x4E05; ++c)
-            d.addCharacterEntry(makeEntry({c}));
-        QCOMPARE(d.count, 5u);
-        QCOMPARE(d.entries.size(), size_t(5));
-        for (uint32_t i = 0; i < d.count; ++i) {
-            QCOMPARE(d.entries[i]->index, i);
-            QCOMPARE(d.entries[i]->codes.front(), 0x4E00 + i);
-        }
-    }
-
     void keysWithTheSameExclusiveOrAreDifferentEntries()
     {
         dictionary d;
@@ -150,22 +123,6 @@ private slots:
         d.addDictValue(e, makeValue(0, "x", display));
         QCOMPARE(d.fields[0]->width, width);
         QCOMPARE(e->values.size(), size_t(1));
-    }
-
-    void walkVisitsEveryEntryOnce()
-    {
-        dictionary d;
-        QSet<uint32_t> added;
-        for (uint32_t c : {0x4E00u, 0x4E00u + 20231u, 0x20000u, 0x3400u}) {
-            d.addCharacterEntry(makeEntry({c}));
-            added.insert(c);
-        }
-        QSet<uint32_t> seen;
-        d.iterReset();
-        while (!d.iterDone())
-            seen.insert(d.iterNext()->codes.front());
-        QCOMPARE(seen, added);
-        QCOMPARE(d.iterNext(), nullptr);
     }
 
     void valuesAndEntriesSurviveHeavyReuse()

@@ -248,14 +248,6 @@ private slots:
         QCOMPARE(value(d, 0x4E00, "kDefinition")->text, text);
     }
 
-    void withoutAnIndexEntriesHaveNoValues()
-    {
-        dictionary d;
-        loadText(d, "U+4E00\tkDefinition\tone\n");
-        QCOMPARE(d.count, 1u);
-        QVERIFY(d.entries[0]->values.empty());
-    }
-
     void aMissingFileIsReportedAndChangesNothing()
     {
         dictionary d;

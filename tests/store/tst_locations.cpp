@@ -133,6 +133,25 @@ private slots:
             QCOMPARE(e->lookup(d.findField("kDefinition"))->text, QByteArray("mine"));
     }
 
+    void theShippedDictionaryLoadsWhenBuilt()
+    {
+        if (!QFileInfo::exists(QStringLiteral(TAVI_BUILD_SHARE_DIR "/dictionary.txt")))
+            QSKIP("the shipped dictionary has not been built");
+        dictionary d;
+        StdoutCapture out;
+        loadDictionaries(&d, nullptr);
+        const QByteArray output = out.finish();
+        QVERIFY2(!output.contains("Unknown input"), output.left(400).constData());
+        QVERIFY(d.count > 40000);
+        QCOMPARE(d.fields.size(), size_t(17));
+        const int pinyin = d.findField(uint32_t('P') << 24 | uint32_t('Y') << 16 | uint32_t('I') << 8 | 'N');
+        QVERIFY(pinyin >= 0);
+        QCOMPARE(d.lookup(0x4E00)->lookup(pinyin)->display, QStringLiteral("yī"));
+        const characterEntry* above = d.lookup(0x20000);
+        QVERIFY(above != nullptr);
+        QCOMPARE(above->display, QString::fromUcs4(U"\U00020000"));
+    }
+
     void theFirstRunReportsTheMissingUserDictionary()
     {
         dictionary d;
