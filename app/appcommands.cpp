@@ -1,6 +1,7 @@
 #include "app/appcommands.h"
 
 #include "app/windowcreators.h"
+#include "windows/history/history.h"
 
 #include <cstdio>
 
@@ -23,10 +24,18 @@ void processCommand(UInt32 commandID)
     case "LWIN"_4cc:
         openFloatingWindow();
         break;
-    case "LHWN"_4cc: // history drawer
-    case "VIEW"_4cc: // view-preferences window
+    case "VIEW"_4cc:
+#if TAVI_HAVE_DICTIONARY_WINDOW
+        createViewPrefWindow();
+#endif
+        break;
+    case "LHWN"_4cc:
+        createHistoryWindow();
+        break;
+    case "ADD "_4cc:
+        addCharacter();
+        break;
     case "FBAK"_4cc: // feedback form
-    case "ADD "_4cc: // add the floating window's unknown character
         // COMMANDS: carried out here once their windows exist.
         break;
     default:

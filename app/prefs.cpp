@@ -7,6 +7,7 @@
 #include "platform/windows.h"
 #include "store/dictionary.h"
 #include "store/locations.h"
+#include "windows/history/historyfile.h"
 
 #include <QString>
 
@@ -146,9 +147,7 @@ OSStatus loadPrefs()
     readLong(QStringLiteral("FloatLeftCorner"), globals.FloatLeftCorner, -1);
     readLong(QStringLiteral("FloatTopCorner"), globals.FloatTopCorner, -1);
 
-    // HISTORY: the lookup history is read here (loadHistory) once the history
-    // window exists, and loadPrefs returns that call's status.
-    return noErr;
+    return loadHistory();
 }
 
 OSStatus savePrefs()
@@ -182,8 +181,7 @@ OSStatus savePrefs()
     // dictionary are saved in any case.
     CFPreferencesAppSynchronize(preferenceDomain());
 
-    // HISTORY: the lookup history is written here (saveHistory) once the
-    // history window exists.
+    saveHistory();
     saveCustomDictionary();
     return noErr;
 }

@@ -53,6 +53,14 @@ void sendControlEvent(ControlRef control, EventKind kind)
     ReleaseEvent(event);
 }
 
+// Custom views (hiview.h) send their own visibility and enabled-state events
+// from Qt's, so that showing or enabling them through Qt is reported too.
+void sendStateEvent(ControlRef control, EventKind kind)
+{
+    if (!control->widget()->property("taviReportsStateChanges").toBool())
+        sendControlEvent(control, kind);
+}
+
 // Offers get/set data to the control's own handlers first.
 OSStatus sendDataEvent(ControlRef control, EventKind kind, ControlPartCode part, ResType tag,
                        Size size, const void* buffer, Size* outActualSize)
@@ -252,7 +260,7 @@ OSStatus SetControlVisibility(ControlRef control, Boolean visible, Boolean)
         return paramErr;
     if (widget->isHidden() == bool(visible)) {
         widget->setVisible(visible);
-        sendControlEvent(control, kEventControlVisibilityChanged);
+        sendStateEvent(control, kEventControlVisibilityChanged);
     }
     return noErr;
 }
@@ -275,7 +283,7 @@ OSStatus EnableControl(ControlRef control)
         return paramErr;
     if (!widget->isEnabled()) {
         widget->setEnabled(true);
-        sendControlEvent(control, kEventControlEnabledStateChanged);
+        sendStateEvent(control, kEventControlEnabledStateChanged);
     }
     return noErr;
 }
@@ -287,7 +295,7 @@ OSStatus DisableControl(ControlRef control)
         return paramErr;
     if (widget->isEnabled()) {
         widget->setEnabled(false);
-        sendControlEvent(control, kEventControlEnabledStateChanged);
+        sendStateEvent(control, kEventControlEnabledStateChanged);
     }
     return noErr;
 }

@@ -1,0 +1,330 @@
+#pragma once
+// The data browser in list view: a flat list of items shown in columns over a
+// QTreeView with a model of the layer's own.
+//
+// Items are 32-bit identifiers chosen by the owner (AddDataBrowserItems with
+// no list numbers them from 1); 0 (kDataBrowserNoItem) is never an item.
+// Columns are named by a property identifier (a four-character code) and
+// carry a type (text or check box), flags, a minimum and maximum width and a
+// header title. The browser keeps no cell data: it asks the item-data
+// callback for each cell it is about to show (only visible cells, only when
+// shown) and hands the user's edits to the same callback with the setting
+// flag. Sorting by a sortable column orders the items with the item-compare
+// callback (ascending; descending is the ascending order reversed).
+// Selection, double click and the start and end of a cell edit are reported
+// to the notification callback.
+//
+// A QTreeView made elsewhere (a .ui file) becomes a data browser on the first
+// call that needs one; CreateDataBrowserControl makes a new one.
+
+#include "platform/controls.h"
+
+#include <QString>
+
+#include <vector>
+
+using DataBrowserItemID = UInt32;
+using DataBrowserPropertyID = UInt32;
+using DataBrowserPropertyType = OSType;
+using DataBrowserPropertyFlags = UInt32;
+using DataBrowserItemNotification = UInt32;
+using DataBrowserItemState = UInt32;
+using DataBrowserSelectionFlags = UInt32;
+using DataBrowserTableViewHiliteStyle = UInt32;
+using DataBrowserSortOrder = UInt16;
+using DataBrowserSetOption = UInt32;
+using DataBrowserRevealOptions = UInt8;
+using DataBrowserViewStyle = OSType;
+using DataBrowserTableViewColumnIndex = UInt32;
+using DataBrowserTableViewColumnID = DataBrowserPropertyID;
+using ThemeButtonValue = UInt16;
+
+constexpr DataBrowserViewStyle kDataBrowserListView = FOUR_CHAR_CODE("lstv");
+constexpr DataBrowserItemID kDataBrowserNoItem = 0;
+
+// Properties the browser asks the item-data callback about (besides the
+// columns' own).
+constexpr DataBrowserPropertyID kDataBrowserItemNoProperty = 0;
+constexpr DataBrowserPropertyID kDataBrowserItemIsActiveProperty = 1;
+constexpr DataBrowserPropertyID kDataBrowserItemIsSelectableProperty = 2;
+constexpr DataBrowserPropertyID kDataBrowserItemIsEditableProperty = 3;
+constexpr DataBrowserPropertyID kDataBrowserItemIsContainerProperty = 4;
+constexpr DataBrowserPropertyID kDataBrowserContainerIsSortableProperty = 7;
+
+// Column types. Icon-and-text columns show their text.
+constexpr DataBrowserPropertyType kDataBrowserTextType = FOUR_CHAR_CODE("text");
+constexpr DataBrowserPropertyType kDataBrowserIconAndTextType = FOUR_CHAR_CODE("ticn");
+constexpr DataBrowserPropertyType kDataBrowserCheckboxType = FOUR_CHAR_CODE("chbx");
+
+// Column flags.
+constexpr DataBrowserPropertyFlags kDataBrowserDefaultPropertyFlags = 0;
+constexpr DataBrowserPropertyFlags kDataBrowserPropertyIsMutable = 1u << 0;
+constexpr DataBrowserPropertyFlags kDataBrowserPropertyIsEditable = kDataBrowserPropertyIsMutable;
+constexpr DataBrowserPropertyFlags kDataBrowserTruncateTextAtEnd = 2u << 8;
+constexpr DataBrowserPropertyFlags kDataBrowserTruncateTextMiddle = 0u << 8;
+constexpr DataBrowserPropertyFlags kDataBrowserTruncateTextAtStart = 3u << 8;
+constexpr DataBrowserPropertyFlags kDataBrowserListViewMovableColumn = 1u << 17;
+constexpr DataBrowserPropertyFlags kDataBrowserListViewSortableColumn = 1u << 18;
+constexpr DataBrowserPropertyFlags kDataBrowserListViewDefaultColumnFlags =
+    kDataBrowserListViewMovableColumn | kDataBrowserListViewSortableColumn;
+
+// Notifications.
+constexpr DataBrowserItemNotification kDataBrowserItemAdded = 1;
+constexpr DataBrowserItemNotification kDataBrowserItemRemoved = 2;
+constexpr DataBrowserItemNotification kDataBrowserEditStarted = 3;
+constexpr DataBrowserItemNotification kDataBrowserEditStopped = 4;
+constexpr DataBrowserItemNotification kDataBrowserItemSelected = 5;
+constexpr DataBrowserItemNotification kDataBrowserItemDeselected = 6;
+constexpr DataBrowserItemNotification kDataBrowserItemDoubleClicked = 7;
+
+// Item states for GetDataBrowserItems and GetDataBrowserItemCount.
+constexpr DataBrowserItemState kDataBrowserItemNoState = 0;
+constexpr DataBrowserItemState kDataBrowserItemAnyState = 0xFFFFFFFFu;
+constexpr DataBrowserItemState kDataBrowserItemIsSelected = 1u << 0;
+
+// Selection flags.
+constexpr DataBrowserSelectionFlags kDataBrowserDragSelect = 1u << 0;
+constexpr DataBrowserSelectionFlags kDataBrowserSelectOnlyOne = 1u << 1;
+constexpr DataBrowserSelectionFlags kDataBrowserResetSelection = 1u << 2;
+constexpr DataBrowserSelectionFlags kDataBrowserCmdTogglesSelection = 1u << 3;
+constexpr DataBrowserSelectionFlags kDataBrowserNoDisjointSelection = 1u << 4;
+
+constexpr DataBrowserTableViewHiliteStyle kDataBrowserTableViewMinimalHilite = 0;
+constexpr DataBrowserTableViewHiliteStyle kDataBrowserTableViewFillHilite = 1;
+
+constexpr DataBrowserSortOrder kDataBrowserOrderUndefined = 0;
+constexpr DataBrowserSortOrder kDataBrowserOrderIncreasing = 1;
+constexpr DataBrowserSortOrder kDataBrowserOrderDecreasing = 2;
+
+// SetDataBrowserSelectedItems.
+constexpr DataBrowserSetOption kDataBrowserItemsAdd = 0;
+constexpr DataBrowserSetOption kDataBrowserItemsAssign = 1;
+constexpr DataBrowserSetOption kDataBrowserItemsToggle = 2;
+constexpr DataBrowserSetOption kDataBrowserItemsRemove = 3;
+
+constexpr DataBrowserRevealOptions kDataBrowserRevealOnly = 0;
+constexpr DataBrowserRevealOptions kDataBrowserRevealAndCenterInView = 1u << 0;
+constexpr DataBrowserRevealOptions kDataBrowserRevealWithoutSelecting = 1u << 1;
+
+constexpr ThemeButtonValue kThemeButtonOff = 0;
+constexpr ThemeButtonValue kThemeButtonOn = 1;
+constexpr ThemeButtonValue kThemeButtonMixed = 2;
+
+// Position for AddDataBrowserListViewColumn: any position at or past the
+// column count appends.
+constexpr DataBrowserTableViewColumnIndex kDataBrowserListViewAppendColumn = 0xFFFFFFFFu;
+
+// ---------------------------------------------------------------------------
+// Column descriptions.
+
+struct DataBrowserPropertyDesc {
+    DataBrowserPropertyID propertyID;
+    DataBrowserPropertyType propertyType;
+    DataBrowserPropertyFlags propertyFlags;
+};
+
+constexpr SInt16 kControlContentTextOnly = 0;
+struct ControlButtonContentInfo {
+    SInt16 contentType;
+};
+
+// Theme font numbers of a header's ControlFontStyleRec::font (with
+// kControlUseThemeFontIDMask).
+constexpr SInt16 kControlFontBigSystemFont = -1;
+constexpr SInt16 kControlFontSmallSystemFont = -2;
+constexpr SInt16 kControlFontSmallBoldSystemFont = -3;
+constexpr SInt16 kControlFontViewSystemFont = -4;
+
+constexpr UInt32 kDataBrowserListViewLatestHeaderDesc = 0;
+struct DataBrowserListViewHeaderDesc {
+    UInt32 version;
+    UInt16 minimumWidth;
+    UInt16 maximumWidth;
+    SInt16 titleOffset;
+    QString titleString;
+    DataBrowserSortOrder initialOrder;
+    ControlFontStyleRec btnFontStyle;
+    ControlButtonContentInfo btnContentInfo;
+};
+
+struct DataBrowserListViewColumnDesc {
+    DataBrowserPropertyDesc propertyDesc;
+    DataBrowserListViewHeaderDesc headerBtnDesc;
+};
+
+// ---------------------------------------------------------------------------
+// Item data: what the browser asks for or hands over in one callback call.
+// The callback answers with the Set... functions; when the setting flag is
+// true it reads the user's value with the Get... functions.
+
+struct DataBrowserItemData {
+    DataBrowserItemID item = kDataBrowserNoItem;
+    DataBrowserPropertyID property = kDataBrowserItemNoProperty;
+    bool hasText = false;
+    QString text;
+    bool hasBoolean = false;
+    Boolean boolean = false;
+    bool hasButton = false;
+    ThemeButtonValue button = kThemeButtonOff;
+    bool hasValue = false;
+    SInt32 value = 0;
+};
+using DataBrowserItemDataRef = DataBrowserItemData*;
+
+OSStatus SetDataBrowserItemDataText(DataBrowserItemDataRef itemData, const QString& text);
+// The text handed over (or answered); errDataNotSupported when there is none.
+OSStatus GetDataBrowserItemDataText(DataBrowserItemDataRef itemData, QString* outText);
+OSStatus SetDataBrowserItemDataBooleanValue(DataBrowserItemDataRef itemData, Boolean value);
+OSStatus GetDataBrowserItemDataBooleanValue(DataBrowserItemDataRef itemData, Boolean* outValue);
+OSStatus SetDataBrowserItemDataButtonValue(DataBrowserItemDataRef itemData, ThemeButtonValue value);
+OSStatus GetDataBrowserItemDataButtonValue(DataBrowserItemDataRef itemData,
+                                           ThemeButtonValue* outValue);
+OSStatus SetDataBrowserItemDataValue(DataBrowserItemDataRef itemData, SInt32 value);
+OSStatus GetDataBrowserItemDataValue(DataBrowserItemDataRef itemData, SInt32* outValue);
+OSStatus GetDataBrowserItemDataProperty(DataBrowserItemDataRef itemData,
+                                        DataBrowserPropertyID* outProperty);
+OSStatus GetDataBrowserItemDataItemID(DataBrowserItemDataRef itemData, DataBrowserItemID* outItem);
+
+// ---------------------------------------------------------------------------
+// Callbacks.
+
+using DataBrowserItemDataProcPtr = OSStatus (*)(ControlRef browser, DataBrowserItemID item,
+                                                DataBrowserPropertyID property,
+                                                DataBrowserItemDataRef itemData, Boolean setValue);
+// True when itemOne sorts before itemTwo in ascending order.
+using DataBrowserItemCompareProcPtr = Boolean (*)(ControlRef browser, DataBrowserItemID itemOne,
+                                                  DataBrowserItemID itemTwo,
+                                                  DataBrowserPropertyID sortProperty);
+using DataBrowserItemNotificationProcPtr = void (*)(ControlRef browser, DataBrowserItemID item,
+                                                    DataBrowserItemNotification message);
+using DataBrowserItemDataUPP = DataBrowserItemDataProcPtr;
+using DataBrowserItemCompareUPP = DataBrowserItemCompareProcPtr;
+using DataBrowserItemNotificationUPP = DataBrowserItemNotificationProcPtr;
+
+inline DataBrowserItemDataUPP NewDataBrowserItemDataUPP(DataBrowserItemDataProcPtr p) { return p; }
+inline DataBrowserItemCompareUPP NewDataBrowserItemCompareUPP(DataBrowserItemCompareProcPtr p)
+{
+    return p;
+}
+inline DataBrowserItemNotificationUPP
+NewDataBrowserItemNotificationUPP(DataBrowserItemNotificationProcPtr p)
+{
+    return p;
+}
+
+constexpr UInt32 kDataBrowserLatestCallbacks = 0;
+struct DataBrowserCallbacks {
+    UInt32 version;
+    union {
+        struct {
+            DataBrowserItemDataUPP itemDataCallback;
+            DataBrowserItemCompareUPP itemCompareCallback;
+            DataBrowserItemNotificationUPP itemNotificationCallback;
+        } v1;
+    } u;
+};
+
+// Sets the version and clears every callback.
+OSStatus InitDataBrowserCallbacks(DataBrowserCallbacks* callbacks);
+OSStatus SetDataBrowserCallbacks(ControlRef browser, const DataBrowserCallbacks* callbacks);
+OSStatus GetDataBrowserCallbacks(ControlRef browser, DataBrowserCallbacks* callbacks);
+
+// ---------------------------------------------------------------------------
+// The control.
+
+// A new, hidden list-view browser in the window at bounds (window
+// coordinates). paramErr for another style than kDataBrowserListView.
+OSStatus CreateDataBrowserControl(WindowRef window, const Rect* bounds, DataBrowserViewStyle style,
+                                  ControlRef* outControl);
+// True when the control is (or can become) a data browser: its widget is a
+// QTreeView.
+bool IsDataBrowserControl(ControlRef control);
+
+OSStatus SetDataBrowserSelectionFlags(ControlRef browser, DataBrowserSelectionFlags flags);
+OSStatus GetDataBrowserSelectionFlags(ControlRef browser, DataBrowserSelectionFlags* outFlags);
+OSStatus SetDataBrowserTableViewHiliteStyle(ControlRef browser,
+                                            DataBrowserTableViewHiliteStyle style);
+OSStatus GetDataBrowserTableViewHiliteStyle(ControlRef browser,
+                                            DataBrowserTableViewHiliteStyle* outStyle);
+// 0 hides the column headers.
+OSStatus SetDataBrowserListViewHeaderBtnHeight(ControlRef browser, UInt16 height);
+
+// Columns. position counts from 0; at or past the count appends. A second
+// column with the same property is paramErr. Removing an unknown property is
+// errDataBrowserPropertyNotFound.
+constexpr OSStatus errDataBrowserPropertyNotFound = -4971;
+constexpr OSStatus errDataBrowserItemNotFound = -4972;
+OSStatus AddDataBrowserListViewColumn(ControlRef browser, DataBrowserListViewColumnDesc* column,
+                                      DataBrowserTableViewColumnIndex position);
+OSStatus RemoveDataBrowserTableViewColumn(ControlRef browser, DataBrowserTableViewColumnID column);
+OSStatus GetDataBrowserTableViewColumnCount(ControlRef browser, UInt32* outCount);
+// The property of the column shown at position (from 0, left to right).
+OSStatus GetDataBrowserTableViewColumnProperty(ControlRef browser,
+                                               DataBrowserTableViewColumnIndex position,
+                                               DataBrowserTableViewColumnID* outProperty);
+OSStatus GetDataBrowserTableViewColumnPosition(ControlRef browser,
+                                               DataBrowserTableViewColumnID column,
+                                               DataBrowserTableViewColumnIndex* outPosition);
+OSStatus GetDataBrowserPropertyFlags(ControlRef browser, DataBrowserPropertyID property,
+                                     DataBrowserPropertyFlags* outFlags);
+OSStatus SetDataBrowserPropertyFlags(ControlRef browser, DataBrowserPropertyID property,
+                                     DataBrowserPropertyFlags flags);
+// The header as it was added (title, widths, font).
+OSStatus GetDataBrowserListViewHeaderDesc(ControlRef browser, DataBrowserTableViewColumnID column,
+                                          DataBrowserListViewHeaderDesc* outDesc);
+// A column starts at its maximum width; the user may resize it between its
+// minimum and maximum.
+OSStatus GetDataBrowserTableViewNamedColumnWidth(ControlRef browser,
+                                                 DataBrowserTableViewColumnID column,
+                                                 UInt16* outWidth);
+OSStatus SetDataBrowserTableViewNamedColumnWidth(ControlRef browser,
+                                                 DataBrowserTableViewColumnID column, UInt16 width);
+
+// Items. The browser is a flat list: container must be kDataBrowserNoItem.
+// items null adds 1..numItems. Items already listed and kDataBrowserNoItem
+// are skipped. With a sort column set, the list is sorted again.
+OSStatus AddDataBrowserItems(ControlRef browser, DataBrowserItemID container, ItemCount numItems,
+                             const DataBrowserItemID* items, DataBrowserPropertyID preSortProperty);
+// numItems 0 (or items null) removes every item.
+OSStatus RemoveDataBrowserItems(ControlRef browser, DataBrowserItemID container, ItemCount numItems,
+                                const DataBrowserItemID* items,
+                                DataBrowserPropertyID preSortProperty);
+// Asks the callback again for the cells of these items (every item when
+// numItems is 0), in one column or all (kDataBrowserItemNoProperty).
+OSStatus UpdateDataBrowserItems(ControlRef browser, DataBrowserItemID container, ItemCount numItems,
+                                const DataBrowserItemID* items,
+                                DataBrowserPropertyID preSortProperty,
+                                DataBrowserPropertyID property);
+// State kDataBrowserItemNoState or kDataBrowserItemAnyState: every item;
+// kDataBrowserItemIsSelected: the selected ones. In the order shown.
+OSStatus GetDataBrowserItemCount(ControlRef browser, DataBrowserItemID container, Boolean recurse,
+                                 DataBrowserItemState state, ItemCount* outCount);
+OSStatus GetDataBrowserItems(ControlRef browser, DataBrowserItemID container, Boolean recurse,
+                             DataBrowserItemState state, std::vector<DataBrowserItemID>* outItems);
+
+OSStatus SetDataBrowserSelectedItems(ControlRef browser, ItemCount numItems,
+                                     const DataBrowserItemID* items, DataBrowserSetOption operation);
+Boolean IsDataBrowserItemSelected(ControlRef browser, DataBrowserItemID item);
+// Scrolls the item (and the property's column, or the first column for
+// kDataBrowserItemNoProperty) into view without changing the selection;
+// errDataBrowserItemNotFound when it is not listed.
+OSStatus RevealDataBrowserItem(ControlRef browser, DataBrowserItemID item,
+                               DataBrowserPropertyID property, DataBrowserRevealOptions options);
+
+// Sorting. Property kDataBrowserItemNoProperty (the start) lists the items in
+// the order they were added.
+OSStatus SetDataBrowserSortProperty(ControlRef browser, DataBrowserPropertyID property);
+OSStatus GetDataBrowserSortProperty(ControlRef browser, DataBrowserPropertyID* outProperty);
+OSStatus SetDataBrowserSortOrder(ControlRef browser, DataBrowserSortOrder order);
+OSStatus GetDataBrowserSortOrder(ControlRef browser, DataBrowserSortOrder* outOrder);
+OSStatus SortDataBrowserContainer(ControlRef browser, DataBrowserItemID container,
+                                  Boolean sortChildren);
+
+// Cell editing: opens the editor on a listed item's cell, as a click on the
+// selected cell would (the editable query and column flags apply);
+// errDataBrowserNotConfigured when the cell cannot be edited. Closing
+// commits the typed text.
+constexpr OSStatus errDataBrowserNotConfigured = -4970;
+OSStatus OpenDataBrowserEditSession(ControlRef browser, DataBrowserItemID item,
+                                    DataBrowserPropertyID property, Rect* outMaxEditTextRect);
+OSStatus CloseDataBrowserEditSession(ControlRef browser);

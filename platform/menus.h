@@ -1,0 +1,40 @@
+#pragma once
+// Menus of controls: the menu of a pop-up button and the search menu of a
+// search field are QMenus whose actions are the items, counted from 1. An
+// item's command is the action's dynamic property "commandID" (an unsigned
+// 32-bit number), or else its "command" property (a 4-character string).
+//
+// A pop-up button is a QComboBox. Its menu (GetControlData with
+// kControlPopupButtonMenuHandleTag) starts with the combo box's own items and
+// their commands; the combo box then shows exactly the menu's items, so that
+// adding, removing or renaming items of the menu changes the pop-up, and
+// choosing an item sends its command from the pop-up (commands.h).
+
+#include "platform/types.h"
+
+#include <QString>
+
+class QAction;
+
+using MenuItemAttributes = UInt32;
+constexpr MenuItemAttributes kMenuItemAttrSeparator = 1u << 6;
+
+UInt16 CountMenuItems(MenuRef menu);
+// Removes one item; nothing when there is no such item.
+void DeleteMenuItem(MenuRef menu, MenuItemIndex item);
+OSStatus DeleteMenuItems(MenuRef menu, MenuItemIndex firstItem, ItemCount numItems);
+OSStatus AppendMenuItemTextWithCFString(MenuRef menu, const QString& text,
+                                        MenuItemAttributes attributes, MenuCommand commandID,
+                                        MenuItemIndex* outNewItem);
+// Inserts after afterItem (0: at the start).
+OSStatus InsertMenuItemTextWithCFString(MenuRef menu, const QString& text, MenuItemIndex afterItem,
+                                        MenuItemAttributes attributes, MenuCommand commandID);
+OSStatus GetMenuItemCommandID(MenuRef menu, MenuItemIndex item, MenuCommand* outCommandID);
+OSStatus SetMenuItemCommandID(MenuRef menu, MenuItemIndex item, MenuCommand commandID);
+OSStatus CopyMenuItemTextAsCFString(MenuRef menu, MenuItemIndex item, QString* outText);
+OSStatus SetMenuItemTextWithCFString(MenuRef menu, MenuItemIndex item, const QString& text);
+void CheckMenuItem(MenuRef menu, MenuItemIndex item, Boolean checked);
+Boolean IsMenuItemChecked(MenuRef menu, MenuItemIndex item);
+
+// The command of an item's action; false when it has none.
+bool GetMenuActionCommand(const QAction* action, MenuCommand* outCommandID);

@@ -1,0 +1,207 @@
+#include "platform/searchfield.h"
+
+#include "platform/commands.h"
+#include "platform/controls.h"
+#include "platform/menus.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QIcon>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+#include <QPointer>
+
+namespace {
+
+const QString kSearchFieldName = QStringLiteral("tavi_searchfield");
+
+QIcon drawnIcon(bool cancel)
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (cancel) {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(150, 150, 150));
+        painter.drawEllipse(QRectF(1, 1, 14, 14));
+        painter.setPen(QPen(Qt::white, 1.8));
+        painter.drawLine(QPointF(5.2, 5.2), QPointF(10.8, 10.8));
+        painter.drawLine(QPointF(10.8, 5.2), QPointF(5.2, 10.8));
+    } else {
+        painter.setPen(QPen(QColor(90, 90, 90), 1.6));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawEllipse(QRectF(2, 2, 8, 8));
+        painter.drawLine(QPointF(9, 9), QPointF(13.5, 13.5));
+        QPainterPath arrow; // the menu's small triangle
+        arrow.moveTo(11, 3);
+        arrow.lineTo(15, 3);
+        arrow.lineTo(13, 5.5);
+        arrow.closeSubpath();
+        painter.fillPath(arrow, QColor(90, 90, 90));
+    }
+    return QIcon(pixmap);
+}
+
+QIcon themedIcon(const char* name, bool cancel)
+{
+    const QIcon icon = QIcon::fromTheme(QString::fromLatin1(name));
+    return icon.isNull() ? drawnIcon(cancel) : icon;
+}
+
+void sendFieldEvent(ControlRef control, EventClass eventClass, EventKind kind)
+{
+    EventRef event = nullptr;
+    if (CreateEvent(nullptr, eventClass, kind, 0, kEventAttributeNone, &event) != noErr)
+        return;
+    SetEventParameter(event, kEventParamDirectObject, typeControlRef, sizeof control, &control);
+    SendEventToEventTarget(event, GetControlEventTarget(control));
+    ReleaseEvent(event);
+}
+
+class SearchField : public QObject {
+public:
+    explicit SearchField(QLineEdit* edit)
+        : QObject(edit), edit(edit), menu(new QMenu(edit)), group(new QActionGroup(this))
+    {
+        setObjectName(kSearchFieldName);
+        group->setExclusive(true);
+        const QStringList titles = edit->property("itemTitles").toStringList();
+        const QStringList commands = edit->property("itemCommands").toStringList();
+        for (qsizetype i = 0; i < titles.size(); ++i) {
+            MenuCommand command = 0;
+            if (i < commands.size())
+                fourCharCodeFromString(commands.at(i), &command);
+            AppendMenuItemTextWithCFString(menu, titles.at(i), 0, command, nullptr);
+        }
+        menuAction = edit->addAction(themedIcon("edit-find", false), QLineEdit::LeadingPosition);
+        menuAction->setObjectName(QStringLiteral("tavi_searchMenuButton"));
+        menuAction->setToolTip(QStringLiteral("Choose where to search"));
+        cancelAction = edit->addAction(themedIcon("edit-clear", true), QLineEdit::TrailingPosition);
+        cancelAction->setObjectName(QStringLiteral("tavi_searchCancelButton"));
+        cancelAction->setToolTip(QStringLiteral("Clear the search"));
+        cancelAction->setVisible(false);
+
+        connect(menuAction, &QAction::triggered, this, [this] {
+            menu->popup(this->edit->mapToGlobal(QPoint(0, this->edit->height())));
+        });
+        connect(cancelAction, &QAction::triggered, this, [this] {
+            this->edit->clear();
+            sendFieldEvent(GetControlFromWidget(this->edit), kEventClassSearchField,
+                           kEventSearchFieldCancelClicked);
+        });
+        connect(edit, &QLineEdit::returnPressed, this, [this] {
+            sendFieldEvent(GetControlFromWidget(this->edit), kEventClassTextField,
+                           kEventTextAccepted);
+        });
+        connect(menu, &QMenu::triggered, this, [this](QAction* action) { chose(action); });
+    }
+
+    void chose(QAction* action)
+    {
+        const qsizetype index = menu->actions().indexOf(action);
+        if (index < 0)
+            return;
+        MenuCommand command = 0;
+        GetMenuActionCommand(action, &command);
+        HICommand hiCommand{};
+        hiCommand.attributes = kHICommandFromMenu;
+        hiCommand.commandID = command;
+        hiCommand.menu.menuRef = menu;
+        hiCommand.menu.menuItemIndex = MenuItemIndex(index + 1);
+        QPointer<QAction> guarded(action);
+        ProcessHICommand(hiCommand, GetControlEventTarget(GetControlFromWidget(edit)));
+        if (guarded && menu->actions().contains(guarded.data())) {
+            for (QAction* item : menu->actions())
+                item->setCheckable(true);
+            group->addAction(guarded.data());
+            guarded->setChecked(true);
+        }
+    }
+
+    void setAttributes(OptionBits value)
+    {
+        attributes = value;
+        cancelAction->setVisible(attributes & kHISearchFieldAttributesCancel);
+    }
+
+    QLineEdit* edit;
+    QMenu* menu;
+    QActionGroup* group;
+    QAction* menuAction = nullptr;
+    QAction* cancelAction = nullptr;
+    OptionBits attributes = kHISearchFieldAttributesSearchIcon;
+};
+
+SearchField* findField(HIViewRef control)
+{
+    auto* edit = qobject_cast<QLineEdit*>(GetControlWidget(control));
+    if (!edit)
+        return nullptr;
+    if (QObject* found = edit->findChild<QObject*>(kSearchFieldName, Qt::FindDirectChildrenOnly))
+        return static_cast<SearchField*>(found);
+    return new SearchField(edit);
+}
+
+} // namespace
+
+OSStatus HISearchFieldGetSearchMenu(HIViewRef searchField, MenuRef* outMenu)
+{
+    SearchField* field = findField(searchField);
+    if (!field || !outMenu)
+        return paramErr;
+    *outMenu = field->menu;
+    return noErr;
+}
+
+OSStatus HISearchFieldChangeAttributes(HIViewRef searchField, OptionBits attributesToSet,
+                                       OptionBits attributesToClear)
+{
+    SearchField* field = findField(searchField);
+    if (!field)
+        return paramErr;
+    field->setAttributes((field->attributes | attributesToSet) & ~attributesToClear);
+    return noErr;
+}
+
+OSStatus HISearchFieldGetAttributes(HIViewRef searchField, OptionBits* outAttributes)
+{
+    SearchField* field = findField(searchField);
+    if (!field || !outAttributes)
+        return paramErr;
+    *outAttributes = field->attributes;
+    return noErr;
+}
+
+OSStatus HISearchFieldSetDescriptiveText(HIViewRef searchField, const QString& text)
+{
+    SearchField* field = findField(searchField);
+    if (!field)
+        return paramErr;
+    field->edit->setPlaceholderText(text);
+    return noErr;
+}
+
+OSStatus HISearchFieldCopyDescriptiveText(HIViewRef searchField, QString* outText)
+{
+    SearchField* field = findField(searchField);
+    if (!field || !outText)
+        return paramErr;
+    *outText = field->edit->placeholderText();
+    return noErr;
+}
+
+QAction* HISearchFieldCancelAction(HIViewRef searchField)
+{
+    SearchField* field = findField(searchField);
+    return field ? field->cancelAction : nullptr;
+}
+
+QAction* HISearchFieldMenuAction(HIViewRef searchField)
+{
+    SearchField* field = findField(searchField);
+    return field ? field->menuAction : nullptr;
+}

@@ -1,0 +1,39 @@
+#pragma once
+// The search field: a QLineEdit with a search menu behind a magnifier at its
+// start and a cancel button at its end. A QLineEdit becomes a search field on
+// the first call below; its dynamic properties "itemTitles" and
+// "itemCommands" give the fixed first items of its menu.
+//
+// Events, sent to the field's control (and passed on to its window and the
+// application when not handled):
+//   {kEventClassTextField, kEventTextAccepted}            Return or Enter
+//   {kEventClassSearchField, kEventSearchFieldCancelClicked}  the cancel
+//       button, after the text has been cleared
+//   {kEventClassCommand, kEventCommandProcess}            a search menu item,
+//       with the item's command (HICommand from the menu); the chosen item
+//       is then shown checked
+// The text is the control's 'cfst' data, as for any line edit.
+
+#include "platform/events.h"
+
+#include <QString>
+
+class QAction;
+
+constexpr OptionBits kHISearchFieldNoAttributes = 0;
+constexpr OptionBits kHISearchFieldAttributesCancel = 1u << 0;
+constexpr OptionBits kHISearchFieldAttributesSearchIcon = 1u << 1;
+
+OSStatus HISearchFieldGetSearchMenu(HIViewRef searchField, MenuRef* outMenu);
+// Sets and clears attributes; the cancel button shows while
+// kHISearchFieldAttributesCancel is set.
+OSStatus HISearchFieldChangeAttributes(HIViewRef searchField, OptionBits attributesToSet,
+                                       OptionBits attributesToClear);
+OSStatus HISearchFieldGetAttributes(HIViewRef searchField, OptionBits* outAttributes);
+// The grey text shown while the field is empty; a null or empty text removes it.
+OSStatus HISearchFieldSetDescriptiveText(HIViewRef searchField, const QString& text);
+OSStatus HISearchFieldCopyDescriptiveText(HIViewRef searchField, QString* outText);
+
+// The two buttons, for tests that click them.
+QAction* HISearchFieldCancelAction(HIViewRef searchField);
+QAction* HISearchFieldMenuAction(HIViewRef searchField);

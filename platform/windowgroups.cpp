@@ -1,0 +1,689 @@
+#include "platform/windowgroups.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QEvent>
+#include <QPointer>
+#include <QWidget>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+
+class WindowGroup {
+public:
+    WindowGroupAttributes attributes = 0;
+    WindowGroup* parent = nullptr;
+    WindowClass windowClass = 0; // the class whose group this is, or 0
+    std::vector<WindowRef> windows;
+};
+
+namespace {
+
+struct WindowInfo {
+    WindowClass windowClass = kDocumentWindowClass;
+    WindowAttributes attributes = kWindowNoAttributes;
+    WindowGroupRef group = nullptr;
+    QPoint lastPosition;
+    bool positionKnown = false;
+};
+
+// A drawer's docking: its parent, edges, offsets and state. A child of the
+// drawer's widget; it watches the parent's widget.
+class DrawerController : public QObject {
+public:
+    DrawerController(WindowRef drawer, QWidget* drawerWidget)
+        : QObject(drawerWidget), drawer(drawer), drawerWidget(drawerWidget)
+    {
+        all().push_back(this);
+    }
+    ~DrawerController() override
+    {
+        all().erase(std::remove(all().begin(), all().end(), this), all().end());
+        if (closedHandler)
+            RemoveEventHandler(closedHandler);
+    }
+
+    static std::vector<DrawerController*>& all()
+    {
+        static std::vector<DrawerController*> list;
+        return list;
+    }
+
+    void attach(WindowRef newParent);
+    void place();
+    void open(OptionBits edge);
+    void close();
+
+    QPointer<PlatformWindow> drawer;
+    QPointer<QWidget> drawerWidget;
+    QPointer<PlatformWindow> parentWindow;
+    QPointer<QWidget> parentWidget;
+    EventHandlerRef closedHandler = nullptr;
+    OptionBits preferredEdge = kWindowEdgeLeft;
+    OptionBits currentEdge = 0;
+    float leadingOffset = 0;
+    float trailingOffset = 0;
+    WindowDrawerState state = kWindowDrawerClosed;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
+std::map<const PlatformWindow*, WindowInfo>& infos()
+{
+    static std::map<const PlatformWindow*, WindowInfo> map;
+    return map;
+}
+
+QObject* registry()
+{
+    static auto* object = new QObject;
+    return object;
+}
+
+std::vector<std::unique_ptr<WindowGroup>>& groups()
+{
+    static std::vector<std::unique_ptr<WindowGroup>> list;
+    return list;
+}
+
+bool isGroup(WindowGroupRef group)
+{
+    return group && std::any_of(groups().begin(), groups().end(),
+                                [group](const auto& g) { return g.get() == group; });
+}
+
+void leaveGroup(WindowRef window, WindowGroupRef group)
+{
+    if (!group)
+        return;
+    auto& list = group->windows;
+    list.erase(std::remove(list.begin(), list.end(), window), list.end());
+}
+
+WindowInfo& infoOf(WindowRef window)
+{
+    auto [it, added] = infos().try_emplace(window);
+    if (added) {
+        QObject::connect(window, &QObject::destroyed, registry(), [window] {
+            auto found = infos().find(window);
+            if (found == infos().end())
+                return;
+            leaveGroup(window, found->second.group);
+            infos().erase(found);
+        });
+    }
+    return it->second;
+}
+
+const WindowInfo* findInfo(WindowRef window)
+{
+    auto found = infos().find(window);
+    return found == infos().end() ? nullptr : &found->second;
+}
+
+DrawerController* controllerOf(WindowRef drawer)
+{
+    if (!drawer)
+        return nullptr;
+    for (DrawerController* c : DrawerController::all()) {
+        if (c->drawer == drawer)
+            return c;
+    }
+    return nullptr;
+}
+
+bool isDrawer(WindowRef window)
+{
+    return controllerOf(window) != nullptr;
+}
+
+// Utility windows, and the windows of groups under the utility class group.
+bool floatsAsUtility(WindowRef window)
+{
+    const WindowInfo* info = findInfo(window);
+    if (!info)
+        return false;
+    if (info->windowClass == kUtilityWindowClass)
+        return true;
+    for (WindowGroupRef g = info->group; g; g = g->parent) {
+        if (g->windowClass == kUtilityWindowClass)
+            return true;
+    }
+    return false;
+}
+
+void raiseWithDrawers(WindowRef window)
+{
+    QWidget* widget = GetWindowWidget(window);
+    if (!widget || !widget->isVisible())
+        return;
+    widget->raise();
+    for (DrawerController* c : DrawerController::all()) {
+        if (c->parentWidget == widget && c->drawerWidget && c->drawerWidget->isVisible())
+            c->drawerWidget->raise();
+    }
+}
+
+// Watches every window of the program for activation and moves.
+class LayerWatcher : public QObject {
+public:
+    static void ensure()
+    {
+        static LayerWatcher* watcher = nullptr;
+        if (watcher || !QCoreApplication::instance())
+            return;
+        watcher = new LayerWatcher;
+        watcher->setParent(QCoreApplication::instance());
+        QCoreApplication::instance()->installEventFilter(watcher);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        const QEvent::Type type = event->type();
+        if (type != QEvent::WindowActivate && type != QEvent::Move)
+            return false;
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (!widget || !widget->isWindow())
+            return false;
+        WindowRef window = GetWindowFromWidget(widget);
+        if (!window)
+            return false;
+        if (type == QEvent::WindowActivate)
+            activated(window);
+        else
+            moved(window, widget);
+        return false;
+    }
+
+private:
+    void activated(WindowRef window)
+    {
+        const WindowInfo* info = findInfo(window);
+        if (info && info->group && (info->group->attributes & kWindowGroupAttrLayerTogether)) {
+            for (WindowRef mate : info->group->windows) {
+                if (mate != window)
+                    raiseWithDrawers(mate);
+            }
+            raiseWithDrawers(window);
+        }
+        if (floatsAsUtility(window))
+            return;
+        for (const auto& [w, i] : infos()) {
+            Q_UNUSED(i);
+            auto* other = const_cast<PlatformWindow*>(w);
+            if (!other->isDisposed() && floatsAsUtility(other))
+                raiseWithDrawers(other);
+        }
+    }
+
+    void moved(WindowRef window, QWidget* widget)
+    {
+        auto found = infos().find(window);
+        if (found == infos().end())
+            return;
+        WindowInfo& info = found->second;
+        const QPoint now = widget->pos();
+        const QPoint delta = info.positionKnown ? now - info.lastPosition : QPoint();
+        info.lastPosition = now;
+        info.positionKnown = true;
+        if (delta.isNull() || moving || !widget->isVisible() || isDrawer(window) || !info.group ||
+            !(info.group->attributes & kWindowGroupAttrMoveTogether))
+            return;
+        moving = true;
+        for (WindowRef mate : info.group->windows) {
+            QWidget* mateWidget = GetWindowWidget(mate);
+            if (mate == window || !mateWidget || !mateWidget->isVisible() || isDrawer(mate))
+                continue;
+            WindowInfo& mateInfo = infoOf(mate);
+            const QPoint target = mateWidget->pos() + delta;
+            // Recorded first, so the mate's own move event carries no delta back.
+            mateInfo.lastPosition = target;
+            mateInfo.positionKnown = true;
+            mateWidget->move(target);
+        }
+        moving = false;
+    }
+
+    bool moving = false;
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Classes.
+
+OSStatus HIWindowChangeClass(WindowRef window, WindowClass windowClass)
+{
+    QWidget* widget = GetWindowWidget(window);
+    if (!widget)
+        return errInvalidWindowRef;
+    Qt::WindowFlags type;
+    switch (windowClass) {
+    case kUtilityWindowClass:
+    case kFloatingWindowClass:
+    case kToolbarWindowClass:
+        type = Qt::Tool;
+        break;
+    case kDocumentWindowClass:
+    case kPlainWindowClass:
+    case kHelpWindowClass:
+        type = Qt::Window;
+        break;
+    case kModalWindowClass:
+    case kMovableModalWindowClass:
+    case kAlertWindowClass:
+    case kMovableAlertWindowClass:
+        type = Qt::Dialog;
+        break;
+    default:
+        return paramErr;
+    }
+    const bool visible = widget->isVisible();
+    const QRect geometry = widget->geometry();
+    widget->setWindowFlags((widget->windowFlags() & ~Qt::WindowType_Mask) | type);
+    widget->setGeometry(geometry);
+    if (visible)
+        widget->show();
+    infoOf(window).windowClass = windowClass;
+    LayerWatcher::ensure();
+    return noErr;
+}
+
+OSStatus GetWindowClass(WindowRef window, WindowClass* outClass)
+{
+    if (!outClass)
+        return paramErr;
+    if (!GetWindowWidget(window))
+        return errInvalidWindowRef;
+    if (isDrawer(window)) {
+        *outClass = kDrawerWindowClass;
+        return noErr;
+    }
+    const WindowInfo* info = findInfo(window);
+    *outClass = info ? info->windowClass : kDocumentWindowClass;
+    return noErr;
+}
+
+// ---------------------------------------------------------------------------
+// Attributes.
+
+namespace {
+
+void sendToolbarSwitchMode(WindowRef window)
+{
+    EventRef event = nullptr;
+    if (CreateEvent(nullptr, kEventClassWindow, kEventWindowToolbarSwitchMode, 0,
+                    kEventAttributeNone, &event) != noErr)
+        return;
+    SetEventParameter(event, kEventParamDirectObject, typeWindowRef, sizeof window, &window);
+    SendEventToEventTarget(event, GetWindowEventTarget(window));
+    ReleaseEvent(event);
+}
+
+} // namespace
+
+OSStatus ChangeWindowAttributes(WindowRef window, WindowAttributes setThese,
+                                WindowAttributes clearThese)
+{
+    QWidget* widget = GetWindowWidget(window);
+    if (!widget)
+        return errInvalidWindowRef;
+    WindowInfo& info = infoOf(window);
+    info.attributes = (info.attributes | setThese) & ~clearThese;
+    const bool toolbar = info.attributes & kWindowToolbarButtonAttribute;
+    for (QAbstractButton* button : widget->findChildren<QAbstractButton*>()) {
+        if (!button->property("toolbarButton").toBool())
+            continue;
+        button->setVisible(toolbar);
+        if (!toolbar || button->property("_taviToolbarConnected").toBool())
+            continue;
+        button->setProperty("_taviToolbarConnected", true);
+        QPointer<PlatformWindow> guarded = window;
+        QObject::connect(button, &QAbstractButton::clicked, button, [guarded] {
+            const WindowInfo* current = guarded ? findInfo(guarded) : nullptr;
+            if (current && (current->attributes & kWindowToolbarButtonAttribute))
+                sendToolbarSwitchMode(guarded);
+        });
+    }
+    return noErr;
+}
+
+OSStatus GetWindowAttributes(WindowRef window, WindowAttributes* outAttributes)
+{
+    if (!outAttributes)
+        return paramErr;
+    if (!GetWindowWidget(window))
+        return errInvalidWindowRef;
+    const WindowInfo* info = findInfo(window);
+    *outAttributes = info ? info->attributes : kWindowNoAttributes;
+    return noErr;
+}
+
+// ---------------------------------------------------------------------------
+// Groups.
+
+OSStatus CreateWindowGroup(WindowGroupAttributes attributes, WindowGroupRef* outGroup)
+{
+    if (!outGroup)
+        return paramErr;
+    groups().push_back(std::make_unique<WindowGroup>());
+    groups().back()->attributes = attributes;
+    *outGroup = groups().back().get();
+    LayerWatcher::ensure();
+    return noErr;
+}
+
+WindowGroupRef GetWindowGroupOfClass(WindowClass windowClass)
+{
+    switch (windowClass) {
+    case kAlertWindowClass:
+    case kMovableAlertWindowClass:
+    case kModalWindowClass:
+    case kMovableModalWindowClass:
+    case kFloatingWindowClass:
+    case kDocumentWindowClass:
+    case kUtilityWindowClass:
+    case kHelpWindowClass:
+    case kSheetWindowClass:
+    case kToolbarWindowClass:
+    case kPlainWindowClass:
+    case kOverlayWindowClass:
+    case kDrawerWindowClass:
+        break;
+    default:
+        return nullptr;
+    }
+    for (const auto& g : groups()) {
+        if (g->windowClass == windowClass)
+            return g.get();
+    }
+    groups().push_back(std::make_unique<WindowGroup>());
+    groups().back()->windowClass = windowClass;
+    return groups().back().get();
+}
+
+OSStatus SetWindowGroupParent(WindowGroupRef group, WindowGroupRef parent)
+{
+    if (!isGroup(group) || (parent && !isGroup(parent)))
+        return paramErr;
+    for (WindowGroupRef g = parent; g; g = g->parent) {
+        if (g == group)
+            return paramErr; // a group cannot be its own ancestor
+    }
+    group->parent = parent;
+    return noErr;
+}
+
+WindowGroupRef GetWindowGroupParent(WindowGroupRef group)
+{
+    return isGroup(group) ? group->parent : nullptr;
+}
+
+OSStatus SetWindowGroup(WindowRef window, WindowGroupRef group)
+{
+    if (!GetWindowWidget(window))
+        return errInvalidWindowRef;
+    if (group && !isGroup(group))
+        return paramErr;
+    WindowInfo& info = infoOf(window);
+    if (info.group == group)
+        return noErr;
+    leaveGroup(window, info.group);
+    info.group = group;
+    if (QWidget* widget = GetWindowWidget(window)) {
+        info.lastPosition = widget->pos();
+        info.positionKnown = true;
+    }
+    if (group)
+        group->windows.push_back(window);
+    LayerWatcher::ensure();
+    return noErr;
+}
+
+WindowGroupRef GetWindowGroup(WindowRef window)
+{
+    const WindowInfo* info = findInfo(window);
+    return info ? info->group : nullptr;
+}
+
+OSStatus ChangeWindowGroupAttributes(WindowGroupRef group, WindowGroupAttributes setThese,
+                                     WindowGroupAttributes clearThese)
+{
+    if (!isGroup(group))
+        return paramErr;
+    group->attributes = (group->attributes | setThese) & ~clearThese;
+    return noErr;
+}
+
+OSStatus GetWindowGroupAttributes(WindowGroupRef group, WindowGroupAttributes* outAttributes)
+{
+    if (!isGroup(group) || !outAttributes)
+        return paramErr;
+    *outAttributes = group->attributes;
+    return noErr;
+}
+
+std::vector<WindowRef> GetWindowGroupContents(WindowGroupRef group)
+{
+    return isGroup(group) ? group->windows : std::vector<WindowRef>();
+}
+
+// ---------------------------------------------------------------------------
+// Drawers.
+
+void DrawerController::attach(WindowRef newParent)
+{
+    if (parentWidget)
+        parentWidget->removeEventFilter(this);
+    if (closedHandler) {
+        RemoveEventHandler(closedHandler);
+        closedHandler = nullptr;
+    }
+    parentWindow = newParent;
+    parentWidget = GetWindowWidget(newParent);
+    if (!parentWidget)
+        return;
+    // A tool window that belongs to the parent: it stays in front of it and
+    // goes with it.
+    const QRect geometry = drawerWidget->geometry();
+    const bool wasVisible = drawerWidget->isVisible();
+    drawerWidget->setParent(parentWidget, Qt::Tool | Qt::FramelessWindowHint);
+    drawerWidget->resize(geometry.size());
+    if (wasVisible && state == kWindowDrawerOpen)
+        drawerWidget->show();
+    parentWidget->installEventFilter(this);
+    static constexpr EventTypeSpec kClosed{kEventClassWindow, kEventWindowClosed};
+    QPointer<PlatformWindow> guarded = drawer;
+    InstallEventHandlerFunction(
+        GetWindowEventTarget(newParent),
+        [guarded](EventHandlerCallRef, EventRef) {
+            if (guarded)
+                DisposeWindow(guarded);
+            return eventNotHandledErr;
+        },
+        1, &kClosed, &closedHandler);
+    if (state == kWindowDrawerOpen)
+        place();
+}
+
+void DrawerController::place()
+{
+    if (!parentWidget || !drawerWidget)
+        return;
+    const QRect frame = parentWidget->frameGeometry();
+    const QRect content = parentWidget->geometry();
+    const int leading = qRound(leadingOffset);
+    const int trailing = qRound(trailingOffset);
+    const int width = drawerWidget->width();
+    const int height = drawerWidget->height();
+    QRect target;
+    switch (currentEdge) {
+    case kWindowEdgeRight:
+        target = QRect(frame.right() + 1, content.top() + leading, width,
+                       std::max(0, content.height() - leading - trailing));
+        break;
+    case kWindowEdgeTop:
+        target = QRect(content.left() + leading, frame.top() - height,
+                       std::max(0, content.width() - leading - trailing), height);
+        break;
+    case kWindowEdgeBottom:
+        target = QRect(content.left() + leading, frame.bottom() + 1,
+                       std::max(0, content.width() - leading - trailing), height);
+        break;
+    default: // left
+        target = QRect(frame.left() - width, content.top() + leading, width,
+                       std::max(0, content.height() - leading - trailing));
+        break;
+    }
+    drawerWidget->setGeometry(target);
+}
+
+void DrawerController::open(OptionBits edge)
+{
+    currentEdge = edge == kWindowEdgeDefault ? preferredEdge : edge;
+    state = kWindowDrawerOpen;
+    place();
+    if (parentWidget && parentWidget->isVisible()) {
+        ShowWindow(drawer);
+        drawerWidget->raise();
+    }
+}
+
+void DrawerController::close()
+{
+    state = kWindowDrawerClosed;
+    HideWindow(drawer);
+}
+
+bool DrawerController::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != parentWidget || !drawerWidget || state != kWindowDrawerOpen)
+        return false;
+    switch (event->type()) {
+    case QEvent::Move:
+    case QEvent::Resize:
+        place();
+        break;
+    case QEvent::Show:
+        place();
+        drawerWidget->show();
+        break;
+    case QEvent::Hide:
+        drawerWidget->hide();
+        break;
+    default:
+        break;
+    }
+    return false;
+}
+
+OSStatus SetDrawerParent(WindowRef drawer, WindowRef parent)
+{
+    QWidget* widget = GetWindowWidget(drawer);
+    if (!widget || !GetWindowWidget(parent) || drawer == parent)
+        return errInvalidWindowRef;
+    DrawerController* controller = controllerOf(drawer);
+    if (!controller)
+        controller = new DrawerController(drawer, widget);
+    if (controller->parentWindow != parent)
+        controller->attach(parent);
+    return noErr;
+}
+
+WindowRef GetDrawerParent(WindowRef drawer)
+{
+    DrawerController* controller = controllerOf(drawer);
+    return controller ? controller->parentWindow.data() : nullptr;
+}
+
+OSStatus SetDrawerPreferredEdge(WindowRef drawer, OptionBits edge)
+{
+    DrawerController* controller = controllerOf(drawer);
+    if (!controller)
+        return errInvalidWindowRef;
+    if (edge != kWindowEdgeDefault && edge != kWindowEdgeLeft && edge != kWindowEdgeRight &&
+        edge != kWindowEdgeTop && edge != kWindowEdgeBottom)
+        return paramErr;
+    controller->preferredEdge = edge == kWindowEdgeDefault ? kWindowEdgeLeft : edge;
+    return noErr;
+}
+
+OptionBits GetDrawerPreferredEdge(WindowRef drawer)
+{
+    DrawerController* controller = controllerOf(drawer);
+    return controller ? controller->preferredEdge : kWindowEdgeDefault;
+}
+
+OptionBits GetDrawerCurrentEdge(WindowRef drawer)
+{
+    DrawerController* controller = controllerOf(drawer);
+    if (!controller)
+        return kWindowEdgeDefault;
+    return controller->state == kWindowDrawerOpen ? controller->currentEdge
+                                                  : controller->preferredEdge;
+}
+
+OSStatus SetDrawerOffsets(WindowRef drawer, float leadingOffset, float trailingOffset)
+{
+    DrawerController* controller = controllerOf(drawer);
+    if (!controller)
+        return errInvalidWindowRef;
+    if (leadingOffset < 0 || trailingOffset < 0)
+        return paramErr;
+    controller->leadingOffset = leadingOffset;
+    controller->trailingOffset = trailingOffset;
+    if (controller->state == kWindowDrawerOpen)
+        controller->place();
+    return noErr;
+}
+
+OSStatus GetDrawerOffsets(WindowRef drawer, float* outLeadingOffset, float* outTrailingOffset)
+{
+    DrawerController* controller = controllerOf(drawer);
+    if (!controller)
+        return errInvalidWindowRef;
+    if (outLeadingOffset)
+        *outLeadingOffset = controller->leadingOffset;
+    if (outTrailingOffset)
+        *outTrailingOffset = controller->trailingOffset;
+    return noErr;
+}
+
+WindowDrawerState GetDrawerState(WindowRef drawer)
+{
+    DrawerController* controller = controllerOf(drawer);
+    return controller ? controller->state : kWindowDrawerClosed;
+}
+
+OSStatus OpenDrawer(WindowRef drawer, OptionBits edge, Boolean)
+{
+    DrawerController* controller = controllerOf(drawer);
+    if (!controller || !controller->parentWidget)
+        return errInvalidWindowRef;
+    controller->open(edge);
+    return noErr;
+}
+
+OSStatus CloseDrawer(WindowRef drawer, Boolean)
+{
+    DrawerController* controller = controllerOf(drawer);
+    if (!controller)
+        return errInvalidWindowRef;
+    controller->close();
+    return noErr;
+}
+
+OSStatus ToggleDrawer(WindowRef drawer)
+{
+    DrawerController* controller = controllerOf(drawer);
+    if (!controller || !controller->parentWidget)
+        return errInvalidWindowRef;
+    if (controller->state == kWindowDrawerOpen || controller->state == kWindowDrawerOpening)
+        controller->close();
+    else
+        controller->open(kWindowEdgeDefault);
+    return noErr;
+}

@@ -1,0 +1,706 @@
+// The dictionary window and the view-preferences window over the fixture
+// dictionary, driven through their real widgets on the offscreen platform.
+
+#include "app/globals.h"
+#include "app/windowlookup.h"
+#include "platform/alerts.h"
+#include "platform/commands.h"
+#include "platform/databrowser.h"
+#include "platform/menus.h"
+#include "platform/nib.h"
+#include "platform/searchfield.h"
+#include "platform/windows.h"
+#include "store/dictionary.h"
+#include "store/locations.h"
+#include "windows/dictionary/dictionarywindow.h"
+
+#include <QAbstractItemModel>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTest>
+#include <QTreeView>
+
+#include <vector>
+
+namespace {
+
+const QString kFixture = QStringLiteral(TAVI_FIXTURES_DIR "/dictionary/dictionary.txt");
+
+// Fields of the fixture, by number.
+enum Field { Mandarin, Definition, Strokes, Radical, Cangjie, FourCorner, Cantonese, Trad, Gloss };
+
+QString userDictionaryPath()
+{
+    return QString::fromStdString(getCustomDictLocation());
+}
+
+QByteArray userDictionary()
+{
+    QFile file(userDictionaryPath());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void flush()
+{
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void closeAllWindows()
+{
+    for (WindowRef window : GetWindowList())
+        DisposeWindow(window);
+    flush();
+}
+
+ControlRef controlOf(WindowRef window, const ControlID& id)
+{
+    ControlRef control = nullptr;
+    GetControlByID(window, &id, &control);
+    return control;
+}
+
+WindowRef dictionaryWindow()
+{
+    return FindMyWindow(kDictionaryWindowTag, false);
+}
+
+ControlRef entryList()
+{
+    return controlOf(dictionaryWindow(), kDictBrowserPaneID);
+}
+
+// The characters listed, in the order shown.
+QString listedCharacters()
+{
+    std::vector<DataBrowserItemID> items;
+    GetDataBrowserItems(entryList(), kDataBrowserNoItem, false, kDataBrowserItemAnyState, &items);
+    QString text;
+    for (DataBrowserItemID item : items)
+        text += dict.entries[item - 1]->display;
+    return text;
+}
+
+QString controlText(const ControlID& id)
+{
+    QString text;
+    CopyControlTitleAsCFString(controlOf(dictionaryWindow(), id), &text);
+    return text;
+}
+
+// Edits one cell the way a user does: open the editor, type, leave.
+void editCell(DataBrowserItemID item, DataBrowserPropertyID property, const QString& text)
+{
+    ControlRef list = entryList();
+    QCOMPARE(OpenDataBrowserEditSession(list, item, property, nullptr), noErr);
+    auto* view = qobject_cast<QTreeView*>(GetControlWidget(list));
+    auto* editor = qobject_cast<QLineEdit*>(view->indexWidget(view->currentIndex()));
+    if (!editor)
+        editor = view->viewport()->findChild<QLineEdit*>();
+    QVERIFY(editor);
+    editor->setText(text);
+    QCOMPARE(CloseDataBrowserEditSession(list), noErr);
+    flush();
+}
+
+dictValue* valueOf(int entry, int field)
+{
+    return dict.entries[std::size_t(entry)]->lookup(field);
+}
+
+} // namespace
+
+class DictionaryWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void columnsFollowTheDisplayFlagsAtBuildTime();
+    void viewPreferencesAddAndRemoveColumns();
+    void editingACellAppendsOneLineToTheUserDictionary();
+    void clearingAValueSavesAQuestionMark();
+    void anEditThatCannotBeSavedStaysPending();
+    void sortingOrdersRowsByColumnKind_data();
+    void sortingOrdersRowsByColumnKind();
+    void filterListsEntriesOncePerMatch_data();
+    void filterListsEntriesOncePerMatch();
+    void pinyinIsConvertedInTheMandarinScopeOnly_data();
+    void pinyinIsConvertedInTheMandarinScopeOnly();
+    void cancellingWithAFilterListsTheFilteredEntries();
+    void menusNumberOfferedFieldsOnly();
+    void listAllEntriesResetsTheScope();
+    void closingRecordsTheBoundsAndTheWindowCloses();
+    void savedBoundsPlaceTheWindow();
+    void resizingGrowsTheSplitViewByTheSameAmount();
+    void textViewLinesGroupFieldsOfAKind_data();
+    void textViewLinesGroupFieldsOfAKind();
+    void textViewCutsLongValues();
+    void selectingARowShowsTheEntry();
+
+private:
+    RecordingAlertPresenter* alerts = nullptr;
+};
+
+void DictionaryWindowTest::initTestCase()
+{
+    auto presenter = std::make_unique<RecordingAlertPresenter>();
+    alerts = presenter.get();
+    SetAlertPresenter(std::move(presenter));
+    QVERIFY(dict.loadIndex(kFixture.toUtf8().constData()));
+    dict.load(kFixture.toUtf8().constData(), nullptr);
+    QCOMPARE(dict.count, 13u);
+    QCOMPARE(CreateNibReference(QStringLiteral("Tavi"), &nibRef), noErr);
+}
+
+void DictionaryWindowTest::init()
+{
+    globals = Globals{};
+    globals.filterState = -1;
+    globals.searchState = -2;
+    globals.dividerRatio = 500;
+    globals.DictLeftCorner = globals.DictTopCorner = -1;
+    globals.DictRightCorner = globals.DictBottomCorner = -1;
+    for (dictFields* field : dict.fields)
+        field->flags = 3;
+    QFile::remove(userDictionaryPath());
+    alerts->requests.clear();
+}
+
+void DictionaryWindowTest::cleanup()
+{
+    closeAllWindows();
+}
+
+void DictionaryWindowTest::columnsFollowTheDisplayFlagsAtBuildTime()
+{
+    dict.fields[FourCorner]->flags = 2; // text view only
+    dict.fields[Gloss]->flags = 0;
+    QCOMPARE(createDictionaryWindow(), noErr);
+    ControlRef list = entryList();
+    QVERIFY(list);
+
+    UInt32 count = 0;
+    GetDataBrowserTableViewColumnCount(list, &count);
+    QCOMPARE(count, 8u); // "Char" and the seven fields with bit 0
+    DataBrowserPropertyID property = 0;
+    GetDataBrowserTableViewColumnProperty(list, 0, &property);
+    QCOMPARE(property, kCharacterColumn);
+    DataBrowserListViewHeaderDesc header;
+    GetDataBrowserListViewHeaderDesc(list, kCharacterColumn, &header);
+    QCOMPARE(header.titleString, QStringLiteral("Char"));
+    QCOMPARE(int(header.minimumWidth), 50);
+    QCOMPARE(int(header.maximumWidth), 100);
+    DataBrowserPropertyFlags flags = 0;
+    GetDataBrowserPropertyFlags(list, kCharacterColumn, &flags);
+    QCOMPARE(flags, 0x60200u);
+
+    UInt32 position = 1;
+    for (dictFields* field : dict.fields) {
+        if (!(field->flags & 1)) {
+            QCOMPARE(field->inList, 0);
+            QCOMPARE(GetDataBrowserPropertyFlags(list, field->code, &flags),
+                     errDataBrowserPropertyNotFound);
+            continue;
+        }
+        QCOMPARE(field->inList, 1);
+        GetDataBrowserTableViewColumnProperty(list, position++, &property);
+        QCOMPARE(property, field->code);
+        GetDataBrowserListViewHeaderDesc(list, field->code, &header);
+        QCOMPARE(header.titleString, field->title);
+        QCOMPARE(int(header.minimumWidth), 30);
+        QCOMPARE(int(header.maximumWidth), int(30 + 5 * field->width));
+        GetDataBrowserPropertyFlags(list, field->code, &flags);
+        QCOMPARE(flags, 0x60201u);
+    }
+    // "Strokes": a short title and short values give the narrowest column.
+    QCOMPARE(dict.fields[Strokes]->width, 10u);
+    GetDataBrowserListViewHeaderDesc(list, dict.fields[Strokes]->code, &header);
+    QCOMPARE(int(header.maximumWidth), 80);
+
+    // The character cannot be edited; a field can.
+    QCOMPARE(OpenDataBrowserEditSession(list, 1, kCharacterColumn, nullptr),
+             errDataBrowserNotConfigured);
+    QCOMPARE(OpenDataBrowserEditSession(list, 1, dict.fields[Mandarin]->code, nullptr), noErr);
+    QCOMPARE(CloseDataBrowserEditSession(list), noErr);
+    QVERIFY(userDictionary().isEmpty()); // the unchanged text saved nothing
+}
+
+void DictionaryWindowTest::viewPreferencesAddAndRemoveColumns()
+{
+    dict.fields[Gloss]->flags = 0;
+    createDictionaryWindow();
+    QCOMPARE(createViewPrefWindow(), noErr);
+    WindowRef prefs = FindMyWindow(kViewPrefWindowTag, false);
+    QVERIFY(prefs);
+    QCOMPARE(createViewPrefWindow(), noErr); // the first one comes forward
+    int prefWindows = 0;
+    for (WindowRef window : GetWindowList())
+        prefWindows += GetWRefCon(window) == SRefCon(kViewPrefWindowTag);
+    QCOMPARE(prefWindows, 1);
+
+    auto* view = qobject_cast<QTreeView*>(GetControlWidget(controlOf(prefs, kViewPrefListID)));
+    QAbstractItemModel* model = view->model();
+    QCOMPARE(model->rowCount(), int(dict.fields.size()));
+    QCOMPARE(model->columnCount(), 4);
+    QCOMPARE(model->index(Strokes, 2).data().toString(), QStringLiteral("Strokes"));
+    QCOMPARE(model->index(Strokes, 3).data().toString(), QStringLiteral("Total number of strokes"));
+    QCOMPARE(model->index(Gloss, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+
+    // The flags change with the boxes; the columns only when confirmed.
+    QVERIFY(model->setData(model->index(Gloss, 0), int(Qt::Checked), Qt::CheckStateRole));
+    QVERIFY(model->setData(model->index(Strokes, 0), int(Qt::Unchecked), Qt::CheckStateRole));
+    QVERIFY(model->setData(model->index(Cangjie, 0), int(Qt::Unchecked), Qt::CheckStateRole));
+    QVERIFY(model->setData(model->index(Cangjie, 1), int(Qt::Unchecked), Qt::CheckStateRole));
+    QCOMPARE(dict.fields[Gloss]->flags, 1u);
+    QCOMPARE(dict.fields[Strokes]->flags, 2u);
+    QCOMPARE(dict.fields[Cangjie]->flags, 0u);
+    ControlRef list = entryList();
+    DataBrowserPropertyFlags flags = 0;
+    QCOMPARE(GetDataBrowserPropertyFlags(list, dict.fields[Strokes]->code, &flags), noErr);
+
+    QCOMPARE(SendCommandFromWindow(prefs, kHICommandOK), noErr);
+    flush();
+    QVERIFY(!FindMyWindow(kViewPrefWindowTag, false));
+    QCOMPARE(GetDataBrowserPropertyFlags(list, dict.fields[Strokes]->code, &flags),
+             errDataBrowserPropertyNotFound);
+    QCOMPARE(GetDataBrowserPropertyFlags(list, dict.fields[Cangjie]->code, &flags),
+             errDataBrowserPropertyNotFound);
+    DataBrowserListViewHeaderDesc header;
+    QCOMPARE(GetDataBrowserListViewHeaderDesc(list, dict.fields[Gloss]->code, &header), noErr);
+    QCOMPARE(int(header.minimumWidth), 20);
+    QCOMPARE(int(header.maximumWidth), int(20 + 5 * dict.fields[Gloss]->width));
+    QCOMPARE(dict.fields[Gloss]->inList, 1);
+    QCOMPARE(dict.fields[Strokes]->inList, 0);
+    UInt32 count = 0;
+    GetDataBrowserTableViewColumnCount(list, &count);
+    QCOMPARE(count, 8u);
+
+    // A field with neither box left the menus too.
+    MenuRef searchMenu = nullptr;
+    HISearchFieldGetSearchMenu(controlOf(dictionaryWindow(), kSearchFieldID), &searchMenu);
+    QCOMPARE(int(CountMenuItems(searchMenu)), 2 + 8);
+    for (MenuItemIndex item = 1; item <= CountMenuItems(searchMenu); ++item) {
+        QString title;
+        CopyMenuItemTextAsCFString(searchMenu, item, &title);
+        QVERIFY(title != QStringLiteral("Cangjie"));
+    }
+
+    // Confirming again changes nothing.
+    createViewPrefWindow();
+    SendCommandFromWindow(FindMyWindow(kViewPrefWindowTag, false), kHICommandOK);
+    flush();
+    GetDataBrowserTableViewColumnCount(list, &count);
+    QCOMPARE(count, 8u);
+    QVERIFY(alerts->requests.empty());
+}
+
+void DictionaryWindowTest::editingACellAppendsOneLineToTheUserDictionary()
+{
+    createDictionaryWindow();
+    const DataBrowserPropertyID cangjie = dict.fields[Cangjie]->code;
+    QVERIFY(!valueOf(1, Cangjie)); // 二 has no Cangjie code
+    QAbstractItemModel* model = qobject_cast<QTreeView*>(GetControlWidget(entryList()))->model();
+    DataBrowserTableViewColumnIndex column = 0;
+    GetDataBrowserTableViewColumnPosition(entryList(), cangjie, &column);
+    QCOMPARE(model->index(1, int(column)).data().toString(), QStringLiteral("   "));
+
+    editCell(2, cangjie, QStringLiteral("MM"));
+    dictValue* value = valueOf(1, Cangjie);
+    QVERIFY(value);
+    QCOMPARE(value->display, QStringLiteral("MM"));
+    QCOMPARE(value->text, QByteArray("MM"));
+    QCOMPARE(value->modified, 0); // saved, so no longer pending
+    QCOMPARE(userDictionary(), QByteArray("U+4E8C\tkCangjie\tMM\n"));
+    QCOMPARE(model->index(1, int(column)).data().toString(), QStringLiteral("MM"));
+
+    editCell(2, cangjie, QStringLiteral("MM")); // the same text: nothing saved
+    QCOMPARE(userDictionary(), QByteArray("U+4E8C\tkCangjie\tMM\n"));
+    editCell(2, cangjie, QStringLiteral("mm")); // another case is a change
+    QCOMPARE(userDictionary(), QByteArray("U+4E8C\tkCangjie\tMM\nU+4E8C\tkCangjie\tmm\n"));
+
+    // The edit is found again after a restart: a fresh store reads the
+    // shipped dictionary, then the user's.
+    dictionary restarted;
+    restarted.loadIndex(kFixture.toUtf8().constData());
+    restarted.load(kFixture.toUtf8().constData(), nullptr);
+    restarted.load(getCustomDictLocation().c_str(), nullptr);
+    const dictValue* reread = restarted.lookup(0x4E8C)->lookup(restarted.findField("kCangjie"));
+    QVERIFY(reread);
+    QCOMPARE(reread->display, QStringLiteral("mm"));
+
+    // The edited value is searched at once.
+    filterDBItems(entryList(), -1, Cangjie, QStringLiteral("MM"));
+    QCOMPARE(listedCharacters(), QStringLiteral("二"));
+}
+
+void DictionaryWindowTest::clearingAValueSavesAQuestionMark()
+{
+    createDictionaryWindow();
+    dictValue* value = valueOf(0, FourCorner);
+    const dictValue saved = *value;
+    editCell(1, dict.fields[FourCorner]->code, QString());
+    QVERIFY(!value->display.isNull());
+    QVERIFY(value->display.isEmpty());
+    const QByteArray text = value->text;
+    value->display = saved.display; // later tests read the fixture's value
+    value->text = saved.text;
+    QCOMPARE(text, QByteArray("?"));
+    QCOMPARE(userDictionary(), QByteArray("U+4E00\tkFourCornerCode\t?\n"));
+}
+
+void DictionaryWindowTest::anEditThatCannotBeSavedStaysPending()
+{
+    createDictionaryWindow();
+    // A folder where the user dictionary should be: it cannot be appended to.
+    QVERIFY(QDir().mkpath(userDictionaryPath()));
+    editCell(7, dict.fields[Cangjie]->code, QStringLiteral("E"));
+    dictValue* value = valueOf(6, Cangjie);
+    QVERIFY(value);
+    QCOMPARE(value->modified, 1);
+    QVERIFY(QDir(userDictionaryPath()).removeRecursively());
+    saveCustomDictionary();
+    QCOMPARE(value->modified, 0);
+    QCOMPARE(userDictionary(), QByteArray("U+6C34\tkCangjie\tE\n"));
+}
+
+void DictionaryWindowTest::sortingOrdersRowsByColumnKind_data()
+{
+    QTest::addColumn<QString>("property");
+    QTest::addColumn<int>("order");
+    QTest::addColumn<QString>("expected");
+    // Strokes: 吗 has "x" (0); 咖 啡 永 𠀀 have none and stay in entry order.
+    QTest::newRow("numeric: 9 before 10")
+        << QStringLiteral("STRK") << int(kDataBrowserOrderIncreasing)
+        << QStringLiteral("吗一二马水妈信高麻咖啡永𠀀");
+    QTest::newRow("romanisation: first reading, then code point")
+        << QStringLiteral("PYIN") << int(kDataBrowserOrderIncreasing)
+        << QStringLiteral("二啡高咖吗妈麻马水信一永𠀀");
+    QTest::newRow("text: case-insensitive, accents canonical")
+        << QStringLiteral("EDEF") << int(kDataBrowserOrderIncreasing)
+        << QStringLiteral("𠀀啡咖永吗麻马妈一高信二水");
+    QTest::newRow("character: code point")
+        << QStringLiteral("CHAR") << int(kDataBrowserOrderIncreasing)
+        << QStringLiteral("一二信吗咖啡妈水永马高麻𠀀");
+    QTest::newRow("character, descending: the reverse")
+        << QStringLiteral("CHAR") << int(kDataBrowserOrderDecreasing)
+        << QStringLiteral("𠀀麻高马永水妈啡咖吗信二一");
+}
+
+void DictionaryWindowTest::sortingOrdersRowsByColumnKind()
+{
+    QFETCH(QString, property);
+    QFETCH(int, order);
+    QFETCH(QString, expected);
+    createDictionaryWindow();
+    ControlRef list = entryList();
+    FourCharCode code = 0;
+    QVERIFY(fourCharCodeFromString(property, &code));
+    QCOMPARE(SetDataBrowserSortOrder(list, DataBrowserSortOrder(order)), noErr);
+    QCOMPARE(SetDataBrowserSortProperty(list, code), noErr);
+    QCOMPARE(listedCharacters(), expected);
+    // A refill keeps the order.
+    filterDBItems(list, -1, -3, QString());
+    QCOMPARE(listedCharacters(), expected);
+}
+
+void DictionaryWindowTest::filterListsEntriesOncePerMatch_data()
+{
+    QTest::addColumn<int>("filter");
+    QTest::addColumn<int>("scope");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("hiddenField");
+    QTest::addColumn<QString>("expected");
+    const QString all = QStringLiteral("一二马妈吗麻水信高咖啡永𠀀");
+    QTest::newRow("no filter, no text: every entry") << -1 << -3 << QString() << -1 << all;
+    QTest::newRow("filter: entries with a value") << int(Trad) << -3 << QString() << -1
+                                                  << QStringLiteral("马");
+    QTest::newRow("character scope") << -1 << -1 << QStringLiteral("水") << -1 << QStringLiteral("水");
+    QTest::newRow("character beyond the basic plane")
+        << -1 << -1 << QStringLiteral("𠀀") << -1 << QStringLiteral("𠀀");
+    QTest::newRow("all fields: character and field match once")
+        << -1 << -2 << QStringLiteral("水") << -1 << QStringLiteral("水");
+    QTest::newRow("all fields: a word") << -1 << -2 << QStringLiteral("water") << -1
+                                        << QStringLiteral("水永");
+    QTest::newRow("all fields skip hidden fields")
+        << -1 << -2 << QStringLiteral("water") << int(Definition) << QString();
+    QTest::newRow("one field") << -1 << int(Definition) << QStringLiteral("water") << -1
+                               << QStringLiteral("水永");
+    QTest::newRow("another field") << -1 << int(Mandarin) << QStringLiteral("water") << -1
+                                   << QString();
+    QTest::newRow("entries without the field never match")
+        << -1 << int(Cantonese) << QStringLiteral("a") << -1 << QStringLiteral("一马");
+    QTest::newRow("MA finds ma, Ma and MA") << -1 << int(Definition) << QStringLiteral("MA") << -1
+                                            << QStringLiteral("马妈");
+    QTest::newRow("precomposed finds both forms")
+        << -1 << int(Definition) << QStringLiteral("caf\u00e9") << -1 << QStringLiteral("咖啡");
+    QTest::newRow("decomposed finds both forms")
+        << -1 << int(Definition) << QStringLiteral("CAFE\u0301") << -1 << QStringLiteral("咖啡");
+    QTest::newRow("a base letter is not its accented form")
+        << -1 << int(Definition) << QStringLiteral("cafe") << -1 << QString();
+    QTest::newRow("tone marks match readings") << -1 << int(Mandarin) << QStringLiteral("m\u0101")
+                                               << -1 << QStringLiteral("妈吗麻");
+    QTest::newRow("an empty text matches nothing") << -1 << -2 << QStringLiteral("") << -1
+                                                   << QString();
+    QTest::newRow("search within a filter") << int(Trad) << -2 << QStringLiteral("horse") << -1
+                                            << QStringLiteral("马");
+}
+
+void DictionaryWindowTest::filterListsEntriesOncePerMatch()
+{
+    QFETCH(int, filter);
+    QFETCH(int, scope);
+    QFETCH(QString, text);
+    QFETCH(int, hiddenField);
+    QFETCH(QString, expected);
+    createDictionaryWindow();
+    if (hiddenField >= 0)
+        dict.fields[std::size_t(hiddenField)]->flags = 0;
+    filterDBItems(entryList(), filter, scope, text);
+    QCOMPARE(listedCharacters(), expected);
+}
+
+void DictionaryWindowTest::pinyinIsConvertedInTheMandarinScopeOnly_data()
+{
+    QTest::addColumn<int>("scope");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("listed");
+    QTest::newRow("Mandarin") << int(Mandarin) << QStringLiteral("m\u01ce") << QStringLiteral("马");
+    QTest::newRow("Search All Fields") << -2 << QStringLiteral("ma3") << QString();
+    QTest::newRow("Character") << -1 << QStringLiteral("ma3") << QString();
+}
+
+void DictionaryWindowTest::pinyinIsConvertedInTheMandarinScopeOnly()
+{
+    QFETCH(int, scope);
+    QFETCH(QString, shown);
+    QFETCH(QString, listed);
+    globals.searchState = scope;
+    createDictionaryWindow();
+    ControlRef field = controlOf(dictionaryWindow(), kSearchFieldID);
+    auto* edit = qobject_cast<QLineEdit*>(GetControlWidget(field));
+    edit->setText(QStringLiteral("ma3"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    QCOMPARE(edit->text(), shown);
+    QCOMPARE(listedCharacters(), listed);
+    QVERIFY(HISearchFieldCancelAction(field)->isVisible());
+}
+
+void DictionaryWindowTest::cancellingWithAFilterListsTheFilteredEntries()
+{
+    globals.filterState = Strokes;
+    createDictionaryWindow();
+    QCOMPARE(listedCharacters(), QStringLiteral("一二马妈吗麻水信高"));
+    ControlRef field = controlOf(dictionaryWindow(), kSearchFieldID);
+    auto* edit = qobject_cast<QLineEdit*>(GetControlWidget(field));
+    edit->setText(QStringLiteral("water"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    QCOMPARE(listedCharacters(), QStringLiteral("水"));
+    HISearchFieldCancelAction(field)->trigger();
+    QCOMPARE(listedCharacters(), QStringLiteral("一二马妈吗麻水信高"));
+    QVERIFY(edit->text().isEmpty());
+    OptionBits attributes = 0;
+    HISearchFieldGetAttributes(field, &attributes);
+    QVERIFY(!(attributes & kHISearchFieldAttributesCancel));
+}
+
+void DictionaryWindowTest::menusNumberOfferedFieldsOnly()
+{
+    dict.fields[Definition]->flags = 0;
+    globals.filterState = Radical;
+    createDictionaryWindow();
+    WindowRef window = dictionaryWindow();
+    auto* filterMenu = qobject_cast<QComboBox*>(GetControlWidget(controlOf(window, kFilterMenuID)));
+    QCOMPARE(filterMenu->count(), 1 + 8);
+    QCOMPARE(filterMenu->currentIndex() + 1, 4); // fields 0, 2 and 3 are offered before it
+    QCOMPARE(filterMenu->itemText(3), QStringLiteral("Radical"));
+    QCOMPARE(listedCharacters(), QStringLiteral("一"));
+
+    ControlRef field = controlOf(window, kSearchFieldID);
+    MenuRef searchMenu = nullptr;
+    HISearchFieldGetSearchMenu(field, &searchMenu);
+    QCOMPARE(int(CountMenuItems(searchMenu)), 2 + 8);
+    QString title;
+    CopyMenuItemTextAsCFString(searchMenu, 5, &title);
+    QCOMPARE(title, QStringLiteral("Radical"));
+    MenuCommand command = 0;
+    GetMenuItemCommandID(searchMenu, 5, &command);
+    QCOMPARE(command, ~dict.fields[Radical]->code);
+
+    // Choosing the filter item of a field lists its entries at once.
+    emit filterMenu->activated(2); // "Strokes"
+    QCOMPARE(globals.filterState, int(Strokes));
+    QCOMPARE(listedCharacters(), QStringLiteral("一二马妈吗麻水信高"));
+
+    // Choosing a scope item records the scope and leaves the list alone.
+    searchMenu->actions().at(4)->trigger();
+    QCOMPARE(globals.searchState, int(Radical));
+    QCOMPARE(controlText(kScopeCaptionID), QStringLiteral("Radical"));
+    QCOMPARE(listedCharacters(), QStringLiteral("一二马妈吗麻水信高"));
+    searchMenu->actions().at(0)->trigger();
+    QCOMPARE(globals.searchState, -2);
+    QCOMPARE(controlText(kScopeCaptionID), QStringLiteral("Search All Fields"));
+}
+
+void DictionaryWindowTest::listAllEntriesResetsTheScope()
+{
+    globals.filterState = Trad;
+    globals.searchState = -2;
+    createDictionaryWindow();
+    WindowRef window = dictionaryWindow();
+    ControlRef field = controlOf(window, kSearchFieldID);
+    auto* edit = qobject_cast<QLineEdit*>(GetControlWidget(field));
+    edit->setText(QStringLiteral("horse"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    QCOMPARE(listedCharacters(), QStringLiteral("马"));
+
+    auto* filterMenu = qobject_cast<QComboBox*>(GetControlWidget(controlOf(window, kFilterMenuID)));
+    emit filterMenu->activated(0); // "All Entries", 'DALL'
+    QCOMPARE(listedCharacters(), QStringLiteral("一二马妈吗麻水信高咖啡永𠀀"));
+    QCOMPARE(globals.searchState, -1);
+    QCOMPARE(globals.filterState, -1);
+    QCOMPARE(controlText(kScopeCaptionID), QStringLiteral("Character"));
+    QCOMPARE(edit->text(), QStringLiteral("horse"));
+    QVERIFY(!HISearchFieldCancelAction(field)->isVisible());
+}
+
+void DictionaryWindowTest::closingRecordsTheBoundsAndTheWindowCloses()
+{
+    createDictionaryWindow();
+    WindowRef window = dictionaryWindow();
+    Rect bounds;
+    SetRect(&bounds, 40, 50, 840, 650);
+    QCOMPARE(SetWindowBounds(window, kWindowContentRgn, &bounds), noErr);
+    flush();
+    GetWindowWidget(window)->close();
+    flush();
+    QVERIFY(!dictionaryWindow());
+    QCOMPARE(globals.DictLeftCorner, 40);
+    QCOMPARE(globals.DictTopCorner, 50);
+    QCOMPARE(globals.DictRightCorner, 840);
+    QCOMPARE(globals.DictBottomCorner, 650);
+    QCOMPARE(globals.ShowDictionary, 1);
+}
+
+void DictionaryWindowTest::savedBoundsPlaceTheWindow()
+{
+    globals.DictLeftCorner = 30;
+    globals.DictTopCorner = 40;
+    globals.DictRightCorner = 730;
+    globals.DictBottomCorner = 500;
+    createDictionaryWindow();
+    Rect bounds{};
+    GetWindowBounds(dictionaryWindow(), kWindowContentRgn, &bounds);
+    QCOMPARE(int(bounds.left), 30);
+    QCOMPARE(int(bounds.top), 40);
+    QCOMPARE(int(bounds.right), 730);
+    QCOMPARE(int(bounds.bottom), 500);
+    QVERIFY(alerts->requests.empty());
+}
+
+void DictionaryWindowTest::resizingGrowsTheSplitViewByTheSameAmount()
+{
+    createDictionaryWindow();
+    flush();
+    WindowRef window = dictionaryWindow();
+    ControlRef split = controlOf(window, kViewPaneID);
+    QVERIFY(split);
+    HIRect before{};
+    HIViewGetFrame(split, &before);
+    QCOMPARE(before.origin.x, 6.0f);
+    QCOMPARE(before.origin.y, 58.0f);
+    Rect content{};
+    GetWindowBounds(window, kWindowContentRgn, &content);
+    QCOMPARE(before.size.width, float(content.right - content.left - 12));
+    QCOMPARE(before.size.height, float(content.bottom - content.top - 76));
+
+    // Moving without resizing changes nothing.
+    MoveWindow(window, short(content.left + 20), short(content.top + 10), false);
+    flush();
+    HIRect after{};
+    HIViewGetFrame(split, &after);
+    QCOMPARE(after.size.width, before.size.width);
+    QCOMPARE(after.size.height, before.size.height);
+
+    GetWindowBounds(window, kWindowContentRgn, &content);
+    SizeWindow(window, short(content.right - content.left + 100),
+               short(content.bottom - content.top + 50), true);
+    flush();
+    HIViewGetFrame(split, &after);
+    QCOMPARE(after.origin.x, before.origin.x);
+    QCOMPARE(after.origin.y, before.origin.y);
+    QCOMPARE(after.size.width, before.size.width + 100);
+    QCOMPARE(after.size.height, before.size.height + 50);
+}
+
+void DictionaryWindowTest::textViewLinesGroupFieldsOfAKind_data()
+{
+    QTest::addColumn<QList<int>>("shown");
+    QTest::addColumn<QString>("expected");
+    const QString head = QStringLiteral("Character:\t一");
+    QTest::newRow("reading, definition, two meta-texts")
+        << QList<int>{Mandarin, Definition, Radical, Cangjie}
+        << head + QStringLiteral("\nMandarin:\tyī\nDefinition:\tone; a, an; alone\n"
+                                 "Radical:\t\u2F00\tCangjie:\tM\n");
+    QTest::newRow("three meta-texts: a pair and one")
+        << QList<int>{Radical, Cangjie, FourCorner}
+        << head + QStringLiteral("\nRadical:\t\u2F00\tCangjie:\tM\nFour corner:\t10000\n");
+    QTest::newRow("two definitions stand alone")
+        << QList<int>{Definition, Gloss}
+        << head + QStringLiteral("\nDefinition:\tone; a, an; alone\nGloss:\tunity\n");
+    QTest::newRow("two readings stand alone")
+        << QList<int>{Mandarin, Cantonese} << head + QStringLiteral("\nMandarin:\tyī\nCantonese:\tjat1\n");
+    QTest::newRow("different kinds") << QList<int>{Strokes, Radical}
+                                     << head + QStringLiteral("\nStrokes:\t1\nRadical:\t\u2F00\n");
+    QTest::newRow("nothing shown") << QList<int>{} << head + QStringLiteral("\n");
+}
+
+void DictionaryWindowTest::textViewLinesGroupFieldsOfAKind()
+{
+    QFETCH(QList<int>, shown);
+    QFETCH(QString, expected);
+    createDictionaryWindow();
+    QCOMPARE(controlText(kTextPaneID), QStringLiteral("Click on a dictionary entry to view data here."));
+    for (std::size_t i = 0; i < dict.fields.size(); ++i)
+        dict.fields[i]->flags = shown.contains(int(i)) ? 3 : 1;
+    loadDictTextData(dict.entries[0]);
+    QCOMPARE(controlText(kTextPaneID), expected);
+}
+
+void DictionaryWindowTest::textViewCutsLongValues()
+{
+    createDictionaryWindow();
+    for (dictFields* field : dict.fields)
+        field->flags = 1;
+    dict.fields[Definition]->flags = 3;
+    dictValue* value = valueOf(1, Definition);
+    const QString saved = value->display;
+    value->display = QString(2000, u'x');
+    loadDictTextData(dict.entries[1]);
+    value->display = saved;
+    QCOMPARE(controlText(kTextPaneID),
+             QStringLiteral("Character:\t二\nDefinition:\t") + QString(1024, u'x') + u'\n');
+}
+
+void DictionaryWindowTest::selectingARowShowsTheEntry()
+{
+    createDictionaryWindow();
+    ControlRef list = entryList();
+    const DataBrowserItemID item = 7; // 水
+    QCOMPARE(SetDataBrowserSelectedItems(list, 1, &item, kDataBrowserItemsAssign), noErr);
+    QCOMPARE(controlText(kCharacterCaptionID), QStringLiteral("水"));
+    QVERIFY(controlText(kTextPaneID).startsWith(QStringLiteral("Character:\t水\nMandarin:\tshuǐ\n")));
+    // A refill empties the caption.
+    filterDBItems(list, -1, -3, QString());
+    QVERIFY(controlText(kCharacterCaptionID).isEmpty());
+}
+
+QTEST_MAIN(DictionaryWindowTest)
+#include "tst_dictionarywindow.moc"

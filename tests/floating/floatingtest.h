@@ -1,0 +1,173 @@
+#pragma once
+// Helpers shared by the floating-window and history tests.
+
+#include "app/globals.h"
+#include "platform/alerts.h"
+#include "platform/nib.h"
+#include "platform/windows.h"
+#include "store/dictionary.h"
+#include "windows/floating/lookup.h"
+#include "windows/history/history.h"
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QFile>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace ftest {
+
+inline QByteArray fixturePath(const char* name)
+{
+    return QByteArray(TAVI_FIXTURES_DIR "/floating/") + name;
+}
+
+// The test dictionary (tests/fixtures/floating/lookup.txt) in `dict`, once.
+inline void loadFixtureDictionary()
+{
+    if (!dict.entries.empty())
+        return;
+    const QByteArray path = fixturePath("lookup.txt");
+    dict.loadIndex(path.constData());
+    dict.load(path.constData(), nullptr);
+}
+
+// The preference defaults the floating window starts from.
+inline void resetGlobals()
+{
+    globals = Globals{};
+    globals.filterState = -1;
+    globals.searchState = -2;
+    globals.floatingCharType = FOUR_CHAR_CODE("CHAR");
+    globals.floatingRomanType = FOUR_CHAR_CODE("PYIN");
+    globals.floatingDefnType = FOUR_CHAR_CODE("EDEF");
+    globals.ShowDictionary = 1;
+    globals.dividerRatio = 1000;
+    globals.DictLeftCorner = globals.DictTopCorner = -1;
+    globals.DictRightCorner = globals.DictBottomCorner = -1;
+    globals.FloatLeftCorner = globals.FloatTopCorner = -1;
+}
+
+inline std::vector<UniChar> unitsOf(const QString& text)
+{
+    return std::vector<UniChar>(text.utf16(), text.utf16() + text.size());
+}
+
+inline SInt32 lookUpCharacter(const QString& text)
+{
+    const auto units = unitsOf(text);
+    return findCharacter(units.data(), SInt32(units.size()));
+}
+
+inline SInt32 lookUpDefinition(const QString& text)
+{
+    const auto units = unitsOf(text);
+    return findDefinition(units.data(), SInt32(units.size()));
+}
+
+// The entry index of a key given as text, or -1.
+inline int entryOf(const QString& key)
+{
+    for (const characterEntry* e : dict.entries) {
+        if (e->display == key)
+            return int(e->index);
+    }
+    return -1;
+}
+
+// A dictionary of its own, made from the text of a field index and of a
+// dictionary file.
+inline std::unique_ptr<dictionary> makeDictionary(const QByteArray& index, const QByteArray& lines)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("dictionary.txt"));
+    QFile indexFile(path + QStringLiteral(".index"));
+    QFile linesFile(path);
+    if (!indexFile.open(QIODevice::WriteOnly) || !linesFile.open(QIODevice::WriteOnly))
+        return nullptr;
+    indexFile.write(index);
+    linesFile.write(lines);
+    indexFile.close();
+    linesFile.close();
+    auto d = std::make_unique<dictionary>();
+    const QByteArray encoded = QFile::encodeName(path);
+    d->loadIndex(encoded.constData());
+    d->load(encoded.constData(), nullptr);
+    return d;
+}
+
+// The interface resources of the build tree, opened once.
+inline bool openResources()
+{
+    return nibRef || CreateNibReference(QStringLiteral("Tavi"), &nibRef) == noErr;
+}
+
+// Alerts are recorded instead of shown while this lives.
+class AlertRecorder {
+public:
+    AlertRecorder()
+    {
+        auto recorder = std::make_unique<RecordingAlertPresenter>();
+        recorded = recorder.get();
+        previous = SetAlertPresenter(std::move(recorder));
+    }
+    ~AlertRecorder() { SetAlertPresenter(std::move(previous)); }
+    AlertRecorder(const AlertRecorder&) = delete;
+    AlertRecorder& operator=(const AlertRecorder&) = delete;
+    RecordingAlertPresenter* recorded = nullptr;
+
+private:
+    std::unique_ptr<AlertPresenter> previous;
+};
+
+// Collects what the code under test prints on standard output.
+class StdoutCapture {
+public:
+    StdoutCapture()
+    {
+        fflush(stdout);
+        saved = dup(STDOUT_FILENO);
+        file = tmpfile();
+        dup2(fileno(file), STDOUT_FILENO);
+    }
+    ~StdoutCapture() { finish(); }
+    StdoutCapture(const StdoutCapture&) = delete;
+    StdoutCapture& operator=(const StdoutCapture&) = delete;
+
+    QByteArray finish()
+    {
+        if (!file)
+            return text;
+        fflush(stdout);
+        dup2(saved, STDOUT_FILENO);
+        close(saved);
+        rewind(file);
+        char buffer[4096];
+        std::size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, file)) > 0)
+            text.append(buffer, qsizetype(n));
+        fclose(file);
+        file = nullptr;
+        return text;
+    }
+
+private:
+    int saved = -1;
+    FILE* file = nullptr;
+    QByteArray text;
+};
+
+inline void disposeAllWindows()
+{
+    for (WindowRef window : GetWindowList())
+        DisposeWindow(window);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+} // namespace ftest

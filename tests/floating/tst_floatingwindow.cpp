@@ -1,0 +1,357 @@
+// The floating window over its real interface resource: the pop-ups, the
+// entry and not-found forms, the add command, folding and the position.
+
+#include "tests/floating/floatingtest.h"
+
+#include "app/appcommands.h"
+#include "app/windowlookup.h"
+#include "platform/commands.h"
+#include "platform/controls.h"
+#include "platform/menus.h"
+#include "platform/windowgroups.h"
+#include "store/locations.h"
+#include "windows/floating/floatingwindow.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+namespace {
+
+WindowRef floatingWindow()
+{
+    return FindMyWindow(kFloatingWindowTag, false);
+}
+
+ControlRef controlOf(FourCharCode signature)
+{
+    const ControlID id{signature, 128};
+    ControlRef control = nullptr;
+    GetControlByID(floatingWindow(), &id, &control);
+    return control;
+}
+
+QString textOf(FourCharCode signature)
+{
+    QString text;
+    CopyControlTitleAsCFString(controlOf(signature), &text);
+    return text;
+}
+
+int characterSize()
+{
+    return GetControlWidget(controlOf("CHAR"_4cc))->font().pixelSize();
+}
+
+bool addButtonShown()
+{
+    return IsControlVisible(controlOf("ADD "_4cc));
+}
+
+int contentHeight()
+{
+    Rect bounds{};
+    GetWindowBounds(floatingWindow(), kWindowContentRgn, &bounds);
+    return bounds.bottom - bounds.top;
+}
+
+void clickToolbarButton()
+{
+    auto* button = GetWindowWidget(floatingWindow())->findChild<QToolButton*>(QStringLiteral("toolbarButton"));
+    QVERIFY(button);
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+void choosePopupItem(FourCharCode signature, int item)
+{
+    auto* box = qobject_cast<QComboBox*>(GetControlWidget(controlOf(signature)));
+    QVERIFY(box);
+    box->setCurrentIndex(item - 1);
+    emit box->activated(item - 1); // as a choice by the user
+}
+
+QStringList popupItems(FourCharCode signature)
+{
+    auto* box = qobject_cast<QComboBox*>(GetControlWidget(controlOf(signature)));
+    QStringList items;
+    for (int i = 0; box && i < box->count(); ++i)
+        items << box->itemText(i);
+    return items;
+}
+
+void sendApplicationCommand(UInt32 command)
+{
+    HICommand hiCommand{};
+    hiCommand.commandID = command;
+    ProcessHICommand(hiCommand, GetApplicationEventTarget());
+}
+
+} // namespace
+
+class FloatingWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void theResourceHasEveryControlTheCodeUses();
+    void thePopupsListTheFieldsOfTheirKind();
+    void aPopupChoiceShowsTheSameEntryWithTheNewReading();
+    void aNotFoundCharacterCanBeAddedAndIsSavedForTheNextRun();
+    void theNotFoundTextKeepsItsFirstCharacters_data();
+    void theNotFoundTextKeepsItsFirstCharacters();
+    void theSizeRuleCountsCharacters_data();
+    void theSizeRuleCountsCharacters();
+    void aReadingPreferenceNamingNoFieldShowsNoReading();
+    void foldingWithTheDrawerOpenDisposesOfTheDrawer();
+    void lwinOpensOutAFoldedWindowAndKeepsItsEntry();
+    void theWindowFloatsWhereItWasLeft();
+
+private:
+    QTemporaryDir home;
+    std::unique_ptr<ftest::AlertRecorder> alerts;
+    EventHandlerRef appHandler = nullptr;
+};
+
+void FloatingWindowTest::initTestCase()
+{
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("data"))));
+    ftest::loadFixtureDictionary();
+    QVERIFY(ftest::openResources());
+    alerts = std::make_unique<ftest::AlertRecorder>();
+    InstallApplicationEventHandler(NewEventHandlerUPP(applicationEventHandler),
+                                   GetEventTypeCount(kApplicationEventTypes), kApplicationEventTypes,
+                                   nullptr, &appHandler);
+}
+
+void FloatingWindowTest::init()
+{
+    ftest::resetGlobals();
+    history.clear();
+    ukBufferLen = 0;
+    alerts->recorded->requests.clear();
+}
+
+void FloatingWindowTest::cleanup()
+{
+    ftest::disposeAllWindows();
+    QVERIFY2(alerts->recorded->requests.empty(),
+             alerts->recorded->requests.empty() ? "" : qPrintable(alerts->recorded->requests[0].explanation));
+}
+
+void FloatingWindowTest::theResourceHasEveryControlTheCodeUses()
+{
+    createFloatingWindow();
+    WindowRef window = floatingWindow();
+    QVERIFY(window);
+    QVERIFY(qobject_cast<QComboBox*>(GetControlWidget(controlOf("CSEL"_4cc))));
+    QVERIFY(qobject_cast<QComboBox*>(GetControlWidget(controlOf("RSEL"_4cc))));
+    QVERIFY(qobject_cast<QComboBox*>(GetControlWidget(controlOf("DSEL"_4cc))));
+    QVERIFY(qobject_cast<QLabel*>(GetControlWidget(controlOf("CHAR"_4cc))));
+    QVERIFY(qobject_cast<QLabel*>(GetControlWidget(controlOf("ROMN"_4cc))));
+    QVERIFY(qobject_cast<QLabel*>(GetControlWidget(controlOf("DEFN"_4cc))));
+    auto* add = qobject_cast<QPushButton*>(GetControlWidget(controlOf("ADD "_4cc)));
+    QVERIFY(add);
+    UInt32 command = 0;
+    QVERIFY(GetObjectCommand(add, &command));
+    QCOMPARE(command, "ADD "_4cc);
+    QVERIFY(GetWindowWidget(window)->windowFlags().testFlag(Qt::Tool));
+    WindowClass windowClass = 0;
+    GetWindowClass(window, &windowClass);
+    QCOMPARE(windowClass, kUtilityWindowClass);
+    QCOMPARE(contentHeight(), int(kFloatingExpandedHeight));
+}
+
+void FloatingWindowTest::thePopupsListTheFieldsOfTheirKind()
+{
+    globals.floatingRomanType = "JYUT"_4cc;
+    globals.floatingCharType = "SIMP"_4cc;
+    createFloatingWindow();
+    QCOMPARE(popupItems("RSEL"_4cc), (QStringList{QStringLiteral("Mandarin"), QStringLiteral("Cantonese")}));
+    QCOMPARE(popupItems("DSEL"_4cc), QStringList{QStringLiteral("Definition")});
+    QCOMPARE(popupItems("CSEL"_4cc), (QStringList{QStringLiteral("Character"), QStringLiteral("Traditional"),
+                                                 QStringLiteral("Simplified")}));
+    QCOMPARE(GetControl32BitValue(controlOf("RSEL"_4cc)), 2);
+    QCOMPARE(GetControl32BitValue(controlOf("DSEL"_4cc)), 1);
+    QCOMPARE(GetControl32BitValue(controlOf("CSEL"_4cc)), 3);
+    MenuRef menu = nullptr;
+    GetControlData(controlOf("RSEL"_4cc), 0, kControlPopupButtonMenuHandleTag, sizeof menu, &menu, nullptr);
+    MenuCommand command = 0;
+    QCOMPARE(GetMenuItemCommandID(menu, 2, &command), noErr);
+    QCOMPARE(command, "JYUT"_4cc);
+}
+
+void FloatingWindowTest::aPopupChoiceShowsTheSameEntryWithTheNewReading()
+{
+    createFloatingWindow();
+    const SInt32 found = ftest::lookUpCharacter(QStringLiteral("九"));
+    QCOMPARE(found, 7);
+    loadFloatingWindowData(floatingWindow(), found);
+    QCOMPARE(textOf("ROMN"_4cc), QStringLiteral("jiǔ"));
+    QCOMPARE(textOf("DEFN"_4cc), QStringLiteral("nine"));
+
+    choosePopupItem("RSEL"_4cc, 2);
+    QCOMPARE(globals.floatingRomanType, "JYUT"_4cc);
+    QCOMPARE(textOf("CHAR"_4cc), QStringLiteral("九"));
+    QCOMPARE(textOf("ROMN"_4cc), QStringLiteral("gau2"));
+
+    choosePopupItem("CSEL"_4cc, 3); // the simplified form
+    QCOMPARE(textOf("CHAR"_4cc), QStringLiteral("ABC"));
+    QCOMPARE(characterSize(), 57);
+    choosePopupItem("CSEL"_4cc, 1);
+    QCOMPARE(globals.floatingCharType, "CHAR"_4cc);
+    QCOMPARE(textOf("CHAR"_4cc), QStringLiteral("九"));
+    QCOMPARE(history, std::vector<uint32_t>{7});
+}
+
+void FloatingWindowTest::aNotFoundCharacterCanBeAddedAndIsSavedForTheNextRun()
+{
+    createFloatingWindow();
+    loadFloatingWindowData(floatingWindow(), 2);
+    const auto dragon = ftest::unitsOf(QStringLiteral("龍"));
+    QCOMPARE(findCharacter(dragon.data(), 1), -1);
+    loadFloatingWindowData(floatingWindow(), dragon.data(), 1);
+    QVERIFY(addButtonShown());
+    QCOMPARE(textOf("CHAR"_4cc), QStringLiteral("龍"));
+    QCOMPARE(textOf("ROMN"_4cc), QStringLiteral("not in dictionary"));
+    QCOMPARE(textOf("DEFN"_4cc), QStringLiteral("not in dictionary"));
+
+    // A pop-up choice goes back to the entry shown before; the add command
+    // still adds the character.
+    choosePopupItem("DSEL"_4cc, 1);
+    QVERIFY(!addButtonShown());
+    QCOMPARE(textOf("CHAR"_4cc), QStringLiteral("水"));
+
+    const std::size_t before = dict.entries.size();
+    sendApplicationCommand("ADD "_4cc);
+    QCOMPARE(dict.entries.size(), before + 1);
+    const characterEntry* added = dict.entries.back();
+    QCOMPARE(added->codes, std::vector<uint32_t>{0x9F8D});
+    const dictValue* blank = added->lookup(dict.findField("kDefinition"));
+    QVERIFY(blank);
+    QCOMPARE(blank->text, QByteArray(" "));
+    QCOMPARE(blank->modified, 1);
+    QCOMPARE(textOf("CHAR"_4cc), QStringLiteral("龍"));
+    QCOMPARE(ukBufferLen, std::size_t(0));
+    QCOMPARE(ftest::lookUpCharacter(QStringLiteral("龍")), SInt32(added->index));
+    sendApplicationCommand("ADD "_4cc); // nothing left to add
+    QCOMPARE(dict.entries.size(), before + 1);
+
+    saveCustomDictionary();
+    const QByteArray fixture = ftest::fixturePath("lookup.txt");
+    dictionary nextRun;
+    nextRun.loadIndex(fixture.constData());
+    nextRun.load(fixture.constData(), nullptr);
+    nextRun.load(getCustomDictLocation().c_str(), nullptr);
+    const characterEntry* kept = nextRun.lookup(0x9F8D);
+    QVERIFY(kept);
+    QVERIFY(kept->lookup(nextRun.findField("kDefinition")));
+}
+
+void FloatingWindowTest::theNotFoundTextKeepsItsFirstCharacters_data()
+{
+    QTest::addColumn<uint32_t>("first");
+    QTest::newRow("forty characters of one unit each") << 0x9F00u;
+    QTest::newRow("forty characters of two units each") << 0x20100u;
+}
+
+void FloatingWindowTest::theNotFoundTextKeepsItsFirstCharacters()
+{
+    QFETCH(uint32_t, first);
+    createFloatingWindow();
+    std::vector<uint32_t> codes;
+    for (uint32_t i = 0; i < 40; ++i)
+        codes.push_back(first + i);
+    const QString text = dictionary::displayOfCodes(codes);
+    const auto units = ftest::unitsOf(text);
+    loadFloatingWindowData(floatingWindow(), units.data(), SInt32(units.size()));
+    QCOMPARE(textOf("CHAR"_4cc), text);
+    QCOMPARE(characterSize(), 114 / 7);
+    QCOMPARE(ukBufferLen, std::size_t(32));
+    QCOMPARE(std::vector<uint32_t>(ukBuffer, ukBuffer + ukBufferLen),
+             std::vector<uint32_t>(codes.begin(), codes.begin() + 32));
+}
+
+void FloatingWindowTest::theSizeRuleCountsCharacters_data()
+{
+    QTest::addColumn<int>("characters");
+    QTest::addColumn<int>("size");
+    const int rows[][2] = {{0, 114}, {1, 114}, {2, 57},  {4, 57},  {5, 38},  {9, 38}, {10, 28},
+                           {16, 28}, {17, 22}, {25, 22}, {26, 19}, {36, 19}, {40, 16}};
+    for (const auto& row : rows)
+        QTest::addRow("%d characters", row[0]) << row[0] << row[1];
+}
+
+void FloatingWindowTest::theSizeRuleCountsCharacters()
+{
+    QFETCH(int, characters);
+    QFETCH(int, size);
+    QCOMPARE(int(characterTextSize(std::size_t(characters))), size);
+}
+
+void FloatingWindowTest::aReadingPreferenceNamingNoFieldShowsNoReading()
+{
+    globals.floatingRomanType = "NONE"_4cc;
+    globals.biggerFonts = 1;
+    history = {5};
+    createFloatingWindow();
+    QCOMPARE(GetControl32BitValue(controlOf("RSEL"_4cc)), 0);
+    QCOMPARE(textOf("ROMN"_4cc), QString());
+    QCOMPARE(textOf("CHAR"_4cc), QStringLiteral("歡迎"));
+    QCOMPARE(characterSize(), 57);
+    QCOMPARE(GetControlWidget(controlOf("ROMN"_4cc))->font().pixelSize(), 14);
+}
+
+void FloatingWindowTest::foldingWithTheDrawerOpenDisposesOfTheDrawer()
+{
+    history = {0, 1};
+    sendApplicationCommand("LHWN"_4cc);
+    QVERIFY(FindMyWindow(kHistoryWindowTag, false));
+    clickToolbarButton();
+    QVERIFY(!FindMyWindow(kHistoryWindowTag, false));
+    QVERIFY(contentHeight() <= kFloatingExpandedLimit);
+    clickToolbarButton();
+    QCOMPARE(contentHeight(), int(kFloatingExpandedHeight));
+    Rect bounds{};
+    GetWindowBounds(floatingWindow(), kWindowContentRgn, &bounds);
+    QCOMPARE(bounds.right - bounds.left, int(kFloatingWidth));
+}
+
+void FloatingWindowTest::lwinOpensOutAFoldedWindowAndKeepsItsEntry()
+{
+    createFloatingWindow();
+    loadFloatingWindowData(floatingWindow(), 7);
+    clickToolbarButton();
+    QVERIFY(contentHeight() <= kFloatingExpandedLimit);
+    sendApplicationCommand("LWIN"_4cc);
+    QCOMPARE(contentHeight(), int(kFloatingExpandedHeight));
+    QCOMPARE(textOf("CHAR"_4cc), QStringLiteral("九"));
+    QCOMPARE(GetWindowList().size(), std::size_t(1));
+}
+
+void FloatingWindowTest::theWindowFloatsWhereItWasLeft()
+{
+    globals.FloatLeftCorner = 321;
+    globals.FloatTopCorner = 234;
+    createFloatingWindow();
+    Rect bounds{};
+    GetWindowBounds(floatingWindow(), kWindowGlobalPortRgn, &bounds);
+    QCOMPARE(int(bounds.left), 321);
+    QCOMPARE(int(bounds.top), 234);
+    MoveWindow(floatingWindow(), 111, 122, false);
+    GetWindowBounds(floatingWindow(), kWindowGlobalPortRgn, &bounds);
+    // Closing records where it was.
+    GetWindowWidget(floatingWindow())->close();
+    QVERIFY(!floatingWindow());
+    QCOMPARE(globals.FloatLeftCorner, int32_t(bounds.left));
+    QCOMPARE(globals.FloatTopCorner, int32_t(bounds.top));
+}
+
+QTEST_MAIN(FloatingWindowTest)
+#include "tst_floatingwindow.moc"

@@ -1,0 +1,260 @@
+// The history drawer over its real interface resource: rows, selection, the
+// Delete key, opening and closing with 'LHWN', docking, and the export button.
+
+#include "tests/floating/floatingtest.h"
+
+#include "app/appcommands.h"
+#include "app/windowlookup.h"
+#include "platform/commands.h"
+#include "platform/controls.h"
+#include "platform/databrowser.h"
+#include "platform/savedialog.h"
+#include "platform/windowgroups.h"
+#include "windows/floating/floatingwindow.h"
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeView>
+#include <QWindow>
+
+namespace {
+
+WindowRef drawerWindow()
+{
+    return FindMyWindow(kHistoryWindowTag, false);
+}
+
+WindowRef floatingWindow()
+{
+    return FindMyWindow(kFloatingWindowTag, false);
+}
+
+ControlRef historyList()
+{
+    const ControlID id{"HSDB"_4cc, 128};
+    ControlRef list = nullptr;
+    GetControlByID(drawerWindow(), &id, &list);
+    return list;
+}
+
+QTreeView* historyView()
+{
+    return qobject_cast<QTreeView*>(GetControlWidget(historyList()));
+}
+
+QStringList rows()
+{
+    QStringList texts;
+    QTreeView* view = historyView();
+    for (int row = 0; view && row < view->model()->rowCount(); ++row)
+        texts << view->model()->index(row, 0).data().toString();
+    return texts;
+}
+
+QString floatingCharacter()
+{
+    const ControlID id{"CHAR"_4cc, 128};
+    ControlRef control = nullptr;
+    GetControlByID(floatingWindow(), &id, &control);
+    QString text;
+    CopyControlTitleAsCFString(control, &text);
+    return text;
+}
+
+void sendApplicationCommand(UInt32 command)
+{
+    HICommand hiCommand{};
+    hiCommand.commandID = command;
+    ProcessHICommand(hiCommand, GetApplicationEventTarget());
+}
+
+bool drawerOpen()
+{
+    return drawerWindow() && GetDrawerState(drawerWindow()) == kWindowDrawerOpen &&
+           IsWindowVisible(drawerWindow());
+}
+
+void clickRow(int row)
+{
+    QTreeView* view = historyView();
+    const QRect rect = view->visualRect(view->model()->index(row, 0));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      QPoint(rect.left() + 4, rect.center().y()));
+}
+
+} // namespace
+
+class HistoryDrawerTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void rowsShowTheNewestFirst();
+    void selectingARowShowsItsEntryAndKeepsTheHistory();
+    void deleteRemovesTheSelectedRows();
+    void otherKeysPassOn();
+    void lhwnTogglesTheDrawer();
+    void lhwnOnAFoldedWindowOpensItOutFirst();
+    void theDrawerHangsAtTheLeftEdgeAndFollows();
+    void aLookUpRefreshesTheOpenDrawer();
+    void updatingWithoutADrawerDoesNothing();
+    void theExportButtonClosesTheDrawerAndExports();
+
+private:
+    QTemporaryDir home;
+    std::unique_ptr<ftest::AlertRecorder> alerts;
+};
+
+void HistoryDrawerTest::initTestCase()
+{
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
+    ftest::loadFixtureDictionary();
+    QVERIFY(ftest::openResources());
+    alerts = std::make_unique<ftest::AlertRecorder>();
+    InstallApplicationEventHandler(NewEventHandlerUPP(applicationEventHandler),
+                                   GetEventTypeCount(kApplicationEventTypes), kApplicationEventTypes,
+                                   nullptr, nullptr);
+}
+
+void HistoryDrawerTest::init()
+{
+    ftest::resetGlobals();
+    history = {0, 1, 2, 3};
+    alerts->recorded->requests.clear();
+}
+
+void HistoryDrawerTest::cleanup()
+{
+    ftest::disposeAllWindows();
+    QVERIFY(alerts->recorded->requests.empty());
+}
+
+void HistoryDrawerTest::rowsShowTheNewestFirst()
+{
+    history.push_back(9999); // names no entry
+    sendApplicationCommand("LHWN"_4cc);
+    QVERIFY(drawerOpen());
+    QCOMPARE(rows(), (QStringList{QStringLiteral("???"), QStringLiteral("台"), QStringLiteral("水"),
+                                  QStringLiteral("文"), QStringLiteral("中")}));
+}
+
+void HistoryDrawerTest::selectingARowShowsItsEntryAndKeepsTheHistory()
+{
+    history = {0, 1, 2, 3, 4};
+    sendApplicationCommand("LHWN"_4cc);
+    clickRow(1); // the second row stands for history[3]
+    QCOMPARE(floatingCharacter(), QStringLiteral("台"));
+    QCOMPARE(history, (std::vector<uint32_t>{0, 1, 2, 3, 4}));
+}
+
+void HistoryDrawerTest::deleteRemovesTheSelectedRows()
+{
+    sendApplicationCommand("LHWN"_4cc);
+    const DataBrowserItemID chosen[] = {1, 3};
+    SetDataBrowserSelectedItems(historyList(), 2, chosen, kDataBrowserItemsAssign);
+    QTest::keyClick(GetWindowWidget(drawerWindow())->windowHandle(), Qt::Key_Backspace);
+    QCOMPARE(history, (std::vector<uint32_t>{0, 2}));
+    QCOMPARE(rows(), (QStringList{QStringLiteral("水"), QStringLiteral("中")}));
+}
+
+void HistoryDrawerTest::otherKeysPassOn()
+{
+    sendApplicationCommand("LHWN"_4cc);
+    const DataBrowserItemID first = 1;
+    SetDataBrowserSelectedItems(historyList(), 1, &first, kDataBrowserItemsAssign);
+    historyView()->setFocus();
+    QTest::keyClick(GetWindowWidget(drawerWindow())->windowHandle(), Qt::Key_Down);
+    QCOMPARE(history, (std::vector<uint32_t>{0, 1, 2, 3}));
+    // The list itself moved its selection down a row.
+    QVERIFY(IsDataBrowserItemSelected(historyList(), 2));
+}
+
+void HistoryDrawerTest::lhwnTogglesTheDrawer()
+{
+    sendApplicationCommand("LHWN"_4cc);
+    QVERIFY(drawerOpen());
+    sendApplicationCommand("LHWN"_4cc);
+    QVERIFY(drawerWindow());
+    QVERIFY(!drawerOpen());
+    sendApplicationCommand("LHWN"_4cc);
+    QVERIFY(drawerOpen());
+    QCOMPARE(rows().size(), 4);
+    QCOMPARE(GetWindowGroup(drawerWindow()), GetWindowGroup(floatingWindow()));
+    QCOMPARE(GetWindowGroupParent(GetWindowGroup(drawerWindow())),
+             GetWindowGroupOfClass(kUtilityWindowClass));
+}
+
+void HistoryDrawerTest::lhwnOnAFoldedWindowOpensItOutFirst()
+{
+    createFloatingWindow();
+    auto* button = GetWindowWidget(floatingWindow())->findChild<QToolButton*>(QStringLiteral("toolbarButton"));
+    QTest::mouseClick(button, Qt::LeftButton);
+    Rect bounds{};
+    GetWindowBounds(floatingWindow(), kWindowContentRgn, &bounds);
+    QVERIFY(bounds.bottom - bounds.top <= kFloatingExpandedLimit);
+    sendApplicationCommand("LHWN"_4cc);
+    GetWindowBounds(floatingWindow(), kWindowContentRgn, &bounds);
+    QCOMPARE(bounds.bottom - bounds.top, int(kFloatingExpandedHeight));
+    QVERIFY(drawerOpen());
+}
+
+void HistoryDrawerTest::theDrawerHangsAtTheLeftEdgeAndFollows()
+{
+    sendApplicationCommand("LHWN"_4cc);
+    QWidget* floating = GetWindowWidget(floatingWindow());
+    QWidget* drawer = GetWindowWidget(drawerWindow());
+    auto docked = [&] {
+        const QRect parent = floating->geometry();
+        const QRect hanging = drawer->frameGeometry();
+        return hanging.right() + 1 == floating->frameGeometry().left() && hanging.top() == parent.top() &&
+               hanging.height() == parent.height() - 20;
+    };
+    QVERIFY(docked());
+    floating->move(floating->pos() + QPoint(40, 25));
+    QVERIFY(docked());
+    floating->hide();
+    QVERIFY(!drawer->isVisible());
+    floating->show();
+    QVERIFY(drawer->isVisible());
+    QVERIFY(docked());
+}
+
+void HistoryDrawerTest::aLookUpRefreshesTheOpenDrawer()
+{
+    sendApplicationCommand("LHWN"_4cc);
+    ftest::lookUpCharacter(QStringLiteral("文"));
+    QCOMPARE(rows().first(), QStringLiteral("文"));
+    QCOMPARE(rows().size(), 4);
+}
+
+void HistoryDrawerTest::updatingWithoutADrawerDoesNothing()
+{
+    createFloatingWindow();
+    ftest::StdoutCapture capture;
+    updateHistoryBrowser();
+    QCOMPARE(capture.finish(), QByteArray());
+}
+
+void HistoryDrawerTest::theExportButtonClosesTheDrawerAndExports()
+{
+    sendApplicationCommand("LHWN"_4cc);
+    const QString target = home.filePath(QStringLiteral("exported.txt"));
+    auto previous = SetSaveDialogPresenter(std::make_unique<ChosenPathSaveDialogPresenter>(target));
+    auto* button = GetWindowWidget(drawerWindow())->findChild<QPushButton*>(QStringLiteral("exportButton"));
+    QVERIFY(button);
+    QTest::mouseClick(button, Qt::LeftButton);
+    SetSaveDialogPresenter(std::move(previous));
+    QVERIFY(!drawerOpen());
+    QFile file(target);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().startsWith(QByteArray::fromHex("FEFF53F0FEFF0009")));
+}
+
+QTEST_MAIN(HistoryDrawerTest)
+#include "tst_historydrawer.moc"

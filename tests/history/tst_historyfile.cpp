@@ -1,0 +1,249 @@
+// The history file (saved, read back, damaged) and the history export.
+
+#include "tests/floating/floatingtest.h"
+
+#include "platform/savedialog.h"
+#include "windows/history/historyfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/resource.h>
+
+#include <csignal>
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeAll(const QString& path, const QByteArray& data)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(data);
+}
+
+QString historyPath()
+{
+    return QFile::decodeName(QByteArray::fromStdString(getHistoryLocation()));
+}
+
+// A line of the history file with these code points.
+QByteArray lineOf(uint32_t first, int count)
+{
+    QByteArray line = "U";
+    for (int i = 0; i < count; ++i)
+        line += '+' + QByteArray::number(first + uint32_t(i), 16).toUpper();
+    return line + '\n';
+}
+
+} // namespace
+
+class HistoryFileTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+
+    void historyIsSavedInOrderAndReadBack();
+    void anEmptyHistoryStartsWithWelcome();
+    void readingTheFile_data();
+    void readingTheFile();
+    void aFailedSaveLeavesTheOldFile();
+    void exportWritesEveryPieceWithItsOwnMark_data();
+    void exportWritesEveryPieceWithItsOwnMark();
+    void exportAsksWhereWithTheDialogsTexts();
+    void aCancelledExportWritesNothing();
+    void anExportThatCannotOpenItsFileSaysSo();
+
+private:
+    QTemporaryDir home;
+    ftest::AlertRecorder alerts;
+};
+
+void HistoryFileTest::initTestCase()
+{
+    // Never the user's own files, also when run outside the test runner.
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
+    ftest::loadFixtureDictionary();
+    QVERIFY(historyPath().startsWith(home.path()));
+}
+
+void HistoryFileTest::init()
+{
+    ftest::resetGlobals();
+    history.clear();
+    QFile::remove(historyPath());
+    alerts.recorded->requests.clear();
+}
+
+void HistoryFileTest::historyIsSavedInOrderAndReadBack()
+{
+    ftest::lookUpCharacter(QStringLiteral("中"));
+    ftest::lookUpCharacter(QStringLiteral("文"));
+    ftest::lookUpCharacter(QString::fromUcs4(U"\U00020000", 1));
+    ftest::lookUpCharacter(QStringLiteral("歡迎"));
+    history.push_back(9999); // an index that names no entry is left out
+    saveHistory();
+    QCOMPARE(readAll(historyPath()), QByteArray("U+4E2D\nU+6587\nU+20000\nU+6B61+8FCE\n"));
+    history.clear();
+    loadHistory();
+    QCOMPARE(history, (std::vector<uint32_t>{0, 1, 6, 5}));
+}
+
+void HistoryFileTest::anEmptyHistoryStartsWithWelcome()
+{
+    saveHistory();
+    QVERIFY(QFile::exists(historyPath()));
+    QCOMPARE(readAll(historyPath()), QByteArray());
+    loadHistory();
+    QCOMPARE(history, (std::vector<uint32_t>{5}));
+}
+
+void HistoryFileTest::readingTheFile_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<std::vector<uint32_t>>("expected");
+    QTest::newRow("no final line feed") << QByteArray("U+4E2D\nU+6587") << std::vector<uint32_t>{0, 1};
+    QTest::newRow("a duplicate moves to the end")
+        << QByteArray("U+4E2D\nU+6587\nU+4E2D\n") << std::vector<uint32_t>{1, 0};
+    QTest::newRow("a character above U+FFFF is one code point")
+        << QByteArray("U+20000\n") << std::vector<uint32_t>{6};
+    QTest::newRow("forty values: thirty-two, then eight")
+        << QByteArray(lineOf(0x5000, 32).chopped(1) + lineOf(0x4E00, 8).mid(1))
+        << std::vector<uint32_t>{13, 12};
+    QTest::newRow("a character no longer in the dictionary is dropped")
+        << QByteArray("U+9F8D\nU+4E2D\n") << std::vector<uint32_t>{0};
+    QTest::newRow("carriage returns and blanks")
+        << QByteArray("U+ 4E2D\r\n\r\n  U+6587\r\n") << std::vector<uint32_t>{0, 1};
+    QTest::newRow("lines run together") << QByteArray("U+4E2DU+6587") << std::vector<uint32_t>{0, 1};
+    QTest::newRow("unreadable lines are skipped")
+        << QByteArray("hello\n+4E2D\nU+6587 junk\nU+4E2D\n\x01\xFF\n") << std::vector<uint32_t>{1, 0};
+    QTest::newRow("an overlong number matches nothing")
+        << QByteArray("U+FFFFFFFFFFFFFFFFFFFF\nU+6587\n") << std::vector<uint32_t>{1};
+    QTest::newRow("nothing readable: welcome") << QByteArray("garbage") << std::vector<uint32_t>{5};
+}
+
+void HistoryFileTest::readingTheFile()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(std::vector<uint32_t>, expected);
+    QDir().mkpath(QFileInfo(historyPath()).absolutePath());
+    writeAll(historyPath(), file);
+    loadHistory();
+    QCOMPARE(history, expected);
+}
+
+void HistoryFileTest::aFailedSaveLeavesTheOldFile()
+{
+    // A file size limit makes every write past it fail, as a full disk does.
+    writeAll(historyPath(), "U+4E2D\n");
+    for (uint32_t i = 0; i < dict.entries.size(); ++i)
+        history.push_back(i);
+    struct rlimit saved;
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    struct rlimit small = saved;
+    small.rlim_cur = 16;
+    auto previousHandler = signal(SIGXFSZ, SIG_IGN);
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    saveHistory();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, previousHandler);
+
+    QCOMPARE(readAll(historyPath()), QByteArray("U+4E2D\n"));
+    const QStringList left = QFileInfo(historyPath()).dir().entryList(QDir::Files);
+    QCOMPARE(left, QStringList{QStringLiteral("TaviDictionaryHistory")});
+}
+
+void HistoryFileTest::exportWritesEveryPieceWithItsOwnMark_data()
+{
+    QTest::addColumn<std::vector<uint32_t>>("elements");
+    QTest::addColumn<uint32_t>("characterField");
+    QTest::addColumn<uint32_t>("readingField");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("three entries without reading or definition, newest first")
+        << std::vector<uint32_t>{0, 6, 1} << FOUR_CHAR_CODE("CHAR") << FOUR_CHAR_CODE("NONE")
+        << QByteArray::fromHex("FEFF6587 FEFF0009 FEFF0009 FEFF000A"
+                               "FEFFD840DC00 FEFF0009 FEFF0009 FEFF000A"
+                               "FEFF4E2D FEFF0009 FEFF0009 FEFF000A");
+    QTest::newRow("reading and definition")
+        << std::vector<uint32_t>{9} << FOUR_CHAR_CODE("CHAR") << FOUR_CHAR_CODE("PYIN")
+        << QByteArray::fromHex("FEFF4E00 FEFF0009 FEFF0079012B FEFF0009"
+                               "FEFF006F006E0065003B00200061002C00200061006E003B00200061006C006F006E0065"
+                               "FEFF000A");
+    QTest::newRow("an alternative form, or the character itself when there is none")
+        << std::vector<uint32_t>{3, 0} << FOUR_CHAR_CODE("TRAD") << FOUR_CHAR_CODE("NONE")
+        << QByteArray::fromHex("FEFF4E2D FEFF0009 FEFF0009 FEFF000A"
+                               "FEFF6AAF FEFF0009 FEFF0009 FEFF000A");
+}
+
+void HistoryFileTest::exportWritesEveryPieceWithItsOwnMark()
+{
+    QFETCH(std::vector<uint32_t>, elements);
+    QFETCH(uint32_t, characterField);
+    QFETCH(uint32_t, readingField);
+    QFETCH(QByteArray, expected);
+    const bool withDefinition = readingField != FOUR_CHAR_CODE("NONE");
+    globals.floatingCharType = characterField;
+    globals.floatingRomanType = readingField;
+    globals.floatingDefnType = withDefinition ? FOUR_CHAR_CODE("EDEF") : FOUR_CHAR_CODE("NONE");
+    history = elements;
+    const QString target = home.filePath(QStringLiteral("export.txt"));
+    writeAll(target, "an older export, replaced");
+    auto previous = SetSaveDialogPresenter(std::make_unique<ChosenPathSaveDialogPresenter>(target));
+    writeOutHistory();
+    SetSaveDialogPresenter(std::move(previous));
+    QCOMPARE(readAll(target).toHex(), expected.toHex());
+    QCOMPARE(history, elements);
+    QVERIFY(alerts.recorded->requests.empty());
+}
+
+void HistoryFileTest::exportAsksWhereWithTheDialogsTexts()
+{
+    auto presenter = std::make_unique<ChosenPathSaveDialogPresenter>();
+    ChosenPathSaveDialogPresenter* asked = presenter.get();
+    auto previous = SetSaveDialogPresenter(std::move(presenter));
+    QVERIFY(getHistorySaveLocation().isEmpty());
+    asked->path = home.filePath(QStringLiteral("chosen name.txt"));
+    const QUrl chosen = getHistorySaveLocation();
+    const auto restored = SetSaveDialogPresenter(std::move(previous));
+    QCOMPARE(restored.get(), asked);
+    QCOMPARE(chosen.toLocalFile(), asked->path);
+    QCOMPARE(asked->requests.size(), std::size_t(2));
+    const SaveDialogRequest& request = asked->requests.back();
+    QCOMPARE(request.windowTitle, QStringLiteral("Tavi"));
+    QCOMPARE(request.saveFileName, QStringLiteral("Tavi lookup history.txt"));
+    QCOMPARE(request.message, QStringLiteral("Select location to save history file:"));
+}
+
+void HistoryFileTest::aCancelledExportWritesNothing()
+{
+    history = {0, 1};
+    auto previous = SetSaveDialogPresenter(std::make_unique<ChosenPathSaveDialogPresenter>());
+    writeOutHistory();
+    SetSaveDialogPresenter(std::move(previous));
+    QVERIFY(alerts.recorded->requests.empty());
+    QVERIFY(!QFile::exists(home.filePath(QStringLiteral("Tavi lookup history.txt"))));
+}
+
+void HistoryFileTest::anExportThatCannotOpenItsFileSaysSo()
+{
+    history = {0};
+    const QString target = home.filePath(QStringLiteral("no such folder/export.txt"));
+    auto previous = SetSaveDialogPresenter(std::make_unique<ChosenPathSaveDialogPresenter>(target));
+    writeOutHistory();
+    SetSaveDialogPresenter(std::move(previous));
+    QCOMPARE(alerts.recorded->requests.size(), std::size_t(1));
+    QCOMPARE(alerts.recorded->requests[0].message, QStringLiteral("Error"));
+    QCOMPARE(alerts.recorded->requests[0].explanation, QStringLiteral("Unable to open file for writing."));
+    QVERIFY(!QFile::exists(target));
+}
+
+QTEST_MAIN(HistoryFileTest)
+#include "tst_historyfile.moc"

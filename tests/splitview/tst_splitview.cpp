@@ -1,0 +1,685 @@
+// The split view: layout, hit test, control data, pictures, drawing and the
+// drag of its bar with real mouse events.
+
+#include "splitview/splitview.h"
+#include "platform/folders.h"
+#include "platform/windows.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPlainTextEdit>
+#include <QRegion>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+
+#include <vector>
+
+namespace {
+
+struct Fixture {
+    WindowRef window = nullptr;
+    ControlRef view = nullptr;
+    ControlRef paneA = nullptr;
+    ControlRef paneB = nullptr;
+    SplitView* split = nullptr;
+};
+
+// A window holding a split view at the window's origin, with a list and a
+// text view as its panes.
+Fixture makeSplitView(float width, float height, bool vertical, float ratio)
+{
+    Fixture f;
+    auto* top = new QWidget;
+    top->resize(int(width) + 20, int(height) + 20);
+    CreateWindowFromWidget(top, &f.window);
+    f.paneA = GetControlFromWidget(new QTreeView);
+    f.paneB = GetControlFromWidget(new QPlainTextEdit);
+    const HIRect frame{{0, 0}, {width, height}};
+    if (CreateSplitView(f.window, frame, f.paneA, f.paneB, vertical, &f.view) != noErr)
+        return f;
+    SetControlData(f.view, 0, kSplitViewRatioTag, sizeof ratio, &ratio);
+    f.split = SplitView::FromControl(f.view);
+    return f;
+}
+
+HIRect frameOf(ControlRef control)
+{
+    HIRect frame{};
+    HIViewGetFrame(control, &frame);
+    return frame;
+}
+
+float ratioOf(ControlRef view)
+{
+    float ratio = -1;
+    GetControlData(view, 0, kSplitViewRatioTag, sizeof ratio, &ratio, nullptr);
+    return ratio;
+}
+
+ControlPartCode hitTest(ControlRef view, HIPoint where)
+{
+    EventRef event = nullptr;
+    CreateEvent(nullptr, kEventClassControl, kEventControlHitTest, 0, kEventAttributeNone, &event);
+    SetEventParameter(event, kEventParamMouseLocation, typeHIPoint, sizeof where, &where);
+    SendEventToEventTargetWithOptions(event, GetControlEventTarget(view),
+                                      kEventTargetDontPropagate);
+    ControlPartCode part = -99;
+    GetEventParameter(event, kEventParamControlPart, typeControlPartCode, nullptr, sizeof part,
+                      nullptr, &part);
+    ReleaseEvent(event);
+    return part;
+}
+
+// Presses the left button at `from`, moves through `moves` and releases at
+// the last one, all as real mouse events on the view's widget. The press
+// blocks in the drag loop, so the moves are sent from inside it.
+void drag(ControlRef view, QPoint from, const std::vector<QPoint>& moves)
+{
+    QWidget* widget = GetControlWidget(view);
+    QTimer::singleShot(0, widget, [widget, moves] {
+        for (const QPoint& p : moves)
+            QTest::mouseMove(widget, p);
+        QTest::mouseRelease(widget, Qt::LeftButton, {}, moves.back());
+    });
+    QTest::mousePress(widget, Qt::LeftButton, {}, from);
+}
+
+bool writePictures(const QString& folder, int count, bool corruptLast)
+{
+    static const char* const names[] = {
+        "HSplitter.png",         "VSplitter.png",         "HRidges.png",
+        "VRidges.png",           "HSplitterDisabled.png", "VSplitterDisabled.png",
+        "HRidgesDisabled.png",   "VRidgesDisabled.png",
+    };
+    const QDir source(QStringLiteral(TAVI_BUILD_SHARE_DIR));
+    for (int i = 0; i < count; ++i) {
+        const QString name = QString::fromLatin1(names[i]);
+        const QString target = QDir(folder).filePath(name);
+        if (corruptLast && i == count - 1) {
+            QFile file(target);
+            if (!file.open(QIODevice::WriteOnly) || file.write("not a picture") < 0)
+                return false;
+        } else if (!QFile::copy(source.filePath(name), target)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(HIRect)
+
+class SplitViewTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanup();
+
+    void layoutFollowsRatioAndOrientation_data();
+    void layoutFollowsRatioAndOrientation();
+    void hitTestFindsTheParts_data();
+    void hitTestFindsTheParts();
+    void controlDataChecksSizes_data();
+    void controlDataChecksSizes();
+    void controlDataSetsPanesAndOrientation();
+    void kindIsTtsV();
+    void regionOfTheWholeViewIsItsBounds_data();
+    void regionOfTheWholeViewIsItsBounds();
+    void createSplitViewGivesAViewTheWindowFinds();
+    void createSplitViewRefusesBadPanesAndLeavesNothing();
+    void dragOf49PixelsRaisesTheRatioByAnEighth();
+    void dragIsClampedAtBothEnds_data();
+    void dragIsClampedAtBothEnds();
+    void pressOnAPaneTracksNoPart();
+    void resizingTheViewLaysThePanesOut();
+    void splitViewsShareOnePictureSet();
+    void pictureFailingPartWayLeavesNoSetAndNoUser_data();
+    void pictureFailingPartWayLeavesNoSetAndNoUser();
+    void barIsDrawnWithEnabledOrDisabledPictures();
+
+private:
+    void dispose(Fixture& f);
+    std::vector<WindowRef> m_windows;
+};
+
+void SplitViewTest::initTestCase()
+{
+    QVERIFY2(QFile::exists(QDir(GetBundleResourcesFolder()).filePath(u"HSplitter.png"_qs)),
+             "the pictures are in the build tree's share/tavi");
+}
+
+void SplitViewTest::dispose(Fixture& f)
+{
+    if (f.window)
+        DisposeWindow(f.window);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    f = Fixture{};
+}
+
+void SplitViewTest::cleanup()
+{
+    for (WindowRef window : GetWindowList())
+        DisposeWindow(window);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    SetBundleResourcesFolderOverride(QString());
+    QCOMPARE(SplitView::ImageClientCount(), 0);
+}
+
+void SplitViewTest::layoutFollowsRatioAndOrientation_data()
+{
+    QTest::addColumn<bool>("vertical");
+    QTest::addColumn<float>("length");
+    QTest::addColumn<float>("ratio");
+    QTest::addColumn<float>("aLength");
+    QTest::addColumn<float>("bLength");
+
+    // Horizontal bars are 8 pixels thick, vertical ones 10, from the pictures.
+    QTest::newRow("horizontal 400 at 0.5") << false << 400.0f << 0.5f << 196.0f << 196.0f;
+    QTest::newRow("horizontal 400 at 0.2: A raised to 100") << false << 400.0f << 0.2f << 100.0f
+                                                            << 292.0f;
+    QTest::newRow("horizontal 400 at 1.5: B empty") << false << 400.0f << 1.5f << 392.0f << 0.0f;
+    QTest::newRow("horizontal 400 at 0") << false << 400.0f << 0.0f << 100.0f << 292.0f;
+    QTest::newRow("horizontal 400 at 1") << false << 400.0f << 1.0f << 392.0f << 0.0f;
+    QTest::newRow("vertical 300 at 0.333") << true << 300.0f << 0.333f << 96.0f << 194.0f;
+    QTest::newRow("vertical 300 at 0: no minimum") << true << 300.0f << 0.0f << 0.0f << 290.0f;
+}
+
+void SplitViewTest::layoutFollowsRatioAndOrientation()
+{
+    QFETCH(bool, vertical);
+    QFETCH(float, length);
+    QFETCH(float, ratio);
+    QFETCH(float, aLength);
+    QFETCH(float, bLength);
+    const float across = 250;
+    Fixture f = vertical ? makeSplitView(length, across, true, ratio)
+                         : makeSplitView(across, length, false, ratio);
+    QVERIFY(f.split);
+    const float thickness = vertical ? 10.0f : 8.0f;
+    QCOMPARE(vertical ? f.split->GetVSplitterWidth() : f.split->GetHSplitterHeight(), thickness);
+
+    HIRect a;
+    HIRect s;
+    HIRect b;
+    f.split->CalculateRects(&a, &s, &b);
+    auto start = [vertical](const HIRect& r) { return vertical ? r.origin.x : r.origin.y; };
+    auto extent = [vertical](const HIRect& r) { return vertical ? r.size.width : r.size.height; };
+    auto crossExtent = [vertical](const HIRect& r) {
+        return vertical ? r.size.height : r.size.width;
+    };
+    QCOMPARE(start(a), 0.0f);
+    QCOMPARE(extent(a), aLength);
+    QCOMPARE(start(s), aLength);
+    QCOMPARE(extent(s), thickness);
+    QCOMPARE(start(b), aLength + thickness);
+    QCOMPARE(extent(b), bLength);
+    QCOMPARE(crossExtent(a), across);
+    QCOMPARE(crossExtent(b), across);
+
+    // The panes were laid out to the same rectangles.
+    QCOMPARE(extent(frameOf(f.paneA)), aLength);
+    QCOMPARE(start(frameOf(f.paneB)), aLength + thickness);
+    QCOMPARE(extent(frameOf(f.paneB)), bLength);
+}
+
+void SplitViewTest::hitTestFindsTheParts_data()
+{
+    QTest::addColumn<bool>("vertical");
+    QTest::addColumn<float>("x");
+    QTest::addColumn<float>("y");
+    QTest::addColumn<int>("part");
+    // Horizontal, 300 x 400 at 0.5: A 0..196, bar 196..204, B 204..400.
+    QTest::newRow("last line of pane A") << false << 150.0f << 195.9f << 1;
+    QTest::newRow("first line of the bar") << false << 150.0f << 196.0f << 2;
+    QTest::newRow("last line of the bar") << false << 150.0f << 203.5f << 2;
+    QTest::newRow("first line of pane B") << false << 150.0f << 204.0f << 3;
+    QTest::newRow("bottom edge is outside") << false << 150.0f << 400.0f << 0;
+    QTest::newRow("left of the view") << false << -1.0f << 200.0f << 0;
+    // Vertical, 400 x 300 at 0.5: A 0..195, bar 195..205.
+    QTest::newRow("vertical bar's first column") << true << 195.0f << 100.0f << 2;
+    QTest::newRow("vertical pane B") << true << 205.0f << 100.0f << 3;
+}
+
+void SplitViewTest::hitTestFindsTheParts()
+{
+    QFETCH(bool, vertical);
+    QFETCH(float, x);
+    QFETCH(float, y);
+    QFETCH(int, part);
+    Fixture f = vertical ? makeSplitView(400, 300, true, 0.5f) : makeSplitView(300, 400, false, 0.5f);
+    QVERIFY(f.split);
+    QCOMPARE(int(hitTest(f.view, HIPoint{x, y})), part);
+}
+
+void SplitViewTest::controlDataChecksSizes_data()
+{
+    QTest::addColumn<bool>("set");
+    QTest::addColumn<ResType>("tag");
+    QTest::addColumn<bool>("withBuffer");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<OSStatus>("status");
+    QTest::addColumn<int>("reportedSize");  // -1: not reported
+
+    const ResType ratio = kSplitViewRatioTag;
+    const ResType orientation = kSplitViewOrientationTag;
+    const ResType paneA = kSplitViewSubViewATag;
+    const int pointer = int(sizeof(ControlRef));
+    QTest::newRow("set ratio, 2 bytes") << true << ratio << true << 2 << errDataSizeMismatch << -1;
+    QTest::newRow("set ratio, 8 bytes") << true << ratio << true << 8 << errDataSizeMismatch << -1;
+    QTest::newRow("set ratio, no buffer") << true << ratio << false << 0 << noErr << -1;
+    QTest::newRow("get ratio, no buffer") << false << ratio << false << 0 << noErr << 4;
+    QTest::newRow("get ratio, 4 bytes") << false << ratio << true << 4 << noErr << 4;
+    QTest::newRow("get ratio, 2 bytes") << false << ratio << true << 2 << errDataSizeMismatch << -1;
+    QTest::newRow("get orientation, no buffer") << false << orientation << false << 0 << noErr << 1;
+    QTest::newRow("get orientation, 4 bytes") << false << orientation << true << 4
+                                              << errDataSizeMismatch << -1;
+    QTest::newRow("set orientation, 4 bytes") << true << orientation << true << 4
+                                              << errDataSizeMismatch << -1;
+    QTest::newRow("set pane A, 4 bytes") << true << paneA << true << 4 << errDataSizeMismatch << -1;
+    QTest::newRow("set pane A, no buffer") << true << paneA << false << 0 << noErr << -1;
+    QTest::newRow("get pane A, no buffer") << false << paneA << false << 0 << noErr << pointer;
+    QTest::newRow("unknown tag") << false << FOUR_CHAR_CODE("nope") << true << 4
+                                 << errDataNotSupported << -1;
+}
+
+void SplitViewTest::controlDataChecksSizes()
+{
+    QFETCH(bool, set);
+    QFETCH(ResType, tag);
+    QFETCH(bool, withBuffer);
+    QFETCH(int, size);
+    QFETCH(OSStatus, status);
+    QFETCH(int, reportedSize);
+    Fixture f = makeSplitView(300, 400, false, 0.5f);
+    QVERIFY(f.split);
+    const HIRect paneBefore = frameOf(f.paneA);
+    unsigned char buffer[16];
+    std::memset(buffer, 0x3F, sizeof buffer);  // 0x3F3F3F3F: a float near 0.75
+    void* data = withBuffer ? buffer : nullptr;
+    if (set) {
+        QCOMPARE(SetControlData(f.view, 0, tag, size, data), status);
+    } else {
+        Size actual = -1;
+        QCOMPARE(GetControlData(f.view, 0, tag, size, data, &actual), status);
+        if (reportedSize >= 0)
+            QCOMPARE(actual, Size(reportedSize));
+    }
+    // A refused or empty request changes nothing.
+    QCOMPARE(ratioOf(f.view), 0.5f);
+    QCOMPARE(f.split->IsVertical(), false);
+    QCOMPARE(frameOf(f.paneA).size.height, paneBefore.size.height);
+    ControlRef pane = nullptr;
+    QCOMPARE(GetControlData(f.view, 0, kSplitViewSubViewATag, sizeof pane, &pane, nullptr), noErr);
+    QCOMPARE(pane, f.paneA);
+}
+
+void SplitViewTest::controlDataSetsPanesAndOrientation()
+{
+    Fixture f = makeSplitView(400, 300, false, 0.5f);
+    QVERIFY(f.split);
+    const Boolean vertical = true;
+    QCOMPARE(SetControlData(f.view, 0, kSplitViewOrientationTag, 1, &vertical), noErr);
+    Boolean back = false;
+    QCOMPARE(GetControlData(f.view, 0, kSplitViewOrientationTag, 1, &back, nullptr), noErr);
+    QCOMPARE(back, Boolean(true));
+    QCOMPARE(frameOf(f.paneA).size.width, 195.0f);  // laid out side by side at once
+    QCOMPARE(frameOf(f.paneA).size.height, 300.0f);
+
+    // A new pane B is embedded and laid out; the old one stays but is left alone.
+    ControlRef newPane = GetControlFromWidget(new QTreeView);
+    QCOMPARE(SetControlData(f.view, 0, kSplitViewSubViewBTag, sizeof newPane, &newPane), noErr);
+    QCOMPARE(GetControlWidget(newPane)->parentWidget(), GetControlWidget(f.view));
+    QCOMPARE(frameOf(newPane).origin.x, 205.0f);
+    QCOMPARE(GetControlWidget(f.paneB)->parentWidget(), GetControlWidget(f.view));
+    const float ratio = 0.25f;
+    SetControlData(f.view, 0, kSplitViewRatioTag, sizeof ratio, &ratio);
+    QCOMPARE(frameOf(newPane).origin.x, 107.0f);  // trunc(390 x 0.25) + 10
+    QCOMPARE(frameOf(f.paneB).origin.x, 205.0f);
+
+    // A pane deleted by its owner is no longer laid out or handed out.
+    delete GetControlWidget(newPane);
+    SetControlData(f.view, 0, kSplitViewRatioTag, sizeof ratio, &ratio);
+    ControlRef pane = reinterpret_cast<ControlRef>(this);
+    QCOMPARE(GetControlData(f.view, 0, kSplitViewSubViewBTag, sizeof pane, &pane, nullptr), noErr);
+    QCOMPARE(pane, nullptr);
+}
+
+void SplitViewTest::kindIsTtsV()
+{
+    Fixture f = makeSplitView(300, 400, false, 0.5f);
+    QVERIFY(f.split);
+    ControlKind kind{};
+    Size actual = 0;
+    QCOMPARE(GetControlData(f.view, 0, kControlKindTag, sizeof kind, &kind, &actual), noErr);
+    QCOMPARE(actual, Size(8));
+    QCOMPARE(kind.signature, FOUR_CHAR_CODE("TtsV"));
+    QCOMPARE(kind.kind, FOUR_CHAR_CODE("TtsV"));
+    QCOMPARE(GetControlData(f.view, 0, kControlKindTag, 4, &kind, &actual), errDataSizeMismatch);
+    // Embedding joins data access and part regions.
+    QCOMPARE(GetControlFeatures(f.view), UInt32(0x00020042));
+}
+
+void SplitViewTest::regionOfTheWholeViewIsItsBounds_data()
+{
+    QTest::addColumn<int>("part");
+    QTest::addColumn<bool>("whole");
+    QTest::newRow("structure") << int(kControlStructureMetaPart) << true;
+    QTest::newRow("content") << int(kControlContentMetaPart) << true;
+    QTest::newRow("the bar: left alone") << int(kSplitViewSplitterPart) << false;
+}
+
+void SplitViewTest::regionOfTheWholeViewIsItsBounds()
+{
+    QFETCH(int, part);
+    QFETCH(bool, whole);
+    Fixture f = makeSplitView(300, 400, false, 0.5f);
+    QVERIFY(f.split);
+    const QRegion untouched(1, 2, 3, 4);
+    QRegion region = untouched;
+    RgnHandle handle = &region;
+    const ControlPartCode partCode = ControlPartCode(part);
+    EventRef event = nullptr;
+    CreateEvent(nullptr, kEventClassControl, kEventControlGetPartRegion, 0, kEventAttributeNone,
+                &event);
+    SetEventParameter(event, kEventParamControlPart, typeControlPartCode, sizeof partCode,
+                      &partCode);
+    SetEventParameter(event, kEventParamControlRegion, typeQDRgnHandle, sizeof handle, &handle);
+    QCOMPARE(SendEventToEventTargetWithOptions(event, GetControlEventTarget(f.view),
+                                               kEventTargetDontPropagate),
+             noErr);
+    ReleaseEvent(event);
+    QCOMPARE(region, whole ? QRegion(0, 0, 300, 400) : untouched);
+}
+
+void SplitViewTest::createSplitViewGivesAViewTheWindowFinds()
+{
+    Fixture f = makeSplitView(300, 400, false, 0.4567f);
+    QVERIFY(f.split);
+    ControlRef found = nullptr;
+    QCOMPARE(GetControlByID(f.window, &kSplitViewControlID, &found), noErr);
+    QCOMPARE(found, f.view);
+    // What the preferences read at save.
+    float ratio = 0;
+    Size actual = 0;
+    QCOMPARE(GetControlData(found, 0, kSplitViewRatioTag, sizeof ratio, &ratio, &actual), noErr);
+    QCOMPARE(actual, Size(4));
+    QCOMPARE(SInt32(ratio * 1000.0), SInt32(456));
+    QVERIFY(IsControlVisible(f.view));
+    QVERIFY(IsControlVisible(f.paneA));
+    QCOMPARE(GetControlWidget(f.paneA)->parentWidget(), GetControlWidget(f.view));
+    QCOMPARE(GetControlOwner(f.view), f.window);
+
+    // Inside a widget of the window, at that widget's coordinates.
+    auto* area = new QWidget(GetWindowWidget(f.window));
+    area->setGeometry(6, 58, 200, 150);
+    ControlRef inner = nullptr;
+    QCOMPARE(CreateSplitView(area, HIRect{{0, 0}, {200, 150}}, nullptr, nullptr, true, &inner),
+             noErr);
+    QCOMPARE(GetControlWidget(inner)->parentWidget(), area);
+    QCOMPARE(frameOf(inner).size.width, 200.0f);
+    QCOMPARE(SplitView::FromControl(inner)->IsVertical(), true);
+    QCOMPARE(SplitView::FromControl(f.paneA), nullptr);
+}
+
+void SplitViewTest::createSplitViewRefusesBadPanesAndLeavesNothing()
+{
+    auto* top = new QWidget;
+    WindowRef window = nullptr;
+    CreateWindowFromWidget(top, &window);
+    ControlRef pane = GetControlFromWidget(new QTreeView);
+    const int childrenBefore = int(top->findChildren<QWidget*>().size());
+    ControlRef view = reinterpret_cast<ControlRef>(this);
+    QCOMPARE(CreateSplitView(window, HIRect{{0, 0}, {100, 100}}, pane, pane, false, &view),
+             paramErr);
+    QCOMPARE(view, nullptr);
+    QCOMPARE(int(top->findChildren<QWidget*>().size()), childrenBefore);
+    QCOMPARE(GetControlWidget(pane)->parentWidget(), nullptr);
+    QCOMPARE(SplitView::ImageClientCount(), 0);
+    QCOMPARE(CreateSplitView(WindowRef(nullptr), HIRect{{0, 0}, {100, 100}}, nullptr, nullptr,
+                             false, &view),
+             errInvalidWindowRef);
+    delete GetControlWidget(pane);
+}
+
+void SplitViewTest::dragOf49PixelsRaisesTheRatioByAnEighth()
+{
+    Fixture f = makeSplitView(300, 400, false, 0.5f);  // L = 400 - 8 = 392
+    QVERIFY(f.split);
+    ShowWindow(f.window);
+    QVERIFY(QTest::qWaitForWindowExposed(GetWindowWidget(f.window)));
+    QWidget* widget = GetControlWidget(f.view);
+
+    // Pane A follows while the button is still down.
+    std::vector<float> paneHeights;
+    std::vector<ControlPartCode> hilites;
+    QTimer::singleShot(0, widget, [&] {
+        QTest::mouseMove(widget, QPoint(150, 225));
+        QTimer::singleShot(0, widget, [&] {
+            paneHeights.push_back(frameOf(f.paneA).size.height);
+            hilites.push_back(GetControlHilite(f.view));
+            QTest::mouseMove(widget, QPoint(150, 249));
+            QTest::mouseRelease(widget, Qt::LeftButton, {}, QPoint(150, 249));
+        });
+    });
+    QTest::mousePress(widget, Qt::LeftButton, {}, QPoint(150, 200));
+
+    QCOMPARE(paneHeights, std::vector<float>{221.0f});  // trunc(392 x (0.5 + 25/392))
+    QCOMPARE(hilites, std::vector<ControlPartCode>{kSplitViewSplitterPart});
+    QCOMPARE(ratioOf(f.view), 0.625f);
+    QCOMPARE(frameOf(f.paneA).size.height, 245.0f);
+    QCOMPARE(frameOf(f.paneB).origin.y, 253.0f);
+    QCOMPARE(GetControlHilite(f.view), ControlPartCode(0));
+    // The release position moved nothing of its own.
+    HIRect bar;
+    f.split->CalculateRects(nullptr, &bar, nullptr);
+    QCOMPARE(bar.origin.y, 245.0f);
+}
+
+void SplitViewTest::dragIsClampedAtBothEnds_data()
+{
+    QTest::addColumn<bool>("vertical");
+    QTest::addColumn<QPoint>("to");
+    QTest::addColumn<float>("ratio");
+    QTest::addColumn<float>("aLength");
+    QTest::addColumn<float>("bLength");
+    QTest::addColumn<float>("ratioBack");  // after dragging the bar back to the middle
+    // 300 x 400 horizontal, bar grabbed 4 pixels in: the bar stays inside.
+    QTest::newRow("far past the bottom") << false << QPoint(150, 5000) << 1.0f << 392.0f << 0.0f
+                                         << 0.5f;
+    // Pane A keeps its 100 pixels while the ratio reaches 0, so the bar
+    // then starts 96 pixels short of the middle.
+    QTest::newRow("far past the top") << false << QPoint(150, -5000) << 0.0f << 100.0f << 292.0f
+                                      << 96.0f / 392.0f;
+    // 400 x 300 vertical, bar 195..205 grabbed 5 pixels in.
+    QTest::newRow("far past the right") << true << QPoint(5000, 150) << 1.0f << 390.0f << 0.0f
+                                        << 0.5f;
+    QTest::newRow("far past the left") << true << QPoint(-5000, 150) << 0.0f << 0.0f << 390.0f
+                                       << 0.5f;
+}
+
+void SplitViewTest::dragIsClampedAtBothEnds()
+{
+    QFETCH(bool, vertical);
+    QFETCH(QPoint, to);
+    QFETCH(float, ratio);
+    QFETCH(float, aLength);
+    QFETCH(float, bLength);
+    QFETCH(float, ratioBack);
+    Fixture f = vertical ? makeSplitView(400, 300, true, 0.5f) : makeSplitView(300, 400, false, 0.5f);
+    QVERIFY(f.split);
+    const QPoint from = vertical ? QPoint(200, 150) : QPoint(150, 200);
+    drag(f.view, from, {to});
+    QCOMPARE(ratioOf(f.view), ratio);
+    auto extent = [vertical](const HIRect& r) { return vertical ? r.size.width : r.size.height; };
+    QCOMPARE(extent(frameOf(f.paneA)), aLength);
+    QCOMPARE(extent(frameOf(f.paneB)), bLength);
+
+    // And back: the bar follows again from where it stands.
+    HIRect bar;
+    f.split->CalculateRects(nullptr, &bar, nullptr);
+    const QPoint grip = vertical ? QPoint(int(bar.origin.x) + 5, 150)
+                                 : QPoint(150, int(bar.origin.y) + 4);
+    drag(f.view, grip, {vertical ? QPoint(200, 150) : QPoint(150, 200)});
+    QCOMPARE(ratioOf(f.view), ratioBack);
+}
+
+void SplitViewTest::pressOnAPaneTracksNoPart()
+{
+    Fixture f = makeSplitView(300, 400, false, 0.5f);
+    QVERIFY(f.split);
+    int hiliteEvents = 0;
+    const EventTypeSpec hiliteChanged{kEventClassControl, kEventControlHiliteChanged};
+    InstallEventHandlerFunction(
+        GetControlEventTarget(f.view),
+        [&hiliteEvents](EventHandlerCallRef, EventRef) {
+            ++hiliteEvents;
+            return eventNotHandledErr;
+        },
+        1, &hiliteChanged, nullptr);
+    for (float y : {50.0f, 300.0f}) {
+        EventRef event = nullptr;
+        CreateEvent(nullptr, kEventClassControl, kEventControlTrack, 0, kEventAttributeNone, &event);
+        const HIPoint where{150, y};
+        SetEventParameter(event, kEventParamMouseLocation, typeHIPoint, sizeof where, &where);
+        QCOMPARE(SendEventToEventTargetWithOptions(event, GetControlEventTarget(f.view),
+                                                   kEventTargetDontPropagate),
+                 noErr);
+        ControlPartCode part = -1;
+        GetEventParameter(event, kEventParamControlPart, typeControlPartCode, nullptr, sizeof part,
+                          nullptr, &part);
+        QCOMPARE(part, ControlPartCode(0));
+        ReleaseEvent(event);
+    }
+    QCOMPARE(hiliteEvents, 0);
+    QCOMPARE(ratioOf(f.view), 0.5f);
+
+    // Without a mouse location the track fails with the reading's status.
+    EventRef event = nullptr;
+    CreateEvent(nullptr, kEventClassControl, kEventControlTrack, 0, kEventAttributeNone, &event);
+    QCOMPARE(SendEventToEventTargetWithOptions(event, GetControlEventTarget(f.view),
+                                               kEventTargetDontPropagate),
+             eventParameterNotFoundErr);
+    ReleaseEvent(event);
+}
+
+void SplitViewTest::resizingTheViewLaysThePanesOut()
+{
+    Fixture f = makeSplitView(300, 400, false, 0.5f);
+    QVERIFY(f.split);
+    ShowWindow(f.window);
+    QVERIFY(QTest::qWaitForWindowExposed(GetWindowWidget(f.window)));
+    const HIRect larger{{0, 0}, {300, 600}};
+    HIViewSetFrame(f.view, &larger);
+    QCOMPARE(frameOf(f.paneA).size.height, 296.0f);  // trunc(592 x 0.5)
+    QCOMPARE(frameOf(f.paneB).size.height, 296.0f);
+    QCOMPARE(frameOf(f.paneB).size.width, 300.0f);
+}
+
+void SplitViewTest::splitViewsShareOnePictureSet()
+{
+    const int loadsBefore = SplitView::ImageLoadCount();
+    Fixture first = makeSplitView(300, 400, false, 0.5f);
+    Fixture second = makeSplitView(300, 400, true, 0.5f);
+    QVERIFY(first.split && second.split);
+    QCOMPARE(SplitView::ImageClientCount(), 2);
+    QCOMPARE(SplitView::ImageLoadCount(), loadsBefore + 1);
+
+    dispose(first);
+    QCOMPARE(SplitView::ImageClientCount(), 1);
+    QVERIFY(SplitView::ImagesLoaded());
+
+    dispose(second);
+    QCOMPARE(SplitView::ImageClientCount(), 0);
+    QVERIFY(!SplitView::ImagesLoaded());
+
+    Fixture third = makeSplitView(300, 400, false, 0.5f);
+    QVERIFY(third.split);
+    QCOMPARE(SplitView::ImageClientCount(), 1);
+    QCOMPARE(SplitView::ImageLoadCount(), loadsBefore + 2);
+    QVERIFY(SplitView::ImagesLoaded());
+}
+
+void SplitViewTest::pictureFailingPartWayLeavesNoSetAndNoUser_data()
+{
+    QTest::addColumn<int>("present");
+    QTest::addColumn<bool>("corrupt");
+    QTest::addColumn<OSStatus>("status");
+    QTest::newRow("no pictures at all") << 0 << false << paramErr;
+    QTest::newRow("fourth picture missing") << 3 << false << paramErr;
+    QTest::newRow("last picture missing") << 7 << false << paramErr;
+    QTest::newRow("fifth picture not a PNG") << 5 << true << memFullErr;
+}
+
+void SplitViewTest::pictureFailingPartWayLeavesNoSetAndNoUser()
+{
+    QFETCH(int, present);
+    QFETCH(bool, corrupt);
+    QFETCH(OSStatus, status);
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    QVERIFY(writePictures(folder.path(), present, corrupt));
+    SetBundleResourcesFolderOverride(folder.path());
+
+    auto* top = new QWidget;
+    WindowRef window = nullptr;
+    CreateWindowFromWidget(top, &window);
+    const int childrenBefore = int(top->findChildren<QWidget*>().size());
+    ControlRef view = nullptr;
+    QCOMPARE(SplitView::Create(&view, nullptr, window), status);
+    QCOMPARE(view, nullptr);
+    QCOMPARE(int(top->findChildren<QWidget*>().size()), childrenBefore);
+    QVERIFY(!SplitView::ImagesLoaded());
+    QCOMPARE(SplitView::ImageClientCount(), 0);
+
+    // With the pictures back, the next view loads a whole set.
+    SetBundleResourcesFolderOverride(QString());
+    QCOMPARE(SplitView::Create(&view, nullptr, window), noErr);
+    QVERIFY(SplitView::ImagesLoaded());
+    QCOMPARE(SplitView::ImageClientCount(), 1);
+    DisposeControl(view);
+    QCOMPARE(SplitView::ImageClientCount(), 0);
+}
+
+void SplitViewTest::barIsDrawnWithEnabledOrDisabledPictures()
+{
+    Fixture f = makeSplitView(300, 400, false, 0.5f);
+    QVERIFY(f.split);
+    QWidget* top = GetWindowWidget(f.window);
+    ShowWindow(f.window);
+    SelectWindow(f.window);
+    QVERIFY(QTest::qWaitForWindowActive(top));
+    QWidget* widget = GetControlWidget(f.view);
+    const QDir share(GetBundleResourcesFolder());
+    const QImage enabledBar(share.filePath(u"HSplitter.png"_qs));
+    const QImage disabledBar(share.filePath(u"HSplitterDisabled.png"_qs));
+    QVERIFY(enabledBar.pixel(0, 4) != disabledBar.pixel(0, 4));
+
+    // Row 4 of the bar (y = 200), away from the grip in the middle.
+    auto barPixel = [&] { return widget->grab().toImage().pixel(20, 200); };
+    QCOMPARE(barPixel(), enabledBar.pixel(0, 4));
+    HiliteControl(f.view, kSplitViewSplitterPart);  // hilite draws nothing different
+    QCOMPARE(barPixel(), enabledBar.pixel(0, 4));
+    HiliteControl(f.view, 0);
+
+    DisableControl(f.view);
+    QCOMPARE(barPixel(), disabledBar.pixel(0, 4));
+    EnableControl(f.view);
+    QCOMPARE(barPixel(), enabledBar.pixel(0, 4));
+
+    // In a window that is not active the bar is drawn disabled too.
+    auto* other = new QWidget;
+    WindowRef otherWindow = nullptr;
+    CreateWindowFromWidget(other, &otherWindow);
+    ShowWindow(otherWindow);
+    SelectWindow(otherWindow);
+    QVERIFY(QTest::qWaitForWindowActive(other));
+    QVERIFY(!f.split->IsActive());
+    QCOMPARE(barPixel(), disabledBar.pixel(0, 4));
+}
+
+QTEST_MAIN(SplitViewTest)
+#include "tst_splitview.moc"

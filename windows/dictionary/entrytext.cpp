@@ -1,0 +1,57 @@
+// The entry text view: the selected entry's character and the fields shown
+// in the text view, one line per field except that neighbouring fields of
+// the same kind (other than readings and definitions) share a line.
+
+#include "windows/dictionary/dictionarywindow.h"
+
+#include "app/globals.h"
+#include "app/windowlookup.h"
+#include "platform/textview.h"
+#include "store/dictionary.h"
+
+namespace {
+
+// Titles and values are shown up to 1024 UTF-16 units.
+constexpr qsizetype kMaxPiece = 1024;
+
+} // namespace
+
+void loadDictTextData(characterEntry* entry)
+{
+    if (!entry)
+        return;
+    WindowRef window = FindMyWindow(kDictionaryWindowTag, false);
+    ControlRef view = nullptr;
+    if (!window || GetControlByID(window, &kTextPaneID, &view) != noErr)
+        return;
+    TXNObject object = HITextViewGetTXNObject(view);
+    if (!object)
+        return;
+
+    QString text = QStringLiteral("Character:\t");
+    text += entry->display;
+    int last = -1;
+    for (std::size_t i = 0; i < dict.fields.size(); ++i) {
+        const dictValue* value = entry->lookup(int(i));
+        if (!value || value->field < 0 || std::size_t(value->field) >= dict.fields.size())
+            continue;
+        const dictFields* field = dict.fields[std::size_t(value->field)];
+        if (!(field->flags & 2))
+            continue;
+        const int kind = field->kind;
+        if (kind == last && last != kRomanization && last != kDefinition) {
+            text += u'\t';
+            last = -1;
+        } else {
+            text += u'\n';
+            last = kind;
+        }
+        text += QStringView(field->title).left(kMaxPiece);
+        text += QStringLiteral(":\t");
+        text += QStringView(value->display).left(kMaxPiece);
+    }
+    text += u'\n';
+    // One replacement rather than a piece at a time: the same text, laid out once.
+    TXNSetData(object, kTXNUnicodeTextData, text.utf16(), ByteCount(text.size()) * 2,
+               kTXNStartOffset, kTXNEndOffset);
+}

@@ -1,0 +1,385 @@
+#include "windows/floating/floatingwindow.h"
+
+#include "app/globals.h"
+#include "app/prefs.h"
+#include "app/windowlookup.h"
+#include "platform/controls.h"
+#include "platform/databrowser.h"
+#include "platform/menus.h"
+#include "platform/nib.h"
+#include "platform/searchfield.h"
+#include "platform/windowgroups.h"
+#include "store/dictionary.h"
+#include "windows/history/history.h"
+
+#if __has_include("windows/dictionary/dictionarywindow.h")
+#include "windows/dictionary/dictionarywindow.h"
+#define TAVI_HAVE_DICTIONARY_WINDOW 1
+#else
+#define TAVI_HAVE_DICTIONARY_WINDOW 0
+#endif
+
+#include <QLayout>
+#include <QToolButton>
+#include <QWidget>
+
+#include <algorithm>
+#include <cstdio>
+
+uint32_t ukBuffer[kNotFoundCharacterLimit];
+std::size_t ukBufferLen = 0;
+
+namespace {
+
+SInt32 lastIndex = 0;
+
+constexpr EventTypeSpec kFloatingWindowEvents[] = {
+    {kEventClassCommand, kEventCommandProcess},
+    {kEventClassWindow, kEventWindowClose},
+    {kEventClassWindow, kEventWindowToolbarSwitchMode},
+};
+
+ControlRef floatingControl(WindowRef window, FourCharCode signature)
+{
+    const ControlID id{signature, 128};
+    ControlRef control = nullptr;
+    GetControlByID(window, &id, &control);
+    return control;
+}
+
+// Characters of a text: a surrogate pair is one.
+std::size_t characterCount(const QString& text)
+{
+    std::size_t n = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!(text[i].isLowSurrogate() && i > 0 && text[i - 1].isHighSurrogate()))
+            ++n;
+    }
+    return n;
+}
+
+OSStatus setText(ControlRef control, const QString& text)
+{
+    return SetControlData(control, kControlEntireControl, kControlStaticTextCFStringTag,
+                          sizeof text, &text);
+}
+
+// The character text, sized by the size rule and centred.
+void setCharacterText(WindowRef window, const QString& text, std::size_t characters)
+{
+    ControlRef control = floatingControl(window, "CHAR"_4cc);
+    ControlFontStyleRec style{};
+    style.flags = kControlUseSizeMask | kControlUseJustMask;
+    style.size = characterTextSize(characters);
+    style.just = teCenter;
+    OSStatus err = SetControlData(control, kControlEntireControl, kControlFontStyleTag,
+                                  sizeof style, &style);
+    if (err != noErr)
+        minorError("Error", "Could not set floating window data", err);
+    err = setText(control, text);
+    if (err != noErr) {
+        minorError("Error", "Could not set floating window data", err);
+        printf("Got char error %d\n", int(err));
+    }
+}
+
+void setFieldText(WindowRef window, FourCharCode signature, const QString& text)
+{
+    const OSStatus err = setText(floatingControl(window, signature), text);
+    if (err != noErr)
+        minorError("Error", "Could not set floating window data", err);
+}
+
+// Refills a pop-up with the fields of one kind and chooses the field whose
+// code is `chosen`; keepFirst keeps the resource's first item.
+void fillFieldPopup(WindowRef window, FourCharCode signature, int32_t kind, uint32_t chosen,
+                    bool keepFirst, const char* menuError, const char* textError)
+{
+    ControlRef popup = floatingControl(window, signature);
+    MenuRef menu = nullptr;
+    const OSStatus err = GetControlData(popup, kControlEntireControl,
+                                        kControlPopupButtonMenuHandleTag, sizeof menu, &menu,
+                                        nullptr);
+    if (err != noErr || !menu) {
+        if (menuError)
+            minorError("Error", menuError, err);
+        return;
+    }
+    const MenuItemIndex first = keepFirst ? 2 : 1;
+    while (CountMenuItems(menu) >= first)
+        DeleteMenuItem(menu, first);
+    SetControl32BitMaximum(popup, 1);
+    SInt32 count = keepFirst ? 1 : 0;
+    // The first item of the character pop-up stands for the entry's own
+    // character, which is shown when no field has the chosen code; the other
+    // pop-ups then show no choice.
+    SInt32 choice = keepFirst ? 1 : 0;
+    bool matched = false;
+    for (const dictFields* f : dict.fields) {
+        if (f->kind != kind)
+            continue;
+        const OSStatus status = AppendMenuItemTextWithCFString(menu, f->title, 0, f->code, nullptr);
+        ++count;
+        if (status != noErr && textError)
+            minorError("Error", textError, status);
+        if (!matched && f->code == chosen) {
+            choice = count;
+            matched = true;
+        }
+    }
+    SetControl32BitMaximum(popup, count);
+    SetControl32BitValue(popup, choice);
+}
+
+// Folds the window up to its title strip, or opens it out again. The strip
+// with the toolbar button stays, so the window can be opened out again.
+void setFloatingWindowExpanded(WindowRef window, bool expanded)
+{
+    if (QWidget* top = GetWindowWidget(window)) {
+        if (auto* content = top->findChild<QWidget*>(QStringLiteral("floatingContent")))
+            content->setVisible(expanded);
+        if (auto* button = top->findChild<QToolButton*>(QStringLiteral("toolbarButton")))
+            button->setArrowType(expanded ? Qt::UpArrow : Qt::DownArrow);
+        if (top->layout())
+            top->layout()->activate(); // the minimum size follows at once
+    }
+    SizeWindow(window, kFloatingWidth,
+               expanded ? kFloatingExpandedHeight : kFloatingCollapsedHeight, true);
+}
+
+bool isExpanded(WindowRef window)
+{
+    Rect bounds{};
+    GetWindowBounds(window, kWindowContentRgn, &bounds);
+    return bounds.bottom - bounds.top > kFloatingExpandedLimit;
+}
+
+} // namespace
+
+FloatingFields chooseFloatingFields()
+{
+    FloatingFields chosen;
+    for (std::size_t i = 0; i < dict.fields.size(); ++i) {
+        const dictFields* f = dict.fields[i];
+        if (chosen.romanization < 0 && f->kind == kRomanization && f->code == globals.floatingRomanType)
+            chosen.romanization = int(i);
+        if (chosen.definition < 0 && f->kind == kDefinition && f->code == globals.floatingDefnType)
+            chosen.definition = int(i);
+        if (chosen.character < 0 && f->kind == kAltCharacter && f->code == globals.floatingCharType)
+            chosen.character = int(i);
+    }
+    return chosen;
+}
+
+SInt16 characterTextSize(std::size_t n)
+{
+    // The smallest k with k * k >= n; an empty text is sized as one character.
+    std::size_t k = 1;
+    while (k * k < n)
+        ++k;
+    return SInt16(114 / k);
+}
+
+void createFloatingWindow()
+{
+    if (WindowRef window = FindMyWindow(kFloatingWindowTag, true)) {
+        if (!isExpanded(window))
+            setFloatingWindowExpanded(window, true);
+        return;
+    }
+
+    WindowRef window = nullptr;
+    const OSStatus err = CreateWindowFromNib(nibRef, QStringLiteral("FloatingWindow"), &window);
+    if (err != noErr || !window) {
+        minorError("Error", "Could not load floating window", err);
+        return;
+    }
+    HIWindowChangeClass(window, kUtilityWindowClass);
+    ChangeWindowAttributes(window, kWindowToolbarButtonAttribute, kWindowNoAttributes);
+
+    if (globals.FloatLeftCorner != -1 && globals.FloatTopCorner != -1) {
+        // The corners are those of the content; placing the content keeps the
+        // window where it was, whatever frame the window system adds.
+        Rect bounds{};
+        GetWindowBounds(window, kWindowContentRgn, &bounds);
+        const auto left = SInt16(globals.FloatLeftCorner);
+        const auto top = SInt16(globals.FloatTopCorner);
+        Rect placed;
+        SetRect(&placed, left, top, short(left + (bounds.right - bounds.left)),
+                short(top + (bounds.bottom - bounds.top)));
+        SetWindowBounds(window, kWindowContentRgn, &placed);
+    }
+
+    InstallWindowEventHandler(window, NewEventHandlerUPP(floatingWindowCommandHandler),
+                              GetEventTypeCount(kFloatingWindowEvents), kFloatingWindowEvents,
+                              window, nullptr);
+    SetWRefCon(window, kFloatingWindowTag);
+
+    fillFieldPopup(window, "RSEL"_4cc, kRomanization, globals.floatingRomanType, false,
+                   "Could not load floating window control menus",
+                   "Could not set floating window menu text");
+    fillFieldPopup(window, "DSEL"_4cc, kDefinition, globals.floatingDefnType, false,
+                   "Could not load floating window menu", "Could not set flaoting window menu text");
+    fillFieldPopup(window, "CSEL"_4cc, kAltCharacter, globals.floatingCharType, true, nullptr,
+                   nullptr);
+
+    loadFloatingWindowData(window, history.empty() ? -1 : SInt32(history.front()));
+    ShowWindow(window);
+}
+
+void loadFloatingWindowData(WindowRef window, SInt32 index)
+{
+    HideControl(floatingControl(window, "ADD "_4cc));
+    if (index == -1)
+        index = lastIndex;
+    else
+        lastIndex = index;
+    if (!window || index < 0 || std::size_t(index) >= dict.entries.size())
+        return;
+    const characterEntry* e = dict.entries[std::size_t(index)];
+    const FloatingFields fields = chooseFloatingFields();
+
+    const dictValue* alternative = fields.character >= 0 ? e->lookup(fields.character) : nullptr;
+    if (alternative)
+        setCharacterText(window, alternative->display, characterCount(alternative->display));
+    else
+        setCharacterText(window, e->display, e->codes.size());
+
+    const dictValue* reading = fields.romanization >= 0 ? e->lookup(fields.romanization) : nullptr;
+    setFieldText(window, "ROMN"_4cc, reading ? reading->display : QString());
+    if (globals.biggerFonts) {
+        ControlFontStyleRec style{};
+        style.flags = kControlUseSizeMask;
+        style.size = 14;
+        SetControlFontStyle(floatingControl(window, "ROMN"_4cc), &style);
+    }
+
+    const dictValue* meaning = fields.definition >= 0 ? e->lookup(fields.definition) : nullptr;
+    setFieldText(window, "DEFN"_4cc, meaning ? meaning->display : QString());
+}
+
+void loadFloatingWindowData(WindowRef window, const UniChar* units, SInt32 count)
+{
+    if (!window || count < 0 || (count > 0 && !units))
+        return;
+    const std::vector<uint32_t> characters = tavi_lookup::codePointsOfUnits(units, count);
+    ukBufferLen = std::min(characters.size(), kNotFoundCharacterLimit);
+    std::copy_n(characters.begin(), ukBufferLen, ukBuffer);
+
+    ShowControl(floatingControl(window, "ADD "_4cc));
+    setCharacterText(window, QString(reinterpret_cast<const QChar*>(units), count),
+                     characters.size());
+    const QString notFound = QStringLiteral("not in dictionary");
+    setFieldText(window, "ROMN"_4cc, notFound);
+    setFieldText(window, "DEFN"_4cc, notFound);
+}
+
+OSStatus floatingWindowCommandHandler(EventHandlerCallRef, EventRef event, void* userData)
+{
+    auto* window = static_cast<WindowRef>(userData);
+    const EventClass eventClass = GetEventClass(event);
+    const EventKind kind = GetEventKind(event);
+
+    if (eventClass == kEventClassWindow && kind == kEventWindowClose) {
+        updateWindowPrefValues();
+        puts("GOT Close event!");
+        fflush(stdout);
+        return eventNotHandledErr;
+    }
+    if (eventClass == kEventClassWindow && kind == kEventWindowToolbarSwitchMode) {
+        if (isExpanded(window)) {
+            if (WindowRef drawer = FindMyWindow(kHistoryWindowTag, false))
+                DisposeWindow(drawer);
+            setFloatingWindowExpanded(window, false);
+        } else {
+            setFloatingWindowExpanded(window, true);
+        }
+        return eventNotHandledErr;
+    }
+    if (eventClass != kEventClassCommand)
+        return eventNotHandledErr;
+
+    HICommand command{};
+    if (GetEventParameter(event, kEventParamDirectObject, typeHICommand, nullptr, sizeof command,
+                          nullptr, &command) != noErr)
+        return eventNotHandledErr;
+    if (command.commandID == "CHAR"_4cc) {
+        globals.floatingCharType = "CHAR"_4cc;
+        loadFloatingWindowData(window, -1);
+        return eventNotHandledErr;
+    }
+    const int field = dict.findField(uint32_t(command.commandID));
+    if (field < 0) {
+        printf("Unknown window command: %c%c%c%c\n", FOUR_CHAR_ARGS(command.commandID));
+        fflush(stdout);
+        return eventNotHandledErr;
+    }
+    switch (dict.fields[std::size_t(field)]->kind) {
+    case kAltCharacter:
+        printf("Changing alternate character to %c%c%c%c\n", FOUR_CHAR_ARGS(command.commandID));
+        globals.floatingCharType = command.commandID;
+        break;
+    case kRomanization:
+        printf("Changing romanization to %c%c%c%c\n", FOUR_CHAR_ARGS(command.commandID));
+        globals.floatingRomanType = command.commandID;
+        break;
+    case kDefinition:
+        printf("Changing definition to %c%c%c%c\n", FOUR_CHAR_ARGS(command.commandID));
+        globals.floatingDefnType = command.commandID;
+        break;
+    default:
+        return eventNotHandledErr;
+    }
+    fflush(stdout);
+    loadFloatingWindowData(window, -1);
+    return eventNotHandledErr;
+}
+
+void addCharacter()
+{
+    if (ukBufferLen == 0)
+        return;
+    std::vector<uint32_t> codes(ukBuffer, ukBuffer + ukBufferLen);
+
+    // The kept characters are the start of a longer text that was not found;
+    // an entry of just those characters may exist, and keys stay unique.
+    characterEntry probe(codes);
+    auto* e = static_cast<characterEntry*>(dict.table->IsIn(&probe));
+    if (!e) {
+        e = new characterEntry(std::move(codes));
+        dict.addCharacterEntry(e);
+        for (std::size_t f = 0; f < dict.fields.size(); ++f) {
+            if (dict.fields[f]->kind != kDefinition)
+                continue;
+            dict.addDictValue(e, new dictValue{int32_t(f), QByteArray(" "), QStringLiteral(" "), 1});
+            break;
+        }
+    }
+
+#if TAVI_HAVE_DICTIONARY_WINDOW
+    if (!FindMyWindow(kDictionaryWindowTag, false))
+        createDictionaryWindow();
+    if (WindowRef dictionaryWindow = FindMyWindow(kDictionaryWindowTag, true)) {
+        ControlRef list = nullptr;
+        if (GetControlByID(dictionaryWindow, &kDictBrowserPaneID, &list) == noErr) {
+            filterDBItems(list, -1, -2, e->display);
+            RevealDataBrowserItem(list, e->index + 1, kDataBrowserItemNoProperty,
+                                  kDataBrowserRevealAndCenterInView);
+        }
+        ControlRef search = nullptr;
+        if (GetControlByID(dictionaryWindow, &kSearchFieldID, &search) == noErr) {
+            HISearchFieldChangeAttributes(search, kHISearchFieldAttributesCancel, 0);
+            HISearchFieldSetDescriptiveText(search, QString());
+            const QString text = e->display;
+            SetControlData(search, kControlEntireControl, kControlEditTextCFStringTag, sizeof text,
+                           &text);
+        }
+    }
+#endif
+
+    if (WindowRef floating = FindMyWindow(kFloatingWindowTag, false))
+        loadFloatingWindowData(floating, SInt32(e->index));
+    else
+        lastIndex = SInt32(e->index);
+    ukBufferLen = 0;
+}

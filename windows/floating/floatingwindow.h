@@ -1,0 +1,46 @@
+#pragma once
+// The floating window ('FWIN', from "FloatingWindow"): a small utility window
+// that shows one entry, its character large, with one reading and one
+// definition. Three pop-ups choose the fields of the three texts; the
+// choices live in globals as field codes.
+
+#include "platform/events.h"
+#include "windows/floating/lookup.h"
+
+#include <cstdint>
+
+// The fields that the floating window and the history export show, as field
+// numbers; -1 for a field that is missing.
+struct FloatingFields {
+    int character = -1;
+    int romanization = -1;
+    int definition = -1;
+};
+FloatingFields chooseFloatingFields();
+
+// The point size of a character text of n characters: 114 / ceil(sqrt(n)).
+SInt16 characterTextSize(std::size_t n);
+
+// Opens the window, or brings it forward and expands it.
+void createFloatingWindow();
+// Shows the entry at `index` of dict.entries; -1 shows the entry shown last.
+void loadFloatingWindowData(WindowRef window, SInt32 index);
+// Shows the text as a character that is not in the dictionary and keeps its
+// first characters for addCharacter.
+void loadFloatingWindowData(WindowRef window, const UniChar* units, SInt32 count);
+OSStatus floatingWindowCommandHandler(EventHandlerCallRef handlerRef, EventRef event,
+                                      void* userData);
+// Makes a user entry of the character last shown as not in the dictionary.
+void addCharacter();
+
+// The not-found character: at most this many characters are kept.
+constexpr std::size_t kNotFoundCharacterLimit = 32;
+extern uint32_t ukBuffer[kNotFoundCharacterLimit];
+extern std::size_t ukBufferLen;
+
+// Content sizes of the two states; a content height above the limit counts
+// as expanded.
+constexpr short kFloatingWidth = 200;
+constexpr short kFloatingExpandedHeight = 493;
+constexpr short kFloatingCollapsedHeight = 0;
+constexpr short kFloatingExpandedLimit = 99;

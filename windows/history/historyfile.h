@@ -1,0 +1,38 @@
+#pragma once
+// The history file and the history export.
+//
+// The history file "TaviDictionaryHistory" in the user's preferences folder
+// keeps the looked-up characters from one run to the next, one line per
+// history element, oldest first: the letter U, then "+" and the uppercase
+// hexadecimal code point of each character of the entry's key.
+//
+// The export writes the history, newest first, as lines of three
+// tab-separated columns (character, reading, definition, as the floating
+// window shows them), every piece as big-endian UTF-16 behind its own
+// byte-order mark.
+
+#include "platform/types.h"
+
+#include <QUrl>
+
+#include <string>
+
+class QString;
+class WriteStream;
+
+// The history file's path; empty when there is no preferences folder.
+std::string getHistoryLocation();
+// Writes the history file. The new file replaces the old one only once it is
+// completely on disk.
+void saveHistory();
+// Reads the history file into the history; with nothing read, looks up 歡迎.
+OSStatus loadHistory();
+// Asks for a file and exports the history into it.
+void writeOutHistory();
+// Writes the text's UTF-16 external representation (mark, then units).
+void addCFSTRtoFile(WriteStream* stream, const QString& text);
+// Runs the save dialog; an empty URL when the user cancels.
+QUrl getHistorySaveLocation();
+
+// At most this many characters are looked up together from one line.
+constexpr std::size_t kHistoryLookupLimit = 32;
