@@ -1,6 +1,9 @@
 #include "app/appcommands.h"
 
+#include "app/services.h"
 #include "app/windowcreators.h"
+#include "windows/dictionary/dictionarywindow.h"
+#include "windows/floating/floatingwindow.h"
 #include "windows/history/history.h"
 
 #include <cstdio>
@@ -19,24 +22,22 @@ void processCommand(UInt32 commandID)
 {
     switch (commandID) {
     case "DWIN"_4cc:
-        openDictionaryWindow();
+        createDictionaryWindow();
         break;
     case "LWIN"_4cc:
-        openFloatingWindow();
-        break;
-    case "VIEW"_4cc:
-#if TAVI_HAVE_DICTIONARY_WINDOW
-        createViewPrefWindow();
-#endif
+        createFloatingWindow();
         break;
     case "LHWN"_4cc:
         createHistoryWindow();
         break;
+    case "VIEW"_4cc:
+        createViewPrefWindow();
+        break;
+    case "FBAK"_4cc:
+        openFeedbackWindow();
+        break;
     case "ADD "_4cc:
         addCharacter();
-        break;
-    case "FBAK"_4cc: // feedback form
-        // COMMANDS: carried out here once their windows exist.
         break;
     default:
         std::printf("Unknown app command: %c%c%c%c\n", FOUR_CHAR_ARGS(commandID));
@@ -81,11 +82,8 @@ OSStatus applicationEventHandler(EventHandlerCallRef, EventRef event, void*)
     }
 
     if (eventClass == kEventClassService) {
-        // SERVICES: the perform event (Lookup, LookupQuickly, ConvertPinyin,
-        // ConvertUnicode, Convert) is handled here once the services bridge
-        // exists; until then it is left to the standard handling.
         if (kind == kEventServicePerform)
-            return eventNotHandledErr;
+            return performService(event);
         return handleServiceEvent(kind);
     }
 

@@ -1,4 +1,5 @@
 // Tavi: a desktop dictionary of Chinese characters.
+#include "app/servicesbridge.h"
 #include "app/startup.h"
 
 #include <QApplication>
@@ -6,5 +7,16 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    // One Tavi per session: a second start hands over to the first.
+    switch (startDesktopServices()) {
+    case DesktopServices::HandedOver:
+        return 0;
+    case DesktopServices::HandOverFailed:
+        return 1;
+    case DesktopServices::Offered:
+    case DesktopServices::NoSessionBus:
+    case DesktopServices::NameUnavailable:
+        break;
+    }
     return exitStatusFor(runTavi());
 }

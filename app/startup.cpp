@@ -3,6 +3,7 @@
 #include "app/appcommands.h"
 #include "app/globals.h"
 #include "app/prefs.h"
+#include "app/servicesbridge.h"
 #include "app/windowcreators.h"
 #include "app/windowlookup.h"
 #include "platform/controls.h"
@@ -181,8 +182,10 @@ OSStatus runTavi(DictionaryLoader loader)
     InstallEventHandler(GetApplicationEventTarget(), NewEventHandlerUPP(applicationEventHandler),
                         GetEventTypeCount(kApplicationEventTypes), kApplicationEventTypes, nullptr,
                         &handler);
+    desktopServicesReady();
 
     RunApplicationEventLoop();
+    stopDesktopServices();
 
     DisposeNibReference(nibRef);
     nibRef = nullptr;

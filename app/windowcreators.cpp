@@ -19,3 +19,13 @@ bool openFloatingWindow()
     return false;
 #endif
 }
+
+bool openFeedbackWindow()
+{
+#if TAVI_HAVE_FEEDBACK_WINDOW
+    createFeedbackWindow();
+    return true;
+#else
+    return false;
+#endif
+}

@@ -1,0 +1,26 @@
+#pragma once
+// Where Tavi offers its desktop services on the D-Bus session bus. Shared by
+// the program and the tavi-service client.
+//
+//   bus name   com.Quillon.Tavi
+//   object     /com/Quillon/Tavi
+//   interface  com.Quillon.Tavi.Services
+//     Perform(s message, s text) -> v reply
+//       message: "Lookup", "LookupQuickly", "ConvertPinyin", "ConvertUnicode"
+//       or "Convert". reply: a string for a Unicode reply, a byte array for
+//       an 8-bit reply, the empty string when the service sends nothing back.
+//   interface  org.freedesktop.Application
+//     Activate(a{sv} platformData): brings the dictionary window forward.
+
+#include <QString>
+
+namespace tavi_dbus {
+
+inline QString busName() { return QStringLiteral("com.Quillon.Tavi"); }
+inline QString objectPath() { return QStringLiteral("/com/Quillon/Tavi"); }
+inline QString servicesInterface() { return QStringLiteral("com.Quillon.Tavi.Services"); }
+inline QString performMethod() { return QStringLiteral("Perform"); }
+inline QString applicationInterface() { return QStringLiteral("org.freedesktop.Application"); }
+inline QString activateMethod() { return QStringLiteral("Activate"); }
+
+} // namespace tavi_dbus

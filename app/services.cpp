@@ -1,0 +1,234 @@
+#include "app/services.h"
+
+#include "app/globals.h"
+#include "app/process.h"
+#include "app/windowlookup.h"
+#include "platform/controls.h"
+#include "platform/scrap.h"
+#include "platform/windows.h"
+#include "platform/searchfield.h"
+#include "store/dictionary.h"
+#include "windows/dictionary/dictionarywindow.h"
+#include "windows/floating/floatingwindow.h"
+#include "windows/floating/lookup.h"
+
+#include <QString>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The characters of UTF-16 text as numbers: a surrogate pair is the code
+// point it encodes; a surrogate without its partner stays a number of its own.
+template <typename Visit>
+void forEachCodePoint(const UniChar* units, std::size_t count, Visit visit)
+{
+    for (std::size_t i = 0; i < count; ++i) {
+        const char32_t unit = units[i];
+        if (QChar::isHighSurrogate(unit) && i + 1 < count && QChar::isLowSurrogate(units[i + 1])) {
+            visit(QChar::surrogateToUcs4(char16_t(unit), char16_t(units[i + 1])));
+            ++i;
+        } else {
+            visit(unit);
+        }
+    }
+}
+
+void appendFormatted(std::string& out, const char* format, unsigned long value)
+{
+    char number[24];
+    const int length = std::snprintf(number, sizeof number, format, value);
+    if (length > 0)
+        out.append(number, std::size_t(length));
+}
+
+// The name in the "message type is" line: printable ASCII as it is, any other
+// unit as \uXXXX. A name need not have an 8-bit form, and what the line
+// shows should not be able to upset the output it is written to.
+std::string printableMessageName(const QString& name)
+{
+    std::string out;
+    out.reserve(std::size_t(name.size()));
+    for (const QChar c : name) {
+        if (c.unicode() >= 0x20 && c.unicode() < 0x7F)
+            out.push_back(char(c.unicode()));
+        else
+            appendFormatted(out, "\\u%04lX", c.unicode());
+    }
+    return out;
+}
+
+void putText(ScrapRef scrap, const std::string& text, std::size_t length)
+{
+    PutScrapFlavor(scrap, kScrapFlavorTypeText, kScrapFlavorMaskNone, Size(length), text.data());
+}
+
+void convertPinyin(ScrapRef scrap, const UniChar* units, std::size_t n)
+{
+    std::puts("converting pinyin");
+    // Narrowed to 8 bits, unit by unit: pinyin with tone numbers is ASCII.
+    std::vector<char> narrow(n + 1, '\0');
+    for (std::size_t i = 0; i < n; ++i)
+        narrow[i] = char(units[i] & 0xFF);
+    const QString converted = dict.pinyinize(narrow.data());
+    // Nothing to convert (no syllable): the selection is left as it was.
+    if (converted.isNull())
+        return;
+    ClearScrap(&scrap);
+    PutScrapFlavor(scrap, kScrapFlavorTypeUnicode, kScrapFlavorMaskNone,
+                   Size(converted.size()) * 2, converted.utf16());
+}
+
+void convertUnicode(ScrapRef scrap, const UniChar* units, std::size_t n)
+{
+    std::string text;
+    text.reserve(n * 13);
+    forEachCodePoint(units, n, [&](char32_t c) { appendFormatted(text, "0x%lX ", c); });
+    ClearScrap(&scrap);
+    std::printf("Sending back %s\n", text.c_str());
+    // Without the blank after the last number.
+    putText(scrap, text, text.size() - 1);
+}
+
+void convertToReferences(ScrapRef scrap, const UniChar* units, std::size_t n)
+{
+    std::string text;
+    text.reserve(n * 13);
+    forEachCodePoint(units, n, [&](char32_t c) { appendFormatted(text, "&#%lu;", c); });
+    ClearScrap(&scrap);
+    std::printf("Sending back %s\n", text.c_str());
+    putText(scrap, text, text.size());
+}
+
+void lookupQuickly(const UniChar* units, std::size_t n)
+{
+    createFloatingWindow();
+    WindowRef window = FindMyWindow(kFloatingWindowTag, true);
+
+    bool chinese = false;
+    for (std::size_t i = 0; i < n; ++i) {
+        std::putchar(units[i] <= 0xFF ? int(units[i]) : '?');
+        if (units[i] > 0xFF)
+            chinese = true;
+    }
+    std::putchar('\n');
+    std::fflush(stdout);
+
+    const SInt32 count = SInt32(n);
+    if (chinese) {
+        const SInt32 index = findCharacter(units, count);
+        if (index != -1)
+            loadFloatingWindowData(window, index);
+        else
+            loadFloatingWindowData(window, units, count);
+    } else {
+        // -1 when no definition holds the text: the window shows again the
+        // entry it showed last.
+        loadFloatingWindowData(window, findDefinition(units, count));
+    }
+}
+
+void lookup(const UniChar* units, std::size_t n)
+{
+    globals.filterState = -1;
+    globals.searchState = -2;
+    const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(units), qsizetype(n));
+
+    ProcessSerialNumber psn;
+    GetCurrentProcess(&psn);
+    SetFrontProcess(&psn);
+
+    createDictionaryWindow();
+    WindowRef window = FindMyWindow(kDictionaryWindowTag, true);
+
+    ControlRef list = nullptr;
+    OSStatus err = GetControlByID(window, &kDictBrowserPaneID, &list);
+    if (err != noErr)
+        minorError("Error", "Could not load dictionary window controls", err);
+
+    ControlRef field = nullptr;
+    if (GetControlByID(window, &kSearchFieldID, &field) == noErr) {
+        HISearchFieldChangeAttributes(field, kHISearchFieldAttributesCancel, 0);
+        HISearchFieldSetDescriptiveText(field, QString());
+        err = SetControlData(field, kControlEntireControl, kControlEditTextCFStringTag,
+                             sizeof text, &text);
+        if (err != noErr)
+            minorError("Error", "Could not sec dictionary window data", err);
+        Draw1Control(field);
+    }
+
+    ControlRef caption = nullptr;
+    if (GetControlByID(window, &kScopeCaptionID, &caption) == noErr) {
+        const QString scope = QStringLiteral("Search All Fields");
+        SetControlData(caption, kControlEntireControl, kControlEditTextCFStringTag, sizeof scope,
+                       &scope);
+        Draw1Control(caption);
+    }
+
+    if (window != nullptr)
+        QDFlushPortBuffer(GetWindowPort(window), nullptr);
+
+    if (list != nullptr)
+        filterDBItems(list, -1, -2, text);
+}
+
+} // namespace
+
+OSStatus performService(EventRef event)
+{
+    std::puts("got a service class event");
+    std::puts("got a perform service event");
+
+    // A missing name is the null string, which matches no message; a missing
+    // scrap fails its size below.
+    QString message;
+    GetEventParameter(event, kEventParamServiceMessageName, typeCFStringRef, nullptr,
+                      sizeof message, nullptr, &message);
+    ScrapRef scrap = nullptr;
+    GetEventParameter(event, kEventParamScrapRef, typeScrapRef, nullptr, sizeof scrap, nullptr,
+                      &scrap);
+
+    std::printf("message type is %s\n", printableMessageName(message).c_str());
+    std::fflush(stdout);
+
+    Size size = 0;
+    OSStatus err = GetScrapFlavorSize(scrap, kScrapFlavorTypeUnicode, &size);
+    if (err != noErr) {
+        minorError("Error", "Could not get scrap data size for lookup", err);
+        return noErr;
+    }
+
+    std::vector<UniChar> buffer(std::size_t(size + 1) / 2);
+    Size read = size;
+    err = GetScrapFlavorData(scrap, kScrapFlavorTypeUnicode, &read, buffer.data());
+    if (err != noErr) {
+        minorError("Error", "Could not get scrap data for lookup", err);
+        return noErr;
+    }
+
+    if (size <= 1)
+        return noErr;
+
+    const std::size_t n = std::size_t(size) / 2;
+    const UniChar* units = buffer.data();
+    for (std::size_t i = 0; i < n; ++i)
+        std::putchar(units[i] & 0xFF);
+    std::putchar('\n');
+
+    if (message == u"ConvertPinyin")
+        convertPinyin(scrap, units, n);
+    else if (message == u"ConvertUnicode")
+        convertUnicode(scrap, units, n);
+    else if (message == u"Convert")
+        convertToReferences(scrap, units, n);
+    else if (message == u"LookupQuickly")
+        lookupQuickly(units, n);
+    else if (message == u"Lookup")
+        lookup(units, n);
+    else
+        std::puts("Unhandled message!");
+    std::fflush(stdout);
+    return noErr;
+}

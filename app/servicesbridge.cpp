@@ -1,0 +1,282 @@
+#include "app/servicesbridge.h"
+
+#include "app/servicenames.h"
+#include "platform/commands.h"
+#include "platform/events.h"
+#include "platform/scrap.h"
+
+#include <QCoreApplication>
+#include <QDBusAbstractAdaptor>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusContext>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QDBusVariant>
+#include <QPointer>
+#include <QVariantMap>
+
+#include <cstdio>
+#include <deque>
+#include <functional>
+
+namespace {
+
+// How long a second start waits for the running Tavi to answer; that one
+// may still be loading its dictionary.
+constexpr int kActivateTimeoutMs = 60000;
+
+bool servicesReady = false;
+bool nameOwned = false;
+
+// The object at /com/Quillon/Tavi. The name is owned from the start, so that
+// a second start never loads the dictionary; but the application handler is
+// installed only after loading, and the loading window's redraws let queued
+// calls through. Calls that come before the handler is there are held and
+// answered in order once it is (desktopServicesReady).
+class ServicesObject : public QObject, protected QDBusContext {
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    // Inside a call: true when it must wait; its reply is then sent later
+    // with the arguments that `work` gives.
+    bool holdCall(std::function<QVariantList()> work)
+    {
+        if (servicesReady || !calledFromDBus())
+            return false;
+        setDelayedReply(true);
+        held.push_back({std::move(work), message(), connection()});
+        return true;
+    }
+
+    void answerHeldCalls()
+    {
+        while (!held.empty()) {
+            HeldCall call = std::move(held.front());
+            held.pop_front();
+            call.bus.send(call.request.createReply(call.work()));
+        }
+    }
+
+private:
+    struct HeldCall {
+        std::function<QVariantList()> work;
+        QDBusMessage request;
+        QDBusConnection bus;
+    };
+    std::deque<HeldCall> held;
+};
+
+QPointer<ServicesObject> servicesObject;
+
+QDBusVariant replyVariant(const ServiceReply& reply)
+{
+    switch (reply.kind) {
+    case ServiceReply::Kind::Unicode:
+        return QDBusVariant(reply.unicode);
+    case ServiceReply::Kind::Text:
+        return QDBusVariant(reply.text);
+    case ServiceReply::Kind::None:
+        break;
+    }
+    return QDBusVariant(QString());
+}
+
+class ServicesAdaptor : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "com.Quillon.Tavi.Services")
+
+public:
+    explicit ServicesAdaptor(ServicesObject* parent) : QDBusAbstractAdaptor(parent), owner(parent)
+    {
+    }
+
+public Q_SLOTS:
+    QDBusVariant Perform(const QString& message, const QString& text)
+    {
+        auto work = [message, text] { return replyVariant(performServiceMessage(message, text)); };
+        if (owner->holdCall([work] { return QVariantList{QVariant::fromValue(work())}; }))
+            return QDBusVariant(QString());
+        return work();
+    }
+
+private:
+    ServicesObject* owner;
+};
+
+class ApplicationAdaptor : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Application")
+
+public:
+    explicit ApplicationAdaptor(ServicesObject* parent)
+        : QDBusAbstractAdaptor(parent), owner(parent)
+    {
+    }
+
+public Q_SLOTS:
+    void Activate(const QVariantMap& platformData)
+    {
+        Q_UNUSED(platformData);
+        auto work = [] {
+            std::puts("Another start asks for the dictionary window");
+            std::fflush(stdout);
+            sendApplicationCommand(FOUR_CHAR_CODE("DWIN"));
+        };
+        if (!owner->holdCall([work] {
+                work();
+                return QVariantList();
+            }))
+            work();
+    }
+
+private:
+    ServicesObject* owner;
+};
+
+// Asks the Tavi that owns the name to bring its dictionary window forward.
+// False (with the bus's reason) when it did not answer.
+bool activateRunningTavi(QDBusConnection& bus, QString* why)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        tavi_dbus::busName(), tavi_dbus::objectPath(), tavi_dbus::applicationInterface(),
+        tavi_dbus::activateMethod());
+    call.setAutoStartService(false);
+    call << QVariantMap();
+    const QDBusMessage answer = bus.call(call, QDBus::Block, kActivateTimeoutMs);
+    if (answer.type() == QDBusMessage::ReplyMessage)
+        return true;
+    *why = answer.errorMessage().isEmpty() ? answer.errorName() : answer.errorMessage();
+    return false;
+}
+
+} // namespace
+
+ServiceReply performServiceMessage(const QString& message, const QString& text)
+{
+    ServiceReply reply;
+    ScrapRef scrap = nullptr;
+    if (CreateScrap(&scrap) != noErr)
+        return reply;
+    PutScrapFlavor(scrap, kScrapFlavorTypeUnicode, kScrapFlavorMaskNone, Size(text.size()) * 2,
+                   text.utf16());
+    // Holding the input keeps its bytes alive, so a flavour the handler puts
+    // back -- even with the very same text -- never has the same address.
+    const QByteArray input = scrap->flavor(kScrapFlavorTypeUnicode).value_or(QByteArray());
+
+    EventRef event = nullptr;
+    if (CreateEvent(nullptr, kEventClassService, kEventServicePerform, 0, kEventAttributeNone,
+                    &event) == noErr) {
+        SetEventParameter(event, kEventParamServiceMessageName, typeCFStringRef, sizeof message,
+                          &message);
+        SetEventParameter(event, kEventParamScrapRef, typeScrapRef, sizeof scrap, &scrap);
+        SendEventToEventTarget(event, GetApplicationEventTarget());
+        ReleaseEvent(event);
+    }
+
+    const auto unicode = scrap->flavor(kScrapFlavorTypeUnicode);
+    const bool unicodeReplaced =
+        unicode && !(unicode->constData() == input.constData() && unicode->size() == input.size());
+    if (unicodeReplaced) {
+        reply.kind = ServiceReply::Kind::Unicode;
+        reply.unicode = scrap->text().value_or(QString());
+    } else if (const auto text8 = scrap->flavor(kScrapFlavorTypeText)) {
+        reply.kind = ServiceReply::Kind::Text;
+        reply.text = *text8;
+    }
+    DisposeScrap(scrap);
+    return reply;
+}
+
+void sendApplicationCommand(UInt32 commandID)
+{
+    HICommand command{};
+    command.commandID = commandID;
+    ProcessHICommand(command, GetApplicationEventTarget());
+}
+
+DesktopServices startDesktopServices()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        const QByteArray reason = bus.lastError().message().toUtf8();
+        std::printf("No session bus (%s): Tavi runs without desktop services\n",
+                    reason.isEmpty() ? "no address" : reason.constData());
+        std::fflush(stdout);
+        return DesktopServices::NoSessionBus;
+    }
+
+    if (!servicesObject) {
+        servicesObject = new ServicesObject(QCoreApplication::instance());
+        new ServicesAdaptor(servicesObject);
+        new ApplicationAdaptor(servicesObject);
+    }
+    // The object is there before the name, so no call finds the name without it.
+    bus.registerObject(tavi_dbus::objectPath(), servicesObject, QDBusConnection::ExportAdaptors);
+
+    QDBusConnectionInterface* busInterface = bus.interface();
+    QString why;
+    // Twice: the Tavi that owns the name may end between our two requests.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> registered =
+            busInterface->registerService(tavi_dbus::busName(),
+                                          QDBusConnectionInterface::DontQueueService,
+                                          QDBusConnectionInterface::DontAllowReplacement);
+        if (!registered.isValid()) {
+            const QByteArray reason = registered.error().message().toUtf8();
+            std::printf("Could not own the name com.Quillon.Tavi (%s): Tavi runs without "
+                        "desktop services\n",
+                        reason.constData());
+            std::fflush(stdout);
+            bus.unregisterObject(tavi_dbus::objectPath());
+            return DesktopServices::NameUnavailable;
+        }
+        if (registered.value() == QDBusConnectionInterface::ServiceRegistered) {
+            nameOwned = true;
+            return DesktopServices::Offered;
+        }
+        if (activateRunningTavi(bus, &why)) {
+            bus.unregisterObject(tavi_dbus::objectPath());
+            std::puts("Tavi runs already: its dictionary window comes forward");
+            std::fflush(stdout);
+            return DesktopServices::HandedOver;
+        }
+    }
+    bus.unregisterObject(tavi_dbus::objectPath());
+    const QByteArray reason = why.toUtf8();
+    std::fprintf(stderr, "tavi: another Tavi runs but does not answer (%s)\n", reason.constData());
+    return DesktopServices::HandOverFailed;
+}
+
+void desktopServicesReady()
+{
+    if (servicesReady)
+        return;
+    servicesReady = true;
+    if (servicesObject) {
+        // In the event loop, where every other call is answered too.
+        QMetaObject::invokeMethod(
+            servicesObject, [] {
+                if (servicesObject)
+                    servicesObject->answerHeldCalls();
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void stopDesktopServices()
+{
+    servicesReady = false;
+    if (!servicesObject)
+        return;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (nameOwned) {
+        bus.interface()->unregisterService(tavi_dbus::busName());
+        nameOwned = false;
+    }
+    bus.unregisterObject(tavi_dbus::objectPath());
+}
+
+#include "servicesbridge.moc"

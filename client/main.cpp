@@ -1,0 +1,115 @@
+// tavi-service MESSAGE [TEXT...]: hands a text to one of Tavi's desktop
+// services and prints the reply. The text is the arguments joined by
+// blanks; without them, standard input when it is a pipe or a file; else
+// the selected text. When no Tavi runs, the Tavi beside this program is
+// started. Every failure is one line on standard error and a non-zero exit.
+#include "client/servicecall.h"
+#include "client/textsource.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusError>
+#include <QGuiApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+constexpr int kFailed = 1;
+constexpr int kUsage = 2;
+
+const char kUsageText[] =
+    "usage: tavi-service MESSAGE [TEXT...]\n"
+    "Hands TEXT to Tavi and prints the reply. MESSAGE is one of\n"
+    "  Lookup          show the entries that hold TEXT in the dictionary window\n"
+    "  LookupQuickly   show the character or word TEXT in the floating window\n"
+    "  ConvertPinyin   pinyin with tone numbers to tone marks (ni3 hao3 -> n\xC7\x90 h\xC7\x8Eo)\n"
+    "  ConvertUnicode  each character as a hexadecimal code (0x4E2D)\n"
+    "  Convert         each character as a numeric character reference (&#20013;)\n"
+    "Without TEXT, the text is read from standard input when that is a pipe or a\n"
+    "file, and is otherwise the selected text (or the clipboard's).\n"
+    "Tavi is started when it does not run yet.\n";
+
+int fail(const QString& why)
+{
+    std::fprintf(stderr, "tavi-service: %s\n", why.toLocal8Bit().constData());
+    return kFailed;
+}
+
+// A display that cannot be reached is fatal inside Qt; it becomes our one
+// line instead of an abort.
+void selectionMessageHandler(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type != QtFatalMsg)
+        return;
+    const QString line = message.section(QLatin1Char('\n'), 0, 0);
+    std::fprintf(stderr, "tavi-service: cannot read the selected text: %s\n",
+                 line.toLocal8Bit().constData());
+    std::_Exit(kFailed);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::fputs(kUsageText, stderr);
+        return kUsage;
+    }
+    const QString first = QString::fromLocal8Bit(argv[1]);
+    if (first == u"--help" || first == u"-h") {
+        std::fputs(kUsageText, stdout);
+        return 0;
+    }
+    const QString message = first;
+    if (message.isEmpty())
+        return fail(QStringLiteral("the message name is empty"));
+
+    std::unique_ptr<QCoreApplication> app;
+    TextSource source;
+    if (argc > 2) {
+        QStringList words;
+        for (int i = 2; i < argc; ++i)
+            words << QString::fromLocal8Bit(argv[i]);
+        app = std::make_unique<QCoreApplication>(argc, argv);
+        source = textFromArguments(words);
+    } else if (standardInputHoldsText()) {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+        source = textFromStandardInput();
+    } else {
+        if (!selectionAvailable())
+            return fail(QStringLiteral("no text: none given, and no display to take the "
+                                       "selected text from"));
+        const QtMessageHandler previous = qInstallMessageHandler(selectionMessageHandler);
+        app = std::make_unique<QGuiApplication>(argc, argv);
+        source = textFromSelection();
+        qInstallMessageHandler(previous);
+    }
+    if (!source.error.isEmpty())
+        return fail(source.error);
+
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        const QString why = bus.lastError().message();
+        return fail(QStringLiteral("no session bus to reach Tavi on (%1)")
+                        .arg(why.isEmpty() ? QStringLiteral("no address") : why));
+    }
+
+    const QString tavi = QCoreApplication::applicationDirPath() + QStringLiteral("/tavi");
+    const QString notRunning = ensureTaviRuns(bus, tavi, kStartWaitMs);
+    if (!notRunning.isEmpty())
+        return fail(notRunning);
+
+    const ServiceAnswer answer = callService(bus, message, source.text);
+    if (!answer.error.isEmpty())
+        return fail(answer.error);
+    if (!answer.reply.isEmpty()) {
+        std::fwrite(answer.reply.constData(), 1, std::size_t(answer.reply.size()), stdout);
+        std::fputc('\n', stdout);
+    }
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        return fail(QStringLiteral("cannot write the reply"));
+    return 0;
+}

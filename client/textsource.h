@@ -1,0 +1,32 @@
+#pragma once
+// Where tavi-service takes the text to send from: its arguments; else
+// standard input when that is a pipe or a file; else the text the user has
+// selected (the primary selection), falling back to the clipboard.
+
+#include <QString>
+#include <QStringList>
+
+// A text, or why there is none.
+struct TextSource {
+    QString text;
+    QString error;  // not empty on failure
+};
+
+// The largest text that is sent, in UTF-16 units.
+constexpr qsizetype kMaxTextUnits = qsizetype(1) << 20;
+
+// The words joined by blanks, as they are.
+TextSource textFromArguments(const QStringList& words);
+
+// True when standard input is a pipe or a regular file. A terminal is left
+// alone, and so is /dev/null or a socket, which is what a keyboard shortcut
+// of the desktop usually gives: then the selection is used.
+bool standardInputHoldsText();
+// All of standard input as UTF-8, blanks and line breaks around it removed.
+TextSource textFromStandardInput();
+
+// True when a display can be reached for the selection.
+bool selectionAvailable();
+// The primary selection, else the clipboard, blanks around it removed.
+// Needs a QGuiApplication.
+TextSource textFromSelection();

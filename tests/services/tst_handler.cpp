@@ -1,0 +1,501 @@
+// The application handler in this process: commands, the services events
+// and the five messages, with scraps made here; and the bridge's reading of
+// what the handler put back.
+
+#include "app/servicesbridge.h"
+#include "platform/scrap.h"
+#include "platform/searchfield.h"
+#include "tests/services/servicestest.h"
+#include "windows/floating/floatingwindow.h"
+
+#include <QApplication>
+#include <QTest>
+
+#include <optional>
+
+using namespace stest;
+
+namespace {
+
+QByteArray utf16Bytes(const QString& text)
+{
+    return QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+}
+
+QByteArray unitBytes(std::initializer_list<char16_t> units)
+{
+    return QByteArray(reinterpret_cast<const char*>(std::data(units)),
+                      qsizetype(units.size() * 2));
+}
+
+// What one services event did.
+struct Performed {
+    OSStatus status = -1;
+    std::optional<QByteArray> unicode; // 'utxt' afterwards
+    std::optional<QByteArray> text;    // 'TEXT' afterwards
+    QByteArray printed;
+};
+
+// Sends a services event with the message name (none when null) and a scrap
+// holding `utxt` (no scrap at all when withScrap is false) to the
+// application, as the bridge does.
+Performed perform(const QString& message, const std::optional<QByteArray>& utxt,
+                  bool withScrap = true, EventKind kind = kEventServicePerform)
+{
+    Performed result;
+    ScrapRef scrap = nullptr;
+    CreateScrap(&scrap);
+    if (utxt)
+        scrap->put(kScrapFlavorTypeUnicode, *utxt);
+    EventRef event = nullptr;
+    CreateEvent(nullptr, kEventClassService, kind, 0, kEventAttributeNone, &event);
+    if (!message.isNull())
+        SetEventParameter(event, kEventParamServiceMessageName, typeCFStringRef, sizeof message,
+                          &message);
+    if (withScrap)
+        SetEventParameter(event, kEventParamScrapRef, typeScrapRef, sizeof scrap, &scrap);
+    {
+        ftest::StdoutCapture capture;
+        result.status = SendEventToEventTarget(event, GetApplicationEventTarget());
+        result.printed = capture.finish();
+    }
+    ReleaseEvent(event);
+    result.unicode = scrap->flavor(kScrapFlavorTypeUnicode);
+    result.text = scrap->flavor(kScrapFlavorTypeText);
+    DisposeScrap(scrap);
+    return result;
+}
+
+struct CommandRun {
+    OSStatus status;
+    QByteArray printed;
+};
+
+CommandRun command(UInt32 commandID)
+{
+    HICommand hicommand{};
+    hicommand.commandID = commandID;
+    EventRef event = nullptr;
+    CreateEvent(nullptr, kEventClassCommand, kEventCommandProcess, 0, kEventAttributeNone, &event);
+    SetEventParameter(event, kEventParamDirectObject, typeHICommand, sizeof hicommand, &hicommand);
+    ftest::StdoutCapture capture;
+    const OSStatus status = SendEventToEventTarget(event, GetApplicationEventTarget());
+    ReleaseEvent(event);
+    return {status, capture.finish()};
+}
+
+} // namespace
+
+class ServicesHandlerTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void conversionsReplyOneNumberPerCharacter_data();
+    void conversionsReplyOneNumberPerCharacter();
+    void pinyinIsConvertedToToneMarks_data();
+    void pinyinIsConvertedToToneMarks();
+    void messagesMatchOnlyTheWholeName_data();
+    void messagesMatchOnlyTheWholeName();
+    void textOfAtMostOneByteIsIgnored_data();
+    void textOfAtMostOneByteIsIgnored();
+    void unreadableScrapIsAnAlert_data();
+    void unreadableScrapIsAnAlert();
+    void otherServicesEventsOnlyPrint_data();
+    void otherServicesEventsOnlyPrint();
+
+    void lookupQuicklyShowsTheEntryFound_data();
+    void lookupQuicklyShowsTheEntryFound();
+    void lookupQuicklyOnUnknownWordShowsTheLastEntryAgain();
+    void lookupSearchesAllFieldsInTheDictionaryWindow();
+
+    void dictionaryCommandBringsTheOpenWindowForward();
+    void commandsOpenTheirWindows_data();
+    void commandsOpenTheirWindows();
+    void unknownCommandIsPrintedAndPassedOn();
+
+    void bridgeAnswersWhatTheHandlerPutBack_data();
+    void bridgeAnswersWhatTheHandlerPutBack();
+
+private:
+    std::unique_ptr<ftest::AlertRecorder> alerts;
+};
+
+void ServicesHandlerTest::initTestCase()
+{
+    alerts = std::make_unique<ftest::AlertRecorder>();
+    QVERIFY(setUpTavi());
+}
+
+void ServicesHandlerTest::init()
+{
+    ftest::resetGlobals();
+    history.clear();
+    ukBufferLen = 0;
+    alerts->recorded->requests.clear();
+}
+
+void ServicesHandlerTest::cleanup()
+{
+    ftest::disposeAllWindows();
+}
+
+void ServicesHandlerTest::conversionsReplyOneNumberPerCharacter_data()
+{
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArray>("reply");
+
+    const QString hex = QStringLiteral("ConvertUnicode");
+    const QString refs = QStringLiteral("Convert");
+    QTest::newRow("hex of two characters: 13 bytes")
+        << hex << utf16Bytes(QStringLiteral("中文")) << QByteArray("0x4E2D 0x6587");
+    QTest::newRow("hex of one character: no blank") << hex << utf16Bytes(QStringLiteral("中"))
+                                                    << QByteArray("0x4E2D");
+    QTest::newRow("hex of a letter") << hex << utf16Bytes(QStringLiteral("a")) << QByteArray("0x61");
+    QTest::newRow("hex of a character beyond the BMP is its code point")
+        << hex << unitBytes({0xD840, 0xDC00}) << QByteArray("0x20000");
+    QTest::newRow("hex of a lone high surrogate stays a number")
+        << hex << unitBytes({0xD840, u'a'}) << QByteArray("0xD840 0x61");
+    QTest::newRow("hex of surrogates in the wrong order: two numbers")
+        << hex << unitBytes({0xDC00, 0xD840}) << QByteArray("0xDC00 0xD840");
+    QTest::newRow("hex ignores an odd last byte")
+        << hex << QByteArray("a\0b", 3) << QByteArray("0x61");
+    QTest::newRow("references of two characters: 16 bytes")
+        << refs << utf16Bytes(QStringLiteral("中文")) << QByteArray("&#20013;&#25991;");
+    QTest::newRow("reference of a character beyond the BMP is its code point")
+        << refs << unitBytes({0xD840, 0xDC00}) << QByteArray("&#131072;");
+    QTest::newRow("reference of a lone low surrogate stays a number")
+        << refs << unitBytes({u'x', 0xDC00}) << QByteArray("&#120;&#56320;");
+}
+
+void ServicesHandlerTest::conversionsReplyOneNumberPerCharacter()
+{
+    QFETCH(QString, message);
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, reply);
+
+    const Performed done = perform(message, input);
+    QCOMPARE(done.status, noErr);
+    QVERIFY2(!done.unicode, "the scrap is cleared before the reply is put");
+    QVERIFY(done.text);
+    QCOMPARE(*done.text, reply);
+    // The diagnostic line shows the whole text, the trailing blank of the
+    // hexadecimal form included.
+    const QByteArray sent = message == u"ConvertUnicode" ? reply + ' ' : reply;
+    QVERIFY2(done.printed.contains("Sending back " + sent + "\n"), done.printed.constData());
+    QVERIFY(done.printed.contains("message type is " + message.toLatin1() + "\n"));
+}
+
+void ServicesHandlerTest::pinyinIsConvertedToToneMarks_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("reply"); // null: the scrap is left alone
+
+    QTest::newRow("two syllables") << QStringLiteral("ni3 hao3") << QStringLiteral("nǐ hǎo");
+    QTest::newRow("capitals and u:") << QStringLiteral("LU:4") << QStringLiteral("lǜ");
+    QTest::newRow("no tone number: the same text, still a reply")
+        << QStringLiteral("ma") << QStringLiteral("ma");
+    QTest::newRow("nothing to convert leaves the text") << QStringLiteral("3") << QString();
+}
+
+void ServicesHandlerTest::pinyinIsConvertedToToneMarks()
+{
+    QFETCH(QString, input);
+    QFETCH(QString, reply);
+
+    const Performed done = perform(QStringLiteral("ConvertPinyin"), utf16Bytes(input));
+    QCOMPARE(done.status, noErr);
+    QVERIFY(done.printed.contains("converting pinyin\n"));
+    QVERIFY(!done.text);
+    QVERIFY(done.unicode);
+    QCOMPARE(*done.unicode, utf16Bytes(reply.isNull() ? input : reply));
+}
+
+void ServicesHandlerTest::messagesMatchOnlyTheWholeName_data()
+{
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QByteArray>("printedName");
+
+    QTest::newRow("prefix of Lookup") << QStringLiteral("Look") << QByteArray("Look");
+    QTest::newRow("LookupQuickly and more")
+        << QStringLiteral("LookupQuicklyX") << QByteArray("LookupQuicklyX");
+    QTest::newRow("other case") << QStringLiteral("convert") << QByteArray("convert");
+    QTest::newRow("trailing blank") << QStringLiteral("Convert ") << QByteArray("Convert ");
+    QTest::newRow("empty name") << QStringLiteral("") << QByteArray();
+    QTest::newRow("no name") << QString() << QByteArray();
+    QTest::newRow("no 8-bit form") << QStringLiteral("Convert中") << QByteArray("Convert\\u4E2D");
+    QTest::newRow("control characters are escaped")
+        << QStringLiteral("\x1b[2J\n") << QByteArray("\\u001B[2J\\u000A");
+    QTest::newRow("lone surrogate") << QString(QChar(0xD800)) << QByteArray("\\uD800");
+}
+
+void ServicesHandlerTest::messagesMatchOnlyTheWholeName()
+{
+    QFETCH(QString, message);
+    QFETCH(QByteArray, printedName);
+
+    const QByteArray input = utf16Bytes(QStringLiteral("水"));
+    const Performed done = perform(message, input);
+    QCOMPARE(done.status, noErr);
+    // The text's units are printed by their low bytes: 0x6C34 as "4".
+    QVERIFY2(done.printed.contains("message type is " + printedName + "\n4\n"),
+             done.printed.constData());
+    QVERIFY(done.printed.contains("Unhandled message!\n"));
+    QCOMPARE(done.unicode, std::optional<QByteArray>(input));
+    QVERIFY(!done.text);
+    QCOMPARE(int(GetWindowList().size()), 0);
+    QVERIFY(history.empty());
+}
+
+void ServicesHandlerTest::textOfAtMostOneByteIsIgnored_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::newRow("no text") << QByteArray("");
+    QTest::newRow("one byte") << QByteArray("a");
+}
+
+void ServicesHandlerTest::textOfAtMostOneByteIsIgnored()
+{
+    QFETCH(QByteArray, input);
+    for (const char* message : {"ConvertUnicode", "LookupQuickly", "Lookup", "Unknown"}) {
+        const Performed done = perform(QString::fromLatin1(message), input);
+        QCOMPARE(done.status, noErr);
+        QCOMPARE(done.unicode, std::optional<QByteArray>(input));
+        QVERIFY(!done.text);
+        QVERIFY(!done.printed.contains("Unhandled message!"));
+        QVERIFY(!done.printed.contains("Sending back"));
+    }
+    QCOMPARE(int(GetWindowList().size()), 0);
+    QVERIFY(alerts->recorded->requests.empty());
+}
+
+void ServicesHandlerTest::unreadableScrapIsAnAlert_data()
+{
+    QTest::addColumn<bool>("withScrap");
+    QTest::addColumn<int>("status");
+    QTest::newRow("scrap without Unicode text") << true << int(noTypeErr);
+    QTest::newRow("no scrap") << false << int(paramErr);
+}
+
+void ServicesHandlerTest::unreadableScrapIsAnAlert()
+{
+    QFETCH(bool, withScrap);
+    QFETCH(int, status);
+
+    const Performed done = perform(QStringLiteral("ConvertUnicode"), std::nullopt, withScrap);
+    QCOMPARE(done.status, noErr);
+    QVERIFY(!done.text);
+    const auto& requests = alerts->recorded->requests;
+    QCOMPARE(int(requests.size()), 1);
+    QCOMPARE(requests.front().message, QStringLiteral("Error (%1)").arg(status));
+    QCOMPARE(requests.front().explanation,
+             QStringLiteral("Could not get scrap data size for lookup"));
+}
+
+void ServicesHandlerTest::otherServicesEventsOnlyPrint_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QByteArray>("line");
+    QTest::newRow("get types") << int(kEventServiceGetTypes)
+                               << QByteArray("Got get types service event\n");
+    QTest::newRow("copy") << int(kEventServiceCopy) << QByteArray("Got service copy service event\n");
+    QTest::newRow("paste") << int(kEventServicePaste)
+                           << QByteArray("Got service paste service event\n");
+}
+
+void ServicesHandlerTest::otherServicesEventsOnlyPrint()
+{
+    QFETCH(int, kind);
+    QFETCH(QByteArray, line);
+    const QByteArray input = utf16Bytes(QStringLiteral("ni3"));
+    const Performed done =
+        perform(QStringLiteral("ConvertPinyin"), input, true, EventKind(kind));
+    QCOMPARE(done.status, noErr);
+    QCOMPARE(done.printed, "got a service class event\n" + line);
+    QCOMPARE(done.unicode, std::optional<QByteArray>(input));
+}
+
+void ServicesHandlerTest::lookupQuicklyShowsTheEntryFound_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("character");
+    QTest::addColumn<QString>("definition");
+    QTest::addColumn<bool>("added"); // to the history
+
+    QTest::newRow("an English word searches the definitions")
+        << QStringLiteral("water") << QStringLiteral("水")
+        << QStringLiteral("water, liquid, lotion, juice") << true;
+    QTest::newRow("a Chinese character searches the characters")
+        << QStringLiteral("水") << QStringLiteral("水")
+        << QStringLiteral("water, liquid, lotion, juice") << true;
+    QTest::newRow("a character of no entry is shown as not in the dictionary")
+        << QStringLiteral("龍") << QStringLiteral("龍") << QStringLiteral("not in dictionary")
+        << false;
+}
+
+void ServicesHandlerTest::lookupQuicklyShowsTheEntryFound()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, character);
+    QFETCH(QString, definition);
+    QFETCH(bool, added);
+
+    const Performed done = perform(QStringLiteral("LookupQuickly"), utf16Bytes(text));
+    QCOMPARE(done.status, noErr);
+    QCOMPARE(windowsTagged(kFloatingWindowTag), 1);
+    QCOMPARE(FrontWindow(), FindMyWindow(kFloatingWindowTag, false));
+    QCOMPARE(floatingText("CHAR"_4cc), character);
+    QCOMPARE(floatingText("DEFN"_4cc), definition);
+    QCOMPARE(IsControlVisible(controlOf(kFloatingWindowTag, "ADD "_4cc)), Boolean(!added));
+    if (added) {
+        QCOMPARE(history.size(), std::size_t(1));
+        QCOMPARE(int(history.back()), entryOf(character));
+        QCOMPARE(ukBufferLen, std::size_t(0));
+    } else {
+        QVERIFY(history.empty());
+        QCOMPARE(ukBufferLen, std::size_t(1));
+    }
+    // The text is printed again, with ? for each unit above 0xFF.
+    const QByteArray again = text.at(0).unicode() > 0xFF ? QByteArray("?") : text.toLatin1();
+    QVERIFY2(done.printed.contains("\n" + again + "\n"), done.printed.constData());
+    QCOMPARE(done.unicode, std::optional<QByteArray>(utf16Bytes(text)));
+}
+
+void ServicesHandlerTest::lookupQuicklyOnUnknownWordShowsTheLastEntryAgain()
+{
+    perform(QStringLiteral("LookupQuickly"), utf16Bytes(QStringLiteral("nine")));
+    QCOMPARE(floatingText("CHAR"_4cc), QStringLiteral("九"));
+    const std::vector<uint32_t> before = history;
+
+    perform(QStringLiteral("LookupQuickly"), utf16Bytes(QStringLiteral("zebra")));
+    QCOMPARE(floatingText("CHAR"_4cc), QStringLiteral("九"));
+    QCOMPARE(history, before);
+    QCOMPARE(windowsTagged(kFloatingWindowTag), 1);
+}
+
+void ServicesHandlerTest::lookupSearchesAllFieldsInTheDictionaryWindow()
+{
+    globals.filterState = 2;
+    globals.searchState = 0;
+    // The floating window in front: the look-up brings the dictionary window
+    // before it.
+    command("LWIN"_4cc);
+    QCOMPARE(FrontWindow(), FindMyWindow(kFloatingWindowTag, false));
+
+    const Performed done = perform(QStringLiteral("Lookup"), utf16Bytes(QStringLiteral("water")));
+    QCOMPARE(done.status, noErr);
+    QCOMPARE(globals.filterState, -1);
+    QCOMPARE(globals.searchState, -2);
+    QCOMPARE(windowsTagged(kDictionaryWindowTag), 1);
+    QCOMPARE(FrontWindow(), FindMyWindow(kDictionaryWindowTag, false));
+    QCOMPARE(searchFieldText(), QStringLiteral("water"));
+    QCOMPARE(textOf(kDictionaryWindowTag, "TDSC"_4cc), QStringLiteral("Search All Fields"));
+    // The character's own definition and "freshwater" inside another's.
+    QCOMPARE(listedCharacters(), QStringList({QStringLiteral("水"), QStringLiteral("淡")}));
+
+    ControlRef field = controlOf(kDictionaryWindowTag, "SRCH"_4cc);
+    OptionBits attributes = 0;
+    HISearchFieldGetAttributes(field, &attributes);
+    QVERIFY(attributes & kHISearchFieldAttributesCancel);
+    QString descriptive = QStringLiteral("unset");
+    HISearchFieldCopyDescriptiveText(field, &descriptive);
+    QVERIFY(descriptive.isEmpty());
+    QVERIFY(alerts->recorded->requests.empty());
+    QVERIFY(history.empty());
+    QVERIFY(!done.text);
+}
+
+void ServicesHandlerTest::dictionaryCommandBringsTheOpenWindowForward()
+{
+    command("DWIN"_4cc);
+    command("LWIN"_4cc);
+    QCOMPARE(FrontWindow(), FindMyWindow(kFloatingWindowTag, false));
+
+    const CommandRun run = command("DWIN"_4cc);
+    QCOMPARE(run.status, eventNotHandledErr);
+    QCOMPARE(windowsTagged(kDictionaryWindowTag), 1);
+    QCOMPARE(FrontWindow(), FindMyWindow(kDictionaryWindowTag, false));
+}
+
+void ServicesHandlerTest::commandsOpenTheirWindows_data()
+{
+    QTest::addColumn<UInt32>("commandID");
+    QTest::addColumn<long>("tag");
+    QTest::newRow("DWIN") << UInt32("DWIN"_4cc) << long(kDictionaryWindowTag);
+    QTest::newRow("LWIN") << UInt32("LWIN"_4cc) << long(kFloatingWindowTag);
+    QTest::newRow("VIEW") << UInt32("VIEW"_4cc) << long(kViewPrefWindowTag);
+}
+
+void ServicesHandlerTest::commandsOpenTheirWindows()
+{
+    QFETCH(UInt32, commandID);
+    QFETCH(long, tag);
+    const CommandRun run = command(commandID);
+    QCOMPARE(run.status, eventNotHandledErr);
+    QCOMPARE(windowsTagged(tag), 1);
+    QVERIFY(!run.printed.contains("Unknown app command"));
+}
+
+void ServicesHandlerTest::unknownCommandIsPrintedAndPassedOn()
+{
+    const CommandRun run = command("PYIN"_4cc);
+    QCOMPARE(run.status, eventNotHandledErr);
+    QCOMPARE(run.printed, QByteArray("Unknown app command: PYIN\n"));
+    QCOMPARE(int(GetWindowList().size()), 0);
+}
+
+void ServicesHandlerTest::bridgeAnswersWhatTheHandlerPutBack_data()
+{
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QByteArray>("reply"); // UTF-8 of a Unicode reply
+
+    using Kind = ServiceReply::Kind;
+    QTest::newRow("8-bit reply") << QStringLiteral("ConvertUnicode") << QStringLiteral("中文")
+                                 << int(Kind::Text) << QByteArray("0x4E2D 0x6587");
+    QTest::newRow("Unicode reply") << QStringLiteral("ConvertPinyin") << QStringLiteral("ni3 hao3")
+                                   << int(Kind::Unicode) << QStringLiteral("nǐ hǎo").toUtf8();
+    QTest::newRow("a Unicode reply equal to the text is still a reply")
+        << QStringLiteral("ConvertPinyin") << QStringLiteral("ma") << int(Kind::Unicode)
+        << QByteArray("ma");
+    QTest::newRow("a look-up sends nothing back")
+        << QStringLiteral("LookupQuickly") << QStringLiteral("水") << int(Kind::None)
+        << QByteArray();
+    QTest::newRow("an unknown message sends nothing back")
+        << QStringLiteral("Look") << QStringLiteral("水") << int(Kind::None) << QByteArray();
+    QTest::newRow("no text, no reply")
+        << QStringLiteral("Convert") << QString() << int(Kind::None) << QByteArray();
+}
+
+void ServicesHandlerTest::bridgeAnswersWhatTheHandlerPutBack()
+{
+    QFETCH(QString, message);
+    QFETCH(QString, text);
+    QFETCH(int, kind);
+    QFETCH(QByteArray, reply);
+
+    ServiceReply answer;
+    {
+        ftest::StdoutCapture quiet;
+        answer = performServiceMessage(message, text);
+    }
+    QCOMPARE(int(answer.kind), kind);
+    if (answer.kind == ServiceReply::Kind::Text)
+        QCOMPARE(answer.text, reply);
+    else
+        QCOMPARE(answer.unicode.toUtf8(), reply);
+}
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    ServicesHandlerTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_handler.moc"
