@@ -1,0 +1,108 @@
+#include "platform/imageview.h"
+
+#include "platform/controladapter.h"
+#include "platform/controls.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+#include <QLabel>
+#include <QPixmap>
+
+#include <memory>
+
+namespace {
+
+class ImageViewAdapter : public ControlAdapter {
+public:
+    bool appliesTo(const QWidget* widget) const override { return qobject_cast<const QLabel*>(widget); }
+
+    OSStatus setData(ControlRef control, ControlPartCode, ResType tag, Size size,
+                     const void* data) const override
+    {
+        if (tag != kHIImageViewImageTag)
+            return eventNotHandledErr;
+        if (size != Size(sizeof(CGImageRef)))
+            return errDataSizeMismatch;
+        auto* label = static_cast<QLabel*>(GetControlWidget(control));
+        const CGImageRef image = *static_cast<const CGImageRef*>(data);
+        if (image == nullptr || image->isNull())
+            label->clear();
+        else
+            label->setPixmap(QPixmap::fromImage(*image));
+        return noErr;
+    }
+
+    OSStatus getData(ControlRef control, ControlPartCode, ResType tag, Size bufferSize,
+                     void* buffer, Size* outActualSize) const override
+    {
+        if (tag != kHIImageViewImageTag)
+            return eventNotHandledErr;
+        if (outActualSize)
+            *outActualSize = sizeof(CGImageRef);
+        if (buffer == nullptr)
+            return noErr;
+        if (bufferSize < Size(sizeof(CGImageRef)))
+            return errDataSizeMismatch;
+        const auto* label = static_cast<const QLabel*>(GetControlWidget(control));
+        const QPixmap pixmap = label->pixmap();
+        *static_cast<CGImageRef*>(buffer) = pixmap.isNull() ? nullptr : new QImage(pixmap.toImage());
+        return noErr;
+    }
+};
+
+// The adapter joins the layer on first use of an image view.
+void registerImageViewAdapter()
+{
+    static const bool registered = [] {
+        RegisterControlAdapter(std::make_unique<ImageViewAdapter>());
+        return true;
+    }();
+    (void)registered;
+}
+
+} // namespace
+
+CGDataProviderRef CGDataProviderCreateWithURL(const QString& path)
+{
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return nullptr;
+    return new CGDataProvider(file.readAll());
+}
+
+void CGDataProviderRelease(CGDataProviderRef provider)
+{
+    delete provider;
+}
+
+CGImageRef CGImageCreateWithPNGDataProvider(CGDataProviderRef provider)
+{
+    if (provider == nullptr)
+        return nullptr;
+    QBuffer buffer;
+    buffer.setData(provider->bytes);
+    QImageReader reader(&buffer, "png");
+    reader.setDecideFormatFromContent(false);
+    QImage image = reader.read();
+    if (image.isNull())
+        return nullptr;
+    return new QImage(std::move(image));
+}
+
+OSStatus HIImageViewSetImage(HIViewRef view, CGImageRef image)
+{
+    registerImageViewAdapter();
+    return SetControlData(view, kControlEntireControl, kHIImageViewImageTag, sizeof image, &image);
+}
+
+CGImageRef HIImageViewCopyImage(HIViewRef view)
+{
+    registerImageViewAdapter();
+    CGImageRef image = nullptr;
+    if (GetControlData(view, kControlEntireControl, kHIImageViewImageTag, sizeof image, &image,
+                       nullptr) != noErr)
+        return nullptr;
+    return image;
+}
