@@ -51,7 +51,7 @@ void checkHistory()
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
-    static QCoreApplication app(*argc, *argv);
+    new QCoreApplication(*argc, *argv); // for the life of the process
     fuzzsupport::silenceStdout();
     const std::string path = fuzzsupport::scratchPath("dictionary.txt");
     fuzzsupport::writeFile(path + ".index", kIndex, strlen(kIndex));

@@ -6,31 +6,19 @@
 #include "fuzz/fuzzsupport.h"
 #include "store/linereader.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
-#include <vector>
 
 namespace {
 
-// The pieces fgets would give: up to and including a newline, at most 1023
-// bytes, the last one possibly without a newline.
-std::vector<std::string> referencePieces(const std::string& text)
+// The length of the piece fgets would give at `at`: up to and including a
+// newline, at most 1023 bytes, the last one possibly without a newline.
+size_t referencePiece(const std::string& text, size_t at)
 {
-    std::vector<std::string> pieces;
-    size_t at = 0;
-    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
-        at = 3;
-    while (at < text.size()) {
-        size_t length = 0;
-        while (at + length < text.size() && length < LineReader::kPieceMax) {
-            ++length;
-            if (text[at + length - 1] == '\n')
-                break;
-        }
-        pieces.push_back(text.substr(at, length));
-        at += length;
-    }
-    return pieces;
+    const size_t limit = std::min(text.size() - at, LineReader::kPieceMax);
+    const void* nl = memchr(text.data() + at, '\n', limit);
+    return nl != nullptr ? size_t(static_cast<const char*>(nl) - (text.data() + at)) + 1 : limit;
 }
 
 void checkReader(const std::string& text)
@@ -42,20 +30,20 @@ void checkReader(const std::string& text)
         return;
     FUZZ_CHECK(file != nullptr);
 
-    const std::vector<std::string> expected = referencePieces(text);
     LineReader reader(file);
     reader.skipByteOrderMark();
-    size_t consumed = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-    FUZZ_CHECK(reader.offset() == int64_t(consumed));
-    for (const std::string& piece : expected) {
+    size_t at = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    FUZZ_CHECK(reader.offset() == int64_t(at));
+    while (at < text.size()) {
+        const size_t piece = referencePiece(text, at);
         const char* line = nullptr;
         size_t length = 0;
         FUZZ_CHECK(reader.next(line, length));
         // A piece ends at its first NUL, as a C string would.
-        FUZZ_CHECK(length == strnlen(piece.data(), piece.size()));
-        FUZZ_CHECK(memcmp(line, piece.data(), length) == 0);
-        consumed += piece.size();
-        FUZZ_CHECK(reader.offset() == int64_t(consumed));
+        FUZZ_CHECK(length == strnlen(text.data() + at, piece));
+        FUZZ_CHECK(memcmp(line, text.data() + at, length) == 0);
+        at += piece;
+        FUZZ_CHECK(reader.offset() == int64_t(at));
     }
     const char* line = nullptr;
     size_t length = 0;
@@ -77,13 +65,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string text(reinterpret_cast<const char*>(data), size);
     checkReader(text);
-    // The same bytes repeated past two of the reader's blocks, so that lines
-    // and byte-order marks meet the block edges at every offset.
+    // The same bytes again behind 64 KiB less a few of filler lines, so that
+    // the edge of the reader's first block falls inside them, at an offset
+    // the input chooses.
     if (size > 0) {
-        std::string repeated;
-        while (repeated.size() < 140 * 1024)
-            repeated += text;
-        checkReader(repeated);
+        const size_t shift = size_t(data[0]) * 131 % (size + 1);
+        const size_t before = 64 * 1024 - shift;
+        std::string stream;
+        stream.reserve(before + size);
+        while (stream.size() + 1000 <= before)
+            stream.append(999, 'x').push_back('\n');
+        if (stream.size() < before)
+            stream.append(before - stream.size() - 1, 'y').push_back('\n');
+        stream += text;
+        checkReader(stream);
     }
     return 0;
 }
