@@ -3,7 +3,10 @@
 #include "platform/folders.h"
 
 #include <QDir>
+#include <QFile>
 #include <QSettings>
+
+#include <unistd.h>
 
 #include <cstdio>
 #include <limits>
@@ -158,16 +161,63 @@ void CFPreferencesSetAppValue(const QString& key, const QVariant& value,
     settings->setValue(escapeKey(key), number);
 }
 
+namespace {
+
+// Whether the file on disk holds exactly what `settings` holds. It is read
+// through a second name of the same file, which QSettings parses afresh.
+bool fileHoldsSettings(const QSettings& settings)
+{
+    static int checks = 0;
+    const QByteArray path = QFile::encodeName(settings.fileName());
+    const QByteArray check = path + ".check" + QByteArray::number(qint64(::getpid())) + '.' +
+                             QByteArray::number(++checks);
+    if (::link(path.constData(), check.constData()) != 0)
+        return true; // nothing to compare with: the status has to do
+    bool same = false;
+    {
+        const QSettings written(QFile::decodeName(check), QSettings::IniFormat);
+        QStringList keys = settings.allKeys();
+        QStringList writtenKeys = written.allKeys();
+        keys.sort();
+        writtenKeys.sort();
+        same = keys == writtenKeys;
+        for (qsizetype i = 0; same && i < keys.size(); ++i)
+            same = written.value(keys[i]).toString() == settings.value(keys[i]).toString();
+    }
+    ::unlink(check.constData());
+    return same;
+}
+
+} // namespace
+
 Boolean CFPreferencesAppSynchronize(const QString& applicationID)
 {
     QSettings* settings = settingsFor(applicationID);
     if (!settings)
         return false;
     QDir().mkpath(GetUserPreferencesFolder());
+    // The file as it was, under a second name, to put back should the new
+    // one come out incomplete.
+    const QByteArray path = QFile::encodeName(settings->fileName());
+    const QByteArray previous = path + ".previous";
+    ::unlink(previous.constData());
+    const bool kept = ::link(path.constData(), previous.constData()) == 0;
     settings->sync();
-    if (settings->status() != QSettings::NoError) {
+    const char* problem = settings->status() == QSettings::AccessError   ? "access error"
+                          : settings->status() == QSettings::FormatError ? "format error"
+                                                                         : nullptr;
+    // QSaveFile's commit misses a flush that stops part way, as on a full
+    // disk, and puts the cut-off file in place of the old one.
+    if (!problem && !fileHoldsSettings(*settings)) {
+        problem = "incomplete write";
+        if (kept)
+            ::rename(previous.constData(), path.constData());
+    }
+    if (kept)
+        ::unlink(previous.constData());
+    if (problem) {
         std::printf("Could not write preferences '%s' (%s)\n", qUtf8Printable(settings->fileName()),
-                    settings->status() == QSettings::AccessError ? "access error" : "format error");
+                    problem);
         return false;
     }
     return true;

@@ -92,11 +92,18 @@ void CFWriteStreamClose(CFWriteStreamRef stream)
     if (!stream)
         return;
     if (stream->status == kCFStreamStatusOpen) {
-        // Flushed and synced to disk, then renamed over the target.
-        if (stream->file.commit())
-            stream->status = kCFStreamStatusClosed;
-        else
+        // Flushed and synced to disk, then renamed over the target. The
+        // flush comes first on its own: commit() does not notice a flush
+        // that stops part way (a full disk) and would rename a cut-off file
+        // over the target.
+        if (!stream->file.flush()) {
             stream->fail();
+            stream->file.cancelWriting();
+        } else if (stream->file.commit()) {
+            stream->status = kCFStreamStatusClosed;
+        } else {
+            stream->fail();
+        }
     } else if (stream->status == kCFStreamStatusError) {
         stream->file.cancelWriting();
     }

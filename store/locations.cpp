@@ -7,11 +7,13 @@
 #include <QFile>
 #include <QStandardPaths>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 namespace {
@@ -34,38 +36,48 @@ std::string executableFolder()
     }
 }
 
-// Writes one line per modified value; returns the values written.
-void writeModifiedValues(dictionary* d, FILE* file, std::vector<dictValue*>& written)
+// The lines of every modified value, and the values they hold.
+void collectModifiedValues(dictionary* d, std::string& text, std::vector<dictValue*>& written)
 {
-    std::vector<char> line;
     d->iterReset();
     while (!d->iterDone()) {
         characterEntry* e = d->iterNext();
         for (dictValue* v : e->values) {
             if (v->modified == 0)
                 continue;
-            line.clear();
-            line.push_back('U');
+            text.push_back('U');
             for (uint32_t c : e->codes) {
                 char hex[16];
                 const int n = snprintf(hex, sizeof hex, "+%lX", static_cast<unsigned long>(c));
-                line.insert(line.end(), hex, hex + n);
+                text.append(hex, size_t(n));
             }
-            line.push_back('\t');
+            text.push_back('\t');
             if (v->field >= 0 && size_t(v->field) < d->fields.size()) {
                 const QByteArray& name = d->fields[size_t(v->field)]->name;
-                line.insert(line.end(), name.constData(), name.constData() + name.size());
+                text.append(name.constData(), size_t(name.size()));
             }
-            line.push_back('\t');
+            text.push_back('\t');
             // The line format has no escapes: characters that would end the
             // value or the line early are written as spaces.
             for (char c : v->text)
-                line.push_back(c == '\t' || c == '\r' || c == '\n' || c == '\0' ? ' ' : c);
-            line.push_back('\n');
-            fwrite(line.data(), 1, line.size(), file);
+                text.push_back(c == '\t' || c == '\r' || c == '\n' || c == '\0' ? ' ' : c);
+            text.push_back('\n');
             written.push_back(v);
         }
     }
+}
+
+bool writeAll(int fd, const std::string& text)
+{
+    for (size_t done = 0; done < text.size();) {
+        const ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += size_t(n);
+    }
+    return true;
 }
 
 } // namespace
@@ -136,18 +148,35 @@ void saveCustomDictionary(dictionary* d)
     const std::string path = getCustomDictLocation();
     if (path.empty())
         return;
-    FILE* file = fopen(path.c_str(), "a+e");
-    if (file == nullptr) {
+    const int fd = open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
         printf("Unable to append to '%s'\n", path.c_str());
         fflush(stdout);
         return; // every edit stays pending for a later save
     }
+    std::string text;
     std::vector<dictValue*> written;
-    writeModifiedValues(d, file, written);
-    bool ok = fflush(file) == 0 && ferror(file) == 0;
-    if (!written.empty())
-        ok = fsync(fileno(file)) == 0 && ok; // on disk before we return
-    ok = fclose(file) == 0 && ok;
+    collectModifiedValues(d, text, written);
+    bool ok = true;
+    if (!written.empty()) {
+        struct stat info;
+        // Only a regular file can be cut back (not, say, a device).
+        const off_t start = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? info.st_size : -1;
+        // A file that does not end in a newline (a save cut short by a crash,
+        // an edit by hand) gets one first, so that the new lines start on
+        // lines of their own.
+        char last = '\n';
+        if (start > 0 && pread(fd, &last, 1, start - 1) == 1 && last != '\n')
+            text.insert(text.begin(), '\n');
+        ok = writeAll(fd, text) && fsync(fd) == 0; // on disk before we return
+        // A full disk can leave half a line behind, which would run into the
+        // first line of the next save: the file goes back to what it was.
+        if (!ok && start >= 0 && ftruncate(fd, start) != 0) {
+            printf("Unable to undo a partial save of '%s'\n", path.c_str());
+            fflush(stdout);
+        }
+    }
+    ok = close(fd) == 0 && ok;
     if (!ok) {
         printf("Unable to save '%s'\n", path.c_str());
         fflush(stdout);

@@ -1,0 +1,210 @@
+// The services perform path of the application handler with any message name
+// and any scrap bytes. The first input byte chooses the name (one of the
+// five, a name from the input, or none) and whether the scrap has Unicode
+// text at all; the rest is the scrap's 'utxt' bytes, of any length.
+//
+// Checks: the event is always consumed; the number conversions reply text
+// that decodes back to exactly the units sent; "ConvertPinyin" replies what
+// pinyinize makes of the narrowed text, or leaves the scrap alone; a scrap
+// of at most one byte or an unknown name leaves it alone; "Lookup" sets the
+// search to the text over all fields; the history only names entries.
+
+#include "fuzz/fuzzsupport.h"
+
+#include "app/appcommands.h"
+#include "app/globals.h"
+#include "app/windowlookup.h"
+#include "platform/alerts.h"
+#include "platform/controls.h"
+#include "platform/events.h"
+#include "platform/folders.h"
+#include "platform/nib.h"
+#include "platform/scrap.h"
+#include "store/dictionary.h"
+#include "windows/dictionary/dictionarywindow.h"
+#include "windows/history/history.h"
+
+#include <QApplication>
+
+#include <cstring>
+#include <optional>
+#include <set>
+#include <string>
+
+namespace {
+
+RecordingAlertPresenter* g_alerts = nullptr;
+
+const char kIndex[] =
+    "kMandarin\tPYIN\tkRomanization\tMandarin\tReading\n"
+    "kDefinition\tEDEF\tkDefinition\tDefinition\tEnglish definition\n"
+    "kTraditionalVariant\tTRAD\tkAltCharacter\tTraditional\tTraditional form\n"
+    "kFrequency\tFREQ\tkMetaNum\tFrequency\tHow common\n";
+
+const char kDictionary[] =
+    "U+4E2D\tkMandarin\tzhong1\nU+4E2D\tkDefinition\tcentral; center, middle\nU+4E2D\tkFrequency\t1\n"
+    "U+6C34\tkMandarin\tshui3\nU+6C34\tkDefinition\twater, liquid\nU+6C34\tkFrequency\t1\n"
+    "U+53F0\tkTraditionalVariant\tU+6AAF\nU+53F0\tkDefinition\tplatform\n"
+    "U+6B61+8FCE\tkDefinition\twelcome\n"
+    "U+20000\tkDefinition\t(same as U+5316) to change\n"
+    "U+E9\tkDefinition\te with an acute accent\n";
+
+const char* const kNames[] = {"ConvertPinyin", "ConvertUnicode", "Convert", "LookupQuickly", "Lookup"};
+
+// The UTF-16 units of a reply of numbers: "0x4E2D 0x6587" or "&#20013;&#25991;".
+// A number above 0xFFFF stands for its surrogate pair.
+std::optional<std::u16string> unitsOfNumbers(const QByteArray& text, bool hex)
+{
+    std::u16string units;
+    const QList<QByteArray> parts = hex ? text.split(' ') : text.split(';');
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        const QByteArray& part = parts[i];
+        if (!hex && i == parts.size() - 1) {
+            if (!part.isEmpty())
+                return std::nullopt; // every reference ends with ';'
+            break;
+        }
+        if (!part.startsWith(hex ? "0x" : "&#"))
+            return std::nullopt;
+        const QByteArray digits = part.mid(2);
+        bool ok = false;
+        const uint value = digits.toUInt(&ok, hex ? 16 : 10);
+        if (!ok || digits.isEmpty() || (hex && digits != digits.toUpper()) || value > 0x10FFFF)
+            return std::nullopt;
+        if (value > 0xFFFF) {
+            units.push_back(char16_t(0xD800 + ((value - 0x10000) >> 10)));
+            units.push_back(char16_t(0xDC00 + ((value - 0x10000) & 0x3FF)));
+        } else {
+            units.push_back(char16_t(value));
+        }
+    }
+    return units;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    const std::string home = fuzzsupport::scratchFolder();
+    setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (home + "/data").c_str(), 1);
+    unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    // Never destroyed: the windows made during the run outlive main().
+    new QApplication(*argc, *argv);
+    fuzzsupport::silenceStdout();
+
+    auto recorder = std::make_unique<RecordingAlertPresenter>();
+    g_alerts = recorder.get();
+    SetAlertPresenter(std::move(recorder));
+
+    SetBundleResourcesFolderOverride(QStringLiteral(TAVI_FUZZ_RESOURCES_DIR));
+    FUZZ_CHECK(CreateNibReference(QStringLiteral("Tavi"), &nibRef) == noErr);
+    const std::string path = fuzzsupport::scratchPath("dictionary.txt");
+    fuzzsupport::writeFile(path + ".index", kIndex, strlen(kIndex));
+    fuzzsupport::writeFile(path, kDictionary, strlen(kDictionary));
+    dict.loadIndex(path.c_str());
+    dict.load(path.c_str(), nullptr);
+    for (dictFields* field : dict.fields)
+        field->flags = 3;
+    globals.filterState = -1;
+    globals.searchState = -2;
+    globals.floatingCharType = FOUR_CHAR_CODE("TRAD");
+    globals.floatingRomanType = FOUR_CHAR_CODE("PYIN");
+    globals.floatingDefnType = FOUR_CHAR_CODE("EDEF");
+    globals.ShowDictionary = 1;
+    globals.dividerRatio = 1000;
+    globals.DictLeftCorner = globals.DictTopCorner = globals.DictRightCorner = globals.DictBottomCorner = -1;
+    globals.FloatLeftCorner = globals.FloatTopCorner = -1;
+    InstallEventHandler(GetApplicationEventTarget(), NewEventHandlerUPP(applicationEventHandler),
+                        GetEventTypeCount(kApplicationEventTypes), kApplicationEventTypes, nullptr,
+                        nullptr);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size == 0)
+        return 0;
+    const uint8_t choice = data[0];
+    const auto* rest = reinterpret_cast<const char*>(data + 1);
+    size_t restSize = size - 1;
+
+    QString message;
+    const unsigned kind = choice & 7;
+    if (kind < 5) {
+        message = QString::fromLatin1(kNames[kind]);
+    } else if (kind == 5 || kind == 6) {
+        // A name from the input, up to a NUL: near misses such as "Look" or
+        // "LookupQuicklyX" as well as any UTF-8 at all.
+        const size_t length = strnlen(rest, restSize);
+        message = QString::fromUtf8(rest, qsizetype(length));
+        const size_t used = length < restSize ? length + 1 : length;
+        rest += used;
+        restSize -= used;
+    } // 7: no name at all
+    const bool withText = (choice & 8) == 0;
+    const QByteArray utxt(rest, qsizetype(restSize));
+
+    ScrapRef scrap = nullptr;
+    CreateScrap(&scrap);
+    if (withText)
+        scrap->put(kScrapFlavorTypeUnicode, utxt);
+    EventRef event = nullptr;
+    CreateEvent(nullptr, kEventClassService, kEventServicePerform, 0, kEventAttributeNone, &event);
+    if (!message.isNull())
+        SetEventParameter(event, kEventParamServiceMessageName, typeCFStringRef, sizeof message, &message);
+    SetEventParameter(event, kEventParamScrapRef, typeScrapRef, sizeof scrap, &scrap);
+    g_alerts->requests.clear();
+    const OSStatus status = SendEventToEventTarget(event, GetApplicationEventTarget());
+    ReleaseEvent(event);
+    const std::optional<QByteArray> unicode = scrap->flavor(kScrapFlavorTypeUnicode);
+    const std::optional<QByteArray> text = scrap->flavor(kScrapFlavorTypeText);
+    DisposeScrap(scrap);
+
+    FUZZ_CHECK(status == noErr);
+    if (!withText) {
+        FUZZ_CHECK(g_alerts->requests.size() == 1);
+        FUZZ_CHECK(!unicode && !text);
+        return 0;
+    }
+    FUZZ_CHECK(g_alerts->requests.empty() || message == u"Lookup" || message == u"LookupQuickly");
+    const std::u16string units(reinterpret_cast<const char16_t*>(utxt.constData()), size_t(utxt.size()) / 2);
+    const bool known = message == u"ConvertPinyin" || message == u"ConvertUnicode" || message == u"Convert"
+        || message == u"LookupQuickly" || message == u"Lookup";
+    const bool replies = message == u"ConvertPinyin" || message == u"ConvertUnicode" || message == u"Convert";
+    if (utxt.size() <= 1 || !known || !replies) {
+        // Nothing comes back: the scrap holds the text it was given.
+        FUZZ_CHECK(unicode == utxt && !text);
+    } else if (message == u"ConvertPinyin") {
+        std::string narrow;
+        for (char16_t u : units)
+            narrow.push_back(char(u & 0xFF));
+        const QString expected = dict.pinyinize(narrow.c_str());
+        if (expected.isNull()) {
+            FUZZ_CHECK(unicode == utxt && !text);
+        } else {
+            const QByteArray bytes(reinterpret_cast<const char*>(expected.utf16()), expected.size() * 2);
+            FUZZ_CHECK(unicode == bytes && !text);
+        }
+    } else {
+        FUZZ_CHECK(!unicode && text);
+        const std::optional<std::u16string> back = unitsOfNumbers(*text, message == u"ConvertUnicode");
+        FUZZ_CHECK(back && *back == units);
+    }
+
+    if (message == u"Lookup" && utxt.size() > 1) {
+        FUZZ_CHECK(globals.filterState == -1 && globals.searchState == -2);
+        ControlRef field = nullptr;
+        FUZZ_CHECK(GetControlByID(FindMyWindow(kDictionaryWindowTag, false), &kSearchFieldID, &field) == noErr);
+        QString shown;
+        GetControlData(field, kControlEntireControl, kControlEditTextCFStringTag, sizeof shown, &shown, nullptr);
+        FUZZ_CHECK(shown == QString::fromUtf16(units.data(), qsizetype(units.size())));
+    }
+    std::set<uint32_t> seen;
+    for (uint32_t index : history) {
+        FUZZ_CHECK(index < dict.entries.size());
+        FUZZ_CHECK(seen.insert(index).second);
+    }
+    return 0;
+}

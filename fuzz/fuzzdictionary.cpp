@@ -1,0 +1,124 @@
+#include "fuzz/fuzzdictionary.h"
+
+#include "fuzz/fuzzsupport.h"
+#include "store/dictionary.h"
+
+#include <QByteArray>
+
+namespace fuzzsupport {
+
+const char kFieldIndex[] =
+    "# name, code, kind, title, description\n"
+    "kMandarin\tPYIN\tkRomanization\tMandarin\tReading with tone marks\n"
+    "kDefinition\tEDEF\tkDefinition\tDefinition\tEnglish definition\n"
+    "kRSUnicode\tRADS\tkMetaText\tRadical\tRadical and strokes\n"
+    "kTotalStrokes\tSTRK\tkMetaNum\tStrokes\tTotal strokes\n"
+    "kSimplifiedVariant\tSIMP\tkAltCharacter\tSimplified\tSimplified form\n"
+    "kDefinitionLong\tLDEF\tkDefinition\tLong definition\tA name sharing eight bytes\n"
+    "kA\tKA  \tkMetaText\tA\tA short name\n";
+
+namespace {
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// "U+XXXX+YYYY...": the characters; a code point past U+10FFFF shows U+FFFD.
+QString charList(const QByteArray& text)
+{
+    QString display;
+    qsizetype at = 1;
+    while (at + 1 < text.size() && text[at] == '+') {
+        qsizetype digits = at + 1;
+        unsigned long long value = 0;
+        while (digits < text.size() && hexValue(text[digits]) >= 0) {
+            value = std::min<unsigned long long>(value * 16 + unsigned(hexValue(text[digits])), 0xFFFFFFFFull);
+            ++digits;
+        }
+        if (digits == at + 1)
+            break;
+        const char32_t cp = value > 0x10FFFF ? U'\uFFFD' : char32_t(value);
+        display += QString::fromUcs4(&cp, 1);
+        at = digits;
+    }
+    return display;
+}
+
+} // namespace
+
+QString expectedDisplay(const QByteArray& fieldName, const QByteArray& text, bool& isNull)
+{
+    isNull = false;
+    if (text.startsWith("U+"))
+        return charList(text);
+    if (fieldName == "kRSUnicode") {
+        // The unit 0x2EFF + the leading decimal integer, in 16 bits.
+        qsizetype at = 0;
+        while (at < text.size() && (text[at] == ' ' || (text[at] >= '\t' && text[at] <= '\r')))
+            ++at;
+        const bool negative = at < text.size() && text[at] == '-';
+        if (at < text.size() && (text[at] == '-' || text[at] == '+'))
+            ++at;
+        long long n = 0;
+        for (int digits = 0; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at, ++digits) {
+            if (digits == 6) {
+                isNull = true; // too large to say more than "one unit"
+                return QString();
+            }
+            n = n * 10 + (text[at] - '0');
+        }
+        const auto unit = char16_t((0x2EFF + (negative ? -n : n)) & 0xFFFF);
+        return QString(QChar(unit));
+    }
+    if (fieldName == "kMandarin") {
+        const QString p = dict.pinyinize(text.constData());
+        isNull = p.isNull();
+        return p;
+    }
+    // Valid UTF-8 is exactly what survives decoding and encoding unchanged.
+    const QString s = QString::fromUtf8(text);
+    isNull = s.toUtf8() != text;
+    return isNull ? QString() : s;
+}
+
+void checkStore(dictionary& d)
+{
+    FUZZ_CHECK(d.count == d.entries.size());
+    FUZZ_CHECK(uint32_t(d.table->getCount()) == d.count);
+    for (size_t i = 0; i < d.entries.size(); ++i) {
+        characterEntry* e = d.entries[i];
+        FUZZ_CHECK(e->index == i);
+        FUZZ_CHECK(d.table->IsIn(e) == e); // each key once
+        FUZZ_CHECK(e->display == dictionary::displayOfCodes(e->codes));
+        for (size_t a = 0; a < e->values.size(); ++a) {
+            const dictValue* v = e->values[a];
+            FUZZ_CHECK(v->field >= 0 && size_t(v->field) < d.fields.size());
+            FUZZ_CHECK(v->modified == 0);
+            for (size_t b = a + 1; b < e->values.size(); ++b)
+                FUZZ_CHECK(e->values[b]->field != v->field);
+            // A value is the rest of one line piece up to TAB, CR or LF.
+            FUZZ_CHECK(v->text.size() < 1023);
+            FUZZ_CHECK(!v->text.contains('\t') && !v->text.contains('\r') && !v->text.contains('\n'));
+            FUZZ_CHECK(!v->text.contains('\0'));
+
+            const QByteArray& name = d.fields[size_t(v->field)]->name;
+            bool isNull = false;
+            const QString expected = expectedDisplay(name, v->text, isNull);
+            if (isNull && name == "kRSUnicode" && !v->text.startsWith("U+")) {
+                FUZZ_CHECK(v->display.size() == 1);
+                continue;
+            }
+            FUZZ_CHECK(v->display.isNull() == isNull);
+            FUZZ_CHECK(v->display == expected);
+        }
+    }
+}
+
+} // namespace fuzzsupport

@@ -1,0 +1,158 @@
+// The real program (build/bin/tavi) on the offscreen platform with a home of
+// its own: stopped by SIGTERM or SIGINT during its event loop, and run with
+// a config or data folder it cannot write. It always ends normally, keeps
+// what was saved before, and says what it could not write.
+
+#include "faulttest.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+using namespace faults;
+
+namespace {
+
+struct Home {
+    QString config;
+    QString data;
+};
+
+struct Run {
+    bool signalled = false;
+    QProcess::ExitStatus exitStatus = QProcess::CrashExit;
+    int exitCode = -1;
+    QByteArray output;
+};
+
+// Starts the program, waits until it has read the user dictionary (the last
+// step before its event loop; the signals are watched by then), sends the
+// signal and waits for the end.
+Run runUntilSignal(const Home& home, const QString& scratch, int signalNumber)
+{
+    QProcess tavi;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("HOME"), scratch);
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.config);
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home.data);
+    env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    tavi.setProcessEnvironment(env);
+    tavi.setProcessChannelMode(QProcess::MergedChannels);
+    tavi.start(QStringLiteral(TAVI_BUILD_BIN_DIR "/tavi"), QStringList());
+    Run run;
+    if (!tavi.waitForStarted(10000))
+        return run;
+    QElapsedTimer clock;
+    clock.start();
+    while (!run.output.contains("UserDictionary.txt'") && tavi.state() == QProcess::Running &&
+           clock.elapsed() < 120000) {
+        tavi.waitForReadyRead(200);
+        run.output += tavi.readAll();
+    }
+    const qint64 pid = tavi.processId(); // 0 once it has ended: never kill(0)
+    if (tavi.state() == QProcess::Running && pid > 0)
+        run.signalled = ::kill(pid_t(pid), signalNumber) == 0;
+    if (!tavi.waitForFinished(60000)) {
+        tavi.kill();
+        tavi.waitForFinished(5000);
+    }
+    run.output += tavi.readAll();
+    run.exitStatus = tavi.exitStatus();
+    run.exitCode = tavi.exitCode();
+    return run;
+}
+
+const QByteArray kPrefs = "[General]\nfilterState=-1\nsearchState=-1\nbiggerFonts=1\nShowFloating=0\nShowDictionary=1\n";
+const QByteArray kHistory = "U+4E2D\nU+6587\n";
+// Entries of their own, so the history finds its characters with or without
+// the shipped dictionary.
+const QByteArray kUserDictionary = "U+4E2D\tkDefinition\tmine\nU+6587\tkDefinition\tyours\n";
+
+} // namespace
+
+class ProgramFaultsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void aSignalDuringTheLoopSavesAndKeepsWhatWasSaved_data();
+    void aSignalDuringTheLoopSavesAndKeepsWhatWasSaved();
+    void folderThatCannotBeWrittenIsReportedAndTheRunGoesOn_data();
+    void folderThatCannotBeWrittenIsReportedAndTheRunGoesOn();
+};
+
+void ProgramFaultsTest::aSignalDuringTheLoopSavesAndKeepsWhatWasSaved_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM") << SIGTERM;
+    QTest::newRow("SIGINT") << SIGINT;
+}
+
+void ProgramFaultsTest::aSignalDuringTheLoopSavesAndKeepsWhatWasSaved()
+{
+    QFETCH(int, signalNumber);
+    QTemporaryDir scratch;
+    const Home home{scratch.filePath(QStringLiteral("config")), scratch.filePath(QStringLiteral("data"))};
+    const QString prefs = home.config + QStringLiteral("/com.Quillon.Tavi.ini");
+    const QString historyFile = home.config + QStringLiteral("/TaviDictionaryHistory");
+    const QString userDictionary = home.data + QStringLiteral("/Tavi Dictionaries/UserDictionary.txt");
+    QVERIFY(writeAll(prefs, kPrefs));
+    QVERIFY(writeAll(historyFile, kHistory));
+    QVERIFY(writeAll(userDictionary, kUserDictionary));
+
+    const Run run = runUntilSignal(home, scratch.path(), signalNumber);
+    QVERIFY2(run.signalled, run.output.constData());
+    QCOMPARE(run.exitStatus, QProcess::NormalExit);
+    QVERIFY2(run.exitCode == 0, run.output.constData());
+
+    // Saved again at shutdown with the values read at start.
+    QSettings stored(prefs, QSettings::IniFormat);
+    QCOMPARE(stored.value(QStringLiteral("searchState")).toString(), QStringLiteral("-1"));
+    QCOMPARE(stored.value(QStringLiteral("filterState")).toString(), QStringLiteral("-1"));
+    QCOMPARE(stored.value(QStringLiteral("biggerFonts")).toString(), QStringLiteral("1"));
+    QCOMPARE(readAll(historyFile), kHistory);
+    QCOMPARE(readAll(userDictionary), kUserDictionary); // nothing was pending
+    // Nothing half-written is left beside the files.
+    QStringList files = QDir(home.config).entryList(QDir::Files);
+    files.sort();
+    QCOMPARE(files, (QStringList{QStringLiteral("TaviDictionaryHistory"), QStringLiteral("com.Quillon.Tavi.ini")}));
+}
+
+void ProgramFaultsTest::folderThatCannotBeWrittenIsReportedAndTheRunGoesOn_data()
+{
+    QTest::addColumn<bool>("configBlocked");
+    QTest::addColumn<QByteArrayList>("diagnostics");
+    QTest::newRow("config folder") << true
+                                   << QByteArrayList{"Could not write preferences", "Could not find the preferences folder"};
+    QTest::newRow("data folder") << false << QByteArrayList{"Got FSCreateDirectoryUnicode error", "Unable to open '"};
+}
+
+void ProgramFaultsTest::folderThatCannotBeWrittenIsReportedAndTheRunGoesOn()
+{
+    QFETCH(bool, configBlocked);
+    QFETCH(QByteArrayList, diagnostics);
+    QTemporaryDir scratch;
+    const QString blocked = unwritablePath(scratch.path(), QStringLiteral("folder"));
+    const Home home{configBlocked ? blocked : scratch.filePath(QStringLiteral("config")),
+                    configBlocked ? scratch.filePath(QStringLiteral("data")) : blocked};
+
+    const Run run = runUntilSignal(home, scratch.path(), SIGTERM);
+    QVERIFY2(run.signalled, run.output.constData());
+    QCOMPARE(run.exitStatus, QProcess::NormalExit);
+    QVERIFY2(run.exitCode == 0, run.output.constData());
+    for (const QByteArray& line : diagnostics)
+        QVERIFY2(run.output.contains(line), run.output.constData());
+    QVERIFY(!QFileInfo::exists(blocked));
+    // The other folder is written as usual.
+    if (configBlocked)
+        QVERIFY(QFileInfo::exists(home.data + QStringLiteral("/Tavi Dictionaries")));
+    else
+        QVERIFY(QFileInfo::exists(home.config + QStringLiteral("/com.Quillon.Tavi.ini")));
+}
+
+QTEST_GUILESS_MAIN(ProgramFaultsTest)
+#include "tst_programfaults.moc"
