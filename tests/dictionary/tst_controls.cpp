@@ -358,7 +358,7 @@ void ControlsTest::popupItemsFollowTheirMenu()
     QCOMPARE(box->itemText(1), QStringLiteral("Definition"));
 
     std::vector<UInt32> commands;
-    const EventTypeSpec spec{kEventClassCommand, kEventCommandProcess};
+    const EventTypeSpec commandType{kEventClassCommand, kEventCommandProcess};
     InstallEventHandlerFunction(
         GetWindowEventTarget(window),
         [&](EventHandlerCallRef, EventRef event) {
@@ -368,7 +368,7 @@ void ControlsTest::popupItemsFollowTheirMenu()
             commands.push_back(command.commandID);
             return noErr;
         },
-        1, &spec, nullptr);
+        1, &commandType, nullptr);
     emit box->activated(0);
     emit box->activated(1);
     QCOMPARE(commands, (std::vector<UInt32>{FOUR_CHAR_CODE("DALL"), FOUR_CHAR_CODE("EDEF")}));

@@ -599,7 +599,7 @@ void DictionaryWindowTest::applicationCommandsPassThrough()
 {
     createDictionaryWindow();
     std::vector<UInt32> reached;
-    const EventTypeSpec spec{kEventClassCommand, kEventCommandProcess};
+    const EventTypeSpec commandType{kEventClassCommand, kEventCommandProcess};
     EventHandlerRef handler = nullptr;
     InstallEventHandlerFunction(
         GetApplicationEventTarget(),
@@ -610,7 +610,7 @@ void DictionaryWindowTest::applicationCommandsPassThrough()
             reached.push_back(command.commandID);
             return noErr;
         },
-        1, &spec, &handler);
+        1, &commandType, &handler);
     SendCommandFromWindow(dictionaryWindow(), FOUR_CHAR_CODE("VIEW"));
     SendCommandFromWindow(dictionaryWindow(), FOUR_CHAR_CODE("SALL"));
     RemoveEventHandler(handler);
