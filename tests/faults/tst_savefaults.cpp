@@ -73,7 +73,8 @@ QByteArray valueAfterReload(const QString& path, uint32_t codePoint)
     d->load(QFile::encodeName(path).constData(), nullptr);
     const characterEntry* e = d->lookup(long(codePoint));
     const dictValue* v = e != nullptr ? e->lookup(d->findField("kDefinition")) : nullptr;
-    return v != nullptr ? v->text : QByteArray("(none)");
+    // A copy: the text lives in the store, which goes away on return.
+    return v != nullptr ? QByteArray(v->text.constData(), v->text.size()) : QByteArray("(none)");
 }
 
 // A long history, so that a save takes long enough to be interrupted.
