@@ -4,6 +4,7 @@
 #include "store/dictionary.h"
 
 #include <QByteArray>
+#include <QStringDecoder>
 
 namespace fuzzsupport {
 
@@ -83,7 +84,9 @@ QString expectedDisplay(const QByteArray& fieldName, const QByteArray& text, boo
         return p;
     }
     // Valid UTF-8 is exactly what survives decoding and encoding unchanged.
-    const QString s = QString::fromUtf8(text);
+    // (QString::fromUtf8 would drop a leading U+FEFF.)
+    QStringDecoder toUtf16(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    const QString s = toUtf16(text);
     isNull = s.toUtf8() != text;
     return isNull ? QString() : s;
 }

@@ -129,3 +129,11 @@ void checkFailed(const char* condition, const char* file, int line)
 }
 
 } // namespace fuzzsupport
+
+// Read by LeakSanitizer when the program starts. Fontconfig keeps its font
+// patterns for the life of the process; with the application object never
+// destroyed (the windows outlive main) they are reported at exit. Not ours.
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:libfontconfig.so\n";
+}
