@@ -3,6 +3,7 @@
 
 #include "framework/tview.h"
 #include "platform/windows.h"
+#include "tests/common/stdoutcapture.h"
 
 #include <QTemporaryFile>
 #include <QTest>
@@ -152,7 +153,6 @@ private slots:
     void failedInitialisationDestroysTheInstance();
     void registeringAClassTwiceFails();
     void destructEventWithNullInstanceDoesNothing();
-    void disposingTheViewDeletesTheInstance();
     void printDebugInfoNamesViewThenObject();
     void autoInvalidateFlagsChangeAndClear();
     void hiliteRedrawsOnlyWithItsFlag_data();
@@ -205,6 +205,7 @@ void TViewTest::creationConstructsThenInitialisesBaseFirst()
     QCOMPARE(instance->GetObjectRef(), view);
     QVERIFY(HIObjectIsOfClass(view, RecordingView::kClassID));
     DisposeControl(view);
+    QCOMPARE(RecordingView::destroyed, 1);
 }
 
 void TViewTest::failedInitialisationDestroysTheInstance()
@@ -240,29 +241,11 @@ void TViewTest::destructEventWithNullInstanceDoesNothing()
     QCOMPARE(RecordingView::destroyed, 0);
 }
 
-void TViewTest::disposingTheViewDeletesTheInstance()
-{
-    ControlRef view = nullptr;
-    QVERIFY(createView(&view));
-    DisposeControl(view);
-    QCOMPARE(RecordingView::destroyed, 1);
-}
-
 void TViewTest::printDebugInfoNamesViewThenObject()
 {
     ControlRef view = nullptr;
     QVERIFY(createView(&view));
-    QTemporaryFile capture;
-    QVERIFY(capture.open());
-    std::fflush(stdout);
-    const int saved = dup(STDOUT_FILENO);
-    dup2(capture.handle(), STDOUT_FILENO);
-    HIObjectPrintDebugInfo(view);
-    std::fflush(stdout);
-    dup2(saved, STDOUT_FILENO);
-    close(saved);
-    capture.seek(0);
-    QCOMPARE(capture.readAll(), QByteArray("TView\nTObject\n"));
+    QCOMPARE(captureStdout([&] { HIObjectPrintDebugInfo(view); }), QByteArray("TView\nTObject\n"));
     DisposeControl(view);
 }
 

@@ -86,7 +86,6 @@ private slots:
 
     void windowListFollowsShowSelectHideAndDispose();
     void userActivationBringsAWindowToTheFront();
-    void referenceConstantIsKept();
     void contentBoundsRoundTripAndReportChanges();
     void closeBecomesAWindowEventThatDisposesByDefault();
     void aCloseHandlerMayKeepTheWindow();
@@ -95,9 +94,8 @@ private slots:
     void controlsAreFoundBySignatureAndId_data();
     void controlsAreFoundBySignatureAndId();
     void visibilityOfControls();
-    void progressBarValuesAreClampedToTheRange();
-    void popUpValueIsTheItemCountedFromOne();
-    void checkBoxValueIsItsState();
+    void controlValuesReachTheirWidgets_data();
+    void controlValuesReachTheirWidgets();
     void widgetsWithoutValuesKeepTheirOwnAndNotify();
     void textDataOfLabelsAndFields();
     void labelTextIsNeverMarkup();
@@ -163,14 +161,6 @@ void WindowsTest::userActivationBringsAWindowToTheFront()
     QApplication::sendEvent(GetWindowWidget(a), &activate);
     QCOMPARE(FrontWindow(), a);
     QCOMPARE(activations, 1);
-}
-
-void WindowsTest::referenceConstantIsKept()
-{
-    WindowRef a = makeWindow("a");
-    QCOMPARE(GetWRefCon(a), SRefCon(0));
-    SetWRefCon(a, FOUR_CHAR_CODE("DWIN"));
-    QCOMPARE(GetWRefCon(a), SRefCon(FOUR_CHAR_CODE("DWIN")));
 }
 
 void WindowsTest::contentBoundsRoundTripAndReportChanges()
@@ -354,50 +344,47 @@ void WindowsTest::visibilityOfControls()
     QVERIFY(GetControlWidget(label)->isVisible());
 }
 
-void WindowsTest::progressBarValuesAreClampedToTheRange()
+void WindowsTest::controlValuesReachTheirWidgets_data()
 {
-    WindowRef a = makeWindow("a");
-    ControlRef bar = GetControlFromWidget(addChild(a, new QProgressBar, "LOAD", 128));
-    SetControl32BitMaximum(bar, 1000);
-    SetControl32BitMinimum(bar, 0);
-    SetControl32BitValue(bar, 250);
-    QCOMPARE(GetControl32BitValue(bar), 250);
-    QCOMPARE(static_cast<QProgressBar*>(GetControlWidget(bar))->value(), 250);
-    SetControl32BitValue(bar, 5000);
-    QCOMPARE(GetControl32BitValue(bar), 1000);
-    SetControl32BitValue(bar, -3);
-    QCOMPARE(GetControl32BitValue(bar), 0);
-    QCOMPARE(GetControl32BitMaximum(bar), 1000);
+    QTest::addColumn<QString>("signature");  // picks the widget: bar, pop-up or check box
+    QTest::addColumn<int>("set");
+    QTest::addColumn<int>("value");        // what the control answers back
+    QTest::addColumn<int>("widgetValue");  // the widget's own state
+    // The bar's range is 0..1000; the pop-up has three items, counted from 1.
+    QTest::newRow("bar within range") << u"LOAD"_qs << 250 << 250 << 250;
+    QTest::newRow("bar clamped to maximum") << u"LOAD"_qs << 5000 << 1000 << 1000;
+    QTest::newRow("bar clamped to minimum") << u"LOAD"_qs << -3 << 0 << 0;
+    QTest::newRow("pop-up third item") << u"RSEL"_qs << 3 << 3 << 2;
+    QTest::newRow("pop-up no item") << u"RSEL"_qs << 0 << 0 << -1;
+    QTest::newRow("pop-up past the last item") << u"RSEL"_qs << 4 << 0 << -1;
+    QTest::newRow("check box on") << u"CHEK"_qs << 1 << 1 << int(Qt::Checked);
+    QTest::newRow("check box mixed") << u"CHEK"_qs << 2 << 2 << int(Qt::PartiallyChecked);
 }
 
-void WindowsTest::popUpValueIsTheItemCountedFromOne()
+void WindowsTest::controlValuesReachTheirWidgets()
 {
+    QFETCH(QString, signature);
+    QFETCH(int, set);
+    QFETCH(int, value);
+    QFETCH(int, widgetValue);
     WindowRef a = makeWindow("a");
-    auto* box = new QComboBox;
-    box->addItems({QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("three")});
-    ControlRef popUp = GetControlFromWidget(addChild(a, box, "RSEL", 128));
-    QCOMPARE(GetControl32BitValue(popUp), 1);
-    SetControl32BitValue(popUp, 3);
-    QCOMPARE(box->currentIndex(), 2);
-    QCOMPARE(GetControl32BitMaximum(popUp), 3);
-    SetControl32BitValue(popUp, 0);
-    QCOMPARE(box->currentIndex(), -1);
-    SetControl32BitValue(popUp, 4);
-    QCOMPARE(GetControl32BitValue(popUp), 0);
-}
-
-void WindowsTest::checkBoxValueIsItsState()
-{
-    WindowRef a = makeWindow("a");
-    auto* box = new QCheckBox;
-    ControlRef check = GetControlFromWidget(addChild(a, box, "CHEK", 1));
-    QCOMPARE(GetControl32BitValue(check), 0);
-    SetControl32BitValue(check, 1);
-    QVERIFY(box->isChecked());
-    QCOMPARE(GetControl32BitValue(check), 1);
-    SetControl32BitValue(check, 2);
-    QCOMPARE(box->checkState(), Qt::PartiallyChecked);
-    QCOMPARE(GetControl32BitValue(check), 2);
+    auto* bar = signature == u"LOAD" ? new QProgressBar : nullptr;
+    auto* popUp = signature == u"RSEL" ? new QComboBox : nullptr;
+    auto* check = signature == u"CHEK" ? new QCheckBox : nullptr;
+    QWidget* widget = bar ? static_cast<QWidget*>(bar) : popUp ? static_cast<QWidget*>(popUp) : check;
+    if (popUp)
+        popUp->addItems({QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("three")});
+    ControlRef control = GetControlFromWidget(addChild(a, widget, "CTRL", 1));
+    if (bar) {
+        SetControl32BitMaximum(control, 1000);
+        SetControl32BitMinimum(control, 0);
+    } else {
+        QCOMPARE(GetControl32BitValue(control), popUp ? 1 : 0);  // first item; unchecked
+    }
+    SetControl32BitValue(control, set);
+    QCOMPARE(GetControl32BitValue(control), value);
+    const int actual = bar ? bar->value() : popUp ? popUp->currentIndex() : int(check->checkState());
+    QCOMPARE(actual, widgetValue);
 }
 
 void WindowsTest::widgetsWithoutValuesKeepTheirOwnAndNotify()

@@ -126,7 +126,6 @@ private slots:
     void controlDataChecksSizes_data();
     void controlDataChecksSizes();
     void controlDataSetsPanesAndOrientation();
-    void kindIsTtsV();
     void regionOfTheWholeViewIsItsBounds_data();
     void regionOfTheWholeViewIsItsBounds();
     void createSplitViewGivesAViewTheWindowFinds();
@@ -346,21 +345,6 @@ void SplitViewTest::controlDataSetsPanesAndOrientation()
     ControlRef pane = reinterpret_cast<ControlRef>(this);
     QCOMPARE(GetControlData(f.view, 0, kSplitViewSubViewBTag, sizeof pane, &pane, nullptr), noErr);
     QCOMPARE(pane, nullptr);
-}
-
-void SplitViewTest::kindIsTtsV()
-{
-    Fixture f = makeSplitView(300, 400, false, 0.5f);
-    QVERIFY(f.split);
-    ControlKind kind{};
-    Size actual = 0;
-    QCOMPARE(GetControlData(f.view, 0, kControlKindTag, sizeof kind, &kind, &actual), noErr);
-    QCOMPARE(actual, Size(8));
-    QCOMPARE(kind.signature, FOUR_CHAR_CODE("TtsV"));
-    QCOMPARE(kind.kind, FOUR_CHAR_CODE("TtsV"));
-    QCOMPARE(GetControlData(f.view, 0, kControlKindTag, 4, &kind, &actual), errDataSizeMismatch);
-    // Embedding joins data access and part regions.
-    QCOMPARE(GetControlFeatures(f.view), UInt32(0x00020042));
 }
 
 void SplitViewTest::regionOfTheWholeViewIsItsBounds_data()

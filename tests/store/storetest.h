@@ -6,46 +6,9 @@
 #include <QFile>
 #include <QString>
 
-#include <cstdio>
-#include <unistd.h>
+#include "tests/common/stdoutcapture.h"
 
-// Collects what the code under test prints on standard output. Call finish()
-// before any QCOMPARE, or Qt Test's own messages end up in the capture.
-class StdoutCapture {
-public:
-    StdoutCapture()
-    {
-        fflush(stdout);
-        saved = dup(STDOUT_FILENO);
-        file = tmpfile();
-        dup2(fileno(file), STDOUT_FILENO);
-    }
-    ~StdoutCapture() { finish(); }
-    StdoutCapture(const StdoutCapture&) = delete;
-    StdoutCapture& operator=(const StdoutCapture&) = delete;
 
-    QByteArray finish()
-    {
-        if (file == nullptr)
-            return text;
-        fflush(stdout);
-        dup2(saved, STDOUT_FILENO);
-        close(saved);
-        rewind(file);
-        char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, file)) > 0)
-            text.append(buffer, qsizetype(n));
-        fclose(file);
-        file = nullptr;
-        return text;
-    }
-
-private:
-    int saved = -1;
-    FILE* file = nullptr;
-    QByteArray text;
-};
 
 inline QByteArray fixturePath(const char* name)
 {

@@ -1,0 +1,56 @@
+#pragma once
+
+// Collects what the code under test prints on standard output, shared by the
+// test folders. Call finish() before any QCOMPARE, or Qt Test's own messages
+// end up in the capture.
+
+#include <QByteArray>
+
+#include <cstdio>
+#include <unistd.h>
+
+class StdoutCapture {
+public:
+    StdoutCapture()
+    {
+        fflush(stdout);
+        saved = dup(STDOUT_FILENO);
+        file = tmpfile();
+        if (file != nullptr)
+            dup2(fileno(file), STDOUT_FILENO);
+    }
+    ~StdoutCapture() { finish(); }
+    StdoutCapture(const StdoutCapture&) = delete;
+    StdoutCapture& operator=(const StdoutCapture&) = delete;
+
+    QByteArray finish()
+    {
+        if (file == nullptr)
+            return text;
+        fflush(stdout);
+        dup2(saved, STDOUT_FILENO);
+        close(saved);
+        rewind(file);
+        char buffer[65536];
+        size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, file)) > 0)
+            text.append(buffer, qsizetype(n));
+        fclose(file);
+        file = nullptr;
+        return text;
+    }
+
+private:
+    int saved = -1;
+    FILE* file = nullptr;
+    QByteArray text;
+};
+
+// What `action` writes to standard output.
+template <typename Action>
+QByteArray captureStdout(Action action)
+{
+    StdoutCapture capture;
+    action();
+    return capture.finish();
+}
