@@ -12,6 +12,7 @@
 #include "platform/controls.h"
 #include "platform/menubar.h"
 #include "platform/nib.h"
+#include "tests/common/stdoutcapture.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -54,24 +55,6 @@ OSStatus recordCommand(EventHandlerCallRef, EventRef event, void* who)
 }
 
 const EventTypeSpec kCommandEvent[] = {{kEventClassCommand, kEventCommandProcess}};
-
-// Runs `action` with standard output going to a file; answers what it wrote.
-template <typename Action>
-QByteArray captureStdout(Action action)
-{
-    QTemporaryFile file;
-    if (!file.open())
-        return QByteArray();
-    std::fflush(stdout);
-    const int saved = dup(STDOUT_FILENO);
-    dup2(file.handle(), STDOUT_FILENO);
-    action();
-    std::fflush(stdout);
-    dup2(saved, STDOUT_FILENO);
-    close(saved);
-    file.seek(0);
-    return file.readAll();
-}
 
 } // namespace
 

@@ -10,6 +10,7 @@
 #include "app/prefs.h"
 #include "platform/preferences.h"
 #include "store/dictionary.h"
+#include "tests/common/stdoutcapture.h"
 #include "windows/history/history.h"
 #include "windows/history/historyfile.h"
 
@@ -32,40 +33,6 @@ QByteArray bytes(const char (&text)[N])
 {
     return QByteArray(text, qsizetype(N - 1));
 }
-
-// Collects what the code under test prints; finish() before comparing.
-class StdoutCapture {
-public:
-    StdoutCapture()
-    {
-        fflush(stdout);
-        saved = dup(STDOUT_FILENO);
-        file = tmpfile();
-        dup2(fileno(file), STDOUT_FILENO);
-    }
-    ~StdoutCapture() { finish(); }
-    QByteArray finish()
-    {
-        if (file == nullptr)
-            return text;
-        fflush(stdout);
-        dup2(saved, STDOUT_FILENO);
-        close(saved);
-        rewind(file);
-        char buffer[65536];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, file)) > 0)
-            text.append(buffer, qsizetype(n));
-        fclose(file);
-        file = nullptr;
-        return text;
-    }
-
-private:
-    int saved = -1;
-    FILE* file = nullptr;
-    QByteArray text;
-};
 
 QString historyPath()
 {

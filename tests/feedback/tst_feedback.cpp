@@ -12,6 +12,7 @@
 #include "platform/nib.h"
 #include "platform/urlaccess.h"
 #include "platform/windows.h"
+#include "tests/common/stdoutcapture.h"
 #include "windows/feedback/feedbackendpoint.h"
 #include "windows/feedback/feedbackwindow.h"
 
@@ -137,24 +138,6 @@ int feedbackWindowCount()
     for (WindowRef window : GetWindowList())
         count += GetWRefCon(window) == SRefCon(kFeedbackWindowTag);
     return count;
-}
-
-// What `action` writes to standard output.
-template <typename Action>
-QByteArray captureStdout(Action action)
-{
-    QTemporaryFile file;
-    if (!file.open())
-        return {};
-    std::fflush(stdout);
-    const int saved = dup(STDOUT_FILENO);
-    dup2(file.handle(), STDOUT_FILENO);
-    action();
-    std::fflush(stdout);
-    dup2(saved, STDOUT_FILENO);
-    close(saved);
-    file.seek(0);
-    return file.readAll();
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "platform/nib.h"
 #include "platform/windows.h"
 #include "store/dictionary.h"
+#include "tests/common/stdoutcapture.h"
 #include "windows/floating/lookup.h"
 #include "windows/history/history.h"
 
@@ -124,43 +125,6 @@ public:
 
 private:
     std::unique_ptr<AlertPresenter> previous;
-};
-
-// Collects what the code under test prints on standard output.
-class StdoutCapture {
-public:
-    StdoutCapture()
-    {
-        fflush(stdout);
-        saved = dup(STDOUT_FILENO);
-        file = tmpfile();
-        dup2(fileno(file), STDOUT_FILENO);
-    }
-    ~StdoutCapture() { finish(); }
-    StdoutCapture(const StdoutCapture&) = delete;
-    StdoutCapture& operator=(const StdoutCapture&) = delete;
-
-    QByteArray finish()
-    {
-        if (!file)
-            return text;
-        fflush(stdout);
-        dup2(saved, STDOUT_FILENO);
-        close(saved);
-        rewind(file);
-        char buffer[4096];
-        std::size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, file)) > 0)
-            text.append(buffer, qsizetype(n));
-        fclose(file);
-        file = nullptr;
-        return text;
-    }
-
-private:
-    int saved = -1;
-    FILE* file = nullptr;
-    QByteArray text;
 };
 
 inline void disposeAllWindows()

@@ -236,7 +236,7 @@ void HistoryDrawerTest::aLookUpRefreshesTheOpenDrawer()
 void HistoryDrawerTest::updatingWithoutADrawerDoesNothing()
 {
     createFloatingWindow();
-    ftest::StdoutCapture capture;
+    StdoutCapture capture;
     updateHistoryBrowser();
     QCOMPARE(capture.finish(), QByteArray());
 }

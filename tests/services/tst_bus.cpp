@@ -140,7 +140,7 @@ void ServicesBusTest::replyIsUnicodeTextOrBytes()
     const QString dbusSend = QStandardPaths::findExecutable(QStringLiteral("dbus-send"));
     if (dbusSend.isEmpty())
         QSKIP("dbus-send is not installed");
-    ftest::StdoutCapture capture;
+    StdoutCapture capture;
     const Run run = runProgram(dbusSend, {QStringLiteral("--session"), QStringLiteral("--print-reply"),
                                           QStringLiteral("--dest=com.Quillon.Tavi"),
                                           QStringLiteral("/com/Quillon/Tavi"),
@@ -212,7 +212,7 @@ void ServicesBusTest::unknownMessagesChangeNothing()
 {
     QFETCH(QString, message);
 
-    ftest::StdoutCapture capture;
+    StdoutCapture capture;
     const Run run = client({message, QStringLiteral("水")});
     const QByteArray printed = capture.finish();
     QVERIFY2(run.finished && run.exitCode == 0, run.err.constData());
@@ -249,7 +249,7 @@ void ServicesBusTest::clientWithoutTextFails()
     QFETCH(QByteArray, input);
     QFETCH(QByteArray, error);
 
-    ftest::StdoutCapture capture;
+    StdoutCapture capture;
     const Run run = client(arguments, input);
     const QByteArray printed = capture.finish();
     QVERIFY(run.finished);
