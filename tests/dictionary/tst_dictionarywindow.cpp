@@ -22,6 +22,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
+#include <QRect>
 #include <QTest>
 #include <QTreeView>
 
@@ -137,9 +138,8 @@ private slots:
     void cancellingWithAFilterListsTheFilteredEntries();
     void menusNumberOfferedFieldsOnly();
     void listAllEntriesResetsTheScope();
-    void closingRecordsTheBoundsAndTheWindowCloses();
+    void closingRecordsTheBoundsAndTheNextWindowOpensThere();
     void applicationCommandsPassThrough();
-    void savedBoundsPlaceTheWindow();
     void resizingGrowsTheSplitViewByTheSameAmount();
     void textViewLinesGroupFieldsOfAKind_data();
     void textViewLinesGroupFieldsOfAKind();
@@ -572,7 +572,7 @@ void DictionaryWindowTest::listAllEntriesResetsTheScope()
     QVERIFY(!HISearchFieldCancelAction(field)->isVisible());
 }
 
-void DictionaryWindowTest::closingRecordsTheBoundsAndTheWindowCloses()
+void DictionaryWindowTest::closingRecordsTheBoundsAndTheNextWindowOpensThere()
 {
     createDictionaryWindow();
     WindowRef window = dictionaryWindow();
@@ -593,6 +593,15 @@ void DictionaryWindowTest::closingRecordsTheBoundsAndTheWindowCloses()
     QCOMPARE(globals.DictBottomCorner, 650);
     QCOMPARE(globals.ShowDictionary, 1);
     QCOMPARE(globals.dividerRatio, 456);
+
+    // The next window opens where this one was.
+    createDictionaryWindow();
+    Rect reopened{};
+    GetWindowBounds(dictionaryWindow(), kWindowContentRgn, &reopened);
+    QCOMPARE(QRect(reopened.left, reopened.top, reopened.right - reopened.left,
+                   reopened.bottom - reopened.top),
+             QRect(40, 50, 800, 600));
+    QVERIFY(alerts->requests.empty());
 }
 
 void DictionaryWindowTest::applicationCommandsPassThrough()
@@ -615,22 +624,6 @@ void DictionaryWindowTest::applicationCommandsPassThrough()
     SendCommandFromWindow(dictionaryWindow(), FOUR_CHAR_CODE("SALL"));
     RemoveEventHandler(handler);
     QCOMPARE(reached, std::vector<UInt32>{FOUR_CHAR_CODE("VIEW")});
-}
-
-void DictionaryWindowTest::savedBoundsPlaceTheWindow()
-{
-    globals.DictLeftCorner = 30;
-    globals.DictTopCorner = 40;
-    globals.DictRightCorner = 730;
-    globals.DictBottomCorner = 500;
-    createDictionaryWindow();
-    Rect bounds{};
-    GetWindowBounds(dictionaryWindow(), kWindowContentRgn, &bounds);
-    QCOMPARE(int(bounds.left), 30);
-    QCOMPARE(int(bounds.top), 40);
-    QCOMPARE(int(bounds.right), 730);
-    QCOMPARE(int(bounds.bottom), 500);
-    QVERIFY(alerts->requests.empty());
 }
 
 void DictionaryWindowTest::resizingGrowsTheSplitViewByTheSameAmount()
