@@ -190,21 +190,18 @@ void PrefsTest::storedValuesReadBack()
                    "FloatLeftCorner=-32768\nFloatTopCorner=32767\n"
                    "Mandarin=2\nEnglish%20Definition=0\n");
     QCOMPARE(loadPrefs(), noErr);
-    QCOMPARE(globals.filterState, 4);
-    QCOMPARE(globals.searchState, -1);
-    QCOMPARE(globals.floatingCharType, FOUR_CHAR_CODE("TRAD"));
-    QCOMPARE(globals.floatingRomanType, FOUR_CHAR_CODE("YALU"));
-    QCOMPARE(globals.floatingDefnType, 0x80000000u);
-    QCOMPARE(globals.biggerFonts, 1);
-    QCOMPARE(globals.ShowFloating, 1);
-    QCOMPARE(globals.ShowDictionary, 0);
-    QCOMPARE(globals.dividerRatio, 456);
-    QCOMPARE(globals.DictLeftCorner, 10);
-    QCOMPARE(globals.DictTopCorner, -20);
-    QCOMPARE(globals.DictRightCorner, 700);
-    QCOMPARE(globals.DictBottomCorner, 500);
-    QCOMPARE(globals.FloatLeftCorner, -32768);
-    QCOMPARE(globals.FloatTopCorner, 32767);
+    const Defaults read[] = {
+        {"filterState", 4},         {"searchState", -1},
+        {"floatingCharType", 0x54524144}, {"floatingRomanType", 0x59414C55},
+        {"floatingDefnType", 0x80000000}, {"biggerFonts", 1},
+        {"ShowFloating", 1},        {"ShowDictionary", 0},
+        {"dividerRatio", 456},      {"DictLeftCorner", 10},
+        {"DictTopCorner", -20},     {"DictRightCorner", 700},
+        {"DictBottomCorner", 500},  {"FloatLeftCorner", -32768},
+        {"FloatTopCorner", 32767},
+    };
+    for (const Defaults& d : read)
+        QCOMPARE(globalsValue(QString::fromLatin1(d.key)), d.value);
     QCOMPARE(dict.fields[0]->flags, 2u);
     QCOMPARE(dict.fields[1]->flags, 0u);
 
