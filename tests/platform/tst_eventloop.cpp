@@ -46,12 +46,11 @@ class EventLoopTest : public QObject {
 private slots:
     void initTestCase();
     void cleanup();
-    void aSignalDuringTheLoopEndsIt_data();
-    void aSignalDuringTheLoopEndsIt();
+    void endsTheLoop_data();
+    void endsTheLoop();
+    void endedBeforeTheLoopRunsItReturnsAtOnce_data();
+    void endedBeforeTheLoopRunsItReturnsAtOnce();
     void aSignalDuringAModalLoopEndsBoth();
-    void aSignalBeforeTheLoopEndsItAsSoonAsItRuns();
-    void theQuitCommandEndsTheLoop();
-    void aQuitBeforeTheLoopMakesItReturnAtOnce();
     void closingTheLastWindowEndsTheLoopWithoutATray();
 };
 
@@ -68,21 +67,54 @@ void EventLoopTest::cleanup()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-void EventLoopTest::aSignalDuringTheLoopEndsIt_data()
+void EventLoopTest::endsTheLoop_data()
 {
-    QTest::addColumn<int>("signalNumber");
+    QTest::addColumn<int>("signalNumber");  // 0: the quit command
     QTest::newRow("SIGTERM") << SIGTERM;
     QTest::newRow("SIGINT") << SIGINT;
+    QTest::newRow("quit command") << 0;
 }
 
-void EventLoopTest::aSignalDuringTheLoopEndsIt()
+void EventLoopTest::endsTheLoop()
 {
     QFETCH(int, signalNumber);
     makeShownWindow();
-    QTimer::singleShot(50, qApp, [signalNumber] { ::raise(signalNumber); });
+    OSStatus status = eventNotHandledErr;
+    QTimer::singleShot(50, qApp, [&] {
+        if (signalNumber) {
+            ::raise(signalNumber);
+            status = noErr;
+        } else {
+            HICommand command{};
+            command.commandID = kHICommandQuit;
+            status = ProcessHICommand(command, GetApplicationEventTarget());
+        }
+    });
     QVERIFY(runLoopEndedNormally());
+    QCOMPARE(status, noErr);
     // The process lives on, with its windows, so shutdown can save them.
     QVERIFY(FrontWindow());
+}
+
+void EventLoopTest::endedBeforeTheLoopRunsItReturnsAtOnce_data()
+{
+    QTest::addColumn<bool>("bySignal");
+    QTest::newRow("SIGTERM") << true;
+    QTest::newRow("quit") << false;
+}
+
+void EventLoopTest::endedBeforeTheLoopRunsItReturnsAtOnce()
+{
+    QFETCH(bool, bySignal);
+    if (bySignal)
+        ::raise(SIGTERM);
+    else
+        QuitApplicationEventLoop();
+    bool ranInside = false;
+    QTimer::singleShot(200, qApp, [&] { ranInside = true; });
+    QVERIFY(runLoopEndedNormally());
+    QVERIFY(!ranInside);
+    QCoreApplication::processEvents();
 }
 
 void EventLoopTest::aSignalDuringAModalLoopEndsBoth()
@@ -96,38 +128,6 @@ void EventLoopTest::aSignalDuringAModalLoopEndsBoth()
     });
     QVERIFY(runLoopEndedNormally());
     QVERIFY(modalEnded);
-}
-
-void EventLoopTest::aSignalBeforeTheLoopEndsItAsSoonAsItRuns()
-{
-    ::raise(SIGTERM);
-    bool ranInside = false;
-    QTimer::singleShot(200, qApp, [&] { ranInside = true; });
-    QVERIFY(runLoopEndedNormally());
-    QVERIFY(!ranInside);
-    QCoreApplication::processEvents();
-}
-
-void EventLoopTest::theQuitCommandEndsTheLoop()
-{
-    OSStatus status = eventNotHandledErr;
-    QTimer::singleShot(20, qApp, [&] {
-        HICommand command{};
-        command.commandID = kHICommandQuit;
-        status = ProcessHICommand(command, GetApplicationEventTarget());
-    });
-    QVERIFY(runLoopEndedNormally());
-    QCOMPARE(status, noErr);
-}
-
-void EventLoopTest::aQuitBeforeTheLoopMakesItReturnAtOnce()
-{
-    QuitApplicationEventLoop();
-    bool ranInside = false;
-    QTimer::singleShot(0, qApp, [&] { ranInside = true; });
-    QVERIFY(runLoopEndedNormally());
-    QVERIFY(!ranInside);
-    QCoreApplication::processEvents();
 }
 
 void EventLoopTest::closingTheLastWindowEndsTheLoopWithoutATray()

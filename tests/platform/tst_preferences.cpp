@@ -38,8 +38,7 @@ private slots:
     void storedTexts_data();
     void storedTexts();
     void keysWithSeparatorsStayDistinct();
-    void onlyIntegersAreStored();
-    void aNullValueRemovesTheKey();
+    void onlyIntegersAreStoredAndNullRemoves();
     void anUnwritableFolderIsReported();
 };
 
@@ -125,29 +124,19 @@ void PreferencesTest::keysWithSeparatorsStayDistinct()
     }
 }
 
-void PreferencesTest::onlyIntegersAreStored()
+void PreferencesTest::onlyIntegersAreStoredAndNullRemoves()
 {
     const QString domain = freshDomain();
-    CFPreferencesSetAppValue(QStringLiteral("text"), QStringLiteral("12"), domain);
-    CFPreferencesSetAppValue(QStringLiteral("big"), qlonglong(1) << 40, domain);
+    CFPreferencesSetAppValue(u"text"_qs, u"12"_qs, domain);
+    CFPreferencesSetAppValue(u"big"_qs, qlonglong(1) << 40, domain);
     CFPreferencesSetAppValue(QString(), 1, domain);
-    Boolean valid = true;
-    CFPreferencesGetAppIntegerValue(QStringLiteral("text"), domain, &valid);
-    QVERIFY(!valid);
-    CFPreferencesGetAppIntegerValue(QStringLiteral("big"), domain, &valid);
-    QVERIFY(!valid);
-    CFPreferencesGetAppIntegerValue(QString(), domain, &valid);
-    QVERIFY(!valid);
-}
-
-void PreferencesTest::aNullValueRemovesTheKey()
-{
-    const QString domain = freshDomain();
-    CFPreferencesSetAppValue(QStringLiteral("ShowFloating"), 1, domain);
-    CFPreferencesSetAppValue(QStringLiteral("ShowFloating"), QVariant(), domain);
-    Boolean valid = true;
-    CFPreferencesGetAppIntegerValue(QStringLiteral("ShowFloating"), domain, &valid);
-    QVERIFY(!valid);
+    CFPreferencesSetAppValue(u"ShowFloating"_qs, 1, domain);
+    CFPreferencesSetAppValue(u"ShowFloating"_qs, QVariant(), domain);
+    for (const QString& key : {u"text"_qs, u"big"_qs, QString(), u"ShowFloating"_qs}) {
+        Boolean valid = true;
+        CFPreferencesGetAppIntegerValue(key, domain, &valid);
+        QVERIFY2(!valid, qPrintable(key));
+    }
 }
 
 void PreferencesTest::anUnwritableFolderIsReported()

@@ -60,8 +60,9 @@ struct CommandSpy {
     std::vector<QString> seen;
     UInt32 lastCommand = 0;
     UInt32 lastAttributes = 0;
-    void install(EventTargetRef target, const QString& name, OSStatus answer)
+    EventHandlerRef install(EventTargetRef target, const QString& name, OSStatus answer)
     {
+        EventHandlerRef ref = nullptr;
         InstallEventHandlerFunction(
             target,
             [this, name, answer](EventHandlerCallRef, EventRef event) {
@@ -73,7 +74,8 @@ struct CommandSpy {
                 lastAttributes = command.attributes;
                 return answer;
             },
-            1, &kCommandProcess, nullptr);
+            1, &kCommandProcess, &ref);
+        return ref;
     }
 };
 
@@ -86,9 +88,9 @@ private slots:
 
     void windowListFollowsShowSelectHideAndDispose();
     void userActivationBringsAWindowToTheFront();
-    void contentBoundsRoundTripAndReportChanges();
-    void closeBecomesAWindowEventThatDisposesByDefault();
-    void aCloseHandlerMayKeepTheWindow();
+    void contentBoundsReportChanges();
+    void closeBecomesAWindowEvent_data();
+    void closeBecomesAWindowEvent();
     void disposingInsideItsOwnHandlerIsSafe();
 
     void controlsAreFoundBySignatureAndId_data();
@@ -97,11 +99,7 @@ private slots:
     void controlValuesReachTheirWidgets_data();
     void controlValuesReachTheirWidgets();
     void widgetsWithoutValuesKeepTheirOwnAndNotify();
-    void textDataOfLabelsAndFields();
-    void labelTextIsNeverMarkup();
-    void controlDataStatuses();
-    void customControlsAnswerTheirOwnData();
-    void fontStyleSetsSizeAndJustification();
+    void controlData();
 
     void commandPropagation_data();
     void commandPropagation();
@@ -163,64 +161,16 @@ void WindowsTest::userActivationBringsAWindowToTheFront()
     QCOMPARE(activations, 1);
 }
 
-void WindowsTest::contentBoundsRoundTripAndReportChanges()
+void WindowsTest::closeBecomesAWindowEvent_data()
 {
-    WindowRef a = makeWindow("a");
-    ShowWindow(a);
-    QVERIFY(QTest::qWaitForWindowExposed(GetWindowWidget(a)));
-    std::vector<std::pair<UInt32, Rect>> changes;
-    Rect previousSeen{};
-    const EventTypeSpec boundsChanged{kEventClassWindow, kEventWindowBoundsChanged};
-    InstallEventHandlerFunction(
-        GetWindowEventTarget(a),
-        [&](EventHandlerCallRef, EventRef event) {
-            UInt32 attributes = 0;
-            Rect current{};
-            GetEventParameter(event, kEventParamAttributes, typeUInt32, nullptr, sizeof attributes, nullptr,
-                              &attributes);
-            GetEventParameter(event, kEventParamOriginalBounds, typeQDRectangle, nullptr, sizeof previousSeen,
-                              nullptr, &previousSeen);
-            GetEventParameter(event, kEventParamCurrentBounds, typeQDRectangle, nullptr, sizeof current,
-                              nullptr, &current);
-            changes.emplace_back(attributes, current);
-            return noErr;
-        },
-        1, &boundsChanged, nullptr);
-    Rect before{};
-    QCOMPARE(GetWindowBounds(a, kWindowContentRgn, &before), noErr);
-
-    Rect wanted;
-    SetRect(&wanted, 40, 50, 340, 250);
-    QCOMPARE(SetWindowBounds(a, kWindowContentRgn, &wanted), noErr);
-    Rect read{};
-    QCOMPARE(GetWindowBounds(a, kWindowContentRgn, &read), noErr);
-    QCOMPARE(read.left, SInt16(40));
-    QCOMPARE(read.top, SInt16(50));
-    QCOMPARE(read.right, SInt16(340));
-    QCOMPARE(read.bottom, SInt16(250));
-    QTRY_VERIFY(!changes.empty());
-    UInt32 all = 0;
-    for (const auto& change : changes)
-        all |= change.first;
-    QVERIFY(all & kWindowBoundsChangeSizeChanged);
-    QVERIFY(all & kWindowBoundsChangeOriginChanged);
-    QCOMPARE(changes.back().second.right, SInt16(340));
-
-    // A move without a resize does not report a size change.
-    changes.clear();
-    MoveWindow(a, 60, 70, false);
-    QTRY_VERIFY(!changes.empty());
-    for (const auto& change : changes)
-        QVERIFY(!(change.first & kWindowBoundsChangeSizeChanged));
-    QCOMPARE(previousSeen.left, SInt16(40));
-
-    SetRect(&wanted, 10, 10, 5, 5);
-    QCOMPARE(SetWindowBounds(a, kWindowContentRgn, &wanted), paramErr);
-    QCOMPARE(GetWindowBounds(a, 99, &read), paramErr);
+    QTest::addColumn<int>("answer");
+    QTest::newRow("passed on: disposed") << int(eventNotHandledErr);
+    QTest::newRow("handled: kept") << int(noErr);
 }
 
-void WindowsTest::closeBecomesAWindowEventThatDisposesByDefault()
+void WindowsTest::closeBecomesAWindowEvent()
 {
+    QFETCH(int, answer);
     WindowRef a = makeWindow("a");
     ShowWindow(a);
     SetWRefCon(a, 7);
@@ -235,29 +185,62 @@ void WindowsTest::closeBecomesAWindowEventThatDisposesByDefault()
                               &window);
             refConAtClose = GetWRefCon(window);
             stillListedAtClose = FrontWindow() == window;
-            return eventNotHandledErr;
+            return OSStatus(answer);
         },
         1, &close, nullptr);
     QPointer<QWidget> widget = GetWindowWidget(a);
     widget->close();
     QCOMPARE(refConAtClose, SRefCon(7));
     QVERIFY(stillListedAtClose);
-    QCOMPARE(FrontWindow(), nullptr);
-    QVERIFY(GetWindowList().empty());
+    const bool kept = answer == noErr;
+    QCOMPARE(FrontWindow(), kept ? a : nullptr);
     flushDeletes();
-    QVERIFY(widget.isNull());
+    QCOMPARE(widget && widget->isVisible(), kept);
 }
 
-void WindowsTest::aCloseHandlerMayKeepTheWindow()
+void WindowsTest::contentBoundsReportChanges()
 {
     WindowRef a = makeWindow("a");
     ShowWindow(a);
-    const EventTypeSpec close{kEventClassWindow, kEventWindowClose};
+    QVERIFY(QTest::qWaitForWindowExposed(GetWindowWidget(a)));
+    UInt32 attributes = 0;
+    Rect original{};
+    Rect current{};
+    const EventTypeSpec boundsChanged{kEventClassWindow, kEventWindowBoundsChanged};
     InstallEventHandlerFunction(
-        GetWindowEventTarget(a), [](EventHandlerCallRef, EventRef) { return noErr; }, 1, &close, nullptr);
-    GetWindowWidget(a)->close();
-    QCOMPARE(FrontWindow(), a);
-    QVERIFY(GetWindowWidget(a)->isVisible());
+        GetWindowEventTarget(a),
+        [&](EventHandlerCallRef, EventRef event) {
+            UInt32 these = 0;
+            GetEventParameter(event, kEventParamAttributes, typeUInt32, nullptr, sizeof these, nullptr, &these);
+            GetEventParameter(event, kEventParamOriginalBounds, typeQDRectangle, nullptr, sizeof original,
+                              nullptr, &original);
+            GetEventParameter(event, kEventParamCurrentBounds, typeQDRectangle, nullptr, sizeof current,
+                              nullptr, &current);
+            attributes |= these;
+            return noErr;
+        },
+        1, &boundsChanged, nullptr);
+    auto edges = [](const Rect& r) { return QList<int>{r.left, r.top, r.right, r.bottom}; };
+    Rect wanted;
+    SetRect(&wanted, 40, 50, 340, 250);
+    QCOMPARE(SetWindowBounds(a, kWindowContentRgn, &wanted), noErr);
+    Rect read{};
+    QCOMPARE(GetWindowBounds(a, kWindowContentRgn, &read), noErr);
+    QCOMPARE(edges(read), edges(wanted));
+    QTRY_COMPARE(edges(current), edges(wanted));
+    QCOMPARE(attributes & (kWindowBoundsChangeSizeChanged | kWindowBoundsChangeOriginChanged),
+             UInt32(kWindowBoundsChangeSizeChanged | kWindowBoundsChangeOriginChanged));
+
+    // A move without a resize does not report a size change.
+    attributes = 0;
+    MoveWindow(a, 60, 70, false);
+    QTRY_VERIFY(attributes != 0);
+    QVERIFY(!(attributes & kWindowBoundsChangeSizeChanged));
+    QCOMPARE(original.left, SInt16(40));
+
+    SetRect(&wanted, 10, 10, 5, 5);
+    QCOMPARE(SetWindowBounds(a, kWindowContentRgn, &wanted), paramErr);
+    QCOMPARE(GetWindowBounds(a, 99, &read), paramErr);
 }
 
 void WindowsTest::disposingInsideItsOwnHandlerIsSafe()
@@ -275,14 +258,7 @@ void WindowsTest::disposingInsideItsOwnHandlerIsSafe()
         },
         1, &kCommandProcess, nullptr);
     CommandSpy app;
-    EventHandlerRef appHandler = nullptr;
-    InstallEventHandlerFunction(
-        GetApplicationEventTarget(),
-        [&app](EventHandlerCallRef, EventRef) {
-            app.seen.push_back(QStringLiteral("app"));
-            return noErr;
-        },
-        1, &kCommandProcess, &appHandler);
+    EventHandlerRef appHandler = app.install(GetApplicationEventTarget(), u"app"_qs, noErr);
     ShowWindow(a);
     QTest::mouseClick(button, Qt::LeftButton);
     RemoveEventHandler(appHandler);
@@ -410,106 +386,42 @@ void WindowsTest::widgetsWithoutValuesKeepTheirOwnAndNotify()
     QCOMPARE(notified, 4);
 }
 
-void WindowsTest::textDataOfLabelsAndFields()
+void WindowsTest::controlData()
 {
     WindowRef a = makeWindow("a");
-    ControlRef label = GetControlFromWidget(addChild(a, new QLabel, "TDSC", 128));
+    auto* labelWidget = new QLabel;
+    labelWidget->setTextFormat(Qt::RichText);
+    ControlRef label = GetControlFromWidget(addChild(a, labelWidget, "TDSC", 128));
     ControlRef field = GetControlFromWidget(addChild(a, new QLineEdit, "SRCH", 128));
-    const QString text = QStringLiteral("Search All Fields \u4E2D");
-    QCOMPARE(SetControlData(label, kControlEntireControl, kControlStaticTextCFStringTag, sizeof text, &text),
-             noErr);
-    QCOMPARE(static_cast<QLabel*>(GetControlWidget(label))->text(), text);
+    ControlRef bar = GetControlFromWidget(addChild(a, new QProgressBar, "LOAD", 128));
+    // Label text is never markup.
+    const QString text = u"<b>Search</b> \U0002A6A5"_qs;
+    QCOMPARE(SetControlData(label, kControlEntireControl, kControlStaticTextCFStringTag, sizeof text, &text), noErr);
+    QCOMPARE(labelWidget->text(), text);
+    QCOMPARE(labelWidget->textFormat(), Qt::PlainText);
     QCOMPARE(SetControlData(field, 0, kControlEditTextCFStringTag, sizeof text, &text), noErr);
     QString read;
     Size actual = 0;
     QCOMPARE(GetControlData(field, 0, kControlEditTextCFStringTag, sizeof read, &read, &actual), noErr);
     QCOMPARE(read, text);
     QCOMPARE(actual, Size(sizeof(QString)));
-    QCOMPARE(SetControlTitleWithCFString(label, QStringLiteral("Character")), noErr);
+    QCOMPARE(SetControlTitleWithCFString(label, u"Character"_qs), noErr);
     QCOMPARE(CopyControlTitleAsCFString(label, &read), noErr);
-    QCOMPARE(read, QStringLiteral("Character"));
-}
+    QCOMPARE(read, u"Character"_qs);
 
-void WindowsTest::labelTextIsNeverMarkup()
-{
-    WindowRef a = makeWindow("a");
-    auto* label = new QLabel;
-    label->setTextFormat(Qt::RichText);
-    ControlRef control = GetControlFromWidget(addChild(a, label, "BCHR", 128));
-    const QString text = QStringLiteral("<b>x</b>");
-    SetControlData(control, 0, kControlStaticTextCFStringTag, sizeof text, &text);
-    QCOMPARE(label->textFormat(), Qt::PlainText);
-}
-
-void WindowsTest::controlDataStatuses()
-{
-    WindowRef a = makeWindow("a");
-    ControlRef label = GetControlFromWidget(addChild(a, new QLabel, "TDSC", 128));
-    ControlRef bar = GetControlFromWidget(addChild(a, new QProgressBar, "LOAD", 128));
-    const QString text = QStringLiteral("x");
-    QCOMPARE(SetControlData(label, 0, kControlEditTextCFStringTag, 4, &text), errDataSizeMismatch);
-    QCOMPARE(SetControlData(label, 0, FOUR_CHAR_CODE("zzzz"), sizeof text, &text), errDataNotSupported);
-    QCOMPARE(SetControlData(bar, 0, kControlEditTextCFStringTag, sizeof text, &text), errDataNotSupported);
-    QCOMPARE(SetControlData(nullptr, 0, kControlEditTextCFStringTag, sizeof text, &text), paramErr);
-    Size size = 0;
-    QCOMPARE(GetControlDataSize(label, 0, kControlEditTextCFStringTag, &size), noErr);
-    QCOMPARE(size, Size(sizeof(QString)));
-}
-
-void WindowsTest::customControlsAnswerTheirOwnData()
-{
-    WindowRef a = makeWindow("a");
-    ControlRef view = GetControlFromWidget(addChild(a, new QWidget, "splV", 0));
-    float ratio = 0.5f;
-    const EventTypeSpec dataEvents[] = {{kEventClassControl, kEventControlSetData},
-                                        {kEventClassControl, kEventControlGetData}};
-    InstallEventHandlerFunction(
-        GetControlEventTarget(view),
-        [&](EventHandlerCallRef, EventRef event) -> OSStatus {
-            ResType tag = 0;
-            void* buffer = nullptr;
-            SInt32 size = 0;
-            GetEventParameter(event, kEventParamControlDataTag, typeEnumeration, nullptr, sizeof tag, nullptr, &tag);
-            GetEventParameter(event, kEventParamControlDataBuffer, typePtr, nullptr, sizeof buffer, nullptr, &buffer);
-            GetEventParameter(event, kEventParamControlDataBufferSize, typeLongInteger, nullptr, sizeof size,
-                              nullptr, &size);
-            if (tag != FOUR_CHAR_CODE("svsr"))
-                return eventNotHandledErr;
-            if (size != sizeof(float))
-                return errDataSizeMismatch;
-            if (GetEventKind(event) == kEventControlSetData)
-                ratio = *static_cast<float*>(buffer);
-            else
-                *static_cast<float*>(buffer) = ratio;
-            return noErr;
-        },
-        GetEventTypeCount(dataEvents), dataEvents, nullptr);
-    const float wanted = 0.4567f;
-    QCOMPARE(SetControlData(view, 0, FOUR_CHAR_CODE("svsr"), sizeof wanted, &wanted), noErr);
-    float read = 0;
-    Size actual = 0;
-    QCOMPARE(GetControlData(view, 0, FOUR_CHAR_CODE("svsr"), sizeof read, &read, &actual), noErr);
-    QCOMPARE(read, wanted);
-    QCOMPARE(SetControlData(view, 0, FOUR_CHAR_CODE("svsr"), 8, &wanted), errDataSizeMismatch);
-    QCOMPARE(SetControlData(view, 0, FOUR_CHAR_CODE("sv_a"), sizeof wanted, &wanted), errDataNotSupported);
-}
-
-void WindowsTest::fontStyleSetsSizeAndJustification()
-{
-    WindowRef a = makeWindow("a");
-    auto* label = new QLabel;
-    ControlRef control = GetControlFromWidget(addChild(a, label, "CHAR", 128));
     ControlFontStyleRec style{};
     style.flags = kControlUseSizeMask | kControlUseJustMask;
     style.size = 57;
     style.just = teCenter;
-    QCOMPARE(SetControlData(control, 0, kControlFontStyleTag, sizeof style, &style), noErr);
-    QCOMPARE(label->font().pixelSize(), 57);
-    QVERIFY(label->alignment() & Qt::AlignHCenter);
-    QCOMPARE(SetControlData(control, 0, kControlFontStyleTag, 4, &style), errDataSizeMismatch);
-    ControlFontStyleRec read{};
-    QCOMPARE(GetControlData(control, 0, kControlFontStyleTag, sizeof read, &read, nullptr), noErr);
-    QCOMPARE(read.size, SInt16(57));
+    QCOMPARE(SetControlData(label, 0, kControlFontStyleTag, sizeof style, &style), noErr);
+    QCOMPARE(labelWidget->font().pixelSize(), 57);
+    QVERIFY(labelWidget->alignment() & Qt::AlignHCenter);
+
+    QCOMPARE(SetControlData(label, 0, kControlFontStyleTag, 4, &style), errDataSizeMismatch);
+    QCOMPARE(SetControlData(label, 0, kControlEditTextCFStringTag, 4, &text), errDataSizeMismatch);
+    QCOMPARE(SetControlData(label, 0, FOUR_CHAR_CODE("zzzz"), sizeof text, &text), errDataNotSupported);
+    QCOMPARE(SetControlData(bar, 0, kControlEditTextCFStringTag, sizeof text, &text), errDataNotSupported);
+    QCOMPARE(SetControlData(nullptr, 0, kControlEditTextCFStringTag, sizeof text, &text), paramErr);
 }
 
 void WindowsTest::commandPropagation_data()
@@ -546,14 +458,7 @@ void WindowsTest::commandPropagation()
     CommandSpy spy;
     spy.install(GetControlEventTarget(GetControlFromWidget(button)), QStringLiteral("control"), controlAnswer);
     spy.install(GetWindowEventTarget(a), QStringLiteral("window"), windowAnswer);
-    EventHandlerRef appHandler = nullptr;
-    InstallEventHandlerFunction(
-        GetApplicationEventTarget(),
-        [&spy](EventHandlerCallRef, EventRef) {
-            spy.seen.push_back(QStringLiteral("application"));
-            return noErr;
-        },
-        1, &kCommandProcess, &appHandler);
+    EventHandlerRef appHandler = spy.install(GetApplicationEventTarget(), u"application"_qs, noErr);
     ShowWindow(a);
     QTest::mouseClick(button, Qt::LeftButton);
     RemoveEventHandler(appHandler);
