@@ -33,7 +33,8 @@ void checkTypedPair(const T& value, EventParamType expectedType)
     UInt32 size = 0;
     QCOMPARE(event.GetParameterSize(kName, &size), noErr);
     QCOMPARE(size, UInt32(sizeof(T)));
-    T back{};
+    T back;
+    std::memset(&back, 0, sizeof back);
     QCOMPARE(event.GetParameter(kName, &back), noErr);
     QVERIFY(std::memcmp(&back, &value, sizeof(T)) == 0);
 }
@@ -45,11 +46,8 @@ class TCarbonEventTest : public QObject {
 private slots:
     void wrappingLeavesTheRetainCountAsItWas_data();
     void wrappingLeavesTheRetainCountAsItWas();
-    void wrapperMadeFromClassAndKindOwnsItsEvent();
     void typedAccessorsUseTheirTypeCodeAndSize();
-    void commandRecordRoundTrips();
     void getterPassesTheBufferSizeAsAsked();
-    void typeAndSizeQueriesCopyNoData();
 };
 
 void TCarbonEventTest::wrappingLeavesTheRetainCountAsItWas_data()
@@ -90,18 +88,6 @@ void TCarbonEventTest::wrappingLeavesTheRetainCountAsItWas()
     ReleaseEvent(event);
 }
 
-void TCarbonEventTest::wrapperMadeFromClassAndKindOwnsItsEvent()
-{
-    const EventTime before = GetCurrentEventTime();
-    TCarbonEvent event(kEventClassControl, kEventControlDraw);
-    QVERIFY(event.GetEventRef() != nullptr);
-    QCOMPARE(GetEventRetainCount(event), ItemCount(1));
-    QCOMPARE(event.GetClass(), kEventClassControl);
-    QCOMPARE(event.GetKind(), kEventControlDraw);
-    QVERIFY(event.GetTime() >= before);
-    QVERIFY(event.GetTime() <= GetCurrentEventTime());
-}
-
 void TCarbonEventTest::typedAccessorsUseTheirTypeCodeAndSize()
 {
     QRegion region;
@@ -120,6 +106,12 @@ void TCarbonEventTest::typedAccessorsUseTheirTypeCodeAndSize()
     checkTypedPair(reinterpret_cast<DragRef>(&stand), typeDragRef);
     checkTypedPair(UInt32(0xDEADBEEF), typeUInt32);
     checkTypedPair(ControlPartCode(-2), typeControlPartCode);
+    HICommand command;
+    std::memset(&command, 0, sizeof command);
+    command.attributes = kHICommandFromMenu;
+    command.commandID = FOUR_CHAR_CODE("DWIN");
+    command.menu.menuItemIndex = 3;
+    checkTypedPair(command, typeHICommand);
 
     // A Boolean set as a byte reads back as a bool and the other way round.
     TCarbonEvent event(FOUR_CHAR_CODE("test"), 1);
@@ -127,24 +119,6 @@ void TCarbonEventTest::typedAccessorsUseTheirTypeCodeAndSize()
     bool flag = false;
     QCOMPARE(event.GetParameter(kName, &flag), noErr);
     QVERIFY(flag);
-}
-
-void TCarbonEventTest::commandRecordRoundTrips()
-{
-    TCarbonEvent event(kEventClassCommand, kEventCommandProcess);
-    HICommand command{};
-    command.attributes = kHICommandFromMenu;
-    command.commandID = FOUR_CHAR_CODE("DWIN");
-    command.menu.menuItemIndex = 3;
-    QCOMPARE(event.SetParameter(kEventParamDirectObject, command), noErr);
-    EventParamType type = 0;
-    QCOMPARE(event.GetParameterType(kEventParamDirectObject, &type), noErr);
-    QCOMPARE(type, typeHICommand);
-    HICommand back{};
-    QCOMPARE(event.GetParameter(kEventParamDirectObject, &back), noErr);
-    QCOMPARE(back.attributes, command.attributes);
-    QCOMPARE(back.commandID, command.commandID);
-    QCOMPARE(back.menu.menuItemIndex, command.menu.menuItemIndex);
 }
 
 void TCarbonEventTest::getterPassesTheBufferSizeAsAsked()
@@ -160,22 +134,10 @@ void TCarbonEventTest::getterPassesTheBufferSizeAsAsked()
     QVERIFY(std::memcmp(large, &value, sizeof value) == 0);
     QCOMPARE(large[4], (unsigned char)0xAA);
     QCOMPARE(large[7], (unsigned char)0xAA);
-    // Smaller sizes and missing parameters are the platform's own cases.
-}
-
-void TCarbonEventTest::typeAndSizeQueriesCopyNoData()
-{
-    TCarbonEvent event(FOUR_CHAR_CODE("test"), 1);
-    const HIRect rect{{1, 2}, {3, 4}};
-    QCOMPARE(event.SetParameter(kName, rect), noErr);
-    EventParamType type = 0;
-    UInt32 size = 0;
-    QCOMPARE(event.GetParameterType(kName, &type), noErr);
-    QCOMPARE(event.GetParameterSize(kName, &size), noErr);
-    QCOMPARE(type, typeHIRect);
-    QCOMPARE(size, UInt32(sizeof(HIRect)));
+    // A query for a missing parameter leaves the size alone.
+    UInt32 size = 7;
     QCOMPARE(event.GetParameterSize(FOUR_CHAR_CODE("none"), &size), eventParameterNotFoundErr);
-    QCOMPARE(size, UInt32(sizeof(HIRect)));
+    QCOMPARE(size, UInt32(7));
 }
 
 QTEST_MAIN(TCarbonEventTest)
