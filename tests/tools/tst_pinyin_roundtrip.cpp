@@ -55,15 +55,8 @@ void TestPinyinRoundTrip::trickyReadingsComeBack_data() {
     QTest::addColumn<QString>("reading");
     QTest::addColumn<QString>("shown");
 
-    QTest::newRow("a takes the mark") << u"hǎo"_s << u"hǎo"_s;
-    QTest::newRow("e takes the mark") << u"xué"_s << u"xué"_s;
-    QTest::newRow("o of ou") << u"dòu"_s << u"dòu"_s;
-    QTest::newRow("last vowel of iu") << u"liú"_s << u"liú"_s;
-    QTest::newRow("last vowel of ui") << u"guì"_s << u"guì"_s;
-    QTest::newRow("iong") << u"xióng"_s << u"xióng"_s;
-    QTest::newRow("uo") << u"zhuō"_s << u"zhuō"_s;
+    // Mark placement is checked on every Unihan reading below.
     QTest::newRow("ü") << u"lǜ"_s << u"lǜ"_s;
-    QTest::newRow("üe") << u"lüè"_s << u"lüè"_s;
     QTest::newRow("ü unmarked") << u"lü"_s << u"lü"_s;
     QTest::newRow("two readings with neutral") << u"bo bǔ"_s << u"bo bǔ"_s;
     QTest::newRow("vowelless neutral") << u"hm"_s << u"hm"_s;

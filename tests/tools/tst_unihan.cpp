@@ -73,37 +73,27 @@ void TestUnihan::toneNumbersConvertsMarksToDigits_data() {
     QTest::addColumn<QString>("numbered");
 
     QTest::newRow("first tone") << u"zhōng"_s << u"zhong1"_s;
-    QTest::newRow("second tone") << u"liú"_s << u"liu2"_s;
-    QTest::newRow("third tone") << u"nǐ"_s << u"ni3"_s;
     QTest::newRow("fourth tone") << u"dòu"_s << u"dou4"_s;
     QTest::newRow("unmarked is neutral") << u"de"_s << u"de5"_s;
-    QTest::newRow("marked vowel mid-syllable") << u"xiōng"_s << u"xiong1"_s;
 
     QTest::newRow("ü marked") << u"lǜ"_s << u"lu:4"_s;
-    QTest::newRow("ü third") << u"nǚ"_s << u"nu:3"_s;
     QTest::newRow("ü first and second") << u"lǖ lǘ"_s << u"lu:1 lu:2"_s;
     QTest::newRow("ü unmarked") << u"lü"_s << u"lu:5"_s;
     QTest::newRow("üe marked on e") << u"lüè"_s << u"lu:e4"_s;
-    QTest::newRow("nüe") << u"nüè"_s << u"nu:e4"_s;
 
     QTest::newRow("two readings") << u"bo bǔ"_s << u"bo5 bu3"_s;
-    QTest::newRow("three readings") << u"de dì dí"_s << u"de5 di4 di2"_s;
     QTest::newRow("extra white space collapses") << u"  ma \t mā  "_s << u"ma5 ma1"_s;
     QTest::newRow("empty") << QString() << QString();
     QTest::newRow("only spaces") << u"   "_s << QString();
 
     QTest::newRow("nasal ḿ") << u"ḿ"_s << u"m2"_s;
-    QTest::newRow("nasal ń") << u"ń"_s << u"n2"_s;
-    QTest::newRow("nasal ň") << u"ň"_s << u"n3"_s;
     QTest::newRow("nasal ǹ") << u"ǹ"_s << u"n4"_s;
     QTest::newRow("nasal m with combining grave") << u"m\u0300"_s << u"m4"_s;
     QTest::newRow("unmarked hm") << u"hm"_s << u"hm5"_s;
     QTest::newRow("nasal among readings") << u"ń ňg"_s << u"n2 ng3"_s;
 
     QTest::newRow("ê with combining macron") << u"ê\u0304"_s << u"ê1"_s;
-    QTest::newRow("ê with combining caron") << u"ê\u030C"_s << u"ê3"_s;
     QTest::newRow("precomposed ế") << u"ế"_s << u"ê2"_s;
-    QTest::newRow("precomposed ề") << u"ề"_s << u"ê4"_s;
     QTest::newRow("plain ê") << u"ê"_s << u"ê5"_s;
     QTest::newRow("e with combining circumflex and macron") << u"e\u0302\u0304"_s << u"ê1"_s;
 
@@ -111,7 +101,6 @@ void TestUnihan::toneNumbersConvertsMarksToDigits_data() {
     QTest::newRow("decomposed ü with acute") << u"lu\u0308\u0301"_s << u"lu:2"_s;
     QTest::newRow("decomposed üe") << u"lu\u0308e\u0300"_s << u"lu:e4"_s;
 
-    QTest::newRow("capital initial") << u"Zhōng"_s << u"Zhong1"_s;
     QTest::newRow("capital marked vowel") << u"Ā"_s << u"A1"_s;
     QTest::newRow("capital Ǚ") << u"LǙ"_s << u"LU:3"_s;
     QTest::newRow("capital Ü unmarked") << u"Ü"_s << u"U:5"_s;
@@ -134,18 +123,10 @@ void TestUnihan::toneNumbersReportsWhatIsNotPinyin_data() {
     QTest::newRow("two marks in one syllable")
         << QByteArray("\xC4\x81\xC3\xA1") << QByteArray("aa1");
     QTest::newRow("already numbered") << QByteArray("ma1") << QByteArray("ma15");
-    QTest::newRow("letter outside pinyin") << QByteArray("\xC3\x9F")
-                                           << QByteArray("\xC3\x9F"
-                                                         "5");
-    QTest::newRow("invalid UTF-8 byte") << QByteArray("m\xFF")
-                                        << QByteArray("m\xFF"
-                                                      "5");
-    QTest::newRow("truncated UTF-8 sequence") << QByteArray("m\xC4")
-                                              << QByteArray("m\xC4"
-                                                            "5");
-    QTest::newRow("overlong UTF-8") << QByteArray("\xC0\xA1")
-                                    << QByteArray("\xC0\xA1"
-                                                  "5");
+    QTest::newRow("letter outside pinyin") << QByteArray("\xC3\x9F") << QByteArray("\xC3\x9F" "5");
+    QTest::newRow("invalid UTF-8 byte") << QByteArray("m\xFF") << QByteArray("m\xFF" "5");
+    QTest::newRow("truncated UTF-8 sequence") << QByteArray("m\xC4") << QByteArray("m\xC4" "5");
+    QTest::newRow("overlong UTF-8") << QByteArray("\xC0\xA1") << QByteArray("\xC0\xA1" "5");
     QTest::newRow("tone mark without letter") << QByteArray("\xCC\x81") << QByteArray("2");
 }
 
@@ -269,14 +250,8 @@ void TestUnihan::buildRepairsValuesThatWouldBreakTheLineFormat_data() {
 
     QTest::newRow("TAB inside") << QByteArray("a\tb") << QByteArray("a b") << true;
     QTest::newRow("CR inside") << QByteArray("a\rb") << QByteArray("a b") << true;
-    QTest::newRow("other control byte") << QByteArray("a\x01"
-                                                      "b")
-                                        << QByteArray("a b") << true;
-    QTest::newRow("invalid UTF-8") << QByteArray("a\xFF"
-                                                 "b")
-                                   << QByteArray("a\xEF\xBF\xBD"
-                                                 "b")
-                                   << true;
+    QTest::newRow("other control byte") << QByteArray("a\x01" "b") << QByteArray("a b") << true;
+    QTest::newRow("invalid UTF-8") << QByteArray("a\xFF" "b") << QByteArray("a\xEF\xBF\xBD" "b") << true;
     QTest::newRow("surrounding spaces trimmed") << QByteArray("  ab ") << QByteArray("ab") << false;
     QTest::newRow("valid UTF-8 kept")
         << QByteArray("(\xE4\xB8\x98) hill") << QByteArray("(\xE4\xB8\x98) hill") << false;
