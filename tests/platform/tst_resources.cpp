@@ -20,94 +20,28 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+
 namespace {
 
-const char* const kLoadWindow = R"(<?xml version="1.0" encoding="UTF-8"?>
-<ui version="4.0">
- <class>LoadWindow</class>
- <widget class="QWidget" name="LoadWindow">
-  <property name="geometry"><rect><x>0</x><y>0</y><width>300</width><height>80</height></rect></property>
-  <layout class="QVBoxLayout" name="layout">
-   <item>
-    <widget class="QProgressBar" name="progress">
-     <property name="controlSignature" stdset="0"><string>LOAD</string></property>
-     <property name="controlID" stdset="0"><number>128</number></property>
-    </widget>
-   </item>
-   <item>
-    <widget class="QPushButton" name="okButton">
-     <property name="text"><string>OK</string></property>
-     <property name="command" stdset="0"><string>ok  </string></property>
-    </widget>
-   </item>
-  </layout>
- </widget>
- <resources/>
- <connections/>
-</ui>
-)";
-
-const char* const kMainWindow = R"(<?xml version="1.0" encoding="UTF-8"?>
-<ui version="4.0">
- <class>DataBrowserWindow</class>
- <widget class="QMainWindow" name="DataBrowserWindow">
-  <widget class="QWidget" name="central"/>
- </widget>
- <resources/>
- <connections/>
-</ui>
-)";
-
-// A plain widget that is a main window by its kind.
-const char* const kUtilityWindow = R"(<?xml version="1.0" encoding="UTF-8"?>
-<ui version="4.0">
- <class>FloatingWindow</class>
- <widget class="QWidget" name="FloatingWindow">
-  <property name="windowKind" stdset="0"><string>utility</string></property>
-  <layout class="QVBoxLayout" name="layout">
-   <item><widget class="QLabel" name="text"/></item>
-  </layout>
- </widget>
- <resources/>
- <connections/>
-</ui>
-)";
-
-const char* const kMenuBar = R"(<?xml version="1.0" encoding="UTF-8"?>
-<ui version="4.0">
- <class>MenuBar</class>
- <widget class="QMainWindow" name="MenuBar">
-  <widget class="QWidget" name="central"/>
-  <widget class="QMenuBar" name="menubar">
-   <widget class="QMenu" name="menuFile">
-    <property name="title"><string>File</string></property>
-    <addaction name="actionDictionary"/>
-    <addaction name="actionQuit"/>
-   </widget>
-   <addaction name="menuFile"/>
-  </widget>
-  <action name="actionDictionary">
-   <property name="text"><string>Dictionary</string></property>
-   <property name="command" stdset="0"><string>DWIN</string></property>
-  </action>
-  <action name="actionQuit">
-   <property name="text"><string>Quit</string></property>
-   <property name="command" stdset="0"><string>quit</string></property>
-  </action>
- </widget>
- <resources/>
- <connections/>
-</ui>
-)";
-
-void writeFile(const QString& path, const char* content)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-}
-
 constexpr EventTypeSpec kCommandProcess{kEventClassCommand, kEventCommandProcess};
+
+// Records the command of every command event on the target and passes it on.
+EventHandlerRef recordCommands(EventTargetRef target, UInt32& into)
+{
+    EventHandlerRef ref = nullptr;
+    InstallEventHandlerFunction(
+        target,
+        [&into](EventHandlerCallRef, EventRef event) {
+            HICommand command{};
+            GetEventParameter(event, kEventParamDirectObject, typeHICommand, nullptr, sizeof command, nullptr,
+                              &command);
+            into = command.commandID;
+            return OSStatus(eventNotHandledErr);
+        },
+        1, &kCommandProcess, &ref);
+    return ref;
+}
 
 } // namespace
 
@@ -131,18 +65,18 @@ private:
 
 void ResourcesTest::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
-    QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("Tavi")));
-    const QString folder = m_dir.path() + QStringLiteral("/Tavi/");
-    writeFile(folder + QStringLiteral("LoadWindow.ui"), kLoadWindow);
-    writeFile(folder + QStringLiteral("DataBrowserWindow.ui"), kMainWindow);
-    writeFile(folder + QStringLiteral("MenuBar.ui"), kMenuBar);
-    writeFile(folder + QStringLiteral("FloatingWindow.ui"), kUtilityWindow);
-    writeFile(folder + QStringLiteral("Broken.ui"), "<ui version=\"4.0\"><widget class=");
-    writeFile(folder + QStringLiteral("NoMenus.ui"), kLoadWindow);
+    // The program's own interface files, and two that are not windows.
+    const QString folder = m_dir.path() + u"/Tavi/"_qs;
+    QVERIFY(QDir().mkpath(folder));
+    const QDir real(QStringLiteral(TAVI_BUILD_SHARE_DIR "/Tavi"));
+    for (const QString& name : real.entryList({u"*.ui"_qs}))
+        QVERIFY(QFile::copy(real.filePath(name), folder + name));
+    QVERIFY(QFile::copy(real.filePath(u"LoadWindow.ui"_qs), folder + u"NoMenus.ui"_qs));
+    QFile broken(folder + u"Broken.ui"_qs);
+    QVERIFY(broken.open(QIODevice::WriteOnly) && broken.write("<ui version=\"4.0\"><widget class=") > 0);
+    broken.close();
     SetBundleResourcesFolderOverride(m_dir.path());
-    QCOMPARE(CreateNibReference(QStringLiteral("Tavi"), &m_nib), noErr);
-    QVERIFY(m_nib);
+    QCOMPARE(CreateNibReference(u"Tavi"_qs, &m_nib), noErr);
 }
 
 void ResourcesTest::cleanup()
@@ -201,107 +135,87 @@ void ResourcesTest::missingResources()
 void ResourcesTest::aWindowLoadsWithItsControlsAndCommands()
 {
     WindowRef window = nullptr;
-    QCOMPARE(CreateWindowFromNib(m_nib, QStringLiteral("LoadWindow"), &window), noErr);
-    QVERIFY(window);
+    QCOMPARE(CreateWindowFromNib(m_nib, u"LoadWindow"_qs, &window), noErr);
     QVERIFY(!IsWindowVisible(window));
-    QCOMPARE(GetWindowWidget(window)->objectName(), QStringLiteral("LoadWindow"));
+    QCOMPARE(GetWindowWidget(window)->objectName(), u"LoadWindow"_qs);
     const ControlID progressId{FOUR_CHAR_CODE("LOAD"), 128};
     ControlRef progress = nullptr;
     QCOMPARE(GetControlByID(window, &progressId, &progress), noErr);
-    QVERIFY(qobject_cast<QProgressBar*>(GetControlWidget(progress)));
     SetControl32BitMaximum(progress, 1000);
     SetControl32BitValue(progress, 500);
     ShowWindow(window);
     Draw1Control(progress);
     QDFlushPortBuffer(GetWindowPort(FrontWindow()), nullptr);
-    QCOMPARE(GetControl32BitValue(progress), 500);
+    QCOMPARE(qobject_cast<QProgressBar*>(GetControlWidget(progress))->value(), 500);
 
+    // The trailing blanks of "ok  " survive the .ui file.
+    WindowRef dialog = nullptr;
+    QCOMPARE(CreateWindowFromNib(m_nib, u"ViewWindow"_qs, &dialog), noErr);
     UInt32 received = 0;
-    InstallEventHandlerFunction(
-        GetWindowEventTarget(window),
-        [&](EventHandlerCallRef, EventRef event) {
-            HICommand command{};
-            GetEventParameter(event, kEventParamDirectObject, typeHICommand, nullptr, sizeof command, nullptr,
-                              &command);
-            received = command.commandID;
-            return noErr;
-        },
-        1, &kCommandProcess, nullptr);
-    auto* button = GetWindowWidget(window)->findChild<QPushButton*>(QStringLiteral("okButton"));
-    QVERIFY(button);
-    QTest::mouseClick(button, Qt::LeftButton);
-    QCOMPARE(received, kHICommandOK);  // the trailing blanks of "ok  " survive the .ui file
+    recordCommands(GetWindowEventTarget(dialog), received);
+    QPushButton* ok = nullptr;
+    for (auto* button : GetWindowWidget(dialog)->findChildren<QPushButton*>())
+        ok = button->property("command").toString() == u"ok  " ? button : ok;
+    QVERIFY(ok);
+    ShowWindow(dialog);
+    QTest::mouseClick(ok, Qt::LeftButton);
+    QCOMPARE(received, kHICommandOK);
 }
 
+// Which windows show the bar is checked with the program's window tags in
+// the application tests; here: windows made before the bar get it too, the
+// content leaves it out, and its commands go to the front window.
 void ResourcesTest::menuBarIsSharedByMainWindowsAndSendsToTheFrontWindow()
 {
     WindowRef early = nullptr;
-    QCOMPARE(CreateWindowFromNib(m_nib, QStringLiteral("DataBrowserWindow"), &early), noErr);
-    QCOMPARE(SetMenuBarFromNib(m_nib, QStringLiteral("MenuBar")), noErr);
+    QCOMPARE(CreateWindowFromNib(m_nib, u"DataBrowserWindow"_qs, &early), noErr);
+    QCOMPARE(SetMenuBarFromNib(m_nib, u"MenuBar"_qs), noErr);
     WindowRef late = nullptr;
-    QCOMPARE(CreateWindowFromNib(m_nib, QStringLiteral("DataBrowserWindow"), &late), noErr);
-    WindowRef plain = nullptr;
-    QCOMPARE(CreateWindowFromNib(m_nib, QStringLiteral("LoadWindow"), &plain), noErr);
-
-    const QList<QMenu*> menus = GetMenuBarMenus();
-    QCOMPARE(menus.size(), 1);
-    QAction* dictionary = menus.first()->actions().value(0);
-    QAction* quit = menus.first()->actions().value(1);
-    QVERIFY(dictionary && quit);
-    QCOMPARE(quit->shortcut(), QKeySequence(QKeySequence::Quit));
-    for (WindowRef window : {early, late}) {
-        auto* mainWindow = qobject_cast<QMainWindow*>(GetWindowWidget(window));
-        QVERIFY(mainWindow);
-        QCOMPARE(mainWindow->menuBar()->actions().size(), 1);
-        QVERIFY(mainWindow->menuBar()->actions().first()->menu()->actions().contains(dictionary));
+    QCOMPARE(CreateWindowFromNib(m_nib, u"DataBrowserWindow"_qs, &late), noErr);
+    QAction* dictionary = nullptr;
+    for (QMenu* menu : GetMenuBarMenus()) {
+        for (QAction* item : menu->actions())
+            dictionary = item->property("command").toString() == u"DWIN" ? item : dictionary;
     }
-    // A window that is no main window gets no menu bar; a utility window does.
-    QVERIFY(GetWindowWidget(plain)->findChildren<QMenuBar*>().isEmpty());
-    WindowRef utility = nullptr;
-    QCOMPARE(CreateWindowFromNib(m_nib, QStringLiteral("FloatingWindow"), &utility), noErr);
-    QMenuBar* utilityBar = qobject_cast<QMenuBar*>(GetWindowWidget(utility)->layout()->menuBar());
-    QVERIFY(utilityBar);
-    QVERIFY(utilityBar->actions().first()->menu()->actions().contains(quit));
+    QVERIFY(dictionary);
+    for (WindowRef window : {early, late}) {
+        const auto bars = GetWindowWidget(window)->findChildren<QMenuBar*>();
+        QCOMPARE(bars.size(), 1);
+        QVERIFY(std::any_of(bars.first()->actions().cbegin(), bars.first()->actions().cend(),
+                            [dictionary](QAction* menu) { return menu->menu()->actions().contains(dictionary); }));
+    }
+
     // The content region and sizes leave the menu bar out, as the program
     // saves and compares them for its content alone.
-    const int inset = WindowContentTopInset(GetWindowWidget(utility));
+    WindowRef utility = nullptr;
+    QCOMPARE(CreateWindowFromNib(m_nib, u"FloatingWindow"_qs, &utility), noErr);
+    QWidget* top = GetWindowWidget(utility);
+    const int inset = WindowContentTopInset(top);
     QVERIFY(inset > 0);
     SizeWindow(utility, 200, 493, true);
     Rect content{};
     QCOMPARE(GetWindowBounds(utility, kWindowContentRgn, &content), noErr);
     QCOMPARE(content.bottom - content.top, 493);
-    QCOMPARE(GetWindowWidget(utility)->height(), 493 + inset);
+    QCOMPARE(top->height(), 493 + inset);
     Rect wanted;
     SetRect(&wanted, 30, 40, 230, 140);
     QCOMPARE(SetWindowBounds(utility, kWindowContentRgn, &wanted), noErr);
-    QCOMPARE(GetWindowWidget(utility)->geometry(), QRect(30, 40 - inset, 200, 100 + inset));
-    ControlRef text = GetControlFromWidget(GetWindowWidget(utility)->findChild<QWidget*>(QStringLiteral("text")));
+    QCOMPARE(top->geometry(), QRect(30, 40 - inset, 200, 100 + inset));
+    ControlRef text = GetControlFromWidget(new QWidget(top));
     const HIRect frame{{6, 58}, {50, 20}};
     QCOMPARE(HIViewSetFrame(text, &frame), noErr);
     QCOMPARE(GetControlWidget(text)->geometry(), QRect(6, 58 + inset, 50, 20));
     HIRect readFrame{};
     HIViewGetFrame(text, &readFrame);
     QCOMPARE(readFrame.origin.y, 58.0f);
-    // Without a tray on this platform, closing the last window ends the program.
-    QCOMPARE(GetMenuBarStatusIcon() != nullptr, !QuitWhenLastWindowCloses());
+    DisposeWindow(utility);
 
     UInt32 frontSaw = 0;
     UInt32 backSaw = 0;
-    auto recordInto = [](UInt32& into) {
-        return [&into](EventHandlerCallRef, EventRef event) {
-            HICommand command{};
-            GetEventParameter(event, kEventParamDirectObject, typeHICommand, nullptr, sizeof command, nullptr,
-                              &command);
-            into = command.commandID;
-            return OSStatus(eventNotHandledErr);
-        };
-    };
-    InstallEventHandlerFunction(GetWindowEventTarget(early), recordInto(backSaw), 1, &kCommandProcess, nullptr);
-    InstallEventHandlerFunction(GetWindowEventTarget(late), recordInto(frontSaw), 1, &kCommandProcess, nullptr);
     UInt32 appSaw = 0;
-    EventHandlerRef appHandler = nullptr;
-    InstallEventHandlerFunction(GetApplicationEventTarget(), recordInto(appSaw), 1, &kCommandProcess,
-                                &appHandler);
+    recordCommands(GetWindowEventTarget(early), backSaw);
+    recordCommands(GetWindowEventTarget(late), frontSaw);
+    EventHandlerRef appHandler = recordCommands(GetApplicationEventTarget(), appSaw);
     ShowWindow(early);
     ShowWindow(late);
     dictionary->trigger();
