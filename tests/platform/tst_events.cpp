@@ -1,6 +1,7 @@
 // Events, handler stacks, propagation and four-character codes.
 
 #include "platform/events.h"
+#include "tests/common/eventhelpers.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -20,15 +21,10 @@ EventRef makeTestEvent(EventKind kind = kTestEvent.eventKind)
 // Installs a handler that records its name and answers the given status.
 EventHandlerRef installRecorder(EventTargetRef target, QStringList& log, QString name, OSStatus answer)
 {
-    EventHandlerRef ref = nullptr;
-    InstallEventHandlerFunction(
-        target,
-        [&log, name, answer](EventHandlerCallRef, EventRef) {
-            log.append(name);
-            return answer;
-        },
-        1, &kTestEvent, &ref);
-    return ref;
+    return onEvent(target, kTestEvent.eventClass, kTestEvent.eventKind, [&log, name, answer](EventRef) {
+        log.append(name);
+        return answer;
+    });
 }
 
 } // namespace
@@ -149,14 +145,11 @@ void EventsTest::removedHandlersAreNotCalledAndNotRemovedTwice()
     auto target = EventTarget::create();
     QStringList log;
     EventHandlerRef lower = installRecorder(target.get(), log, u"lower"_qs, noErr);
-    InstallEventHandlerFunction(
-        target.get(),
-        [&](EventHandlerCallRef, EventRef) {
-            log.append(u"upper"_qs);
-            RemoveEventHandler(lower);
-            return eventNotHandledErr;
-        },
-        1, &kTestEvent, nullptr);
+    onEvent(target.get(), kTestEvent.eventClass, kTestEvent.eventKind, [&](EventRef) {
+        log.append(u"upper"_qs);
+        RemoveEventHandler(lower);
+        return eventNotHandledErr;
+    });
     EventRef event = makeTestEvent();
     QCOMPARE(SendEventToEventTarget(event, target.get()), eventNotHandledErr);
     QCOMPARE(log, QStringList{u"upper"_qs});
@@ -174,14 +167,11 @@ void EventsTest::dispatchLeavesTheRetainCountAsItWas()
     auto target = EventTarget::create();
     EventRef kept = nullptr;
     ItemCount countInside = 0;
-    InstallEventHandlerFunction(
-        target.get(),
-        [&](EventHandlerCallRef, EventRef event) {
-            countInside = GetEventRetainCount(event);
-            kept = RetainEvent(event);
-            return noErr;
-        },
-        1, &kTestEvent, nullptr);
+    onEvent(target.get(), kTestEvent.eventClass, kTestEvent.eventKind, [&](EventRef event) {
+        countInside = GetEventRetainCount(event);
+        kept = RetainEvent(event);
+        return noErr;
+    });
     EventRef event = makeTestEvent();
     QCOMPARE(GetEventRetainCount(event), ItemCount(1));
     SendEventToEventTarget(event, target.get());

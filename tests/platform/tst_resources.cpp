@@ -6,6 +6,7 @@
 #include "platform/menubar.h"
 #include "platform/nib.h"
 #include "platform/windows.h"
+#include "tests/common/eventhelpers.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,23 +25,13 @@
 
 namespace {
 
-constexpr EventTypeSpec kCommandProcess{kEventClassCommand, kEventCommandProcess};
-
 // Records the command of every command event on the target and passes it on.
 EventHandlerRef recordCommands(EventTargetRef target, UInt32& into)
 {
-    EventHandlerRef ref = nullptr;
-    InstallEventHandlerFunction(
-        target,
-        [&into](EventHandlerCallRef, EventRef event) {
-            HICommand command{};
-            GetEventParameter(event, kEventParamDirectObject, typeHICommand, nullptr, sizeof command, nullptr,
-                              &command);
-            into = command.commandID;
-            return OSStatus(eventNotHandledErr);
-        },
-        1, &kCommandProcess, &ref);
-    return ref;
+    return onEvent(target, kEventClassCommand, kEventCommandProcess, [&into](EventRef event) {
+        into = commandOf(event).commandID;
+        return OSStatus(eventNotHandledErr);
+    });
 }
 
 } // namespace

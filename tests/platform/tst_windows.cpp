@@ -3,6 +3,7 @@
 #include "platform/commands.h"
 #include "platform/controls.h"
 #include "platform/windows.h"
+#include "tests/common/eventhelpers.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -11,7 +12,6 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -53,29 +53,17 @@ void flushDeletes()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-constexpr EventTypeSpec kCommandProcess{kEventClassCommand, kEventCommandProcess};
-
 // Records which targets saw a command, and answers as told.
 struct CommandSpy {
-    std::vector<QString> seen;
-    UInt32 lastCommand = 0;
-    UInt32 lastAttributes = 0;
+    QStringList seen;
+    HICommand last{};
     EventHandlerRef install(EventTargetRef target, const QString& name, OSStatus answer)
     {
-        EventHandlerRef ref = nullptr;
-        InstallEventHandlerFunction(
-            target,
-            [this, name, answer](EventHandlerCallRef, EventRef event) {
-                HICommand command{};
-                GetEventParameter(event, kEventParamDirectObject, typeHICommand, nullptr, sizeof command,
-                                  nullptr, &command);
-                seen.push_back(name);
-                lastCommand = command.commandID;
-                lastAttributes = command.attributes;
-                return answer;
-            },
-            1, &kCommandProcess, &ref);
-        return ref;
+        return onEvent(target, kEventClassCommand, kEventCommandProcess, [this, name, answer](EventRef event) {
+            seen.append(name);
+            last = commandOf(event);
+            return answer;
+        });
     }
 };
 
@@ -91,7 +79,6 @@ private slots:
     void contentBoundsReportChanges();
     void closeBecomesAWindowEvent_data();
     void closeBecomesAWindowEvent();
-    void disposingInsideItsOwnHandlerIsSafe();
 
     void controlsAreFoundBySignatureAndId_data();
     void controlsAreFoundBySignatureAndId();
@@ -147,14 +134,10 @@ void WindowsTest::userActivationBringsAWindowToTheFront()
     ShowWindow(b);
     QCOMPARE(FrontWindow(), b);
     int activations = 0;
-    const EventTypeSpec activated{kEventClassWindow, kEventWindowActivated};
-    InstallEventHandlerFunction(
-        GetWindowEventTarget(a),
-        [&](EventHandlerCallRef, EventRef) {
-            ++activations;
-            return noErr;
-        },
-        1, &activated, nullptr);
+    onEvent(GetWindowEventTarget(a), kEventClassWindow, kEventWindowActivated, [&](EventRef) {
+        ++activations;
+        return noErr;
+    });
     QEvent activate(QEvent::WindowActivate);
     QApplication::sendEvent(GetWindowWidget(a), &activate);
     QCOMPARE(FrontWindow(), a);
@@ -176,18 +159,12 @@ void WindowsTest::closeBecomesAWindowEvent()
     SetWRefCon(a, 7);
     SRefCon refConAtClose = 0;
     bool stillListedAtClose = false;
-    const EventTypeSpec close{kEventClassWindow, kEventWindowClose};
-    InstallEventHandlerFunction(
-        GetWindowEventTarget(a),
-        [&](EventHandlerCallRef, EventRef event) {
-            WindowRef window = nullptr;
-            GetEventParameter(event, kEventParamDirectObject, typeWindowRef, nullptr, sizeof window, nullptr,
-                              &window);
-            refConAtClose = GetWRefCon(window);
-            stillListedAtClose = FrontWindow() == window;
-            return OSStatus(answer);
-        },
-        1, &close, nullptr);
+    onEvent(GetWindowEventTarget(a), kEventClassWindow, kEventWindowClose, [&](EventRef event) {
+        const auto window = eventParameter<WindowRef>(event, kEventParamDirectObject, typeWindowRef);
+        refConAtClose = GetWRefCon(window);
+        stillListedAtClose = FrontWindow() == window;
+        return OSStatus(answer);
+    });
     QPointer<QWidget> widget = GetWindowWidget(a);
     widget->close();
     QCOMPARE(refConAtClose, SRefCon(7));
@@ -206,20 +183,12 @@ void WindowsTest::contentBoundsReportChanges()
     UInt32 attributes = 0;
     Rect original{};
     Rect current{};
-    const EventTypeSpec boundsChanged{kEventClassWindow, kEventWindowBoundsChanged};
-    InstallEventHandlerFunction(
-        GetWindowEventTarget(a),
-        [&](EventHandlerCallRef, EventRef event) {
-            UInt32 these = 0;
-            GetEventParameter(event, kEventParamAttributes, typeUInt32, nullptr, sizeof these, nullptr, &these);
-            GetEventParameter(event, kEventParamOriginalBounds, typeQDRectangle, nullptr, sizeof original,
-                              nullptr, &original);
-            GetEventParameter(event, kEventParamCurrentBounds, typeQDRectangle, nullptr, sizeof current,
-                              nullptr, &current);
-            attributes |= these;
-            return noErr;
-        },
-        1, &boundsChanged, nullptr);
+    onEvent(GetWindowEventTarget(a), kEventClassWindow, kEventWindowBoundsChanged, [&](EventRef event) {
+        attributes |= eventParameter<UInt32>(event, kEventParamAttributes, typeUInt32);
+        original = eventParameter<Rect>(event, kEventParamOriginalBounds, typeQDRectangle);
+        current = eventParameter<Rect>(event, kEventParamCurrentBounds, typeQDRectangle);
+        return noErr;
+    });
     auto edges = [](const Rect& r) { return QList<int>{r.left, r.top, r.right, r.bottom}; };
     Rect wanted;
     SetRect(&wanted, 40, 50, 340, 250);
@@ -241,30 +210,6 @@ void WindowsTest::contentBoundsReportChanges()
     SetRect(&wanted, 10, 10, 5, 5);
     QCOMPARE(SetWindowBounds(a, kWindowContentRgn, &wanted), paramErr);
     QCOMPARE(GetWindowBounds(a, 99, &read), paramErr);
-}
-
-void WindowsTest::disposingInsideItsOwnHandlerIsSafe()
-{
-    WindowRef a = makeWindow("a");
-    auto* button = new QPushButton;
-    addChild(a, button, "BUTN", 1);
-    button->setProperty("command", QStringLiteral("ok  "));
-    ConnectCommandSources(GetWindowWidget(a));
-    InstallEventHandlerFunction(
-        GetWindowEventTarget(a),
-        [a](EventHandlerCallRef, EventRef) {
-            DisposeWindow(a);
-            return eventNotHandledErr;  // and the command still goes on
-        },
-        1, &kCommandProcess, nullptr);
-    CommandSpy app;
-    EventHandlerRef appHandler = app.install(GetApplicationEventTarget(), u"app"_qs, noErr);
-    ShowWindow(a);
-    QTest::mouseClick(button, Qt::LeftButton);
-    RemoveEventHandler(appHandler);
-    QCOMPARE(app.seen, (std::vector<QString>{QStringLiteral("app")}));
-    QVERIFY(GetWindowList().empty());
-    flushDeletes();
 }
 
 void WindowsTest::controlsAreFoundBySignatureAndId_data()
@@ -368,14 +313,10 @@ void WindowsTest::widgetsWithoutValuesKeepTheirOwnAndNotify()
     WindowRef a = makeWindow("a");
     ControlRef view = GetControlFromWidget(addChild(a, new QWidget, "VIEW", 1));
     int notified = 0;
-    const EventTypeSpec valueChanged{kEventClassControl, kEventControlValueFieldChanged};
-    InstallEventHandlerFunction(
-        GetControlEventTarget(view),
-        [&](EventHandlerCallRef, EventRef) {
-            ++notified;
-            return noErr;
-        },
-        1, &valueChanged, nullptr);
+    onEvent(GetControlEventTarget(view), kEventClassControl, kEventControlValueFieldChanged, [&](EventRef) {
+        ++notified;
+        return noErr;
+    });
     SetControl32BitMaximum(view, 10);
     SetControl32BitValue(view, 7);
     QCOMPARE(GetControl32BitValue(view), 7);
@@ -428,26 +369,26 @@ void WindowsTest::commandPropagation_data()
 {
     QTest::addColumn<int>("controlAnswer");
     QTest::addColumn<int>("windowAnswer");
-    QTest::addColumn<QStringList>("expectedPath");
+    QTest::addColumn<bool>("windowDisposesItself");
+    QTest::addColumn<QString>("expectedPath");
     const int pass = eventNotHandledErr;
-    QTest::newRow("control handles") << int(noErr) << pass << QStringList{QStringLiteral("control")};
-    QTest::newRow("window handles")
-        << pass << int(noErr) << QStringList{QStringLiteral("control"), QStringLiteral("window")};
-    QTest::newRow("application handles")
-        << pass << pass
-        << QStringList{QStringLiteral("control"), QStringLiteral("window"), QStringLiteral("application")};
-    QTest::newRow("an error also stops it") << pass << int(paramErr)
-                                            << QStringList{QStringLiteral("control"), QStringLiteral("window")};
+    QTest::newRow("control handles") << int(noErr) << pass << false << u"control"_qs;
+    QTest::newRow("window handles") << pass << int(noErr) << false << u"control window"_qs;
+    QTest::newRow("application handles") << pass << pass << false << u"control window application"_qs;
+    QTest::newRow("an error also stops it") << pass << int(paramErr) << false << u"control window"_qs;
+    // The command still goes on from a window that disposed of itself.
+    QTest::newRow("window disposed in its handler") << pass << pass << true << u"control application"_qs;
 }
 
 void WindowsTest::commandPropagation()
 {
     QFETCH(int, controlAnswer);
     QFETCH(int, windowAnswer);
-    QFETCH(QStringList, expectedPath);
+    QFETCH(bool, windowDisposesItself);
+    QFETCH(QString, expectedPath);
     WindowRef a = makeWindow("a");
-    auto* button = new QPushButton(QStringLiteral("OK"));
-    button->setProperty("command", QStringLiteral("ok  "));
+    auto* button = new QPushButton(u"OK"_qs);
+    button->setProperty("command", u"ok  "_qs);
     auto* holder = new QWidget;
     new QVBoxLayout(holder);
     holder->layout()->addWidget(button);
@@ -456,15 +397,22 @@ void WindowsTest::commandPropagation()
     ConnectCommandSources(GetWindowWidget(a));  // a second time connects nothing more
 
     CommandSpy spy;
-    spy.install(GetControlEventTarget(GetControlFromWidget(button)), QStringLiteral("control"), controlAnswer);
-    spy.install(GetWindowEventTarget(a), QStringLiteral("window"), windowAnswer);
+    spy.install(GetControlEventTarget(GetControlFromWidget(button)), u"control"_qs, controlAnswer);
+    spy.install(GetWindowEventTarget(a), u"window"_qs, windowAnswer);
+    if (windowDisposesItself) {
+        onEvent(GetWindowEventTarget(a), kEventClassCommand, kEventCommandProcess, [a](EventRef) {
+            DisposeWindow(a);
+            return eventNotHandledErr;
+        });
+    }
     EventHandlerRef appHandler = spy.install(GetApplicationEventTarget(), u"application"_qs, noErr);
     ShowWindow(a);
     QTest::mouseClick(button, Qt::LeftButton);
     RemoveEventHandler(appHandler);
-    QCOMPARE(QStringList(spy.seen.begin(), spy.seen.end()), expectedPath);
-    QCOMPARE(spy.lastCommand, kHICommandOK);
-    QVERIFY(spy.lastAttributes & kHICommandFromControl);
+    QCOMPARE(spy.seen.join(u' '), expectedPath);
+    QCOMPARE(spy.last.commandID, kHICommandOK);
+    QVERIFY(spy.last.attributes & kHICommandFromControl);
+    QCOMPARE(GetWindowList().empty(), windowDisposesItself);
 }
 
 void WindowsTest::popUpItemsAndWindowActionsSendCommands()
@@ -482,13 +430,13 @@ void WindowsTest::popUpItemsAndWindowActionsSendCommands()
     spy.install(GetWindowEventTarget(a), QStringLiteral("window"), noErr);
 
     emit box->activated(0);
-    QCOMPARE(spy.lastCommand, FOUR_CHAR_CODE("CHAR"));
+    QCOMPARE(spy.last.commandID, FOUR_CHAR_CODE("CHAR"));
     emit box->activated(1);
-    QCOMPARE(spy.lastCommand, FOUR_CHAR_CODE("PYIN"));
+    QCOMPARE(spy.last.commandID, FOUR_CHAR_CODE("PYIN"));
     action->trigger();
-    QCOMPARE(spy.lastCommand, FOUR_CHAR_CODE("LHWN"));
-    QVERIFY(spy.lastAttributes & kHICommandFromWindow);
-    QCOMPARE(spy.seen.size(), std::size_t(3));
+    QCOMPARE(spy.last.commandID, FOUR_CHAR_CODE("LHWN"));
+    QVERIFY(spy.last.attributes & kHICommandFromWindow);
+    QCOMPARE(spy.seen.size(), 3);
 }
 
 QTEST_MAIN(WindowsTest)
