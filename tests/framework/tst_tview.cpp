@@ -3,6 +3,7 @@
 
 #include "framework/tview.h"
 #include "platform/windows.h"
+#include "tests/common/eventhelpers.h"
 #include "tests/common/stdoutcapture.h"
 
 #include <QTemporaryFile>
@@ -11,6 +12,7 @@
 #include <QWidget>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -125,19 +127,38 @@ EventRef makeEvent(EventClass eventClass, EventKind kind)
     return event;
 }
 
-OSStatus sendToView(ControlRef view, EventRef event)
+// Sends a control event of `kind` to the view alone: `fill` sets its
+// parameters first and `read` looks at it afterwards.
+OSStatus sendToView(ControlRef view, EventKind kind, const std::function<void(EventRef)>& fill = {},
+                    const std::function<void(EventRef)>& read = {})
 {
-    return SendEventToEventTargetWithOptions(event, GetControlEventTarget(view),
-                                             kEventTargetDontPropagate);
+    EventRef event = makeEvent(kEventClassControl, kind);
+    if (fill)
+        fill(event);
+    const OSStatus status = SendEventToEventTargetWithOptions(event, GetControlEventTarget(view),
+                                                              kEventTargetDontPropagate);
+    if (read)
+        read(event);
+    ReleaseEvent(event);
+    return status;
 }
 
-WindowRef makeWindow(int width, int height)
+// A new view of the given size, shown in a shown window of its own.
+RecordingView* createShownView(ControlRef* outView, float width, float height)
 {
     auto* widget = new QWidget;
-    widget->resize(width, height);
+    widget->resize(300, 200);
     WindowRef window = nullptr;
     CreateWindowFromWidget(widget, &window);
-    return window;
+    RecordingView* instance = createView(outView);
+    ControlRef root = nullptr;
+    GetRootControl(window, &root);
+    HIViewAddSubview(root, *outView);
+    const HIRect frame{{0, 0}, {width, height}};
+    HIViewSetFrame(*outView, &frame);
+    ShowControl(*outView);
+    ShowWindow(window);
+    return QTest::qWaitForWindowExposed(widget) ? instance : nullptr;
 }
 
 } // namespace
@@ -164,9 +185,6 @@ private slots:
     void qtChangesBecomeViewEvents();
     void clickTrackedByDefaultHitsOnlyOverThePart_data();
     void clickTrackedByDefaultHitsOnlyOverThePart();
-
-private:
-    std::vector<WindowRef> m_windows;
 };
 
 void TViewTest::initTestCase()
@@ -185,9 +203,8 @@ void TViewTest::init()
 
 void TViewTest::cleanup()
 {
-    for (WindowRef window : m_windows)
+    for (WindowRef window : GetWindowList())
         DisposeWindow(window);
-    m_windows.clear();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
@@ -254,19 +271,9 @@ void TViewTest::hiliteRedrawsOnlyWithItsFlag()
 {
     QFETCH(UInt32, flags);
     QFETCH(bool, redrawn);
-    WindowRef window = makeWindow(200, 100);
-    m_windows.push_back(window);
-    ControlRef root = nullptr;
-    GetRootControl(window, &root);
     ControlRef view = nullptr;
-    RecordingView* instance = createView(&view);
+    RecordingView* instance = createShownView(&view, 100, 50);
     QVERIFY(instance);
-    HIViewAddSubview(root, view);
-    const HIRect frame{{0, 0}, {100, 50}};
-    HIViewSetFrame(view, &frame);
-    ShowControl(view);
-    ShowWindow(window);
-    QVERIFY(QTest::qWaitForWindowExposed(GetWindowWidget(window)));
     QTRY_VERIFY(instance->draws > 0);
     QTest::qWait(50);
     instance->ChangeAutoInvalidateFlags(flags, ~flags);
@@ -364,24 +371,20 @@ void TViewTest::dispatcherWritesResultsBack()
     HIViewSetFrame(view, &frame);
 
     // Hit test: the part goes into 'cprt'.
-    EventRef hitTest = makeEvent(kEventClassControl, kEventControlHitTest);
-    const HIPoint where{10, 10};
-    SetEventParameter(hitTest, kEventParamMouseLocation, typeHIPoint, sizeof where, &where);
-    QCOMPARE(sendToView(view, hitTest), noErr);
     ControlPartCode part = -9;
-    QCOMPARE(GetEventParameter(hitTest, kEventParamControlPart, typeControlPartCode, nullptr,
-                               sizeof part, nullptr, &part),
+    const auto at10 = [](EventRef event) {
+        const HIPoint where{10, 10};
+        SetEventParameter(event, kEventParamMouseLocation, typeHIPoint, sizeof where, &where);
+    };
+    QCOMPARE(sendToView(view, kEventControlHitTest, at10, [&](EventRef event) {
+                 part = eventParameter<ControlPartCode>(event, kEventParamControlPart, typeControlPartCode, -9);
+             }),
              noErr);
     QCOMPARE(part, ControlPartCode(1));
-    ReleaseEvent(hitTest);
-
     // Operations left at their defaults are not handled.
-    for (EventKind kind : {kEventControlTrack, kEventControlGetSizeConstraints,
-                           kEventControlGetPartRegion, kEventControlGetOptimalBounds}) {
-        EventRef event = makeEvent(kEventClassControl, kind);
-        QCOMPARE(sendToView(view, event), eventNotHandledErr);
-        ReleaseEvent(event);
-    }
+    for (EventKind kind : {kEventControlTrack, kEventControlGetSizeConstraints, kEventControlGetPartRegion,
+                           kEventControlGetOptimalBounds})
+        QCOMPARE(sendToView(view, kind), eventNotHandledErr);
     DisposeControl(view);
 }
 
@@ -391,21 +394,15 @@ void TViewTest::optionalGroupsAreOffUntilActivated()
     RecordingView* instance = createView(&view);
     QVERIFY(instance);
     auto dragEnter = [&](Boolean* accepted) {
-        EventRef event = makeEvent(kEventClassControl, kEventControlDragEnter);
-        const OSStatus status = sendToView(view, event);
-        *accepted = false;
-        GetEventParameter(event, kEventParamControlWouldAcceptDrop, typeBoolean, nullptr,
-                          sizeof *accepted, nullptr, accepted);
-        ReleaseEvent(event);
-        return status;
+        return sendToView(view, kEventControlDragEnter, {}, [accepted](EventRef event) {
+            *accepted = eventParameter<Boolean>(event, kEventParamControlWouldAcceptDrop, typeBoolean, false);
+        });
     };
     auto focus = [&]() {
-        EventRef event = makeEvent(kEventClassControl, kEventControlSetFocusPart);
-        const ControlPartCode part = kControlFocusNextPart;
-        SetEventParameter(event, kEventParamControlPart, typeControlPartCode, sizeof part, &part);
-        const OSStatus status = sendToView(view, event);
-        ReleaseEvent(event);
-        return status;
+        return sendToView(view, kEventControlSetFocusPart, [](EventRef event) {
+            const ControlPartCode part = kControlFocusNextPart;
+            SetEventParameter(event, kEventParamControlPart, typeControlPartCode, sizeof part, &part);
+        });
     };
     Boolean accepted = true;
     QCOMPARE(dragEnter(&accepted), eventNotHandledErr);
@@ -425,8 +422,10 @@ void TViewTest::optionalGroupsAreOffUntilActivated()
 
 void TViewTest::qtChangesBecomeViewEvents()
 {
-    WindowRef window = makeWindow(300, 200);
-    m_windows.push_back(window);
+    auto* widget = new QWidget;
+    widget->resize(300, 200);
+    WindowRef window = nullptr;
+    CreateWindowFromWidget(widget, &window);
     ShowWindow(window);
     QVERIFY(QTest::qWaitForWindowExposed(GetWindowWidget(window)));
     ControlRef view = nullptr;
@@ -483,19 +482,9 @@ void TViewTest::clickTrackedByDefaultHitsOnlyOverThePart()
 {
     QFETCH(QPoint, release);
     QFETCH(int, hits);
-    WindowRef window = makeWindow(300, 200);
-    m_windows.push_back(window);
-    ControlRef root = nullptr;
-    GetRootControl(window, &root);
     ControlRef view = nullptr;
-    RecordingView* instance = createView(&view);
+    RecordingView* instance = createShownView(&view, 200, 40);
     QVERIFY(instance);
-    HIViewAddSubview(root, view);
-    const HIRect frame{{0, 0}, {200, 40}};
-    HIViewSetFrame(view, &frame);
-    ShowControl(view);
-    ShowWindow(window);
-    QVERIFY(QTest::qWaitForWindowExposed(GetWindowWidget(window)));
 
     QWidget* widget = GetControlWidget(view);
     std::vector<ControlPartCode> hilites;
