@@ -113,24 +113,16 @@ private slots:
         QCOMPARE(v->display, display);
     }
 
-    void aLaterLineReplacesTheValueAndCountsAHit()
+    void theLastLineForAKeyAndFieldWinsAcrossFiles()
     {
         dictionary d;
         loadFields(d);
-        loadText(d, "U+4E00\tkDefinition\tfirst\nU+4E00\tkMandarin\tyi1\nU+4E00\tkDefinition\tsecond\n");
-        const characterEntry* e = d.entries[0];
-        QCOMPARE(d.count, 1u);
-        QCOMPARE(e->values.size(), size_t(2));
+        loadText(d, "U+4E00\tkDefinition\tfirst\nU+4E00\tkMandarin\tyi1\nU+4E00\tkDefinition\tsecond\n"
+                    "U+4E01\tkDefinition\tkept\n");
+        QCOMPARE(d.entries[0]->values.size(), size_t(2));
         QCOMPARE(value(d, 0x4E00, "kDefinition")->text, QByteArray("second"));
         // Two repeated lines found the entry; the look-up above found it once more.
         QCOMPARE(hitsOfBest(d), 3);
-    }
-
-    void theSecondFileWinsForTheSameKeyAndField()
-    {
-        dictionary d;
-        loadFields(d);
-        loadText(d, "U+4E00\tkDefinition\tshipped\nU+4E01\tkDefinition\tkept\n");
         loadText(d, "U+4E00\tkDefinition\tuser's\n");
         QCOMPARE(value(d, 0x4E00, "kDefinition")->text, QByteArray("user's"));
         QCOMPARE(value(d, 0x4E01, "kDefinition")->text, QByteArray("kept"));
