@@ -45,6 +45,14 @@ dictValue* addEdit(dictionary& d, std::vector<uint32_t> codes, const char* field
     return v;
 }
 
+// A dictionary with the small fixture's fields and the user file loaded.
+void loadUserFile(dictionary& d)
+{
+    loadSmallIndex(d);
+    StdoutCapture out;
+    d.load(userFile().toUtf8().constData(), nullptr);
+}
+
 QByteArray save(dictionary& d)
 {
     StdoutCapture out;
@@ -199,10 +207,7 @@ private slots:
         QCOMPARE(v->modified, 0);
 
         dictionary after;
-        loadSmallIndex(after);
-        StdoutCapture out;
-        after.load(userFile().toUtf8().constData(), nullptr);
-        out.finish();
+        loadUserFile(after);
         characterEntry probe(key);
         auto* e = static_cast<characterEntry*>(after.table->IsIn(&probe));
         QVERIFY(e != nullptr);
@@ -221,10 +226,7 @@ private slots:
         save(d);
         QCOMPARE(readFile(userFile()), QByteArray("U+4E00\tkDefinition\tfirst\nU+4E00\tkDefinition\tsecond\n"));
         dictionary after;
-        loadSmallIndex(after);
-        StdoutCapture out;
-        after.load(userFile().toUtf8().constData(), nullptr);
-        out.finish();
+        loadUserFile(after);
         QCOMPARE(after.lookup(0x4E00)->values.size(), size_t(1));
         QCOMPARE(after.lookup(0x4E00)->values[0]->text, QByteArray("second"));
     }
