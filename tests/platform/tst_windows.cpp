@@ -74,8 +74,7 @@ class WindowsTest : public QObject {
 private slots:
     void cleanup();
 
-    void windowListFollowsShowSelectHideAndDispose();
-    void userActivationBringsAWindowToTheFront();
+    void windowListFollowsShowSelectActivateHideAndDispose();
     void contentBoundsReportChanges();
     void closeBecomesAWindowEvent_data();
     void closeBecomesAWindowEvent();
@@ -101,7 +100,7 @@ void WindowsTest::cleanup()
     QVERIFY(GetWindowList().empty());
 }
 
-void WindowsTest::windowListFollowsShowSelectHideAndDispose()
+void WindowsTest::windowListFollowsShowSelectActivateHideAndDispose()
 {
     QCOMPARE(FrontWindow(), nullptr);
     WindowRef a = makeWindow("a");
@@ -114,6 +113,18 @@ void WindowsTest::windowListFollowsShowSelectHideAndDispose()
     QCOMPARE(frontToBack(), (std::vector<WindowRef>{c, b, a}));
     SelectWindow(a);
     QCOMPARE(frontToBack(), (std::vector<WindowRef>{a, c, b}));
+    // Activation by the user brings a window to the front too.
+    int activations = 0;
+    onEvent(GetWindowEventTarget(b), kEventClassWindow, kEventWindowActivated, [&](EventRef) {
+        ++activations;
+        return noErr;
+    });
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(GetWindowWidget(b), &activate);
+    QCOMPARE(activations, 1);
+    QCOMPARE(frontToBack(), (std::vector<WindowRef>{b, a, c}));
+    SelectWindow(c);
+    SelectWindow(a);  // back to a, c, b
     HideWindow(a);
     // Hidden windows stay in the list, behind the visible ones.
     QCOMPARE(frontToBack(), (std::vector<WindowRef>{c, b, a}));
@@ -124,24 +135,6 @@ void WindowsTest::windowListFollowsShowSelectHideAndDispose()
     QCOMPARE(frontToBack(), (std::vector<WindowRef>{a, b}));
     QCOMPARE(GetWindowWidget(c), nullptr);
     flushDeletes();
-}
-
-void WindowsTest::userActivationBringsAWindowToTheFront()
-{
-    WindowRef a = makeWindow("a");
-    WindowRef b = makeWindow("b");
-    ShowWindow(a);
-    ShowWindow(b);
-    QCOMPARE(FrontWindow(), b);
-    int activations = 0;
-    onEvent(GetWindowEventTarget(a), kEventClassWindow, kEventWindowActivated, [&](EventRef) {
-        ++activations;
-        return noErr;
-    });
-    QEvent activate(QEvent::WindowActivate);
-    QApplication::sendEvent(GetWindowWidget(a), &activate);
-    QCOMPARE(FrontWindow(), a);
-    QCOMPARE(activations, 1);
 }
 
 void WindowsTest::closeBecomesAWindowEvent_data()

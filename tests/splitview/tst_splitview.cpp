@@ -67,7 +67,8 @@ ControlPartCode sendAt(ControlRef view, EventKind kind, const HIPoint* where, OS
     CreateEvent(nullptr, kEventClassControl, kind, 0, kEventAttributeNone, &event);
     if (where)
         SetEventParameter(event, kEventParamMouseLocation, typeHIPoint, sizeof *where, where);
-    const OSStatus sent = SendEventToEventTargetWithOptions(event, GetControlEventTarget(view), kEventTargetDontPropagate);
+    const OSStatus sent =
+        SendEventToEventTargetWithOptions(event, GetControlEventTarget(view), kEventTargetDontPropagate);
     if (status)
         *status = sent;
     ControlPartCode part = -99;
