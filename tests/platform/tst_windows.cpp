@@ -339,9 +339,6 @@ void WindowsTest::controlData()
     QCOMPARE(GetControlData(field, 0, kControlEditTextCFStringTag, sizeof read, &read, &actual), noErr);
     QCOMPARE(read, text);
     QCOMPARE(actual, Size(sizeof(QString)));
-    QCOMPARE(SetControlTitleWithCFString(label, u"Character"_qs), noErr);
-    QCOMPARE(CopyControlTitleAsCFString(label, &read), noErr);
-    QCOMPARE(read, u"Character"_qs);
 
     ControlFontStyleRec style{};
     style.flags = kControlUseSizeMask | kControlUseJustMask;
