@@ -5,7 +5,6 @@
 #include "app/servicesbridge.h"
 #include "app/windowcreators.h"
 #include "platform/scrap.h"
-#include "platform/searchfield.h"
 #include "tests/services/servicestest.h"
 #include "windows/floating/floatingwindow.h"
 
@@ -110,10 +109,7 @@ private slots:
 
     void lookupQuicklyChoosesTheSearchByTheText_data();
     void lookupQuicklyChoosesTheSearchByTheText();
-    void lookupQuicklyOnUnknownWordShowsTheLastEntryAgain();
-    void lookupSearchesAllFieldsInTheDictionaryWindow();
 
-    void dictionaryCommandBringsTheOpenWindowForward();
     void commandsOpenTheirWindows_data();
     void commandsOpenTheirWindows();
 
@@ -153,9 +149,6 @@ void ServicesHandlerTest::conversionsReplyOneNumberPerCharacter_data()
     const QString refs = QStringLiteral("Convert");
     QTest::newRow("hex of two characters: 13 bytes")
         << hex << utf16Bytes(QStringLiteral("中文")) << QByteArray("0x4E2D 0x6587");
-    QTest::newRow("hex of one character: no blank") << hex << utf16Bytes(QStringLiteral("中"))
-                                                    << QByteArray("0x4E2D");
-    QTest::newRow("hex of a letter") << hex << utf16Bytes(QStringLiteral("a")) << QByteArray("0x61");
     QTest::newRow("hex of a character beyond the BMP is its code point")
         << hex << unitBytes({0xD840, 0xDC00}) << QByteArray("0x20000");
     QTest::newRow("hex of a lone high surrogate stays a number")
@@ -224,8 +217,6 @@ void ServicesHandlerTest::messagesMatchOnlyTheWholeName_data()
     QTest::newRow("LookupQuickly and more")
         << QStringLiteral("LookupQuicklyX") << QByteArray("LookupQuicklyX");
     QTest::newRow("other case") << QStringLiteral("convert") << QByteArray("convert");
-    QTest::newRow("trailing blank") << QStringLiteral("Convert ") << QByteArray("Convert ");
-    QTest::newRow("empty name") << QStringLiteral("") << QByteArray();
     QTest::newRow("no name") << QString() << QByteArray();
     QTest::newRow("no 8-bit form") << QStringLiteral("Convert中") << QByteArray("Convert\\u4E2D");
     QTest::newRow("control characters are escaped")
@@ -351,62 +342,6 @@ void ServicesHandlerTest::lookupQuicklyChoosesTheSearchByTheText()
     // Nothing is sent back.
     QCOMPARE(done.unicode, std::optional<QByteArray>(utf16Bytes(text)));
     QVERIFY(!done.text);
-}
-
-void ServicesHandlerTest::lookupQuicklyOnUnknownWordShowsTheLastEntryAgain()
-{
-    perform(QStringLiteral("LookupQuickly"), utf16Bytes(QStringLiteral("nine")));
-    QCOMPARE(floatingText("CHAR"_4cc), QStringLiteral("九"));
-    const std::vector<uint32_t> before = history;
-
-    perform(QStringLiteral("LookupQuickly"), utf16Bytes(QStringLiteral("zebra")));
-    QCOMPARE(floatingText("CHAR"_4cc), QStringLiteral("九"));
-    QCOMPARE(history, before);
-    QCOMPARE(windowsTagged(kFloatingWindowTag), 1);
-}
-
-void ServicesHandlerTest::lookupSearchesAllFieldsInTheDictionaryWindow()
-{
-    globals.filterState = 2;
-    globals.searchState = 0;
-    // The floating window in front: the look-up brings the dictionary window
-    // before it.
-    command("LWIN"_4cc);
-    QCOMPARE(FrontWindow(), FindMyWindow(kFloatingWindowTag, false));
-
-    const Performed done = perform(QStringLiteral("Lookup"), utf16Bytes(QStringLiteral("water")));
-    QCOMPARE(done.status, noErr);
-    QCOMPARE(globals.filterState, -1);
-    QCOMPARE(globals.searchState, -2);
-    QCOMPARE(windowsTagged(kDictionaryWindowTag), 1);
-    QCOMPARE(FrontWindow(), FindMyWindow(kDictionaryWindowTag, false));
-    QCOMPARE(searchFieldText(), QStringLiteral("water"));
-    QCOMPARE(textOf(kDictionaryWindowTag, "TDSC"_4cc), QStringLiteral("Search All Fields"));
-    // The character's own definition and "freshwater" inside another's.
-    QCOMPARE(listedCharacters(), QStringList({QStringLiteral("水"), QStringLiteral("淡")}));
-
-    ControlRef field = controlOf(kDictionaryWindowTag, "SRCH"_4cc);
-    OptionBits attributes = 0;
-    HISearchFieldGetAttributes(field, &attributes);
-    QVERIFY(attributes & kHISearchFieldAttributesCancel);
-    QString descriptive = QStringLiteral("unset");
-    HISearchFieldCopyDescriptiveText(field, &descriptive);
-    QVERIFY(descriptive.isEmpty());
-    QVERIFY(alerts->recorded->requests.empty());
-    QVERIFY(history.empty());
-    QVERIFY(!done.text);
-}
-
-void ServicesHandlerTest::dictionaryCommandBringsTheOpenWindowForward()
-{
-    command("DWIN"_4cc);
-    command("LWIN"_4cc);
-    QCOMPARE(FrontWindow(), FindMyWindow(kFloatingWindowTag, false));
-
-    const CommandRun run = command("DWIN"_4cc);
-    QCOMPARE(run.status, eventNotHandledErr);
-    QCOMPARE(windowsTagged(kDictionaryWindowTag), 1);
-    QCOMPARE(FrontWindow(), FindMyWindow(kDictionaryWindowTag, false));
 }
 
 void ServicesHandlerTest::commandsOpenTheirWindows_data()
