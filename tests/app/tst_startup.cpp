@@ -34,14 +34,6 @@ namespace {
 
 RecordingAlertPresenter* g_alerts = nullptr;
 
-QStringList alertTexts()
-{
-    QStringList texts;
-    for (const AlertRequest& request : g_alerts->requests)
-        texts << request.message + QStringLiteral(" / ") + request.explanation;
-    return texts;
-}
-
 // What the test loader saw.
 struct LoaderRecord {
     int calls = 0;
@@ -254,7 +246,7 @@ void StartupTest::missingInterfaceResourcesEndStartUp()
     SetBundleResourcesFolderOverride(resources.path());
 
     QCOMPARE(runTavi(testLoader), OSStatus(status));
-    QCOMPARE(alertTexts(), QStringList{QStringLiteral("Error (%1) / ").arg(status) + message});
+    QCOMPARE(wtest::alertTexts(g_alerts), QStringList{QStringLiteral("Error (%1) / ").arg(status) + message});
     // Nothing was loaded, read or written.
     QCOMPARE(g_loader.calls, 0);
     QVERIFY(!QFileInfo::exists(prefsPath()));
@@ -270,7 +262,7 @@ void StartupTest::withoutALoadingWindowTheDictionaryStillLoads()
     DuringTheLoop during([] { QuitApplicationEventLoop(); });
 
     QCOMPARE(runTavi(testLoader), noErr);
-    QCOMPARE(alertTexts(), QStringList{QStringLiteral("Error (%1) / Could not find window resource")
+    QCOMPARE(wtest::alertTexts(g_alerts), QStringList{QStringLiteral("Error (%1) / Could not find window resource")
                                            .arg(kIBCarbonRuntimeCantFindObject)});
     QCOMPARE(g_loader.calls, 1);
     QVERIFY(!g_loader.hadProgress);

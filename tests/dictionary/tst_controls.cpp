@@ -82,7 +82,6 @@ private slots:
     void sortingUsesTheCompareCallback();
     void selectionAndDoubleClickAreReported();
     void revealScrollsToTheItem();
-    void resourceColumnsAreMadeFromProperties();
 
 private:
     Owner state;
@@ -213,22 +212,6 @@ void ControlsTest::revealScrollsToTheItem()
     QVERIFY(items(list, kDataBrowserItemIsSelected).empty());
     QCOMPARE(RevealDataBrowserItem(list, 5000, kName, kDataBrowserRevealOnly),
              errDataBrowserItemNotFound);
-}
-
-void ControlsTest::resourceColumnsAreMadeFromProperties()
-{
-    auto* view = new QTreeView(GetWindowWidget(window));
-    view->setProperty("columnProperties", QStringList{QStringLiteral("LHST")});
-    view->setProperty("columnTitles", QStringList{QStringLiteral("Looked Up")});
-    ControlRef adopted = GetControlFromWidget(view);
-    QVERIFY(IsDataBrowserControl(adopted));
-    UInt32 count = 0;
-    QCOMPARE(GetDataBrowserTableViewColumnCount(adopted, &count), noErr);
-    QCOMPARE(count, 1u);
-    DataBrowserListViewHeaderDesc header;
-    QCOMPARE(GetDataBrowserListViewHeaderDesc(adopted, FOUR_CHAR_CODE("LHST"), &header), noErr);
-    QCOMPARE(header.titleString, QStringLiteral("Looked Up"));
-    QVERIFY(!IsDataBrowserControl(GetControlFromWidget(GetWindowWidget(window))));
 }
 
 QTEST_MAIN(ControlsTest)

@@ -13,6 +13,7 @@
 #include "platform/urlaccess.h"
 #include "platform/windows.h"
 #include "tests/common/stdoutcapture.h"
+#include "tests/common/windowtesting.h"
 #include "windows/feedback/feedbackendpoint.h"
 #include "windows/feedback/feedbackwindow.h"
 
@@ -91,14 +92,6 @@ private:
 };
 
 RecordingAlertPresenter* g_alerts = nullptr;
-
-QStringList alertTexts()
-{
-    QStringList texts;
-    for (const AlertRequest& request : g_alerts->requests)
-        texts << request.message + u" / "_qs + request.explanation;
-    return texts;
-}
 
 ControlRef control(WindowRef window, const ControlID& id)
 {
@@ -198,9 +191,7 @@ void FeedbackTest::init()
 
 void FeedbackTest::cleanup()
 {
-    for (WindowRef window : GetWindowList())
-        DisposeWindow(window);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    wtest::disposeAllWindows();
 }
 
 void FeedbackTest::writeConfig(const QByteArray& text)
@@ -269,7 +260,7 @@ void FeedbackTest::sendingPostsTheEscapedFormAndClosesTheWindow()
                              body}));
     QVERIFY(printed.contains('\n' + body + '\n')); // the trace line
 
-    QCOMPARE(alertTexts(), QStringList{u"Thanks! / Comments submitted successfully."_qs});
+    QCOMPARE(wtest::alertTexts(g_alerts), QStringList{u"Thanks! / Comments submitted successfully."_qs});
     QCOMPARE(FindMyWindow(kFeedbackWindowTag, false), nullptr);
 }
 
@@ -335,7 +326,7 @@ void FeedbackTest::aFailedSendShowsTwoAlertsAndKeepsTheText()
     QCOMPARE(sendCommand(FeedbackWindowCommandHandler, kHICommandOK, window), noErr);
 
     QCOMPARE(m_server.requests.size(), requests);
-    QCOMPARE(alertTexts(),
+    QCOMPARE(wtest::alertTexts(g_alerts),
              (QStringList{firstAlert, u"Error / Tavi was not able to submit your comments."_qs}));
     QCOMPARE(FindMyWindow(kFeedbackWindowTag, false), window);
     QCOMPARE(text(window, kFeedbackNameID), u"Wang"_qs);
@@ -383,10 +374,7 @@ void FeedbackTest::theLogoOrAnAlertNamingWhyNot()
     QFETCH(bool, shown);
 
     const QString path = m_bundle.filePath(u"small_logo.png"_qs);
-    const QByteArray original = [&] {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }();
+    const QByteArray original = wtest::readFile(path);
     QFile::remove(path);
     if (!logo.isNull()) {
         QFile file(path);
@@ -403,7 +391,7 @@ void FeedbackTest::theLogoOrAnAlertNamingWhyNot()
 
     QVERIFY(window);
     QVERIFY(IsWindowVisible(window)); // with or without the logo
-    QCOMPARE(alertTexts(), alerts);
+    QCOMPARE(wtest::alertTexts(g_alerts), alerts);
     CGImageRef image = HIImageViewCopyImage(control(window, kFeedbackLogoID));
     QCOMPARE(image != nullptr, shown);
     if (image) {
@@ -422,7 +410,7 @@ void FeedbackTest::aMissingWindowResourceIsReported()
     createFeedbackWindow();
     delete nibRef;
     nibRef = saved;
-    QCOMPARE(alertTexts(), QStringList{u"Error (-10962) / Could not load feedback window"_qs});
+    QCOMPARE(wtest::alertTexts(g_alerts), QStringList{u"Error (-10962) / Could not load feedback window"_qs});
     QCOMPARE(feedbackWindowCount(), 0);
 }
 

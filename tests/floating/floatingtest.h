@@ -7,6 +7,7 @@
 #include "platform/windows.h"
 #include "store/dictionary.h"
 #include "tests/common/stdoutcapture.h"
+#include "tests/common/windowtesting.h"
 #include "windows/floating/lookup.h"
 #include "windows/history/history.h"
 
@@ -127,11 +128,6 @@ private:
     std::unique_ptr<AlertPresenter> previous;
 };
 
-inline void disposeAllWindows()
-{
-    for (WindowRef window : GetWindowList())
-        DisposeWindow(window);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
+using wtest::disposeAllWindows;
 
 } // namespace ftest

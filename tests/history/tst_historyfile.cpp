@@ -16,12 +16,6 @@
 
 namespace {
 
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 void writeAll(const QString& path, const QByteArray& data)
 {
     QFile file(path);
@@ -89,7 +83,7 @@ void HistoryFileTest::historyIsSavedInOrderAndReadBack()
     ftest::lookUpCharacter(QStringLiteral("歡迎"));
     history.push_back(9999); // an index that names no entry is left out
     saveHistory();
-    QCOMPARE(readAll(historyPath()), QByteArray("U+4E2D\nU+6587\nU+20000\nU+6B61+8FCE\n"));
+    QCOMPARE(wtest::readFile(historyPath()), QByteArray("U+4E2D\nU+6587\nU+20000\nU+6B61+8FCE\n"));
     history.clear();
     loadHistory();
     QCOMPARE(history, (std::vector<uint32_t>{0, 1, 6, 5}));
@@ -98,7 +92,7 @@ void HistoryFileTest::historyIsSavedInOrderAndReadBack()
     history.clear();
     saveHistory();
     QVERIFY(QFile::exists(historyPath()));
-    QCOMPARE(readAll(historyPath()), QByteArray());
+    QCOMPARE(wtest::readFile(historyPath()), QByteArray());
     loadHistory();
     QCOMPARE(history, (std::vector<uint32_t>{5}));
 }
@@ -153,7 +147,7 @@ void HistoryFileTest::aFailedSaveLeavesTheOldFile()
     setrlimit(RLIMIT_FSIZE, &saved);
     signal(SIGXFSZ, previousHandler);
 
-    QCOMPARE(readAll(historyPath()), QByteArray("U+4E2D\n"));
+    QCOMPARE(wtest::readFile(historyPath()), QByteArray("U+4E2D\n"));
     const QStringList left = QFileInfo(historyPath()).dir().entryList(QDir::Files);
     QCOMPARE(left, QStringList{QStringLiteral("TaviDictionaryHistory")});
 }
@@ -196,7 +190,7 @@ void HistoryFileTest::exportWritesEveryPieceWithItsOwnMark()
     auto previous = SetSaveDialogPresenter(std::make_unique<ChosenPathSaveDialogPresenter>(target));
     writeOutHistory();
     SetSaveDialogPresenter(std::move(previous));
-    QCOMPARE(readAll(target).toHex(), expected.toHex());
+    QCOMPARE(wtest::readFile(target).toHex(), expected.toHex());
     QCOMPARE(history, elements);
     QVERIFY(alerts.recorded->requests.empty());
 }
@@ -230,9 +224,8 @@ void HistoryFileTest::anExportThatCannotOpenItsFileSaysSo()
     auto previous = SetSaveDialogPresenter(std::make_unique<ChosenPathSaveDialogPresenter>(target));
     writeOutHistory();
     SetSaveDialogPresenter(std::move(previous));
-    QCOMPARE(alerts.recorded->requests.size(), std::size_t(1));
-    QCOMPARE(alerts.recorded->requests[0].message + u'/' + alerts.recorded->requests[0].explanation,
-             QStringLiteral("Error/Unable to open file for writing."));
+    QCOMPARE(wtest::alertTexts(alerts.recorded),
+             QStringList{QStringLiteral("Error / Unable to open file for writing.")});
     QVERIFY(!QFile::exists(target));
 }
 

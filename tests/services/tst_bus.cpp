@@ -119,6 +119,11 @@ void ServicesBusTest::replyIsUnicodeTextOrBytes_data()
         << QByteArray("variant       array of bytes \"0x4E2D 0x6587\"");
     QTest::newRow("Unicode reply") << QStringLiteral("ConvertPinyin") << QStringLiteral("ni3 hao3")
                                    << QStringLiteral("variant       string \"nǐ hǎo\"").toUtf8();
+    QTest::newRow("a Unicode reply equal to the text is still a reply")
+        << QStringLiteral("ConvertPinyin") << QStringLiteral("ma")
+        << QByteArray("variant       string \"ma\"");
+    QTest::newRow("an unknown message: nothing comes back")
+        << QStringLiteral("Look") << QStringLiteral("水") << QByteArray("variant       string \"\"");
     QTest::newRow("no text: nothing comes back")
         << QStringLiteral("ConvertUnicode") << QString() << QByteArray("variant       string \"\"");
 }

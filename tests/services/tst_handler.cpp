@@ -1,8 +1,7 @@
 // The application handler in this process: commands, the services events
-// and the five messages, with scraps made here; and the bridge's reading of
-// what the handler put back.
+// and the five messages, with scraps made here. What goes back over the bus
+// is checked in the bus tests.
 
-#include "app/servicesbridge.h"
 #include "app/windowcreators.h"
 #include "platform/scrap.h"
 #include "tests/services/servicestest.h"
@@ -113,8 +112,6 @@ private slots:
     void commandsOpenTheirWindows_data();
     void commandsOpenTheirWindows();
 
-    void bridgeAnswersWhatTheHandlerPutBack_data();
-    void bridgeAnswersWhatTheHandlerPutBack();
 
 private:
     std::unique_ptr<ftest::AlertRecorder> alerts;
@@ -280,11 +277,8 @@ void ServicesHandlerTest::unreadableScrapIsAnAlert()
     const Performed done = perform(QStringLiteral("ConvertUnicode"), std::nullopt, withScrap);
     QCOMPARE(done.status, noErr);
     QVERIFY(!done.text);
-    const auto& requests = alerts->recorded->requests;
-    QCOMPARE(int(requests.size()), 1);
-    QCOMPARE(requests.front().message, QStringLiteral("Error (%1)").arg(status));
-    QCOMPARE(requests.front().explanation,
-             QStringLiteral("Could not get scrap data size for lookup"));
+    QCOMPARE(wtest::alertTexts(alerts->recorded),
+             QStringList{QStringLiteral("Error (%1) / Could not get scrap data size for lookup").arg(status)});
 }
 
 void ServicesHandlerTest::otherServicesEventsOnlyPrint_data()
@@ -362,49 +356,6 @@ void ServicesHandlerTest::commandsOpenTheirWindows()
     QCOMPARE(run.status, eventNotHandledErr);
     QCOMPARE(windowsTagged(tag), 1);
     QVERIFY(!run.printed.contains("Unknown app command"));
-}
-
-void ServicesHandlerTest::bridgeAnswersWhatTheHandlerPutBack_data()
-{
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<QByteArray>("reply"); // UTF-8 of a Unicode reply
-
-    using Kind = ServiceReply::Kind;
-    QTest::newRow("8-bit reply") << QStringLiteral("ConvertUnicode") << QStringLiteral("中文")
-                                 << int(Kind::Text) << QByteArray("0x4E2D 0x6587");
-    QTest::newRow("Unicode reply") << QStringLiteral("ConvertPinyin") << QStringLiteral("ni3 hao3")
-                                   << int(Kind::Unicode) << QStringLiteral("nǐ hǎo").toUtf8();
-    QTest::newRow("a Unicode reply equal to the text is still a reply")
-        << QStringLiteral("ConvertPinyin") << QStringLiteral("ma") << int(Kind::Unicode)
-        << QByteArray("ma");
-    QTest::newRow("a look-up sends nothing back")
-        << QStringLiteral("LookupQuickly") << QStringLiteral("水") << int(Kind::None)
-        << QByteArray();
-    QTest::newRow("an unknown message sends nothing back")
-        << QStringLiteral("Look") << QStringLiteral("水") << int(Kind::None) << QByteArray();
-    QTest::newRow("no text, no reply")
-        << QStringLiteral("Convert") << QString() << int(Kind::None) << QByteArray();
-}
-
-void ServicesHandlerTest::bridgeAnswersWhatTheHandlerPutBack()
-{
-    QFETCH(QString, message);
-    QFETCH(QString, text);
-    QFETCH(int, kind);
-    QFETCH(QByteArray, reply);
-
-    ServiceReply answer;
-    {
-        StdoutCapture quiet;
-        answer = performServiceMessage(message, text);
-    }
-    QCOMPARE(int(answer.kind), kind);
-    if (answer.kind == ServiceReply::Kind::Text)
-        QCOMPARE(answer.text, reply);
-    else
-        QCOMPARE(answer.unicode.toUtf8(), reply);
 }
 
 int main(int argc, char** argv)
