@@ -1,5 +1,6 @@
 // Start-up to shutdown: runTavi with a test loader, driven from timers that
-// act once the event loop runs; and the real program under SIGTERM.
+// act once the event loop runs. The real program under SIGTERM is run by the
+// services launch test.
 
 #include "apptesthelpers.h"
 
@@ -18,8 +19,6 @@
 
 #include <QAction>
 #include <QMenu>
-#include <QElapsedTimer>
-#include <QProcess>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTest>
@@ -139,7 +138,6 @@ private slots:
     void missingInterfaceResourcesEndStartUp_data();
     void missingInterfaceResourcesEndStartUp();
     void withoutALoadingWindowTheDictionaryStillLoads();
-    void theProgramSavesItsPreferencesOnSigterm();
 };
 
 void StartupTest::initTestCase()
@@ -267,48 +265,6 @@ void StartupTest::withoutALoadingWindowTheDictionaryStillLoads()
     QCOMPARE(g_loader.calls, 1);
     QVERIFY(!g_loader.hadProgress);
     QVERIFY(QFileInfo::exists(prefsPath()));
-}
-
-void StartupTest::theProgramSavesItsPreferencesOnSigterm()
-{
-    QTemporaryDir home;
-    QProcess tavi;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("HOME"), home.path());
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path() + QStringLiteral("/config"));
-    env.insert(QStringLiteral("XDG_DATA_HOME"), home.path() + QStringLiteral("/data"));
-    tavi.setProcessEnvironment(env);
-    tavi.setProcessChannelMode(QProcess::MergedChannels);
-    tavi.start(QStringLiteral(TAVI_BUILD_BIN_DIR "/tavi"), QStringList());
-    QVERIFY2(tavi.waitForStarted(10000), qPrintable(tavi.errorString()));
-
-    // The user dictionary is read last, after the signals are watched.
-    QByteArray output;
-    QElapsedTimer clock;
-    clock.start();
-    while (!output.contains("UserDictionary.txt'") && tavi.state() == QProcess::Running &&
-           clock.elapsed() < 60000) {
-        tavi.waitForReadyRead(200);
-        output += tavi.readAll();
-    }
-    // A build without a window to show ends the run by itself.
-    tavi.waitForFinished(300);
-    const qint64 pid = tavi.processId(); // 0 once it has ended: never kill(0)
-    const bool signalled = tavi.state() == QProcess::Running && pid > 0;
-    if (signalled)
-        ::kill(pid_t(pid), SIGTERM);
-    // With its dictionary window the program runs until it is told to stop.
-    QVERIFY(signalled);
-    QVERIFY(tavi.state() == QProcess::NotRunning || tavi.waitForFinished(30000));
-    output += tavi.readAll();
-    QCOMPARE(tavi.exitStatus(), QProcess::NormalExit);
-    QVERIFY2(tavi.exitCode() == 0, output.constData());
-
-    QSettings stored(home.path() + QStringLiteral("/config/com.Quillon.Tavi.ini"),
-                     QSettings::IniFormat);
-    QCOMPARE(stored.value(QStringLiteral("searchState")).toString(), QStringLiteral("-2"));
-    QCOMPARE(stored.value(QStringLiteral("dividerRatio")).toString(), QStringLiteral("1000"));
 }
 
 QTEST_MAIN(StartupTest)

@@ -153,31 +153,39 @@ void ServicesBusTest::replyIsUnicodeTextOrBytes()
 void ServicesBusTest::quickLookupShowsTheEntry_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("character");
+    QTest::addColumn<QByteArray>("printedAgain"); // ? for each unit above 0xFF
     QTest::addColumn<QString>("reading");
-    QTest::addColumn<bool>("found");
+    QTest::addColumn<int>("notFound");            // characters kept for the add command
 
-    QTest::newRow("English word") << QStringLiteral("water") << QStringLiteral("水")
-                                  << QStringLiteral("shuǐ") << true;
+    QTest::newRow("English word: the definitions")
+        << QStringLiteral("water") << QByteArray("water") << QStringLiteral("shuǐ") << 0;
+    QTest::newRow("Chinese character: the characters")
+        << QStringLiteral("水") << QByteArray("?") << QStringLiteral("shuǐ") << 0;
     QTest::newRow("character not in the dictionary")
-        << QStringLiteral("龍") << QStringLiteral("龍") << QStringLiteral("not in dictionary")
-        << false;
+        << QStringLiteral("龍") << QByteArray("?") << QStringLiteral("not in dictionary") << 1;
+    QTest::newRow("one unit above 0xFF makes it Chinese")
+        << QStringLiteral("a龍") << QByteArray("a?") << QStringLiteral("not in dictionary") << 2;
 }
 
 void ServicesBusTest::quickLookupShowsTheEntry()
 {
     QFETCH(QString, text);
-    QFETCH(QString, character);
+    QFETCH(QByteArray, printedAgain);
     QFETCH(QString, reading);
-    QFETCH(bool, found);
+    QFETCH(int, notFound);
 
+    StdoutCapture capture;
     const Run run = client({QStringLiteral("LookupQuickly"), text});
+    const QByteArray printed = capture.finish();
     QVERIFY2(run.finished && run.exitCode == 0, run.err.constData());
+    QVERIFY2(printed.contains("\n" + printedAgain + "\n"), printed.constData());
     QCOMPARE(windowsTagged(kFloatingWindowTag), 1);
-    QCOMPARE(floatingText("CHAR"_4cc), character);
+    QCOMPARE(FrontWindow(), FindMyWindow(kFloatingWindowTag, false));
+    QCOMPARE(floatingText("CHAR"_4cc), notFound ? text : QStringLiteral("水"));
     QCOMPARE(floatingText("ROMN"_4cc), reading);
-    QCOMPARE(history.size(), std::size_t(found ? 1 : 0));
-    QCOMPARE(IsControlVisible(controlOf(kFloatingWindowTag, "ADD "_4cc)), Boolean(!found));
+    QCOMPARE(ukBufferLen, std::size_t(notFound));
+    QCOMPARE(history.size(), std::size_t(notFound ? 0 : 1));
+    QCOMPARE(IsControlVisible(controlOf(kFloatingWindowTag, "ADD "_4cc)), Boolean(notFound != 0));
 }
 
 void ServicesBusTest::lookupSearchesTheDictionaryWindow()

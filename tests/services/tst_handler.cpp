@@ -106,8 +106,6 @@ private slots:
     void otherServicesEventsOnlyPrint_data();
     void otherServicesEventsOnlyPrint();
 
-    void lookupQuicklyChoosesTheSearchByTheText_data();
-    void lookupQuicklyChoosesTheSearchByTheText();
 
     void commandsOpenTheirWindows_data();
     void commandsOpenTheirWindows();
@@ -302,40 +300,6 @@ void ServicesHandlerTest::otherServicesEventsOnlyPrint()
     QCOMPARE(done.status, noErr);
     QCOMPARE(done.printed, "got a service class event\n" + line);
     QCOMPARE(done.unicode, std::optional<QByteArray>(input));
-}
-
-void ServicesHandlerTest::lookupQuicklyChoosesTheSearchByTheText_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QByteArray>("printedAgain"); // ? for each unit above 0xFF
-    QTest::addColumn<bool>("notFound");
-
-    QTest::newRow("English word: the definitions")
-        << QStringLiteral("water") << QByteArray("water") << false;
-    QTest::newRow("Chinese character: the characters")
-        << QStringLiteral("水") << QByteArray("?") << false;
-    QTest::newRow("one unit above 0xFF makes it Chinese")
-        << QStringLiteral("a龍") << QByteArray("a?") << true;
-}
-
-void ServicesHandlerTest::lookupQuicklyChoosesTheSearchByTheText()
-{
-    QFETCH(QString, text);
-    QFETCH(QByteArray, printedAgain);
-    QFETCH(bool, notFound);
-
-    const Performed done = perform(QStringLiteral("LookupQuickly"), utf16Bytes(text));
-    QCOMPARE(done.status, noErr);
-    QVERIFY2(done.printed.contains("\n" + printedAgain + "\n"), done.printed.constData());
-    QCOMPARE(windowsTagged(kFloatingWindowTag), 1);
-    QCOMPARE(FrontWindow(), FindMyWindow(kFloatingWindowTag, false));
-    QCOMPARE(ukBufferLen, std::size_t(notFound ? 2 : 0));
-    QCOMPARE(history.size(), std::size_t(notFound ? 0 : 1));
-    if (notFound)
-        QCOMPARE(floatingText("CHAR"_4cc), text);
-    // Nothing is sent back.
-    QCOMPARE(done.unicode, std::optional<QByteArray>(utf16Bytes(text)));
-    QVERIFY(!done.text);
 }
 
 void ServicesHandlerTest::commandsOpenTheirWindows_data()
