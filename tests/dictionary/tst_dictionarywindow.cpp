@@ -235,9 +235,8 @@ void DictionaryWindowTest::viewPreferencesAddAndRemoveColumns()
     QVERIFY(model->setData(model->index(Strokes, 0), int(Qt::Unchecked), Qt::CheckStateRole));
     QVERIFY(model->setData(model->index(Cangjie, 0), int(Qt::Unchecked), Qt::CheckStateRole));
     QVERIFY(model->setData(model->index(Cangjie, 1), int(Qt::Unchecked), Qt::CheckStateRole));
-    QCOMPARE(dict.fields[Gloss]->flags, 1u);
-    QCOMPARE(dict.fields[Strokes]->flags, 2u);
-    QCOMPARE(dict.fields[Cangjie]->flags, 0u);
+    QCOMPARE(QList<uint32_t>({dict.fields[Gloss]->flags, dict.fields[Strokes]->flags, dict.fields[Cangjie]->flags}),
+             QList<uint32_t>({1, 2, 0}));
     ControlRef list = entryList();
     const std::vector<DataBrowserPropertyID> before = columnProperties(list);
 
@@ -485,8 +484,7 @@ void DictionaryWindowTest::menusNumberOfferedFieldsOnly()
     edit->setText(QStringLiteral("horse"));
     emit filterMenu->activated(0);
     QCOMPARE(listedCharacters(), QStringLiteral("一二马妈吗麻水信高咖啡永𠀀"));
-    QCOMPARE(globals.searchState, -1);
-    QCOMPARE(globals.filterState, -1);
+    QCOMPARE(QList<int>({globals.searchState, globals.filterState}), QList<int>({-1, -1}));
     QCOMPARE(controlText(kScopeCaptionID), QStringLiteral("Character"));
     QCOMPARE(edit->text(), QStringLiteral("horse"));
 }

@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QTest>
 
-using ftest::entryOf;
 using ftest::lookUpCharacter;
 using ftest::lookUpDefinition;
 
