@@ -12,6 +12,7 @@
 #include "platform/windows.h"
 #include "store/dictionary.h"
 #include "store/locations.h"
+#include "tests/common/windowtesting.h"
 #include "windows/dictionary/dictionarywindow.h"
 
 #include <QAbstractItemModel>
@@ -42,21 +43,13 @@ QString userDictionaryPath()
 
 QByteArray userDictionary()
 {
-    QFile file(userDictionaryPath());
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return wtest::readFile(userDictionaryPath());
 }
 
 void flush()
 {
     QCoreApplication::processEvents();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-void closeAllWindows()
-{
-    for (WindowRef window : GetWindowList())
-        DisposeWindow(window);
-    flush();
 }
 
 ControlRef controlOf(WindowRef window, const ControlID& id)
@@ -185,7 +178,8 @@ void DictionaryWindowTest::init()
 
 void DictionaryWindowTest::cleanup()
 {
-    closeAllWindows();
+    wtest::disposeAllWindows();
+    flush();
 }
 
 void DictionaryWindowTest::columnsFollowTheDisplayFlagsAtBuildTime()
