@@ -4,6 +4,7 @@
 
 #include "platform/preferences.h"
 #include "platform/windows.h"
+#include "tests/common/windowtesting.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -73,11 +74,6 @@ inline WindowRef makeTaggedWindow(long tag, const QRect& geometry = QRect(100, 1
     return window;
 }
 
-inline void disposeAllWindows()
-{
-    for (WindowRef window : GetWindowList())
-        DisposeWindow(window);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
+using wtest::disposeAllWindows;
 
 } // namespace apptest

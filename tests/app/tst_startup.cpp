@@ -1,5 +1,6 @@
 // Start-up to shutdown: runTavi with a test loader, driven from timers that
-// act once the event loop runs; and the real program under SIGTERM.
+// act once the event loop runs. The real program under SIGTERM is run by the
+// services launch test.
 
 #include "apptesthelpers.h"
 
@@ -18,8 +19,6 @@
 
 #include <QAction>
 #include <QMenu>
-#include <QElapsedTimer>
-#include <QProcess>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTest>
@@ -134,14 +133,10 @@ private slots:
     void cleanup();
 
     void aFirstRunShowsTheLoadingBarAndWritesTheDefaults();
-    void quitFromTheMenuSavesThePreferences();
     void aSignalDuringTheLoopStillSavesThePreferences_data();
     void aSignalDuringTheLoopStillSavesThePreferences();
     void missingInterfaceResourcesEndStartUp_data();
     void missingInterfaceResourcesEndStartUp();
-    void withoutALoadingWindowTheDictionaryStillLoads();
-    void theDictionaryWindowJoinsStartUpWhenItExists();
-    void theProgramSavesItsPreferencesOnSigterm();
 };
 
 void StartupTest::initTestCase()
@@ -170,68 +165,41 @@ void StartupTest::cleanup()
 
 void StartupTest::aFirstRunShowsTheLoadingBarAndWritesTheDefaults()
 {
+    // Once the loop runs the loading window is gone, the dictionary window
+    // is open and no floating window.
     bool loadingWindowGone = false;
+    bool dictionaryOpen = false;
+    bool floatingOpen = true;
     DuringTheLoop during([&] {
         const ControlID id = {FOUR_CHAR_CODE("LOAD"), 128};
         ControlRef bar = nullptr;
         loadingWindowGone = true;
         for (WindowRef window : GetWindowList())
             loadingWindowGone = loadingWindowGone && GetControlByID(window, &id, &bar) != noErr;
+        dictionaryOpen = FindMyWindow(kDictionaryWindowTag, false) != nullptr;
+        floatingOpen = FindMyWindow(kFloatingWindowTag, false) != nullptr;
         QuitApplicationEventLoop();
     });
     QCOMPARE(runTavi(testLoader), noErr);
-    QVERIFY(!during.timedOut);
-    QVERIFY(during.done);
-    QVERIFY(loadingWindowGone);
+    QVERIFY(during.done && !during.timedOut);
+    QVERIFY(loadingWindowGone && dictionaryOpen && !floatingOpen);
 
     QCOMPARE(g_loader.calls, 1);
-    QVERIFY(g_loader.hadProgress);
-    QVERIFY(g_loader.loadWindowShown);
+    QVERIFY(g_loader.hadProgress && g_loader.loadWindowShown);
     QCOMPARE(g_loader.barMaximum, 1000);
     QCOMPARE(g_loader.barValue, 500);
     QVERIFY(g_alerts->requests.empty());
     QCOMPARE(nibRef, nullptr);
 
-    const QMap<QString, QString> stored = storedPrefs();
-    const QMap<QString, QString> expected = {
-        {QStringLiteral("filterState"), QStringLiteral("-1")},
-        {QStringLiteral("searchState"), QStringLiteral("-2")},
-        {QStringLiteral("floatingCharType"), QString::number(FOUR_CHAR_CODE("CHAR"))},
-        {QStringLiteral("floatingRomanType"), QString::number(FOUR_CHAR_CODE("PYIN"))},
-        {QStringLiteral("floatingDefnType"), QString::number(FOUR_CHAR_CODE("EDEF"))},
-        {QStringLiteral("biggerFonts"), QStringLiteral("0")},
-        {QStringLiteral("ShowFloating"), QStringLiteral("0")},
-        {QStringLiteral("ShowDictionary"), QStringLiteral("1")},
-        {QStringLiteral("dividerRatio"), QStringLiteral("1000")},
-        {QStringLiteral("DictLeftCorner"), QStringLiteral("-1")},
-        {QStringLiteral("DictTopCorner"), QStringLiteral("-1")},
-        {QStringLiteral("DictRightCorner"), QStringLiteral("-1")},
-        {QStringLiteral("DictBottomCorner"), QStringLiteral("-1")},
-        {QStringLiteral("FloatLeftCorner"), QStringLiteral("-1")},
-        {QStringLiteral("FloatTopCorner"), QStringLiteral("-1")},
-        {QStringLiteral("Mandarin"), QStringLiteral("3")},
-    };
-    for (auto it = expected.begin(); it != expected.end(); ++it) {
-        if (it.key().startsWith(u"Dict"))
-            continue; // the window's own place then
-        QCOMPARE(stored.value(it.key()), it.value());
-    }
-}
-
-void StartupTest::quitFromTheMenuSavesThePreferences()
-{
-    DuringTheLoop during([] {
-        globals.searchState = 7; // as the search menu would
-        triggerMenuCommand(QStringLiteral("quit"));
-    });
-    QCOMPARE(runTavi(testLoader), noErr);
-    QVERIFY(during.done && !during.timedOut);
-    QCOMPARE(storedPrefs().value(QStringLiteral("searchState")), QStringLiteral("7"));
+    // The defaults are written (their values: the preference tests), with
+    // the dictionary window shown.
+    QCOMPARE(storedPrefs().value(QStringLiteral("ShowDictionary")), QStringLiteral("1"));
 }
 
 void StartupTest::aSignalDuringTheLoopStillSavesThePreferences_data()
 {
-    QTest::addColumn<int>("signalNumber");
+    QTest::addColumn<int>("signalNumber"); // 0: Quit from the menu
+    QTest::newRow("Quit") << 0;
     QTest::newRow("SIGTERM") << SIGTERM;
     QTest::newRow("SIGINT") << SIGINT;
 }
@@ -241,7 +209,10 @@ void StartupTest::aSignalDuringTheLoopStillSavesThePreferences()
     QFETCH(int, signalNumber);
     DuringTheLoop during([signalNumber] {
         globals.filterState = 5;
-        std::raise(signalNumber);
+        if (signalNumber == 0)
+            triggerMenuCommand(QStringLiteral("quit"));
+        else
+            std::raise(signalNumber);
     });
     QCOMPARE(runTavi(testLoader), noErr);
     QVERIFY(during.done && !during.timedOut);
@@ -250,113 +221,41 @@ void StartupTest::aSignalDuringTheLoopStillSavesThePreferences()
 
 void StartupTest::missingInterfaceResourcesEndStartUp_data()
 {
-    QTest::addColumn<QStringList>("files"); // null: no Tavi folder at all
+    QTest::addColumn<QStringList>("files"); // empty: no Tavi folder at all
     QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("alert");
+    const QString error = QStringLiteral("Error (%1) / %2");
     QTest::newRow("no interface folder")
         << QStringList() << int(kIBCarbonRuntimeCantFindNibFile)
-        << QStringLiteral("Could not load nib resource file");
-    QTest::newRow("no menu bar") << QStringList{QStringLiteral("LoadWindow.ui")}
-                                 << int(kIBCarbonRuntimeCantFindObject)
-                                 << QStringLiteral("Could not load menu bar");
+        << error.arg(kIBCarbonRuntimeCantFindNibFile).arg(u"Could not load nib resource file");
+    QTest::newRow("no menu bar")
+        << QStringList{QStringLiteral("LoadWindow.ui")} << int(kIBCarbonRuntimeCantFindObject)
+        << error.arg(kIBCarbonRuntimeCantFindObject).arg(u"Could not load menu bar");
+    // Without a loading window the dictionary still loads, and Tavi runs.
+    QTest::newRow("no loading window")
+        << QStringList{QStringLiteral("MenuBar.ui")} << int(noErr)
+        << error.arg(kIBCarbonRuntimeCantFindObject).arg(u"Could not find window resource");
 }
 
 void StartupTest::missingInterfaceResourcesEndStartUp()
 {
     QFETCH(QStringList, files);
     QFETCH(int, status);
-    QFETCH(QString, message);
+    QFETCH(QString, alert);
     QTemporaryDir resources;
     if (!files.isEmpty())
         makeResourceFolder(resources, files);
     SetBundleResourcesFolderOverride(resources.path());
-
-    QCOMPARE(runTavi(testLoader), OSStatus(status));
-    QCOMPARE(g_alerts->requests.size(), size_t(1));
-    QCOMPARE(g_alerts->requests.front().message,
-             QStringLiteral("Error (%1)").arg(status));
-    QCOMPARE(g_alerts->requests.front().explanation, message);
-    // Nothing was loaded, read or written.
-    QCOMPARE(g_loader.calls, 0);
-    QVERIFY(!QFileInfo::exists(prefsPath()));
-    QCOMPARE(nibRef, nullptr);
-    QVERIFY(exitStatusFor(status) != 0);
-}
-
-void StartupTest::withoutALoadingWindowTheDictionaryStillLoads()
-{
-    QTemporaryDir resources;
-    makeResourceFolder(resources, {QStringLiteral("MenuBar.ui")});
-    SetBundleResourcesFolderOverride(resources.path());
     DuringTheLoop during([] { QuitApplicationEventLoop(); });
 
-    QCOMPARE(runTavi(testLoader), noErr);
-    QCOMPARE(g_alerts->requests.size(), size_t(1));
-    QCOMPARE(g_alerts->requests.front().message,
-             QStringLiteral("Error (%1)").arg(kIBCarbonRuntimeCantFindObject));
-    QCOMPARE(g_alerts->requests.front().explanation,
-             QStringLiteral("Could not find window resource"));
-    QCOMPARE(g_loader.calls, 1);
+    QCOMPARE(runTavi(testLoader), OSStatus(status));
+    QCOMPARE(wtest::alertTexts(g_alerts), QStringList{alert});
     QVERIFY(!g_loader.hadProgress);
-    QVERIFY(QFileInfo::exists(prefsPath()));
-}
-
-void StartupTest::theDictionaryWindowJoinsStartUpWhenItExists()
-{
-    // A first run opens the dictionary window and no floating window.
-    bool dictionaryOpen = false;
-    bool floatingOpen = true;
-    DuringTheLoop during([&] {
-        dictionaryOpen = FindMyWindow(kDictionaryWindowTag, false) != nullptr;
-        floatingOpen = FindMyWindow(kFloatingWindowTag, false) != nullptr;
-        QuitApplicationEventLoop();
-    });
-    QCOMPARE(runTavi(testLoader), noErr);
-    QVERIFY(dictionaryOpen);
-    QVERIFY(!floatingOpen);
-    QCOMPARE(storedPrefs().value(QStringLiteral("ShowDictionary")), QStringLiteral("1"));
-}
-
-void StartupTest::theProgramSavesItsPreferencesOnSigterm()
-{
-    QTemporaryDir home;
-    QProcess tavi;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("HOME"), home.path());
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path() + QStringLiteral("/config"));
-    env.insert(QStringLiteral("XDG_DATA_HOME"), home.path() + QStringLiteral("/data"));
-    tavi.setProcessEnvironment(env);
-    tavi.setProcessChannelMode(QProcess::MergedChannels);
-    tavi.start(QStringLiteral(TAVI_BUILD_BIN_DIR "/tavi"), QStringList());
-    QVERIFY2(tavi.waitForStarted(10000), qPrintable(tavi.errorString()));
-
-    // The user dictionary is read last, after the signals are watched.
-    QByteArray output;
-    QElapsedTimer clock;
-    clock.start();
-    while (!output.contains("UserDictionary.txt'") && tavi.state() == QProcess::Running &&
-           clock.elapsed() < 60000) {
-        tavi.waitForReadyRead(200);
-        output += tavi.readAll();
-    }
-    // A build without a window to show ends the run by itself.
-    tavi.waitForFinished(300);
-    const qint64 pid = tavi.processId(); // 0 once it has ended: never kill(0)
-    const bool signalled = tavi.state() == QProcess::Running && pid > 0;
-    if (signalled)
-        ::kill(pid_t(pid), SIGTERM);
-    // With its dictionary window the program runs until it is told to stop.
-    QVERIFY(signalled);
-    QVERIFY(tavi.state() == QProcess::NotRunning || tavi.waitForFinished(30000));
-    output += tavi.readAll();
-    QCOMPARE(tavi.exitStatus(), QProcess::NormalExit);
-    QVERIFY2(tavi.exitCode() == 0, output.constData());
-
-    QSettings stored(home.path() + QStringLiteral("/config/com.Quillon.Tavi.ini"),
-                     QSettings::IniFormat);
-    QCOMPARE(stored.value(QStringLiteral("searchState")).toString(), QStringLiteral("-2"));
-    QCOMPARE(stored.value(QStringLiteral("dividerRatio")).toString(), QStringLiteral("1000"));
+    QCOMPARE(nibRef, nullptr);
+    // A failed start loads, reads and writes nothing, and exits with an error.
+    QCOMPARE(g_loader.calls, status == noErr ? 1 : 0);
+    QCOMPARE(QFileInfo::exists(prefsPath()), status == noErr);
+    QCOMPARE(exitStatusFor(status) != 0, status != noErr);
 }
 
 QTEST_MAIN(StartupTest)

@@ -1,77 +1,40 @@
-// The platform controls of the dictionary window: the data browser, pop-up
-// menus, the search field and the text view, over real widgets.
+// The platform data browser over a real tree view: item numbering, lazy
+// cells, sorting, selection notes and scrolling.
 
-#include "platform/commands.h"
 #include "platform/controls.h"
 #include "platform/databrowser.h"
-#include "platform/menus.h"
-#include "platform/searchfield.h"
-#include "platform/textview.h"
 #include "platform/windows.h"
 
-#include <QAction>
 #include <QApplication>
-#include <QComboBox>
 #include <QHeaderView>
-#include <QLineEdit>
-#include <QMenu>
-#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTest>
 #include <QTreeView>
 
 #include <algorithm>
-#include <map>
-#include <memory>
 #include <vector>
 
 namespace {
 
 constexpr DataBrowserPropertyID kName = FOUR_CHAR_CODE("NAME");
 constexpr DataBrowserPropertyID kSize = FOUR_CHAR_CODE("SIZE");
-constexpr DataBrowserPropertyID kDone = FOUR_CHAR_CODE("DONE");
 
 // The owner of the test lists: item n is named "item n" and has size
-// (n * 7) % 10; edits and notifications are recorded.
+// (n * 7) % 10; cell queries and notifications are recorded.
 struct Owner {
     int cellQueries = 0;
-    std::map<DataBrowserItemID, QString> edited;
-    std::map<DataBrowserItemID, bool> done;
     std::vector<std::pair<DataBrowserItemID, DataBrowserItemNotification>> notes;
-    bool editable = true;
 };
 Owner* owner = nullptr;
 
 OSStatus dataCallback(ControlRef, DataBrowserItemID item, DataBrowserPropertyID property,
-                      DataBrowserItemDataRef data, Boolean setValue)
+                      DataBrowserItemDataRef data, Boolean)
 {
-    switch (property) {
-    case kDataBrowserItemIsEditableProperty:
-        return SetDataBrowserItemDataBooleanValue(data, owner->editable);
-    case kName:
-        if (setValue) {
-            QString text;
-            GetDataBrowserItemDataText(data, &text);
-            owner->edited[item] = text;
-        }
-        ++owner->cellQueries;
-        return SetDataBrowserItemDataText(data, owner->edited.count(item)
-                                                    ? owner->edited[item]
-                                                    : QStringLiteral("item %1").arg(item));
-    case kSize:
-        ++owner->cellQueries;
-        return SetDataBrowserItemDataText(data, QString::number((item * 7) % 10));
-    case kDone:
-        if (setValue) {
-            ThemeButtonValue value = kThemeButtonOff;
-            GetDataBrowserItemDataButtonValue(data, &value);
-            owner->done[item] = value == kThemeButtonOn;
-        }
-        return SetDataBrowserItemDataButtonValue(data, owner->done[item] ? kThemeButtonOn
-                                                                         : kThemeButtonOff);
-    default:
+    if (property != kName && property != kSize)
         return noErr;
-    }
+    ++owner->cellQueries;
+    return SetDataBrowserItemDataText(data, property == kName ? QStringLiteral("item %1").arg(item)
+                                                              : QString::number((item * 7) % 10));
 }
 
 Boolean compareCallback(ControlRef, DataBrowserItemID a, DataBrowserItemID b,
@@ -88,15 +51,14 @@ void notificationCallback(ControlRef, DataBrowserItemID item, DataBrowserItemNot
         owner->notes.emplace_back(item, message);
 }
 
-void addTextColumn(ControlRef list, DataBrowserPropertyID property, DataBrowserPropertyFlags flags,
-                   DataBrowserTableViewColumnIndex position = kDataBrowserListViewAppendColumn)
+void addTextColumn(ControlRef list, DataBrowserPropertyID property, DataBrowserPropertyFlags flags)
 {
     DataBrowserListViewColumnDesc column{};
     column.propertyDesc = {property, kDataBrowserTextType, flags};
     column.headerBtnDesc.minimumWidth = 40;
     column.headerBtnDesc.maximumWidth = 120;
     column.headerBtnDesc.titleString = fourCharCodeQString(property);
-    QCOMPARE(AddDataBrowserListViewColumn(list, &column, position), noErr);
+    QCOMPARE(AddDataBrowserListViewColumn(list, &column, kDataBrowserListViewAppendColumn), noErr);
 }
 
 std::vector<DataBrowserItemID> items(ControlRef list, DataBrowserItemState state = kDataBrowserItemAnyState)
@@ -117,15 +79,9 @@ private slots:
 
     void itemsAreNumberedFromOneAndListedOnce();
     void cellsAreAskedForOnlyWhenShown();
-    void columnsAreAddedAndRemovedByProperty();
     void sortingUsesTheCompareCallback();
-    void editsAreHandedToTheCallback();
     void selectionAndDoubleClickAreReported();
     void revealScrollsToTheItem();
-    void resourceColumnsAreMadeFromProperties();
-    void popupItemsFollowTheirMenu();
-    void searchFieldSendsItsEvents();
-    void textViewReplacesAndAppends();
 
 private:
     Owner state;
@@ -187,34 +143,6 @@ void ControlsTest::cellsAreAskedForOnlyWhenShown()
     QVERIFY2(state.cellQueries < 400, qPrintable(QString::number(state.cellQueries)));
 }
 
-void ControlsTest::columnsAreAddedAndRemovedByProperty()
-{
-    addTextColumn(list, kDone, 0, 0);
-    UInt32 count = 0;
-    GetDataBrowserTableViewColumnCount(list, &count);
-    QCOMPARE(count, 3u);
-    DataBrowserPropertyID property = 0;
-    GetDataBrowserTableViewColumnProperty(list, 0, &property);
-    QCOMPARE(property, kDone);
-    DataBrowserTableViewColumnIndex position = 0;
-    GetDataBrowserTableViewColumnPosition(list, kSize, &position);
-    QCOMPARE(position, 2u);
-    UInt16 width = 0;
-    GetDataBrowserTableViewNamedColumnWidth(list, kName, &width);
-    QCOMPARE(int(width), 120); // starts at its maximum
-    SetDataBrowserTableViewNamedColumnWidth(list, kName, 10);
-    GetDataBrowserTableViewNamedColumnWidth(list, kName, &width);
-    QCOMPARE(int(width), 40); // and stays within its limits
-
-    DataBrowserListViewColumnDesc twice{};
-    twice.propertyDesc = {kName, kDataBrowserTextType, 0};
-    QCOMPARE(AddDataBrowserListViewColumn(list, &twice, 0), paramErr);
-    QCOMPARE(RemoveDataBrowserTableViewColumn(list, kDone), noErr);
-    QCOMPARE(RemoveDataBrowserTableViewColumn(list, kDone), errDataBrowserPropertyNotFound);
-    GetDataBrowserTableViewColumnCount(list, &count);
-    QCOMPARE(count, 2u);
-}
-
 void ControlsTest::sortingUsesTheCompareCallback()
 {
     AddDataBrowserItems(list, kDataBrowserNoItem, 6, nullptr, 0);
@@ -242,40 +170,6 @@ void ControlsTest::sortingUsesTheCompareCallback()
     QCOMPARE(property, kName);
 }
 
-void ControlsTest::editsAreHandedToTheCallback()
-{
-    AddDataBrowserItems(list, kDataBrowserNoItem, 3, nullptr, 0);
-    QCOMPARE(OpenDataBrowserEditSession(list, 2, kSize, nullptr), errDataBrowserNotConfigured);
-    state.editable = false; // the editable query says no
-    QCOMPARE(OpenDataBrowserEditSession(list, 2, kName, nullptr), errDataBrowserNotConfigured);
-    state.editable = true;
-    QCOMPARE(OpenDataBrowserEditSession(list, 2, kName, nullptr), noErr);
-    auto* view = qobject_cast<QTreeView*>(GetControlWidget(list));
-    auto* editor = qobject_cast<QLineEdit*>(view->indexWidget(view->currentIndex()));
-    QVERIFY(editor);
-    QCOMPARE(editor->text(), QStringLiteral("item 2"));
-    editor->setText(QStringLiteral("second"));
-    QCOMPARE(CloseDataBrowserEditSession(list), noErr);
-    QCOMPARE(state.edited[2], QStringLiteral("second"));
-    QCOMPARE(view->model()->index(1, 0).data().toString(), QStringLiteral("second"));
-    std::vector<std::pair<DataBrowserItemID, DataBrowserItemNotification>> edits;
-    for (const auto& note : state.notes) {
-        if (note.second == kDataBrowserEditStarted || note.second == kDataBrowserEditStopped)
-            edits.push_back(note);
-    }
-    QCOMPARE(edits, (std::vector<std::pair<DataBrowserItemID, DataBrowserItemNotification>>{
-                        {2, kDataBrowserEditStarted}, {2, kDataBrowserEditStopped}}));
-
-    // Check boxes hand over their button value.
-    DataBrowserListViewColumnDesc box{};
-    box.propertyDesc = {kDone, kDataBrowserCheckboxType, kDataBrowserPropertyIsMutable};
-    AddDataBrowserListViewColumn(list, &box, kDataBrowserListViewAppendColumn);
-    QAbstractItemModel* model = view->model();
-    QVERIFY(model->setData(model->index(0, 2), int(Qt::Checked), Qt::CheckStateRole));
-    QVERIFY(state.done[1]);
-    QCOMPARE(model->index(0, 2).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
-}
-
 void ControlsTest::selectionAndDoubleClickAreReported()
 {
     AddDataBrowserItems(list, kDataBrowserNoItem, 5, nullptr, 0);
@@ -283,7 +177,6 @@ void ControlsTest::selectionAndDoubleClickAreReported()
     const DataBrowserItemID two[] = {2, 4};
     QCOMPARE(SetDataBrowserSelectedItems(list, 2, two, kDataBrowserItemsAssign), noErr);
     QCOMPARE(items(list, kDataBrowserItemIsSelected), (std::vector<DataBrowserItemID>{2, 4}));
-    QVERIFY(IsDataBrowserItemSelected(list, 4));
     const DataBrowserItemID four = 4;
     SetDataBrowserSelectedItems(list, 1, &four, kDataBrowserItemsRemove);
     using Note = std::pair<DataBrowserItemID, DataBrowserItemNotification>;
@@ -319,132 +212,6 @@ void ControlsTest::revealScrollsToTheItem()
     QVERIFY(items(list, kDataBrowserItemIsSelected).empty());
     QCOMPARE(RevealDataBrowserItem(list, 5000, kName, kDataBrowserRevealOnly),
              errDataBrowserItemNotFound);
-}
-
-void ControlsTest::resourceColumnsAreMadeFromProperties()
-{
-    auto* view = new QTreeView(GetWindowWidget(window));
-    view->setProperty("columnProperties", QStringList{QStringLiteral("LHST")});
-    view->setProperty("columnTitles", QStringList{QStringLiteral("Looked Up")});
-    ControlRef adopted = GetControlFromWidget(view);
-    QVERIFY(IsDataBrowserControl(adopted));
-    UInt32 count = 0;
-    QCOMPARE(GetDataBrowserTableViewColumnCount(adopted, &count), noErr);
-    QCOMPARE(count, 1u);
-    DataBrowserListViewHeaderDesc header;
-    QCOMPARE(GetDataBrowserListViewHeaderDesc(adopted, FOUR_CHAR_CODE("LHST"), &header), noErr);
-    QCOMPARE(header.titleString, QStringLiteral("Looked Up"));
-    QVERIFY(!IsDataBrowserControl(GetControlFromWidget(GetWindowWidget(window))));
-}
-
-void ControlsTest::popupItemsFollowTheirMenu()
-{
-    auto* box = new QComboBox(GetWindowWidget(window));
-    box->addItem(QStringLiteral("All Entries"));
-    box->setProperty("itemCommands", QStringList{QStringLiteral("DALL")});
-    ConnectCommandSources(GetWindowWidget(window));
-    ControlRef popup = GetControlFromWidget(box);
-    MenuRef menu = nullptr;
-    QCOMPARE(GetControlData(popup, 0, kControlPopupButtonMenuHandleTag, sizeof menu, &menu, nullptr), noErr);
-    QVERIFY(menu);
-    QCOMPARE(int(CountMenuItems(menu)), 1);
-    AppendMenuItemTextWithCFString(menu, QStringLiteral("Mandarin"), 0, FOUR_CHAR_CODE("PYIN"), nullptr);
-    AppendMenuItemTextWithCFString(menu, QStringLiteral("Definition"), 0, FOUR_CHAR_CODE("EDEF"), nullptr);
-    QCOMPARE(box->count(), 3);
-    SetControl32BitValue(popup, 3);
-    QCOMPARE(box->currentText(), QStringLiteral("Definition"));
-    DeleteMenuItem(menu, 2);
-    QCOMPARE(box->count(), 2);
-    QCOMPARE(box->itemText(1), QStringLiteral("Definition"));
-
-    std::vector<UInt32> commands;
-    const EventTypeSpec commandType{kEventClassCommand, kEventCommandProcess};
-    InstallEventHandlerFunction(
-        GetWindowEventTarget(window),
-        [&](EventHandlerCallRef, EventRef event) {
-            HICommand command{};
-            GetEventParameter(event, kEventParamDirectObject, typeHICommand, nullptr, sizeof command,
-                              nullptr, &command);
-            commands.push_back(command.commandID);
-            return noErr;
-        },
-        1, &commandType, nullptr);
-    emit box->activated(0);
-    emit box->activated(1);
-    QCOMPARE(commands, (std::vector<UInt32>{FOUR_CHAR_CODE("DALL"), FOUR_CHAR_CODE("EDEF")}));
-}
-
-void ControlsTest::searchFieldSendsItsEvents()
-{
-    auto* edit = new QLineEdit(GetWindowWidget(window));
-    edit->setProperty("itemTitles", QStringList{QStringLiteral("Search All Fields")});
-    edit->setProperty("itemCommands", QStringList{QStringLiteral("SALL")});
-    ControlRef field = GetControlFromWidget(edit);
-    MenuRef menu = nullptr;
-    QCOMPARE(HISearchFieldGetSearchMenu(field, &menu), noErr);
-    QCOMPARE(int(CountMenuItems(menu)), 1);
-    AppendMenuItemTextWithCFString(menu, QStringLiteral("Mandarin"), 0, ~FOUR_CHAR_CODE("PYIN"), nullptr);
-
-    std::vector<std::pair<EventClass, UInt32>> seen;
-    const EventTypeSpec specs[] = {{kEventClassTextField, kEventTextAccepted},
-                                   {kEventClassSearchField, kEventSearchFieldCancelClicked},
-                                   {kEventClassCommand, kEventCommandProcess}};
-    InstallEventHandlerFunction(
-        GetControlEventTarget(field),
-        [&](EventHandlerCallRef, EventRef event) {
-            UInt32 detail = GetEventKind(event);
-            if (GetEventClass(event) == kEventClassCommand) {
-                HICommand command{};
-                GetEventParameter(event, kEventParamDirectObject, typeHICommand, nullptr,
-                                  sizeof command, nullptr, &command);
-                detail = command.commandID;
-            }
-            seen.emplace_back(GetEventClass(event), detail);
-            return noErr;
-        },
-        3, specs, nullptr);
-
-    edit->setText(QStringLiteral("water"));
-    QTest::keyClick(edit, Qt::Key_Return);
-    QVERIFY(!HISearchFieldCancelAction(field)->isVisible());
-    HISearchFieldChangeAttributes(field, kHISearchFieldAttributesCancel, 0);
-    QVERIFY(HISearchFieldCancelAction(field)->isVisible());
-    HISearchFieldCancelAction(field)->trigger();
-    QVERIFY(edit->text().isEmpty());
-    menu->actions().at(1)->trigger();
-    QCOMPARE(seen, (std::vector<std::pair<EventClass, UInt32>>{
-                       {kEventClassTextField, kEventTextAccepted},
-                       {kEventClassSearchField, kEventSearchFieldCancelClicked},
-                       {kEventClassCommand, ~FOUR_CHAR_CODE("PYIN")}}));
-    QVERIFY(menu->actions().at(1)->isChecked());
-}
-
-void ControlsTest::textViewReplacesAndAppends()
-{
-    ControlRef view = nullptr;
-    const HIRect frame{{0, 0}, {200, 100}};
-    QCOMPARE(HITextViewCreate(&frame, 0, kTXNWantVScrollBarMask | kTXNReadOnlyMask, &view), noErr);
-    std::unique_ptr<QWidget> owned(GetControlWidget(view));
-    TXNObject text = HITextViewGetTXNObject(view);
-    QVERIFY(text && text->isReadOnly());
-    const char first[] = "Character";
-    QCOMPARE(TXNSetData(text, kTXNTextData, first, sizeof first - 1, kTXNStartOffset, kTXNEndOffset), noErr);
-    const QString more = QStringLiteral(":\t水");
-    QCOMPARE(TXNSetData(text, kTXNUnicodeTextData, more.utf16(), ByteCount(more.size() * 2),
-                        kTXNEndOffset, kTXNEndOffset),
-             noErr);
-    QCOMPARE(text->toPlainText(), QStringLiteral("Character:\t水"));
-    QCOMPARE(TXNSetData(text, kTXNUnicodeTextData, more.utf16(), 3, 0, 0), paramErr);
-    QCOMPARE(TXNSetData(text, FOUR_CHAR_CODE("PICT"), first, 1, 0, 0), paramErr);
-
-    TXNMargins margins{5, 5, 5, 5};
-    TXNControlTag tags[] = {kTXNMarginsTag, kTXNTabSettingsTag};
-    TXNControlData data[2];
-    data[0].marginsPtr = &margins;
-    data[1].tabValue = TXNTab{120, kTXNLeftTab, 0};
-    QCOMPARE(TXNSetTXNObjectControls(text, false, 2, tags, data), noErr);
-    QCOMPARE(text->tabStopDistance(), 120.0);
-    QCOMPARE(text->document()->documentMargin(), 5.0);
 }
 
 QTEST_MAIN(ControlsTest)

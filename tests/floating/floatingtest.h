@@ -7,6 +7,7 @@
 #include "platform/windows.h"
 #include "store/dictionary.h"
 #include "tests/common/stdoutcapture.h"
+#include "tests/common/windowtesting.h"
 #include "windows/floating/lookup.h"
 #include "windows/history/history.h"
 
@@ -72,16 +73,6 @@ inline SInt32 lookUpDefinition(const QString& text)
     return findDefinition(units.data(), SInt32(units.size()));
 }
 
-// The entry index of a key given as text, or -1.
-inline int entryOf(const QString& key)
-{
-    for (const characterEntry* e : dict.entries) {
-        if (e->display == key)
-            return int(e->index);
-    }
-    return -1;
-}
-
 // A dictionary of its own, made from the text of a field index and of a
 // dictionary file.
 inline std::unique_ptr<dictionary> makeDictionary(const QByteArray& index, const QByteArray& lines)
@@ -127,11 +118,6 @@ private:
     std::unique_ptr<AlertPresenter> previous;
 };
 
-inline void disposeAllWindows()
-{
-    for (WindowRef window : GetWindowList())
-        DisposeWindow(window);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
+using wtest::disposeAllWindows;
 
 } // namespace ftest

@@ -4,6 +4,7 @@
 #include "tests/floating/floatingtest.h"
 
 #include "app/appcommands.h"
+#include "app/servicesbridge.h"
 #include "app/windowlookup.h"
 #include "platform/commands.h"
 #include "platform/controls.h"
@@ -82,13 +83,6 @@ QStringList popupItems(FourCharCode signature)
     return items;
 }
 
-void sendApplicationCommand(UInt32 command)
-{
-    HICommand hiCommand{};
-    hiCommand.commandID = command;
-    ProcessHICommand(hiCommand, GetApplicationEventTarget());
-}
-
 } // namespace
 
 class FloatingWindowTest : public QObject {
@@ -98,7 +92,6 @@ private slots:
     void init();
     void cleanup();
 
-    void theWindowOpensAsAnExpandedUtilityWindow();
     void thePopupsListTheFieldsOfTheirKind();
     void aPopupChoiceShowsTheSameEntryWithTheNewReading();
     void aNotFoundCharacterCanBeAddedAndIsSavedForTheNextRun();
@@ -107,8 +100,7 @@ private slots:
     void theSizeRuleCountsCharacters_data();
     void theSizeRuleCountsCharacters();
     void aReadingPreferenceNamingNoFieldShowsNoReading();
-    void foldingWithTheDrawerOpenDisposesOfTheDrawer();
-    void lwinOpensOutAFoldedWindowAndKeepsItsEntry();
+    void foldingDisposesOfTheDrawerAndOpeningOutKeepsTheEntry();
     void theWindowFloatsWhereItWasLeft();
 
 private:
@@ -146,18 +138,6 @@ void FloatingWindowTest::cleanup()
 
 // The controls and their commands are checked with the resources; here, what
 // the code makes of the window.
-void FloatingWindowTest::theWindowOpensAsAnExpandedUtilityWindow()
-{
-    createFloatingWindow();
-    WindowRef window = floatingWindow();
-    QVERIFY(window);
-    QVERIFY(GetWindowWidget(window)->windowFlags().testFlag(Qt::Tool));
-    WindowClass windowClass = 0;
-    GetWindowClass(window, &windowClass);
-    QCOMPARE(windowClass, kUtilityWindowClass);
-    QCOMPARE(contentHeight(), int(kFloatingExpandedHeight));
-}
-
 void FloatingWindowTest::thePopupsListTheFieldsOfTheirKind()
 {
     globals.floatingRomanType = "JYUT"_4cc;
@@ -167,9 +147,9 @@ void FloatingWindowTest::thePopupsListTheFieldsOfTheirKind()
     QCOMPARE(popupItems("DSEL"_4cc), QStringList{QStringLiteral("Definition")});
     QCOMPARE(popupItems("CSEL"_4cc), (QStringList{QStringLiteral("Character"), QStringLiteral("Traditional"),
                                                  QStringLiteral("Simplified")}));
-    QCOMPARE(GetControl32BitValue(controlOf("RSEL"_4cc)), 2);
-    QCOMPARE(GetControl32BitValue(controlOf("DSEL"_4cc)), 1);
-    QCOMPARE(GetControl32BitValue(controlOf("CSEL"_4cc)), 3);
+    QCOMPARE(QList<int>({GetControl32BitValue(controlOf("RSEL"_4cc)), GetControl32BitValue(controlOf("DSEL"_4cc)),
+                         GetControl32BitValue(controlOf("CSEL"_4cc))}),
+             QList<int>({2, 1, 3}));
     MenuRef menu = nullptr;
     GetControlData(controlOf("RSEL"_4cc), 0, kControlPopupButtonMenuHandleTag, sizeof menu, &menu, nullptr);
     MenuCommand command = 0;
@@ -208,9 +188,9 @@ void FloatingWindowTest::aNotFoundCharacterCanBeAddedAndIsSavedForTheNextRun()
     QCOMPARE(findCharacter(dragon.data(), 1), -1);
     loadFloatingWindowData(floatingWindow(), dragon.data(), 1);
     QVERIFY(addButtonShown());
-    QCOMPARE(textOf("CHAR"_4cc), QStringLiteral("龍"));
-    QCOMPARE(textOf("ROMN"_4cc), QStringLiteral("not in dictionary"));
-    QCOMPARE(textOf("DEFN"_4cc), QStringLiteral("not in dictionary"));
+    QCOMPARE(QStringList({textOf("CHAR"_4cc), textOf("ROMN"_4cc), textOf("DEFN"_4cc)}),
+             QStringList({QStringLiteral("龍"), QStringLiteral("not in dictionary"),
+                          QStringLiteral("not in dictionary")}));
 
     // A pop-up choice goes back to the entry shown before; the add command
     // still adds the character.
@@ -224,25 +204,23 @@ void FloatingWindowTest::aNotFoundCharacterCanBeAddedAndIsSavedForTheNextRun()
     const characterEntry* added = dict.entries.back();
     QCOMPARE(added->codes, std::vector<uint32_t>{0x9F8D});
     const dictValue* blank = added->lookup(dict.findField("kDefinition"));
-    QVERIFY(blank);
-    QCOMPARE(blank->text, QByteArray(" "));
-    QCOMPARE(blank->modified, 1);
+    QVERIFY(blank && blank->text == " " && blank->modified == 1);
     QCOMPARE(textOf("CHAR"_4cc), QStringLiteral("龍"));
     QCOMPARE(ukBufferLen, std::size_t(0));
     // The dictionary window opens on the new entry, searched for by its key.
     WindowRef dictionaryWindow = FindMyWindow(kDictionaryWindowTag, false);
     QVERIFY(dictionaryWindow);
-    const ControlID searchID{"SRCH"_4cc, 128};
-    ControlRef search = nullptr;
-    QCOMPARE(GetControlByID(dictionaryWindow, &searchID, &search), noErr);
+    auto controlIn = [dictionaryWindow](FourCharCode signature) {
+        const ControlID id{signature, 128};
+        ControlRef control = nullptr;
+        GetControlByID(dictionaryWindow, &id, &control);
+        return control;
+    };
     QString searched;
-    CopyControlTitleAsCFString(search, &searched);
+    CopyControlTitleAsCFString(controlIn("SRCH"_4cc), &searched);
     QCOMPARE(searched, QStringLiteral("龍"));
-    const ControlID listID{"DBRS"_4cc, 128};
-    ControlRef list = nullptr;
-    QCOMPARE(GetControlByID(dictionaryWindow, &listID, &list), noErr);
     std::vector<DataBrowserItemID> listed;
-    GetDataBrowserItems(list, kDataBrowserNoItem, false, kDataBrowserItemAnyState, &listed);
+    GetDataBrowserItems(controlIn("DBRS"_4cc), kDataBrowserNoItem, false, kDataBrowserItemAnyState, &listed);
     QCOMPARE(listed, std::vector<DataBrowserItemID>{added->index + 1});
     QCOMPARE(ftest::lookUpCharacter(QStringLiteral("龍")), SInt32(added->index));
     sendApplicationCommand("ADD "_4cc); // nothing left to add
@@ -255,8 +233,7 @@ void FloatingWindowTest::aNotFoundCharacterCanBeAddedAndIsSavedForTheNextRun()
     nextRun.load(fixture.constData(), nullptr);
     nextRun.load(getCustomDictLocation().c_str(), nullptr);
     const characterEntry* kept = nextRun.lookup(0x9F8D);
-    QVERIFY(kept);
-    QVERIFY(kept->lookup(nextRun.findField("kDefinition")));
+    QVERIFY(kept && kept->lookup(nextRun.findField("kDefinition")));
 }
 
 void FloatingWindowTest::theNotFoundTextKeepsItsFirstCharacters_data()
@@ -313,31 +290,27 @@ void FloatingWindowTest::aReadingPreferenceNamingNoFieldShowsNoReading()
     QCOMPARE(GetControlWidget(controlOf("ROMN"_4cc))->font().pixelSize(), 14);
 }
 
-void FloatingWindowTest::foldingWithTheDrawerOpenDisposesOfTheDrawer()
+void FloatingWindowTest::foldingDisposesOfTheDrawerAndOpeningOutKeepsTheEntry()
 {
     history = {0, 1};
     sendApplicationCommand("LHWN"_4cc);
     QVERIFY(FindMyWindow(kHistoryWindowTag, false));
+    loadFloatingWindowData(floatingWindow(), 7);
     clickToolbarButton();
     QVERIFY(!FindMyWindow(kHistoryWindowTag, false));
     QVERIFY(contentHeight() <= kFloatingExpandedLimit);
-    clickToolbarButton();
-    QCOMPARE(contentHeight(), int(kFloatingExpandedHeight));
-    Rect bounds{};
-    GetWindowBounds(floatingWindow(), kWindowContentRgn, &bounds);
-    QCOMPARE(bounds.right - bounds.left, int(kFloatingWidth));
-}
-
-void FloatingWindowTest::lwinOpensOutAFoldedWindowAndKeepsItsEntry()
-{
-    createFloatingWindow();
-    loadFloatingWindowData(floatingWindow(), 7);
-    clickToolbarButton();
-    QVERIFY(contentHeight() <= kFloatingExpandedLimit);
+    // 'LWIN' opens out the folded window and keeps its entry.
     sendApplicationCommand("LWIN"_4cc);
     QCOMPARE(contentHeight(), int(kFloatingExpandedHeight));
     QCOMPARE(textOf("CHAR"_4cc), QStringLiteral("九"));
     QCOMPARE(GetWindowList().size(), std::size_t(1));
+    // So does the toolbar button, at the full width.
+    clickToolbarButton();
+    clickToolbarButton();
+    Rect bounds{};
+    GetWindowBounds(floatingWindow(), kWindowContentRgn, &bounds);
+    QCOMPARE(QSize(bounds.right - bounds.left, bounds.bottom - bounds.top),
+             QSize(int(kFloatingWidth), int(kFloatingExpandedHeight)));
 }
 
 void FloatingWindowTest::theWindowFloatsWhereItWasLeft()
@@ -345,10 +318,15 @@ void FloatingWindowTest::theWindowFloatsWhereItWasLeft()
     globals.FloatLeftCorner = 321;
     globals.FloatTopCorner = 234;
     createFloatingWindow();
+    // An expanded utility window.
+    QVERIFY(GetWindowWidget(floatingWindow())->windowFlags().testFlag(Qt::Tool));
+    WindowClass windowClass = 0;
+    GetWindowClass(floatingWindow(), &windowClass);
+    QCOMPARE(windowClass, kUtilityWindowClass);
+    QCOMPARE(contentHeight(), int(kFloatingExpandedHeight));
     Rect bounds{};
     GetWindowBounds(floatingWindow(), kWindowGlobalPortRgn, &bounds);
-    QCOMPARE(int(bounds.left), 321);
-    QCOMPARE(int(bounds.top), 234);
+    QCOMPARE(QPoint(bounds.left, bounds.top), QPoint(321, 234));
     MoveWindow(floatingWindow(), 111, 122, false);
     GetWindowBounds(floatingWindow(), kWindowGlobalPortRgn, &bounds);
     // Closing records where it was.

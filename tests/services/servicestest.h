@@ -31,8 +31,6 @@
 
 namespace stest {
 
-using ftest::entryOf;
-
 // The fixture dictionary, the interface resources and the application
 // handler, once per process; the preferences at their defaults.
 inline bool setUpTavi()

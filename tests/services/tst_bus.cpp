@@ -38,8 +38,6 @@ private slots:
     void quickLookupShowsTheEntry_data();
     void quickLookupShowsTheEntry();
     void lookupSearchesTheDictionaryWindow();
-    void unknownMessagesChangeNothing_data();
-    void unknownMessagesChangeNothing();
     void clientWithoutTextFails_data();
     void clientWithoutTextFails();
     void secondStartBringsTheDictionaryWindowForward();
@@ -82,12 +80,6 @@ void ServicesBusTest::clientPrintsTheReply_data()
     QTest::newRow("hexadecimal codes")
         << QStringList{QStringLiteral("ConvertUnicode"), QStringLiteral("中文")} << QByteArray()
         << QByteArray("0x4E2D 0x6587\n");
-    QTest::newRow("code of a letter")
-        << QStringList{QStringLiteral("ConvertUnicode"), QStringLiteral("a")} << QByteArray()
-        << QByteArray("0x61\n");
-    QTest::newRow("character references")
-        << QStringList{QStringLiteral("Convert"), QStringLiteral("中文")} << QByteArray()
-        << QByteArray("&#20013;&#25991;\n");
     QTest::newRow("pinyin, the arguments joined by blanks")
         << QStringList{QStringLiteral("ConvertPinyin"), QStringLiteral("ni3"),
                        QStringLiteral("hao3")}
@@ -127,6 +119,11 @@ void ServicesBusTest::replyIsUnicodeTextOrBytes_data()
         << QByteArray("variant       array of bytes \"0x4E2D 0x6587\"");
     QTest::newRow("Unicode reply") << QStringLiteral("ConvertPinyin") << QStringLiteral("ni3 hao3")
                                    << QStringLiteral("variant       string \"nǐ hǎo\"").toUtf8();
+    QTest::newRow("a Unicode reply equal to the text is still a reply")
+        << QStringLiteral("ConvertPinyin") << QStringLiteral("ma")
+        << QByteArray("variant       string \"ma\"");
+    QTest::newRow("an unknown message: nothing comes back")
+        << QStringLiteral("Look") << QStringLiteral("水") << QByteArray("variant       string \"\"");
     QTest::newRow("no text: nothing comes back")
         << QStringLiteral("ConvertUnicode") << QString() << QByteArray("variant       string \"\"");
 }
@@ -156,38 +153,48 @@ void ServicesBusTest::replyIsUnicodeTextOrBytes()
 void ServicesBusTest::quickLookupShowsTheEntry_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("character");
+    QTest::addColumn<QByteArray>("printedAgain"); // ? for each unit above 0xFF
     QTest::addColumn<QString>("reading");
-    QTest::addColumn<bool>("found");
+    QTest::addColumn<int>("notFound");            // characters kept for the add command
 
-    QTest::newRow("English word") << QStringLiteral("water") << QStringLiteral("水")
-                                  << QStringLiteral("shuǐ") << true;
-    QTest::newRow("Chinese character") << QStringLiteral("水") << QStringLiteral("水")
-                                       << QStringLiteral("shuǐ") << true;
+    QTest::newRow("English word: the definitions")
+        << QStringLiteral("water") << QByteArray("water") << QStringLiteral("shuǐ") << 0;
+    QTest::newRow("Chinese character: the characters")
+        << QStringLiteral("水") << QByteArray("?") << QStringLiteral("shuǐ") << 0;
     QTest::newRow("character not in the dictionary")
-        << QStringLiteral("龍") << QStringLiteral("龍") << QStringLiteral("not in dictionary")
-        << false;
+        << QStringLiteral("龍") << QByteArray("?") << QStringLiteral("not in dictionary") << 1;
+    QTest::newRow("one unit above 0xFF makes it Chinese")
+        << QStringLiteral("a龍") << QByteArray("a?") << QStringLiteral("not in dictionary") << 2;
 }
 
 void ServicesBusTest::quickLookupShowsTheEntry()
 {
     QFETCH(QString, text);
-    QFETCH(QString, character);
+    QFETCH(QByteArray, printedAgain);
     QFETCH(QString, reading);
-    QFETCH(bool, found);
+    QFETCH(int, notFound);
 
+    StdoutCapture capture;
     const Run run = client({QStringLiteral("LookupQuickly"), text});
+    const QByteArray printed = capture.finish();
     QVERIFY2(run.finished && run.exitCode == 0, run.err.constData());
+    QVERIFY2(printed.contains("\n" + printedAgain + "\n"), printed.constData());
     QCOMPARE(windowsTagged(kFloatingWindowTag), 1);
-    QCOMPARE(floatingText("CHAR"_4cc), character);
+    QCOMPARE(FrontWindow(), FindMyWindow(kFloatingWindowTag, false));
+    QCOMPARE(floatingText("CHAR"_4cc), notFound ? text : QStringLiteral("水"));
     QCOMPARE(floatingText("ROMN"_4cc), reading);
-    QCOMPARE(history.size(), std::size_t(found ? 1 : 0));
-    QCOMPARE(IsControlVisible(controlOf(kFloatingWindowTag, "ADD "_4cc)), Boolean(!found));
+    QCOMPARE(ukBufferLen, std::size_t(notFound));
+    QCOMPARE(history.size(), std::size_t(notFound ? 0 : 1));
+    QCOMPARE(IsControlVisible(controlOf(kFloatingWindowTag, "ADD "_4cc)), Boolean(notFound != 0));
 }
 
 void ServicesBusTest::lookupSearchesTheDictionaryWindow()
 {
     globals.searchState = 0;
+    globals.filterState = 2;
+    // The floating window in front: the look-up brings the dictionary window
+    // before it.
+    sendApplicationCommand("LWIN"_4cc);
     const Run run = client({QStringLiteral("Lookup"), QStringLiteral("nine")});
     QVERIFY2(run.finished && run.exitCode == 0, run.err.constData());
     QCOMPARE(run.out, QByteArray());
@@ -196,31 +203,11 @@ void ServicesBusTest::lookupSearchesTheDictionaryWindow()
     QCOMPARE(searchFieldText(), QStringLiteral("nine"));
     QCOMPARE(textOf(kDictionaryWindowTag, "TDSC"_4cc), QStringLiteral("Search All Fields"));
     QCOMPARE(listedCharacters(), QStringList{QStringLiteral("九")});
-    QCOMPARE(globals.searchState, -2);
-    QCOMPARE(globals.filterState, -1);
-}
-
-void ServicesBusTest::unknownMessagesChangeNothing_data()
-{
-    QTest::addColumn<QString>("message");
-    QTest::newRow("prefix") << QStringLiteral("Look");
-    QTest::newRow("longer name") << QStringLiteral("LookupQuicklyX");
-    QTest::newRow("not 8-bit") << QStringLiteral("Lookup中");
-}
-
-void ServicesBusTest::unknownMessagesChangeNothing()
-{
-    QFETCH(QString, message);
-
-    StdoutCapture capture;
-    const Run run = client({message, QStringLiteral("水")});
-    const QByteArray printed = capture.finish();
-    QVERIFY2(run.finished && run.exitCode == 0, run.err.constData());
-    QCOMPARE(run.out, QByteArray());
-    QVERIFY2(printed.contains("Unhandled message!\n"), printed.constData());
-    QCOMPARE(int(GetWindowList().size()), 0);
+    QCOMPARE(QList<int>({globals.searchState, globals.filterState}), QList<int>({-2, -1}));
+    OptionBits attributes = 0;
+    HISearchFieldGetAttributes(controlOf(kDictionaryWindowTag, "SRCH"_4cc), &attributes);
+    QVERIFY(attributes & kHISearchFieldAttributesCancel);
     QVERIFY(history.empty());
-    QCOMPARE(globals.searchState, -2);
 }
 
 void ServicesBusTest::clientWithoutTextFails_data()

@@ -1,11 +1,9 @@
 // The application handler in this process: commands, the services events
-// and the five messages, with scraps made here; and the bridge's reading of
-// what the handler put back.
+// and the five messages, with scraps made here. What goes back over the bus
+// is checked in the bus tests.
 
-#include "app/servicesbridge.h"
 #include "app/windowcreators.h"
 #include "platform/scrap.h"
-#include "platform/searchfield.h"
 #include "tests/services/servicestest.h"
 #include "windows/floating/floatingwindow.h"
 
@@ -108,17 +106,10 @@ private slots:
     void otherServicesEventsOnlyPrint_data();
     void otherServicesEventsOnlyPrint();
 
-    void lookupQuicklyChoosesTheSearchByTheText_data();
-    void lookupQuicklyChoosesTheSearchByTheText();
-    void lookupQuicklyOnUnknownWordShowsTheLastEntryAgain();
-    void lookupSearchesAllFieldsInTheDictionaryWindow();
 
-    void dictionaryCommandBringsTheOpenWindowForward();
     void commandsOpenTheirWindows_data();
     void commandsOpenTheirWindows();
 
-    void bridgeAnswersWhatTheHandlerPutBack_data();
-    void bridgeAnswersWhatTheHandlerPutBack();
 
 private:
     std::unique_ptr<ftest::AlertRecorder> alerts;
@@ -153,9 +144,6 @@ void ServicesHandlerTest::conversionsReplyOneNumberPerCharacter_data()
     const QString refs = QStringLiteral("Convert");
     QTest::newRow("hex of two characters: 13 bytes")
         << hex << utf16Bytes(QStringLiteral("中文")) << QByteArray("0x4E2D 0x6587");
-    QTest::newRow("hex of one character: no blank") << hex << utf16Bytes(QStringLiteral("中"))
-                                                    << QByteArray("0x4E2D");
-    QTest::newRow("hex of a letter") << hex << utf16Bytes(QStringLiteral("a")) << QByteArray("0x61");
     QTest::newRow("hex of a character beyond the BMP is its code point")
         << hex << unitBytes({0xD840, 0xDC00}) << QByteArray("0x20000");
     QTest::newRow("hex of a lone high surrogate stays a number")
@@ -224,8 +212,6 @@ void ServicesHandlerTest::messagesMatchOnlyTheWholeName_data()
     QTest::newRow("LookupQuickly and more")
         << QStringLiteral("LookupQuicklyX") << QByteArray("LookupQuicklyX");
     QTest::newRow("other case") << QStringLiteral("convert") << QByteArray("convert");
-    QTest::newRow("trailing blank") << QStringLiteral("Convert ") << QByteArray("Convert ");
-    QTest::newRow("empty name") << QStringLiteral("") << QByteArray();
     QTest::newRow("no name") << QString() << QByteArray();
     QTest::newRow("no 8-bit form") << QStringLiteral("Convert中") << QByteArray("Convert\\u4E2D");
     QTest::newRow("control characters are escaped")
@@ -289,11 +275,8 @@ void ServicesHandlerTest::unreadableScrapIsAnAlert()
     const Performed done = perform(QStringLiteral("ConvertUnicode"), std::nullopt, withScrap);
     QCOMPARE(done.status, noErr);
     QVERIFY(!done.text);
-    const auto& requests = alerts->recorded->requests;
-    QCOMPARE(int(requests.size()), 1);
-    QCOMPARE(requests.front().message, QStringLiteral("Error (%1)").arg(status));
-    QCOMPARE(requests.front().explanation,
-             QStringLiteral("Could not get scrap data size for lookup"));
+    QCOMPARE(wtest::alertTexts(alerts->recorded),
+             QStringList{QStringLiteral("Error (%1) / Could not get scrap data size for lookup").arg(status)});
 }
 
 void ServicesHandlerTest::otherServicesEventsOnlyPrint_data()
@@ -319,96 +302,6 @@ void ServicesHandlerTest::otherServicesEventsOnlyPrint()
     QCOMPARE(done.unicode, std::optional<QByteArray>(input));
 }
 
-void ServicesHandlerTest::lookupQuicklyChoosesTheSearchByTheText_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QByteArray>("printedAgain"); // ? for each unit above 0xFF
-    QTest::addColumn<bool>("notFound");
-
-    QTest::newRow("English word: the definitions")
-        << QStringLiteral("water") << QByteArray("water") << false;
-    QTest::newRow("Chinese character: the characters")
-        << QStringLiteral("水") << QByteArray("?") << false;
-    QTest::newRow("one unit above 0xFF makes it Chinese")
-        << QStringLiteral("a龍") << QByteArray("a?") << true;
-}
-
-void ServicesHandlerTest::lookupQuicklyChoosesTheSearchByTheText()
-{
-    QFETCH(QString, text);
-    QFETCH(QByteArray, printedAgain);
-    QFETCH(bool, notFound);
-
-    const Performed done = perform(QStringLiteral("LookupQuickly"), utf16Bytes(text));
-    QCOMPARE(done.status, noErr);
-    QVERIFY2(done.printed.contains("\n" + printedAgain + "\n"), done.printed.constData());
-    QCOMPARE(windowsTagged(kFloatingWindowTag), 1);
-    QCOMPARE(FrontWindow(), FindMyWindow(kFloatingWindowTag, false));
-    QCOMPARE(ukBufferLen, std::size_t(notFound ? 2 : 0));
-    QCOMPARE(history.size(), std::size_t(notFound ? 0 : 1));
-    if (notFound)
-        QCOMPARE(floatingText("CHAR"_4cc), text);
-    // Nothing is sent back.
-    QCOMPARE(done.unicode, std::optional<QByteArray>(utf16Bytes(text)));
-    QVERIFY(!done.text);
-}
-
-void ServicesHandlerTest::lookupQuicklyOnUnknownWordShowsTheLastEntryAgain()
-{
-    perform(QStringLiteral("LookupQuickly"), utf16Bytes(QStringLiteral("nine")));
-    QCOMPARE(floatingText("CHAR"_4cc), QStringLiteral("九"));
-    const std::vector<uint32_t> before = history;
-
-    perform(QStringLiteral("LookupQuickly"), utf16Bytes(QStringLiteral("zebra")));
-    QCOMPARE(floatingText("CHAR"_4cc), QStringLiteral("九"));
-    QCOMPARE(history, before);
-    QCOMPARE(windowsTagged(kFloatingWindowTag), 1);
-}
-
-void ServicesHandlerTest::lookupSearchesAllFieldsInTheDictionaryWindow()
-{
-    globals.filterState = 2;
-    globals.searchState = 0;
-    // The floating window in front: the look-up brings the dictionary window
-    // before it.
-    command("LWIN"_4cc);
-    QCOMPARE(FrontWindow(), FindMyWindow(kFloatingWindowTag, false));
-
-    const Performed done = perform(QStringLiteral("Lookup"), utf16Bytes(QStringLiteral("water")));
-    QCOMPARE(done.status, noErr);
-    QCOMPARE(globals.filterState, -1);
-    QCOMPARE(globals.searchState, -2);
-    QCOMPARE(windowsTagged(kDictionaryWindowTag), 1);
-    QCOMPARE(FrontWindow(), FindMyWindow(kDictionaryWindowTag, false));
-    QCOMPARE(searchFieldText(), QStringLiteral("water"));
-    QCOMPARE(textOf(kDictionaryWindowTag, "TDSC"_4cc), QStringLiteral("Search All Fields"));
-    // The character's own definition and "freshwater" inside another's.
-    QCOMPARE(listedCharacters(), QStringList({QStringLiteral("水"), QStringLiteral("淡")}));
-
-    ControlRef field = controlOf(kDictionaryWindowTag, "SRCH"_4cc);
-    OptionBits attributes = 0;
-    HISearchFieldGetAttributes(field, &attributes);
-    QVERIFY(attributes & kHISearchFieldAttributesCancel);
-    QString descriptive = QStringLiteral("unset");
-    HISearchFieldCopyDescriptiveText(field, &descriptive);
-    QVERIFY(descriptive.isEmpty());
-    QVERIFY(alerts->recorded->requests.empty());
-    QVERIFY(history.empty());
-    QVERIFY(!done.text);
-}
-
-void ServicesHandlerTest::dictionaryCommandBringsTheOpenWindowForward()
-{
-    command("DWIN"_4cc);
-    command("LWIN"_4cc);
-    QCOMPARE(FrontWindow(), FindMyWindow(kFloatingWindowTag, false));
-
-    const CommandRun run = command("DWIN"_4cc);
-    QCOMPARE(run.status, eventNotHandledErr);
-    QCOMPARE(windowsTagged(kDictionaryWindowTag), 1);
-    QCOMPARE(FrontWindow(), FindMyWindow(kDictionaryWindowTag, false));
-}
-
 void ServicesHandlerTest::commandsOpenTheirWindows_data()
 {
     QTest::addColumn<UInt32>("commandID");
@@ -427,49 +320,6 @@ void ServicesHandlerTest::commandsOpenTheirWindows()
     QCOMPARE(run.status, eventNotHandledErr);
     QCOMPARE(windowsTagged(tag), 1);
     QVERIFY(!run.printed.contains("Unknown app command"));
-}
-
-void ServicesHandlerTest::bridgeAnswersWhatTheHandlerPutBack_data()
-{
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<QByteArray>("reply"); // UTF-8 of a Unicode reply
-
-    using Kind = ServiceReply::Kind;
-    QTest::newRow("8-bit reply") << QStringLiteral("ConvertUnicode") << QStringLiteral("中文")
-                                 << int(Kind::Text) << QByteArray("0x4E2D 0x6587");
-    QTest::newRow("Unicode reply") << QStringLiteral("ConvertPinyin") << QStringLiteral("ni3 hao3")
-                                   << int(Kind::Unicode) << QStringLiteral("nǐ hǎo").toUtf8();
-    QTest::newRow("a Unicode reply equal to the text is still a reply")
-        << QStringLiteral("ConvertPinyin") << QStringLiteral("ma") << int(Kind::Unicode)
-        << QByteArray("ma");
-    QTest::newRow("a look-up sends nothing back")
-        << QStringLiteral("LookupQuickly") << QStringLiteral("水") << int(Kind::None)
-        << QByteArray();
-    QTest::newRow("an unknown message sends nothing back")
-        << QStringLiteral("Look") << QStringLiteral("水") << int(Kind::None) << QByteArray();
-    QTest::newRow("no text, no reply")
-        << QStringLiteral("Convert") << QString() << int(Kind::None) << QByteArray();
-}
-
-void ServicesHandlerTest::bridgeAnswersWhatTheHandlerPutBack()
-{
-    QFETCH(QString, message);
-    QFETCH(QString, text);
-    QFETCH(int, kind);
-    QFETCH(QByteArray, reply);
-
-    ServiceReply answer;
-    {
-        StdoutCapture quiet;
-        answer = performServiceMessage(message, text);
-    }
-    QCOMPARE(int(answer.kind), kind);
-    if (answer.kind == ServiceReply::Kind::Text)
-        QCOMPARE(answer.text, reply);
-    else
-        QCOMPARE(answer.unicode.toUtf8(), reply);
 }
 
 int main(int argc, char** argv)

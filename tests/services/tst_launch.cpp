@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -144,7 +145,7 @@ private slots:
     void busStartsTaviThroughTheServiceFile();
     void clientFailuresAreOneLine_data();
     void clientFailuresAreOneLine();
-    void taviWithoutSessionBusRunsWithoutServices();
+    void taviWithoutSessionBusRunsAndSavesOnSigterm();
 };
 
 void ServicesLaunchTest::initTestCase()
@@ -287,10 +288,13 @@ void ServicesLaunchTest::clientFailuresAreOneLine()
     QVERIFY(!taviOffered());
 }
 
-void ServicesLaunchTest::taviWithoutSessionBusRunsWithoutServices()
+void ServicesLaunchTest::taviWithoutSessionBusRunsAndSavesOnSigterm()
 {
     TestPrefix prefix;
     QVERIFY(prefix.isValid());
+    const QString prefs = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                          QStringLiteral("/com.Quillon.Tavi.ini");
+    QFile::remove(prefs);
     QProcess tavi;
     tavi.setProcessEnvironment(environmentWith(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
                                                QStringLiteral("unix:path=/nonexistent/bus")));
@@ -314,6 +318,10 @@ void ServicesLaunchTest::taviWithoutSessionBusRunsWithoutServices()
     QVERIFY(tavi.waitForFinished(30000));
     QCOMPARE(tavi.exitStatus(), QProcess::NormalExit);
     QCOMPARE(tavi.exitCode(), 0);
+    // SIGTERM still saved the preferences.
+    QSettings stored(prefs, QSettings::IniFormat);
+    QCOMPARE(stored.value(QStringLiteral("searchState")).toString(), QStringLiteral("-2"));
+    QCOMPARE(stored.value(QStringLiteral("dividerRatio")).toString(), QStringLiteral("1000"));
 }
 
 int main(int argc, char** argv)
