@@ -208,7 +208,8 @@ void HistoryFileTest::exportAsksWhereWithTheDialogsTexts()
 
     asked->path = home.filePath(QStringLiteral("chosen name.txt"));
     const QUrl chosen = getHistorySaveLocation();
-    SetSaveDialogPresenter(std::move(previous));
+    // Held until the end: `asked` points into it.
+    const auto ours = SetSaveDialogPresenter(std::move(previous));
     QCOMPARE(chosen.toLocalFile(), asked->path);
     QCOMPARE(asked->requests.size(), std::size_t(2));
     const SaveDialogRequest& request = asked->requests.back();
