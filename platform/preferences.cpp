@@ -3,7 +3,9 @@
 #include "platform/durablefile.h"
 #include "platform/folders.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSettings>
 
@@ -43,12 +45,33 @@ QString escapeKey(const QString& key)
     return escaped;
 }
 
-// The values of one preferences file, read once; changes stay here until
-// the domain is synchronised, so unsynchronised changes are seen by later
-// reads. Keys are escaped (escapeKey), values are the file's texts.
+// The values of one preferences file. Changes stay here until the domain is
+// synchronised, so later reads see them; without changes pending, a file
+// changed on disk is read again. Keys are escaped (escapeKey), values are the
+// file's texts or the integers set.
 struct Domain {
     QString path;
     std::map<QString, QVariant> values;
+    bool pending = false;
+    QDateTime stamp;
+    qint64 size = -1;
+
+    void readIfChanged()
+    {
+        const QFileInfo file(path);
+        const QDateTime fileStamp = file.exists() ? file.lastModified() : QDateTime();
+        const qint64 fileSize = file.exists() ? file.size() : -1;
+        if (pending || (fileStamp == stamp && fileSize == size && size != -2))
+            return;
+        stamp = fileStamp;
+        size = fileSize;
+        values.clear();
+        // Only read: a QSettings that is never changed never writes.
+        const QSettings settings(path, QSettings::IniFormat);
+        const QStringList keys = settings.allKeys();
+        for (const QString& key : keys)
+            values[key] = settings.value(key);
+    }
 };
 
 Domain* domainFor(const QString& applicationID)
@@ -61,12 +84,9 @@ Domain* domainFor(const QString& applicationID)
     auto [slot, added] = open->try_emplace(path);
     if (added) {
         slot->second.path = path;
-        // Only read: a QSettings that is never changed never writes.
-        const QSettings file(path, QSettings::IniFormat);
-        const QStringList keys = file.allKeys();
-        for (const QString& key : keys)
-            slot->second.values[key] = file.value(key);
+        slot->second.size = -2;  // never read
     }
+    slot->second.readIfChanged();
     return &slot->second;
 }
 
@@ -183,7 +203,7 @@ void CFPreferencesSetAppValue(const QString& key, const QVariant& value,
         return;
     }
     if (!value.isValid()) {
-        domain->values.erase(escapeKey(key));
+        domain->pending |= domain->values.erase(escapeKey(key)) != 0;
         return;
     }
     SInt32 number = 0;
@@ -193,6 +213,7 @@ void CFPreferencesSetAppValue(const QString& key, const QVariant& value,
         return;
     }
     domain->values[escapeKey(key)] = QVariant(int(number));
+    domain->pending = true;
 }
 
 Boolean CFPreferencesAppSynchronize(const QString& applicationID)
@@ -212,5 +233,9 @@ Boolean CFPreferencesAppSynchronize(const QString& applicationID)
                     qUtf8Printable(domain->path), int(error));
         return false;
     }
+    domain->pending = false;
+    const QFileInfo written(domain->path);
+    domain->stamp = written.lastModified();
+    domain->size = written.size();
     return true;
 }
