@@ -221,6 +221,8 @@ Boolean CFPreferencesAppSynchronize(const QString& applicationID)
     Domain* domain = domainFor(applicationID);
     if (!domain)
         return false;
+    if (!domain->pending)
+        return true;  // nothing to write; the file was read again if it changed
     QDir().mkpath(GetUserPreferencesFolder());
     QByteArray contents;
     if (!domain->values.empty())
