@@ -1,7 +1,6 @@
 #include "app/appcommands.h"
 
 #include "app/services.h"
-#include "app/windowcreators.h"
 #include "windows/dictionary/dictionarywindow.h"
 #include "windows/feedback/feedbackwindow.h"
 #include "windows/floating/floatingwindow.h"

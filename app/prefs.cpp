@@ -5,6 +5,7 @@
 #include "platform/controls.h"
 #include "platform/preferences.h"
 #include "platform/windows.h"
+#include "splitview/splitview.h"
 #include "store/dictionary.h"
 #include "store/locations.h"
 #include "windows/history/historyfile.h"
@@ -20,12 +21,9 @@ namespace {
 // the flush.
 QString preferenceDomain()
 {
-    return QStringLiteral("com.Quillon.Tavi");
+    return kCFPreferencesCurrentApplication;
 }
 
-// The split view's ratio of its first pane to the whole (a 4-byte float).
-constexpr ResType kSplitViewRatioTag = FOUR_CHAR_CODE("svsr");
-constexpr ControlID kSplitViewID = {FOUR_CHAR_CODE("splV"), 0};
 
 void readLong(const QString& key, int32_t& field, int32_t fallback)
 {
@@ -50,7 +48,7 @@ void readBool(const QString& key, int32_t& field, bool fallback)
 bool readDividerRatio(WindowRef window, int32_t* thousandths)
 {
     ControlRef splitView = nullptr;
-    if (GetControlByID(window, &kSplitViewID, &splitView) != noErr)
+    if (GetControlByID(window, &kSplitViewControlID, &splitView) != noErr)
         return false;
     // NaN until the split view writes it: a handler that answers without
     // data leaves the stored ratio alone.

@@ -4,7 +4,6 @@
 #include "app/globals.h"
 #include "app/prefs.h"
 #include "app/servicesbridge.h"
-#include "app/windowcreators.h"
 #include "app/windowlookup.h"
 #include "platform/controls.h"
 #include "platform/eventloop.h"
@@ -15,6 +14,8 @@
 #include "store/dictionary.h"
 #include "store/locations.h"
 #include "store/progress.h"
+#include "windows/dictionary/dictionarywindow.h"
+#include "windows/floating/floatingwindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -131,7 +132,8 @@ void makeSureSomethingIsReachable()
 {
     if (FrontWindow() != nullptr || GetMenuBarStatusIcon() != nullptr)
         return;
-    if (openDictionaryWindow() && FrontWindow() != nullptr)
+    createDictionaryWindow();
+    if (FrontWindow() != nullptr)
         return;
     std::puts("No window to show and no system tray: quitting");
     std::fflush(stdout);
@@ -171,9 +173,9 @@ OSStatus runTavi(DictionaryLoader loader)
     loadPrefs();
 
     if (globals.ShowDictionary)
-        openDictionaryWindow();
+        createDictionaryWindow();
     if (globals.ShowFloating)
-        openFloatingWindow();
+        createFloatingWindow();
     makeSureSomethingIsReachable();
 
     // Kept only so that a test that runs start-up again does not stack a

@@ -12,11 +12,6 @@ TCarbonEvent::~TCarbonEvent()
     ReleaseEvent(fEvent);
 }
 
-OSStatus TCarbonEvent::PostToQueue(EventQueueRef inQueue, EventPriority inPriority)
-{
-    return PostEventToQueue(inQueue, fEvent, inPriority);
-}
-
 OSStatus TCarbonEvent::SetParameter(EventParamName inName, EventParamType inType, UInt32 inSize,
                                     const void* inData)
 {
@@ -69,7 +64,6 @@ TAVI_TYPED_PARAMETER(RgnHandle, RgnHandle, typeQDRgnHandle)
 TAVI_TYPED_PARAMETER(WindowRef, WindowRef, typeWindowRef)
 TAVI_TYPED_PARAMETER(ControlRef, ControlRef, typeControlRef)
 TAVI_TYPED_PARAMETER(MenuRef, MenuRef, typeMenuRef)
-TAVI_TYPED_PARAMETER(DragRef, DragRef, typeDragRef)
 TAVI_TYPED_PARAMETER(UInt32, UInt32, typeUInt32)
 TAVI_TYPED_PARAMETER(const HICommand&, HICommand, typeHICommand)
 TAVI_TYPED_PARAMETER(const ControlPartCode&, ControlPartCode, typeControlPartCode)

@@ -24,7 +24,6 @@ public:
     EventRef GetEventRef() const { return fEvent; }
     operator EventRef() const { return fEvent; }
 
-    OSStatus PostToQueue(EventQueueRef inQueue, EventPriority inPriority = kEventPriorityStandard);
 
     OSStatus SetParameter(EventParamName inName, EventParamType inType, UInt32 inSize,
                           const void* inData);
@@ -57,8 +56,6 @@ public:
     OSStatus GetParameter(EventParamName inName, ControlRef* outControl);
     OSStatus SetParameter(EventParamName inName, MenuRef inMenu);
     OSStatus GetParameter(EventParamName inName, MenuRef* outMenu);
-    OSStatus SetParameter(EventParamName inName, DragRef inDrag);
-    OSStatus GetParameter(EventParamName inName, DragRef* outDrag);
     OSStatus SetParameter(EventParamName inName, UInt32 inValue);
     OSStatus GetParameter(EventParamName inName, UInt32* outValue);
     OSStatus SetParameter(EventParamName inName, const HICommand& inValue);

@@ -57,16 +57,7 @@ OSStatus ProcessHICommand(const HICommand& command, EventTargetRef target)
 {
     if (!target)
         return paramErr;
-    EventRef event = nullptr;
-    OSStatus status =
-        CreateEvent(nullptr, kEventClassCommand, kEventCommandProcess, 0, kEventAttributeNone, &event);
-    if (status != noErr)
-        return status;
-    status = SetEventParameter(event, kEventParamDirectObject, typeHICommand, sizeof command, &command);
-    if (status == noErr)
-        status = SendEventToEventTarget(event, target);
-    ReleaseEvent(event);
-    return status;
+    return ScopedEvent(kEventClassCommand, kEventCommandProcess, typeHICommand, command).send(target);
 }
 
 OSStatus SendCommandFromControl(ControlRef control, UInt32 commandID)

@@ -45,12 +45,8 @@ bool askAdapters(const QWidget* widget, F f)
 
 void sendControlEvent(ControlRef control, EventKind kind)
 {
-    EventRef event = nullptr;
-    if (CreateEvent(nullptr, kEventClassControl, kind, 0, kEventAttributeNone, &event) != noErr)
-        return;
-    SetEventParameter(event, kEventParamDirectObject, typeControlRef, sizeof control, &control);
-    SendEventToEventTargetWithOptions(event, control->target(), kEventTargetDontPropagate);
-    ReleaseEvent(event);
+    ScopedEvent(kEventClassControl, kind, typeControlRef, control)
+        .send(control->target(), kEventTargetDontPropagate);
 }
 
 // Custom views (hiview.h) send their own visibility and enabled-state events
@@ -67,23 +63,16 @@ OSStatus sendDataEvent(ControlRef control, EventKind kind, ControlPartCode part,
 {
     if (!control->target() || control->target()->handlerCount() == 0)
         return eventNotHandledErr;
-    EventRef event = nullptr;
-    OSStatus status = CreateEvent(nullptr, kEventClassControl, kind, 0, kEventAttributeNone, &event);
-    if (status != noErr)
-        return status;
     SInt32 size32 = SInt32(size);
-    SetEventParameter(event, kEventParamDirectObject, typeControlRef, sizeof control, &control);
-    SetEventParameter(event, kEventParamControlPart, typeControlPartCode, sizeof part, &part);
-    SetEventParameter(event, kEventParamControlDataTag, typeEnumeration, sizeof tag, &tag);
-    SetEventParameter(event, kEventParamControlDataBuffer, typePtr, sizeof buffer, &buffer);
-    SetEventParameter(event, kEventParamControlDataBufferSize, typeLongInteger, sizeof size32,
-                      &size32);
-    status = SendEventToEventTargetWithOptions(event, control->target(), kEventTargetDontPropagate);
+    ScopedEvent event(kEventClassControl, kind, typeControlRef, control);
+    event.set(kEventParamControlPart, typeControlPartCode, part)
+        .set(kEventParamControlDataTag, typeEnumeration, tag)
+        .set(kEventParamControlDataBuffer, typePtr, buffer)
+        .set(kEventParamControlDataBufferSize, typeLongInteger, size32);
+    const OSStatus status = event.send(control->target(), kEventTargetDontPropagate);
     if (status == noErr && outActualSize &&
-        GetEventParameter(event, kEventParamControlDataBufferSize, typeLongInteger, nullptr,
-                          sizeof size32, nullptr, &size32) == noErr)
+        event.get(kEventParamControlDataBufferSize, typeLongInteger, &size32))
         *outActualSize = size32;
-    ReleaseEvent(event);
     return status;
 }
 
@@ -396,16 +385,10 @@ void HiliteControl(ControlRef control, ControlPartCode part)
         return;
     const ControlPartCode previous = control->hilite;
     control->hilite = part;
-    EventRef event = nullptr;
-    if (CreateEvent(nullptr, kEventClassControl, kEventControlHiliteChanged, 0,
-                    kEventAttributeNone, &event) != noErr)
-        return;
-    SetEventParameter(event, kEventParamDirectObject, typeControlRef, sizeof control, &control);
-    SetEventParameter(event, kEventParamControlPreviousPart, typeControlPartCode, sizeof previous,
-                      &previous);
-    SetEventParameter(event, kEventParamControlCurrentPart, typeControlPartCode, sizeof part, &part);
-    SendEventToEventTargetWithOptions(event, control->target(), kEventTargetDontPropagate);
-    ReleaseEvent(event);
+    ScopedEvent(kEventClassControl, kEventControlHiliteChanged, typeControlRef, control)
+        .set(kEventParamControlPreviousPart, typeControlPartCode, previous)
+        .set(kEventParamControlCurrentPart, typeControlPartCode, part)
+        .send(control->target(), kEventTargetDontPropagate);
 }
 
 // ---------------------------------------------------------------------------
@@ -484,14 +467,6 @@ OSStatus GetControlData(ControlRef control, ControlPartCode part, ResType tag, S
     if (tag == kControlFontStyleTag)
         return answer(&control->fontStyle, sizeof(ControlFontStyleRec));
     return errDataNotSupported;
-}
-
-OSStatus GetControlDataSize(ControlRef control, ControlPartCode part, ResType tag,
-                            Size* outMaxSize)
-{
-    if (!outMaxSize)
-        return paramErr;
-    return GetControlData(control, part, tag, 0, nullptr, outMaxSize);
 }
 
 OSStatus SetControlFontStyle(ControlRef control, const ControlFontStyleRec* style)

@@ -42,18 +42,15 @@ struct ControlFontStyleRec {
     RGBColor backColor;
 };
 
-constexpr SInt16 kControlUseFontMask = 0x0001;
 constexpr SInt16 kControlUseFaceMask = 0x0002;
 constexpr SInt16 kControlUseSizeMask = 0x0004;
 constexpr SInt16 kControlUseForeColorMask = 0x0008;
 constexpr SInt16 kControlUseBackColorMask = 0x0010;
-constexpr SInt16 kControlUseModeMask = 0x0020;
 constexpr SInt16 kControlUseJustMask = 0x0040;
 constexpr SInt16 kControlUseThemeFontIDMask = 0x0080;
-constexpr SInt16 kControlUseAllMask = 0x00FF;
 constexpr SInt16 kControlAddFontSizeMask = 0x0100;
-
 constexpr SInt16 teFlushDefault = 0;
+
 constexpr SInt16 teCenter = 1;
 constexpr SInt16 teFlushRight = -1;
 constexpr SInt16 teFlushLeft = -2;
@@ -114,8 +111,6 @@ OSStatus SetControlData(ControlRef control, ControlPartCode part, ResType tag, S
                         const void* data);
 OSStatus GetControlData(ControlRef control, ControlPartCode part, ResType tag, Size bufferSize,
                         void* buffer, Size* outActualSize);
-OSStatus GetControlDataSize(ControlRef control, ControlPartCode part, ResType tag,
-                            Size* outMaxSize);
 
 OSStatus SetControlFontStyle(ControlRef control, const ControlFontStyleRec* style);
 OSStatus SetControlTitleWithCFString(ControlRef control, const QString& title);

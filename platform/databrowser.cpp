@@ -624,16 +624,6 @@ OSStatus SetDataBrowserItemDataBooleanValue(DataBrowserItemDataRef itemData, Boo
     return noErr;
 }
 
-OSStatus GetDataBrowserItemDataBooleanValue(DataBrowserItemDataRef itemData, Boolean* outValue)
-{
-    if (!itemData || !outValue)
-        return paramErr;
-    if (!itemData->hasBoolean)
-        return errDataNotSupported;
-    *outValue = itemData->boolean;
-    return noErr;
-}
-
 OSStatus SetDataBrowserItemDataButtonValue(DataBrowserItemDataRef itemData, ThemeButtonValue value)
 {
     if (!itemData)
@@ -651,42 +641,6 @@ OSStatus GetDataBrowserItemDataButtonValue(DataBrowserItemDataRef itemData,
     if (!itemData->hasButton)
         return errDataNotSupported;
     *outValue = itemData->button;
-    return noErr;
-}
-
-OSStatus SetDataBrowserItemDataValue(DataBrowserItemDataRef itemData, SInt32 value)
-{
-    if (!itemData)
-        return paramErr;
-    itemData->hasValue = true;
-    itemData->value = value;
-    return noErr;
-}
-
-OSStatus GetDataBrowserItemDataValue(DataBrowserItemDataRef itemData, SInt32* outValue)
-{
-    if (!itemData || !outValue)
-        return paramErr;
-    if (!itemData->hasValue)
-        return errDataNotSupported;
-    *outValue = itemData->value;
-    return noErr;
-}
-
-OSStatus GetDataBrowserItemDataProperty(DataBrowserItemDataRef itemData,
-                                        DataBrowserPropertyID* outProperty)
-{
-    if (!itemData || !outProperty)
-        return paramErr;
-    *outProperty = itemData->property;
-    return noErr;
-}
-
-OSStatus GetDataBrowserItemDataItemID(DataBrowserItemDataRef itemData, DataBrowserItemID* outItem)
-{
-    if (!itemData || !outItem)
-        return paramErr;
-    *outItem = itemData->item;
     return noErr;
 }
 
@@ -713,15 +667,6 @@ OSStatus SetDataBrowserCallbacks(ControlRef control, const DataBrowserCallbacks*
     emit browser->model->dataChanged(browser->model->index(0, 0),
                                      browser->model->index(browser->model->rowCount() - 1,
                                                            browser->model->columnCount() - 1));
-    return noErr;
-}
-
-OSStatus GetDataBrowserCallbacks(ControlRef control, DataBrowserCallbacks* callbacks)
-{
-    DataBrowser* browser = findBrowser(control);
-    if (!browser || !callbacks)
-        return paramErr;
-    *callbacks = browser->callbacks;
     return noErr;
 }
 
@@ -770,15 +715,6 @@ OSStatus SetDataBrowserSelectionFlags(ControlRef control, DataBrowserSelectionFl
     return noErr;
 }
 
-OSStatus GetDataBrowserSelectionFlags(ControlRef control, DataBrowserSelectionFlags* outFlags)
-{
-    DataBrowser* browser = findBrowser(control);
-    if (!browser || !outFlags)
-        return paramErr;
-    *outFlags = browser->selectionFlags;
-    return noErr;
-}
-
 OSStatus SetDataBrowserTableViewHiliteStyle(ControlRef control,
                                             DataBrowserTableViewHiliteStyle style)
 {
@@ -787,27 +723,6 @@ OSStatus SetDataBrowserTableViewHiliteStyle(ControlRef control,
         return paramErr;
     browser->hiliteStyle = style;
     browser->view->setAllColumnsShowFocus(style == kDataBrowserTableViewFillHilite);
-    return noErr;
-}
-
-OSStatus GetDataBrowserTableViewHiliteStyle(ControlRef control,
-                                            DataBrowserTableViewHiliteStyle* outStyle)
-{
-    DataBrowser* browser = findBrowser(control);
-    if (!browser || !outStyle)
-        return paramErr;
-    *outStyle = browser->hiliteStyle;
-    return noErr;
-}
-
-OSStatus SetDataBrowserListViewHeaderBtnHeight(ControlRef control, UInt16 height)
-{
-    DataBrowser* browser = findBrowser(control);
-    if (!browser)
-        return paramErr;
-    browser->view->setHeaderHidden(height == 0);
-    if (height > 0)
-        browser->view->header()->setFixedHeight(height);
     return noErr;
 }
 
@@ -884,33 +799,6 @@ OSStatus GetDataBrowserTableViewColumnProperty(ControlRef control,
     return noErr;
 }
 
-OSStatus GetDataBrowserTableViewColumnPosition(ControlRef control,
-                                               DataBrowserTableViewColumnID property,
-                                               DataBrowserTableViewColumnIndex* outPosition)
-{
-    DataBrowser* browser = findBrowser(control);
-    if (!browser || !outPosition)
-        return paramErr;
-    const int logical = browser->columnOf(property);
-    if (logical < 0)
-        return errDataBrowserPropertyNotFound;
-    *outPosition = DataBrowserTableViewColumnIndex(browser->view->header()->visualIndex(logical));
-    return noErr;
-}
-
-OSStatus GetDataBrowserPropertyFlags(ControlRef control, DataBrowserPropertyID property,
-                                     DataBrowserPropertyFlags* outFlags)
-{
-    DataBrowser* browser = findBrowser(control);
-    if (!browser || !outFlags)
-        return paramErr;
-    const int logical = browser->columnOf(property);
-    if (logical < 0)
-        return errDataBrowserPropertyNotFound;
-    *outFlags = browser->model->columns[std::size_t(logical)].property.propertyFlags;
-    return noErr;
-}
-
 OSStatus SetDataBrowserPropertyFlags(ControlRef control, DataBrowserPropertyID property,
                                      DataBrowserPropertyFlags flags)
 {
@@ -934,38 +822,6 @@ OSStatus GetDataBrowserListViewHeaderDesc(ControlRef control, DataBrowserTableVi
     if (logical < 0)
         return errDataBrowserPropertyNotFound;
     *outDesc = browser->model->columns[std::size_t(logical)].header;
-    return noErr;
-}
-
-OSStatus GetDataBrowserTableViewNamedColumnWidth(ControlRef control,
-                                                 DataBrowserTableViewColumnID property,
-                                                 UInt16* outWidth)
-{
-    DataBrowser* browser = findBrowser(control);
-    if (!browser || !outWidth)
-        return paramErr;
-    const int logical = browser->columnOf(property);
-    if (logical < 0)
-        return errDataBrowserPropertyNotFound;
-    *outWidth = UInt16(std::clamp(browser->view->header()->sectionSize(logical), 0, 0xFFFF));
-    return noErr;
-}
-
-OSStatus SetDataBrowserTableViewNamedColumnWidth(ControlRef control,
-                                                 DataBrowserTableViewColumnID property, UInt16 width)
-{
-    DataBrowser* browser = findBrowser(control);
-    if (!browser)
-        return paramErr;
-    const int logical = browser->columnOf(property);
-    if (logical < 0)
-        return errDataBrowserPropertyNotFound;
-    const auto& header = browser->model->columns[std::size_t(logical)].header;
-    const int minimum = header.minimumWidth;
-    const int maximum = std::max(minimum, int(header.maximumWidth));
-    browser->adjustingWidth = true;
-    browser->view->header()->resizeSection(logical, std::clamp(int(width), minimum, maximum));
-    browser->adjustingWidth = false;
     return noErr;
 }
 
@@ -1080,36 +936,6 @@ OSStatus RemoveDataBrowserItems(ControlRef control, DataBrowserItemID container,
     if (browser->callbacks.u.v1.itemNotificationCallback) {
         for (DataBrowserItemID item : removed)
             browser->notify(item, kDataBrowserItemRemoved);
-    }
-    return noErr;
-}
-
-OSStatus UpdateDataBrowserItems(ControlRef control, DataBrowserItemID container, ItemCount numItems,
-                                const DataBrowserItemID* items, DataBrowserPropertyID,
-                                DataBrowserPropertyID property)
-{
-    DataBrowser* browser = findBrowser(control);
-    if (!browser || container != kDataBrowserNoItem)
-        return paramErr;
-    DataBrowserModel* model = browser->model;
-    if (model->items.empty() || model->columns.empty())
-        return noErr;
-    int firstColumn = 0;
-    int lastColumn = int(model->columns.size()) - 1;
-    if (property != kDataBrowserItemNoProperty) {
-        firstColumn = lastColumn = browser->columnOf(property);
-        if (firstColumn < 0)
-            return errDataBrowserPropertyNotFound;
-    }
-    if (numItems == 0 || !items) {
-        emit model->dataChanged(model->index(0, firstColumn),
-                                model->index(int(model->items.size()) - 1, lastColumn));
-        return noErr;
-    }
-    for (ItemCount i = 0; i < numItems; ++i) {
-        const int row = browser->rowOf(items[i]);
-        if (row >= 0)
-            emit model->dataChanged(model->index(row, firstColumn), model->index(row, lastColumn));
     }
     return noErr;
 }
@@ -1266,24 +1092,6 @@ OSStatus SetDataBrowserSortOrder(ControlRef control, DataBrowserSortOrder order)
         browser->updateSortIndicator();
         browser->sortItems();
     }
-    return noErr;
-}
-
-OSStatus GetDataBrowserSortOrder(ControlRef control, DataBrowserSortOrder* outOrder)
-{
-    DataBrowser* browser = findBrowser(control);
-    if (!browser || !outOrder)
-        return paramErr;
-    *outOrder = browser->sortOrder;
-    return noErr;
-}
-
-OSStatus SortDataBrowserContainer(ControlRef control, DataBrowserItemID container, Boolean)
-{
-    DataBrowser* browser = findBrowser(control);
-    if (!browser || container != kDataBrowserNoItem)
-        return paramErr;
-    browser->sortItems();
     return noErr;
 }
 

@@ -48,21 +48,15 @@ constexpr DataBrowserPropertyID kDataBrowserItemNoProperty = 0;
 constexpr DataBrowserPropertyID kDataBrowserItemIsActiveProperty = 1;
 constexpr DataBrowserPropertyID kDataBrowserItemIsSelectableProperty = 2;
 constexpr DataBrowserPropertyID kDataBrowserItemIsEditableProperty = 3;
-constexpr DataBrowserPropertyID kDataBrowserItemIsContainerProperty = 4;
 constexpr DataBrowserPropertyID kDataBrowserContainerIsSortableProperty = 7;
 
 // Column types. Icon-and-text columns show their text.
 constexpr DataBrowserPropertyType kDataBrowserTextType = FOUR_CHAR_CODE("text");
-constexpr DataBrowserPropertyType kDataBrowserIconAndTextType = FOUR_CHAR_CODE("ticn");
 constexpr DataBrowserPropertyType kDataBrowserCheckboxType = FOUR_CHAR_CODE("chbx");
-
-// Column flags.
 constexpr DataBrowserPropertyFlags kDataBrowserDefaultPropertyFlags = 0;
+
 constexpr DataBrowserPropertyFlags kDataBrowserPropertyIsMutable = 1u << 0;
-constexpr DataBrowserPropertyFlags kDataBrowserPropertyIsEditable = kDataBrowserPropertyIsMutable;
 constexpr DataBrowserPropertyFlags kDataBrowserTruncateTextAtEnd = 2u << 8;
-constexpr DataBrowserPropertyFlags kDataBrowserTruncateTextMiddle = 0u << 8;
-constexpr DataBrowserPropertyFlags kDataBrowserTruncateTextAtStart = 3u << 8;
 constexpr DataBrowserPropertyFlags kDataBrowserListViewMovableColumn = 1u << 17;
 constexpr DataBrowserPropertyFlags kDataBrowserListViewSortableColumn = 1u << 18;
 constexpr DataBrowserPropertyFlags kDataBrowserListViewDefaultColumnFlags =
@@ -85,26 +79,21 @@ constexpr DataBrowserItemState kDataBrowserItemIsSelected = 1u << 0;
 // Selection flags.
 constexpr DataBrowserSelectionFlags kDataBrowserDragSelect = 1u << 0;
 constexpr DataBrowserSelectionFlags kDataBrowserSelectOnlyOne = 1u << 1;
-constexpr DataBrowserSelectionFlags kDataBrowserResetSelection = 1u << 2;
 constexpr DataBrowserSelectionFlags kDataBrowserCmdTogglesSelection = 1u << 3;
 constexpr DataBrowserSelectionFlags kDataBrowserNoDisjointSelection = 1u << 4;
 
-constexpr DataBrowserTableViewHiliteStyle kDataBrowserTableViewMinimalHilite = 0;
 constexpr DataBrowserTableViewHiliteStyle kDataBrowserTableViewFillHilite = 1;
 
-constexpr DataBrowserSortOrder kDataBrowserOrderUndefined = 0;
 constexpr DataBrowserSortOrder kDataBrowserOrderIncreasing = 1;
 constexpr DataBrowserSortOrder kDataBrowserOrderDecreasing = 2;
-
-// SetDataBrowserSelectedItems.
 constexpr DataBrowserSetOption kDataBrowserItemsAdd = 0;
+
 constexpr DataBrowserSetOption kDataBrowserItemsAssign = 1;
 constexpr DataBrowserSetOption kDataBrowserItemsToggle = 2;
 constexpr DataBrowserSetOption kDataBrowserItemsRemove = 3;
 
 constexpr DataBrowserRevealOptions kDataBrowserRevealOnly = 0;
 constexpr DataBrowserRevealOptions kDataBrowserRevealAndCenterInView = 1u << 0;
-constexpr DataBrowserRevealOptions kDataBrowserRevealWithoutSelecting = 1u << 1;
 
 constexpr ThemeButtonValue kThemeButtonOff = 0;
 constexpr ThemeButtonValue kThemeButtonOn = 1;
@@ -128,9 +117,6 @@ struct ControlButtonContentInfo {
     SInt16 contentType;
 };
 
-// Theme font numbers of a header's ControlFontStyleRec::font (with
-// kControlUseThemeFontIDMask).
-constexpr SInt16 kControlFontBigSystemFont = -1;
 constexpr SInt16 kControlFontSmallSystemFont = -2;
 constexpr SInt16 kControlFontSmallBoldSystemFont = -3;
 constexpr SInt16 kControlFontViewSystemFont = -4;
@@ -175,15 +161,9 @@ OSStatus SetDataBrowserItemDataText(DataBrowserItemDataRef itemData, const QStri
 // The text handed over (or answered); errDataNotSupported when there is none.
 OSStatus GetDataBrowserItemDataText(DataBrowserItemDataRef itemData, QString* outText);
 OSStatus SetDataBrowserItemDataBooleanValue(DataBrowserItemDataRef itemData, Boolean value);
-OSStatus GetDataBrowserItemDataBooleanValue(DataBrowserItemDataRef itemData, Boolean* outValue);
 OSStatus SetDataBrowserItemDataButtonValue(DataBrowserItemDataRef itemData, ThemeButtonValue value);
 OSStatus GetDataBrowserItemDataButtonValue(DataBrowserItemDataRef itemData,
                                            ThemeButtonValue* outValue);
-OSStatus SetDataBrowserItemDataValue(DataBrowserItemDataRef itemData, SInt32 value);
-OSStatus GetDataBrowserItemDataValue(DataBrowserItemDataRef itemData, SInt32* outValue);
-OSStatus GetDataBrowserItemDataProperty(DataBrowserItemDataRef itemData,
-                                        DataBrowserPropertyID* outProperty);
-OSStatus GetDataBrowserItemDataItemID(DataBrowserItemDataRef itemData, DataBrowserItemID* outItem);
 
 // ---------------------------------------------------------------------------
 // Callbacks.
@@ -227,7 +207,6 @@ struct DataBrowserCallbacks {
 // Sets the version and clears every callback.
 OSStatus InitDataBrowserCallbacks(DataBrowserCallbacks* callbacks);
 OSStatus SetDataBrowserCallbacks(ControlRef browser, const DataBrowserCallbacks* callbacks);
-OSStatus GetDataBrowserCallbacks(ControlRef browser, DataBrowserCallbacks* callbacks);
 
 // ---------------------------------------------------------------------------
 // The control.
@@ -241,13 +220,8 @@ OSStatus CreateDataBrowserControl(WindowRef window, const Rect* bounds, DataBrow
 bool IsDataBrowserControl(ControlRef control);
 
 OSStatus SetDataBrowserSelectionFlags(ControlRef browser, DataBrowserSelectionFlags flags);
-OSStatus GetDataBrowserSelectionFlags(ControlRef browser, DataBrowserSelectionFlags* outFlags);
 OSStatus SetDataBrowserTableViewHiliteStyle(ControlRef browser,
                                             DataBrowserTableViewHiliteStyle style);
-OSStatus GetDataBrowserTableViewHiliteStyle(ControlRef browser,
-                                            DataBrowserTableViewHiliteStyle* outStyle);
-// 0 hides the column headers.
-OSStatus SetDataBrowserListViewHeaderBtnHeight(ControlRef browser, UInt16 height);
 
 // Columns. position counts from 0; at or past the count appends. A second
 // column with the same property is paramErr. Removing an unknown property is
@@ -262,23 +236,11 @@ OSStatus GetDataBrowserTableViewColumnCount(ControlRef browser, UInt32* outCount
 OSStatus GetDataBrowserTableViewColumnProperty(ControlRef browser,
                                                DataBrowserTableViewColumnIndex position,
                                                DataBrowserTableViewColumnID* outProperty);
-OSStatus GetDataBrowserTableViewColumnPosition(ControlRef browser,
-                                               DataBrowserTableViewColumnID column,
-                                               DataBrowserTableViewColumnIndex* outPosition);
-OSStatus GetDataBrowserPropertyFlags(ControlRef browser, DataBrowserPropertyID property,
-                                     DataBrowserPropertyFlags* outFlags);
 OSStatus SetDataBrowserPropertyFlags(ControlRef browser, DataBrowserPropertyID property,
                                      DataBrowserPropertyFlags flags);
 // The header as it was added (title, widths, font).
 OSStatus GetDataBrowserListViewHeaderDesc(ControlRef browser, DataBrowserTableViewColumnID column,
                                           DataBrowserListViewHeaderDesc* outDesc);
-// A column starts at its maximum width; the user may resize it between its
-// minimum and maximum.
-OSStatus GetDataBrowserTableViewNamedColumnWidth(ControlRef browser,
-                                                 DataBrowserTableViewColumnID column,
-                                                 UInt16* outWidth);
-OSStatus SetDataBrowserTableViewNamedColumnWidth(ControlRef browser,
-                                                 DataBrowserTableViewColumnID column, UInt16 width);
 
 // Items. The browser is a flat list: container must be kDataBrowserNoItem.
 // items null adds 1..numItems. Items already listed and kDataBrowserNoItem
@@ -289,12 +251,6 @@ OSStatus AddDataBrowserItems(ControlRef browser, DataBrowserItemID container, It
 OSStatus RemoveDataBrowserItems(ControlRef browser, DataBrowserItemID container, ItemCount numItems,
                                 const DataBrowserItemID* items,
                                 DataBrowserPropertyID preSortProperty);
-// Asks the callback again for the cells of these items (every item when
-// numItems is 0), in one column or all (kDataBrowserItemNoProperty).
-OSStatus UpdateDataBrowserItems(ControlRef browser, DataBrowserItemID container, ItemCount numItems,
-                                const DataBrowserItemID* items,
-                                DataBrowserPropertyID preSortProperty,
-                                DataBrowserPropertyID property);
 // State kDataBrowserItemNoState or kDataBrowserItemAnyState: every item;
 // kDataBrowserItemIsSelected: the selected ones. In the order shown.
 OSStatus GetDataBrowserItemCount(ControlRef browser, DataBrowserItemID container, Boolean recurse,
@@ -316,9 +272,6 @@ OSStatus RevealDataBrowserItem(ControlRef browser, DataBrowserItemID item,
 OSStatus SetDataBrowserSortProperty(ControlRef browser, DataBrowserPropertyID property);
 OSStatus GetDataBrowserSortProperty(ControlRef browser, DataBrowserPropertyID* outProperty);
 OSStatus SetDataBrowserSortOrder(ControlRef browser, DataBrowserSortOrder order);
-OSStatus GetDataBrowserSortOrder(ControlRef browser, DataBrowserSortOrder* outOrder);
-OSStatus SortDataBrowserContainer(ControlRef browser, DataBrowserItemID container,
-                                  Boolean sortChildren);
 
 // Cell editing: opens the editor on a listed item's cell, as a click on the
 // selected cell would (the editable query and column flags apply);

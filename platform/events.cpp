@@ -3,7 +3,6 @@
 #include "platform/eventloop.h"
 
 #include <QCoreApplication>
-#include <QMetaObject>
 #include <QString>
 
 #include <algorithm>
@@ -80,19 +79,6 @@ EventTime GetEventTime(EventRef event)
     return event ? event->time : 0;
 }
 
-OSStatus SetEventTime(EventRef event, EventTime when)
-{
-    if (!event)
-        return paramErr;
-    event->time = when;
-    return noErr;
-}
-
-EventAttributes GetEventAttributes(EventRef event)
-{
-    return event ? event->attributes : 0;
-}
-
 EventTime GetCurrentEventTime()
 {
     using namespace std::chrono;
@@ -145,13 +131,6 @@ OSStatus GetEventParameter(EventRef event, EventParamName name, EventParamType d
     if (outActualSize)
         *outActualSize = size;
     return noErr;
-}
-
-OSStatus RemoveEventParameter(EventRef event, EventParamName name)
-{
-    if (!event)
-        return paramErr;
-    return event->parameters.erase(name) ? noErr : eventParameterNotFoundErr;
 }
 
 // ---------------------------------------------------------------------------
@@ -335,24 +314,6 @@ OSStatus AddEventTypesToHandler(EventHandlerRef handler, ItemCount numTypes,
     return noErr;
 }
 
-OSStatus RemoveEventTypesFromHandler(EventHandlerRef handler, ItemCount numTypes,
-                                     const EventTypeSpec* typeList)
-{
-    if (!isLive(handler) || (numTypes > 0 && typeList == nullptr))
-        return paramErr;
-    for (ItemCount i = 0; i < numTypes; ++i) {
-        const EventTypeSpec typeSpec = typeList[i];
-        auto& types = handler->types;
-        types.erase(std::remove_if(types.begin(), types.end(),
-                                   [&](const EventTypeSpec& t) {
-                                       return t.eventClass == typeSpec.eventClass &&
-                                              t.eventKind == typeSpec.eventKind;
-                                   }),
-                    types.end());
-    }
-    return noErr;
-}
-
 OSStatus CallNextEventHandler(EventHandlerCallRef call, EventRef event)
 {
     if (!call || !event)
@@ -392,15 +353,7 @@ OSStatus SendEventToEventTargetWithOptions(EventRef event, EventTargetRef target
 }
 
 // ---------------------------------------------------------------------------
-// The application target and the queue.
-
-struct EventQueue {};
-
-EventQueueRef GetMainEventQueue()
-{
-    static EventQueue queue;
-    return &queue;
-}
+// The application target.
 
 EventTargetRef GetApplicationEventTarget()
 {
@@ -422,29 +375,4 @@ EventTargetRef GetApplicationEventTarget()
         return t;
     }();
     return target.get();
-}
-
-OSStatus PostEventToQueue(EventQueueRef queue, EventRef event, EventPriority)
-{
-    if (queue != GetMainEventQueue() || !event)
-        return paramErr;
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app)
-        return eventInternalErr;
-    EventTargetRef target = nullptr;
-    if (GetEventParameter(event, kEventParamPostTarget, typeEventTargetRef, nullptr,
-                          sizeof target, nullptr, &target) != noErr ||
-        !target)
-        target = GetApplicationEventTarget();
-    std::weak_ptr<EventTarget> weakTarget = target->weak_from_this();
-    RetainEvent(event);
-    QMetaObject::invokeMethod(
-        app,
-        [event, weakTarget] {
-            if (auto t = weakTarget.lock())
-                SendEventToEventTarget(event, t.get());
-            ReleaseEvent(event);
-        },
-        Qt::QueuedConnection);
-    return noErr;
 }

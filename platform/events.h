@@ -25,7 +25,6 @@
 
 using EventAttributes = UInt32;
 constexpr EventAttributes kEventAttributeNone = 0;
-constexpr EventAttributes kEventAttributeUserEvent = 1;
 
 // The allocator argument of CreateEvent is kept for the callers' sake and
 // must be null.
@@ -40,8 +39,6 @@ ItemCount GetEventRetainCount(EventRef event);
 EventClass GetEventClass(EventRef event);
 EventKind GetEventKind(EventRef event);
 EventTime GetEventTime(EventRef event);
-OSStatus SetEventTime(EventRef event, EventTime when);
-EventAttributes GetEventAttributes(EventRef event);
 // Seconds on a monotonic clock; 0 given as an event's time means "now".
 EventTime GetCurrentEventTime();
 
@@ -56,7 +53,6 @@ OSStatus SetEventParameter(EventRef event, EventParamName name, EventParamType t
 OSStatus GetEventParameter(EventRef event, EventParamName name, EventParamType desiredType,
                            EventParamType* outActualType, ByteCount bufferSize,
                            ByteCount* outActualSize, void* outData);
-OSStatus RemoveEventParameter(EventRef event, EventParamName name);
 
 // ---------------------------------------------------------------------------
 // Handlers.
@@ -66,7 +62,6 @@ using EventHandlerUPP = EventHandlerProcPtr;
 using EventHandlerFunction = std::function<OSStatus(EventHandlerCallRef, EventRef)>;
 
 inline EventHandlerUPP NewEventHandlerUPP(EventHandlerProcPtr proc) { return proc; }
-inline void DisposeEventHandlerUPP(EventHandlerUPP) {}
 
 template <std::size_t N>
 constexpr ItemCount GetEventTypeCount(const EventTypeSpec (&)[N])
@@ -88,8 +83,6 @@ OSStatus InstallEventHandlerFunction(EventTargetRef target, EventHandlerFunction
 OSStatus RemoveEventHandler(EventHandlerRef handler);
 OSStatus AddEventTypesToHandler(EventHandlerRef handler, ItemCount numTypes,
                                 const EventTypeSpec* typeList);
-OSStatus RemoveEventTypesFromHandler(EventHandlerRef handler, ItemCount numTypes,
-                                     const EventTypeSpec* typeList);
 
 // Inside a handler: runs the handlers below it on the same target (and the
 // target's standard handler) and returns their answer.
@@ -105,20 +98,50 @@ OSStatus SendEventToEventTarget(EventRef event, EventTargetRef target);
 OSStatus SendEventToEventTargetWithOptions(EventRef event, EventTargetRef target,
                                            OptionBits options);
 
-struct EventQueue;
-using EventQueueRef = EventQueue*;
-using EventPriority = SInt16;
-constexpr EventPriority kEventPriorityLow = 0;
-constexpr EventPriority kEventPriorityStandard = 1;
-constexpr EventPriority kEventPriorityHigh = 2;
-
-EventQueueRef GetMainEventQueue();
-// Queues the event for the running loop; it is then sent to the target in its
-// kEventParamPostTarget parameter (typeEventTargetRef), or to the application.
-// A target that is gone by then receives nothing. Needs a QCoreApplication.
-OSStatus PostEventToQueue(EventQueueRef queue, EventRef event, EventPriority priority);
-
 EventTargetRef GetApplicationEventTarget();
+
+// ---------------------------------------------------------------------------
+// An event owned by one scope: made with its class and kind (and, when given,
+// a direct object), released when the scope ends. Making an event cannot
+// fail, so callers have no failure to handle.
+
+class ScopedEvent {
+public:
+    ScopedEvent(EventClass eventClass, EventKind kind)
+    {
+        CreateEvent(nullptr, eventClass, kind, 0, kEventAttributeNone, &m_event);
+    }
+    template <typename T>
+    ScopedEvent(EventClass eventClass, EventKind kind, EventParamType directType, T direct)
+        : ScopedEvent(eventClass, kind)
+    {
+        set(kEventParamDirectObject, directType, direct);
+    }
+    ~ScopedEvent() { ReleaseEvent(m_event); }
+    ScopedEvent(const ScopedEvent&) = delete;
+    ScopedEvent& operator=(const ScopedEvent&) = delete;
+
+    operator EventRef() const { return m_event; }
+
+    template <typename T>
+    ScopedEvent& set(EventParamName name, EventParamType type, const T& value)
+    {
+        SetEventParameter(m_event, name, type, sizeof value, &value);
+        return *this;
+    }
+    template <typename T>
+    bool get(EventParamName name, EventParamType type, T* out) const
+    {
+        return GetEventParameter(m_event, name, type, nullptr, sizeof *out, nullptr, out) == noErr;
+    }
+    OSStatus send(EventTargetRef target, OptionBits options = 0) const
+    {
+        return SendEventToEventTargetWithOptions(m_event, target, options);
+    }
+
+private:
+    EventRef m_event = nullptr;
+};
 
 inline OSStatus InstallApplicationEventHandler(EventHandlerUPP handler, ItemCount numTypes,
                                                const EventTypeSpec* typeList, void* userData,

@@ -16,14 +16,11 @@ struct EventTypeSpec {
 };
 
 // ---------------------------------------------------------------------------
-// Classes.
-constexpr EventClass kEventClassMouse = FOUR_CHAR_CODE("mous");
 constexpr EventClass kEventClassKeyboard = FOUR_CHAR_CODE("keyb");
 constexpr EventClass kEventClassTextInput = FOUR_CHAR_CODE("text");
-constexpr EventClass kEventClassApplication = FOUR_CHAR_CODE("appl");
-constexpr EventClass kEventClassMenu = FOUR_CHAR_CODE("menu");
 constexpr EventClass kEventClassWindow = FOUR_CHAR_CODE("wind");
 constexpr EventClass kEventClassControl = FOUR_CHAR_CODE("cntl");
+// Classes.
 constexpr EventClass kEventClassCommand = FOUR_CHAR_CODE("cmds");
 constexpr EventClass kEventClassService = FOUR_CHAR_CODE("serv");
 constexpr EventClass kEventClassHIObject = FOUR_CHAR_CODE("hiob");
@@ -45,7 +42,6 @@ constexpr EventKind kEventWindowActivated = 5;
 constexpr EventKind kEventWindowDeactivated = 6;
 constexpr EventKind kEventWindowShown = 24;
 constexpr EventKind kEventWindowHidden = 25;
-constexpr EventKind kEventWindowBoundsChanging = 26;
 constexpr EventKind kEventWindowBoundsChanged = 27;
 constexpr EventKind kEventWindowClose = 72;
 constexpr EventKind kEventWindowClosed = 73;
@@ -59,7 +55,6 @@ constexpr UInt32 kWindowBoundsChangeOriginChanged = 1u << 3;
 
 // Control events. The direct object is the ControlRef.
 constexpr EventKind kEventControlHit = 1;
-constexpr EventKind kEventControlSimulateHit = 2;
 constexpr EventKind kEventControlHitTest = 3;
 constexpr EventKind kEventControlDraw = 4;
 constexpr EventKind kEventControlSetFocusPart = 7;
@@ -82,56 +77,36 @@ constexpr EventKind kEventControlOwningWindowChanged = 159;
 constexpr EventKind kEventControlHiliteChanged = 160;
 constexpr EventKind kEventControlEnabledStateChanged = 161;
 constexpr EventKind kEventControlInitialize = 1000;
-constexpr EventKind kEventControlDispose = 1001;
 constexpr EventKind kEventControlGetOptimalBounds = 1003;
 
 // Keyboard, mouse and text input.
 constexpr EventKind kEventRawKeyDown = 1;
-constexpr EventKind kEventRawKeyRepeat = 2;
-constexpr EventKind kEventRawKeyUp = 3;
-constexpr EventKind kEventRawKeyModifiersChanged = 4;
-constexpr EventKind kEventMouseDown = 1;
-constexpr EventKind kEventMouseUp = 2;
-constexpr EventKind kEventMouseMoved = 5;
-constexpr EventKind kEventMouseDragged = 6;
-constexpr EventKind kEventMouseWheelMoved = 10;
 constexpr EventKind kEventTextInputUnicodeForKeyEvent = 2;
 
 // Text field and search field.
 constexpr EventKind kEventTextAccepted = 1;
 constexpr EventKind kEventSearchFieldCancelClicked = 1;
-constexpr EventKind kEventSearchFieldSearchClicked = 2;
 
 // Object protocol of custom views.
 constexpr EventKind kEventHIObjectConstruct = 1;
 constexpr EventKind kEventHIObjectInitialize = 2;
 constexpr EventKind kEventHIObjectDestruct = 3;
-constexpr EventKind kEventHIObjectIsEqual = 4;
 constexpr EventKind kEventHIObjectPrintDebugInfo = 5;
 
 // ---------------------------------------------------------------------------
 // Parameter names.
 constexpr EventParamName kEventParamDirectObject = FOUR_CHAR_CODE("----");
-constexpr EventParamName kEventParamPostTarget = FOUR_CHAR_CODE("ptrg");
-constexpr EventParamName kEventParamWindowRef = FOUR_CHAR_CODE("wind");
-constexpr EventParamName kEventParamControlRef = FOUR_CHAR_CODE("ctrl");
 constexpr EventParamName kEventParamAttributes = FOUR_CHAR_CODE("attr");
 constexpr EventParamName kEventParamOriginalBounds = FOUR_CHAR_CODE("orct");
 constexpr EventParamName kEventParamPreviousBounds = FOUR_CHAR_CODE("prct");
 constexpr EventParamName kEventParamCurrentBounds = FOUR_CHAR_CODE("crct");
 constexpr EventParamName kEventParamServiceMessageName = FOUR_CHAR_CODE("svmg");
 constexpr EventParamName kEventParamScrapRef = FOUR_CHAR_CODE("scrp");
-constexpr EventParamName kEventParamServiceCopyTypes = FOUR_CHAR_CODE("svsc");
-constexpr EventParamName kEventParamServicePasteTypes = FOUR_CHAR_CODE("svpt");
 constexpr EventParamName kEventParamKeyMacCharCodes = FOUR_CHAR_CODE("kchr");
 constexpr EventParamName kEventParamKeyCode = FOUR_CHAR_CODE("kcod");
 constexpr EventParamName kEventParamKeyModifiers = FOUR_CHAR_CODE("kmod");
 constexpr EventParamName kEventParamKeyUnicodes = FOUR_CHAR_CODE("kuni");
 constexpr EventParamName kEventParamMouseLocation = FOUR_CHAR_CODE("mloc");
-constexpr EventParamName kEventParamWindowMouseLocation = FOUR_CHAR_CODE("wmou");
-constexpr EventParamName kEventParamMouseButton = FOUR_CHAR_CODE("mbtn");
-constexpr EventParamName kEventParamClickCount = FOUR_CHAR_CODE("ccnt");
-constexpr EventParamName kEventParamMouseWheelDelta = FOUR_CHAR_CODE("mwdl");
 constexpr EventParamName kEventParamTextInputSendText = FOUR_CHAR_CODE("tstx");
 constexpr EventParamName kEventParamControlPart = FOUR_CHAR_CODE("cprt");
 constexpr EventParamName kEventParamControlDataTag = FOUR_CHAR_CODE("cdtg");
@@ -151,7 +126,6 @@ constexpr EventParamName kEventParamMinimumSize = FOUR_CHAR_CODE("mnsz");
 constexpr EventParamName kEventParamMaximumSize = FOUR_CHAR_CODE("mxsz");
 constexpr EventParamName kEventParamControlFocusEverything = FOUR_CHAR_CODE("cfev");
 constexpr EventParamName kEventParamControlWouldAcceptDrop = FOUR_CHAR_CODE("cldg");
-constexpr EventParamName kEventParamDragRef = FOUR_CHAR_CODE("drag");
 constexpr EventParamName kEventParamHIObjectInstance = FOUR_CHAR_CODE("hioi");
 
 // ---------------------------------------------------------------------------
@@ -166,9 +140,7 @@ constexpr EventParamType typeUnicodeText = FOUR_CHAR_CODE("utxt");
 constexpr EventParamType typeUInt32 = FOUR_CHAR_CODE("magn");
 constexpr EventParamType typeSInt32 = FOUR_CHAR_CODE("long");
 constexpr EventParamType typeLongInteger = FOUR_CHAR_CODE("long");
-constexpr EventParamType typeSInt16 = FOUR_CHAR_CODE("shor");
 constexpr EventParamType typeShortInteger = FOUR_CHAR_CODE("shor");
-constexpr EventParamType typeIEEE32BitFloatingPoint = FOUR_CHAR_CODE("sing");
 constexpr EventParamType typeEnumeration = FOUR_CHAR_CODE("enum");
 constexpr EventParamType typePtr = FOUR_CHAR_CODE("ptr ");
 constexpr EventParamType typeVoidPtr = FOUR_CHAR_CODE("void");
@@ -182,7 +154,5 @@ constexpr EventParamType typeCGContextRef = FOUR_CHAR_CODE("cntx");
 constexpr EventParamType typeWindowRef = FOUR_CHAR_CODE("wind");
 constexpr EventParamType typeControlRef = FOUR_CHAR_CODE("ctrl");
 constexpr EventParamType typeMenuRef = FOUR_CHAR_CODE("menu");
-constexpr EventParamType typeDragRef = FOUR_CHAR_CODE("drag");
 constexpr EventParamType typeControlPartCode = FOUR_CHAR_CODE("cprt");
 constexpr EventParamType typeHIObjectRef = FOUR_CHAR_CODE("hiob");
-constexpr EventParamType typeEventTargetRef = FOUR_CHAR_CODE("etgt");

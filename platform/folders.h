@@ -27,6 +27,5 @@ constexpr OSType kApplicationSupportFolderType = FOUR_CHAR_CODE("asup");
 constexpr OSType kPreferencesFolderType = FOUR_CHAR_CODE("pref");
 constexpr SInt16 kUserDomain = -32763;
 constexpr Boolean kCreateFolder = true;
-constexpr Boolean kDontCreateFolder = false;
 
 OSStatus FSFindFolder(SInt16 domain, OSType folderType, Boolean createFolder, QString* outPath);

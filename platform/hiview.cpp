@@ -2,10 +2,7 @@
 
 #include "platform/windows.h"
 
-#include <QDropEvent>
 #include <QEventLoop>
-#include <QFocusEvent>
-#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -72,29 +69,22 @@ PlatformViewWidget* viewWidgetOf(ControlRef control)
 }
 
 // A 'cntl' event for the control, with the control as direct object.
-EventRef makeControlEvent(ControlRef control, EventKind kind)
-{
-    EventRef event = nullptr;
-    if (CreateEvent(nullptr, kEventClassControl, kind, 0, kEventAttributeNone, &event) != noErr)
-        return nullptr;
-    SetEventParameter(event, kEventParamDirectObject, typeControlRef, sizeof control, &control);
-    return event;
-}
+struct ControlEvent : ScopedEvent {
+    ControlEvent(ControlRef control, EventKind kind)
+        : ScopedEvent(kEventClassControl, kind, typeControlRef, control), control(control)
+    {
+    }
+    OSStatus send() const
+    {
+        return ScopedEvent::send(GetControlEventTarget(control), kEventTargetDontPropagate);
+    }
+    ControlRef control;
+};
 
 OSStatus sendToControl(ControlRef control, EventRef event)
 {
     return SendEventToEventTargetWithOptions(event, GetControlEventTarget(control),
                                              kEventTargetDontPropagate);
-}
-
-OSStatus sendSimpleControlEvent(ControlRef control, EventKind kind)
-{
-    EventRef event = makeControlEvent(control, kind);
-    if (!event)
-        return memFullErr;
-    const OSStatus status = sendToControl(control, event);
-    ReleaseEvent(event);
-    return status;
 }
 
 } // namespace
@@ -158,23 +148,16 @@ OSStatus HIObjectCreate(const QString& classID, EventRef initEvent, HIObjectRef*
         return status;
     }
 
-    EventRef construct = nullptr;
-    status = CreateEvent(nullptr, kEventClassHIObject, kEventHIObjectConstruct, 0,
-                         kEventAttributeNone, &construct);
-    if (status != noErr) {
-        delete widget;
-        return status;
-    }
-    SetEventParameter(construct, kEventParamHIObjectInstance, typeHIObjectRef, sizeof control,
-                      &control);
-    status = sendToControl(control, construct);
-    if (status == eventNotHandledErr)
-        status = noErr;  // a class without instances of its own
     void* instance = nullptr;
-    if (status == noErr)
-        GetEventParameter(construct, kEventParamHIObjectInstance, typeVoidPtr, nullptr,
-                          sizeof instance, nullptr, &instance);
-    ReleaseEvent(construct);
+    {
+        ScopedEvent construct(kEventClassHIObject, kEventHIObjectConstruct);
+        construct.set(kEventParamHIObjectInstance, typeHIObjectRef, control);
+        status = sendToControl(control, construct);
+        if (status == eventNotHandledErr)
+            status = noErr;  // a class without instances of its own
+        if (status == noErr)
+            construct.get(kEventParamHIObjectInstance, typeVoidPtr, &instance);
+    }
     if (status != noErr) {
         delete widget;
         return status;
@@ -182,14 +165,11 @@ OSStatus HIObjectCreate(const QString& classID, EventRef initEvent, HIObjectRef*
     widget->setInstance(instance);
     widget->setConstructed(true);
 
-    EventRef init = initEvent ? RetainEvent(initEvent) : nullptr;
-    if (!init && (status = CreateEvent(nullptr, kEventClassHIObject, kEventHIObjectInitialize, 0,
-                                       kEventAttributeNone, &init)) != noErr) {
-        delete widget;
-        return status;
+    if (initEvent) {
+        status = sendToControl(control, initEvent);
+    } else {
+        status = sendToControl(control, ScopedEvent(kEventClassHIObject, kEventHIObjectInitialize));
     }
-    status = sendToControl(control, init);
-    ReleaseEvent(init);
     if (status != noErr) {
         delete widget;  // sends the destruct event
         return status;
@@ -206,27 +186,6 @@ void* HIObjectDynamicCast(HIObjectRef object, const QString& classID)
     return widget->instance();
 }
 
-Boolean HIObjectIsOfClass(HIObjectRef object, const QString& classID)
-{
-    PlatformViewWidget* widget = viewWidgetOf(object);
-    if (!widget)
-        return false;
-    return classID == kHIViewClassID ||
-           (widget->objectClass() && widget->objectClass()->id == classID);
-}
-
-void HIObjectPrintDebugInfo(HIObjectRef object)
-{
-    if (!viewWidgetOf(object))
-        return;
-    EventRef event = nullptr;
-    if (CreateEvent(nullptr, kEventClassHIObject, kEventHIObjectPrintDebugInfo, 0,
-                    kEventAttributeNone, &event) != noErr)
-        return;
-    sendToControl(object, event);
-    ReleaseEvent(event);
-}
-
 void DisposeControl(ControlRef control)
 {
     delete GetControlWidget(control);
@@ -241,75 +200,6 @@ OSStatus GetRootControl(WindowRef window, ControlRef* outControl)
         return errInvalidWindowRef;
     *outControl = GetControlFromWidget(top);
     return noErr;
-}
-
-OSStatus HIViewRemoveFromSuperview(HIViewRef view)
-{
-    QWidget* widget = GetControlWidget(view);
-    if (!widget)
-        return paramErr;
-    if (!widget->parentWidget())
-        return noErr;
-    widget->setParent(nullptr);  // a widget without parent is a hidden window
-    return noErr;
-}
-
-OSStatus GetBestControlRect(ControlRef control, Rect* outRect, SInt16* outBaseLineOffset)
-{
-    QWidget* widget = GetControlWidget(control);
-    if (!widget || !outRect)
-        return paramErr;
-    const QRect frame = widget->geometry();
-    SInt16 baseline = 0;
-    QSize size = widget->sizeHint();
-    if (viewWidgetOf(control)) {
-        EventRef event = makeControlEvent(control, kEventControlGetOptimalBounds);
-        if (!event)
-            return memFullErr;
-        const OSStatus status = sendToControl(control, event);
-        Rect best{};
-        if (status == noErr &&
-            GetEventParameter(event, kEventParamControlOptimalBounds, typeQDRectangle, nullptr,
-                              sizeof best, nullptr, &best) == noErr) {
-            size = QSize(best.right - best.left, best.bottom - best.top);
-            GetEventParameter(event, kEventParamControlOptimalBaselineOffset, typeShortInteger,
-                              nullptr, sizeof baseline, nullptr, &baseline);
-        }
-        ReleaseEvent(event);
-        if (status != noErr && status != eventNotHandledErr)
-            return status;
-    }
-    if (!size.isValid())
-        size = frame.size();
-    SetRect(outRect, short(frame.left()), short(frame.top()), short(frame.left() + size.width()),
-            short(frame.top() + size.height()));
-    if (outBaseLineOffset)
-        *outBaseLineOffset = baseline;
-    return noErr;
-}
-
-OSStatus SetControlDragTrackingEnabled(ControlRef control, Boolean tracks)
-{
-    QWidget* widget = GetControlWidget(control);
-    if (!widget)
-        return paramErr;
-    widget->setAcceptDrops(tracks);
-    return noErr;
-}
-
-OSStatus SetControlAcceptsKeyboardFocus(ControlRef control, Boolean accepts)
-{
-    QWidget* widget = GetControlWidget(control);
-    if (!widget)
-        return paramErr;
-    widget->setFocusPolicy(accepts ? Qt::StrongFocus : Qt::NoFocus);
-    return noErr;
-}
-
-UInt32 GetControlFeatures(ControlRef control)
-{
-    PlatformViewWidget* widget = viewWidgetOf(control);
-    return widget ? widget->features() : 0;
 }
 
 OSStatus TrackMouseLocation(HIViewRef view, HIPoint* outWhere, MouseTrackingResult* outResult)
@@ -339,14 +229,10 @@ PlatformViewWidget::PlatformViewWidget(const HIObjectClass* objectClass, QWidget
         if (GetEventClass(event) != kEventClassHIObject ||
             GetEventKind(event) != kEventHIObjectInitialize)
             return eventNotHandledErr;
-        EventRef initialize = makeControlEvent(m_control, kEventControlInitialize);
-        if (!initialize)
-            return memFullErr;
+        ControlEvent initialize(m_control, kEventControlInitialize);
         UInt32 features = 0;
-        if (sendToControl(m_control, initialize) == noErr)
-            GetEventParameter(initialize, kEventParamControlFeatures, typeUInt32, nullptr,
-                              sizeof features, nullptr, &features);
-        ReleaseEvent(initialize);
+        if (initialize.send() == noErr)
+            initialize.get(kEventParamControlFeatures, typeUInt32, &features);
         m_features = features;
         return noErr;
     });
@@ -358,14 +244,8 @@ PlatformViewWidget::~PlatformViewWidget()
     if (m_trackLoop)
         m_trackLoop->exit();
     EventTargetRef target = GetControlEventTarget(m_control);
-    if (m_constructed) {
-        EventRef event = nullptr;
-        if (CreateEvent(nullptr, kEventClassHIObject, kEventHIObjectDestruct, 0,
-                        kEventAttributeNone, &event) == noErr) {
-            SendEventToEventTargetWithOptions(event, target, kEventTargetDontPropagate);
-            ReleaseEvent(event);
-        }
-    }
+    if (m_constructed)
+        ScopedEvent(kEventClassHIObject, kEventHIObjectDestruct).send(target, kEventTargetDontPropagate);
     m_instance = nullptr;
     // Nothing reaches the view's handlers once it is being taken apart.
     target->invalidate();
@@ -380,7 +260,7 @@ bool PlatformViewWidget::event(QEvent* event)
             // Qt also sends these when hiding what is hidden already.
             if (isHidden() != m_lastHidden) {
                 m_lastHidden = isHidden();
-                sendSimpleControlEvent(m_control, kEventControlVisibilityChanged);
+                ControlEvent(m_control, kEventControlVisibilityChanged).send();
             }
             break;
         case QEvent::ParentChange:
@@ -401,16 +281,10 @@ void PlatformViewWidget::paintEvent(QPaintEvent* paint)
 {
     QPainter painter(this);
     QRegion region = paint->region();
-    EventRef event = makeControlEvent(m_control, kEventControlDraw);
-    if (!event)
-        return;
-    RgnHandle regionHandle = &region;
-    CGContextRef context = &painter;
-    SetEventParameter(event, kEventParamRgnHandle, typeQDRgnHandle, sizeof regionHandle,
-                      &regionHandle);
-    SetEventParameter(event, kEventParamCGContextRef, typeCGContextRef, sizeof context, &context);
-    sendToControl(m_control, event);
-    ReleaseEvent(event);
+    ControlEvent event(m_control, kEventControlDraw);
+    event.set(kEventParamRgnHandle, typeQDRgnHandle, RgnHandle(&region))
+        .set(kEventParamCGContextRef, typeCGContextRef, CGContextRef(&painter));
+    event.send();
 }
 
 void PlatformViewWidget::resizeEvent(QResizeEvent* event)
@@ -437,15 +311,12 @@ void PlatformViewWidget::sendBoundsChanged()
         attributes |= kControlBoundsChangeSizeChanged;
     if (previous.origin.x != current.origin.x || previous.origin.y != current.origin.y)
         attributes |= kControlBoundsChangePositionChanged;
-    EventRef event = makeControlEvent(m_control, kEventControlBoundsChanged);
-    if (!event)
-        return;
-    SetEventParameter(event, kEventParamAttributes, typeUInt32, sizeof attributes, &attributes);
-    SetEventParameter(event, kEventParamOriginalBounds, typeHIRect, sizeof previous, &previous);
-    SetEventParameter(event, kEventParamPreviousBounds, typeHIRect, sizeof previous, &previous);
-    SetEventParameter(event, kEventParamCurrentBounds, typeHIRect, sizeof current, &current);
-    sendToControl(m_control, event);
-    ReleaseEvent(event);
+    ControlEvent event(m_control, kEventControlBoundsChanged);
+    event.set(kEventParamAttributes, typeUInt32, attributes)
+        .set(kEventParamOriginalBounds, typeHIRect, previous)
+        .set(kEventParamPreviousBounds, typeHIRect, previous)
+        .set(kEventParamCurrentBounds, typeHIRect, current);
+    event.send();
 }
 
 void PlatformViewWidget::sendOwnerChanged()
@@ -455,15 +326,10 @@ void PlatformViewWidget::sendOwnerChanged()
     if (previous == current)
         return;
     m_lastOwner = current;
-    EventRef event = makeControlEvent(m_control, kEventControlOwningWindowChanged);
-    if (!event)
-        return;
-    SetEventParameter(event, kEventParamControlOriginalOwningWindow, typeWindowRef, sizeof previous,
-                      &previous);
-    SetEventParameter(event, kEventParamControlCurrentOwningWindow, typeWindowRef, sizeof current,
-                      &current);
-    sendToControl(m_control, event);
-    ReleaseEvent(event);
+    ControlEvent event(m_control, kEventControlOwningWindowChanged);
+    event.set(kEventParamControlOriginalOwningWindow, typeWindowRef, previous)
+        .set(kEventParamControlCurrentOwningWindow, typeWindowRef, current);
+    event.send();
 }
 
 void PlatformViewWidget::changeEvent(QEvent* event)
@@ -472,12 +338,12 @@ void PlatformViewWidget::changeEvent(QEvent* event)
     if (m_destroying)
         return;
     if (event->type() == QEvent::EnabledChange) {
-        sendSimpleControlEvent(m_control, kEventControlEnabledStateChanged);
+        ControlEvent(m_control, kEventControlEnabledStateChanged).send();
     } else if (event->type() == QEvent::ActivationChange) {
         const bool active = isActiveWindow();
         if (!active && m_tracking)
             pushTracked(QPointF(m_lastTracked.x, m_lastTracked.y), kMouseTrackingUserCancelled);
-        sendSimpleControlEvent(m_control, active ? kEventControlActivate : kEventControlDeactivate);
+        ControlEvent(m_control, active ? kEventControlActivate : kEventControlDeactivate).send();
     }
 }
 
@@ -486,15 +352,11 @@ void PlatformViewWidget::changeEvent(QEvent* event)
 
 ControlPartCode PlatformViewWidget::hitTest(const HIPoint& where)
 {
-    EventRef event = makeControlEvent(m_control, kEventControlHitTest);
-    if (!event)
-        return kControlNoPart;
-    SetEventParameter(event, kEventParamMouseLocation, typeHIPoint, sizeof where, &where);
+    ControlEvent event(m_control, kEventControlHitTest);
+    event.set(kEventParamMouseLocation, typeHIPoint, where);
     ControlPartCode part = kControlNoPart;
-    if (sendToControl(m_control, event) == noErr)
-        GetEventParameter(event, kEventParamControlPart, typeControlPartCode, nullptr, sizeof part,
-                          nullptr, &part);
-    ReleaseEvent(event);
+    if (event.send() == noErr)
+        event.get(kEventParamControlPart, typeControlPartCode, &part);
     return part;
 }
 
@@ -517,39 +379,31 @@ void PlatformViewWidget::mousePressEvent(QMouseEvent* press)
     m_lastTracked = where;
 
     QPointer<PlatformViewWidget> alive(this);
-    EventRef track = makeControlEvent(m_control, kEventControlTrack);
-    if (!track)
-        return;
-    SetEventParameter(track, kEventParamMouseLocation, typeHIPoint, sizeof where, &where);
-    SetEventParameter(track, kEventParamControlPart, typeControlPartCode, sizeof part, &part);
-    SetEventParameter(track, kEventParamKeyModifiers, typeUInt32, sizeof modifiers, &modifiers);
-    const OSStatus status = sendToControl(m_control, track);
-    if (!alive) {
-        ReleaseEvent(track);
-        return;
+    {
+        ControlEvent track(m_control, kEventControlTrack);
+        track.set(kEventParamMouseLocation, typeHIPoint, where)
+            .set(kEventParamControlPart, typeControlPartCode, part)
+            .set(kEventParamKeyModifiers, typeUInt32, modifiers);
+        const OSStatus status = track.send();
+        if (!alive)
+            return;
+        if (status == eventNotHandledErr)
+            part = defaultTrack(part);
+        else if (status == noErr)
+            track.get(kEventParamControlPart, typeControlPartCode, &part);
+        else
+            part = kControlNoPart;
     }
-    if (status == eventNotHandledErr) {
-        part = defaultTrack(part);
-    } else if (status == noErr) {
-        GetEventParameter(track, kEventParamControlPart, typeControlPartCode, nullptr, sizeof part,
-                          nullptr, &part);
-    } else {
-        part = kControlNoPart;
-    }
-    ReleaseEvent(track);
     if (!alive)
         return;
     m_tracking = false;
     m_tracked.clear();
     if (part == kControlNoPart)
         return;
-    EventRef hit = makeControlEvent(m_control, kEventControlHit);
-    if (!hit)
-        return;
-    SetEventParameter(hit, kEventParamControlPart, typeControlPartCode, sizeof part, &part);
-    SetEventParameter(hit, kEventParamKeyModifiers, typeUInt32, sizeof modifiers, &modifiers);
-    sendToControl(m_control, hit);
-    ReleaseEvent(hit);
+    ControlEvent hit(m_control, kEventControlHit);
+    hit.set(kEventParamControlPart, typeControlPartCode, part)
+        .set(kEventParamKeyModifiers, typeUInt32, modifiers);
+    hit.send();
 }
 
 // Without a track handler: the part stays hilited while the pointer is over
@@ -637,117 +491,3 @@ OSStatus PlatformViewWidget::trackMouseLocation(HIPoint* outWhere, MouseTracking
     return noErr;
 }
 
-// ---------------------------------------------------------------------------
-// Keyboard focus and text.
-
-void PlatformViewWidget::focusInEvent(QFocusEvent* focus)
-{
-    QWidget::focusInEvent(focus);
-    EventRef event = makeControlEvent(m_control, kEventControlSetFocusPart);
-    if (!event)
-        return;
-    const ControlPartCode part =
-        focus->reason() == Qt::BacktabFocusReason ? kControlFocusPrevPart : kControlFocusNextPart;
-    const Boolean focusEverything = false;
-    SetEventParameter(event, kEventParamControlPart, typeControlPartCode, sizeof part, &part);
-    SetEventParameter(event, kEventParamControlFocusEverything, typeBoolean, sizeof focusEverything,
-                      &focusEverything);
-    sendToControl(m_control, event);
-    ReleaseEvent(event);
-}
-
-void PlatformViewWidget::focusOutEvent(QFocusEvent* focus)
-{
-    QWidget::focusOutEvent(focus);
-    if (m_destroying)
-        return;
-    EventRef event = makeControlEvent(m_control, kEventControlSetFocusPart);
-    if (!event)
-        return;
-    const ControlPartCode part = kControlFocusNoPart;
-    SetEventParameter(event, kEventParamControlPart, typeControlPartCode, sizeof part, &part);
-    sendToControl(m_control, event);
-    ReleaseEvent(event);
-}
-
-void PlatformViewWidget::keyPressEvent(QKeyEvent* key)
-{
-    const QString text = key->text();
-    if (text.isEmpty()) {
-        QWidget::keyPressEvent(key);
-        return;
-    }
-    EventRef event = nullptr;
-    if (CreateEvent(nullptr, kEventClassTextInput, kEventTextInputUnicodeForKeyEvent, 0,
-                    kEventAttributeNone, &event) != noErr)
-        return;
-    const UInt32 modifiers = modifiersOf(key->modifiers());
-    SetEventParameter(event, kEventParamTextInputSendText, typeUnicodeText,
-                      ByteCount(text.size()) * sizeof(char16_t), text.utf16());
-    SetEventParameter(event, kEventParamKeyModifiers, typeUInt32, sizeof modifiers, &modifiers);
-    const OSStatus status = sendToControl(m_control, event);
-    ReleaseEvent(event);
-    if (status == noErr)
-        key->accept();
-    else
-        QWidget::keyPressEvent(key);
-}
-
-// ---------------------------------------------------------------------------
-// Drag and drop.
-
-void PlatformViewWidget::dragEnterEvent(QDragEnterEvent* drag)
-{
-    EventRef event = makeControlEvent(m_control, kEventControlDragEnter);
-    if (!event)
-        return;
-    DragRef dragRef = drag;
-    SetEventParameter(event, kEventParamDragRef, typeDragRef, sizeof dragRef, &dragRef);
-    Boolean accept = false;
-    if (sendToControl(m_control, event) == noErr)
-        GetEventParameter(event, kEventParamControlWouldAcceptDrop, typeBoolean, nullptr,
-                          sizeof accept, nullptr, &accept);
-    ReleaseEvent(event);
-    if (accept)
-        drag->acceptProposedAction();
-    else
-        drag->ignore();
-}
-
-void PlatformViewWidget::dragMoveEvent(QDragMoveEvent* drag)
-{
-    EventRef event = makeControlEvent(m_control, kEventControlDragWithin);
-    if (!event)
-        return;
-    DragRef dragRef = drag;
-    SetEventParameter(event, kEventParamDragRef, typeDragRef, sizeof dragRef, &dragRef);
-    sendToControl(m_control, event);
-    ReleaseEvent(event);
-    drag->acceptProposedAction();
-}
-
-void PlatformViewWidget::dragLeaveEvent(QDragLeaveEvent*)
-{
-    EventRef event = makeControlEvent(m_control, kEventControlDragLeave);
-    if (!event)
-        return;
-    DragRef dragRef = nullptr;  // Qt gives no data with the leave
-    SetEventParameter(event, kEventParamDragRef, typeDragRef, sizeof dragRef, &dragRef);
-    sendToControl(m_control, event);
-    ReleaseEvent(event);
-}
-
-void PlatformViewWidget::dropEvent(QDropEvent* drop)
-{
-    EventRef event = makeControlEvent(m_control, kEventControlDragReceive);
-    if (!event)
-        return;
-    DragRef dragRef = drop;
-    SetEventParameter(event, kEventParamDragRef, typeDragRef, sizeof dragRef, &dragRef);
-    const OSStatus status = sendToControl(m_control, event);
-    ReleaseEvent(event);
-    if (status == noErr)
-        drop->acceptProposedAction();
-    else
-        drop->ignore();
-}

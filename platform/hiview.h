@@ -38,10 +38,6 @@
 //   show, hide              kEventControlVisibilityChanged
 //   new parent              kEventControlOwningWindowChanged when the owning
 //                           window differs (coow, ccow)
-//   drag and drop           kEventControlDragEnter/Within/Leave/Receive
-//                           (kEventParamDragRef), when the widget accepts drops
-//   focus in, key press     kEventControlSetFocusPart, kEventTextInputUnicodeForKeyEvent
-//                           (kEventParamTextInputSendText, typeUnicodeText)
 
 #include "platform/controls.h"
 
@@ -51,10 +47,8 @@
 
 #include <deque>
 
-class QDropEvent;
 
 using HIObjectRef = ControlRef;  // every object of a registered class is a view
-using DragRef = QDropEvent*;
 // The kind of a view: its signature and kind codes (control data 'kind').
 struct ControlKind {
     OSType signature;
@@ -83,9 +77,6 @@ OSStatus HIObjectCreate(const QString& classID, EventRef initEvent, HIObjectRef*
 // The instance that the class handler of an object of that class (or of a
 // class derived from it) gave at construction; null otherwise.
 void* HIObjectDynamicCast(HIObjectRef object, const QString& classID);
-Boolean HIObjectIsOfClass(HIObjectRef object, const QString& classID);
-// Sends the print-debug-information event to the object.
-void HIObjectPrintDebugInfo(HIObjectRef object);
 
 // Destroys a control and its widget (with every view embedded in it). Not
 // from inside one of the control's own handlers.
@@ -93,28 +84,8 @@ void DisposeControl(ControlRef control);
 
 // The top-level widget of the window as a view.
 OSStatus GetRootControl(WindowRef window, ControlRef* outControl);
-// Takes the view out of its parent; it is hidden and has no window after.
-OSStatus HIViewRemoveFromSuperview(HIViewRef view);
-// The control's preferred rectangle at its current place (for a custom view:
-// kEventControlGetOptimalBounds; for any other widget its size hint), and
-// the offset of its text baseline from the bottom (0 when unknown).
-OSStatus GetBestControlRect(ControlRef control, Rect* outRect, SInt16* outBaseLineOffset);
-// Whether the widget takes part in drag and drop (drag events) and in the
-// keyboard focus chain (focus and text input events).
-OSStatus SetControlDragTrackingEnabled(ControlRef control, Boolean tracks);
-OSStatus SetControlAcceptsKeyboardFocus(ControlRef control, Boolean accepts);
-// The features the view answered to kEventControlInitialize (0 for widgets
-// that are not custom views).
-UInt32 GetControlFeatures(ControlRef control);
-
-// Bits of kEventParamAttributes of kEventControlBoundsChanged.
 constexpr UInt32 kControlBoundsChangeSizeChanged = 1u << 2;
 constexpr UInt32 kControlBoundsChangePositionChanged = 1u << 3;
-
-// Parts that the focus event asks for.
-constexpr ControlPartCode kControlFocusNoPart = 0;
-constexpr ControlPartCode kControlFocusNextPart = -1;
-constexpr ControlPartCode kControlFocusPrevPart = -2;
 
 // Parts of GetControlRegion.
 constexpr ControlPartCode kControlStructureMetaPart = -1;
@@ -163,13 +134,6 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void changeEvent(QEvent* event) override;
-    void focusInEvent(QFocusEvent* event) override;
-    void focusOutEvent(QFocusEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dragLeaveEvent(QDragLeaveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
 
 private:
     struct TrackedMouse {

@@ -49,10 +49,7 @@ protected:
 private:
     static bool send(WindowRef window, const QKeyEvent* key)
     {
-        EventRef event = nullptr;
-        if (CreateEvent(nullptr, kEventClassKeyboard, kEventRawKeyDown, 0, kEventAttributeNone,
-                        &event) != noErr)
-            return false;
+        ScopedEvent event(kEventClassKeyboard, kEventRawKeyDown);
         const char character = RawKeyCharacterCode(key->key(), key->text());
         const UInt32 code = UInt32(key->key());
         const UInt32 modifiers = UInt32(key->modifiers().toInt());
@@ -62,9 +59,7 @@ private:
         SetEventParameter(event, kEventParamKeyModifiers, typeUInt32, sizeof modifiers, &modifiers);
         SetEventParameter(event, kEventParamKeyUnicodes, typeUnicodeText,
                           ByteCount(text.size()) * 2, text.utf16());
-        const OSStatus status = SendEventToEventTarget(event, GetWindowEventTarget(window));
-        ReleaseEvent(event);
-        return status == noErr;
+        return event.send(GetWindowEventTarget(window)) == noErr;
     }
 
     QPointer<QWidget> top;

@@ -170,15 +170,6 @@ void DeleteMenuItem(MenuRef menu, MenuItemIndex item)
     }
 }
 
-OSStatus DeleteMenuItems(MenuRef menu, MenuItemIndex firstItem, ItemCount numItems)
-{
-    if (!menu || firstItem < 1)
-        return paramErr;
-    for (ItemCount i = 0; i < numItems && actionAt(menu, firstItem); ++i)
-        DeleteMenuItem(menu, firstItem);
-    return noErr;
-}
-
 OSStatus AppendMenuItemTextWithCFString(MenuRef menu, const QString& text,
                                         MenuItemAttributes attributes, MenuCommand commandID,
                                         MenuItemIndex* outNewItem)
@@ -188,16 +179,6 @@ OSStatus AppendMenuItemTextWithCFString(MenuRef menu, const QString& text,
     menu->addAction(makeAction(menu, text, attributes, commandID));
     if (outNewItem)
         *outNewItem = CountMenuItems(menu);
-    return noErr;
-}
-
-OSStatus InsertMenuItemTextWithCFString(MenuRef menu, const QString& text, MenuItemIndex afterItem,
-                                        MenuItemAttributes attributes, MenuCommand commandID)
-{
-    if (!menu)
-        return paramErr;
-    QAction* before = actionAt(menu, MenuItemIndex(afterItem + 1));
-    menu->insertAction(before, makeAction(menu, text, attributes, commandID));
     return noErr;
 }
 
@@ -211,46 +192,3 @@ OSStatus GetMenuItemCommandID(MenuRef menu, MenuItemIndex item, MenuCommand* out
     return noErr;
 }
 
-OSStatus SetMenuItemCommandID(MenuRef menu, MenuItemIndex item, MenuCommand commandID)
-{
-    QAction* action = actionAt(menu, item);
-    if (!action)
-        return paramErr;
-    action->setProperty(kCommandIDProperty, uint(commandID));
-    // Tell a pop-up that mirrors the menu.
-    QActionEvent event(QEvent::ActionChanged, action);
-    QCoreApplication::sendEvent(menu, &event);
-    return noErr;
-}
-
-OSStatus CopyMenuItemTextAsCFString(MenuRef menu, MenuItemIndex item, QString* outText)
-{
-    QAction* action = actionAt(menu, item);
-    if (!action || !outText)
-        return paramErr;
-    *outText = action->text();
-    return noErr;
-}
-
-OSStatus SetMenuItemTextWithCFString(MenuRef menu, MenuItemIndex item, const QString& text)
-{
-    QAction* action = actionAt(menu, item);
-    if (!action)
-        return paramErr;
-    action->setText(text);
-    return noErr;
-}
-
-void CheckMenuItem(MenuRef menu, MenuItemIndex item, Boolean checked)
-{
-    if (QAction* action = actionAt(menu, item)) {
-        action->setCheckable(true);
-        action->setChecked(checked);
-    }
-}
-
-Boolean IsMenuItemChecked(MenuRef menu, MenuItemIndex item)
-{
-    QAction* action = actionAt(menu, item);
-    return action && action->isChecked();
-}

@@ -22,19 +22,10 @@ constexpr MenuItemAttributes kMenuItemAttrSeparator = 1u << 6;
 UInt16 CountMenuItems(MenuRef menu);
 // Removes one item; nothing when there is no such item.
 void DeleteMenuItem(MenuRef menu, MenuItemIndex item);
-OSStatus DeleteMenuItems(MenuRef menu, MenuItemIndex firstItem, ItemCount numItems);
 OSStatus AppendMenuItemTextWithCFString(MenuRef menu, const QString& text,
                                         MenuItemAttributes attributes, MenuCommand commandID,
                                         MenuItemIndex* outNewItem);
-// Inserts after afterItem (0: at the start).
-OSStatus InsertMenuItemTextWithCFString(MenuRef menu, const QString& text, MenuItemIndex afterItem,
-                                        MenuItemAttributes attributes, MenuCommand commandID);
 OSStatus GetMenuItemCommandID(MenuRef menu, MenuItemIndex item, MenuCommand* outCommandID);
-OSStatus SetMenuItemCommandID(MenuRef menu, MenuItemIndex item, MenuCommand commandID);
-OSStatus CopyMenuItemTextAsCFString(MenuRef menu, MenuItemIndex item, QString* outText);
-OSStatus SetMenuItemTextWithCFString(MenuRef menu, MenuItemIndex item, const QString& text);
-void CheckMenuItem(MenuRef menu, MenuItemIndex item, Boolean checked);
-Boolean IsMenuItemChecked(MenuRef menu, MenuItemIndex item);
 
 // The command of an item's action; false when it has none.
 bool GetMenuActionCommand(const QAction* action, MenuCommand* outCommandID);

@@ -73,11 +73,6 @@ void DisposeNibReference(IBNibRef nibRef)
     delete nibRef;
 }
 
-QString GetNibFolder(IBNibRef nibRef)
-{
-    return nibRef ? nibRef->folder : QString();
-}
-
 OSStatus CreateWindowFromNib(IBNibRef nibRef, const QString& name, WindowRef* outWindow)
 {
     if (!outWindow)

@@ -16,7 +16,6 @@
 
 OSStatus CreateNibReference(const QString& name, IBNibRef* outNibRef);
 void DisposeNibReference(IBNibRef nibRef);
-QString GetNibFolder(IBNibRef nibRef);
 
 // Makes a new, hidden window from <name>.ui. Its buttons, pop-ups and actions
 // with commands are connected (ConnectCommandSources), and it shows the menu

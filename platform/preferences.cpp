@@ -1,17 +1,17 @@
 #include "platform/preferences.h"
 
+#include "platform/durablefile.h"
 #include "platform/folders.h"
 
+#include <QDateTime>
 #include <QDir>
-#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QSettings>
-
-#include <unistd.h>
 
 #include <cstdio>
 #include <limits>
 #include <map>
-#include <memory>
 
 const QString kCFPreferencesCurrentApplication = QStringLiteral("kCFPreferencesCurrentApplication");
 
@@ -45,20 +45,85 @@ QString escapeKey(const QString& key)
     return escaped;
 }
 
-// Open settings per file, so unsynchronised changes are seen by later reads.
-// Never destroyed: a QSettings flushes when it is, and at exit only an
-// explicit synchronise may write.
-QSettings* settingsFor(const QString& applicationID)
+// The values of one preferences file. Changes stay here until the domain is
+// synchronised, so later reads see them; without changes pending, a file
+// changed on disk is read again. Keys are escaped (escapeKey), values are the
+// file's texts or the integers set.
+struct Domain {
+    QString path;
+    std::map<QString, QVariant> values;
+    bool pending = false;
+    QDateTime stamp;
+    qint64 size = -1;
+
+    void readIfChanged()
+    {
+        const QFileInfo file(path);
+        const QDateTime fileStamp = file.exists() ? file.lastModified() : QDateTime();
+        const qint64 fileSize = file.exists() ? file.size() : -1;
+        if (pending || (fileStamp == stamp && fileSize == size && size != -2))
+            return;
+        stamp = fileStamp;
+        size = fileSize;
+        values.clear();
+        // Only read: a QSettings that is never changed never writes.
+        const QSettings settings(path, QSettings::IniFormat);
+        const QStringList keys = settings.allKeys();
+        for (const QString& key : keys)
+            values[key] = settings.value(key);
+    }
+};
+
+Domain* domainFor(const QString& applicationID)
 {
     const QString domain = resolveDomain(applicationID);
     if (!isValidDomain(domain))
         return nullptr;
-    static auto* open = new std::map<QString, std::unique_ptr<QSettings>>;
+    static auto* open = new std::map<QString, Domain>;
     const QString path = PreferencesFilePath(domain);
-    auto& slot = (*open)[path];
-    if (!slot)
-        slot = std::make_unique<QSettings>(path, QSettings::IniFormat);
-    return slot.get();
+    auto [slot, added] = open->try_emplace(path);
+    if (added) {
+        slot->second.path = path;
+        slot->second.size = -2;  // never read
+    }
+    slot->second.readIfChanged();
+    return &slot->second;
+}
+
+// A key as QSettings writes it in an INI file.
+QByteArray iniKey(const QString& key)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    QByteArray out;
+    for (const QChar c : key) {
+        const char16_t u = c.unicode();
+        if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') ||
+            u == '_' || u == '-' || u == '.') {
+            out += char(u);
+        } else if (u <= 0xFF) {
+            out += '%';
+            out += hex[u >> 4];
+            out += hex[u & 15];
+        } else {
+            out += "%U";
+            for (int shift = 12; shift >= 0; shift -= 4)
+                out += hex[(u >> shift) & 15];
+        }
+    }
+    return out;
+}
+
+// A value as QSettings reads it back: plain when it can be, else quoted.
+QByteArray iniValue(const QVariant& value)
+{
+    if (value.typeId() == QMetaType::Int)
+        return QByteArray::number(value.toInt());
+    QByteArray text = value.toString().toUtf8();
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9+._-]*$"));
+    if (plain.match(value.toString()).hasMatch())
+        return text;
+    text.replace('\\', "\\\\").replace('"', "\\\"");
+    return '"' + text + '"';
 }
 
 bool toInt32(const QVariant& value, SInt32* out)
@@ -107,17 +172,6 @@ bool toInt32(const QVariant& value, SInt32* out)
 
 } // namespace
 
-void SetCurrentApplicationPreferencesDomain(const QString& domain)
-{
-    if (isValidDomain(domain))
-        currentDomain() = domain;
-}
-
-QString CurrentApplicationPreferencesDomain()
-{
-    return currentDomain();
-}
-
 QString PreferencesFilePath(const QString& applicationID)
 {
     return GetUserPreferencesFolder() + u'/' + resolveDomain(applicationID) +
@@ -129,10 +183,10 @@ CFIndex CFPreferencesGetAppIntegerValue(const QString& key, const QString& appli
 {
     SInt32 number = 0;
     bool valid = false;
-    QSettings* settings = settingsFor(applicationID);
-    if (settings && !key.isEmpty()) {
-        const QVariant value = settings->value(escapeKey(key));
-        valid = value.isValid() && toInt32(value, &number);
+    Domain* domain = domainFor(applicationID);
+    if (domain && !key.isEmpty()) {
+        const auto found = domain->values.find(escapeKey(key));
+        valid = found != domain->values.end() && toInt32(found->second, &number);
     }
     if (keyExistsAndHasValidFormat)
         *keyExistsAndHasValidFormat = valid;
@@ -142,14 +196,14 @@ CFIndex CFPreferencesGetAppIntegerValue(const QString& key, const QString& appli
 void CFPreferencesSetAppValue(const QString& key, const QVariant& value,
                               const QString& applicationID)
 {
-    QSettings* settings = settingsFor(applicationID);
-    if (!settings || key.isEmpty()) {
+    Domain* domain = domainFor(applicationID);
+    if (!domain || key.isEmpty()) {
         std::printf("Preference '%s' of '%s' cannot be stored\n", qUtf8Printable(key),
                     qUtf8Printable(applicationID));
         return;
     }
     if (!value.isValid()) {
-        settings->remove(escapeKey(key));
+        domain->pending |= domain->values.erase(escapeKey(key)) != 0;
         return;
     }
     SInt32 number = 0;
@@ -158,67 +212,32 @@ void CFPreferencesSetAppValue(const QString& key, const QVariant& value,
         std::printf("Preference '%s' is not a 32-bit integer\n", qUtf8Printable(key));
         return;
     }
-    settings->setValue(escapeKey(key), number);
+    domain->values[escapeKey(key)] = QVariant(int(number));
+    domain->pending = true;
 }
-
-namespace {
-
-// Whether the file on disk holds exactly what `settings` holds. It is read
-// through a second name of the same file, which QSettings parses afresh.
-bool fileHoldsSettings(const QSettings& settings)
-{
-    static int checks = 0;
-    const QByteArray path = QFile::encodeName(settings.fileName());
-    const QByteArray check = path + ".check" + QByteArray::number(qint64(::getpid())) + '.' +
-                             QByteArray::number(++checks);
-    if (::link(path.constData(), check.constData()) != 0)
-        return true; // nothing to compare with: the status has to do
-    bool same = false;
-    {
-        const QSettings written(QFile::decodeName(check), QSettings::IniFormat);
-        QStringList keys = settings.allKeys();
-        QStringList writtenKeys = written.allKeys();
-        keys.sort();
-        writtenKeys.sort();
-        same = keys == writtenKeys;
-        for (qsizetype i = 0; same && i < keys.size(); ++i)
-            same = written.value(keys[i]).toString() == settings.value(keys[i]).toString();
-    }
-    ::unlink(check.constData());
-    return same;
-}
-
-} // namespace
 
 Boolean CFPreferencesAppSynchronize(const QString& applicationID)
 {
-    QSettings* settings = settingsFor(applicationID);
-    if (!settings)
+    Domain* domain = domainFor(applicationID);
+    if (!domain)
         return false;
+    if (!domain->pending)
+        return true;  // nothing to write; the file was read again if it changed
     QDir().mkpath(GetUserPreferencesFolder());
-    // The file as it was, under a second name, to put back should the new
-    // one come out incomplete.
-    const QByteArray path = QFile::encodeName(settings->fileName());
-    const QByteArray previous = path + ".previous";
-    ::unlink(previous.constData());
-    const bool kept = ::link(path.constData(), previous.constData()) == 0;
-    settings->sync();
-    const char* problem = settings->status() == QSettings::AccessError   ? "access error"
-                          : settings->status() == QSettings::FormatError ? "format error"
-                                                                         : nullptr;
-    // QSaveFile's commit misses a flush that stops part way, as on a full
-    // disk, and puts the cut-off file in place of the old one.
-    if (!problem && !fileHoldsSettings(*settings)) {
-        problem = "incomplete write";
-        if (kept)
-            ::rename(previous.constData(), path.constData());
-    }
-    if (kept)
-        ::unlink(previous.constData());
-    if (problem) {
-        std::printf("Could not write preferences '%s' (%s)\n", qUtf8Printable(settings->fileName()),
-                    problem);
+    QByteArray contents;
+    if (!domain->values.empty())
+        contents = "[General]\n";
+    for (const auto& [key, value] : domain->values)
+        contents += iniKey(key) + '=' + iniValue(value) + '\n';
+    QFileDevice::FileError error = QFileDevice::NoError;
+    if (!WriteFileDurably(domain->path, contents, &error)) {
+        std::printf("Could not write preferences '%s' (file error %d)\n",
+                    qUtf8Printable(domain->path), int(error));
         return false;
     }
+    domain->pending = false;
+    const QFileInfo written(domain->path);
+    domain->stamp = written.lastModified();
+    domain->size = written.size();
     return true;
 }

@@ -14,9 +14,6 @@
 #include <QString>
 #include <QVariant>
 
-// The domain of kCFPreferencesCurrentApplication.
-void SetCurrentApplicationPreferencesDomain(const QString& domain);
-QString CurrentApplicationPreferencesDomain();
 extern const QString kCFPreferencesCurrentApplication;
 
 // The file that holds a domain.

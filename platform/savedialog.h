@@ -20,15 +20,12 @@ constexpr NavDialogOptionFlags kNavDefaultNavDlogOptions = 0x00E4;
 constexpr NavDialogOptionFlags kNavSupportPackages = 0x1000;
 
 using WindowModality = UInt32;
-constexpr WindowModality kWindowModalityNone = 0;
-constexpr WindowModality kWindowModalitySystemModal = 1;
 constexpr WindowModality kWindowModalityAppModal = 2;
 constexpr WindowModality kWindowModalityWindowModal = 3;
 
 using NavUserAction = UInt32;
 constexpr NavUserAction kNavUserActionNone = 0;
 constexpr NavUserAction kNavUserActionCancel = 1;
-constexpr NavUserAction kNavUserActionOpen = 2;
 constexpr NavUserAction kNavUserActionSaveAs = 3;
 
 constexpr UInt16 kNavDialogCreationOptionsVersion = 0;

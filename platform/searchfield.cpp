@@ -54,12 +54,7 @@ QIcon themedIcon(const char* name, bool cancel)
 
 void sendFieldEvent(ControlRef control, EventClass eventClass, EventKind kind)
 {
-    EventRef event = nullptr;
-    if (CreateEvent(nullptr, eventClass, kind, 0, kEventAttributeNone, &event) != noErr)
-        return;
-    SetEventParameter(event, kEventParamDirectObject, typeControlRef, sizeof control, &control);
-    SendEventToEventTarget(event, GetControlEventTarget(control));
-    ReleaseEvent(event);
+    ScopedEvent(eventClass, kind, typeControlRef, control).send(GetControlEventTarget(control));
 }
 
 class SearchField : public QObject {
@@ -185,23 +180,9 @@ OSStatus HISearchFieldSetDescriptiveText(HIViewRef searchField, const QString& t
     return noErr;
 }
 
-OSStatus HISearchFieldCopyDescriptiveText(HIViewRef searchField, QString* outText)
-{
-    SearchField* field = findField(searchField);
-    if (!field || !outText)
-        return paramErr;
-    *outText = field->edit->placeholderText();
-    return noErr;
-}
-
 QAction* HISearchFieldCancelAction(HIViewRef searchField)
 {
     SearchField* field = findField(searchField);
     return field ? field->cancelAction : nullptr;
 }
 
-QAction* HISearchFieldMenuAction(HIViewRef searchField)
-{
-    SearchField* field = findField(searchField);
-    return field ? field->menuAction : nullptr;
-}

@@ -20,7 +20,6 @@
 
 class QAction;
 
-constexpr OptionBits kHISearchFieldNoAttributes = 0;
 constexpr OptionBits kHISearchFieldAttributesCancel = 1u << 0;
 constexpr OptionBits kHISearchFieldAttributesSearchIcon = 1u << 1;
 
@@ -32,8 +31,6 @@ OSStatus HISearchFieldChangeAttributes(HIViewRef searchField, OptionBits attribu
 OSStatus HISearchFieldGetAttributes(HIViewRef searchField, OptionBits* outAttributes);
 // The grey text shown while the field is empty; a null or empty text removes it.
 OSStatus HISearchFieldSetDescriptiveText(HIViewRef searchField, const QString& text);
-OSStatus HISearchFieldCopyDescriptiveText(HIViewRef searchField, QString* outText);
 
 // The two buttons, for tests that click them.
 QAction* HISearchFieldCancelAction(HIViewRef searchField);
-QAction* HISearchFieldMenuAction(HIViewRef searchField);

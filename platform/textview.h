@@ -12,7 +12,6 @@ using TXNFrameOptions = UInt32;
 constexpr TXNFrameOptions kTXNWantHScrollBarMask = 1u << 2;
 constexpr TXNFrameOptions kTXNWantVScrollBarMask = 1u << 3;
 constexpr TXNFrameOptions kTXNReadOnlyMask = 1u << 5;
-constexpr TXNFrameOptions kTXNAlwaysWrapAtViewEdgeMask = 1u << 11;
 
 // A new, hidden, unparented text view (HIViewAddSubview places it); frame may
 // be null. Without kTXNWantHScrollBarMask long lines wrap.
@@ -35,7 +34,6 @@ OSStatus TXNSetData(TXNObject object, TXNDataType type, const void* data, ByteCo
                     TXNOffset start, TXNOffset end);
 
 using TXNScrollBarState = UInt32;
-constexpr TXNScrollBarState kScrollBarsSyncWithFocus = 0;
 constexpr TXNScrollBarState kScrollBarsAlwaysActive = 1;
 OSStatus TXNSetScrollbarState(TXNObject object, TXNScrollBarState state);
 
@@ -50,9 +48,7 @@ struct TXNMargins {
     SInt16 rightMargin;
 };
 using TXNTabType = SInt8;
-constexpr TXNTabType kTXNRightTab = -1;
 constexpr TXNTabType kTXNLeftTab = 0;
-constexpr TXNTabType kTXNCenterTab = 1;
 struct TXNTab {
     SInt16 value; // distance between tab stops in pixels
     TXNTabType tabType;

@@ -149,7 +149,3 @@ void SetURLAccessTimeLimit(int milliseconds)
     g_timeLimit = milliseconds > 0 ? milliseconds : kURLDefaultTimeLimit;
 }
 
-int URLAccessTimeLimit()
-{
-    return g_timeLimit;
-}

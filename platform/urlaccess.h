@@ -29,8 +29,6 @@ constexpr OSStatus kURLInvalidURLReferenceError = -30770;
 constexpr OSStatus kURLInvalidURLError = -30773;
 constexpr OSStatus kURLUnsupportedSchemeError = -30774;
 constexpr OSStatus kURLUnknownPropertyError = -30778;
-constexpr OSStatus kURLInvalidCallError = -30781;
-// Network errors.
 constexpr OSStatus kECONNRESETErr = -3253;
 constexpr OSStatus kETIMEDOUTErr = -3259;
 constexpr OSStatus kECONNREFUSEDErr = -3260;
@@ -68,4 +66,3 @@ OSStatus URLDownload(URLReference ref, Handle destination);
 // How long URLDownload waits for the whole exchange, in milliseconds.
 constexpr int kURLDefaultTimeLimit = 30000;
 void SetURLAccessTimeLimit(int milliseconds);
-int URLAccessTimeLimit();

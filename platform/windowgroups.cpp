@@ -314,13 +314,8 @@ namespace {
 
 void sendToolbarSwitchMode(WindowRef window)
 {
-    EventRef event = nullptr;
-    if (CreateEvent(nullptr, kEventClassWindow, kEventWindowToolbarSwitchMode, 0,
-                    kEventAttributeNone, &event) != noErr)
-        return;
-    SetEventParameter(event, kEventParamDirectObject, typeWindowRef, sizeof window, &window);
-    SendEventToEventTarget(event, GetWindowEventTarget(window));
-    ReleaseEvent(event);
+    ScopedEvent(kEventClassWindow, kEventWindowToolbarSwitchMode, typeWindowRef, window)
+        .send(GetWindowEventTarget(window));
 }
 
 } // namespace
@@ -348,17 +343,6 @@ OSStatus ChangeWindowAttributes(WindowRef window, WindowAttributes setThese,
                 sendToolbarSwitchMode(guarded);
         });
     }
-    return noErr;
-}
-
-OSStatus GetWindowAttributes(WindowRef window, WindowAttributes* outAttributes)
-{
-    if (!outAttributes)
-        return paramErr;
-    if (!GetWindowWidget(window))
-        return errInvalidWindowRef;
-    const WindowInfo* info = findInfo(window);
-    *outAttributes = info ? info->attributes : kWindowNoAttributes;
     return noErr;
 }
 
@@ -456,19 +440,6 @@ OSStatus ChangeWindowGroupAttributes(WindowGroupRef group, WindowGroupAttributes
         return paramErr;
     group->attributes = (group->attributes | setThese) & ~clearThese;
     return noErr;
-}
-
-OSStatus GetWindowGroupAttributes(WindowGroupRef group, WindowGroupAttributes* outAttributes)
-{
-    if (!isGroup(group) || !outAttributes)
-        return paramErr;
-    *outAttributes = group->attributes;
-    return noErr;
-}
-
-std::vector<WindowRef> GetWindowGroupContents(WindowGroupRef group)
-{
-    return isGroup(group) ? group->windows : std::vector<WindowRef>();
 }
 
 // ---------------------------------------------------------------------------
@@ -593,12 +564,6 @@ OSStatus SetDrawerParent(WindowRef drawer, WindowRef parent)
     return noErr;
 }
 
-WindowRef GetDrawerParent(WindowRef drawer)
-{
-    DrawerController* controller = controllerOf(drawer);
-    return controller ? controller->parentWindow.data() : nullptr;
-}
-
 OSStatus SetDrawerPreferredEdge(WindowRef drawer, OptionBits edge)
 {
     DrawerController* controller = controllerOf(drawer);
@@ -609,21 +574,6 @@ OSStatus SetDrawerPreferredEdge(WindowRef drawer, OptionBits edge)
         return paramErr;
     controller->preferredEdge = edge == kWindowEdgeDefault ? kWindowEdgeLeft : edge;
     return noErr;
-}
-
-OptionBits GetDrawerPreferredEdge(WindowRef drawer)
-{
-    DrawerController* controller = controllerOf(drawer);
-    return controller ? controller->preferredEdge : kWindowEdgeDefault;
-}
-
-OptionBits GetDrawerCurrentEdge(WindowRef drawer)
-{
-    DrawerController* controller = controllerOf(drawer);
-    if (!controller)
-        return kWindowEdgeDefault;
-    return controller->state == kWindowDrawerOpen ? controller->currentEdge
-                                                  : controller->preferredEdge;
 }
 
 OSStatus SetDrawerOffsets(WindowRef drawer, float leadingOffset, float trailingOffset)
@@ -640,18 +590,6 @@ OSStatus SetDrawerOffsets(WindowRef drawer, float leadingOffset, float trailingO
     return noErr;
 }
 
-OSStatus GetDrawerOffsets(WindowRef drawer, float* outLeadingOffset, float* outTrailingOffset)
-{
-    DrawerController* controller = controllerOf(drawer);
-    if (!controller)
-        return errInvalidWindowRef;
-    if (outLeadingOffset)
-        *outLeadingOffset = controller->leadingOffset;
-    if (outTrailingOffset)
-        *outTrailingOffset = controller->trailingOffset;
-    return noErr;
-}
-
 WindowDrawerState GetDrawerState(WindowRef drawer)
 {
     DrawerController* controller = controllerOf(drawer);
@@ -664,15 +602,6 @@ OSStatus OpenDrawer(WindowRef drawer, OptionBits edge, Boolean)
     if (!controller || !controller->parentWidget)
         return errInvalidWindowRef;
     controller->open(edge);
-    return noErr;
-}
-
-OSStatus CloseDrawer(WindowRef drawer, Boolean)
-{
-    DrawerController* controller = controllerOf(drawer);
-    if (!controller)
-        return errInvalidWindowRef;
-    controller->close();
     return noErr;
 }
 

@@ -48,7 +48,6 @@ constexpr WindowAttributes kWindowNoAttributes = 0;
 constexpr WindowAttributes kWindowToolbarButtonAttribute = 1u << 6;
 OSStatus ChangeWindowAttributes(WindowRef window, WindowAttributes setTheseAttributes,
                                 WindowAttributes clearTheseAttributes);
-OSStatus GetWindowAttributes(WindowRef window, WindowAttributes* outAttributes);
 
 // ---------------------------------------------------------------------------
 // Window groups.
@@ -56,11 +55,8 @@ OSStatus GetWindowAttributes(WindowRef window, WindowAttributes* outAttributes);
 class WindowGroup;
 using WindowGroupRef = WindowGroup*;
 using WindowGroupAttributes = UInt32;
-constexpr WindowGroupAttributes kWindowGroupAttrSelectAsLayer = 1u << 0;
 constexpr WindowGroupAttributes kWindowGroupAttrMoveTogether = 1u << 1;
 constexpr WindowGroupAttributes kWindowGroupAttrLayerTogether = 1u << 2;
-constexpr WindowGroupAttributes kWindowGroupAttrSharedActivation = 1u << 3;
-constexpr WindowGroupAttributes kWindowGroupAttrHideOnCollapse = 1u << 4;
 
 // Groups live for the rest of the run.
 OSStatus CreateWindowGroup(WindowGroupAttributes attributes, WindowGroupRef* outGroup);
@@ -74,9 +70,6 @@ OSStatus SetWindowGroup(WindowRef window, WindowGroupRef group);
 WindowGroupRef GetWindowGroup(WindowRef window);
 OSStatus ChangeWindowGroupAttributes(WindowGroupRef group, WindowGroupAttributes setTheseAttributes,
                                      WindowGroupAttributes clearTheseAttributes);
-OSStatus GetWindowGroupAttributes(WindowGroupRef group, WindowGroupAttributes* outAttributes);
-// Windows of the group, in the order they joined.
-std::vector<WindowRef> GetWindowGroupContents(WindowGroupRef group);
 
 // ---------------------------------------------------------------------------
 // Drawers.
@@ -91,23 +84,16 @@ constexpr OptionBits kWindowEdgeRight = 1u << 3;
 using WindowDrawerState = UInt32;
 constexpr WindowDrawerState kWindowDrawerOpening = 1;
 constexpr WindowDrawerState kWindowDrawerOpen = 2;
-constexpr WindowDrawerState kWindowDrawerClosing = 3;
 constexpr WindowDrawerState kWindowDrawerClosed = 4;
 
 // Makes the window a drawer of the parent (or moves it to another parent).
 OSStatus SetDrawerParent(WindowRef drawer, WindowRef parent);
-WindowRef GetDrawerParent(WindowRef drawer);
 OSStatus SetDrawerPreferredEdge(WindowRef drawer, OptionBits edge);
-OptionBits GetDrawerPreferredEdge(WindowRef drawer);
-// The edge the drawer is open at, or the preferred one when it is closed.
-OptionBits GetDrawerCurrentEdge(WindowRef drawer);
 // Distances kept free at the two ends of the edge: leading is the top (or
 // left) end, trailing the bottom (or right) end.
 OSStatus SetDrawerOffsets(WindowRef drawer, float leadingOffset, float trailingOffset);
-OSStatus GetDrawerOffsets(WindowRef drawer, float* outLeadingOffset, float* outTrailingOffset);
 WindowDrawerState GetDrawerState(WindowRef drawer);
 // Opening and closing happen at once; async is accepted and has no effect.
 // kWindowEdgeDefault opens at the preferred edge.
 OSStatus OpenDrawer(WindowRef drawer, OptionBits edge, Boolean async);
-OSStatus CloseDrawer(WindowRef drawer, Boolean async);
 OSStatus ToggleDrawer(WindowRef drawer);

@@ -138,15 +138,7 @@ PlatformWindow::~PlatformWindow()
 
 OSStatus PlatformWindow::sendSimpleEvent(EventKind kind)
 {
-    EventRef event = nullptr;
-    OSStatus status = CreateEvent(nullptr, kEventClassWindow, kind, 0, kEventAttributeNone, &event);
-    if (status != noErr)
-        return status;
-    WindowRef self = this;
-    SetEventParameter(event, kEventParamDirectObject, typeWindowRef, sizeof self, &self);
-    status = SendEventToEventTarget(event, m_target.get());
-    ReleaseEvent(event);
-    return status;
+    return ScopedEvent(kEventClassWindow, kind, typeWindowRef, WindowRef(this)).send(m_target.get());
 }
 
 void PlatformWindow::sendBoundsChanged(bool byUser)
@@ -163,18 +155,12 @@ void PlatformWindow::sendBoundsChanged(bool byUser)
         attributes |= kWindowBoundsChangeSizeChanged | (byUser ? kWindowBoundsChangeUserResize : 0);
     if (previous.left != current.left || previous.top != current.top)
         attributes |= kWindowBoundsChangeOriginChanged | (byUser ? kWindowBoundsChangeUserDrag : 0);
-    EventRef event = nullptr;
-    if (CreateEvent(nullptr, kEventClassWindow, kEventWindowBoundsChanged, 0, kEventAttributeNone,
-                    &event) != noErr)
-        return;
-    WindowRef self = this;
-    SetEventParameter(event, kEventParamDirectObject, typeWindowRef, sizeof self, &self);
-    SetEventParameter(event, kEventParamAttributes, typeUInt32, sizeof attributes, &attributes);
-    SetEventParameter(event, kEventParamOriginalBounds, typeQDRectangle, sizeof previous, &previous);
-    SetEventParameter(event, kEventParamPreviousBounds, typeQDRectangle, sizeof previous, &previous);
-    SetEventParameter(event, kEventParamCurrentBounds, typeQDRectangle, sizeof current, &current);
-    SendEventToEventTarget(event, m_target.get());
-    ReleaseEvent(event);
+    ScopedEvent(kEventClassWindow, kEventWindowBoundsChanged, typeWindowRef, WindowRef(this))
+        .set(kEventParamAttributes, typeUInt32, attributes)
+        .set(kEventParamOriginalBounds, typeQDRectangle, previous)
+        .set(kEventParamPreviousBounds, typeQDRectangle, previous)
+        .set(kEventParamCurrentBounds, typeQDRectangle, current)
+        .send(m_target.get());
 }
 
 bool PlatformWindow::eventFilter(QObject* watched, QEvent* event)
@@ -391,24 +377,6 @@ void DisposeWindow(WindowRef window)
         if (wasVisible)
             scheduleLastWindowCheck();
     }
-}
-
-OSStatus SetWindowTitleWithCFString(WindowRef window, const QString& title)
-{
-    if (!isUsable(window))
-        return errInvalidWindowRef;
-    window->widget()->setWindowTitle(title);
-    return noErr;
-}
-
-OSStatus CopyWindowTitleAsCFString(WindowRef window, QString* outTitle)
-{
-    if (!outTitle)
-        return paramErr;
-    if (!isUsable(window))
-        return errInvalidWindowRef;
-    *outTitle = window->widget()->windowTitle();
-    return noErr;
 }
 
 EventTargetRef GetWindowEventTarget(WindowRef window)

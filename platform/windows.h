@@ -57,9 +57,6 @@ void SelectWindow(WindowRef window);
 // returns to the event loop (a handler may dispose of its own window).
 void DisposeWindow(WindowRef window);
 
-OSStatus SetWindowTitleWithCFString(WindowRef window, const QString& title);
-OSStatus CopyWindowTitleAsCFString(WindowRef window, QString* outTitle);
-
 EventTargetRef GetWindowEventTarget(WindowRef window);
 // Sends a window event of the given kind, with the window as its direct
 // object, to the window's target (e.g. kEventWindowToolbarSwitchMode from a

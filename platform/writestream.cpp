@@ -1,24 +1,16 @@
 #include "platform/writestream.h"
 
-#include <QDir>
-#include <QSaveFile>
+#include "platform/durablefile.h"
 
-#include <memory>
+#include <QDir>
 
 class WriteStream {
 public:
     explicit WriteStream(const QString& path) : file(path) {}
-    QSaveFile file;
+    DurableFile file;
     CFStreamStatus status = kCFStreamStatusNotOpen;
-    SInt32 error = 0;
 
-    void fail()
-    {
-        if (error == 0)
-            error = SInt32(file.error() != QFileDevice::NoError ? file.error()
-                                                                : QFileDevice::UnspecifiedError);
-        status = kCFStreamStatusError;
-    }
+    void fail() { status = kCFStreamStatusError; }
 };
 
 QUrl CFURLCreateWithFileSystemPath(CFAllocatorRef, const QString& path, CFURLPathStyle,
@@ -41,11 +33,6 @@ QUrl CFURLCreateCopyAppendingPathComponent(CFAllocatorRef allocator, const QUrl&
                                          kCFURLPOSIXPathStyle, isDirectory);
 }
 
-QString CFURLCopyFileSystemPath(const QUrl& url, CFURLPathStyle)
-{
-    return url.isLocalFile() ? url.toLocalFile() : QString();
-}
-
 CFWriteStreamRef CFWriteStreamCreateWithFile(CFAllocatorRef, const QUrl& fileURL)
 {
     if (!fileURL.isLocalFile() || fileURL.toLocalFile().isEmpty())
@@ -57,7 +44,7 @@ Boolean CFWriteStreamOpen(CFWriteStreamRef stream)
 {
     if (!stream || stream->status != kCFStreamStatusNotOpen)
         return false;
-    if (!stream->file.open(QIODevice::WriteOnly)) {
+    if (!stream->file.open()) {
         stream->fail();
         return false;
     }
@@ -79,44 +66,29 @@ CFIndex CFWriteStreamWrite(CFWriteStreamRef stream, const UInt8* buffer, CFIndex
 {
     if (!stream || stream->status != kCFStreamStatusOpen || length < 0 || (length > 0 && !buffer))
         return -1;
-    const qint64 written = stream->file.write(reinterpret_cast<const char*>(buffer), length);
-    if (written != length) {
+    if (!stream->file.write(reinterpret_cast<const char*>(buffer), length)) {
         stream->fail();
         return -1;
     }
-    return CFIndex(written);
+    return length;
 }
 
 void CFWriteStreamClose(CFWriteStreamRef stream)
 {
     if (!stream)
         return;
-    if (stream->status == kCFStreamStatusOpen) {
-        // Flushed and synced to disk, then renamed over the target. The
-        // flush comes first on its own: commit() does not notice a flush
-        // that stops part way (a full disk) and would rename a cut-off file
-        // over the target.
-        if (!stream->file.flush()) {
-            stream->fail();
-            stream->file.cancelWriting();
-        } else if (stream->file.commit()) {
-            stream->status = kCFStreamStatusClosed;
-        } else {
-            stream->fail();
-        }
-    } else if (stream->status == kCFStreamStatusError) {
-        stream->file.cancelWriting();
-    }
+    if (stream->status == kCFStreamStatusOpen)
+        stream->status = stream->file.commit() ? kCFStreamStatusClosed : kCFStreamStatusError;
+    else if (stream->status == kCFStreamStatusError)
+        stream->file.cancel();
 }
 
 SInt32 CFWriteStreamGetErrorNumber(CFWriteStreamRef stream)
 {
-    return stream ? stream->error : 0;
+    return stream ? SInt32(stream->file.error()) : 0;
 }
 
 void CFRelease(CFWriteStreamRef stream)
 {
-    if (stream && stream->file.isOpen())
-        stream->file.cancelWriting();
-    delete stream;
+    delete stream;  // an uncommitted file is discarded
 }

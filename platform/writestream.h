@@ -16,9 +16,6 @@ using CFStreamStatus = SInt32;
 constexpr CFStreamStatus kCFStreamStatusNotOpen = 0;
 constexpr CFStreamStatus kCFStreamStatusOpening = 1;
 constexpr CFStreamStatus kCFStreamStatusOpen = 2;
-constexpr CFStreamStatus kCFStreamStatusReading = 3;
-constexpr CFStreamStatus kCFStreamStatusWriting = 4;
-constexpr CFStreamStatus kCFStreamStatusAtEnd = 5;
 constexpr CFStreamStatus kCFStreamStatusClosed = 6;
 constexpr CFStreamStatus kCFStreamStatusError = 7;
 
@@ -30,8 +27,6 @@ QUrl CFURLCreateWithFileSystemPath(CFAllocatorRef allocator, const QString& path
                                    CFURLPathStyle style, Boolean isDirectory);
 QUrl CFURLCreateCopyAppendingPathComponent(CFAllocatorRef allocator, const QUrl& url,
                                            const QString& component, Boolean isDirectory);
-// The local path of a file URL; empty for any other URL.
-QString CFURLCopyFileSystemPath(const QUrl& url, CFURLPathStyle style);
 
 // Null for a URL that is not a local file.
 CFWriteStreamRef CFWriteStreamCreateWithFile(CFAllocatorRef allocator, const QUrl& fileURL);

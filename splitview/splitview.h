@@ -20,17 +20,8 @@
 //
 // Part codes: 0 none, 1 pane A, 2 the bar, 3 pane B.
 //
-// Making one in the dictionary window:
-//
-//   ControlRef split = nullptr;
-//   HIRect frame = {{6, 58}, {width - 12, height - 76}};      // window coordinates
-//   if (CreateSplitView(window, frame, list, textView, false, &split) == noErr) {
-//       float ratio = dividerRatio / 1000.0f;
-//       SetControlData(split, 0, kSplitViewRatioTag, sizeof ratio, &ratio);
-//   }
-//   ...
-//   float ratio;                                                // at save
-//   GetControlData(split, 0, kSplitViewRatioTag, sizeof ratio, &ratio, nullptr);
+// The dictionary window makes one with SplitView::Create, sets its panes and
+// ratio, and reads the ratio back when it saves.
 //
 // The view is disposed of with its window (or DisposeControl); the panes,
 // being embedded, go with it.
@@ -120,14 +111,3 @@ private:
     static int sImageLoadCount;
 };
 
-// Makes a split view inside the window's root view (or inside the parent
-// widget), at the frame in that parent's coordinates, with the two panes
-// (either may be null: set it later with 'sv_a'/'sv_b'), the orientation
-// (vertical: panes side by side) and the ratio 0.5; gives it the control ID
-// {'splV', 0} and shows it. The panes are embedded in the split view and
-// laid out at once. On failure nothing is left behind and *outView is null.
-// A split view put into a QLayout follows the layout's geometry.
-OSStatus CreateSplitView(WindowRef window, const HIRect& frame, ControlRef paneA,
-                         ControlRef paneB, bool vertical, ControlRef* outView);
-OSStatus CreateSplitView(QWidget* parent, const HIRect& frame, ControlRef paneA, ControlRef paneB,
-                         bool vertical, ControlRef* outView);

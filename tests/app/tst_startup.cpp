@@ -6,7 +6,8 @@
 
 #include "app/globals.h"
 #include "app/startup.h"
-#include "app/windowcreators.h"
+#include "windows/dictionary/dictionarywindow.h"
+#include "windows/floating/floatingwindow.h"
 #include "app/windowlookup.h"
 #include "platform/alerts.h"
 #include "platform/commands.h"

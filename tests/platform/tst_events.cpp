@@ -42,8 +42,6 @@ private slots:
     void parameters_data();
     void parameters();
     void stringParametersAreCopiedAsValues();
-    void postedEvents_data();
-    void postedEvents();
 };
 
 void EventsTest::fourCharCodes_data()
@@ -236,32 +234,6 @@ void EventsTest::stringParametersAreCopiedAsValues()
     QCOMPARE(read, u"LookupQuickly"_qs);
     QCOMPARE(SetEventParameter(event, kEventParamServiceMessageName, typeCFStringRef, 4, &name), paramErr);
     ReleaseEvent(event);
-}
-
-void EventsTest::postedEvents_data()
-{
-    QTest::addColumn<bool>("targetVanishes");
-    QTest::newRow("delivered later") << false;
-    QTest::newRow("target gone: dropped") << true;
-}
-
-void EventsTest::postedEvents()
-{
-    QFETCH(bool, targetVanishes);
-    auto target = EventTarget::create();
-    QStringList log;
-    installRecorder(target.get(), log, u"delivered"_qs, noErr);
-    EventRef event = makeTestEvent();
-    EventTargetRef ref = target.get();
-    SetEventParameter(event, kEventParamPostTarget, typeEventTargetRef, sizeof ref, &ref);
-    QCOMPARE(PostEventToQueue(GetMainEventQueue(), event, kEventPriorityStandard), noErr);
-    QCOMPARE(GetEventRetainCount(event), ItemCount(2));
-    ReleaseEvent(event);
-    QVERIFY(log.isEmpty());
-    if (targetVanishes)
-        target.reset();
-    QCoreApplication::processEvents();
-    QCOMPARE(log, targetVanishes ? QStringList() : QStringList{u"delivered"_qs});
 }
 
 QTEST_GUILESS_MAIN(EventsTest)

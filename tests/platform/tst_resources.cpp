@@ -45,7 +45,6 @@ private slots:
     void bundleResourcesAreBesideTheExecutable();
     void missingResources_data();
     void missingResources();
-    void aWindowLoadsWithItsControlsAndCommands();
     void menuBarIsSharedByMainWindowsAndSendsToTheFrontWindow();
     void aMenuBarFileWithoutMenusIsRefused();
 
@@ -121,36 +120,6 @@ void ResourcesTest::missingResources()
     QCOMPARE(made, nullptr);
     QVERIFY(GetWindowList().empty());
     DisposeNibReference(nib);
-}
-
-void ResourcesTest::aWindowLoadsWithItsControlsAndCommands()
-{
-    WindowRef window = nullptr;
-    QCOMPARE(CreateWindowFromNib(m_nib, u"LoadWindow"_qs, &window), noErr);
-    QVERIFY(!IsWindowVisible(window));
-    QCOMPARE(GetWindowWidget(window)->objectName(), u"LoadWindow"_qs);
-    const ControlID progressId{FOUR_CHAR_CODE("LOAD"), 128};
-    ControlRef progress = nullptr;
-    QCOMPARE(GetControlByID(window, &progressId, &progress), noErr);
-    SetControl32BitMaximum(progress, 1000);
-    SetControl32BitValue(progress, 500);
-    ShowWindow(window);
-    Draw1Control(progress);
-    QDFlushPortBuffer(GetWindowPort(FrontWindow()), nullptr);
-    QCOMPARE(qobject_cast<QProgressBar*>(GetControlWidget(progress))->value(), 500);
-
-    // The trailing blanks of "ok  " survive the .ui file.
-    WindowRef dialog = nullptr;
-    QCOMPARE(CreateWindowFromNib(m_nib, u"ViewWindow"_qs, &dialog), noErr);
-    UInt32 received = 0;
-    recordCommands(GetWindowEventTarget(dialog), received);
-    QPushButton* ok = nullptr;
-    for (auto* button : GetWindowWidget(dialog)->findChildren<QPushButton*>())
-        ok = button->property("command").toString() == u"ok  " ? button : ok;
-    QVERIFY(ok);
-    ShowWindow(dialog);
-    QTest::mouseClick(ok, Qt::LeftButton);
-    QCOMPARE(received, kHICommandOK);
 }
 
 // Which windows show the bar is checked with the program's window tags in

@@ -2,7 +2,8 @@
 // and the five messages, with scraps made here. What goes back over the bus
 // is checked in the bus tests.
 
-#include "app/windowcreators.h"
+#include "windows/dictionary/dictionarywindow.h"
+#include "windows/floating/floatingwindow.h"
 #include "platform/scrap.h"
 #include "tests/services/servicestest.h"
 #include "windows/floating/floatingwindow.h"

@@ -28,7 +28,7 @@ struct Fixture {
 };
 
 // A window holding a split view at the window's origin, with a list and a
-// text view as its panes.
+// text view as its panes, made as the dictionary window makes it.
 Fixture makeSplitView(float width, float height, bool vertical, float ratio)
 {
     Fixture f;
@@ -38,9 +38,16 @@ Fixture makeSplitView(float width, float height, bool vertical, float ratio)
     f.paneA = GetControlFromWidget(new QTreeView);
     f.paneB = GetControlFromWidget(new QPlainTextEdit);
     const HIRect frame{{0, 0}, {width, height}};
-    if (CreateSplitView(f.window, frame, f.paneA, f.paneB, vertical, &f.view) != noErr)
+    if (SplitView::Create(&f.view, &frame, f.window) != noErr)
         return f;
+    const Boolean orientation = vertical;
+    SetControlData(f.view, 0, kSplitViewOrientationTag, sizeof orientation, &orientation);
     SetControlData(f.view, 0, kSplitViewRatioTag, sizeof ratio, &ratio);
+    SetControlData(f.view, 0, kSplitViewSubViewATag, sizeof f.paneA, &f.paneA);
+    SetControlData(f.view, 0, kSplitViewSubViewBTag, sizeof f.paneB, &f.paneB);
+    ShowControl(f.view);
+    ShowControl(f.paneA);
+    ShowControl(f.paneB);
     f.split = SplitView::FromControl(f.view);
     return f;
 }
@@ -131,8 +138,6 @@ private slots:
     void controlDataChecksSizes();
     void controlDataSetsPanesAndOrientation();
     void regionOfTheWholeViewIsItsBounds();
-    void createSplitViewGivesAViewTheWindowFinds();
-    void createSplitViewRefusesBadPanesAndLeavesNothing();
     void dragOf49PixelsRaisesTheRatioByAnEighth();
     void dragIsClampedAtBothEnds_data();
     void dragIsClampedAtBothEnds();
@@ -354,54 +359,6 @@ void SplitViewTest::regionOfTheWholeViewIsItsBounds()
         // The bar's own region is left alone.
         QCOMPARE(region, part == kSplitViewSplitterPart ? untouched : QRegion(0, 0, 300, 400));
     }
-}
-
-void SplitViewTest::createSplitViewGivesAViewTheWindowFinds()
-{
-    Fixture f = makeSplitView(300, 400, false, 0.4567f);
-    QVERIFY(f.split);
-    ControlRef found = nullptr;
-    QCOMPARE(GetControlByID(f.window, &kSplitViewControlID, &found), noErr);
-    QCOMPARE(found, f.view);
-    // What the preferences read at save.
-    float ratio = 0;
-    Size actual = 0;
-    QCOMPARE(GetControlData(found, 0, kSplitViewRatioTag, sizeof ratio, &ratio, &actual), noErr);
-    QCOMPARE(actual, Size(4));
-    QCOMPARE(SInt32(ratio * 1000.0), SInt32(456));
-    QVERIFY(IsControlVisible(f.view));
-    QCOMPARE(GetControlWidget(f.paneA)->parentWidget(), GetControlWidget(f.view));
-
-    // Inside a widget of the window, at that widget's coordinates.
-    auto* area = new QWidget(GetWindowWidget(f.window));
-    area->setGeometry(6, 58, 200, 150);
-    ControlRef inner = nullptr;
-    QCOMPARE(CreateSplitView(area, HIRect{{0, 0}, {200, 150}}, nullptr, nullptr, true, &inner),
-             noErr);
-    QCOMPARE(GetControlWidget(inner)->parentWidget(), area);
-    QCOMPARE(frameOf(inner).size.width, 200.0f);
-    QCOMPARE(SplitView::FromControl(inner)->IsVertical(), true);
-    QCOMPARE(SplitView::FromControl(f.paneA), nullptr);
-}
-
-void SplitViewTest::createSplitViewRefusesBadPanesAndLeavesNothing()
-{
-    auto* top = new QWidget;
-    WindowRef window = nullptr;
-    CreateWindowFromWidget(top, &window);
-    ControlRef pane = GetControlFromWidget(new QTreeView);
-    const int childrenBefore = int(top->findChildren<QWidget*>().size());
-    ControlRef view = reinterpret_cast<ControlRef>(this);
-    QCOMPARE(CreateSplitView(window, HIRect{{0, 0}, {100, 100}}, pane, pane, false, &view),
-             paramErr);
-    QCOMPARE(view, nullptr);
-    QCOMPARE(int(top->findChildren<QWidget*>().size()), childrenBefore);
-    QCOMPARE(GetControlWidget(pane)->parentWidget(), nullptr);
-    QCOMPARE(SplitView::ImageClientCount(), 0);
-    QCOMPARE(CreateSplitView(WindowRef(nullptr), HIRect{{0, 0}, {100, 100}}, nullptr, nullptr,
-                             false, &view),
-             errInvalidWindowRef);
-    delete GetControlWidget(pane);
 }
 
 void SplitViewTest::dragOf49PixelsRaisesTheRatioByAnEighth()

@@ -5,13 +5,14 @@
 
 #include "platform/databrowser.h"
 #include "platform/events.h"
+#include "splitview/splitview.h"
 
 #include <QString>
 
 class characterEntry;
 
 // Identifiers of the controls the window makes itself.
-constexpr ControlID kViewPaneID = {FOUR_CHAR_CODE("splV"), 0};
+constexpr ControlID kViewPaneID = kSplitViewControlID;
 constexpr ControlID kDictBrowserPaneID = {FOUR_CHAR_CODE("DBRS"), 128};
 constexpr ControlID kTextPaneID = {FOUR_CHAR_CODE("TXTP"), 128};
 // And those of the interface resource.
