@@ -169,6 +169,7 @@ OSStatus runTavi(DictionaryLoader loader)
     loadBehindLoadingWindow(loader);
 
     loadPrefs();
+    showLargerCharactersChoice();
 
     if (globals.ShowDictionary)
         openDictionaryWindow();
