@@ -1,10 +1,19 @@
 #include "app/appcommands.h"
 
+#include "app/globals.h"
 #include "app/services.h"
+#include "app/windowlookup.h"
 #include "windows/dictionary/dictionarywindow.h"
 #include "windows/feedback/feedbackwindow.h"
 #include "windows/floating/floatingwindow.h"
+#include "platform/menubar.h"
+#include "platform/menus.h"
 #include "windows/history/history.h"
+#include "windows/history/historyfile.h"
+#include "windows/radical/radicalwindow.h"
+
+#include <QAction>
+#include <QMenu>
 
 #include <cstdio>
 
@@ -39,6 +48,15 @@ void processCommand(UInt32 commandID)
     case "ADD "_4cc:
         addCharacter();
         break;
+    case "RADL"_4cc:
+        createRadicalWindow();
+        break;
+    case "FLSH"_4cc:
+        writeOutFlashcards();
+        break;
+    case "BIGF"_4cc:
+        setLargerCharacters(!globals.biggerFonts);
+        break;
     default:
         std::printf("Unknown app command: %c%c%c%c\n", FOUR_CHAR_ARGS(commandID));
         std::fflush(stdout);
@@ -67,6 +85,29 @@ OSStatus handleServiceEvent(EventKind kind)
 }
 
 } // namespace
+
+void showLargerCharactersChoice()
+{
+    for (QMenu* menu : GetMenuBarMenus()) {
+        for (QAction* action : menu->actions()) {
+            MenuCommand command = 0;
+            if (GetMenuActionCommand(action, &command) && command == "BIGF"_4cc) {
+                action->setCheckable(true);
+                action->setChecked(globals.biggerFonts != 0);
+            }
+        }
+    }
+}
+
+void setLargerCharacters(bool larger)
+{
+    globals.biggerFonts = larger ? 1 : 0;
+    showLargerCharactersChoice();
+    if (WindowRef window = FindMyWindow(kDictionaryWindowTag, false))
+        applyCharacterSizes(window);
+    if (WindowRef window = FindMyWindow(kFloatingWindowTag, false))
+        applyFloatingReadingSize(window);
+}
 
 OSStatus applicationEventHandler(EventHandlerCallRef, EventRef event, void*)
 {

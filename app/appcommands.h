@@ -9,3 +9,9 @@ extern const EventTypeSpec kApplicationEventTypes[5];
 // Commands are answered eventNotHandledErr, also when carried out, so the
 // standard handling (quit) still sees them; Services events are consumed.
 OSStatus applicationEventHandler(EventHandlerCallRef call, EventRef event, void* userData);
+
+// 'BIGF': the larger-characters setting, applied to the open windows and
+// shown as the menu item's check mark.
+void setLargerCharacters(bool larger);
+// Checks the menu item when larger characters are chosen.
+void showLargerCharactersChoice();

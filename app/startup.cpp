@@ -171,6 +171,7 @@ OSStatus runTavi(DictionaryLoader loader)
     loadBehindLoadingWindow(loader);
 
     loadPrefs();
+    showLargerCharactersChoice();
 
     if (globals.ShowDictionary)
         createDictionaryWindow();

@@ -29,6 +29,8 @@ const QString kBrowserName = QStringLiteral("tavi_databrowser");
 struct Column {
     DataBrowserPropertyDesc property;
     DataBrowserListViewHeaderDesc header;
+    QFont cellFont; // used when hasCellFont
+    bool hasCellFont = false;
 };
 
 // Which identifiers are listed: a byte per identifier for the usual small
@@ -266,6 +268,8 @@ QVariant DataBrowserModel::data(const QModelIndex& index, int role) const
                : value == kThemeButtonMixed ? Qt::PartiallyChecked
                                             : Qt::Unchecked;
     }
+    if (role == Qt::FontRole)
+        return column.hasCellFont ? QVariant(column.cellFont) : QVariant();
     if (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::ToolTipRole)
         return QVariant();
     DataBrowserItemData data;
@@ -741,7 +745,7 @@ OSStatus AddDataBrowserListViewColumn(ControlRef control, DataBrowserListViewCol
     DataBrowserModel* model = browser->model;
     const int logical = int(model->columns.size());
     model->beginInsertColumns(QModelIndex(), logical, logical);
-    model->columns.push_back(Column{column->propertyDesc, column->headerBtnDesc});
+    model->columns.push_back(Column{column->propertyDesc, column->headerBtnDesc, QFont(), false});
     model->endInsertColumns();
     QHeaderView* header = browser->view->header();
     browser->adjustingWidth = true;
@@ -822,6 +826,56 @@ OSStatus GetDataBrowserListViewHeaderDesc(ControlRef control, DataBrowserTableVi
     if (logical < 0)
         return errDataBrowserPropertyNotFound;
     *outDesc = browser->model->columns[std::size_t(logical)].header;
+    return noErr;
+}
+
+OSStatus SetDataBrowserTableViewColumnFont(ControlRef control, DataBrowserTableViewColumnID property,
+                                           const QFont* font)
+{
+    DataBrowser* browser = findBrowser(control);
+    if (!browser)
+        return paramErr;
+    const int logical = browser->columnOf(property);
+    if (logical < 0)
+        return errDataBrowserPropertyNotFound;
+    Column& column = browser->model->columns[std::size_t(logical)];
+    column.hasCellFont = font != nullptr;
+    column.cellFont = font ? *font : QFont();
+    // The rows' height is measured again, from the new font.
+    browser->view->doItemsLayout();
+    browser->view->viewport()->update();
+    return noErr;
+}
+
+OSStatus GetDataBrowserTableViewNamedColumnWidth(ControlRef control,
+                                                 DataBrowserTableViewColumnID property,
+                                                 UInt16* outWidth)
+{
+    DataBrowser* browser = findBrowser(control);
+    if (!browser || !outWidth)
+        return paramErr;
+    const int logical = browser->columnOf(property);
+    if (logical < 0)
+        return errDataBrowserPropertyNotFound;
+    *outWidth = UInt16(std::clamp(browser->view->header()->sectionSize(logical), 0, 0xFFFF));
+    return noErr;
+}
+
+OSStatus SetDataBrowserTableViewNamedColumnWidth(ControlRef control,
+                                                 DataBrowserTableViewColumnID property, UInt16 width)
+{
+    DataBrowser* browser = findBrowser(control);
+    if (!browser)
+        return paramErr;
+    const int logical = browser->columnOf(property);
+    if (logical < 0)
+        return errDataBrowserPropertyNotFound;
+    const auto& header = browser->model->columns[std::size_t(logical)].header;
+    const int minimum = header.minimumWidth;
+    const int maximum = std::max(minimum, int(header.maximumWidth));
+    browser->adjustingWidth = true;
+    browser->view->header()->resizeSection(logical, std::clamp(int(width), minimum, maximum));
+    browser->adjustingWidth = false;
     return noErr;
 }
 

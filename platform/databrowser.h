@@ -21,6 +21,8 @@
 
 #include <QString>
 
+class QFont;
+
 #include <vector>
 
 using DataBrowserItemID = UInt32;
@@ -241,6 +243,17 @@ OSStatus SetDataBrowserPropertyFlags(ControlRef browser, DataBrowserPropertyID p
 // The header as it was added (title, widths, font).
 OSStatus GetDataBrowserListViewHeaderDesc(ControlRef browser, DataBrowserTableViewColumnID column,
                                           DataBrowserListViewHeaderDesc* outDesc);
+// The font of a column's cells (the header keeps its own); null gives the
+// cells the list's font again. Rows grow to fit the tallest cell.
+OSStatus SetDataBrowserTableViewColumnFont(ControlRef browser, DataBrowserTableViewColumnID column,
+                                           const QFont* font);
+// A column starts at its maximum width; the user may resize it between its
+// minimum and maximum.
+OSStatus GetDataBrowserTableViewNamedColumnWidth(ControlRef browser,
+                                                 DataBrowserTableViewColumnID column,
+                                                 UInt16* outWidth);
+OSStatus SetDataBrowserTableViewNamedColumnWidth(ControlRef browser,
+                                                 DataBrowserTableViewColumnID column, UInt16 width);
 
 // Items. The browser is a flat list: container must be kDataBrowserNoItem.
 // items null adds 1..numItems. Items already listed and kDataBrowserNoItem

@@ -2,9 +2,11 @@
 
 #include "platform/controls.h"
 
+#include <QFont>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -68,6 +70,23 @@ OSStatus TXNSetData(TXNObject object, TXNDataType type, const void* data, ByteCo
     cursor.setPosition(from);
     cursor.setPosition(to, QTextCursor::KeepAnchor);
     cursor.insertText(text);
+    return noErr;
+}
+
+OSStatus TXNSetRangeFont(TXNObject object, const QFont& font, TXNOffset start, TXNOffset end)
+{
+    if (!object)
+        return paramErr;
+    QTextDocument* document = object->document();
+    const int length = std::max(0, document->characterCount() - 1);
+    const int from = int(std::min<TXNOffset>(start, TXNOffset(length)));
+    const int to = int(std::clamp<TXNOffset>(end, TXNOffset(from), TXNOffset(length)));
+    QTextCharFormat format;
+    format.setFont(font, QTextCharFormat::FontPropertiesSpecifiedOnly);
+    QTextCursor cursor(document);
+    cursor.setPosition(from);
+    cursor.setPosition(to, QTextCursor::KeepAnchor);
+    cursor.mergeCharFormat(format);
     return noErr;
 }
 

@@ -5,6 +5,7 @@
 
 #include "platform/events.h"
 
+class QFont;
 class QPlainTextEdit;
 
 using TXNObject = QPlainTextEdit*;
@@ -32,6 +33,10 @@ constexpr TXNOffset kTXNEndOffset = 0x7FFFFFFF;
 // unknown type or an odd 'utxt' size.
 OSStatus TXNSetData(TXNObject object, TXNDataType type, const void* data, ByteCount size,
                     TXNOffset start, TXNOffset end);
+
+// Shows the text from start to end (clamped as for TXNSetData) in the font;
+// the next TXNSetData of the whole text drops it.
+OSStatus TXNSetRangeFont(TXNObject object, const QFont& font, TXNOffset start, TXNOffset end);
 
 using TXNScrollBarState = UInt32;
 constexpr TXNScrollBarState kScrollBarsAlwaysActive = 1;

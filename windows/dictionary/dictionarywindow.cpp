@@ -4,6 +4,7 @@
 #include "windows/dictionary/dictionarywindow.h"
 
 #include "app/globals.h"
+#include "app/hanfont.h"
 #include "app/windowlookup.h"
 #include "platform/nib.h"
 #include "platform/searchfield.h"
@@ -12,6 +13,9 @@
 #include "splitview/splitview.h"
 #include "store/dictionary.h"
 #include "windows/dictionary/searchindex.h"
+
+#include <QFontInfo>
+#include <QWidget>
 
 #include <algorithm>
 #include <cstdio>
@@ -157,13 +161,8 @@ OSStatus createDictionaryWindow()
             NewDataBrowserItemNotificationUPP(dictionaryNotificationCallback);
         callbacks.u.v1.itemCompareCallback = NewDataBrowserItemCompareUPP(dictionaryCompareCallback);
         SetDataBrowserCallbacks(list, &callbacks);
-        if (globals.biggerFonts) {
-            ControlFontStyleRec style{};
-            style.flags = kControlUseSizeMask;
-            style.size = 14;
-            SetControlFontStyle(list, &style);
-        }
     }
+    applyCharacterSizes(window);
 
     ShowWindow(window);
     // The search forms, made once, so that the first search is as quick as any.
@@ -171,6 +170,30 @@ OSStatus createDictionaryWindow()
     if (list)
         filterDBItems(list, globals.filterState, -3, QString());
     return noErr;
+}
+
+void applyCharacterSizes(WindowRef window)
+{
+    ControlRef list = nullptr;
+    if (!window || GetControlByID(window, &kDictBrowserPaneID, &list) != noErr)
+        return;
+    ControlFontStyleRec style{};
+    if (globals.biggerFonts) {
+        style.flags = kControlUseSizeMask;
+        style.size = 14;
+    }
+    SetControlFontStyle(list, &style);
+    const int textSize = QFontInfo(GetControlWidget(list)->font()).pixelSize();
+    const QFont font = hanCharacterFont(characterPixelSize(textSize, globals.biggerFonts != 0));
+    SetDataBrowserTableViewColumnFont(list, kCharacterColumn, &font);
+    // Two characters side by side fit the column.
+    const auto wide = UInt16(std::clamp(font.pixelSize() * 2 + 16, 50, 200));
+    UInt16 width = 0;
+    if (GetDataBrowserTableViewNamedColumnWidth(list, kCharacterColumn, &width) == noErr &&
+        width < wide)
+        SetDataBrowserTableViewNamedColumnWidth(list, kCharacterColumn, wide);
+    if (characterEntry* shown = shownTextEntry())
+        loadDictTextData(shown);
 }
 
 OSStatus addColumn(ControlRef browser, DataBrowserPropertyID property, UInt16 minimumWidth,

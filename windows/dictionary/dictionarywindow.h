@@ -62,3 +62,8 @@ void redoMenuChoices(WindowRef window);
 
 // The entry text view.
 void loadDictTextData(characterEntry* entry);
+// The entry the text view shows; null before the first.
+characterEntry* shownTextEntry();
+// Sizes the list's text and its character column, and the text view's
+// character, for the larger-characters setting.
+void applyCharacterSizes(WindowRef window);

@@ -5,14 +5,21 @@
 #include "windows/dictionary/dictionarywindow.h"
 
 #include "app/globals.h"
+#include "app/hanfont.h"
 #include "app/windowlookup.h"
 #include "platform/textview.h"
 #include "store/dictionary.h"
+
+#include <QFontInfo>
+#include <QPlainTextEdit>
 
 namespace {
 
 // Titles and values are shown up to 1024 UTF-16 units.
 constexpr qsizetype kMaxPiece = 1024;
+
+// The entry the text view shows, by its index; -1 for none.
+int64_t shownIndex = -1;
 
 } // namespace
 
@@ -28,7 +35,9 @@ void loadDictTextData(characterEntry* entry)
     if (!object)
         return;
 
-    QString text = QStringLiteral("Character:\t");
+    shownIndex = int64_t(entry->index);
+    const QString label = QStringLiteral("Character:\t");
+    QString text = label;
     text += entry->display;
     int last = -1;
     for (std::size_t i = 0; i < dict.fields.size(); ++i) {
@@ -54,4 +63,15 @@ void loadDictTextData(characterEntry* entry)
     // One replacement rather than a piece at a time: the same text, laid out once.
     TXNSetData(object, kTXNUnicodeTextData, text.utf16(), ByteCount(text.size()) * 2,
                kTXNStartOffset, kTXNEndOffset);
+    // The character itself at twice the text's size, in a Han face.
+    const int size = QFontInfo(object->font()).pixelSize() * 2;
+    TXNSetRangeFont(object, hanCharacterFont(size), TXNOffset(label.size()),
+                    TXNOffset(label.size() + entry->display.size()));
+}
+
+characterEntry* shownTextEntry()
+{
+    if (shownIndex < 0 || std::size_t(shownIndex) >= dict.entries.size())
+        return nullptr;
+    return dict.entries[std::size_t(shownIndex)];
 }

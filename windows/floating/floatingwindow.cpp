@@ -222,6 +222,16 @@ void createFloatingWindow()
     ShowWindow(window);
 }
 
+void applyFloatingReadingSize(WindowRef window)
+{
+    ControlFontStyleRec style{};
+    if (globals.biggerFonts) {
+        style.flags = kControlUseSizeMask;
+        style.size = 14;
+    }
+    SetControlFontStyle(floatingControl(window, "ROMN"_4cc), &style);
+}
+
 void loadFloatingWindowData(WindowRef window, SInt32 index)
 {
     HideControl(floatingControl(window, "ADD "_4cc));
@@ -242,12 +252,7 @@ void loadFloatingWindowData(WindowRef window, SInt32 index)
 
     const dictValue* reading = fields.romanization >= 0 ? e->lookup(fields.romanization) : nullptr;
     setFieldText(window, "ROMN"_4cc, reading ? reading->display : QString());
-    if (globals.biggerFonts) {
-        ControlFontStyleRec style{};
-        style.flags = kControlUseSizeMask;
-        style.size = 14;
-        SetControlFontStyle(floatingControl(window, "ROMN"_4cc), &style);
-    }
+    applyFloatingReadingSize(window);
 
     const dictValue* meaning = fields.definition >= 0 ? e->lookup(fields.definition) : nullptr;
     setFieldText(window, "DEFN"_4cc, meaning ? meaning->display : QString());

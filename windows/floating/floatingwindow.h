@@ -21,6 +21,9 @@ FloatingFields chooseFloatingFields();
 // The point size of a character text of n characters: 114 / ceil(sqrt(n)).
 SInt16 characterTextSize(std::size_t n);
 
+// The reading's size for the larger-characters setting.
+void applyFloatingReadingSize(WindowRef window);
+
 // Opens the window, or brings it forward and expands it.
 void createFloatingWindow();
 // Shows the entry at `index` of dict.entries; -1 shows the entry shown last.

@@ -215,7 +215,7 @@ void addCFSTRtoFile(WriteStream* stream, const QString& text)
     CFWriteStreamWrite(stream, bytes.data(), CFIndex(bytes.size()));
 }
 
-QUrl getHistorySaveLocation()
+QUrl getSaveLocation(const QString& fileName, const QString& message, WindowRef parent)
 {
     NavDialogCreationOptions options;
     NavGetDefaultDialogCreationOptions(&options);
@@ -226,12 +226,12 @@ QUrl getHistorySaveLocation()
     options.windowTitle = QStringLiteral("Tavi");
     options.actionButtonLabel = QString();
     options.cancelButtonLabel = QString();
-    options.saveFileName = QStringLiteral("Tavi lookup history.txt");
-    options.message = QStringLiteral("Select location to save history file:");
+    options.saveFileName = fileName;
+    options.message = message;
     options.preferenceKey = 0;
     options.popupExtension = nullptr;
     options.modality = kWindowModalityWindowModal;
-    options.parentWindow = FindMyWindow(kHistoryWindowTag, true);
+    options.parentWindow = parent;
 
     NavDialogRef dialog = nullptr;
     if (NavCreatePutFileDialog(&options, 0, 0, nullptr, nullptr, &dialog) != noErr)
@@ -259,6 +259,13 @@ QUrl getHistorySaveLocation()
         return QUrl();
     printf("Got file: (%s)\n", file.toEncoded().constData());
     return file;
+}
+
+QUrl getHistorySaveLocation()
+{
+    return getSaveLocation(QStringLiteral("Tavi lookup history.txt"),
+                           QStringLiteral("Select location to save history file:"),
+                           FindMyWindow(kHistoryWindowTag, true));
 }
 
 void writeOutHistory()
@@ -302,4 +309,69 @@ void writeOutHistory()
     if (CFWriteStreamGetStatus(stream) == kCFStreamStatusError)
         minorError("Error", "Unable to write the history file.", CFWriteStreamGetErrorNumber(stream));
     CFRelease(stream);
+}
+
+namespace {
+
+// A value as one flashcard column: tabs and line breaks would split it.
+void appendColumn(std::string& line, const dictValue* value)
+{
+    if (!value)
+        return;
+    QString text = value->display;
+    for (QChar& c : text) {
+        if (c == u'\t' || c == u'\n' || c == u'\r')
+            c = u' ';
+    }
+    line += text.toStdString();
+}
+
+} // namespace
+
+std::string flashcardText()
+{
+    const FloatingFields chosen = chooseFloatingFields();
+    int reading = dict.findField("kMandarin");
+    if (reading < 0)
+        reading = chosen.romanization;
+    int cantonese = dict.findField("kCantonese");
+    if (cantonese == reading)
+        cantonese = -1;
+
+    std::vector<const characterEntry*> cards;
+    bool anyCantonese = false;
+    for (uint32_t index : history) {
+        if (index >= dict.entries.size())
+            continue;
+        const characterEntry* e = dict.entries[index];
+        cards.push_back(e);
+        anyCantonese = anyCantonese || (cantonese >= 0 && e->lookup(cantonese));
+    }
+    // Every line has the same columns: importers skip lines that differ.
+    std::string text;
+    for (const characterEntry* e : cards) {
+        text += e->display.toStdString();
+        text += '\t';
+        appendColumn(text, reading >= 0 ? e->lookup(reading) : nullptr);
+        text += '\t';
+        appendColumn(text, chosen.definition >= 0 ? e->lookup(chosen.definition) : nullptr);
+        if (anyCantonese) {
+            text += '\t';
+            appendColumn(text, e->lookup(cantonese));
+        }
+        text += '\n';
+    }
+    return text;
+}
+
+void writeOutFlashcards()
+{
+    const QUrl url = getSaveLocation(QStringLiteral("Tavi flashcards.txt"),
+                                     QStringLiteral("Select location to save the flashcards:"),
+                                     FrontWindow());
+    if (url.isEmpty())
+        return;
+    const std::string path = QFile::encodeName(url.toLocalFile()).toStdString();
+    if (path.empty() || !replaceFileContents(path, flashcardText()))
+        minorError("Error", "Unable to write the flashcard file.", path.empty() ? 0 : errno);
 }

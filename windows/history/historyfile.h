@@ -33,6 +33,16 @@ void writeOutHistory();
 void addCFSTRtoFile(WriteStream* stream, const QString& text);
 // Runs the save dialog; an empty URL when the user cancels.
 QUrl getHistorySaveLocation();
+QUrl getSaveLocation(const QString& fileName, const QString& message, WindowRef parent);
+
+// The history as flashcards for a flashcard program's plain-text import:
+// UTF-8 without a byte-order mark, oldest first, one line per entry of
+// character, tone-marked Mandarin reading and definition, tab-separated;
+// a fourth column of Cantonese readings when any entry has one.
+std::string flashcardText();
+// Asks for a file and writes the flashcards into it; a failure leaves any
+// old file as it was and alerts.
+void writeOutFlashcards();
 
 // At most this many characters are looked up together from one line.
 constexpr std::size_t kHistoryLookupLimit = 32;

@@ -1,0 +1,21 @@
+#include "app/hanfont.h"
+
+#include <QStringList>
+
+#include <algorithm>
+#include <cmath>
+
+QFont hanCharacterFont(int pixelSize)
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("Noto Sans CJK TC"), QStringLiteral("Noto Sans CJK SC"),
+                      QStringLiteral("Noto Serif CJK TC"), QStringLiteral("BabelStone Han")});
+    font.setPixelSize(std::max(1, pixelSize));
+    return font;
+}
+
+int characterPixelSize(int textPixelSize, bool larger)
+{
+    const double factor = larger ? 2.0 : 1.5;
+    return int(std::ceil(std::max(1, textPixelSize) * factor));
+}

@@ -1,0 +1,14 @@
+#pragma once
+// The face that Han characters are shown in, wherever one is shown larger
+// than the surrounding text: the entry list's character column, the entry
+// text's character line and the radical look-up window.
+
+#include <QFont>
+
+// The Noto CJK faces first; the extension-block face covers the rarer
+// characters they lack. Pixel size at least 1.
+QFont hanCharacterFont(int pixelSize);
+
+// The character size for text of textPixelSize: 1.5 times it, or twice it
+// when larger characters are chosen.
+int characterPixelSize(int textPixelSize, bool larger);
