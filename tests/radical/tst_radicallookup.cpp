@@ -36,6 +36,13 @@
 
 using namespace Qt::StringLiterals;
 
+// Read by LeakSanitizer when the program starts. Fontconfig keeps the font
+// patterns that choosing the CJK face makes until the process ends.
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:libfontconfig.so\n";
+}
+
 namespace {
 
 const QString kShare = QStringLiteral(TAVI_BUILD_SHARE_DIR);
