@@ -2,6 +2,7 @@
 
 #include "app/globals.h"
 #include "app/services.h"
+#include "app/speech.h"
 #include "app/windowlookup.h"
 #include "windows/dictionary/dictionarywindow.h"
 #include "windows/feedback/feedbackwindow.h"
@@ -56,6 +57,13 @@ void processCommand(UInt32 commandID)
         break;
     case "BIGF"_4cc:
         setLargerCharacters(!globals.biggerFonts);
+        break;
+    case "SPEK"_4cc:
+        // From a window without a reading of its own: the quick look-up's.
+        if (FindMyWindow(kFloatingWindowTag, false))
+            speakFloatingReading();
+        else
+            speakReading(shownTextEntry(), SpeechVoice::Mandarin);
         break;
     default:
         std::printf("Unknown app command: %c%c%c%c\n", FOUR_CHAR_ARGS(commandID));

@@ -4,6 +4,7 @@
 #include "app/globals.h"
 #include "app/prefs.h"
 #include "app/servicesbridge.h"
+#include "app/speech.h"
 #include "app/windowlookup.h"
 #include "platform/controls.h"
 #include "platform/eventloop.h"
@@ -189,6 +190,7 @@ OSStatus runTavi(DictionaryLoader loader)
 
     RunApplicationEventLoop();
     stopDesktopServices();
+    stopSpeech();
 
     DisposeNibReference(nibRef);
     nibRef = nullptr;

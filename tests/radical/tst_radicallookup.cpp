@@ -1,10 +1,11 @@
 // The radical index against the shipped radical list and radical-stroke
 // values, the radical window driven by keys and clicks, the flashcard file
-// byte for byte, and the larger-characters choice.
+// byte for byte, the larger-characters choice, and the reading's speech.
 
 #include "app/appcommands.h"
 #include "app/servicesbridge.h"
 #include "app/globals.h"
+#include "app/speech.h"
 #include "app/windowlookup.h"
 #include "platform/alerts.h"
 #include "platform/databrowser.h"
@@ -14,6 +15,7 @@
 #include "store/dictionary.h"
 #include "store/radicals.h"
 #include "windows/dictionary/dictionarywindow.h"
+#include "windows/floating/floatingwindow.h"
 #include "windows/history/history.h"
 #include "windows/history/historyfile.h"
 #include "windows/radical/radicalwindow.h"
@@ -26,10 +28,20 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 #include <unistd.h>
 
 #include <cmath>
+
+using namespace Qt::StringLiterals;
+
+// Read by LeakSanitizer when the program starts. Fontconfig keeps the font
+// patterns that choosing the CJK face makes until the process ends.
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:libfontconfig.so\n";
+}
 
 namespace {
 
@@ -84,6 +96,46 @@ QModelIndex rowWithText(QListView* view, const QString& text)
     return QModelIndex();
 }
 
+// The mean pitch in hertz of the voiced parts, by autocorrelation over
+// frames of 40 ms.
+double meanPitch(const SpeechAudio& audio)
+{
+    const std::vector<int16_t>& s = audio.samples;
+    const int rate = audio.sampleRate;
+    const int window = rate / 25;
+    const int longest = rate / 60;
+    double sum = 0;
+    int voiced = 0;
+    for (std::size_t at = 0; at + std::size_t(window + longest) < s.size(); at += std::size_t(rate / 50)) {
+        const auto product = [&](int lag) {
+            double c = 0;
+            for (int i = 0; i < window; ++i)
+                c += double(s[at + std::size_t(i)]) * s[at + std::size_t(i + lag)];
+            return c;
+        };
+        const double energy = product(0);
+        if (energy < window * 500.0 * 500.0)
+            continue; // silence or a quiet consonant
+        int best = 0;
+        double bestCorrelation = 0;
+        for (int lag = rate / 400; lag <= longest; ++lag) {
+            double shifted = 0;
+            for (int i = 0; i < window; ++i)
+                shifted += double(s[at + std::size_t(i + lag)]) * s[at + std::size_t(i + lag)];
+            const double c = product(lag) / std::sqrt(energy * shifted);
+            if (c > bestCorrelation) {
+                bestCorrelation = c;
+                best = lag;
+            }
+        }
+        if (bestCorrelation > 0.6) {
+            sum += double(rate) / best;
+            ++voiced;
+        }
+    }
+    return voiced ? sum / voiced : 0;
+}
+
 } // namespace
 
 class TestRadicalLookup : public QObject {
@@ -98,6 +150,13 @@ private slots:
     void flashcardsAreTabSeparatedUtf8OldestFirst();
     void aFailedFlashcardWriteAlertsAndKeepsTheOldFile();
     void largerCharactersDoubleTheCharacterColumn();
+    void readingsSynthesiseToDistinctAudio_data();
+    void readingsSynthesiseToDistinctAudio();
+    void storedUmlautIsSpokenAsOneSyllable();
+    void aFailedReadingGivesOneAlert_data();
+    void aFailedReadingGivesOneAlert();
+    void speakerButtonSpeaksTheChosenReading_data();
+    void speakerButtonSpeaksTheChosenReading();
     void cleanupTestCase();
 
 private:
@@ -133,6 +192,7 @@ void TestRadicalLookup::initTestCase()
 
 void TestRadicalLookup::cleanupTestCase()
 {
+    stopSpeech();
     for (WindowRef w : GetWindowList())
         DisposeWindow(w);
     DisposeNibReference(nibRef);
@@ -337,6 +397,110 @@ void TestRadicalLookup::largerCharactersDoubleTheCharacterColumn()
         const auto [character, text] = sizes();
         QCOMPARE(character, int(std::ceil(text * (larger ? 2.0 : 1.5))));
     }
+}
+
+
+void TestRadicalLookup::readingsSynthesiseToDistinctAudio_data()
+{
+    QTest::addColumn<bool>("cantonese");
+    QTest::addColumn<QByteArray>("higher");
+    QTest::addColumn<QByteArray>("lower");
+    QTest::newRow("Mandarin high level over dipping") << false << "ma1"_ba << "ma3"_ba;
+    QTest::newRow("Mandarin falling over dipping") << false << "shui4"_ba << "shui3"_ba;
+    QTest::newRow("Cantonese high level over low falling") << true << "si1"_ba << "si4"_ba;
+}
+
+// Synthesis varies a little from run to run, so the tones are told apart by
+// their pitch, not by their samples.
+void TestRadicalLookup::readingsSynthesiseToDistinctAudio()
+{
+    QFETCH(bool, cantonese);
+    QFETCH(QByteArray, higher);
+    QFETCH(QByteArray, lower);
+    const char* voice = speechVoiceName(cantonese ? SpeechVoice::Cantonese : SpeechVoice::Mandarin);
+    const SpeechAudio high = synthesizeSpeech(voice, speechText(higher));
+    const SpeechAudio low = synthesizeSpeech(voice, speechText(lower));
+    QCOMPARE(high.status, noErr);
+    QCOMPARE(low.status, noErr);
+    // A syllable lasts a good part of a second.
+    QVERIFY(high.samples.size() > std::size_t(high.sampleRate / 10));
+    const double highPitch = meanPitch(high);
+    const double lowPitch = meanPitch(low);
+    QVERIFY2(highPitch > lowPitch + 4, qPrintable(u"%1 Hz, %2 Hz"_s.arg(highPitch).arg(lowPitch)));
+}
+
+void TestRadicalLookup::storedUmlautIsSpokenAsOneSyllable()
+{
+    // The voice reads a stored "lu:4" as "lu si"; "lü4" is one syllable.
+    const char* voice = speechVoiceName(SpeechVoice::Mandarin);
+    const auto stored = double(synthesizeSpeech(voice, speechText("lu:4")).samples.size());
+    const auto spelled = double(synthesizeSpeech(voice, "l\u00FC4").samples.size());
+    QVERIFY(spelled > 0);
+    QVERIFY2(std::abs(stored - spelled) < spelled / 10, qPrintable(u"%1, %2"_s.arg(stored).arg(spelled)));
+}
+
+void TestRadicalLookup::aFailedReadingGivesOneAlert_data()
+{
+    QTest::addColumn<QByteArray>("voice");
+    QTest::addColumn<QString>("told");
+    QTest::newRow("missing voice") << "no-such-voice"_ba << u"no-such-voice"_s;
+    QTest::newRow("no sound output") << QByteArray(speechVoiceName(SpeechVoice::Mandarin))
+                                     << u"No sound output"_s;
+}
+
+void TestRadicalLookup::aFailedReadingGivesOneAlert()
+{
+    QFETCH(QByteArray, voice);
+    QFETCH(QString, told);
+    if (voice != "no-such-voice" && QDir(u"/dev/snd"_s).exists())
+        QSKIP("this computer has a sound card");
+    alerts->requests.clear();
+    // Two readings: one alert for the request, not one per syllable.
+    speakText(voice, "ma1, ma3");
+    QTRY_COMPARE(alerts->requests.size(), std::size_t(1));
+    QVERIFY2(alerts->requests[0].explanation.contains(told),
+             qPrintable(alerts->requests[0].explanation));
+    QTest::qWait(300);
+    QCOMPARE(alerts->requests.size(), std::size_t(1));
+}
+
+void TestRadicalLookup::speakerButtonSpeaksTheChosenReading_data()
+{
+    QTest::addColumn<QByteArray>("chosen");
+    QTest::addColumn<QByteArray>("missing");
+    QTest::addColumn<QString>("told");
+    QTest::newRow("Mandarin") << "kMandarin"_ba << "kMandarin"_ba << u"Mandarin"_s;
+    QTest::newRow("Cantonese") << "kCantonese"_ba << "kCantonese"_ba << u"Cantonese"_s;
+    QTest::newRow("another reading speaks Mandarin") << "kKorean"_ba << "kMandarin"_ba << u"Mandarin"_s;
+}
+
+// An entry without the reading makes the button's request visible as an
+// alert; which reading it names shows the voice chosen.
+void TestRadicalLookup::speakerButtonSpeaksTheChosenReading()
+{
+    QFETCH(QByteArray, chosen);
+    QFETCH(QByteArray, missing);
+    QFETCH(QString, told);
+    const int chosenField = dict.findField(chosen.constData());
+    const int missingField = dict.findField(missing.constData());
+    QVERIFY(chosenField >= 0 && missingField >= 0);
+    const auto without = std::find_if(dict.entries.begin(), dict.entries.end(), [&](auto* e) {
+        return !e->lookup(missingField) && (chosen == missing || e->lookup(chosenField));
+    });
+    QVERIFY(without != dict.entries.end());
+    globals.floatingRomanType = dict.fields[std::size_t(chosenField)]->code;
+    createFloatingWindow();
+    WindowRef window = FindMyWindow(kFloatingWindowTag, false);
+    QVERIFY(window);
+    loadFloatingWindowData(window, SInt32((*without)->index));
+    auto* speak = GetWindowWidget(window)->findChild<QToolButton*>(u"speakButton"_s);
+    QVERIFY(speak && !speak->icon().isNull());
+    alerts->requests.clear();
+    QTest::mouseClick(speak, Qt::LeftButton);
+    QCOMPARE(alerts->requests.size(), std::size_t(1));
+    QVERIFY2(alerts->requests[0].explanation.contains(told),
+             qPrintable(alerts->requests[0].explanation));
+    globals.floatingRomanType = FOUR_CHAR_CODE("PYIN");
 }
 
 QTEST_MAIN(TestRadicalLookup)

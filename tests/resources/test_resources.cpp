@@ -215,6 +215,7 @@ void TestResources::requiredControlExistsOnceWithFittingType_data() {
     row(u"FloatingWindow"_s, u"ROMN"_s, 128, u"QLabel"_s);
     row(u"FloatingWindow"_s, u"DEFN"_s, 128, u"QLabel"_s);
     row(u"FloatingWindow"_s, u"ADD "_s, 128, u"QPushButton"_s);
+    row(u"FloatingWindow"_s, u"SPEK"_s, 128, u"QToolButton"_s);
     row(u"HistoryWindow"_s, u"HSDB"_s, 128, u"QTreeView"_s);
     row(u"FeedbackWindow"_s, u"IMAG"_s, 128, u"QLabel"_s);
     row(u"FeedbackWindow"_s, u"name"_s, 300, u"QLineEdit"_s);
@@ -240,6 +241,7 @@ void TestResources::buttonIssuesItsCommand_data() {
     // Menu bar items and pop-up items have tests of their own.
     QTest::newRow("ViewWindow ok") << u"ViewWindow"_s << u"ok  "_s;
     QTest::newRow("FloatingWindow ADD") << u"FloatingWindow"_s << u"ADD "_s;
+    QTest::newRow("FloatingWindow SPEK") << u"FloatingWindow"_s << u"SPEK"_s;
     QTest::newRow("HistoryWindow SHST") << u"HistoryWindow"_s << u"SHST"_s;
     QTest::newRow("FeedbackWindow ok") << u"FeedbackWindow"_s << u"ok  "_s;
 }
@@ -292,7 +294,7 @@ void TestResources::popUpFixedItemsIssueTheirCommandsInOrder() {
 
 void TestResources::menuBarCommandIsAMenuItemWithItsOwnShortcut_data() {
     QTest::addColumn<QString>("command");
-    for (const QString& c : {u"DWIN"_s, u"LWIN"_s, u"LHWN"_s, u"VIEW"_s, u"FBAK"_s, u"quit"_s})
+    for (const QString& c : {u"DWIN"_s, u"LWIN"_s, u"LHWN"_s, u"VIEW"_s, u"FBAK"_s, u"SPEK"_s, u"quit"_s})
         QTest::newRow(qPrintable(c)) << c;
 }
 

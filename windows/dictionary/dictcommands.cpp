@@ -5,6 +5,7 @@
 
 #include "app/globals.h"
 #include "app/prefs.h"
+#include "app/speech.h"
 #include "app/windowlookup.h"
 #include "platform/menus.h"
 #include "platform/searchfield.h"
@@ -162,6 +163,9 @@ OSStatus DictWindowCommandHandler(EventHandlerCallRef, EventRef event, void* use
         return listEverything(window);
     case "ok  "_4cc:
         return applyViewPreferences();
+    case "SPEK"_4cc:
+        speakReading(shownTextEntry(), SpeechVoice::Mandarin);
+        return noErr;
     default:
         return fieldCommand(window, command.commandID);
     }

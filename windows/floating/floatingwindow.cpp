@@ -2,6 +2,7 @@
 
 #include "app/globals.h"
 #include "app/prefs.h"
+#include "app/speech.h"
 #include "app/windowlookup.h"
 #include "platform/controls.h"
 #include "platform/databrowser.h"
@@ -14,7 +15,9 @@
 
 #include "windows/dictionary/dictionarywindow.h"
 
+#include <QIcon>
 #include <QLayout>
+#include <QStyle>
 #include <QToolButton>
 #include <QWidget>
 
@@ -27,6 +30,8 @@ std::size_t ukBufferLen = 0;
 namespace {
 
 SInt32 lastIndex = 0;
+// False while the window shows a text that is not in the dictionary.
+bool showsEntry = true;
 
 constexpr EventTypeSpec kFloatingWindowEvents[] = {
     {kEventClassCommand, kEventCommandProcess},
@@ -210,6 +215,12 @@ void createFloatingWindow()
                               window, nullptr);
     SetWRefCon(window, kFloatingWindowTag);
 
+    if (QWidget* top = GetWindowWidget(window)) {
+        if (auto* speak = top->findChild<QToolButton*>(QStringLiteral("speakButton")))
+            speak->setIcon(QIcon::fromTheme(QStringLiteral("audio-volume-high"),
+                                            top->style()->standardIcon(QStyle::SP_MediaVolume)));
+    }
+
     fillFieldPopup(window, "RSEL"_4cc, kRomanization, globals.floatingRomanType, false,
                    "Could not load floating window control menus",
                    "Could not set floating window menu text");
@@ -241,6 +252,7 @@ void loadFloatingWindowData(WindowRef window, SInt32 index)
         lastIndex = index;
     if (!window || index < 0 || std::size_t(index) >= dict.entries.size())
         return;
+    showsEntry = true;
     const characterEntry* e = dict.entries[std::size_t(index)];
     const FloatingFields fields = chooseFloatingFields();
 
@@ -266,6 +278,7 @@ void loadFloatingWindowData(WindowRef window, const UniChar* units, SInt32 count
     ukBufferLen = std::min(characters.size(), kNotFoundCharacterLimit);
     std::copy_n(characters.begin(), ukBufferLen, ukBuffer);
 
+    showsEntry = false;
     ShowControl(floatingControl(window, "ADD "_4cc));
     setCharacterText(window, QString(reinterpret_cast<const QChar*>(units), count),
                      characters.size());
@@ -303,6 +316,10 @@ OSStatus floatingWindowCommandHandler(EventHandlerCallRef, EventRef event, void*
     if (GetEventParameter(event, kEventParamDirectObject, typeHICommand, nullptr, sizeof command,
                           nullptr, &command) != noErr)
         return eventNotHandledErr;
+    if (command.commandID == "SPEK"_4cc) {
+        speakFloatingReading();
+        return noErr;
+    }
     if (command.commandID == "CHAR"_4cc) {
         globals.floatingCharType = "CHAR"_4cc;
         loadFloatingWindowData(window, -1);
@@ -333,6 +350,16 @@ OSStatus floatingWindowCommandHandler(EventHandlerCallRef, EventRef event, void*
     fflush(stdout);
     loadFloatingWindowData(window, -1);
     return eventNotHandledErr;
+}
+
+void speakFloatingReading()
+{
+    const bool known = showsEntry && lastIndex >= 0 && std::size_t(lastIndex) < dict.entries.size();
+    const FloatingFields fields = chooseFloatingFields();
+    const bool cantonese = fields.romanization >= 0
+                           && dict.fields[std::size_t(fields.romanization)]->name == "kCantonese";
+    speakReading(known ? dict.entries[std::size_t(lastIndex)] : nullptr,
+                 cantonese ? SpeechVoice::Cantonese : SpeechVoice::Mandarin);
 }
 
 void addCharacter()

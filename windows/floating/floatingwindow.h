@@ -33,6 +33,9 @@ void loadFloatingWindowData(WindowRef window, SInt32 index);
 void loadFloatingWindowData(WindowRef window, const UniChar* units, SInt32 count);
 OSStatus floatingWindowCommandHandler(EventHandlerCallRef handlerRef, EventRef event,
                                       void* userData);
+// 'SPEK': speaks the shown entry's reading, in Cantonese when the chosen
+// reading is Cantonese and in Mandarin otherwise.
+void speakFloatingReading();
 // Makes a user entry of the character last shown as not in the dictionary.
 void addCharacter();
 

@@ -5,6 +5,7 @@
 #include "app/windowlookup.h"
 #include "platform/controls.h"
 #include "platform/databrowser.h"
+#include "platform/menubar.h"
 #include "platform/windows.h"
 #include "store/dictionary.h"
 #include "store/locations.h"
@@ -368,6 +369,9 @@ void createRadicalWindow()
         return;
     }
     SetWRefCon(window, SRefCon(kRadicalWindowTag));
+    // The menus and their shortcuts work while this window is in front.
+    if (WindowWantsMenuBar(window))
+        AttachMenuBarToWindow(window);
     ShowWindow(window);
     panel->grid->setFocus();
 }
