@@ -135,7 +135,8 @@ OSStatus loadPrefs()
     readLong(QStringLiteral("filterState"), globals.filterState, -1);
     readLong(QStringLiteral("searchState"), globals.searchState, -2);
     readBool(QStringLiteral("biggerFonts"), globals.biggerFonts, false);
-    readLong(QStringLiteral("dividerRatio"), globals.dividerRatio, 1000);
+    // The bar a little below the middle, so a new user sees the entry text view.
+    readLong(QStringLiteral("dividerRatio"), globals.dividerRatio, 600);
     readLong(QStringLiteral("DictLeftCorner"), globals.DictLeftCorner, -1);
     readLong(QStringLiteral("DictTopCorner"), globals.DictTopCorner, -1);
     readLong(QStringLiteral("DictRightCorner"), globals.DictRightCorner, -1);

@@ -2,6 +2,7 @@
 
 #include "platform/windows.h"
 
+#include <QApplication>
 #include <QWidget>
 
 #include <vector>
@@ -30,9 +31,14 @@ OSErr SetFrontProcess(const ProcessSerialNumber* psn)
             widget->setWindowState(widget->windowState() & ~Qt::WindowMinimized);
         widget->raise();
     }
-    if (WindowRef front = FrontWindow()) {
-        if (QWidget* widget = GetWindowWidget(front))
-            widget->activateWindow();
-    }
+    // The window activated is the one in front once the current event is
+    // done: the caller may select another window after this call.
+    QMetaObject::invokeMethod(
+        qApp,
+        [] {
+            if (QWidget* widget = GetWindowWidget(FrontWindow()))
+                widget->activateWindow();
+        },
+        Qt::QueuedConnection);
     return noErr;
 }

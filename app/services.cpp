@@ -148,16 +148,19 @@ void lookup(const UniChar* units, std::size_t n)
     if (err != noErr)
         minorError("Error", "Could not load dictionary window controls", err);
 
+    // Without the field the text cannot be set either: the same alert.
     ControlRef field = nullptr;
-    if (GetControlByID(window, &kSearchFieldID, &field) == noErr) {
+    err = GetControlByID(window, &kSearchFieldID, &field);
+    if (err == noErr) {
         HISearchFieldChangeAttributes(field, kHISearchFieldAttributesCancel, 0);
         HISearchFieldSetDescriptiveText(field, QString());
-        err = SetControlData(field, kControlEntireControl, kControlEditTextCFStringTag,
-                             sizeof text, &text);
-        if (err != noErr)
-            minorError("Error", "Could not sec dictionary window data", err);
-        Draw1Control(field);
+        err = SetControlData(field, kControlEntireControl, kControlEditTextCFStringTag, sizeof text,
+                             &text);
     }
+    if (err != noErr)
+        minorError("Error", "Could not sec dictionary window data", err);
+    if (field)
+        Draw1Control(field);
 
     ControlRef caption = nullptr;
     if (GetControlByID(window, &kScopeCaptionID, &caption) == noErr) {
@@ -166,6 +169,7 @@ void lookup(const UniChar* units, std::size_t n)
                        &scope);
         Draw1Control(caption);
     }
+    markSearchScope(window);
 
     if (window != nullptr)
         QDFlushPortBuffer(GetWindowPort(window), nullptr);

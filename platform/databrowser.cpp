@@ -123,10 +123,14 @@ public:
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override;
     void destroyEditor(QWidget* editor, const QModelIndex& index) const override;
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override;
+    void setModelData(QWidget* editor, QAbstractItemModel* model,
+                      const QModelIndex& index) const override;
 
     DataBrowser* browser;
     mutable QPointer<QWidget> editor;
     mutable DataBrowserItemID editItem = kDataBrowserNoItem;
+    mutable QString openedWith; // the editor's text when it opened
 };
 
 class DataBrowser : public QObject {
@@ -370,6 +374,29 @@ void DataBrowserDelegate::destroyEditor(QWidget* widget, const QModelIndex& inde
     }
     QStyledItemDelegate::destroyEditor(widget, index);
     browser->notify(item, kDataBrowserEditStopped);
+}
+
+void DataBrowserDelegate::setEditorData(QWidget* widget, const QModelIndex& index) const
+{
+    auto* line = qobject_cast<QLineEdit*>(widget);
+    if (!line) {
+        QStyledItemDelegate::setEditorData(widget, index);
+        return;
+    }
+    // A cell of blanks shows that it has no text: its editor opens empty.
+    const QString text = index.data(Qt::EditRole).toString();
+    openedWith = text.trimmed().isEmpty() ? QString() : text;
+    line->setText(openedWith);
+}
+
+void DataBrowserDelegate::setModelData(QWidget* widget, QAbstractItemModel* model,
+                                       const QModelIndex& index) const
+{
+    // An editor left as it opened hands nothing over.
+    auto* line = qobject_cast<QLineEdit*>(widget);
+    if (line && line->text() == openedWith)
+        return;
+    QStyledItemDelegate::setModelData(widget, model, index);
 }
 
 // --------------------------------------------------------------------------

@@ -192,3 +192,10 @@ OSStatus GetMenuItemCommandID(MenuRef menu, MenuItemIndex item, MenuCommand* out
     return noErr;
 }
 
+void CheckMenuItem(MenuRef menu, MenuItemIndex item, Boolean checked)
+{
+    if (QAction* action = actionAt(menu, item)) {
+        action->setCheckable(true);
+        action->setChecked(checked);
+    }
+}

@@ -26,6 +26,7 @@ OSStatus AppendMenuItemTextWithCFString(MenuRef menu, const QString& text,
                                         MenuItemAttributes attributes, MenuCommand commandID,
                                         MenuItemIndex* outNewItem);
 OSStatus GetMenuItemCommandID(MenuRef menu, MenuItemIndex item, MenuCommand* outCommandID);
+void CheckMenuItem(MenuRef menu, MenuItemIndex item, Boolean checked);
 
 // The command of an item's action; false when it has none.
 bool GetMenuActionCommand(const QAction* action, MenuCommand* outCommandID);

@@ -5,14 +5,12 @@
 #include "platform/menus.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QIcon>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
-#include <QPointer>
 
 namespace {
 
@@ -60,10 +58,9 @@ void sendFieldEvent(ControlRef control, EventClass eventClass, EventKind kind)
 class SearchField : public QObject {
 public:
     explicit SearchField(QLineEdit* edit)
-        : QObject(edit), edit(edit), menu(new QMenu(edit)), group(new QActionGroup(this))
+        : QObject(edit), edit(edit), menu(new QMenu(edit))
     {
         setObjectName(kSearchFieldName);
-        group->setExclusive(true);
         const QStringList titles = edit->property("itemTitles").toStringList();
         const QStringList commands = edit->property("itemCommands").toStringList();
         for (qsizetype i = 0; i < titles.size(); ++i) {
@@ -107,14 +104,7 @@ public:
         hiCommand.commandID = command;
         hiCommand.menu.menuRef = menu;
         hiCommand.menu.menuItemIndex = MenuItemIndex(index + 1);
-        QPointer<QAction> guarded(action);
         ProcessHICommand(hiCommand, GetControlEventTarget(GetControlFromWidget(edit)));
-        if (guarded && menu->actions().contains(guarded.data())) {
-            for (QAction* item : menu->actions())
-                item->setCheckable(true);
-            group->addAction(guarded.data());
-            guarded->setChecked(true);
-        }
     }
 
     void setAttributes(OptionBits value)
@@ -125,7 +115,6 @@ public:
 
     QLineEdit* edit;
     QMenu* menu;
-    QActionGroup* group;
     QAction* menuAction = nullptr;
     QAction* cancelAction = nullptr;
     OptionBits attributes = kHISearchFieldAttributesSearchIcon;

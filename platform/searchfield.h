@@ -10,8 +10,8 @@
 //   {kEventClassSearchField, kEventSearchFieldCancelClicked}  the cancel
 //       button, after the text has been cleared
 //   {kEventClassCommand, kEventCommandProcess}            a search menu item,
-//       with the item's command (HICommand from the menu); the chosen item
-//       is then shown checked
+//       with the item's command (HICommand from the menu); which item shows
+//       a mark is up to the program (CheckMenuItem)
 // The text is the control's 'cfst' data, as for any line edit.
 
 #include "platform/events.h"

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QScreen>
 #include <QWidget>
 
 #include <algorithm>
@@ -323,6 +324,66 @@ void MoveWindow(WindowRef window, short left, short top, Boolean front)
         SelectWindow(window);
 }
 
+OSStatus GetWindowStructureWidths(WindowRef window, Rect* outWidths)
+{
+    if (!outWidths)
+        return paramErr;
+    if (!isUsable(window))
+        return errInvalidWindowRef;
+    // What the window system adds round a widget.
+    auto decoration = [](const QWidget* widget) {
+        const QRect frame = widget->frameGeometry();
+        const QRect client = widget->geometry();
+        Rect widths;
+        SetRect(&widths, clamp16(client.left() - frame.left()), clamp16(client.top() - frame.top()),
+                clamp16(frame.right() - client.right()), clamp16(frame.bottom() - client.bottom()));
+        return widths;
+    };
+    QWidget* widget = window->widget();
+    Rect widths = decoration(widget);
+    if (!widget->isVisible()) {
+        // Until some window is framed, a usual title bar and border.
+        if (QGuiApplication::platformName() != u"offscreen")
+            SetRect(&widths, 8, 32, 8, 8);
+        for (WindowRef other : windowList()) {
+            if (!isUsable(other) || !other->widget()->isVisible())
+                continue;
+            const Rect more = decoration(other->widget());
+            widths.left = std::max(widths.left, more.left);
+            widths.top = std::max(widths.top, more.top);
+            widths.right = std::max(widths.right, more.right);
+            widths.bottom = std::max(widths.bottom, more.bottom);
+        }
+    }
+    // A menu bar in the window lies outside its content too.
+    widths.top = clamp16(widths.top + WindowContentTopInset(widget));
+    *outWidths = widths;
+    return noErr;
+}
+
+Boolean GetAvailableWindowPositioningBounds(const Rect* area, Rect* outBounds)
+{
+    const QScreen* chosen = QGuiApplication::primaryScreen();
+    bool onScreen = false;
+    if (area) {
+        const QRect wanted(area->left, area->top, area->right - area->left,
+                           area->bottom - area->top);
+        qint64 most = 0;
+        for (const QScreen* screen : QGuiApplication::screens()) {
+            const QRect shared = screen->geometry().intersected(wanted);
+            const qint64 size = qint64(shared.width()) * shared.height();
+            if (!shared.isEmpty() && size > most) {
+                most = size;
+                chosen = screen;
+                onScreen = true;
+            }
+        }
+    }
+    if (outBounds)
+        *outBounds = chosen ? toRect(chosen->availableGeometry()) : Rect{};
+    return onScreen;
+}
+
 void SizeWindow(WindowRef window, short width, short height, Boolean update)
 {
     if (!isUsable(window) || width < 0 || height < 0)
@@ -356,6 +417,12 @@ void SelectWindow(WindowRef window)
     moveToFront(window);
     QWidget* widget = window->widget();
     widget->raise();
+    // The focus moves only among the program's own windows: a program the
+    // user is working in keeps it. A window whose own tool window (a drawer)
+    // has the focus is active already.
+    const QWidget* active = QApplication::activeWindow();
+    if (!active || active == widget || active->parentWidget() == widget)
+        return;
     widget->activateWindow();
 }
 

@@ -45,12 +45,23 @@ SRefCon GetWRefCon(WindowRef window);
 OSStatus GetWindowBounds(WindowRef window, WindowRegionCode region, Rect* outBounds);
 OSStatus SetWindowBounds(WindowRef window, WindowRegionCode region, const Rect* bounds);
 void MoveWindow(WindowRef window, short left, short top, Boolean front);
+// The widths of the frame the window system draws round the content, at each
+// side (left, top, right, bottom). A window not shown yet has no frame; it
+// is given the widest frame of the program's shown windows, or a usual one.
+OSStatus GetWindowStructureWidths(WindowRef window, Rect* outWidths);
+// The area that windows may take (without panels) of the screen holding the
+// larger part of `area`, in global coordinates; with no area, or an area on
+// no screen, that of the primary screen. Answers whether a screen holds any
+// of the area.
+Boolean GetAvailableWindowPositioningBounds(const Rect* area, Rect* outBounds);
 void SizeWindow(WindowRef window, short width, short height, Boolean update);
 
 void ShowWindow(WindowRef window);
 void HideWindow(WindowRef window);
 Boolean IsWindowVisible(WindowRef window);
-// Brings the window to the front of the list and activates it.
+// Brings the window to the front of the list and raises it; activates it
+// only while the program is the active one, so that another program keeps
+// the focus (SetFrontProcess brings the program itself forward).
 void SelectWindow(WindowRef window);
 // Closes the window for good: it leaves the list at once, its handlers get
 // kEventWindowClosed and are removed, and the widget is deleted once control

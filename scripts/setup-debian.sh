@@ -5,7 +5,7 @@ PACKAGES="build-essential cmake ninja-build ccache pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev libqt6uitools6 libqt6opengl6-dev libqt6dbus6
   libqt6network6 libqt6test6 qt6-qpa-plugins libgl-dev
   libbz2-dev unicode-data libbenchmark-dev
-  dbus dbus-x11 fonts-noto-cjk fonts-babelstone-han fonts-hanazono xvfb xauth
+  dbus dbus-x11 fonts-noto-cjk fonts-babelstone-han fonts-hanazono xvfb xauth openbox
   clang libclang-rt-14-dev libespeak-ng-dev espeak-ng-data"
 missing=""
 for p in $PACKAGES; do

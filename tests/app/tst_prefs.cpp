@@ -46,7 +46,7 @@ const Defaults kDefaults[] = {
     {"biggerFonts", 0},
     {"ShowFloating", 0},
     {"ShowDictionary", 1},
-    {"dividerRatio", 1000},
+    {"dividerRatio", 600},
     {"DictLeftCorner", -1},
     {"DictTopCorner", -1},
     {"DictRightCorner", -1},

@@ -2,12 +2,14 @@
 // dictionary, driven through their real widgets on the offscreen platform.
 
 #include "app/globals.h"
+#include "app/services.h"
 #include "app/windowlookup.h"
 #include "platform/alerts.h"
 #include "platform/commands.h"
 #include "platform/databrowser.h"
 #include "platform/menus.h"
 #include "platform/nib.h"
+#include "platform/scrap.h"
 #include "platform/searchfield.h"
 #include "platform/windows.h"
 #include "store/dictionary.h"
@@ -17,6 +19,7 @@
 
 #include <QAbstractItemModel>
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -140,12 +143,14 @@ private slots:
     void pinyinIsConvertedInTheMandarinScopeOnly();
     void cancellingWithAFilterListsTheFilteredEntries();
     void menusNumberOfferedFieldsOnly();
-    void closingRecordsTheBoundsAndTheNextWindowOpensThere();
-    void resizingGrowsTheSplitViewByTheSameAmount();
+    void searchMenuMarksOnlyTheCurrentScope_data();
+    void searchMenuMarksOnlyTheCurrentScope();
+    void closingRecordsTheBoundsAndTheSplitViewFillsTheNextWindow();
     void textViewLinesGroupFieldsOfAKind_data();
     void textViewLinesGroupFieldsOfAKind();
+    void textViewCutsLongValues_data();
     void textViewCutsLongValues();
-    void selectingARowShowsTheEntry();
+    void selectingARowShowsTheEntryAndEditsShowAtOnce();
 
 private:
     RecordingAlertPresenter* alerts = nullptr;
@@ -261,6 +266,14 @@ void DictionaryWindowTest::editingACellAppendsOneLineToTheUserDictionary()
     createDictionaryWindow();
     const DataBrowserPropertyID cangjie = dict.fields[Cangjie]->code;
     QVERIFY(!valueOf(1, Cangjie)); // 二 has no Cangjie code
+    // The cell shows blanks, its editor opens empty, and leaving it saves nothing.
+    QCOMPARE(OpenDataBrowserEditSession(entryList(), 2, cangjie, nullptr), noErr);
+    auto* view = qobject_cast<QTreeView*>(GetControlWidget(entryList()));
+    auto* editor = view->viewport()->findChild<QLineEdit*>();
+    QVERIFY(editor && editor->text().isEmpty());
+    QCOMPARE(CloseDataBrowserEditSession(entryList()), noErr);
+    QVERIFY(!valueOf(1, Cangjie));
+    QVERIFY(userDictionary().isEmpty());
     editCell(2, cangjie, QStringLiteral("MM"));
     QCOMPARE(valueOf(1, Cangjie)->modified, 0); // saved, so no longer pending
     QCOMPARE(userDictionary(), QByteArray("U+4E8C\tkCangjie\tMM\n"));
@@ -483,12 +496,66 @@ void DictionaryWindowTest::menusNumberOfferedFieldsOnly()
     QCOMPARE(edit->text(), QStringLiteral("horse"));
 }
 
-void DictionaryWindowTest::closingRecordsTheBoundsAndTheNextWindowOpensThere()
+void DictionaryWindowTest::searchMenuMarksOnlyTheCurrentScope_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<int>("scope");
+    QTest::newRow("a field from the menu") << QStringLiteral("field") << int(Radical);
+    QTest::newRow("Search All Fields from the menu") << QStringLiteral("SALL") << -2;
+    QTest::newRow("Character from the menu") << QStringLiteral("SCHR") << -1;
+    QTest::newRow("All Entries") << QStringLiteral("DALL") << -1;
+    QTest::newRow("the Lookup service") << QStringLiteral("Lookup") << -2;
+    QTest::newRow("a restart") << QStringLiteral("restart") << int(Radical);
+}
+
+void DictionaryWindowTest::searchMenuMarksOnlyTheCurrentScope()
+{
+    QFETCH(QString, change);
+    QFETCH(int, scope);
+    createDictionaryWindow();
+    MenuRef menu = nullptr;
+    HISearchFieldGetSearchMenu(controlOf(dictionaryWindow(), kSearchFieldID), &menu);
+    menu->actions().at(2 + Radical)->trigger(); // first a field
+    if (change == u"SALL" || change == u"SCHR") {
+        menu->actions().at(change == u"SALL" ? 0 : 1)->trigger();
+    } else if (change == u"DALL") {
+        auto* filterMenu = qobject_cast<QComboBox*>(
+            GetControlWidget(controlOf(dictionaryWindow(), kFilterMenuID)));
+        emit filterMenu->activated(0);
+    } else if (change == u"Lookup") {
+        ScrapRef scrap = nullptr;
+        CreateScrap(&scrap);
+        scrap->put(kScrapFlavorTypeUnicode, QByteArray("w\0a\0", 4));
+        const QString message = QStringLiteral("Lookup");
+        EventRef event = nullptr;
+        CreateEvent(nullptr, kEventClassService, kEventServicePerform, 0, kEventAttributeNone, &event);
+        SetEventParameter(event, kEventParamServiceMessageName, typeCFStringRef, sizeof message, &message);
+        SetEventParameter(event, kEventParamScrapRef, typeScrapRef, sizeof scrap, &scrap);
+        performService(event);
+        ReleaseEvent(event);
+        DisposeScrap(scrap);
+    } else if (change == u"restart") {
+        GetWindowWidget(dictionaryWindow())->close();
+        flush();
+        createDictionaryWindow();
+        HISearchFieldGetSearchMenu(controlOf(dictionaryWindow(), kSearchFieldID), &menu);
+    }
+    QCOMPARE(globals.searchState, scope);
+    QStringList marked;
+    for (QAction* action : menu->actions()) {
+        QVERIFY(action->isCheckable() && !action->actionGroup()); // one kind of mark
+        if (action->isChecked())
+            marked << action->text();
+    }
+    QCOMPARE(marked, QStringList{controlText(kScopeCaptionID)});
+}
+
+void DictionaryWindowTest::closingRecordsTheBoundsAndTheSplitViewFillsTheNextWindow()
 {
     createDictionaryWindow();
     WindowRef window = dictionaryWindow();
     Rect bounds;
-    SetRect(&bounds, 40, 50, 840, 650);
+    SetRect(&bounds, 40, 50, 1240, 810);
     QCOMPARE(SetWindowBounds(window, kWindowContentRgn, &bounds), noErr);
     const float ratio = 0.4567f;
     QCOMPARE(SetControlData(controlOf(window, kViewPaneID), 0, FOUR_CHAR_CODE("svsr"), sizeof ratio,
@@ -500,37 +567,39 @@ void DictionaryWindowTest::closingRecordsTheBoundsAndTheNextWindowOpensThere()
     QVERIFY(!dictionaryWindow());
     QCOMPARE(QRect(QPoint(globals.DictLeftCorner, globals.DictTopCorner),
                    QPoint(globals.DictRightCorner - 1, globals.DictBottomCorner - 1)),
-             QRect(40, 50, 800, 600));
+             QRect(40, 50, 1200, 760));
     QCOMPARE(globals.ShowDictionary, 1);
     QCOMPARE(globals.dividerRatio, 456);
 
-    // The next window opens where this one was.
+    // The next window opens where this one was, its split view filling the
+    // content but for the margins, also after it is resized.
     createDictionaryWindow();
-    Rect reopened{};
-    GetWindowBounds(dictionaryWindow(), kWindowContentRgn, &reopened);
-    QCOMPARE(QRect(reopened.left, reopened.top, reopened.right - reopened.left,
-                   reopened.bottom - reopened.top),
-             QRect(40, 50, 800, 600));
+    flush();
+    window = dictionaryWindow();
+    auto frameOf = [&](const ControlID& id) {
+        HIRect frame{};
+        HIViewGetFrame(controlOf(window, id), &frame);
+        return QRectF(frame.origin.x, frame.origin.y, frame.size.width, frame.size.height);
+    };
+    for (QSize size : {QSize(1200, 760), QSize(1300, 810), QSize(640, 480)}) {
+        if (size != QSize(1200, 760))
+            SizeWindow(window, short(size.width()), short(size.height()), true);
+        flush();
+        Rect content{};
+        GetWindowBounds(window, kWindowContentRgn, &content);
+        QCOMPARE(QSize(content.right - content.left, content.bottom - content.top), size);
+        const QRectF split = frameOf(kViewPaneID);
+        QCOMPARE(split, QRectF(6, 58, size.width() - 12, size.height() - 76));
+        // The panes lie in the split view: the list above, the text view below.
+        QWidget* splitWidget = GetControlWidget(controlOf(window, kViewPaneID));
+        for (const ControlID& pane : {kDictBrowserPaneID, kTextPaneID}) {
+            QWidget* widget = GetControlWidget(controlOf(window, pane));
+            const QRect inSplit(widget->mapTo(splitWidget, QPoint(0, 0)), widget->size());
+            QVERIFY(splitWidget->rect().contains(inSplit));
+            QCOMPARE(inSplit.right(), splitWidget->rect().right());
+        }
+    }
     QVERIFY(alerts->requests.empty());
-}
-
-void DictionaryWindowTest::resizingGrowsTheSplitViewByTheSameAmount()
-{
-    createDictionaryWindow();
-    flush();
-    WindowRef window = dictionaryWindow();
-    ControlRef split = controlOf(window, kViewPaneID);
-    HIRect before{};
-    HIViewGetFrame(split, &before);
-    Rect content{};
-    GetWindowBounds(window, kWindowContentRgn, &content);
-    HIRect after{};
-    SizeWindow(window, short(content.right - content.left + 100),
-               short(content.bottom - content.top + 50), true);
-    flush();
-    HIViewGetFrame(split, &after);
-    QCOMPARE(QRectF(after.origin.x, after.origin.y, after.size.width, after.size.height),
-             QRectF(before.origin.x, before.origin.y, before.size.width + 100, before.size.height + 50));
 }
 
 void DictionaryWindowTest::textViewLinesGroupFieldsOfAKind_data()
@@ -567,22 +636,35 @@ void DictionaryWindowTest::textViewLinesGroupFieldsOfAKind()
     QCOMPARE(controlText(kTextPaneID), expected);
 }
 
+void DictionaryWindowTest::textViewCutsLongValues_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("cut after 1024 units") << QString(2000, u'x') << QString(1024, u'x');
+    const QString pair = QStringLiteral("\U00020000");
+    QTest::newRow("a pair across the cut is left out whole")
+        << QString(1023, u'x') + pair + pair << QString(1023, u'x');
+    QTest::newRow("a pair that ends at the cut stays")
+        << QString(1022, u'x') + pair + pair << QString(1022, u'x') + pair;
+}
+
 void DictionaryWindowTest::textViewCutsLongValues()
 {
+    QFETCH(QString, value);
+    QFETCH(QString, shown);
     createDictionaryWindow();
     for (dictFields* field : dict.fields)
         field->flags = 1;
     dict.fields[Definition]->flags = 3;
-    dictValue* value = valueOf(1, Definition);
-    const QString saved = value->display;
-    value->display = QString(2000, u'x');
+    dictValue* definition = valueOf(1, Definition);
+    const QString saved = definition->display;
+    definition->display = value;
     loadDictTextData(dict.entries[1]);
-    value->display = saved;
-    QCOMPARE(controlText(kTextPaneID),
-             QStringLiteral("Character:\t二\nDefinition:\t") + QString(1024, u'x') + u'\n');
+    definition->display = saved;
+    QCOMPARE(controlText(kTextPaneID), QStringLiteral("Character:\t二\nDefinition:\t") + shown + u'\n');
 }
 
-void DictionaryWindowTest::selectingARowShowsTheEntry()
+void DictionaryWindowTest::selectingARowShowsTheEntryAndEditsShowAtOnce()
 {
     createDictionaryWindow();
     ControlRef list = entryList();
@@ -590,6 +672,15 @@ void DictionaryWindowTest::selectingARowShowsTheEntry()
     QCOMPARE(SetDataBrowserSelectedItems(list, 1, &item, kDataBrowserItemsAssign), noErr);
     QCOMPARE(controlText(kCharacterCaptionID), QStringLiteral("水"));
     QVERIFY(controlText(kTextPaneID).startsWith(QStringLiteral("Character:\t水\nMandarin:\tshuǐ\n")));
+    // An edit of the selected row shows in the text view at once.
+    dictValue* reading = valueOf(6, Mandarin);
+    const dictValue saved = *reading;
+    editCell(item, dict.fields[Mandarin]->code, QStringLiteral("shuǐ!"));
+    const QString text = controlText(kTextPaneID);
+    reading->display = saved.display;
+    reading->text = saved.text;
+    QVERIFY2(text.startsWith(QStringLiteral("Character:\t水\nMandarin:\tshuǐ!\n")), qPrintable(text));
+    QCOMPARE(controlText(kCharacterCaptionID), QStringLiteral("水"));
     // A double click shows the entry the same way.
     dictionaryNotificationCallback(list, 3, kDataBrowserItemDoubleClicked);
     QCOMPARE(controlText(kCharacterCaptionID), QStringLiteral("马"));

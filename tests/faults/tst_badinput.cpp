@@ -198,7 +198,7 @@ void BadInputTest::aPreferencesFileThatIsNotOneGivesTheDefaultsAndIsRewritten()
     out.finish();
     QCOMPARE(globals.filterState, -1);
     QCOMPARE(globals.searchState, -2);
-    QCOMPARE(globals.dividerRatio, 1000);
+    QCOMPARE(globals.dividerRatio, 600);
     QCOMPARE(globals.floatingCharType, FOUR_CHAR_CODE("CHAR"));
 
     // The next save writes a file that reads back.
@@ -211,7 +211,7 @@ void BadInputTest::aPreferencesFileThatIsNotOneGivesTheDefaultsAndIsRewritten()
     quiet.finish();
     QCOMPARE(globals.filterState, 2);
     QCOMPARE(globals.searchState, 1);
-    QCOMPARE(globals.dividerRatio, 1000);
+    QCOMPARE(globals.dividerRatio, 600);
 }
 
 // A ":" rewrote only the low half of a surrogate pair before it, which left

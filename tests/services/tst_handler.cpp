@@ -110,6 +110,7 @@ private slots:
 
     void commandsOpenTheirWindows_data();
     void commandsOpenTheirWindows();
+    void lookupWithoutASearchFieldIsAnAlert();
 
 
 private:
@@ -321,6 +322,20 @@ void ServicesHandlerTest::commandsOpenTheirWindows()
     QCOMPARE(run.status, eventNotHandledErr);
     QCOMPARE(windowsTagged(tag), 1);
     QVERIFY(!run.printed.contains("Unknown app command"));
+}
+
+void ServicesHandlerTest::lookupWithoutASearchFieldIsAnAlert()
+{
+    command("DWIN"_4cc);
+    ControlRef field = nullptr;
+    GetControlByID(FindMyWindow(kDictionaryWindowTag, false), &kSearchFieldID, &field);
+    delete GetControlWidget(field);
+    const Performed done = perform(QStringLiteral("Lookup"), utf16Bytes(QStringLiteral("water")));
+    QCOMPARE(done.status, noErr);
+    const QStringList texts = wtest::alertTexts(alerts->recorded);
+    QCOMPARE(texts.size(), 1);
+    QVERIFY2(texts.front().endsWith(QStringLiteral(" / Could not sec dictionary window data")),
+             qPrintable(texts.front()));
 }
 
 int main(int argc, char** argv)

@@ -321,7 +321,7 @@ void ServicesLaunchTest::taviWithoutSessionBusRunsAndSavesOnSigterm()
     // SIGTERM still saved the preferences.
     QSettings stored(prefs, QSettings::IniFormat);
     QCOMPARE(stored.value(QStringLiteral("searchState")).toString(), QStringLiteral("-2"));
-    QCOMPARE(stored.value(QStringLiteral("dividerRatio")).toString(), QStringLiteral("1000"));
+    QCOMPARE(stored.value(QStringLiteral("dividerRatio")).toString(), QStringLiteral("600"));
 }
 
 int main(int argc, char** argv)

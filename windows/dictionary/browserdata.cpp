@@ -163,8 +163,9 @@ void showSelectedEntry(DataBrowserItemID item)
 
 } // namespace
 
-OSStatus dictionaryDataCallback(ControlRef, DataBrowserItemID item, DataBrowserPropertyID property,
-                                DataBrowserItemDataRef itemData, Boolean setValue)
+OSStatus dictionaryDataCallback(ControlRef browser, DataBrowserItemID item,
+                                DataBrowserPropertyID property, DataBrowserItemDataRef itemData,
+                                Boolean setValue)
 {
     switch (property) {
     case kDataBrowserItemIsEditableProperty:
@@ -234,6 +235,9 @@ OSStatus dictionaryDataCallback(ControlRef, DataBrowserItemID item, DataBrowserP
     dictsearch::dictionarySearchIndex().valueChanged(entry, field);
     saveCustomDictionary();
     SetDataBrowserItemDataText(itemData, value->display);
+    // The text view shows the selected row: it shows the new value at once.
+    if (IsDataBrowserItemSelected(browser, item))
+        showSelectedEntry(item);
     return noErr;
 }
 

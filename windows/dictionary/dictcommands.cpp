@@ -20,6 +20,7 @@ namespace {
 OSStatus setScope(WindowRef window, int32_t scope, const QString& caption)
 {
     globals.searchState = scope;
+    markSearchScope(window);
     ControlRef text = nullptr;
     const OSStatus err = GetControlByID(window, &kScopeCaptionID, &text);
     if (err != noErr) {
@@ -50,23 +51,17 @@ OSStatus windowResized(WindowRef window, EventRef event)
                       &attributes);
     if (!(attributes & kWindowBoundsChangeSizeChanged))
         return noErr;
-    Rect before{};
     Rect after{};
-    GetEventParameter(event, kEventParamOriginalBounds, typeQDRectangle, nullptr, sizeof before,
-                      nullptr, &before);
     GetEventParameter(event, kEventParamCurrentBounds, typeQDRectangle, nullptr, sizeof after,
                       nullptr, &after);
     ControlRef split = nullptr;
     if (GetControlByID(window, &kViewPaneID, &split) != noErr)
         return noErr;
+    // Sized from the new bounds rather than grown by the change: the first
+    // change reported for a window opened at saved bounds is measured from
+    // the resource's size, which the split view never had.
     HIViewSetVisible(split, false);
-    HIRect frame{};
-    HIViewGetFrame(split, &frame);
-    frame.size.width += float((after.right - after.left) - (before.right - before.left));
-    frame.size.height += float((after.bottom - after.top) - (before.bottom - before.top));
-    // A window made smaller than the split view's margins leaves it empty.
-    frame.size.width = std::max(0.0f, frame.size.width);
-    frame.size.height = std::max(0.0f, frame.size.height);
+    const HIRect frame = splitViewFrame(after);
     HIViewSetFrame(split, &frame);
     HIViewSetVisible(split, true);
     return noErr;
@@ -123,6 +118,7 @@ OSStatus fieldCommand(WindowRef window, UInt32 command)
             globals.searchState = int32_t(i);
             SetControlData(caption, kControlEntireControl, kControlStaticTextCFStringTag,
                            sizeof field->title, &field->title);
+            markSearchScope(window);
             return eventNotHandledErr;
         }
     }
@@ -228,4 +224,30 @@ void redoMenuChoices(WindowRef window)
         setCaption(QStringLiteral("Character"));
     else if (globals.searchState == -2)
         setCaption(QStringLiteral("Search All Fields"));
+    markSearchScope(window);
+}
+
+void markSearchScope(WindowRef window)
+{
+    ControlRef search = nullptr;
+    MenuRef menu = nullptr;
+    if (GetControlByID(window, &kSearchFieldID, &search) != noErr ||
+        HISearchFieldGetSearchMenu(search, &menu) != noErr || !menu)
+        return;
+    MenuCommand scope = 0;
+    if (globals.searchState == -1)
+        scope = "SCHR"_4cc;
+    else if (globals.searchState == -2)
+        scope = "SALL"_4cc;
+    else if (globals.searchState >= 0 && std::size_t(globals.searchState) < dict.fields.size())
+        scope = ~dict.fields[std::size_t(globals.searchState)]->code;
+    // Every item is marked or unmarked, so all show the same kind of mark.
+    bool marked = false;
+    for (MenuItemIndex item = 1; item <= CountMenuItems(menu); ++item) {
+        MenuCommand command = 0;
+        GetMenuItemCommandID(menu, item, &command);
+        const bool isScope = !marked && scope != 0 && command == scope;
+        CheckMenuItem(menu, item, isScope);
+        marked = marked || isScope;
+    }
 }

@@ -110,7 +110,7 @@ OSStatus createDictionaryWindow()
     GetWindowBounds(window, kWindowContentRgn, &content);
     const float width = float(content.right - content.left);
     const float height = float(content.bottom - content.top);
-    const HIRect splitFrame{{6, 58}, {std::max(0.0f, width - 12), std::max(0.0f, height - 76)}};
+    const HIRect splitFrame = splitViewFrame(content);
 
     ControlRef split = nullptr;
     if (SplitView::Create(&split, &splitFrame, window) == noErr && split) {
@@ -194,6 +194,14 @@ void applyCharacterSizes(WindowRef window)
         SetDataBrowserTableViewNamedColumnWidth(list, kCharacterColumn, wide);
     if (characterEntry* shown = shownTextEntry())
         loadDictTextData(shown);
+}
+
+HIRect splitViewFrame(const Rect& content)
+{
+    const float width = float(content.right - content.left);
+    const float height = float(content.bottom - content.top);
+    // A window smaller than the margins leaves the split view empty.
+    return HIRect{{6, 58}, {std::max(0.0f, width - 12), std::max(0.0f, height - 76)}};
 }
 
 OSStatus addColumn(ControlRef browser, DataBrowserPropertyID property, UInt16 minimumWidth,

@@ -28,6 +28,9 @@ constexpr DataBrowserPropertyID kCharacterColumn = FOUR_CHAR_CODE("CHAR");
 // Construction and columns.
 OSStatus createDictionaryWindow();
 OSStatus AddColumnToList(ControlRef browser);
+// The split view's frame in a window of these content bounds: 6 pixels at
+// the sides, 58 above for the search and filter controls, 18 below.
+HIRect splitViewFrame(const Rect& content);
 OSStatus addColumn(ControlRef browser, DataBrowserPropertyID property, UInt16 minimumWidth,
                    UInt16 maximumWidth, const QString& title, DataBrowserPropertyType type,
                    DataBrowserPropertyFlags flags);
@@ -59,6 +62,8 @@ void unshowBusy();
 // Commands and menus.
 OSStatus DictWindowCommandHandler(EventHandlerCallRef call, EventRef event, void* userData);
 void redoMenuChoices(WindowRef window);
+// Marks the one item of the search menu that stands for globals.searchState.
+void markSearchScope(WindowRef window);
 
 // The entry text view.
 void loadDictTextData(characterEntry* entry);

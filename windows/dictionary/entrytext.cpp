@@ -21,6 +21,16 @@ constexpr qsizetype kMaxPiece = 1024;
 // The entry the text view shows, by its index; -1 for none.
 int64_t shownIndex = -1;
 
+// The text up to kMaxPiece units; a character whose surrogate pair the cut
+// would split is left out whole.
+QStringView piece(const QString& text)
+{
+    if (text.size() <= kMaxPiece)
+        return text;
+    const qsizetype cut = text[kMaxPiece - 1].isHighSurrogate() ? kMaxPiece - 1 : kMaxPiece;
+    return QStringView(text).left(cut);
+}
+
 } // namespace
 
 void loadDictTextData(characterEntry* entry)
@@ -55,9 +65,9 @@ void loadDictTextData(characterEntry* entry)
             text += u'\n';
             last = kind;
         }
-        text += QStringView(field->title).left(kMaxPiece);
+        text += piece(field->title);
         text += QStringLiteral(":\t");
-        text += QStringView(value->display).left(kMaxPiece);
+        text += piece(value->display);
     }
     text += u'\n';
     // One replacement rather than a piece at a time: the same text, laid out once.

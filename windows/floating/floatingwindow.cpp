@@ -154,6 +154,57 @@ bool isExpanded(WindowRef window)
     return bounds.bottom - bounds.top > kFloatingExpandedLimit;
 }
 
+// Opens the window at its saved corner while its title bar, by which it is
+// dragged, lies on a screen (a screen may have gone since it was saved).
+// Otherwise it opens beside the dictionary window's top-right corner (or
+// the screen's), frame and all on that screen.
+void placeFloatingWindow(WindowRef window)
+{
+    Rect content{};
+    GetWindowBounds(window, kWindowContentRgn, &content);
+    const int width = content.right - content.left;
+    const int height = content.bottom - content.top;
+    Rect frame{}; // the widths of the frame at each side
+    GetWindowStructureWidths(window, &frame);
+    Rect placed;
+
+    if (globals.FloatLeftCorner != -1 && globals.FloatTopCorner != -1) {
+        // The corners are those of the content; placing the content keeps the
+        // window where it was, whatever frame the window system adds.
+        const auto left = SInt16(globals.FloatLeftCorner);
+        const auto top = SInt16(globals.FloatTopCorner);
+        Rect titleBar;
+        SetRect(&titleBar, left, short(top - std::max<int>(frame.top, 1)), short(left + width), top);
+        if (GetAvailableWindowPositioningBounds(&titleBar, nullptr)) {
+            SetRect(&placed, left, top, short(left + width), short(top + height));
+            SetWindowBounds(window, kWindowContentRgn, &placed);
+            return;
+        }
+    }
+
+    constexpr int kGap = 8;
+    Rect beside{};
+    WindowRef dictionaryWindow = FindMyWindow(kDictionaryWindowTag, false);
+    const bool nearDictionary =
+        dictionaryWindow && GetWindowBounds(dictionaryWindow, kWindowStructureRgn, &beside) == noErr;
+    Rect screen{};
+    GetAvailableWindowPositioningBounds(nearDictionary ? &beside : nullptr, &screen);
+    if (!nearDictionary)
+        beside = screen;
+    const int frameWidth = frame.left + width + frame.right;
+    const int frameHeight = frame.top + height + frame.bottom;
+    // Right of the corner when there is room, else just inside it.
+    int left = nearDictionary ? beside.right + kGap : beside.right - frameWidth - kGap;
+    if (left + frameWidth > screen.right)
+        left = beside.right - frameWidth - kGap;
+    int top = beside.top + (nearDictionary ? 0 : kGap);
+    left = std::clamp(left, int(screen.left), std::max<int>(screen.left, screen.right - frameWidth));
+    top = std::clamp(top, int(screen.top), std::max<int>(screen.top, screen.bottom - frameHeight));
+    SetRect(&placed, short(left + frame.left), short(top + frame.top),
+            short(left + frame.left + width), short(top + frame.top + height));
+    SetWindowBounds(window, kWindowContentRgn, &placed);
+}
+
 } // namespace
 
 FloatingFields chooseFloatingFields()
@@ -197,18 +248,7 @@ void createFloatingWindow()
     HIWindowChangeClass(window, kUtilityWindowClass);
     ChangeWindowAttributes(window, kWindowToolbarButtonAttribute, kWindowNoAttributes);
 
-    if (globals.FloatLeftCorner != -1 && globals.FloatTopCorner != -1) {
-        // The corners are those of the content; placing the content keeps the
-        // window where it was, whatever frame the window system adds.
-        Rect bounds{};
-        GetWindowBounds(window, kWindowContentRgn, &bounds);
-        const auto left = SInt16(globals.FloatLeftCorner);
-        const auto top = SInt16(globals.FloatTopCorner);
-        Rect placed;
-        SetRect(&placed, left, top, short(left + (bounds.right - bounds.left)),
-                short(top + (bounds.bottom - bounds.top)));
-        SetWindowBounds(window, kWindowContentRgn, &placed);
-    }
+    placeFloatingWindow(window);
 
     InstallWindowEventHandler(window, NewEventHandlerUPP(floatingWindowCommandHandler),
                               GetEventTypeCount(kFloatingWindowEvents), kFloatingWindowEvents,

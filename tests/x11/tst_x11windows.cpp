@@ -1,0 +1,348 @@
+// The windows on a real X server with a window manager (Xvfb and openbox,
+// started here): where windows open, what fills them, and where the focus
+// goes. Qt's own X11 platform carries every event, so frames, placement and
+// activation are the window manager's, as in use.
+
+#include "tests/floating/floatingtest.h"
+
+#include "app/appcommands.h"
+#include "app/services.h"
+#include "app/servicesbridge.h"
+#include "app/windowlookup.h"
+#include "platform/controls.h"
+#include "platform/databrowser.h"
+#include "platform/scrap.h"
+#include "windows/dictionary/dictionarywindow.h"
+#include "windows/floating/floatingwindow.h"
+
+#include <QApplication>
+#include <QProcess>
+#include <QScreen>
+#include <QSocketNotifier>
+#include <QStandardPaths>
+#include <QTest>
+#include <QTreeView>
+#include <QWindow>
+
+#include <unistd.h>
+
+namespace {
+
+constexpr char kHoldFocus[] = "--hold-focus";
+
+QWidget* windowWidget(long tag)
+{
+    return GetWindowWidget(FindMyWindow(tag, false));
+}
+
+ControlRef control(long tag, const ControlID& id)
+{
+    ControlRef found = nullptr;
+    GetControlByID(FindMyWindow(tag, false), &id, &found);
+    return found;
+}
+
+// A widget's rectangle in its window's coordinates.
+QRect inWindow(QWidget* widget)
+{
+    return QRect(widget->mapTo(widget->window(), QPoint(0, 0)), widget->size());
+}
+
+// Whether the split view, the list and the text view fill the content as
+// they should: the split view exactly, the panes within it.
+bool splitViewFills(QString* why)
+{
+    WindowRef window = FindMyWindow(kDictionaryWindowTag, false);
+    Rect bounds{};
+    GetWindowBounds(window, kWindowContentRgn, &bounds);
+    QWidget* top = GetWindowWidget(window);
+    const QRect content(0, WindowContentTopInset(top), top->width(),
+                        top->height() - WindowContentTopInset(top));
+    const HIRect expected = splitViewFrame(bounds);
+    const QRect wanted(content.left() + int(expected.origin.x), content.top() + int(expected.origin.y),
+                       int(expected.size.width), int(expected.size.height));
+    const QRect split = inWindow(GetControlWidget(control(kDictionaryWindowTag, kViewPaneID)));
+    const QRect list = inWindow(GetControlWidget(control(kDictionaryWindowTag, kDictBrowserPaneID)));
+    const QRect text = inWindow(GetControlWidget(control(kDictionaryWindowTag, kTextPaneID)));
+    why->clear();
+    QDebug(why).nospace() << "content " << content << " split " << split << " wanted " << wanted
+                          << " list " << list << " text " << text;
+    return split == wanted && split.contains(list) && split.contains(text) &&
+           text.bottom() == split.bottom() && list.right() == split.right();
+}
+
+// Every window the window manager has framed and shown.
+bool framed(QWidget* widget)
+{
+    return widget && widget->isVisible() && widget->frameGeometry() != widget->geometry();
+}
+
+void serve(const QString& message, const QString& text)
+{
+    ScrapRef scrap = nullptr;
+    CreateScrap(&scrap);
+    scrap->put(kScrapFlavorTypeUnicode,
+               QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2));
+    EventRef event = nullptr;
+    CreateEvent(nullptr, kEventClassService, kEventServicePerform, 0, kEventAttributeNone, &event);
+    SetEventParameter(event, kEventParamServiceMessageName, typeCFStringRef, sizeof message,
+                      &message);
+    SetEventParameter(event, kEventParamScrapRef, typeScrapRef, sizeof scrap, &scrap);
+    StdoutCapture quiet;
+    SendEventToEventTarget(event, GetApplicationEventTarget());
+    quiet.finish();
+    ReleaseEvent(event);
+    DisposeScrap(scrap);
+}
+
+// The X server and window manager of this run, when both can be started.
+struct XDisplay {
+    QProcess server;
+    QProcess manager;
+    bool ready = false;
+
+    XDisplay()
+    {
+        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+        const QString openbox = QStandardPaths::findExecutable(QStringLiteral("openbox"));
+        if (xvfb.isEmpty() || openbox.isEmpty())
+            return;
+        server.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                            QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                            QStringLiteral("-screen"), QStringLiteral("0"),
+                            QStringLiteral("1600x1000x24")});
+        if (!server.waitForStarted(10000) || !server.waitForReadyRead(20000))
+            return;
+        const QByteArray display = ':' + server.readLine().trimmed();
+        qputenv("DISPLAY", display);
+        qputenv("QT_QPA_PLATFORM", "xcb");
+        // Qt reads what the window manager supports when it connects: the
+        // manager must be up first. It runs the start-up command when it is.
+        manager.start(openbox, {QStringLiteral("--startup"), QStringLiteral("echo openbox-ready")});
+        while (manager.waitForReadyRead(20000)) {
+            if (manager.readAllStandardOutput().contains("openbox-ready")) {
+                ready = true;
+                break;
+            }
+        }
+    }
+    ~XDisplay()
+    {
+        manager.terminate();
+        manager.waitForFinished(5000);
+        server.terminate();
+        server.waitForFinished(5000);
+    }
+};
+
+bool g_haveDisplay = false;
+
+} // namespace
+
+class X11WindowsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void splitViewFillsTheWindowAfterARestart();
+    void floatingWindowOpensWhollyOnTheScreen_data();
+    void floatingWindowOpensWhollyOnTheScreen();
+    void deleteInTheDrawerRemovesTheClickedRows();
+    void quickLookUpLeavesTheFocusWithTheOtherProgram();
+
+private:
+    std::unique_ptr<ftest::AlertRecorder> alerts;
+};
+
+void X11WindowsTest::initTestCase()
+{
+    if (!g_haveDisplay)
+        QSKIP("Xvfb or openbox is not installed");
+    ftest::loadFixtureDictionary();
+    QVERIFY(ftest::openResources());
+    alerts = std::make_unique<ftest::AlertRecorder>();
+    InstallApplicationEventHandler(NewEventHandlerUPP(applicationEventHandler),
+                                   GetEventTypeCount(kApplicationEventTypes), kApplicationEventTypes,
+                                   nullptr, nullptr);
+    // The window manager is up once it frames a window.
+    QWidget probe;
+    probe.show();
+    QTRY_VERIFY_WITH_TIMEOUT(framed(&probe), 20000);
+}
+
+void X11WindowsTest::init()
+{
+    ftest::resetGlobals();
+    history = {0, 1, 2, 3};
+}
+
+void X11WindowsTest::cleanup()
+{
+    ftest::disposeAllWindows();
+    QVERIFY(alerts->recorded->requests.empty());
+}
+
+void X11WindowsTest::splitViewFillsTheWindowAfterARestart()
+{
+    globals.DictLeftCorner = 100;
+    globals.DictTopCorner = 80;
+    globals.DictRightCorner = 1300;
+    globals.DictBottomCorner = 840;
+    for (int run = 0; run < 2; ++run) { // the second run opens at the bounds the first saved
+        createDictionaryWindow();
+        QWidget* window = windowWidget(kDictionaryWindowTag);
+        QTRY_VERIFY_WITH_TIMEOUT(framed(window), 10000);
+        QString why;
+        QTRY_VERIFY2_WITH_TIMEOUT(splitViewFills(&why), qPrintable(why), 5000);
+        const float ratio = 0.3f; // the divider dragged
+        SetControlData(control(kDictionaryWindowTag, kViewPaneID), 0, FOUR_CHAR_CODE("svsr"),
+                       sizeof ratio, &ratio);
+        window->close();
+        QTRY_VERIFY(!FindMyWindow(kDictionaryWindowTag, false));
+        QCOMPARE(globals.DictRightCorner - globals.DictLeftCorner, 1200);
+        QCOMPARE(globals.DictBottomCorner - globals.DictTopCorner, 760);
+    }
+    // Resized by the window manager, it fills the window still.
+    createDictionaryWindow();
+    QWidget* window = windowWidget(kDictionaryWindowTag);
+    QTRY_VERIFY_WITH_TIMEOUT(framed(window), 10000);
+    window->resize(900, 600);
+    QTRY_COMPARE(window->size(), QSize(900, 600));
+    QString why;
+    QTRY_VERIFY2_WITH_TIMEOUT(splitViewFills(&why), qPrintable(why), 5000);
+}
+
+void X11WindowsTest::floatingWindowOpensWhollyOnTheScreen_data()
+{
+    QTest::addColumn<bool>("withDictionary");
+    QTest::addColumn<QPoint>("saved"); // the saved corner; (-1, -1): none
+    QTest::addColumn<QPoint>("expected"); // the content's corner; (-1, -1): anywhere on screen
+    const QPoint none(-1, -1);
+    QTest::newRow("first run, beside the dictionary window") << true << none << none;
+    QTest::newRow("first run, no dictionary window") << false << none << none;
+    QTest::newRow("saved on the screen: kept") << true << QPoint(300, 240) << QPoint(300, 240);
+    QTest::newRow("saved with the title bar above the screen") << true << QPoint(0, 0) << none;
+    QTest::newRow("saved on a screen that has gone") << true << QPoint(2500, 300) << none;
+}
+
+void X11WindowsTest::floatingWindowOpensWhollyOnTheScreen()
+{
+    QFETCH(bool, withDictionary);
+    QFETCH(QPoint, saved);
+    QFETCH(QPoint, expected);
+    if (withDictionary) {
+        createDictionaryWindow();
+        QTRY_VERIFY_WITH_TIMEOUT(framed(windowWidget(kDictionaryWindowTag)), 10000);
+    }
+    globals.FloatLeftCorner = saved.x();
+    globals.FloatTopCorner = saved.y();
+    createFloatingWindow();
+    QWidget* floating = windowWidget(kFloatingWindowTag);
+    QTRY_VERIFY_WITH_TIMEOUT(framed(floating), 10000);
+    QTest::qWait(200); // the frame settles
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QVERIFY2(screen.contains(floating->frameGeometry()),
+             qPrintable(QStringLiteral("frame %1,%2 %3x%4")
+                            .arg(floating->frameGeometry().x())
+                            .arg(floating->frameGeometry().y())
+                            .arg(floating->frameGeometry().width())
+                            .arg(floating->frameGeometry().height())));
+    if (expected != QPoint(-1, -1)) {
+        Rect bounds{};
+        GetWindowBounds(FindMyWindow(kFloatingWindowTag, false), kWindowContentRgn, &bounds);
+        QCOMPARE(QPoint(bounds.left, bounds.top), expected);
+    } else if (withDictionary) {
+        // Near the dictionary window's top-right corner.
+        const QRect dictionary = windowWidget(kDictionaryWindowTag)->frameGeometry();
+        QVERIFY(qAbs(floating->frameGeometry().top() - dictionary.top()) < 100);
+        QVERIFY(qAbs(floating->frameGeometry().left() - dictionary.right()) < 300);
+    }
+}
+
+void X11WindowsTest::deleteInTheDrawerRemovesTheClickedRows()
+{
+    sendApplicationCommand("LHWN"_4cc);
+    QWidget* drawer = windowWidget(kHistoryWindowTag);
+    QTRY_VERIFY_WITH_TIMEOUT(drawer && drawer->isVisible(), 10000);
+    const ControlID listID{"HSDB"_4cc, 128};
+    auto* view = qobject_cast<QTreeView*>(GetControlWidget(control(kHistoryWindowTag, listID)));
+    QVERIFY(QTest::qWaitForWindowExposed(drawer));
+    drawer->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(drawer));
+    view->setFocus();
+    QTRY_VERIFY(!view->visualRect(view->model()->index(2, 0)).isEmpty());
+    // Rows 1 and 3 chosen with the mouse; the window manager acts on any
+    // activation this asks for before the key is pressed.
+    for (int row : {0, 2}) {
+        const QRect rect = view->visualRect(view->model()->index(row, 0));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton,
+                          row == 0 ? Qt::NoModifier : Qt::ControlModifier,
+                          QPoint(rect.left() + 4, rect.center().y()));
+    }
+    QTest::qWait(500);
+    QVERIFY(IsDataBrowserItemSelected(control(kHistoryWindowTag, listID), 3));
+    QVERIFY(QGuiApplication::focusWindow());
+    QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Delete);
+    QCOMPARE(history, (std::vector<uint32_t>{0, 2}));
+}
+
+void X11WindowsTest::quickLookUpLeavesTheFocusWithTheOtherProgram()
+{
+    createFloatingWindow();
+    QTRY_VERIFY_WITH_TIMEOUT(framed(windowWidget(kFloatingWindowTag)), 10000);
+    windowWidget(kFloatingWindowTag)->activateWindow();
+    QTRY_VERIFY_WITH_TIMEOUT(QApplication::activeWindow(), 5000);
+
+    // Another program, whose new window the window manager gives the focus.
+    QProcess other;
+    other.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(kHoldFocus)});
+    QVERIFY(other.waitForStarted(10000));
+    QTRY_VERIFY_WITH_TIMEOUT(!QApplication::activeWindow(), 10000);
+
+    serve(QStringLiteral("LookupQuickly"), QStringLiteral("水"));
+    QTest::qWait(500);
+    QCOMPARE(QApplication::activeWindow(), nullptr);
+    QString shown;
+    CopyControlTitleAsCFString(control(kFloatingWindowTag, ControlID{"CHAR"_4cc, 128}), &shown);
+    QCOMPARE(shown, QStringLiteral("水"));
+
+    // "Lookup" brings the program forward, with the dictionary window active.
+    serve(QStringLiteral("Lookup"), QStringLiteral("水"));
+    QTRY_VERIFY_WITH_TIMEOUT(QApplication::activeWindow() &&
+                                 QApplication::activeWindow() == windowWidget(kDictionaryWindowTag),
+                             5000);
+    other.closeWriteChannel();
+    QVERIFY(other.waitForFinished(10000));
+}
+
+// Shows a window and keeps it until standard input closes: the other program.
+int holdFocus(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("Another program"));
+    window.resize(300, 200);
+    window.show();
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, &app, [] {
+        char buffer[16];
+        if (::read(STDIN_FILENO, buffer, sizeof buffer) <= 0)
+            QCoreApplication::quit();
+    });
+    return QCoreApplication::exec();
+}
+
+int main(int argc, char** argv)
+{
+    if (argc > 1 && qstrcmp(argv[1], kHoldFocus) == 0)
+        return holdFocus(argc, argv);
+    XDisplay display;
+    g_haveDisplay = display.ready;
+    QApplication app(argc, argv);
+    X11WindowsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_x11windows.moc"
