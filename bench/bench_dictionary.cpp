@@ -1,6 +1,7 @@
 // Speed of the dictionary window on the shipped dictionary
 // (build/share/tavi/dictionary.txt), on the offscreen platform: searching and
-// filtering the entry list, sorting it, and opening the window.
+// filtering the entry list, sorting it, and opening the window. A search of
+// all fields, in order of relevance, should take at most 10 ms.
 
 #include "app/globals.h"
 #include "platform/databrowser.h"
