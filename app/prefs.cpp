@@ -8,6 +8,7 @@
 #include "splitview/splitview.h"
 #include "store/dictionary.h"
 #include "store/locations.h"
+#include "windows/dictionary/dictionarywindow.h"
 #include "windows/history/historyfile.h"
 
 #include <QString>
@@ -105,6 +106,9 @@ void updateWindowPrefValues()
             globals.DictRightCorner = bounds.right;
             globals.DictBottomCorner = bounds.bottom;
         }
+        ControlRef list = nullptr;
+        if (GetControlByID(window, &kDictBrowserPaneID, &list) == noErr)
+            rememberListSort(list);
         globals.ShowDictionary = 1;
     } else {
         globals.ShowDictionary = 0;
@@ -146,6 +150,15 @@ OSStatus loadPrefs()
     readLong(QStringLiteral("FloatLeftCorner"), globals.FloatLeftCorner, -1);
     readLong(QStringLiteral("FloatTopCorner"), globals.FloatTopCorner, -1);
 
+    // The entry list starts sorted by frequency, the most common first.
+    const int frequency = dict.findField("kFrequency");
+    readCode(QStringLiteral("listSortColumn"), listSort.column,
+             frequency >= 0 ? dict.fields[std::size_t(frequency)]->code : kDataBrowserItemNoProperty);
+    int32_t order = kDataBrowserOrderIncreasing;
+    readLong(QStringLiteral("listSortOrder"), order, kDataBrowserOrderIncreasing);
+    listSort.order = order == kDataBrowserOrderDecreasing ? kDataBrowserOrderDecreasing
+                                                          : kDataBrowserOrderIncreasing;
+
     return loadHistory();
 }
 
@@ -175,6 +188,8 @@ OSStatus savePrefs()
     setPrefValue(QStringLiteral("ShowDictionary"), globals.ShowDictionary != 0);
     setPrefValue(QStringLiteral("FloatLeftCorner"), static_cast<long>(globals.FloatLeftCorner));
     setPrefValue(QStringLiteral("FloatTopCorner"), static_cast<long>(globals.FloatTopCorner));
+    setPrefValue(QStringLiteral("listSortColumn"), static_cast<long>(static_cast<int32_t>(listSort.column)));
+    setPrefValue(QStringLiteral("listSortOrder"), static_cast<long>(listSort.order));
 
     // A failed write is reported by the store; the history and the user
     // dictionary are saved in any case.

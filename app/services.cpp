@@ -107,26 +107,21 @@ void lookupQuickly(const UniChar* units, std::size_t n)
     createFloatingWindow();
     WindowRef window = FindMyWindow(kFloatingWindowTag, true);
 
-    bool chinese = false;
-    for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t i = 0; i < n; ++i)
         std::putchar(units[i] <= 0xFF ? int(units[i]) : '?');
-        if (units[i] > 0xFF)
-            chinese = true;
-    }
     std::putchar('\n');
     std::fflush(stdout);
 
-    const SInt32 count = SInt32(n);
-    if (chinese) {
-        const SInt32 index = findCharacter(units, count);
-        if (index != -1)
-            loadFloatingWindowData(window, index);
-        else
-            loadFloatingWindowData(window, units, count);
+    const QStringView text(reinterpret_cast<const char16_t*>(units), qsizetype(n));
+    const QuickLookup found = lookUpQuickly(text);
+    if (found.index >= 0) {
+        loadFloatingWindowData(window, found.index);
+    } else if (found.unknownCharacters) {
+        const QStringView characters = text.trimmed();
+        loadFloatingWindowData(window, reinterpret_cast<const UniChar*>(characters.utf16()),
+                               SInt32(characters.size()));
     } else {
-        // -1 when no definition holds the text: the window shows again the
-        // entry it showed last.
-        loadFloatingWindowData(window, findDefinition(units, count));
+        showNoEntryFound(window, text.trimmed().toString());
     }
 }
 

@@ -9,6 +9,7 @@
 #include "platform/controls.h"
 #include "store/dictionary.h"
 #include "store/locations.h"
+#include "windows/dictionary/dictionarywindow.h"
 
 #include <QTest>
 
@@ -131,6 +132,7 @@ private slots:
     void theDividerRatioIsSavedInThousandths();
     void closedWindowsAreSavedHiddenWithTheirLastBounds();
     void savingWritesThePendingDictionaryEdits();
+    void theListSortIsKeptAcrossRestarts();
 };
 
 void PrefsTest::initTestCase()
@@ -346,6 +348,24 @@ void PrefsTest::savingWritesThePendingDictionaryEdits()
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("U+4E2D\tkDefinition\tmiddle\n"));
     QCOMPARE(entry->lookup(1)->modified, 0);
+}
+
+void PrefsTest::theListSortIsKeptAcrossRestarts()
+{
+    // A first run sorts by frequency, when the dictionary has it.
+    dict.fields.push_back(makeField("kFrequency", "Frequency", FOUR_CHAR_CODE("FREQ")));
+    QCOMPARE(loadPrefs(), noErr);
+    delete dict.fields.back();
+    dict.fields.pop_back();
+    QCOMPARE(listSort.column, FOUR_CHAR_CODE("FREQ"));
+    QCOMPARE(listSort.order, kDataBrowserOrderIncreasing);
+
+    listSort = {FOUR_CHAR_CODE("OTH2"), kDataBrowserOrderDecreasing};
+    QCOMPARE(savePrefs(), noErr);
+    listSort = ListSort{};
+    QCOMPARE(loadPrefs(), noErr);
+    QCOMPARE(listSort.column, FOUR_CHAR_CODE("OTH2"));
+    QCOMPARE(listSort.order, kDataBrowserOrderDecreasing);
 }
 
 QTEST_MAIN(PrefsTest)

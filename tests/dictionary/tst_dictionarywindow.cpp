@@ -141,6 +141,7 @@ private slots:
     void filterListsEntriesOncePerMatch();
     void pinyinIsConvertedInTheMandarinScopeOnly_data();
     void pinyinIsConvertedInTheMandarinScopeOnly();
+    void theListKeepsTheSortColumnTheUserChose();
     void cancellingWithAFilterListsTheFilteredEntries();
     void menusNumberOfferedFieldsOnly();
     void searchMenuMarksOnlyTheCurrentScope_data();
@@ -177,6 +178,7 @@ void DictionaryWindowTest::init()
     globals.DictRightCorner = globals.DictBottomCorner = -1;
     for (dictFields* field : dict.fields)
         field->flags = 3;
+    listSort = ListSort{};
     QFile::remove(userDictionaryPath());
     alerts->requests.clear();
 }
@@ -391,8 +393,20 @@ void DictionaryWindowTest::filterListsEntriesOncePerMatch_data()
                                    << QString();
     QTest::newRow("entries without the field never match")
         << -1 << int(Cantonese) << QStringLiteral("a") << -1 << QStringLiteral("一马");
+    // Results go by relevance: the character itself, then readings and whole
+    // words, then the rest; each group by strokes (none last), then code point.
     QTest::newRow("tone marks match readings") << -1 << int(Mandarin) << QStringLiteral("m\u0101")
-                                               << -1 << QStringLiteral("妈吗麻");
+                                               << -1 << QStringLiteral("妈麻吗");
+    QTest::newRow("toneless pinyin matches every tone")
+        << -1 << int(Mandarin) << QStringLiteral("ma") << -1 << QStringLiteral("马妈麻吗");
+    QTest::newRow("pinyin with a tone number in all fields")
+        << -1 << -2 << QStringLiteral("shui3") << -1 << QStringLiteral("水");
+    QTest::newRow("whole words before parts of words")
+        << -1 << -2 << QStringLiteral("a") << -1 << QStringLiteral("一水𠀀马妈高吗咖啡永");
+    QTest::newRow("the character first") << -1 << -2 << QStringLiteral("水") << -1
+                                         << QStringLiteral("水");
+    QTest::newRow("numbers match whole") << -1 << int(Strokes) << QStringLiteral("1") << -1
+                                         << QStringLiteral("一");
     QTest::newRow("search within a filter") << int(Trad) << -2 << QStringLiteral("horse") << -1
                                             << QStringLiteral("马");
 }
@@ -414,27 +428,56 @@ void DictionaryWindowTest::filterListsEntriesOncePerMatch()
 void DictionaryWindowTest::pinyinIsConvertedInTheMandarinScopeOnly_data()
 {
     QTest::addColumn<int>("scope");
+    QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QString>("listed");
-    QTest::newRow("Mandarin") << int(Mandarin) << QStringLiteral("m\u01ce") << QStringLiteral("马");
-    QTest::newRow("Search All Fields") << -2 << QStringLiteral("ma3") << QString();
-    QTest::newRow("Character") << -1 << QStringLiteral("ma3") << QString();
+    QTest::newRow("Mandarin") << int(Mandarin) << QStringLiteral("ma3") << QStringLiteral("m\u01ce")
+                              << QStringLiteral("马");
+    QTest::newRow("Mandarin, u umlaut as v") << int(Mandarin) << QStringLiteral("lv4")
+                                             << QStringLiteral("l\u01dc") << QString();
+    QTest::newRow("Search All Fields") << -2 << QStringLiteral("ma3") << QStringLiteral("ma3")
+                                       << QStringLiteral("马");
+    QTest::newRow("Character") << -1 << QStringLiteral("ma3") << QStringLiteral("ma3") << QString();
 }
 
 void DictionaryWindowTest::pinyinIsConvertedInTheMandarinScopeOnly()
 {
     QFETCH(int, scope);
+    QFETCH(QString, typed);
     QFETCH(QString, shown);
     QFETCH(QString, listed);
     globals.searchState = scope;
     createDictionaryWindow();
     ControlRef field = controlOf(dictionaryWindow(), kSearchFieldID);
     auto* edit = qobject_cast<QLineEdit*>(GetControlWidget(field));
-    edit->setText(QStringLiteral("ma3"));
+    edit->setText(typed);
     QTest::keyClick(edit, Qt::Key_Return);
     QCOMPARE(edit->text(), shown);
     QCOMPARE(listedCharacters(), listed);
     QVERIFY(HISearchFieldCancelAction(field)->isVisible());
+    QCOMPARE(controlText(kResultCountID),
+             listed.isEmpty() ? QStringLiteral("No entries match \u201C%1\u201D").arg(shown)
+                              : QStringLiteral("1 entry"));
+}
+
+void DictionaryWindowTest::theListKeepsTheSortColumnTheUserChose()
+{
+    listSort.column = dict.fields[Strokes]->code;
+    createDictionaryWindow();
+    ControlRef list = entryList();
+    QCOMPARE(listedCharacters(), QStringLiteral("吗一二马水妈信高麻咖啡永𠀀"));
+    QCOMPARE(controlText(kResultCountID), QStringLiteral("13 entries"));
+    // A search lists by relevance; a header clicked then is the user's choice.
+    filterDBItems(list, -1, -2, QStringLiteral("horse"));
+    DataBrowserPropertyID property = 0;
+    GetDataBrowserSortProperty(list, &property);
+    QCOMPARE(property, kDataBrowserItemNoProperty);
+    SetDataBrowserSortProperty(list, kCharacterColumn);
+    SetDataBrowserSortOrder(list, kDataBrowserOrderDecreasing);
+    filterDBItems(list, -1, -3, QString());
+    QCOMPARE(listedCharacters(), QStringLiteral("𠀀麻高马永水妈啡咖吗信二一"));
+    QCOMPARE(listSort.column, kCharacterColumn);
+    QCOMPARE(listSort.order, kDataBrowserOrderDecreasing);
 }
 
 void DictionaryWindowTest::cancellingWithAFilterListsTheFilteredEntries()

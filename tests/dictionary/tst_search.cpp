@@ -5,13 +5,16 @@
 #include "platform/databrowser.h"
 #include "store/dictionary.h"
 #include "windows/dictionary/dictionarywindow.h"
+#include "store/pinyinquery.h"
 #include "windows/dictionary/searchindex.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTextBoundaryFinder>
 #include <QTreeView>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -180,8 +183,24 @@ void SearchTest::indexAgreesWithDirectComparisonOnTheShippedDictionary()
             values[f].push_back(value ? directForm(value->display) : QString());
         }
     }
+    // Numbers match whole; readings match pinyin syllable by syllable.
+    auto wholeNumber = [](const QString& form, const QString& needle) {
+        // Bounded where the needle itself begins or ends with a letter or digit.
+        const QRegularExpression word(QStringLiteral("^[\\p{L}\\p{N}\\p{M}]$"));
+        const QString before = word.match(needle.left(1)).hasMatch() ? QStringLiteral("(?<![\\p{L}\\p{N}\\p{M}])") : QString();
+        const QString after = word.match(needle.right(1)).hasMatch() ? QStringLiteral("(?![\\p{L}\\p{N}\\p{M}])") : QString();
+        return QRegularExpression(before + QRegularExpression::escape(needle) + after).match(form).hasMatch();
+    };
     auto direct = [&](int filter, int scope, const QString& text) {
         const QString needle = directForm(text);
+        const std::vector<pinyinquery::Syllable> syllables = pinyinquery::parse(text);
+        auto matches = [&](std::size_t f, std::size_t p) {
+            if (f == std::size_t(mandarin) && !syllables.empty())
+                return pinyinquery::matchesReading(values[f][p], syllables);
+            if (dict.fields[f]->kind == kMetaNum)
+                return directContains(values[f][p], needle) && wholeNumber(values[f][p], needle);
+            return directContains(values[f][p], needle);
+        };
         std::vector<DataBrowserItemID> items;
         for (std::size_t p = 0; p < dict.entries.size(); ++p) {
             if (filter >= 0 && !dict.entries[p]->lookup(filter))
@@ -190,7 +209,7 @@ void SearchTest::indexAgreesWithDirectComparisonOnTheShippedDictionary()
             for (std::size_t f = 0; !match && f < dict.fields.size(); ++f) {
                 if ((scope == -2 || scope == int(f)) && dict.fields[f]->flags != 0 &&
                     dict.entries[p]->lookup(int(f)))
-                    match = directContains(values[f][p], needle);
+                    match = matches(f, p);
             }
             if (match)
                 items.push_back(DataBrowserItemID(p + 1));
@@ -214,19 +233,23 @@ void SearchTest::indexAgreesWithDirectComparisonOnTheShippedDictionary()
         QStringLiteral("zh\u014dng"), QStringLiteral("h\u01ceo"), QStringLiteral("L\u01dc"),
         QStringLiteral("\ud55c"), QStringLiteral("\ud558"), QStringLiteral("\u0111"),
         QStringLiteral("\u01a1"), QStringLiteral("\u1ec7"), QStringLiteral("10"),
-        QStringLiteral(" "), QStringLiteral("ma"),
+        QStringLiteral(" "), QStringLiteral("ma"), QStringLiteral("shui"), QStringLiteral("lv4"),
+        QStringLiteral("ni3hao3"), QStringLiteral("4"),
     };
     struct Scope {
         int filter;
         int scope;
     };
-    const Scope scopes[] = {{-1, -2}, {-1, -1}, {-1, mandarin}, {mandarin, -2}};
+    const int strokes = dict.findField("kTotalStrokes");
+    const Scope scopes[] = {{-1, -2}, {-1, -1}, {-1, mandarin}, {mandarin, -2}, {-1, strokes}};
     int compared = 0;
     for (const Scope& s : scopes) {
         for (const QString& query : queries) {
             filterDBItems(list, s.filter, s.scope, query);
             const std::vector<DataBrowserItemID> expected = direct(s.filter, s.scope, query);
-            if (listed(list) != expected)
+            std::vector<DataBrowserItemID> found = listed(list);
+            std::sort(found.begin(), found.end()); // the list is in order of relevance
+            if (found != expected)
                 QFAIL(qPrintable(QStringLiteral("filter %1, scope %2, text \"%3\": %4 items, expected %5")
                                      .arg(s.filter)
                                      .arg(s.scope)
@@ -237,6 +260,17 @@ void SearchTest::indexAgreesWithDirectComparisonOnTheShippedDictionary()
         }
     }
     QVERIFY(compared > 1000); // the queries found something
+
+    // The most relevant entries come first.
+    auto first = [&](int scope, const QString& text) {
+        filterDBItems(list, -1, scope, text);
+        const std::vector<DataBrowserItemID> items = listed(list);
+        return items.empty() ? QString() : dict.entries[items[0] - 1]->display;
+    };
+    QCOMPARE(first(-2, QStringLiteral("水")), QStringLiteral("水"));
+    QCOMPARE(first(-2, QStringLiteral("water")), QStringLiteral("水"));
+    QCOMPARE(first(-2, QStringLiteral("shui")), QStringLiteral("水"));
+    QCOMPARE(first(mandarin, QStringLiteral("shu\u01d0")), QStringLiteral("水"));
 }
 
 QTEST_MAIN(SearchTest)

@@ -95,6 +95,7 @@ private slots:
     void thePopupsListTheFieldsOfTheirKind();
     void aPopupChoiceShowsTheSameEntryWithTheNewReading();
     void aNotFoundCharacterCanBeAddedAndIsSavedForTheNextRun();
+    void aTextWithNoEntrySaysSoWithoutAnAddButton();
     void theNotFoundTextKeepsItsFirstCharacters_data();
     void theNotFoundTextKeepsItsFirstCharacters();
     void theSizeRuleCountsCharacters_data();
@@ -234,6 +235,23 @@ void FloatingWindowTest::aNotFoundCharacterCanBeAddedAndIsSavedForTheNextRun()
     nextRun.load(getCustomDictLocation().c_str(), nullptr);
     const characterEntry* kept = nextRun.lookup(0x9F8D);
     QVERIFY(kept && kept->lookup(nextRun.findField("kDefinition")));
+}
+
+void FloatingWindowTest::aTextWithNoEntrySaysSoWithoutAnAddButton()
+{
+    createFloatingWindow();
+    loadFloatingWindowData(floatingWindow(), 2);
+    showNoEntryFound(floatingWindow(), QStringLiteral("zebra"));
+    QVERIFY(!addButtonShown());
+    QCOMPARE(QStringList({textOf("CHAR"_4cc), textOf("ROMN"_4cc), textOf("DEFN"_4cc)}),
+             QStringList({QStringLiteral("zebra"), QString(),
+                          QStringLiteral("No entry found for \u201Czebra\u201D")}));
+    // A long selection is shown by its start; the pop-ups show the entry
+    // shown before.
+    showNoEntryFound(floatingWindow(), QString(60, u'z'));
+    QCOMPARE(textOf("CHAR"_4cc), QString(40, u'z') + QChar(0x2026));
+    choosePopupItem("DSEL"_4cc, 1);
+    QCOMPARE(textOf("CHAR"_4cc), QStringLiteral("水"));
 }
 
 void FloatingWindowTest::theNotFoundTextKeepsItsFirstCharacters_data()

@@ -6,6 +6,7 @@
 #include "windows/dictionary/searchindex.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTest>
 
 using ftest::lookUpCharacter;
@@ -22,30 +23,51 @@ const QByteArray kRankingIndexWithoutFrequency =
 // indexed ones.
 int32_t scanForCharacter(const dictionary& d, const std::vector<uint32_t>& codes)
 {
-    const QString form = dictsearch::searchForm(dictionary::displayOfCodes(codes));
     for (const characterEntry* e : d.entries) {
         if (e->codes == codes)
             return int32_t(e->index);
+    }
+    const QString form = dictsearch::searchForm(dictionary::displayOfCodes(codes));
+    const int frequency = d.findField("kFrequency");
+    int64_t best = -1;
+    int64_t bestRank = 0;
+    for (const characterEntry* e : d.entries) {
         for (std::size_t f = 0; f < d.fields.size(); ++f) {
-            if (d.fields[f]->kind != kAltCharacter)
+            const dictValue* v = d.fields[f]->kind == kAltCharacter ? e->lookup(int(f)) : nullptr;
+            if (!v || v->display.isNull() || dictsearch::searchForm(v->display) != form)
                 continue;
-            const dictValue* v = e->lookup(int(f));
-            if (v && !v->display.isNull() && dictsearch::searchForm(v->display) == form)
-                return int32_t(e->index);
+            const dictValue* fv = frequency >= 0 ? e->lookup(frequency) : nullptr;
+            const int64_t rank = fv ? tavi_lookup::leadingInteger(fv->text) : INT64_MAX;
+            if (best < 0 || rank < bestRank) {
+                best = e->index;
+                bestRank = rank;
+            }
         }
     }
-    return -1;
+    return int32_t(best);
+}
+
+// Whether the needle occurs in the form as a word of its own (no letter,
+// digit or mark beside a letter or digit at its ends), found with a regular
+// expression rather than the index's rule.
+bool holdsWord(const QString& form, const QString& needle)
+{
+    const QString word = QStringLiteral("[\\p{L}\\p{N}\\p{M}]");
+    const QRegularExpression wordChar(QStringLiteral("^") + word + QStringLiteral("$"));
+    const QString before = wordChar.match(needle.left(1)).hasMatch() ? QStringLiteral("(?<!") + word + u')' : QString();
+    const QString after = wordChar.match(needle.right(1)).hasMatch() ? QStringLiteral("(?!") + word + u')' : QString();
+    return QRegularExpression(before + QRegularExpression::escape(needle) + after).match(form).hasMatch();
 }
 
 int32_t scanForDefinition(const dictionary& d, const std::vector<std::vector<QString>>& forms,
-                          const QString& text)
+                          const QString& text, bool wholeWords)
 {
     const QString needle = dictsearch::searchForm(text);
     const int frequency = d.findField("kFrequency");
     int64_t best = -1;
     for (std::size_t i = 0; i < d.entries.size(); ++i) {
         for (const QString& form : forms[i]) {
-            if (!dictsearch::containsWhole(form, needle))
+            if (!dictsearch::containsWhole(form, needle) || (wholeWords && !holdsWord(form, needle)))
                 continue;
             if (best < 0) {
                 best = int64_t(i);
@@ -71,12 +93,17 @@ private slots:
 
     void findCharacterMatchesKeysAndAlternatives_data();
     void findCharacterMatchesKeysAndAlternatives();
-    void findDefinitionFindsAWordInsideALongerOne();
+    void alternativeFormsRankByFrequency_data();
+    void alternativeFormsRankByFrequency();
+    void quickLookUpRoutesTheText_data();
+    void quickLookUpRoutesTheText();
     void findDefinitionRanksCandidates_data();
     void findDefinitionRanksCandidates();
     void lookingUpABAGivesBAAndMissesChangeNothing();
     void entriesAddedLaterAreFound();
     void indexedSearchesAgreeWithAScanOfTheShippedDictionary();
+    void theShippedDictionaryFindsWhatTheUserMeans_data();
+    void theShippedDictionaryFindsWhatTheUserMeans();
 };
 
 void LookupTest::initTestCase()
@@ -103,8 +130,7 @@ void LookupTest::findCharacterMatchesKeysAndAlternatives_data()
     QTest::newRow("base letter alone is not the accented one") << QStringLiteral("e") << -1;
     QTest::newRow("not in the dictionary") << QStringLiteral("龍") << -1;
     // 台 (entry 3) lists 檯 as its traditional form; 檯 is entry 8's own key.
-    QTest::newRow("an alternative in an earlier entry wins over a later key")
-        << QStringLiteral("檯") << 3;
+    QTest::newRow("a key wins over an earlier entry's alternative") << QStringLiteral("檯") << 8;
     QTest::newRow("a surrogate pair is one character") << QString::fromUcs4(U"\U00020000", 1) << 6;
     QTest::newRow("a lone surrogate matches nothing") << QString(QChar(0xD840)) << -1;
 }
@@ -116,13 +142,77 @@ void LookupTest::findCharacterMatchesKeysAndAlternatives()
     QCOMPARE(lookUpCharacter(text), expected);
 }
 
-void LookupTest::findDefinitionFindsAWordInsideALongerOne()
+void LookupTest::alternativeFormsRankByFrequency_data()
 {
-    QCOMPARE(lookUpDefinition(QStringLiteral("freshwater")), 4);
-    QCOMPARE(lookUpDefinition(QStringLiteral("FRESH")), 4);
-    // 水 and 淡 both hold "water"; 水 is the more frequent.
-    QCOMPARE(lookUpDefinition(QStringLiteral("water")), 2);
-    QCOMPARE(lookUpDefinition(QString()), -1);
+    QTest::addColumn<QByteArray>("lines");
+    QTest::addColumn<int>("expected");
+    const QByteArray index = "kTraditionalVariant\tTRAD\tkAltCharacter\tTraditional\tt\n"
+                             "kSemanticVariant\tSEMV\tkAltCharacter\tSemantic\ts\n"
+                             "kFrequency\tFREQ\tkMetaNum\tFrequency\tf\n";
+    QTest::newRow("the smaller frequency wins")
+        << QByteArray(index + "U+4E00\tkTraditionalVariant\tU+6C34\nU+4E00\tkFrequency\t3\n"
+                              "U+4E01\tkSemanticVariant\tU+6C34\nU+4E01\tkFrequency\t1\n")
+        << 1;
+    QTest::newRow("a frequency beats none")
+        << QByteArray(index + "U+4E00\tkTraditionalVariant\tU+6C34\n"
+                              "U+4E01\tkTraditionalVariant\tU+6C34\nU+4E01\tkFrequency\t5\n")
+        << 1;
+    QTest::newRow("equals: the earliest, whatever the field")
+        << QByteArray(index + "U+4E00\tkSemanticVariant\tU+6C34\n"
+                              "U+4E01\tkTraditionalVariant\tU+6C34\n")
+        << 0;
+    QTest::newRow("the key itself beats every alternative")
+        << QByteArray(index + "U+4E00\tkTraditionalVariant\tU+6C34\nU+4E00\tkFrequency\t1\n"
+                              "U+6C34\tkFrequency\t5\n")
+        << 1;
+}
+
+void LookupTest::alternativeFormsRankByFrequency()
+{
+    QFETCH(QByteArray, lines);
+    QFETCH(int, expected);
+    const qsizetype split = lines.indexOf("U+");
+    auto d = ftest::makeDictionary(lines.left(split), lines.mid(split));
+    QVERIFY(d);
+    dictsearch::SearchIndex forms(d.get());
+    tavi_lookup::LookupIndex searches(*d, forms);
+    QCOMPARE(searches.findCharacter({0x6C34}), expected);
+}
+
+void LookupTest::quickLookUpRoutesTheText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("shown");
+    QTest::addColumn<bool>("unknown");
+    QTest::addColumn<std::vector<uint32_t>>("recorded");
+    QTest::newRow("a character") << QStringLiteral(" 中\n") << 0 << false << std::vector<uint32_t>{0};
+    QTest::newRow("a word that is no entry: each character")
+        << QStringLiteral("中文") << 0 << false << std::vector<uint32_t>{0, 1};
+    QTest::newRow("characters among other text")
+        << QStringLiteral("龍 and 水, 中") << 2 << false << std::vector<uint32_t>{2, 0};
+    QTest::newRow("a word that is an entry") << QStringLiteral("歡迎") << 5 << false << std::vector<uint32_t>{5};
+    QTest::newRow("an unknown character") << QStringLiteral("龍") << -1 << true << std::vector<uint32_t>{};
+    QTest::newRow("unknown among other text") << QStringLiteral("龍!") << -1 << false << std::vector<uint32_t>{};
+    QTest::newRow("an English word") << QStringLiteral("Water") << 2 << false << std::vector<uint32_t>{2};
+    QTest::newRow("pinyin with a tone mark") << QStringLiteral("shuǐ") << 2 << false << std::vector<uint32_t>{2};
+    QTest::newRow("pinyin with a tone number") << QStringLiteral("shui3") << 2 << false << std::vector<uint32_t>{2};
+    QTest::newRow("toneless pinyin") << QStringLiteral("wen") << 1 << false << std::vector<uint32_t>{1};
+    QTest::newRow("pinyin of the wrong tone") << QStringLiteral("shui4") << -1 << false << std::vector<uint32_t>{};
+    QTest::newRow("part of a longer word") << QStringLiteral("FRESH") << 4 << false << std::vector<uint32_t>{4};
+    QTest::newRow("nothing") << QStringLiteral("zebra") << -1 << false << std::vector<uint32_t>{};
+    QTest::newRow("blanks") << QStringLiteral(" \t") << -1 << false << std::vector<uint32_t>{};
+}
+
+void LookupTest::quickLookUpRoutesTheText()
+{
+    QFETCH(QString, text);
+    QFETCH(int, shown);
+    QFETCH(bool, unknown);
+    QFETCH(std::vector<uint32_t>, recorded);
+    const QuickLookup found = lookUpQuickly(text);
+    QCOMPARE(found.index, shown);
+    QCOMPARE(found.unknownCharacters, unknown);
+    QCOMPARE(history, recorded);
 }
 
 void LookupTest::findDefinitionRanksCandidates_data()
@@ -161,6 +251,11 @@ void LookupTest::findDefinitionRanksCandidates_data()
                       "U+4E03+4E04\tkDefinition\talpha\nU+4E05+4E06+4E07\tkDefinition\talpha\n"
                       "U+4E08\tkDefinition\talpha\n")
         << 3;
+    QTest::newRow("a whole word beats a more frequent part of a word")
+        << kRankingIndex
+        << QByteArray("U+4E00\tkDefinition\talphabet\nU+4E00\tkFrequency\t1\n"
+                      "U+4E01\tkDefinition\tsee: alpha-beta\nU+4E01\tkFrequency\t4\n")
+        << 1;
     QTest::newRow("no candidate")
         << kRankingIndex << QByteArray("U+4E00\tkDefinition\tbeta\n") << -1;
 }
@@ -208,14 +303,38 @@ void LookupTest::entriesAddedLaterAreFound()
     QCOMPARE(searches.findDefinition(u"delta"), 1);
 }
 
+namespace {
+
+// The shipped dictionary with its searches, loaded once; null when it is not
+// built in this tree.
+struct Shipped {
+    dictionary d;
+    std::unique_ptr<dictsearch::SearchIndex> forms;
+    std::unique_ptr<tavi_lookup::LookupIndex> searches;
+};
+
+Shipped* shipped()
+{
+    static std::unique_ptr<Shipped> loaded;
+    const QByteArray path = QByteArray(TAVI_BUILD_SHARE_DIR) + "/dictionary.txt";
+    if (!loaded && QFileInfo::exists(QString::fromUtf8(path))) {
+        loaded = std::make_unique<Shipped>();
+        loaded->d.loadIndex(path.constData());
+        loaded->d.load(path.constData(), nullptr);
+        loaded->forms = std::make_unique<dictsearch::SearchIndex>(&loaded->d);
+        loaded->searches = std::make_unique<tavi_lookup::LookupIndex>(loaded->d, *loaded->forms);
+    }
+    return loaded.get();
+}
+
+} // namespace
+
 void LookupTest::indexedSearchesAgreeWithAScanOfTheShippedDictionary()
 {
-    const QByteArray path = QByteArray(TAVI_BUILD_SHARE_DIR) + "/dictionary.txt";
-    if (!QFileInfo::exists(QString::fromUtf8(path)))
+    Shipped* s = shipped();
+    if (!s)
         QSKIP("the shipped dictionary is not built in this tree");
-    dictionary real;
-    real.loadIndex(path.constData());
-    real.load(path.constData(), nullptr);
+    const dictionary& real = s->d;
     QVERIFY(real.entries.size() > 10000);
 
     std::vector<std::vector<QString>> forms(real.entries.size());
@@ -226,21 +345,25 @@ void LookupTest::indexedSearchesAgreeWithAScanOfTheShippedDictionary()
                 forms[i].push_back(dictsearch::searchForm(v->display));
         }
     }
-    dictsearch::SearchIndex realForms(&real);
-    tavi_lookup::LookupIndex searches(real, realForms);
+    tavi_lookup::LookupIndex& searches = *s->searches;
     const QStringList words = {QStringLiteral("water"), QStringLiteral("Water"), QStringLiteral("fire"),
                                QStringLiteral("mountain"), QStringLiteral("river"), QStringLiteral("to"),
                                QStringLiteral("e"), QStringLiteral("variant of"), QStringLiteral("qzxv"),
-                               QStringLiteral("surname"), QStringLiteral("("), QStringLiteral("é")};
-    for (const QString& word : words)
-        QVERIFY2(searches.findDefinition(word) == scanForDefinition(real, forms, word), qPrintable(word));
+                               QStringLiteral("surname"), QStringLiteral("("), QStringLiteral("é"),
+                               QStringLiteral("eat"), QStringLiteral("fres")};
+    for (const QString& word : words) {
+        int32_t expected = scanForDefinition(real, forms, word, true);
+        if (expected < 0)
+            expected = scanForDefinition(real, forms, word, false);
+        QVERIFY2(searches.findDefinition(word) == expected, qPrintable(word));
+    }
 
-    // Keys and every alternative form of a sample of entries, and characters
-    // no entry has.
+    // A few hundred keys each find their own entry; their alternative forms
+    // and characters no entry has agree with a scan.
     std::vector<std::vector<uint32_t>> samples = {{0xE000}, {0xF900}, {0x4E2D, 0x6587}};
     for (std::size_t i = 0; i < real.entries.size(); i += 211) {
         const characterEntry* e = real.entries[i];
-        samples.push_back(e->codes);
+        QCOMPARE(searches.findCharacter(e->codes), int32_t(i));
         for (const dictValue* v : e->values) {
             if (real.fields[std::size_t(v->field)]->kind == kAltCharacter && !v->display.isNull())
                 samples.push_back(tavi_lookup::codePointsOfUnits(v->display.utf16(), v->display.size()));
@@ -248,6 +371,38 @@ void LookupTest::indexedSearchesAgreeWithAScanOfTheShippedDictionary()
     }
     for (const auto& codes : samples)
         QCOMPARE(searches.findCharacter(codes), scanForCharacter(real, codes));
+}
+
+void LookupTest::theShippedDictionaryFindsWhatTheUserMeans_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    // Characters that earlier rare variants list as an alternative form.
+    for (const char* c : {"國", "你", "五", "學", "学", "水", "中"})
+        QTest::newRow(c) << QString::fromUtf8(c) << QString::fromUtf8(c);
+    QTest::newRow("eat") << QStringLiteral("eat") << QStringLiteral("吃");
+    QTest::newRow("I") << QStringLiteral("I") << QStringLiteral("我");
+    QTest::newRow("water") << QStringLiteral("water") << QStringLiteral("水");
+    QTest::newRow("shuǐ") << QStringLiteral("shuǐ") << QStringLiteral("水");
+    QTest::newRow("shui3") << QStringLiteral("shui3") << QStringLiteral("水");
+    QTest::newRow("zhong1") << QStringLiteral("zhong1") << QStringLiteral("中");
+    for (const char* spelling : {"lü4", "lv4", "lu:4", "lǜ"})
+        QTest::newRow(spelling) << QString::fromUtf8(spelling) << QStringLiteral("律");
+}
+
+void LookupTest::theShippedDictionaryFindsWhatTheUserMeans()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    Shipped* s = shipped();
+    if (!s)
+        QSKIP("the shipped dictionary is not built in this tree");
+    const bool han = QChar::script(text.at(0).unicode()) == QChar::Script_Han;
+    const int32_t found =
+        han ? s->searches->findCharacter(tavi_lookup::codePointsOfUnits(text.utf16(), text.size()))
+            : s->searches->findLatin(text);
+    QVERIFY(found >= 0);
+    QCOMPARE(s->d.entries[std::size_t(found)]->display, expected);
 }
 
 QTEST_GUILESS_MAIN(LookupTest)

@@ -104,6 +104,9 @@ void HistoryFileTest::readingTheFile_data()
     QTest::newRow("no final line feed") << QByteArray("U+4E2D\nU+6587") << std::vector<uint32_t>{0, 1};
     QTest::newRow("a duplicate moves to the end")
         << QByteArray("U+4E2D\nU+6587\nU+4E2D\n") << std::vector<uint32_t>{1, 0};
+    // 台 (entry 3) lists 檯 as an alternative form; 檯 is entry 8's own key.
+    QTest::newRow("a key comes back as itself, not as an entry listing it")
+        << QByteArray("U+6AAF\n") << std::vector<uint32_t>{8};
     QTest::newRow("a character above U+FFFF is one code point")
         << QByteArray("U+20000\n") << std::vector<uint32_t>{6};
     QTest::newRow("forty values: thirty-two, then eight")

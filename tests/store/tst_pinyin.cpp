@@ -1,4 +1,5 @@
 #include "store/dictionary.h"
+#include "store/pinyinquery.h"
 
 #include <QtTest>
 
@@ -58,6 +59,59 @@ private slots:
         QFETCH(QByteArray, input);
         QVERIFY(dict.pinyinize(input.constData()).isNull());
         QVERIFY(dict.pinyinize(nullptr).isNull());
+    }
+
+    void pinyinMatchesReadingsSyllableBySyllable_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("reading");
+        QTest::addColumn<bool>("matches");
+        QTest::newRow("tone number") << QStringLiteral("shui3") << QStringLiteral("shuǐ") << true;
+        QTest::newRow("tone mark") << QStringLiteral("shuǐ") << QStringLiteral("shuǐ") << true;
+        QTest::newRow("capitals") << QStringLiteral("SHUǏ") << QStringLiteral("shuǐ") << true;
+        QTest::newRow("another tone") << QStringLiteral("shui3") << QStringLiteral("shuì") << false;
+        QTest::newRow("toneless, first tone") << QStringLiteral("shui") << QStringLiteral("shuī") << true;
+        QTest::newRow("toneless, fourth tone") << QStringLiteral("shui") << QStringLiteral("shuì") << true;
+        QTest::newRow("toneless, no tone") << QStringLiteral("shui") << QStringLiteral("shui") << true;
+        QTest::newRow("fifth tone is the unmarked reading") << QStringLiteral("ma5") << QStringLiteral("ma") << true;
+        QTest::newRow("fifth tone is not a marked one") << QStringLiteral("ma5") << QStringLiteral("mā") << false;
+        QTest::newRow("a whole syllable only") << QStringLiteral("shui") << QStringLiteral("shuang") << false;
+        QTest::newRow("one of several readings") << QStringLiteral("zhong4") << QStringLiteral("zhōng zhòng") << true;
+        QTest::newRow("v for u umlaut") << QStringLiteral("lv4") << QStringLiteral("lǜ") << true;
+        QTest::newRow("u colon") << QStringLiteral("lu:4") << QStringLiteral("lǜ") << true;
+        QTest::newRow("u umlaut and a number") << QStringLiteral("lü4") << QStringLiteral("lǜ") << true;
+        QTest::newRow("u umlaut is not u") << QStringLiteral("lv4") << QStringLiteral("lù") << false;
+        QTest::newRow("two syllables") << QStringLiteral("ni3 hao3") << QStringLiteral("nǐ hǎo") << true;
+        QTest::newRow("run together") << QStringLiteral("nihao") << QStringLiteral("nǐ hǎo") << true;
+        QTest::newRow("marks run together") << QStringLiteral("nǐhǎo") << QStringLiteral("nǐ hǎo") << true;
+        QTest::newRow("numbers run together") << QStringLiteral("ni3hao3") << QStringLiteral("nǐ hǎo") << true;
+        QTest::newRow("apostrophe") << QStringLiteral("xi'an") << QStringLiteral("xī ān") << true;
+        QTest::newRow("fewest syllables") << QStringLiteral("xian") << QStringLiteral("xī ān") << false;
+        QTest::newRow("syllables out of order") << QStringLiteral("ni hao") << QStringLiteral("hǎo nǐ") << false;
+    }
+
+    void pinyinMatchesReadingsSyllableBySyllable()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, reading);
+        QFETCH(bool, matches);
+        const auto syllables = pinyinquery::parse(text);
+        QVERIFY(!syllables.empty());
+        const QString form = reading.normalized(QString::NormalizationForm_D).toLower();
+        QCOMPARE(pinyinquery::matchesReading(form, syllables), matches);
+    }
+
+    void otherTextIsNotPinyin_data()
+    {
+        QTest::addColumn<QString>("text");
+        for (const char* word : {"water", "eat", "I", "4", "sh", "", "hello world", "ü", "ma3x", "shuǐǐ", "x1y"})
+            QTest::newRow(word) << QString::fromUtf8(word);
+    }
+
+    void otherTextIsNotPinyin()
+    {
+        QFETCH(QString, text);
+        QVERIFY(pinyinquery::parse(text).empty());
     }
 };
 

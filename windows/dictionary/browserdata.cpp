@@ -7,6 +7,7 @@
 #include "app/windowlookup.h"
 #include "store/dictionary.h"
 #include "store/locations.h"
+#include "windows/dictionary/relevance.h"
 #include "windows/dictionary/searchindex.h"
 
 #include "windows/floating/floatingwindow.h"
@@ -318,7 +319,20 @@ Boolean dictionaryCompareCallback(ControlRef, DataBrowserItemID itemOne, DataBro
         }
         return caseCompare(va->text, vb->text, -1) < 0;
     }
-    default: // kMetaNum
-        return leadingNumber(va->text) < leadingNumber(vb->text);
+    default: { // kMetaNum
+        // Equal numbers go by relevance, so that sorting by frequency puts
+        // the simplest of the most common characters first.
+        const long long na = leadingNumber(va->text);
+        const long long nb = leadingNumber(vb->text);
+        if (na != nb)
+            return na < nb;
+        static dictsearch::Relevance relevance(dict);
+        static std::size_t fieldCount = dict.fields.size();
+        if (fieldCount != dict.fields.size()) {
+            relevance = dictsearch::Relevance(dict);
+            fieldCount = dict.fields.size();
+        }
+        return relevance.key(a) < relevance.key(b);
+    }
     }
 }

@@ -9,6 +9,9 @@
 
 #include <QString>
 
+#include <cstdint>
+#include <vector>
+
 class characterEntry;
 
 // Identifiers of the controls the window makes itself.
@@ -21,6 +24,7 @@ constexpr ControlID kFilterMenuID = {FOUR_CHAR_CODE("DISP"), 128};
 constexpr ControlID kScopeCaptionID = {FOUR_CHAR_CODE("TDSC"), 128};
 constexpr ControlID kBusyIndicatorID = {FOUR_CHAR_CODE("THNK"), 128};
 constexpr ControlID kCharacterCaptionID = {FOUR_CHAR_CODE("BCHR"), 128};
+constexpr ControlID kResultCountID = {FOUR_CHAR_CODE("TDCT"), 128};
 constexpr ControlID kViewPrefListID = {FOUR_CHAR_CODE("PBRS"), 128};
 
 constexpr DataBrowserPropertyID kCharacterColumn = FOUR_CHAR_CODE("CHAR");
@@ -54,7 +58,21 @@ Boolean dictionaryCompareCallback(ControlRef browser, DataBrowserItemID itemOne,
 // Search and filter. filter: a field number or -1; scope: a field number,
 // -1 (the character), -2 (the character and every shown field) or -3 (only
 // a refill); a null text is no search.
+// A search lists its entries by relevance (orderByRelevance); a list
+// without search text is sorted by the column the user chose last.
 void filterDBItems(ControlRef browser, int filter, int scope, const QString& text);
+// Orders list items by their group in hits (entry position p at item p + 1;
+// higher groups first), then by dictsearch::Relevance, then by position.
+void orderByRelevance(std::vector<DataBrowserItemID>& items, const std::vector<uint8_t>& hits);
+// The column and order the entry list is sorted by when no search is shown;
+// saved with the preferences. No column: the order of the dictionary.
+struct ListSort {
+    DataBrowserPropertyID column = kDataBrowserItemNoProperty;
+    UInt16 order = kDataBrowserOrderIncreasing;
+};
+extern ListSort listSort;
+// Takes the list's sort column and order into listSort, when it has one.
+void rememberListSort(ControlRef browser);
 OSStatus DictWindowSearchHandler(EventHandlerCallRef call, EventRef event, void* userData);
 void showBusy();
 void unshowBusy();

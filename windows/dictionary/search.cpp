@@ -6,9 +6,15 @@
 #include "app/windowlookup.h"
 #include "platform/searchfield.h"
 #include "store/dictionary.h"
+#include "store/pinyinquery.h"
+#include "windows/dictionary/relevance.h"
 #include "windows/dictionary/searchindex.h"
+#include "windows/floating/lookup.h"
 
 #include <QElapsedTimer>
+#include <QLocale>
+
+#include <algorithm>
 
 #include <cstdio>
 
@@ -24,6 +30,25 @@ bool isPlainAscii(const QString& text)
             return false;
     }
     return true;
+}
+
+// "lu:4 ma" for the syllables lü, tone 4, and ma, any tone.
+QByteArray withToneNumbers(const std::vector<pinyinquery::Syllable>& syllables)
+{
+    QByteArray out;
+    for (const pinyinquery::Syllable& s : syllables) {
+        if (!out.isEmpty())
+            out += ' ';
+        for (char c : s.letters) {
+            if (c == 'v')
+                out += "u:";
+            else
+                out += c;
+        }
+        if (s.tone != 0)
+            out += char('0' + s.tone);
+    }
+    return out;
 }
 
 ControlRef findDictionaryList()
@@ -83,6 +108,59 @@ void unshowBusy()
     // The list is painted with the new items when the loop next runs.
 }
 
+ListSort listSort;
+
+namespace {
+
+// Matches of the text in one field: readings syllable by syllable when the
+// text reads as pinyin, numbers whole, other values as substrings with whole
+// words marked (2 in hits) above parts of words (1).
+void markField(dictsearch::SearchIndex& index, int field, const QString& needle,
+               const std::vector<pinyinquery::Syllable>& syllables, std::vector<uint8_t>& hits)
+{
+    const dictFields* f = dict.fields[std::size_t(field)];
+    if (!syllables.empty() && f->name == "kMandarin") {
+        index.markIf(
+            field, [&](QStringView form) { return pinyinquery::matchesReading(form, syllables); },
+            hits, 2);
+    } else if (f->kind == kMetaNum) {
+        index.markWords(field, needle, hits, 0);
+    } else {
+        index.markWords(field, needle, hits, 1);
+    }
+}
+
+void showResultCount(std::size_t count, const QString& text)
+{
+    WindowRef window = FindMyWindow(kDictionaryWindowTag, false);
+    ControlRef label = nullptr;
+    if (!window || GetControlByID(window, &kResultCountID, &label) != noErr)
+        return;
+    QString caption;
+    if (count == 0 && !text.isNull())
+        caption = QStringLiteral("No entries match \u201C%1\u201D").arg(text);
+    else if (count == 1)
+        caption = QStringLiteral("1 entry");
+    else
+        caption = QStringLiteral("%1 entries").arg(QLocale().toString(qulonglong(count)));
+    SetControlData(label, kControlEntireControl, kControlStaticTextCFStringTag, sizeof caption,
+                   &caption);
+}
+
+} // namespace
+
+void rememberListSort(ControlRef browser)
+{
+    DataBrowserPropertyID property = kDataBrowserItemNoProperty;
+    DataBrowserSortOrder order = kDataBrowserOrderIncreasing;
+    if (GetDataBrowserSortProperty(browser, &property) != noErr ||
+        property == kDataBrowserItemNoProperty)
+        return;
+    GetDataBrowserSortOrder(browser, &order);
+    listSort.column = property;
+    listSort.order = order;
+}
+
 void filterDBItems(ControlRef browser, int filter, int scope, const QString& text)
 {
     showBusy();
@@ -90,9 +168,19 @@ void filterDBItems(ControlRef browser, int filter, int scope, const QString& tex
     std::fflush(stdout);
     RemoveDataBrowserItems(browser, kDataBrowserNoItem, 0, nullptr, kDataBrowserItemNoProperty);
 
+    // A search lists by relevance; otherwise the column the user sorted by.
+    rememberListSort(browser);
+    if (text.isNull()) {
+        SetDataBrowserSortOrder(browser, DataBrowserSortOrder(listSort.order));
+        SetDataBrowserSortProperty(browser, listSort.column);
+    } else {
+        SetDataBrowserSortProperty(browser, kDataBrowserItemNoProperty);
+    }
+
     const std::size_t count = dict.entries.size();
     if (filter == -1 && text.isNull()) {
         AddDataBrowserItems(browser, kDataBrowserNoItem, count, nullptr, kDataBrowserItemNoProperty);
+        showResultCount(count, text);
         unshowBusy();
         return;
     }
@@ -101,12 +189,14 @@ void filterDBItems(ControlRef browser, int filter, int scope, const QString& tex
     std::fflush(stdout);
 
     // Entries whose character or searched fields hold the text, from the
-    // search forms, in one pass over each form buffer.
+    // search forms, in one pass over each form buffer. hits ranks them: 3
+    // the character is the text, 2 a reading or a whole word, 1 the rest.
     dictsearch::SearchIndex& index = dictsearch::dictionarySearchIndex();
     std::vector<uint8_t> hits;
     if (!text.isNull()) {
         hits.assign(count, 0);
         const QString needle = dictsearch::searchForm(text);
+        const std::vector<pinyinquery::Syllable> syllables = pinyinquery::parse(text);
         if (scope == -2)
             index.buildAll(); // all fields in one walk, the first time
         if (scope == -1 || scope == -2)
@@ -114,12 +204,17 @@ void filterDBItems(ControlRef browser, int filter, int scope, const QString& tex
         if (scope == -2) {
             for (std::size_t i = 0; i < dict.fields.size(); ++i) {
                 if (dict.fields[i]->flags != 0)
-                    index.markMatches(int(i), needle, hits);
+                    markField(index, int(i), needle, syllables, hits);
             }
         } else if (scope >= 0 && std::size_t(scope) < dict.fields.size() &&
                    dict.fields[std::size_t(scope)]->flags != 0) {
-            index.markMatches(scope, needle, hits);
+            markField(index, scope, needle, syllables, hits);
         }
+        const QString key = text.trimmed();
+        characterEntry probe(tavi_lookup::codePointsOfUnits(key.utf16(), key.size()));
+        if (const auto* e = static_cast<const characterEntry*>(dict.table->IsIn(&probe));
+            e && hits[e->index])
+            hits[e->index] = 3;
     }
 
     QElapsedTimer sinceDrawn;
@@ -137,9 +232,37 @@ void filterDBItems(ControlRef browser, int filter, int scope, const QString& tex
             continue;
         items.push_back(DataBrowserItemID(p + 1));
     }
+    if (!hits.empty())
+        orderByRelevance(items, hits);
     AddDataBrowserItems(browser, kDataBrowserNoItem, items.size(), items.data(),
                         kDataBrowserItemNoProperty);
+    showResultCount(items.size(), text);
     unshowBusy();
+}
+
+void orderByRelevance(std::vector<DataBrowserItemID>& items, const std::vector<uint8_t>& hits)
+{
+    const dictsearch::Relevance relevance(dict);
+    struct Ranked {
+        uint8_t group;
+        uint64_t key;
+        DataBrowserItemID item;
+    };
+    std::vector<Ranked> ranked;
+    ranked.reserve(items.size());
+    for (DataBrowserItemID item : items) {
+        const std::size_t p = item - 1;
+        ranked.push_back({hits[p], relevance.key(dict.entries[p]), item});
+    }
+    std::sort(ranked.begin(), ranked.end(), [](const Ranked& a, const Ranked& b) {
+        if (a.group != b.group)
+            return a.group > b.group;
+        if (a.key != b.key)
+            return a.key < b.key;
+        return a.item < b.item;
+    });
+    for (std::size_t i = 0; i < ranked.size(); ++i)
+        items[i] = ranked[i].item;
 }
 
 OSStatus DictWindowSearchHandler(EventHandlerCallRef, EventRef event, void* userData)
@@ -159,10 +282,16 @@ OSStatus DictWindowSearchHandler(EventHandlerCallRef, EventRef event, void* user
                 text = QStringLiteral(""); // an empty text is still a search text
             std::printf("Got valid CFString (%s)\n", text.toUtf8().constData());
             const int scope = globals.searchState;
-            if (isPlainAscii(text) && scope >= 0 && std::size_t(scope) < dict.fields.size() &&
+            const std::vector<pinyinquery::Syllable> syllables = pinyinquery::parse(text);
+            if ((isPlainAscii(text) || !syllables.empty()) && scope >= 0 &&
+                std::size_t(scope) < dict.fields.size() &&
                 dict.fields[std::size_t(scope)]->name == "kMandarin") {
                 std::puts("converting pinyin");
-                const QString converted = dict.pinyinize(text.toLatin1().constData());
+                // Pinyin in any spelling is written with tone numbers first,
+                // so that v, u: and ü, and marks typed by hand, come out alike.
+                const QByteArray numbered =
+                    syllables.empty() ? text.toLatin1() : withToneNumbers(syllables);
+                const QString converted = dict.pinyinize(numbered.constData());
                 if (!converted.isNull()) {
                     text = converted;
                     SetControlData(field, kControlEntireControl, kControlEditTextCFStringTag,

@@ -236,7 +236,65 @@ void SearchIndex::catchUp(Forms& f, int field)
     }
 }
 
+namespace {
+
+bool isWordUnit(QStringView form, qsizetype i)
+{
+    char32_t c = form[i].unicode();
+    if (QChar::isLowSurrogate(c) && i > 0 && QChar::isHighSurrogate(form[i - 1].unicode()))
+        c = QChar::surrogateToUcs4(form[i - 1].unicode(), char16_t(c));
+    else if (QChar::isHighSurrogate(c) && i + 1 < form.size() &&
+             QChar::isLowSurrogate(form[i + 1].unicode()))
+        c = QChar::surrogateToUcs4(char16_t(c), form[i + 1].unicode());
+    if (c < 0x80)
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
+    return QChar::isLetterOrNumber(c) || QChar::isMark(c);
+}
+
+} // namespace
+
+bool isWholeWord(QStringView form, qsizetype start, qsizetype end)
+{
+    if (start < 0 || end > form.size() || start >= end)
+        return false;
+    // A needle that begins or ends with a non-letter needs no bound there.
+    if (start > 0 && isWordUnit(form, start) && isWordUnit(form, start - 1))
+        return false;
+    if (end < form.size() && isWordUnit(form, end - 1) && isWordUnit(form, end))
+        return false;
+    return true;
+}
+
 void SearchIndex::markMatches(int field, QStringView needle, std::vector<uint8_t>& hits)
+{
+    markOccurrences(field, needle, hits, false, 1);
+}
+
+void SearchIndex::markWords(int field, QStringView needle, std::vector<uint8_t>& hits,
+                            uint8_t inside)
+{
+    markOccurrences(field, needle, hits, true, inside);
+}
+
+void SearchIndex::markIf(int field, const std::function<bool(QStringView)>& test,
+                         std::vector<uint8_t>& hits, uint8_t mark)
+{
+    if (field < kCharacter)
+        return;
+    Forms& f = forms(field);
+    for (std::size_t slot = 0; slot < f.starts.size(); ++slot) {
+        const uint32_t owner = f.owners[slot];
+        if (owner == kNone || owner >= hits.size() || hits[owner] >= mark)
+            continue;
+        const std::size_t start = f.starts[slot];
+        const std::size_t end = slot + 1 < f.starts.size() ? f.starts[slot + 1] - 1 : f.text.size() - 1;
+        if (test(QStringView(f.text.data() + start, qsizetype(end - start))))
+            hits[owner] = mark;
+    }
+}
+
+void SearchIndex::markOccurrences(int field, QStringView needle, std::vector<uint8_t>& hits,
+                                  bool words, uint8_t inside)
 {
     if (needle.isEmpty() || needle.contains(QChar(kSeparator)) || field < kCharacter)
         return;
@@ -257,8 +315,16 @@ void SearchIndex::markMatches(int field, QStringView needle, std::vector<uint8_t
         const qsizetype local = qsizetype(at - start);
         if (!onWholeCharacters(form, local, local + needle.size()))
             return at + 1;
-        hits[owner] = 1;
-        return end + 1; // one match per entry is enough
+        if (!words) {
+            hits[owner] = std::max<uint8_t>(hits[owner], 1);
+            return end + 1; // one match per entry is enough
+        }
+        if (!isWholeWord(form, local, local + needle.size())) {
+            hits[owner] = std::max(hits[owner], inside);
+            return at + 1; // a whole word may follow in the same form
+        }
+        hits[owner] = 2;
+        return end + 1;
     });
 }
 

@@ -19,6 +19,7 @@
 #include <QStringView>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -37,6 +38,10 @@ bool continuesCharacter(QStringView form, qsizetype i);
 // An empty needle occurs nowhere.
 bool containsWhole(QStringView form, QStringView needle);
 
+// Whether form[start, end) is bounded by non-letters: no letter, digit or
+// mark touches it on a side where the match itself has one.
+bool isWholeWord(QStringView form, qsizetype start, qsizetype end);
+
 class SearchIndex {
 public:
     explicit SearchIndex(const dictionary* store);
@@ -50,6 +55,14 @@ public:
     // Sets hits[p] to 1 for every entry position p whose form in the field
     // holds the needle; hits must have room for every entry.
     void markMatches(int field, QStringView needle, std::vector<uint8_t>& hits);
+    // The same, but an entry where the needle is a whole word (isWholeWord)
+    // gets 2; one where it is only inside longer words gets at least
+    // `inside` (0: left alone).
+    void markWords(int field, QStringView needle, std::vector<uint8_t>& hits, uint8_t inside = 1);
+    // Sets hits[p] to mark, where it is below, for every entry position p
+    // whose form in the field passes the test.
+    void markIf(int field, const std::function<bool(QStringView)>& test, std::vector<uint8_t>& hits,
+                uint8_t mark);
 
     // The form of an entry's character or value (empty when it has none).
     QStringView form(int field, const characterEntry* entry);
@@ -69,6 +82,8 @@ private:
     struct Forms;
     Forms& forms(int field);
     void catchUp(Forms& f, int field);
+    void markOccurrences(int field, QStringView needle, std::vector<uint8_t>& hits, bool words,
+                         uint8_t inside);
     void append(Forms& f, uint32_t entry, QStringView display);
 
     const dictionary* store;

@@ -327,6 +327,26 @@ void loadFloatingWindowData(WindowRef window, const UniChar* units, SInt32 count
     setFieldText(window, "DEFN"_4cc, notFound);
 }
 
+void showNoEntryFound(WindowRef window, const QString& text)
+{
+    if (!window)
+        return;
+    HideControl(floatingControl(window, "ADD "_4cc));
+    // A long selection is shown by its start.
+    constexpr qsizetype kShown = 40;
+    QString shown = text.simplified();
+    if (shown.size() > kShown) {
+        qsizetype cut = kShown;
+        if (shown.at(cut - 1).isHighSurrogate())
+            --cut;
+        shown = shown.left(cut) + QChar(0x2026);
+    }
+    setCharacterText(window, shown, characterCount(shown));
+    setFieldText(window, "ROMN"_4cc, QString());
+    setFieldText(window, "DEFN"_4cc,
+                 QStringLiteral("No entry found for \u201C%1\u201D").arg(shown));
+}
+
 OSStatus floatingWindowCommandHandler(EventHandlerCallRef, EventRef event, void* userData)
 {
     auto* window = static_cast<WindowRef>(userData);

@@ -31,6 +31,9 @@ void loadFloatingWindowData(WindowRef window, SInt32 index);
 // Shows the text as a character that is not in the dictionary and keeps its
 // first characters for addCharacter.
 void loadFloatingWindowData(WindowRef window, const UniChar* units, SInt32 count);
+// Shows the text with the line "No entry found for “text”"; the entry shown
+// last stays the one that the pop-ups show again.
+void showNoEntryFound(WindowRef window, const QString& text);
 OSStatus floatingWindowCommandHandler(EventHandlerCallRef handlerRef, EventRef event,
                                       void* userData);
 // 'SPEK': speaks the shown entry's reading, in Cantonese when the chosen

@@ -1,6 +1,8 @@
 #include "windows/floating/lookup.h"
 
 #include "store/dictionary.h"
+#include "store/pinyinquery.h"
+#include "windows/dictionary/relevance.h"
 #include "windows/dictionary/searchindex.h"
 #include "windows/history/history.h"
 
@@ -65,37 +67,40 @@ std::vector<int> LookupIndex::fieldsOfKind(int32_t kind) const
 
 int32_t LookupIndex::findCharacter(const std::vector<uint32_t>& codes)
 {
-    int64_t found = -1;
-    // The entry whose key is the text: keys are unique, so the table has it.
+    // The entry whose key is the text always wins: keys are unique.
     characterEntry probe(codes);
     if (const auto* e = static_cast<const characterEntry*>(d.table->IsIn(&probe)))
-        found = e->index;
+        return int32_t(e->index);
 
-    // An earlier entry that lists the text as an alternative form wins. The
-    // index marks the forms that hold the text; the first of them that is
-    // the whole text is the earliest such entry of that field.
+    // Otherwise the entries that list the text as an alternative form: the
+    // one with the smallest frequency number, any frequency before none,
+    // the earliest of equals.
     const QString needle = dictsearch::searchForm(dictionary::displayOfCodes(codes));
+    const int frequencyField = d.findField("kFrequency");
+    auto rank = [&](std::size_t i) -> std::pair<int64_t, std::size_t> {
+        const dictValue* f = frequencyField >= 0 ? d.entries[i]->lookup(frequencyField) : nullptr;
+        return {f ? int64_t(leadingInteger(f->text)) : std::numeric_limits<int64_t>::max(), i};
+    };
+    int64_t found = -1;
+    const std::size_t count = d.entries.size();
     for (int field : fieldsOfKind(kAltCharacter)) {
-        // Only an entry before the best so far can change the result.
-        const std::size_t limit = found < 0 ? d.entries.size() : std::size_t(found);
-        hits.assign(d.entries.size(), 0);
+        hits.assign(count, 0);
         forms.markMatches(field, needle, hits);
-        for (std::size_t i = 0; i < limit; ++i) {
-            const auto* at = static_cast<const uint8_t*>(std::memchr(hits.data() + i, 1, limit - i));
+        for (std::size_t i = 0; i < count; ++i) {
+            const auto* at = static_cast<const uint8_t*>(std::memchr(hits.data() + i, 1, count - i));
             if (!at)
                 break;
             i = std::size_t(at - hits.data());
             QStringView form;
-            if (forms.valueForm(field, d.entries[i], &form) && form == needle) {
+            if (forms.valueForm(field, d.entries[i], &form) && form == needle &&
+                (found < 0 || rank(i) < rank(std::size_t(found))))
                 found = int64_t(i);
-                break;
-            }
         }
     }
     return int32_t(found);
 }
 
-int32_t LookupIndex::findDefinition(QStringView text)
+int32_t LookupIndex::findDefinition(QStringView text, DefinitionMatch match)
 {
     const QString needle = dictsearch::searchForm(text);
     if (needle.isEmpty())
@@ -104,9 +109,20 @@ int32_t LookupIndex::findDefinition(QStringView text)
     std::vector<std::vector<uint8_t>> matched(fields.size());
     for (std::size_t k = 0; k < fields.size(); ++k) {
         matched[k].assign(d.entries.size(), 0);
-        forms.markMatches(fields[k], needle, matched[k]);
+        forms.markWords(fields[k], needle, matched[k]);
     }
+    // Whole words first: only when none holds the text as a word do the
+    // entries that hold it inside longer words count.
+    if (match != DefinitionMatch::InsideWord) {
+        const int32_t best = bestCandidate(matched, 2);
+        if (best >= 0 || match == DefinitionMatch::WholeWord)
+            return best;
+    }
+    return bestCandidate(matched, 1);
+}
 
+int32_t LookupIndex::bestCandidate(const std::vector<std::vector<uint8_t>>& matched, uint8_t least)
+{
     const int frequencyField = d.findField("kFrequency");
     auto frequency = [&](std::size_t entry) -> const dictValue* {
         return frequencyField >= 0 ? d.entries[entry]->lookup(frequencyField) : nullptr;
@@ -126,24 +142,46 @@ int32_t LookupIndex::findDefinition(QStringView text)
     // Candidates in entry order, once per definition field that holds the text.
     int64_t best = -1;
     const std::size_t count = d.entries.size();
-    std::size_t i = 0;
-    while (i < count) {
-        // The next entry that any field matched.
-        std::size_t next = count;
+    for (std::size_t i = 0; i < count; ++i) {
         for (const auto& m : matched) {
-            const auto* at = static_cast<const uint8_t*>(std::memchr(m.data() + i, 1, next - i));
-            if (at)
-                next = std::size_t(at - m.data());
+            if (m[i] >= least && (best < 0 || ranksAbove(i, std::size_t(best))))
+                best = int64_t(i);
         }
-        if (next == count)
-            break;
-        for (const auto& m : matched) {
-            if (!m[next])
-                continue;
-            if (best < 0 || ranksAbove(next, std::size_t(best)))
-                best = int64_t(next);
+    }
+    return int32_t(best);
+}
+
+int32_t LookupIndex::findLatin(QStringView text)
+{
+    int32_t found = findDefinition(text, DefinitionMatch::WholeWord);
+    if (found < 0)
+        found = findReading(pinyinquery::parse(text));
+    if (found < 0)
+        found = findDefinition(text, DefinitionMatch::InsideWord);
+    return found;
+}
+
+int32_t LookupIndex::findReading(const std::vector<pinyinquery::Syllable>& syllables)
+{
+    if (syllables.empty())
+        return -1;
+    hits.assign(d.entries.size(), 0);
+    for (int field : dictsearch::pinyinFields(d)) {
+        forms.markIf(
+            field, [&](QStringView form) { return pinyinquery::matchesReading(form, syllables); }, hits,
+            1);
+    }
+    const dictsearch::Relevance relevance(d);
+    int64_t best = -1;
+    uint64_t bestKey = 0;
+    for (std::size_t i = 0; i < hits.size(); ++i) {
+        if (!hits[i])
+            continue;
+        const uint64_t key = relevance.key(d.entries[i]);
+        if (best < 0 || key < bestKey) {
+            best = int64_t(i);
+            bestKey = key;
         }
-        i = next + 1;
     }
     return int32_t(best);
 }
@@ -190,4 +228,38 @@ SInt32 findDefinition(const UniChar* units, SInt32 count)
         QStringView(reinterpret_cast<const char16_t*>(units), qsizetype(count)));
     remember(found);
     return found;
+}
+
+QuickLookup lookUpQuickly(QStringView selected)
+{
+    const QStringView text = selected.trimmed();
+    QuickLookup result;
+    if (text.isEmpty())
+        return result;
+    const std::vector<uint32_t> codes =
+        tavi_lookup::codePointsOfUnits(reinterpret_cast<const UniChar*>(text.utf16()), text.size());
+    auto isHan = [](uint32_t c) { return QChar::script(c) == QChar::Script_Han; };
+    tavi_lookup::LookupIndex& index = dictIndex();
+
+    if (std::any_of(codes.begin(), codes.end(), isHan)) {
+        result.index = index.findCharacter(codes);
+        if (result.index >= 0) {
+            remember(result.index);
+            return result;
+        }
+        for (uint32_t c : codes) {
+            if (!isHan(c))
+                continue;
+            const int32_t found = index.findCharacter({c});
+            remember(found);
+            if (result.index < 0)
+                result.index = found;
+        }
+        result.unknownCharacters = result.index < 0 && std::all_of(codes.begin(), codes.end(), isHan);
+        return result;
+    }
+
+    result.index = index.findLatin(text);
+    remember(result.index);
+    return result;
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The two searches that turn a piece of looked-up text into an entry index:
-// findCharacter for Chinese text (an entry's key or one of its alternative
-// forms), findDefinition for Latin text (a word inside a definition, the most
-// frequent character winning). Both add what they find to the history.
+// findCharacter for Chinese text (the entry whose key it is, else one that
+// lists it as an alternative form), findDefinition for Latin text (a word of
+// a definition, whole words before parts of longer ones, the most frequent
+// character winning). Both add what they find to the history.
 
 #include "platform/types.h"
 
@@ -24,8 +25,23 @@ SInt32 findDefinition(const UniChar* units, SInt32 count);
 // history file stores them so).
 SInt32 findCharacterCodes(const std::vector<uint32_t>& codes);
 
+// What the quick look-up of a selected text found.
+struct QuickLookup {
+    SInt32 index = -1;              // the entry to show, or -1
+    bool unknownCharacters = false; // the text is Chinese characters no entry has
+};
+
+// The quick look-up: text with a Han character is looked up as characters
+// (the whole text, else each Han character of it in order); other text as
+// an English word, else as pinyin, else as part of a longer English word.
+// Every entry found goes into the history; the first is shown.
+QuickLookup lookUpQuickly(QStringView text);
+
 namespace dictsearch {
 class SearchIndex;
+}
+namespace pinyinquery {
+struct Syllable;
 }
 
 namespace tavi_lookup {
@@ -46,12 +62,23 @@ class LookupIndex {
 public:
     LookupIndex(const dictionary& d, dictsearch::SearchIndex& forms);
 
+    enum class DefinitionMatch {
+        WholeWord,  // only definitions that hold the text as a whole word
+        InsideWord, // any definition that holds the text
+        WordFirst,  // whole words, else inside words
+    };
+
     // Entry index or -1. Nothing is added to the history here.
     int32_t findCharacter(const std::vector<uint32_t>& codes);
-    int32_t findDefinition(QStringView text);
+    int32_t findDefinition(QStringView text, DefinitionMatch match = DefinitionMatch::WordFirst);
+    // Latin text: an English word, else pinyin, else part of a longer word.
+    int32_t findLatin(QStringView text);
+    // The most common character with a reading of these syllables.
+    int32_t findReading(const std::vector<pinyinquery::Syllable>& syllables);
 
 private:
     std::vector<int> fieldsOfKind(int32_t kind) const;
+    int32_t bestCandidate(const std::vector<std::vector<uint8_t>>& matched, uint8_t least);
 
     const dictionary& d;
     dictsearch::SearchIndex& forms;
