@@ -1176,6 +1176,15 @@ OSStatus SetDataBrowserSortOrder(ControlRef control, DataBrowserSortOrder order)
     return noErr;
 }
 
+OSStatus GetDataBrowserSortOrder(ControlRef control, DataBrowserSortOrder* outOrder)
+{
+    DataBrowser* browser = findBrowser(control);
+    if (!browser || !outOrder)
+        return paramErr;
+    *outOrder = browser->sortOrder;
+    return noErr;
+}
+
 OSStatus OpenDataBrowserEditSession(ControlRef control, DataBrowserItemID item,
                                     DataBrowserPropertyID property, Rect* outMaxEditTextRect)
 {

@@ -285,6 +285,7 @@ OSStatus RevealDataBrowserItem(ControlRef browser, DataBrowserItemID item,
 OSStatus SetDataBrowserSortProperty(ControlRef browser, DataBrowserPropertyID property);
 OSStatus GetDataBrowserSortProperty(ControlRef browser, DataBrowserPropertyID* outProperty);
 OSStatus SetDataBrowserSortOrder(ControlRef browser, DataBrowserSortOrder order);
+OSStatus GetDataBrowserSortOrder(ControlRef browser, DataBrowserSortOrder* outOrder);
 
 // Cell editing: opens the editor on a listed item's cell, as a click on the
 // selected cell would (the editable query and column flags apply);
