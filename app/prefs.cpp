@@ -9,6 +9,7 @@
 #include "store/locations.h"
 #include "windows/history/historyfile.h"
 
+#include <QSet>
 #include <QString>
 
 #include <cmath>
@@ -27,16 +28,40 @@ QString preferenceDomain()
 constexpr ResType kSplitViewRatioTag = FOUR_CHAR_CODE("svsr");
 constexpr ControlID kSplitViewID = {FOUR_CHAR_CODE("splV"), 0};
 
-void readLong(const QString& key, int32_t& field, int32_t fallback)
+const char* const kGlobalKeys[] = {
+    "floatingCharType", "floatingRomanType", "floatingDefnType", "filterState", "searchState",
+    "biggerFonts", "dividerRatio", "DictLeftCorner", "DictTopCorner", "DictRightCorner",
+    "DictBottomCorner", "ShowFloating", "ShowDictionary", "FloatLeftCorner", "FloatTopCorner"};
+
+// A stored value outside [low, high] is treated as a missing one.
+void readLong(const QString& key, int32_t& field, int32_t fallback, long low, long high)
 {
     long value = 0;
-    field = getPrefValue(key, value) ? static_cast<int32_t>(value) : fallback;
+    field = getPrefValue(key, value) && value >= low && value <= high ? static_cast<int32_t>(value)
+                                                                      : fallback;
 }
 
-void readCode(const QString& key, uint32_t& field, uint32_t fallback)
+// A window corner is a 16-bit screen coordinate.
+void readCorner(const QString& key, int32_t& field)
+{
+    readLong(key, field, -1, std::numeric_limits<int16_t>::min(),
+             std::numeric_limits<int16_t>::max());
+}
+
+// A four-character code counts only when it is the code of a field of the
+// kind it chooses.
+void readCode(const QString& key, uint32_t& field, uint32_t fallback, int32_t kind)
 {
     long value = 0;
-    field = getPrefValue(key, value) ? static_cast<uint32_t>(value) : fallback;
+    field = fallback;
+    if (!getPrefValue(key, value))
+        return;
+    for (const dictFields* f : dict.fields) {
+        if (f->kind == kind && f->code == static_cast<uint32_t>(value)) {
+            field = f->code;
+            return;
+        }
+    }
 }
 
 void readBool(const QString& key, int32_t& field, bool fallback)
@@ -124,36 +149,55 @@ void updateWindowPrefValues()
     }
 }
 
-OSStatus loadPrefs()
+void readPrefValues()
 {
+    const int32_t fieldCount = int32_t(dict.fields.size());
     for (dictFields* field : dict.fields) {
         long flags = 0;
-        field->flags = getPrefValue(field->title, flags) ? static_cast<uint32_t>(flags) : 3;
+        // Bits 0 and 1 are all a field's flags can be.
+        field->flags = getPrefValue(field->title, flags) && flags >= 0 && flags <= 3
+                           ? static_cast<uint32_t>(flags)
+                           : 3;
     }
 
-    readCode(QStringLiteral("floatingCharType"), globals.floatingCharType, FOUR_CHAR_CODE("CHAR"));
-    readCode(QStringLiteral("floatingRomanType"), globals.floatingRomanType, FOUR_CHAR_CODE("PYIN"));
-    readCode(QStringLiteral("floatingDefnType"), globals.floatingDefnType, FOUR_CHAR_CODE("EDEF"));
-    readLong(QStringLiteral("filterState"), globals.filterState, -1);
-    readLong(QStringLiteral("searchState"), globals.searchState, -2);
+    readCode(QStringLiteral("floatingCharType"), globals.floatingCharType, FOUR_CHAR_CODE("CHAR"),
+             kAltCharacter);
+    readCode(QStringLiteral("floatingRomanType"), globals.floatingRomanType, FOUR_CHAR_CODE("PYIN"),
+             kRomanization);
+    readCode(QStringLiteral("floatingDefnType"), globals.floatingDefnType, FOUR_CHAR_CODE("EDEF"),
+             kDefinition);
+    // A field number must name a field; -1 (and for the search, -2) are the
+    // scopes that need none.
+    readLong(QStringLiteral("filterState"), globals.filterState, -1, -1, fieldCount - 1);
+    readLong(QStringLiteral("searchState"), globals.searchState, -2, -2, fieldCount - 1);
     readBool(QStringLiteral("biggerFonts"), globals.biggerFonts, false);
-    readLong(QStringLiteral("dividerRatio"), globals.dividerRatio, 1000);
-    readLong(QStringLiteral("DictLeftCorner"), globals.DictLeftCorner, -1);
-    readLong(QStringLiteral("DictTopCorner"), globals.DictTopCorner, -1);
-    readLong(QStringLiteral("DictRightCorner"), globals.DictRightCorner, -1);
-    readLong(QStringLiteral("DictBottomCorner"), globals.DictBottomCorner, -1);
+    readLong(QStringLiteral("dividerRatio"), globals.dividerRatio, 1000, 0, 1000);
+    readCorner(QStringLiteral("DictLeftCorner"), globals.DictLeftCorner);
+    readCorner(QStringLiteral("DictTopCorner"), globals.DictTopCorner);
+    readCorner(QStringLiteral("DictRightCorner"), globals.DictRightCorner);
+    readCorner(QStringLiteral("DictBottomCorner"), globals.DictBottomCorner);
     readBool(QStringLiteral("ShowFloating"), globals.ShowFloating, false);
     readBool(QStringLiteral("ShowDictionary"), globals.ShowDictionary, true);
-    readLong(QStringLiteral("FloatLeftCorner"), globals.FloatLeftCorner, -1);
-    readLong(QStringLiteral("FloatTopCorner"), globals.FloatTopCorner, -1);
+    readCorner(QStringLiteral("FloatLeftCorner"), globals.FloatLeftCorner);
+    readCorner(QStringLiteral("FloatTopCorner"), globals.FloatTopCorner);
+}
 
+OSStatus loadPrefs()
+{
+    removeStaleSaveFiles();
+    readPrefValues();
     return loadHistory();
 }
 
-OSStatus savePrefs()
+void writePrefValues()
 {
-    for (const dictFields* field : dict.fields)
+    QSet<QString> keys;
+    for (const dictFields* field : dict.fields) {
         setPrefValue(field->title, static_cast<long>(static_cast<int32_t>(field->flags)));
+        keys.insert(field->title);
+    }
+    for (const char* key : kGlobalKeys)
+        keys.insert(QLatin1String(key));
 
     setPrefValue(QStringLiteral("floatingCharType"),
                  static_cast<long>(static_cast<int32_t>(globals.floatingCharType)));
@@ -176,6 +220,15 @@ OSStatus savePrefs()
     setPrefValue(QStringLiteral("ShowDictionary"), globals.ShowDictionary != 0);
     setPrefValue(QStringLiteral("FloatLeftCorner"), static_cast<long>(globals.FloatLeftCorner));
     setPrefValue(QStringLiteral("FloatTopCorner"), static_cast<long>(globals.FloatTopCorner));
+
+    // Whatever else the file held (a damaged line, a key of an older
+    // dictionary's field) is not carried forward.
+    RemovePreferenceKeysExcept(keys, preferenceDomain());
+}
+
+OSStatus savePrefs()
+{
+    writePrefValues();
 
     // A failed write is reported by the store; the history and the user
     // dictionary are saved in any case.

@@ -48,14 +48,19 @@ QString escapeKey(const QString& key)
 // Open settings per file, so unsynchronised changes are seen by later reads.
 // Never destroyed: a QSettings flushes when it is, and at exit only an
 // explicit synchronise may write.
+std::map<QString, std::unique_ptr<QSettings>>& openSettings()
+{
+    static auto* open = new std::map<QString, std::unique_ptr<QSettings>>;
+    return *open;
+}
+
 QSettings* settingsFor(const QString& applicationID)
 {
     const QString domain = resolveDomain(applicationID);
     if (!isValidDomain(domain))
         return nullptr;
-    static auto* open = new std::map<QString, std::unique_ptr<QSettings>>;
     const QString path = PreferencesFilePath(domain);
-    auto& slot = (*open)[path];
+    auto& slot = openSettings()[path];
     if (!slot)
         slot = std::make_unique<QSettings>(path, QSettings::IniFormat);
     return slot.get();
@@ -161,6 +166,31 @@ void CFPreferencesSetAppValue(const QString& key, const QVariant& value,
     settings->setValue(escapeKey(key), number);
 }
 
+void RemovePreferenceKeysExcept(const QSet<QString>& keep, const QString& applicationID)
+{
+    QSettings* settings = settingsFor(applicationID);
+    if (!settings)
+        return;
+    // Everything goes and the kept keys come back: a damaged file's keys
+    // need not even have a name that QSettings can remove.
+    std::map<QString, QVariant> kept;
+    for (const QString& key : keep) {
+        const QString escaped = escapeKey(key);
+        if (!key.isEmpty() && settings->contains(escaped))
+            kept[escaped] = settings->value(escaped);
+    }
+    settings->clear();
+    for (const auto& [key, value] : kept)
+        settings->setValue(key, value);
+}
+
+void DiscardUnsavedPreferences(const QString& applicationID)
+{
+    const QString domain = resolveDomain(applicationID);
+    if (isValidDomain(domain))
+        openSettings().erase(PreferencesFilePath(domain));
+}
+
 namespace {
 
 // Whether the file on disk holds exactly what `settings` holds. It is read
@@ -203,9 +233,9 @@ Boolean CFPreferencesAppSynchronize(const QString& applicationID)
     ::unlink(previous.constData());
     const bool kept = ::link(path.constData(), previous.constData()) == 0;
     settings->sync();
-    const char* problem = settings->status() == QSettings::AccessError   ? "access error"
-                          : settings->status() == QSettings::FormatError ? "format error"
-                                                                         : nullptr;
+    // A format error is one QSettings met reading the old file; whether the
+    // new one was written is what the comparison below tells.
+    const char* problem = settings->status() == QSettings::AccessError ? "access error" : nullptr;
     // QSaveFile's commit misses a flush that stops part way, as on a full
     // disk, and puts the cut-off file in place of the old one.
     if (!problem && !fileHoldsSettings(*settings)) {
