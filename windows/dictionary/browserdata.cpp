@@ -5,6 +5,7 @@
 
 #include "app/globals.h"
 #include "app/windowlookup.h"
+#include "platform/alerts.h"
 #include "store/dictionary.h"
 #include "store/locations.h"
 #include "windows/dictionary/searchindex.h"
@@ -12,6 +13,7 @@
 #include "windows/floating/floatingwindow.h"
 
 #include <QApplication>
+#include <QFile>
 
 #include <climits>
 #include <cstdio>
@@ -232,9 +234,31 @@ OSStatus dictionaryDataCallback(ControlRef, DataBrowserItemID item, DataBrowserP
         std::printf("Made into %s\n", value->text.constData());
     std::fflush(stdout);
     dictsearch::dictionarySearchIndex().valueChanged(entry, field);
-    saveCustomDictionary();
+    saveUserEdits();
     SetDataBrowserItemDataText(itemData, value->display);
     return noErr;
+}
+
+void saveUserEdits()
+{
+    static bool told = false;
+    if (saveCustomDictionary()) {
+        told = false;
+        return;
+    }
+    if (told)
+        return;
+    told = true;
+    const std::string path = getCustomDictLocation();
+    AlertRequest request;
+    request.type = kAlertCautionAlert;
+    request.message = QStringLiteral("Your changes could not be saved to \u201C%1\u201D.")
+                          .arg(path.empty() ? QStringLiteral("the user dictionary")
+                                            : QFile::decodeName(path.c_str()));
+    request.explanation = QStringLiteral("They are kept and will be saved when the folder can be "
+                                         "written.");
+    SInt16 item = 0;
+    StandardAlert(request, &item);
 }
 
 void dictionaryNotificationCallback(ControlRef, DataBrowserItemID item,
