@@ -26,9 +26,10 @@ inline QString performMethod() { return QStringLiteral("Perform"); }
 inline QString applicationInterface() { return QStringLiteral("org.freedesktop.Application"); }
 inline QString activateMethod() { return QStringLiteral("Activate"); }
 
-// The longest text a service takes: a look-up or a conversion is of a word
-// or a few lines, and a text of megabytes would hold the program for seconds.
-constexpr qsizetype maxTextUnits = 64 * 1024;
+// The longest text a service takes: the most the search field holds. A
+// look-up or a conversion is of a word or a few lines, and a text of
+// megabytes would hold the program for seconds.
+constexpr qsizetype maxTextUnits = 32767;
 
 inline bool isServiceMessage(const QString& message)
 {

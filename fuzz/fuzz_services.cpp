@@ -2,7 +2,8 @@
 // and any scrap bytes. The first input byte chooses the name (one of the
 // five, a name from the input, or none), whether the scrap has Unicode text
 // at all, and how many times (1 to 32768) the rest is repeated to make the
-// scrap's 'utxt' bytes, so that texts of every length are reached.
+// scrap's 'utxt' bytes, so that texts of every length the services take
+// are reached.
 //
 // Checks: the event is always consumed; the number conversions reply text
 // that decodes back to exactly the units sent; "ConvertPinyin" replies what
@@ -147,12 +148,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         restSize -= used;
     } // 7: no name at all
     const bool withText = (choice & 8) == 0;
-    // Up to a little over what the services take.
+    // Up to what the services take (a longer text never reaches the handler).
     const qsizetype repeat = qsizetype(1) << (choice >> 4);
     QByteArray utxt(rest, qsizetype(restSize));
     if (repeat > 1 && restSize > 0)
         utxt = utxt.repeated(std::min<qsizetype>(
-            repeat, (tavi_dbus::maxTextUnits * 2 + 2) / qsizetype(restSize) + 1));
+                                 repeat, (tavi_dbus::maxTextUnits * 2) / qsizetype(restSize) + 1))
+                   .left(tavi_dbus::maxTextUnits * 2 + 1);
 
     ScrapRef scrap = nullptr;
     CreateScrap(&scrap);
