@@ -11,6 +11,7 @@
 #include "windows/dictionary/dictionarywindow.h"
 #include "windows/history/historyfile.h"
 
+#include <QSet>
 #include <QString>
 
 #include <cmath>
@@ -26,16 +27,41 @@ QString preferenceDomain()
 }
 
 
-void readLong(const QString& key, int32_t& field, int32_t fallback)
+const char* const kGlobalKeys[] = {
+    "floatingCharType", "floatingRomanType", "floatingDefnType", "filterState", "searchState",
+    "biggerFonts", "dividerRatio", "DictLeftCorner", "DictTopCorner", "DictRightCorner",
+    "DictBottomCorner", "ShowFloating", "ShowDictionary", "FloatLeftCorner", "FloatTopCorner",
+    "listSortColumn", "listSortOrder"};
+
+// A stored value outside [low, high] is treated as a missing one.
+void readLong(const QString& key, int32_t& field, int32_t fallback, long low, long high)
 {
     long value = 0;
-    field = getPrefValue(key, value) ? static_cast<int32_t>(value) : fallback;
+    field = getPrefValue(key, value) && value >= low && value <= high ? static_cast<int32_t>(value)
+                                                                      : fallback;
 }
 
-void readCode(const QString& key, uint32_t& field, uint32_t fallback)
+// A window corner is a 16-bit screen coordinate.
+void readCorner(const QString& key, int32_t& field)
+{
+    readLong(key, field, -1, std::numeric_limits<int16_t>::min(),
+             std::numeric_limits<int16_t>::max());
+}
+
+// A four-character code counts only when it is the code of a field of the
+// kind it chooses.
+void readCode(const QString& key, uint32_t& field, uint32_t fallback, int32_t kind)
 {
     long value = 0;
-    field = getPrefValue(key, value) ? static_cast<uint32_t>(value) : fallback;
+    field = fallback;
+    if (!getPrefValue(key, value))
+        return;
+    for (const dictFields* f : dict.fields) {
+        if (f->kind == kind && f->code == static_cast<uint32_t>(value)) {
+            field = f->code;
+            return;
+        }
+    }
 }
 
 void readBool(const QString& key, int32_t& field, bool fallback)
@@ -126,46 +152,75 @@ void updateWindowPrefValues()
     }
 }
 
-OSStatus loadPrefs()
+void readPrefValues()
 {
+    const int32_t fieldCount = int32_t(dict.fields.size());
     for (dictFields* field : dict.fields) {
         long flags = 0;
-        field->flags = getPrefValue(field->title, flags) ? static_cast<uint32_t>(flags) : 3;
+        // Bits 0 and 1 are all a field's flags can be.
+        field->flags = getPrefValue(field->title, flags) && flags >= 0 && flags <= 3
+                           ? static_cast<uint32_t>(flags)
+                           : 3;
     }
 
-    readCode(QStringLiteral("floatingCharType"), globals.floatingCharType, FOUR_CHAR_CODE("CHAR"));
-    readCode(QStringLiteral("floatingRomanType"), globals.floatingRomanType, FOUR_CHAR_CODE("PYIN"));
-    readCode(QStringLiteral("floatingDefnType"), globals.floatingDefnType, FOUR_CHAR_CODE("EDEF"));
-    readLong(QStringLiteral("filterState"), globals.filterState, -1);
-    readLong(QStringLiteral("searchState"), globals.searchState, -2);
+    readCode(QStringLiteral("floatingCharType"), globals.floatingCharType, FOUR_CHAR_CODE("CHAR"),
+             kAltCharacter);
+    readCode(QStringLiteral("floatingRomanType"), globals.floatingRomanType, FOUR_CHAR_CODE("PYIN"),
+             kRomanization);
+    readCode(QStringLiteral("floatingDefnType"), globals.floatingDefnType, FOUR_CHAR_CODE("EDEF"),
+             kDefinition);
+    // A field number must name a field; -1 (and for the search, -2) are the
+    // scopes that need none.
+    readLong(QStringLiteral("filterState"), globals.filterState, -1, -1, fieldCount - 1);
+    readLong(QStringLiteral("searchState"), globals.searchState, -2, -2, fieldCount - 1);
     readBool(QStringLiteral("biggerFonts"), globals.biggerFonts, false);
     // The bar a little below the middle, so a new user sees the entry text view.
-    readLong(QStringLiteral("dividerRatio"), globals.dividerRatio, 600);
-    readLong(QStringLiteral("DictLeftCorner"), globals.DictLeftCorner, -1);
-    readLong(QStringLiteral("DictTopCorner"), globals.DictTopCorner, -1);
-    readLong(QStringLiteral("DictRightCorner"), globals.DictRightCorner, -1);
-    readLong(QStringLiteral("DictBottomCorner"), globals.DictBottomCorner, -1);
+    readLong(QStringLiteral("dividerRatio"), globals.dividerRatio, 600, 0, 1000);
+    readCorner(QStringLiteral("DictLeftCorner"), globals.DictLeftCorner);
+    readCorner(QStringLiteral("DictTopCorner"), globals.DictTopCorner);
+    readCorner(QStringLiteral("DictRightCorner"), globals.DictRightCorner);
+    readCorner(QStringLiteral("DictBottomCorner"), globals.DictBottomCorner);
     readBool(QStringLiteral("ShowFloating"), globals.ShowFloating, false);
     readBool(QStringLiteral("ShowDictionary"), globals.ShowDictionary, true);
-    readLong(QStringLiteral("FloatLeftCorner"), globals.FloatLeftCorner, -1);
-    readLong(QStringLiteral("FloatTopCorner"), globals.FloatTopCorner, -1);
+    readCorner(QStringLiteral("FloatLeftCorner"), globals.FloatLeftCorner);
+    readCorner(QStringLiteral("FloatTopCorner"), globals.FloatTopCorner);
 
-    // The entry list starts sorted by frequency, the most common first.
+    // The entry list starts sorted by frequency, the most common first; a
+    // stored column counts only when it is a field's code.
     const int frequency = dict.findField("kFrequency");
-    readCode(QStringLiteral("listSortColumn"), listSort.column,
-             frequency >= 0 ? dict.fields[std::size_t(frequency)]->code : kDataBrowserItemNoProperty);
+    listSort.column =
+        frequency >= 0 ? dict.fields[std::size_t(frequency)]->code : kDataBrowserItemNoProperty;
+    long column = 0;
+    if (getPrefValue(QStringLiteral("listSortColumn"), column)) {
+        if (static_cast<uint32_t>(column) == kCharacterColumn)
+            listSort.column = kCharacterColumn;
+        for (const dictFields* f : dict.fields) {
+            if (f->code == static_cast<uint32_t>(column))
+                listSort.column = f->code;
+        }
+    }
     int32_t order = kDataBrowserOrderIncreasing;
-    readLong(QStringLiteral("listSortOrder"), order, kDataBrowserOrderIncreasing);
-    listSort.order = order == kDataBrowserOrderDecreasing ? kDataBrowserOrderDecreasing
-                                                          : kDataBrowserOrderIncreasing;
+    readLong(QStringLiteral("listSortOrder"), order, kDataBrowserOrderIncreasing,
+             kDataBrowserOrderIncreasing, kDataBrowserOrderDecreasing);
+    listSort.order = DataBrowserSortOrder(order);
+}
 
+OSStatus loadPrefs()
+{
+    removeStaleSaveFiles();
+    readPrefValues();
     return loadHistory();
 }
 
-OSStatus savePrefs()
+void writePrefValues()
 {
-    for (const dictFields* field : dict.fields)
+    QSet<QString> keys;
+    for (const dictFields* field : dict.fields) {
         setPrefValue(field->title, static_cast<long>(static_cast<int32_t>(field->flags)));
+        keys.insert(field->title);
+    }
+    for (const char* key : kGlobalKeys)
+        keys.insert(QLatin1String(key));
 
     setPrefValue(QStringLiteral("floatingCharType"),
                  static_cast<long>(static_cast<int32_t>(globals.floatingCharType)));
@@ -190,6 +245,15 @@ OSStatus savePrefs()
     setPrefValue(QStringLiteral("FloatTopCorner"), static_cast<long>(globals.FloatTopCorner));
     setPrefValue(QStringLiteral("listSortColumn"), static_cast<long>(static_cast<int32_t>(listSort.column)));
     setPrefValue(QStringLiteral("listSortOrder"), static_cast<long>(listSort.order));
+
+    // Whatever else the file held (a damaged line, a key of an older
+    // dictionary's field) is not carried forward.
+    RemovePreferenceKeysExcept(keys, preferenceDomain());
+}
+
+OSStatus savePrefs()
+{
+    writePrefValues();
 
     // A failed write is reported by the store; the history and the user
     // dictionary are saved in any case.

@@ -13,5 +13,13 @@ void setPrefValue(const QString& key, bool value);
 // Copies the dictionary and floating windows' state into globals.
 void updateWindowPrefValues();
 
+// Fills globals and the field flags from the store. A value that is not one
+// the setting can take (a field number that names no field, a corner off the
+// 16-bit screen, a code of no field of its kind) counts as missing.
+void readPrefValues();
+// Puts globals, the field flags and the windows' state into the store and
+// removes every key that is not one of these.
+void writePrefValues();
+
 OSStatus loadPrefs();
 OSStatus savePrefs();

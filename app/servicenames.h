@@ -9,6 +9,9 @@
 //       message: "Lookup", "LookupQuickly", "ConvertPinyin", "ConvertUnicode"
 //       or "Convert". reply: a string for a Unicode reply, a byte array for
 //       an 8-bit reply, the empty string when the service sends nothing back.
+//       Refused with the error com.Quillon.Tavi.Error.UnknownMessage for
+//       any other message, and com.Quillon.Tavi.Error.TextTooLong for a text
+//       of more than maxTextUnits UTF-16 units.
 //   interface  org.freedesktop.Application
 //     Activate(a{sv} platformData): brings the dictionary window forward.
 
@@ -22,5 +25,18 @@ inline QString servicesInterface() { return QStringLiteral("com.Quillon.Tavi.Ser
 inline QString performMethod() { return QStringLiteral("Perform"); }
 inline QString applicationInterface() { return QStringLiteral("org.freedesktop.Application"); }
 inline QString activateMethod() { return QStringLiteral("Activate"); }
+
+// The longest text a service takes: the most the search field holds. A
+// look-up or a conversion is of a word or a few lines, and a text of
+// megabytes would hold the program for seconds.
+constexpr qsizetype maxTextUnits = 32767;
+
+inline bool isServiceMessage(const QString& message)
+{
+    return message == u"Lookup" || message == u"LookupQuickly" || message == u"ConvertPinyin" ||
+           message == u"ConvertUnicode" || message == u"Convert";
+}
+inline QString unknownMessageError() { return QStringLiteral("com.Quillon.Tavi.Error.UnknownMessage"); }
+inline QString textTooLongError() { return QStringLiteral("com.Quillon.Tavi.Error.TextTooLong"); }
 
 } // namespace tavi_dbus

@@ -12,6 +12,7 @@
 #include "windows/floating/floatingwindow.h"
 #include "windows/floating/lookup.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdio>
@@ -68,11 +69,11 @@ void putText(ScrapRef scrap, const std::string& text, std::size_t length)
 void convertPinyin(ScrapRef scrap, const UniChar* units, std::size_t n)
 {
     std::puts("converting pinyin");
-    // Narrowed to 8 bits, unit by unit: pinyin with tone numbers is ASCII.
-    std::vector<char> narrow(n + 1, '\0');
-    for (std::size_t i = 0; i < n; ++i)
-        narrow[i] = char(units[i] & 0xFF);
-    const QString converted = dict.pinyinize(narrow.data());
+    // As UTF-8: the conversion reads 'Ü' and 'ü' as u-umlaut and passes any
+    // other non-ASCII letter through. As a C string, it ends at a NUL.
+    const QByteArray utf8 =
+        QString::fromUtf16(reinterpret_cast<const char16_t*>(units), qsizetype(n)).toUtf8();
+    const QString converted = dict.pinyinize(utf8.constData());
     // Nothing to convert (no syllable): the selection is left as it was.
     if (converted.isNull())
         return;

@@ -51,6 +51,12 @@ public:
         return true;
     }
 
+    void refuse(const ServiceRefusal& refusal)
+    {
+        if (calledFromDBus())
+            sendErrorReply(refusal.name, refusal.message);
+    }
+
     void answerHeldCalls()
     {
         while (!held.empty()) {
@@ -96,6 +102,11 @@ public:
 public Q_SLOTS:
     QDBusVariant Perform(const QString& message, const QString& text)
     {
+        const ServiceRefusal refusal = checkServiceCall(message, text);
+        if (!refusal.name.isEmpty()) {
+            owner->refuse(refusal);
+            return QDBusVariant(QString());
+        }
         auto work = [message, text] { return replyVariant(performServiceMessage(message, text)); };
         if (owner->holdCall([work] { return QVariantList{QVariant::fromValue(work())}; }))
             return QDBusVariant(QString());
@@ -153,6 +164,25 @@ bool activateRunningTavi(QDBusConnection& bus, QString* why)
 }
 
 } // namespace
+
+ServiceRefusal checkServiceCall(const QString& message, const QString& text)
+{
+    if (!tavi_dbus::isServiceMessage(message)) {
+        std::puts("Unhandled message!");
+        std::fflush(stdout);
+        return {tavi_dbus::unknownMessageError(),
+                QStringLiteral("Tavi has no service named \"%1\"; the services are Lookup, "
+                               "LookupQuickly, ConvertPinyin, ConvertUnicode and Convert")
+                    .arg(message.left(64))};
+    }
+    if (text.size() > tavi_dbus::maxTextUnits)
+        return {tavi_dbus::textTooLongError(),
+                QStringLiteral("the text is too long for Tavi's services (%1 UTF-16 units; at "
+                               "most %2)")
+                    .arg(text.size())
+                    .arg(tavi_dbus::maxTextUnits)};
+    return {};
+}
 
 ServiceReply performServiceMessage(const QString& message, const QString& text)
 {

@@ -26,6 +26,14 @@ struct ServiceReply {
 // input), else a 'TEXT' flavour, else none.
 ServiceReply performServiceMessage(const QString& message, const QString& text);
 
+// Why a call of Perform is refused before it reaches the handler: an error
+// name of app/servicenames.h and its message; both empty when it is served.
+struct ServiceRefusal {
+    QString name;
+    QString message;
+};
+ServiceRefusal checkServiceCall(const QString& message, const QString& text);
+
 // Sends a command-process event with the command to the application target,
 // as the menu bar does when no window is in front.
 void sendApplicationCommand(UInt32 commandID);

@@ -82,6 +82,11 @@ ServiceAnswer callService(QDBusConnection& bus, const QString& message, const QS
     const QDBusMessage answer = bus.call(call, QDBus::Block, kCallTimeoutMs);
 
     ServiceAnswer result;
+    if (answer.type() == QDBusMessage::ErrorMessage &&
+        answer.errorName().startsWith(QStringLiteral("com.Quillon.Tavi.Error."))) {
+        result.error = QStringLiteral("Tavi refused: %1").arg(answer.errorMessage());
+        return result;
+    }
     if (answer.type() != QDBusMessage::ReplyMessage) {
         result.error = QStringLiteral("Tavi did not answer: %1")
                            .arg(answer.errorMessage().isEmpty() ? answer.errorName()

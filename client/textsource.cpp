@@ -61,13 +61,22 @@ TextSource textFromStandardInput()
         if (bytes.size() > kMaxInputBytes)
             return tooLong();
     }
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    TextSource source{QString(decoder(bytes)).trimmed(), QString()};
-    if (decoder.hasError())
+    TextSource source = textFromBytes(bytes);
+    if (source.badBytes)
         // Not a failure: the text goes on with U+FFFD in place of the bad bytes.
         std::fputs("tavi-service: standard input is not valid UTF-8; bad bytes are sent as "
                    "U+FFFD\n",
                    stderr);
+    return source;
+}
+
+TextSource textFromBytes(const QByteArray& bytes)
+{
+    if (bytes.size() > kMaxInputBytes)
+        return tooLong();
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    TextSource source{QString(decoder(bytes)).trimmed(), QString()};
+    source.badBytes = decoder.hasError();
     if (source.text.isEmpty())
         source.error = QStringLiteral("no text: standard input is empty");
     else if (source.text.size() > kMaxTextUnits)

@@ -3,6 +3,9 @@
 // standard input when that is a pipe or a file; else the text the user has
 // selected (the primary selection), falling back to the clipboard.
 
+#include "app/servicenames.h"
+
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -10,10 +13,11 @@
 struct TextSource {
     QString text;
     QString error;  // not empty on failure
+    bool badBytes = false; // UTF-8 input had bytes that became U+FFFD
 };
 
-// The largest text that is sent, in UTF-16 units.
-constexpr qsizetype kMaxTextUnits = qsizetype(1) << 20;
+// The largest text that is sent, in UTF-16 units: the most Tavi takes.
+constexpr qsizetype kMaxTextUnits = tavi_dbus::maxTextUnits;
 
 // The words joined by blanks, as they are.
 TextSource textFromArguments(const QStringList& words);
@@ -24,6 +28,9 @@ TextSource textFromArguments(const QStringList& words);
 bool standardInputHoldsText();
 // All of standard input as UTF-8, blanks and line breaks around it removed.
 TextSource textFromStandardInput();
+// The same for bytes already read. More than kMaxTextUnits * 3 bytes are
+// refused unread: no UTF-8 text of kMaxTextUnits units is longer.
+TextSource textFromBytes(const QByteArray& bytes);
 
 // True when a display can be reached for the selection.
 bool selectionAvailable();

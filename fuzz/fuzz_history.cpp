@@ -1,6 +1,7 @@
-// The history file reader (loadHistory) on any file: the history it builds
-// names existing entries, each once; saving it and reading it back gives the
-// same history; reading never touches anything but the history.
+// The history file reader (loadHistory) on any file, against the shipped
+// dictionary: the history it builds names existing entries, each once;
+// saving it and reading it back gives the same history; reading never
+// touches anything but the history.
 
 #include "fuzz/fuzzsupport.h"
 #include "store/dictionary.h"
@@ -18,20 +19,10 @@ namespace {
 
 std::string g_historyPath;
 
-const char kIndex[] =
-    "kMandarin\tPYIN\tkRomanization\tMandarin\tReading\n"
-    "kDefinition\tEDEF\tkDefinition\tDefinition\tEnglish definition\n"
-    "kTraditionalVariant\tTRAD\tkAltCharacter\tTraditional\tTraditional form\n";
-
-// Keys of one and two code points, one above U+FFFF, and alternative forms
-// that are no entry's key, so that every entry is found by its own key.
-const char kDictionary[] =
-    "U+4E2D\tkMandarin\tzhong1\n"
-    "U+6587\tkMandarin\twen2\n"
-    "U+6C34\tkDefinition\twater\n"
-    "U+53F0\tkTraditionalVariant\tU+6AAF\n"
+// Beside the shipped dictionary, as a user dictionary would add them: keys
+// of two code points, one of thirty-two, and the smallest code points.
+const char kExtra[] =
     "U+6B61+8FCE\tkDefinition\twelcome\n"
-    "U+20000\tkDefinition\t(same as U+5316) to change\n"
     "U+41\tkDefinition\tthe letter\n"
     "U+0\tkDefinition\tnothing\n"
     "U+4E00+4E01+4E02+4E03+4E04+4E05+4E06+4E07+4E08+4E09+4E0A+4E0B+4E0C+4E0D+4E0E+4E0F"
@@ -53,12 +44,16 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
     new QCoreApplication(*argc, *argv); // for the life of the process
     fuzzsupport::silenceStdout();
-    const std::string path = fuzzsupport::scratchPath("dictionary.txt");
-    fuzzsupport::writeFile(path + ".index", kIndex, strlen(kIndex));
-    fuzzsupport::writeFile(path, kDictionary, strlen(kDictionary));
-    dict.loadIndex(path.c_str());
-    dict.load(path.c_str(), nullptr);
-    FUZZ_CHECK(dict.entries.size() == 9);
+    // The shipped dictionary, so that the lines name real entries.
+    const std::string shipped = TAVI_FUZZ_RESOURCES_DIR "/dictionary.txt";
+    FUZZ_CHECK(dict.loadIndex(shipped.c_str()));
+    dict.load(shipped.c_str(), nullptr);
+    const std::size_t count = dict.entries.size();
+    FUZZ_CHECK(count > 10000);
+    const std::string extra = fuzzsupport::scratchPath("extra.txt");
+    fuzzsupport::writeFile(extra, kExtra, strlen(kExtra));
+    dict.load(extra.c_str(), nullptr);
+    FUZZ_CHECK(dict.entries.size() > count);
     // The history file goes to the scratch folder, never the user's own.
     const std::string config = fuzzsupport::scratchPath("config");
     setenv("XDG_CONFIG_HOME", config.c_str(), 1);

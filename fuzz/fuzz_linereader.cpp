@@ -1,7 +1,8 @@
 // The line reader under the dictionary, index and user-dictionary loaders:
-// its pieces must be exactly those of fgets into a 1024-byte buffer, after
-// an optional UTF-8 byte-order mark, whatever the bytes and however the lines
-// fall across the reader's 64 KiB blocks.
+// its lines must be exactly the file's lines, whole, after an optional UTF-8
+// byte-order mark, with every line over the bound skipped, whatever the bytes
+// and however the lines fall across the reader's 64 KiB blocks. The input
+// may make one of its lines longer than the bound.
 
 #include "fuzz/fuzzsupport.h"
 #include "store/linereader.h"
@@ -12,13 +13,12 @@
 
 namespace {
 
-// The length of the piece fgets would give at `at`: up to and including a
-// newline, at most 1023 bytes, the last one possibly without a newline.
-size_t referencePiece(const std::string& text, size_t at)
+// The length of the line at `at`, with its newline; the last one may have none.
+size_t referenceLine(const std::string& text, size_t at)
 {
-    const size_t limit = std::min(text.size() - at, LineReader::kPieceMax);
-    const void* nl = memchr(text.data() + at, '\n', limit);
-    return nl != nullptr ? size_t(static_cast<const char*>(nl) - (text.data() + at)) + 1 : limit;
+    const void* nl = memchr(text.data() + at, '\n', text.size() - at);
+    return nl != nullptr ? size_t(static_cast<const char*>(nl) - (text.data() + at)) + 1
+                         : text.size() - at;
 }
 
 void checkReader(const std::string& text)
@@ -34,8 +34,15 @@ void checkReader(const std::string& text)
     reader.skipByteOrderMark();
     size_t at = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     FUZZ_CHECK(reader.offset() == int64_t(at));
+    long skipped = 0;
     while (at < text.size()) {
-        const size_t piece = referencePiece(text, at);
+        const size_t piece = referenceLine(text, at);
+        const bool newline = text[at + piece - 1] == '\n';
+        if (piece - (newline ? 1 : 0) > LineReader::kLineMax) {
+            ++skipped;
+            at += piece;
+            continue;
+        }
         const char* line = nullptr;
         size_t length = 0;
         FUZZ_CHECK(reader.next(line, length));
@@ -50,6 +57,7 @@ void checkReader(const std::string& text)
     FUZZ_CHECK(!reader.next(line, length));
     FUZZ_CHECK(!reader.next(line, length));
     FUZZ_CHECK(!reader.failed());
+    FUZZ_CHECK(reader.skippedLongLines() == skipped);
     FUZZ_CHECK(reader.offset() == int64_t(text.size()));
     fclose(file);
 }
@@ -65,6 +73,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string text(reinterpret_cast<const char*>(data), size);
     checkReader(text);
+    // For one input in sixteen, a line just under, at or just over the bound
+    // (the second byte chooses) behind the input's first line.
+    if (size > 1 && (data[1] >> 4) == 0xF) {
+        const size_t firstLine = text.find('\n');
+        std::string stream = text.substr(0, firstLine == std::string::npos ? size : firstLine + 1);
+        stream.append(LineReader::kLineMax - 1 + data[1] % 3, 'z');
+        if (data[1] & 4)
+            stream.push_back('\n');
+        stream += text;
+        checkReader(stream);
+    }
     // The same bytes again behind 64 KiB less a few of filler lines, so that
     // the edge of the reader's first block falls inside them, at an offset
     // the input chooses.

@@ -1,11 +1,13 @@
 // The services perform path of the application handler with any message name
 // and any scrap bytes. The first input byte chooses the name (one of the
-// five, a name from the input, or none) and whether the scrap has Unicode
-// text at all; the rest is the scrap's 'utxt' bytes, of any length.
+// five, a name from the input, or none), whether the scrap has Unicode text
+// at all, and how many times (1 to 32768) the rest is repeated to make the
+// scrap's 'utxt' bytes, so that texts of every length the services take
+// are reached.
 //
 // Checks: the event is always consumed; the number conversions reply text
 // that decodes back to exactly the units sent; "ConvertPinyin" replies what
-// pinyinize makes of the narrowed text, or leaves the scrap alone; a scrap
+// pinyinize makes of the text's UTF-8, or leaves the scrap alone; a scrap
 // of at most one byte or an unknown name leaves it alone; "Lookup" sets the
 // search to the text over all fields; the history only names entries.
 
@@ -13,6 +15,7 @@
 
 #include "app/appcommands.h"
 #include "app/globals.h"
+#include "app/servicenames.h"
 #include "app/windowlookup.h"
 #include "platform/alerts.h"
 #include "platform/controls.h"
@@ -26,6 +29,7 @@
 
 #include <QApplication>
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <set>
@@ -144,7 +148,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         restSize -= used;
     } // 7: no name at all
     const bool withText = (choice & 8) == 0;
-    const QByteArray utxt(rest, qsizetype(restSize));
+    // Up to what the services take (a longer text never reaches the handler).
+    const qsizetype repeat = qsizetype(1) << (choice >> 4);
+    QByteArray utxt(rest, qsizetype(restSize));
+    if (repeat > 1 && restSize > 0)
+        utxt = utxt.repeated(std::min<qsizetype>(
+                                 repeat, (tavi_dbus::maxTextUnits * 2) / qsizetype(restSize) + 1))
+                   .left(tavi_dbus::maxTextUnits * 2 + 1);
 
     ScrapRef scrap = nullptr;
     CreateScrap(&scrap);
@@ -177,10 +187,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         // Nothing comes back: the scrap holds the text it was given.
         FUZZ_CHECK(unicode == utxt && !text);
     } else if (message == u"ConvertPinyin") {
-        std::string narrow;
-        for (char16_t u : units)
-            narrow.push_back(char(u & 0xFF));
-        const QString expected = dict.pinyinize(narrow.c_str());
+        const QByteArray utf8 = QString::fromUtf16(units.data(), qsizetype(units.size())).toUtf8();
+        const QString expected = dict.pinyinize(utf8.constData());
         if (expected.isNull()) {
             FUZZ_CHECK(unicode == utxt && !text);
         } else {

@@ -2,6 +2,7 @@
 
 #include "fuzz/fuzzsupport.h"
 #include "store/dictionary.h"
+#include "store/linereader.h"
 
 #include <QByteArray>
 #include <QStringDecoder>
@@ -106,8 +107,8 @@ void checkStore(dictionary& d)
             FUZZ_CHECK(v->modified == 0);
             for (size_t b = a + 1; b < e->values.size(); ++b)
                 FUZZ_CHECK(e->values[b]->field != v->field);
-            // A value is the rest of one line piece up to TAB, CR or LF.
-            FUZZ_CHECK(v->text.size() < 1023);
+            // A value is the rest of one line up to TAB, CR or LF.
+            FUZZ_CHECK(size_t(v->text.size()) < LineReader::kLineMax);
             FUZZ_CHECK(!v->text.contains('\t') && !v->text.contains('\r') && !v->text.contains('\n'));
             FUZZ_CHECK(!v->text.contains('\0'));
 

@@ -1,5 +1,7 @@
 #include "platform/alerts.h"
 
+#include "platform/eventloop.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QTextDocument>
@@ -80,6 +82,16 @@ std::unique_ptr<QMessageBox> MakeAlertMessageBox(const AlertRequest& request)
 
 OSStatus StandardAlert(const AlertRequest& request, SInt16* outItemHit)
 {
+    // Once a quit is on its way, nobody is there to answer an alert: it is
+    // printed instead.
+    if (IsApplicationQuitPending()) {
+        std::printf("Alert while quitting: %s %s\n", qUtf8Printable(request.message),
+                    qUtf8Printable(request.explanation));
+        std::fflush(stdout);
+        if (outItemHit)
+            *outItemHit = kAlertStdAlertOKButton;
+        return noErr;
+    }
     const SInt16 item = presenter()->present(request);
     if (outItemHit)
         *outItemHit = item;

@@ -26,12 +26,14 @@ public:
     void cancel();
     // The first failure, QFileDevice::NoError for none.
     QFileDevice::FileError error() const { return m_error; }
+    QString errorString() const { return m_errorString; }
 
 private:
     bool fail();
 
     QSaveFile m_file;
     QFileDevice::FileError m_error = QFileDevice::NoError;
+    QString m_errorString;
 };
 
 // The whole file in one call.

@@ -1,7 +1,9 @@
 #include "platform/eventloop.h"
 
 #include <QCoreApplication>
+#include <QApplication>
 #include <QGuiApplication>
+#include <QWidget>
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -31,6 +33,15 @@ void drainSignalPipe()
     char buffer[64];
     while (::read(signalPipe[0], buffer, sizeof buffer) > 0) {
     }
+}
+
+// Before the loop runs (at start-up), the quit waits for it; an alert that
+// start-up shows meanwhile is closed, so that a logout never waits on it.
+void requestQuitBeforeLoop()
+{
+    quitRequested = true;
+    if (QWidget* modal = QApplication::activeModalWidget())
+        modal->close();
 }
 
 } // namespace
@@ -93,7 +104,12 @@ void QuitApplicationEventLoop()
         // as open.
         QCoreApplication::exit(0);
     else
-        quitRequested = true;
+        requestQuitBeforeLoop();
+}
+
+bool IsApplicationQuitPending()
+{
+    return quitRequested;
 }
 
 bool IsApplicationEventLoopRunning()

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSet>
 #include <QSettings>
 
 #include <cstdio>
@@ -214,6 +215,32 @@ void CFPreferencesSetAppValue(const QString& key, const QVariant& value,
     }
     domain->values[escapeKey(key)] = QVariant(int(number));
     domain->pending = true;
+}
+
+void RemovePreferenceKeysExcept(const QSet<QString>& keep, const QString& applicationID)
+{
+    Domain* domain = domainFor(applicationID);
+    if (!domain)
+        return;
+    QSet<QString> escaped;
+    for (const QString& key : keep)
+        escaped.insert(escapeKey(key));
+    for (auto it = domain->values.begin(); it != domain->values.end();) {
+        if (escaped.contains(it->first)) {
+            ++it;
+        } else {
+            it = domain->values.erase(it);
+            domain->pending = true;
+        }
+    }
+}
+
+void DiscardUnsavedPreferences(const QString& applicationID)
+{
+    if (Domain* domain = domainFor(applicationID)) {
+        domain->pending = false;
+        domain->size = -2; // read again at the next use
+    }
 }
 
 Boolean CFPreferencesAppSynchronize(const QString& applicationID)

@@ -11,6 +11,7 @@
 
 #include "platform/types.h"
 
+#include <QSet>
 #include <QString>
 #include <QVariant>
 
@@ -28,5 +29,10 @@ CFIndex CFPreferencesGetAppIntegerValue(const QString& key, const QString& appli
 // diagnostic line.
 void CFPreferencesSetAppValue(const QString& key, const QVariant& value,
                               const QString& applicationID);
+// Removes every key of the domain that is not in `keep`.
+void RemovePreferenceKeysExcept(const QSet<QString>& keep, const QString& applicationID);
+// Lets go of the domain's open store (writing what is still pending), so
+// that the next read reads the file afresh.
+void DiscardUnsavedPreferences(const QString& applicationID);
 // Writes the domain's file. false (with a diagnostic line) when it cannot.
 Boolean CFPreferencesAppSynchronize(const QString& applicationID);

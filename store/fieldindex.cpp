@@ -90,6 +90,9 @@ bool dictionary::loadIndex(const char* path)
         f->inList = 0;
         fields.push_back(f);
     }
+    if (reader.skippedLongLines() > 0)
+        printf("Skipped %ld lines longer than %zu bytes in '%s'\n", reader.skippedLongLines(),
+               LineReader::kLineMax, indexPath.c_str());
     if (reader.failed()) {
         printf("Error reading '%s'\n", indexPath.c_str());
         fflush(stdout);

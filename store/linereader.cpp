@@ -21,6 +21,9 @@ bool LineReader::fill()
         memmove(buffer.data(), buffer.data() + begin, kept);
     begin = 0;
     end = kept;
+    // A line longer than the buffer: room for another block.
+    if (buffer.size() - end < kBlock)
+        buffer.resize(end + kBlock);
     const std::size_t got = fread(buffer.data() + end, 1, buffer.size() - end, file);
     if (got == 0) {
         atEnd = true;
@@ -29,6 +32,23 @@ bool LineReader::fill()
     }
     end += got;
     return true;
+}
+
+bool LineReader::skipLine()
+{
+    ++skippedLong;
+    for (;;) {
+        consumed += int64_t(end - begin);
+        begin = end;
+        if (!fill())
+            return false;
+        if (const void* nl = memchr(buffer.data(), '\n', end)) {
+            const std::size_t n = std::size_t(static_cast<const char*>(nl) - buffer.data()) + 1;
+            begin = n;
+            consumed += int64_t(n);
+            return true;
+        }
+    }
 }
 
 void LineReader::skipByteOrderMark()
@@ -44,15 +64,24 @@ bool LineReader::next(const char*& line, std::size_t& length)
 {
     for (;;) {
         const std::size_t avail = end - begin;
-        const std::size_t limit = avail < kPieceMax ? avail : kPieceMax;
         const char* start = buffer.data() + begin;
-        if (const void* nl = memchr(start, '\n', limit)) {
+        if (const void* nl = memchr(start + scanned, '\n', avail - scanned)) {
             length = std::size_t(static_cast<const char*>(nl) - start) + 1;
-            break;
+            if (length <= kLineMax + 1)
+                break;
+            // Too long, though its end is already here.
+            ++skippedLong;
+            begin += length;
+            consumed += int64_t(length);
+            scanned = 0;
+            continue;
         }
-        if (avail >= kPieceMax) {
-            length = kPieceMax;
-            break;
+        scanned = avail;
+        if (avail > kLineMax) {
+            scanned = 0;
+            if (!skipLine())
+                return false;
+            continue;
         }
         if (!fill()) {
             if (end == begin)
@@ -61,6 +90,7 @@ bool LineReader::next(const char*& line, std::size_t& length)
             break;
         }
     }
+    scanned = 0;
     line = buffer.data() + begin;
     begin += length;
     consumed += int64_t(length);

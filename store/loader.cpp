@@ -282,6 +282,9 @@ void dictionary::load(const char* path, LoadProgress* progress)
         const Rule rule = n >= 2 && value[0] == 'U' && value[1] == '+' ? Rule::CharList : fieldRule[size_t(f)];
         addValueFromFile(entry, f, int(rule), value, n, cache);
     }
+    if (reader.skippedLongLines() > 0)
+        printf("Skipped %ld lines longer than %zu bytes in '%s'\n", reader.skippedLongLines(),
+               LineReader::kLineMax, path);
     if (reader.failed()) {
         printf("Error reading '%s'\n", path);
         fflush(stdout);

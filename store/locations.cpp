@@ -80,6 +80,14 @@ bool writeAll(int fd, const std::string& text)
     return true;
 }
 
+bool hasModifiedValues(dictionary* d)
+{
+    std::string text;
+    std::vector<dictValue*> written;
+    collectModifiedValues(d, text, written);
+    return !written.empty();
+}
+
 } // namespace
 
 std::string bundleResourcesPath()
@@ -138,21 +146,23 @@ std::string getCustomDictLocation()
     return path;
 }
 
-void saveCustomDictionary()
+bool saveCustomDictionary()
 {
-    saveCustomDictionary(&dict);
+    return saveCustomDictionary(&dict);
 }
 
-void saveCustomDictionary(dictionary* d)
+bool saveCustomDictionary(dictionary* d)
 {
     const std::string path = getCustomDictLocation();
     if (path.empty())
-        return;
+        return !hasModifiedValues(d);
     const int fd = open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) {
+        if (!hasModifiedValues(d))
+            return true;
         printf("Unable to append to '%s'\n", path.c_str());
         fflush(stdout);
-        return; // every edit stays pending for a later save
+        return false; // every edit stays pending for a later save
     }
     std::string text;
     std::vector<dictValue*> written;
@@ -180,8 +190,9 @@ void saveCustomDictionary(dictionary* d)
     if (!ok) {
         printf("Unable to save '%s'\n", path.c_str());
         fflush(stdout);
-        return; // the edits stay pending; a later save writes them again
+        return false; // the edits stay pending; a later save writes them again
     }
     for (dictValue* v : written)
         v->modified = 0;
+    return true;
 }

@@ -20,7 +20,8 @@ void loadDictionaries(dictionary* d, LoadProgress* progress);
 std::string getCustomDictLocation();
 
 // Appends every modified value of `dict` to the user dictionary and clears
-// its flag once the lines are safely on disk.
-void saveCustomDictionary();
+// its flag once the lines are safely on disk. False when they could not be
+// written: they stay modified, for the next save.
+bool saveCustomDictionary();
 // The same for another store (used by tests and tools).
-void saveCustomDictionary(dictionary* d);
+bool saveCustomDictionary(dictionary* d);

@@ -3,6 +3,7 @@
 // user's pending dictionary edits.
 
 #include "apptesthelpers.h"
+#include "tests/common/stdoutcapture.h"
 
 #include "app/globals.h"
 #include "app/prefs.h"
@@ -19,11 +20,11 @@ using namespace apptest;
 
 namespace {
 
-dictFields* makeField(const char* name, const char* title, uint32_t code)
+dictFields* makeField(const char* name, const char* title, uint32_t code, int32_t kind)
 {
     auto* field = new dictFields();
     field->name = QByteArray(name);
-    field->kind = kDefinition;
+    field->kind = kind;
     field->width = 10;
     field->code = code;
     field->title = QString::fromUtf8(title);
@@ -126,6 +127,9 @@ private slots:
     void storedValuesReadBack();
     void badStoredValuesGiveTheDefaults_data();
     void badStoredValuesGiveTheDefaults();
+    void valuesTheSettingCannotTakeGiveTheDefaults_data();
+    void valuesTheSettingCannotTakeGiveTheDefaults();
+    void aDamagedFileIsRewrittenWithOnlyOurKeys();
     void storedBooleansAreWrittenBackAsOneWithTheWindowPlaces();
     void fieldsWithTheSameTitleShareOneKey();
     void theDividerRatioIsSavedInThousandths_data();
@@ -137,10 +141,10 @@ private slots:
 
 void PrefsTest::initTestCase()
 {
-    dict.fields.push_back(makeField("kMandarin", "Mandarin", FOUR_CHAR_CODE("PYIN")));
-    dict.fields.push_back(makeField("kDefinition", "English Definition", FOUR_CHAR_CODE("EDEF")));
-    dict.fields.push_back(makeField("kOther", "Shared Title", FOUR_CHAR_CODE("OTH1")));
-    dict.fields.push_back(makeField("kAnother", "Shared Title", FOUR_CHAR_CODE("OTH2")));
+    dict.fields.push_back(makeField("kMandarin", "Mandarin", FOUR_CHAR_CODE("PYIN"), kRomanization));
+    dict.fields.push_back(makeField("kDefinition", "English Definition", FOUR_CHAR_CODE("EDEF"), kDefinition));
+    dict.fields.push_back(makeField("kOther", "Shared Title", FOUR_CHAR_CODE("OTH1"), kAltCharacter));
+    dict.fields.push_back(makeField("kAnother", "Shared Title", FOUR_CHAR_CODE("OTH2"), kDefinition));
 }
 
 void PrefsTest::init()
@@ -181,10 +185,10 @@ void PrefsTest::aFirstRunGivesTheDefaults()
 void PrefsTest::storedValuesReadBack()
 {
     storePrefsFile("[General]\n"
-                   "filterState=4\nsearchState=-1\n"
-                   "floatingCharType=1414676804\n" // 'TRAD'
-                   "floatingRomanType=1497451605\n" // 'YALU'
-                   "floatingDefnType=-2147483648\n"
+                   "filterState=3\nsearchState=-1\n"
+                   "floatingCharType=1330923569\n" // 'OTH1'
+                   "floatingRomanType=1348028750\n" // 'PYIN'
+                   "floatingDefnType=1330923570\n" // 'OTH2'
                    "biggerFonts=1\nShowFloating=1\nShowDictionary=0\n"
                    "dividerRatio=456\n"
                    "DictLeftCorner=10\nDictTopCorner=-20\nDictRightCorner=700\nDictBottomCorner=500\n"
@@ -192,9 +196,9 @@ void PrefsTest::storedValuesReadBack()
                    "Mandarin=2\nEnglish%20Definition=0\n");
     QCOMPARE(loadPrefs(), noErr);
     const Defaults read[] = {
-        {"filterState", 4},         {"searchState", -1},
-        {"floatingCharType", 0x54524144}, {"floatingRomanType", 0x59414C55},
-        {"floatingDefnType", 0x80000000}, {"biggerFonts", 1},
+        {"filterState", 3},         {"searchState", -1},
+        {"floatingCharType", 0x4F544831}, {"floatingRomanType", 0x5059494E},
+        {"floatingDefnType", 0x4F544832}, {"biggerFonts", 1},
         {"ShowFloating", 1},        {"ShowDictionary", 0},
         {"dividerRatio", 456},      {"DictLeftCorner", 10},
         {"DictTopCorner", -20},     {"DictRightCorner", 700},
@@ -209,8 +213,8 @@ void PrefsTest::storedValuesReadBack()
     // And they go back out unchanged (the window words aside).
     QCOMPARE(savePrefs(), noErr);
     const QMap<QString, QString> stored = storedPrefs();
-    QCOMPARE(stored.value(QStringLiteral("floatingCharType")), QStringLiteral("1414676804"));
-    QCOMPARE(stored.value(QStringLiteral("floatingDefnType")), QStringLiteral("-2147483648"));
+    QCOMPARE(stored.value(QStringLiteral("floatingCharType")), QStringLiteral("1330923569"));
+    QCOMPARE(stored.value(QStringLiteral("floatingDefnType")), QStringLiteral("1330923570"));
     QCOMPARE(stored.value(QStringLiteral("dividerRatio")), QStringLiteral("456"));
     QCOMPARE(stored.value(QStringLiteral("DictTopCorner")), QStringLiteral("-20"));
     QCOMPARE(stored.value(QStringLiteral("English Definition")), QStringLiteral("0"));
@@ -247,6 +251,60 @@ void PrefsTest::badStoredValuesGiveTheDefaults()
     for (const Defaults& d : kDefaults)
         QCOMPARE(globalsValue(QString::fromLatin1(d.key)), d.value);
     QCOMPARE(dict.fields[0]->flags, 3u);
+}
+
+// A field number that named no field crashed every start (2147483647) or
+// cost seconds and megabytes; every kind of value is checked likewise.
+void PrefsTest::valuesTheSettingCannotTakeGiveTheDefaults_data()
+{
+    QTest::addColumn<QByteArray>("key");
+    QTest::addColumn<QByteArray>("stored");
+    QTest::newRow("filter: largest integer") << QByteArray("filterState") << QByteArray("2147483647");
+    QTest::newRow("filter: one past the fields") << QByteArray("filterState") << QByteArray("4");
+    QTest::newRow("filter: the all-fields scope") << QByteArray("filterState") << QByteArray("-2");
+    QTest::newRow("search: below the scopes") << QByteArray("searchState") << QByteArray("-3");
+    QTest::newRow("search: one past the fields") << QByteArray("searchState") << QByteArray("4");
+    QTest::newRow("ratio above one") << QByteArray("dividerRatio") << QByteArray("1001");
+    QTest::newRow("ratio below zero") << QByteArray("dividerRatio") << QByteArray("-1");
+    QTest::newRow("corner past 16 bits") << QByteArray("DictLeftCorner") << QByteArray("32768");
+    QTest::newRow("corner below 16 bits") << QByteArray("FloatTopCorner") << QByteArray("-32769");
+    QTest::newRow("code of another kind") << QByteArray("floatingDefnType") << QByteArray("1348028750");
+    QTest::newRow("code of no field") << QByteArray("floatingRomanType") << QByteArray("0");
+    QTest::newRow("flags past two bits") << QByteArray("Mandarin") << QByteArray("4");
+    QTest::newRow("negative flags") << QByteArray("Mandarin") << QByteArray("-1");
+}
+
+void PrefsTest::valuesTheSettingCannotTakeGiveTheDefaults()
+{
+    QFETCH(QByteArray, key);
+    QFETCH(QByteArray, stored);
+    storePrefsFile("[General]\n" + key + '=' + stored + '\n');
+    QCOMPARE(loadPrefs(), noErr);
+    for (const Defaults& d : kDefaults)
+        QCOMPARE(globalsValue(QString::fromLatin1(d.key)), d.value);
+    QCOMPARE(dict.fields[0]->flags, 3u);
+}
+
+// The garbage of a damaged file survived every save as escaped keys, and a
+// save that worked was reported as failed.
+void PrefsTest::aDamagedFileIsRewrittenWithOnlyOurKeys()
+{
+    storePrefsFile("[General]\nfilterState=1\n\x01garbage without a value\n%zz=2\n[Other]\nkey=3\n");
+    QCOMPARE(loadPrefs(), noErr);
+    QCOMPARE(globals.filterState, 1);
+    StdoutCapture out;
+    QCOMPARE(savePrefs(), noErr);
+    const QByteArray printed = out.finish();
+    QVERIFY2(!printed.contains("Could not write preferences"), printed.constData());
+    QStringList keys = storedPrefs().keys();
+    QStringList expected{QStringLiteral("Mandarin"), QStringLiteral("English Definition"),
+                         QStringLiteral("Shared Title"), QStringLiteral("listSortColumn"),
+                         QStringLiteral("listSortOrder")};
+    for (const Defaults& d : kDefaults)
+        expected << QString::fromLatin1(d.key);
+    keys.sort();
+    expected.sort();
+    QCOMPARE(keys, expected);
 }
 
 void PrefsTest::storedBooleansAreWrittenBackAsOneWithTheWindowPlaces()
@@ -353,7 +411,7 @@ void PrefsTest::savingWritesThePendingDictionaryEdits()
 void PrefsTest::theListSortIsKeptAcrossRestarts()
 {
     // A first run sorts by frequency, when the dictionary has it.
-    dict.fields.push_back(makeField("kFrequency", "Frequency", FOUR_CHAR_CODE("FREQ")));
+    dict.fields.push_back(makeField("kFrequency", "Frequency", FOUR_CHAR_CODE("FREQ"), kMetaNum));
     QCOMPARE(loadPrefs(), noErr);
     delete dict.fields.back();
     dict.fields.pop_back();

@@ -30,9 +30,9 @@ struct Run {
 };
 
 // Starts the program, waits until it has read the user dictionary (the last
-// step before its event loop; the signals are watched by then), sends the
-// signal and waits for the end.
-Run runUntilSignal(const Home& home, const QString& scratch, int signalNumber)
+// step before its event loop; the signals are watched by then) and `settle`
+// ms more, sends the signal and waits for the end.
+Run runUntilSignal(const Home& home, const QString& scratch, int signalNumber, int settle = 0)
 {
     QProcess tavi;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -54,6 +54,8 @@ Run runUntilSignal(const Home& home, const QString& scratch, int signalNumber)
         tavi.waitForReadyRead(200);
         run.output += tavi.readAll();
     }
+    if (settle > 0)
+        QTest::qWait(settle);
     const qint64 pid = tavi.processId(); // 0 once it has ended: never kill(0)
     if (tavi.state() == QProcess::Running && pid > 0)
         run.signalled = ::kill(pid_t(pid), signalNumber) == 0;
@@ -83,6 +85,9 @@ private slots:
     void aSignalDuringTheLoopSavesAndKeepsWhatWasSaved();
     void folderThatCannotBeWrittenIsReportedAndTheRunGoesOn_data();
     void folderThatCannotBeWrittenIsReportedAndTheRunGoesOn();
+    void hostileFilesAtStartEndInANormalRun_data();
+    void hostileFilesAtStartEndInANormalRun();
+    void aKilledRunKeepsItsLookUps();
 };
 
 void ProgramFaultsTest::aSignalDuringTheLoopSavesAndKeepsWhatWasSaved_data()
@@ -152,6 +157,70 @@ void ProgramFaultsTest::folderThatCannotBeWrittenIsReportedAndTheRunGoesOn()
         QVERIFY(QFileInfo::exists(home.data + QStringLiteral("/Tavi Dictionaries")));
     else
         QVERIFY(QFileInfo::exists(home.config + QStringLiteral("/com.Quillon.Tavi.ini")));
+}
+
+// Each row was a crash at every start, a start-up alert that held a logout,
+// a lost first history entry, or files that nothing removed.
+void ProgramFaultsTest::hostileFilesAtStartEndInANormalRun_data()
+{
+    QTest::addColumn<QByteArray>("prefs");
+    QTest::addColumn<QByteArray>("historyText");
+    QTest::addColumn<QByteArray>("savedHistory");
+    QTest::addColumn<QByteArray>("savedKey"); // key=value the saved preferences hold
+
+    QTest::newRow("filter field number 2147483647")
+        << QByteArray("[General]\nfilterState=2147483647\nsearchState=2147483646\n") << kHistory
+        << kHistory << QByteArray("filterState=-1");
+    // Right of left: the window cannot take the region, and says so in an
+    // alert before the event loop runs, which the signal must end.
+    QTest::newRow("corners that give a start-up alert")
+        << QByteArray("[General]\nDictLeftCorner=500\nDictTopCorner=100\nDictRightCorner=200\n"
+                      "DictBottomCorner=400\n")
+        << kHistory << kHistory << QByteArray("DictLeftCorner=");
+    QTest::newRow("history behind a byte-order mark") << kPrefs << "\xEF\xBB\xBF" + kHistory
+                                                      << kHistory << QByteArray("searchState=-1");
+}
+
+void ProgramFaultsTest::hostileFilesAtStartEndInANormalRun()
+{
+    QFETCH(QByteArray, prefs);
+    QFETCH(QByteArray, historyText);
+    QFETCH(QByteArray, savedHistory);
+    QFETCH(QByteArray, savedKey);
+    QTemporaryDir scratch;
+    const Home home{scratch.filePath(QStringLiteral("config")), scratch.filePath(QStringLiteral("data"))};
+    const QString prefsFile = home.config + QStringLiteral("/com.Quillon.Tavi.ini");
+    const QString historyFile = home.config + QStringLiteral("/TaviDictionaryHistory");
+    QVERIFY(writeAll(prefsFile, prefs));
+    QVERIFY(writeAll(historyFile, historyText));
+    QVERIFY(writeAll(home.data + QStringLiteral("/Tavi Dictionaries/UserDictionary.txt"), kUserDictionary));
+    // What killed saves leave behind.
+    QVERIFY(writeAll(historyFile + QStringLiteral(".Ab3xYz"), "U+4E2D\n"));
+    QVERIFY(writeAll(prefsFile + QStringLiteral(".q1W2e3"), QByteArray()));
+    QVERIFY(writeAll(prefsFile + QStringLiteral(".previous"), prefs));
+
+    const Run run = runUntilSignal(home, scratch.path(), SIGTERM, 1000);
+    QVERIFY2(run.signalled, run.output.constData());
+    QCOMPARE(run.exitStatus, QProcess::NormalExit);
+    QVERIFY2(run.exitCode == 0, run.output.constData());
+    QCOMPARE(readAll(historyFile), savedHistory);
+    QVERIFY2(readAll(prefsFile).contains(savedKey), readAll(prefsFile).constData());
+    QStringList files = QDir(home.config).entryList(QDir::Files);
+    files.sort();
+    QCOMPARE(files, (QStringList{QStringLiteral("TaviDictionaryHistory"), QStringLiteral("com.Quillon.Tavi.ini")}));
+}
+
+// The history was written only at quit: a killed run lost its look-ups. The
+// first run's look-up of the welcome entry is written within a moment.
+void ProgramFaultsTest::aKilledRunKeepsItsLookUps()
+{
+    QTemporaryDir scratch;
+    const Home home{scratch.filePath(QStringLiteral("config")), scratch.filePath(QStringLiteral("data"))};
+    QVERIFY(writeAll(home.data + QStringLiteral("/Tavi Dictionaries/UserDictionary.txt"),
+                     "U+6B61+8FCE\tkDefinition\twelcome\n"));
+    const Run run = runUntilSignal(home, scratch.path(), SIGKILL, 2000);
+    QVERIFY2(run.signalled, run.output.constData());
+    QCOMPARE(readAll(home.config + QStringLiteral("/TaviDictionaryHistory")), QByteArray("U+6B61+8FCE\n"));
 }
 
 QTEST_GUILESS_MAIN(ProgramFaultsTest)

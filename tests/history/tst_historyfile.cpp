@@ -122,6 +122,11 @@ void HistoryFileTest::readingTheFile_data()
     QTest::newRow("an overlong number matches nothing")
         << QByteArray("U+FFFFFFFFFFFFFFFFFFFF\nU+6587\n") << std::vector<uint32_t>{1};
     QTest::newRow("nothing readable: welcome") << QByteArray("garbage") << std::vector<uint32_t>{5};
+    // The mark made the first line unreadable.
+    QTest::newRow("a byte-order mark is skipped")
+        << QByteArray("\xEF\xBB\xBFU+4E2D\nU+6587\n") << std::vector<uint32_t>{0, 1};
+    QTest::newRow("a mark's first byte alone is a bad line")
+        << QByteArray("\xEFU+4E2D\nU+6587\n") << std::vector<uint32_t>{1};
 }
 
 void HistoryFileTest::readingTheFile()

@@ -35,6 +35,8 @@ private slots:
     void clientPrintsTheReply();
     void replyIsUnicodeTextOrBytes_data();
     void replyIsUnicodeTextOrBytes();
+    void refusedCallsAreErrors_data();
+    void refusedCallsAreErrors();
     void quickLookupShowsTheEntry_data();
     void quickLookupShowsTheEntry();
     void lookupSearchesTheDictionaryWindow();
@@ -122,8 +124,6 @@ void ServicesBusTest::replyIsUnicodeTextOrBytes_data()
     QTest::newRow("a Unicode reply equal to the text is still a reply")
         << QStringLiteral("ConvertPinyin") << QStringLiteral("ma")
         << QByteArray("variant       string \"ma\"");
-    QTest::newRow("an unknown message: nothing comes back")
-        << QStringLiteral("Look") << QStringLiteral("水") << QByteArray("variant       string \"\"");
     QTest::newRow("no text: nothing comes back")
         << QStringLiteral("ConvertUnicode") << QString() << QByteArray("variant       string \"\"");
 }
@@ -150,6 +150,55 @@ void ServicesBusTest::replyIsUnicodeTextOrBytes()
     QCOMPARE(taviPrinted.contains("Sending back"), !text.isEmpty() && message == u"ConvertUnicode");
 }
 
+// An unknown name was answered as a success with nothing in it, and a text
+// of megabytes held Tavi for seconds to minutes.
+void ServicesBusTest::refusedCallsAreErrors_data()
+{
+    QTest::addColumn<bool>("byClient"); // else by dbus-send
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("error"); // on standard error
+
+    const QString tooLong(70000, QLatin1Char('a'));
+    QTest::newRow("client: unknown name")
+        << true << QStringLiteral("Frobnicate") << QStringLiteral("水")
+        << QByteArray("tavi-service: Tavi refused: Tavi has no service named \"Frobnicate\"");
+    QTest::newRow("client: too long") << true << QStringLiteral("Convert") << tooLong
+                                      << QByteArray("tavi-service: the text is too long");
+    QTest::newRow("bus: prefix of a name") << false << QStringLiteral("Look") << QStringLiteral("水")
+                                           << QByteArray("com.Quillon.Tavi.Error.UnknownMessage");
+    QTest::newRow("bus: too long") << false << QStringLiteral("LookupQuickly") << tooLong
+                                   << QByteArray("com.Quillon.Tavi.Error.TextTooLong");
+}
+
+void ServicesBusTest::refusedCallsAreErrors()
+{
+    QFETCH(bool, byClient);
+    QFETCH(QString, message);
+    QFETCH(QString, text);
+    QFETCH(QByteArray, error);
+
+    Run run;
+    if (byClient) {
+        run = client({message}, text.toUtf8());
+    } else {
+        const QString dbusSend = QStandardPaths::findExecutable(QStringLiteral("dbus-send"));
+        if (dbusSend.isEmpty())
+            QSKIP("dbus-send is not installed");
+        run = runProgram(dbusSend, {QStringLiteral("--session"), QStringLiteral("--print-reply"),
+                                    QStringLiteral("--dest=com.Quillon.Tavi"),
+                                    QStringLiteral("/com/Quillon/Tavi"),
+                                    QStringLiteral("com.Quillon.Tavi.Services.Perform"),
+                                    QStringLiteral("string:") + message,
+                                    QStringLiteral("string:") + text});
+    }
+    QVERIFY(run.finished);
+    QVERIFY(run.exitCode != 0);
+    QVERIFY2(run.err.contains(error), run.err.constData());
+    QCOMPARE(run.out, QByteArray());
+    QCOMPARE(windowsTagged(kFloatingWindowTag), 0);
+}
+
 void ServicesBusTest::quickLookupShowsTheEntry_data()
 {
     QTest::addColumn<QString>("text");
@@ -165,6 +214,10 @@ void ServicesBusTest::quickLookupShowsTheEntry_data()
         << QStringLiteral("龍") << QByteArray("?") << QStringLiteral("not in dictionary") << 1;
     QTest::newRow("characters among other text: each one")
         << QStringLiteral("a 龍 水") << QByteArray("a ? ?") << QStringLiteral("shuǐ") << 0;
+    // The whole text was laid out: a million characters held Tavi for minutes.
+    QTest::newRow("a long text shows the 32 characters kept")
+        << QString(40, QChar(0x9F8D)) << QByteArray(40, '?') << QStringLiteral("not in dictionary")
+        << 32;
 }
 
 void ServicesBusTest::quickLookupShowsTheEntry()
@@ -181,7 +234,7 @@ void ServicesBusTest::quickLookupShowsTheEntry()
     QVERIFY2(printed.contains("\n" + printedAgain + "\n"), printed.constData());
     QCOMPARE(windowsTagged(kFloatingWindowTag), 1);
     QCOMPARE(FrontWindow(), FindMyWindow(kFloatingWindowTag, false));
-    QCOMPARE(floatingText("CHAR"_4cc), notFound ? text : QStringLiteral("水"));
+    QCOMPARE(floatingText("CHAR"_4cc), notFound ? text.left(notFound) : QStringLiteral("水"));
     QCOMPARE(floatingText("ROMN"_4cc), reading);
     QCOMPARE(ukBufferLen, std::size_t(notFound));
     QCOMPARE(history.size(), std::size_t(notFound ? 0 : 1));

@@ -190,6 +190,10 @@ void ServicesHandlerTest::pinyinIsConvertedToToneMarks_data()
     QTest::newRow("no tone number: the same text, still a reply")
         << QStringLiteral("ma") << QStringLiteral("ma");
     QTest::newRow("nothing to convert leaves the text") << QStringLiteral("3") << QString();
+    // The text was narrowed to 8 bits, which garbled every non-ASCII letter.
+    QTest::newRow("u-umlaut, either case, and u:")
+        << QStringLiteral("LÜ4 nü3 lu:4") << QStringLiteral("lǜ nǚ lǜ");
+    QTest::newRow("tone marks already") << QStringLiteral("shuǐ") << QStringLiteral("shuǐ");
 }
 
 void ServicesHandlerTest::pinyinIsConvertedToToneMarks()

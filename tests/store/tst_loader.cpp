@@ -1,6 +1,7 @@
 #include "storetest.h"
 
 #include "store/dictionary.h"
+#include "store/linereader.h"
 #include "store/progress.h"
 
 #include <QtTest>
@@ -201,16 +202,34 @@ private slots:
         QCOMPARE(d.count, 1u);
     }
 
-    void aLongLineIsReadInPiecesOf1023Bytes()
+    // A long edit came back cut at 1023 bytes, its rest read as a line of
+    // its own; a line over the bound is skipped whole, with a diagnostic.
+    void longLines_data()
     {
+        QTest::addColumn<int>("length");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("1500 bytes") << 1500 << true;
+        QTest::newRow("across blocks") << 200000 << true;
+        // The line is 24 bytes longer than `length`.
+        QTest::newRow("at the bound") << int(LineReader::kLineMax) - 24 << true;
+        QTest::newRow("over the bound") << int(LineReader::kLineMax) - 23 << false;
+    }
+
+    void longLines()
+    {
+        QFETCH(int, length);
+        QFETCH(bool, kept);
         dictionary d;
         loadFields(d);
-        const QByteArray head = "U+4E00\tkDefinition\t";
-        const QByteArray line = head + QByteArray(1500, 'a') + "\n";
+        const QByteArray head = "U+4E00\tkDefinition\t"; // 19 bytes
+        const QByteArray line = head + QByteArray(length - 1, 'a') + "U+4E02\n";
         const QByteArray output = loadText(d, line + "U+4E01\tkDefinition\tnext\n");
-        QCOMPARE(value(d, 0x4E00, "kDefinition")->text.size(), 1023 - head.size());
-        QVERIFY(output.contains("Unknown input: " + QByteArray(1500 - (1023 - head.size()), 'a') + "\n\n"));
+        const dictValue* v = value(d, 0x4E00, "kDefinition");
+        QCOMPARE(v ? v->text.size() : -1, kept ? length + 5 : -1);
+        QVERIFY(!output.contains("Unknown input"));
+        QCOMPARE(output.contains("Skipped 1 lines longer than"), !kept);
         QCOMPARE(value(d, 0x4E01, "kDefinition")->text, QByteArray("next"));
+        QCOMPARE(d.count, kept ? 2u : 1u);
     }
 
     void lineEndingsAndBytes_data()

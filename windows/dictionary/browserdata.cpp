@@ -5,6 +5,7 @@
 
 #include "app/globals.h"
 #include "app/windowlookup.h"
+#include "platform/alerts.h"
 #include "store/dictionary.h"
 #include "store/locations.h"
 #include "windows/dictionary/relevance.h"
@@ -13,6 +14,7 @@
 #include "windows/floating/floatingwindow.h"
 
 #include <QApplication>
+#include <QFile>
 
 #include <climits>
 #include <cstdio>
@@ -234,12 +236,34 @@ OSStatus dictionaryDataCallback(ControlRef browser, DataBrowserItemID item,
         std::printf("Made into %s\n", value->text.constData());
     std::fflush(stdout);
     dictsearch::dictionarySearchIndex().valueChanged(entry, field);
-    saveCustomDictionary();
+    saveUserEdits();
     SetDataBrowserItemDataText(itemData, value->display);
     // The text view shows the selected row: it shows the new value at once.
     if (IsDataBrowserItemSelected(browser, item))
         showSelectedEntry(item);
     return noErr;
+}
+
+void saveUserEdits()
+{
+    static bool told = false;
+    if (saveCustomDictionary()) {
+        told = false;
+        return;
+    }
+    if (told)
+        return;
+    told = true;
+    const std::string path = getCustomDictLocation();
+    AlertRequest request;
+    request.type = kAlertCautionAlert;
+    request.message = QStringLiteral("Your changes could not be saved to \u201C%1\u201D.")
+                          .arg(path.empty() ? QStringLiteral("the user dictionary")
+                                            : QFile::decodeName(path.c_str()));
+    request.explanation = QStringLiteral("They are kept and will be saved when the folder can be "
+                                         "written.");
+    SInt16 item = 0;
+    StandardAlert(request, &item);
 }
 
 void dictionaryNotificationCallback(ControlRef, DataBrowserItemID item,

@@ -50,6 +50,10 @@ OSStatus applyViewPreferences();
 OSStatus dictionaryDataCallback(ControlRef browser, DataBrowserItemID item,
                                 DataBrowserPropertyID property, DataBrowserItemDataRef itemData,
                                 Boolean setValue);
+// Saves the user's edits to the user dictionary now. When they cannot be
+// written, says so once (until a save works again); they stay pending and
+// the next edit and the quit try again.
+void saveUserEdits();
 void dictionaryNotificationCallback(ControlRef browser, DataBrowserItemID item,
                                     DataBrowserItemNotification message);
 Boolean dictionaryCompareCallback(ControlRef browser, DataBrowserItemID itemOne,

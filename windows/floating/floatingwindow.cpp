@@ -320,8 +320,12 @@ void loadFloatingWindowData(WindowRef window, const UniChar* units, SInt32 count
 
     showsEntry = false;
     ShowControl(floatingControl(window, "ADD "_4cc));
-    setCharacterText(window, QString(reinterpret_cast<const QChar*>(units), count),
-                     characters.size());
+    // Only the kept characters are shown: they are what "Add" adds, and a
+    // text of any length would otherwise be laid out whole.
+    QString shown;
+    for (std::size_t i = 0; i < ukBufferLen; ++i)
+        shown += QString::fromUcs4(reinterpret_cast<const char32_t*>(&ukBuffer[i]), 1);
+    setCharacterText(window, shown, ukBufferLen);
     const QString notFound = QStringLiteral("not in dictionary");
     setFieldText(window, "ROMN"_4cc, notFound);
     setFieldText(window, "DEFN"_4cc, notFound);
@@ -446,6 +450,8 @@ void addCharacter()
         }
         if (field >= 0)
             dict.addDictValue(e, new dictValue{field, QByteArray(" "), QStringLiteral(" "), 1});
+        // Kept at once, as an edit is: a crash must not lose it.
+        saveUserEdits();
     }
 
     if (!FindMyWindow(kDictionaryWindowTag, false))

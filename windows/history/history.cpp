@@ -1,5 +1,7 @@
 #include "windows/history/history.h"
 
+#include "windows/history/historyfile.h"
+
 #include <algorithm>
 
 std::vector<uint32_t> history;
@@ -10,4 +12,5 @@ void addToHistory(uint32_t index)
     if (found != history.end())
         history.erase(found);
     history.push_back(index);
+    scheduleHistorySave();
 }

@@ -2,7 +2,9 @@
 
 #include "app/globals.h"
 #include "app/windowlookup.h"
+#include "platform/durablefile.h"
 #include "platform/folders.h"
+#include "platform/preferences.h"
 #include "platform/savedialog.h"
 #include "platform/windowgroups.h"
 #include "platform/writestream.h"
@@ -10,7 +12,12 @@
 #include "windows/floating/floatingwindow.h"
 #include "windows/history/history.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QTimer>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -27,60 +34,30 @@ namespace {
 
 // Writes data to a new file in the folder of path, puts it on disk and then
 // renames it over path, so that path holds either its old contents or the
-// new ones, whatever happens on the way. A symbolic link is followed.
-bool replaceFileContents(const std::string& path, const std::string& data)
+// new ones, whatever happens on the way; a failed save removes its new file.
+// A symbolic link is followed.
+// Empty on success, else why not.
+QString replaceFileContents(const std::string& path, const std::string& data)
 {
     std::string target = path;
     if (char* resolved = realpath(path.c_str(), nullptr)) {
         target = resolved;
         free(resolved);
     }
+    DurableFile file(QFile::decodeName(target.c_str()));
+    if (!file.open() || !file.write(data.data(), qint64(data.size())) || !file.commit())
+        return file.errorString();
+    // The rename itself is on disk once the folder is.
     const std::size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string(".")
                                : slash == 0               ? std::string("/")
                                                           : target.substr(0, slash);
-
-    // The new file gets the old one's permissions, or the usual ones.
-    mode_t mode;
-    struct stat old;
-    if (stat(target.c_str(), &old) == 0) {
-        mode = old.st_mode & 07777;
-    } else {
-        const mode_t mask = umask(0);
-        umask(mask);
-        mode = 0666 & ~mask;
-    }
-
-    std::string temporary = target + ".XXXXXX";
-    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    bool ok = fchmod(fd, mode) == 0;
-    for (std::size_t done = 0; ok && done < data.size();) {
-        const ssize_t n = write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            ok = false;
-        else
-            done += std::size_t(n);
-    }
-    ok = ok && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    ok = ok && rename(temporary.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        const int error = errno;
-        unlink(temporary.c_str());
-        errno = error;
-        return false;
-    }
-    // The rename itself is on disk once the folder is.
     const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         fsync(dir);
         close(dir);
     }
-    return true;
+    return QString();
 }
 
 bool isBlank(int c)
@@ -99,57 +76,99 @@ int hexDigit(int c)
     return -1;
 }
 
-// Reads the history file's lines and looks each one up, a line of more than
-// kHistoryLookupLimit characters as several look-ups. Memory stays bounded
-// whatever the file holds.
-void readHistoryLines(FILE* file)
+// The entries the history file names, oldest first, each once (at its last
+// place). A line is an entry's key; a line of more than kHistoryLookupLimit
+// characters is read as several keys. Each key costs one probe of the hash
+// table, so the time grows with the file's length and no faster, and memory
+// stays bounded by the dictionary whatever the file holds.
+std::vector<uint32_t> readHistoryLines(FILE* file)
 {
-    std::vector<uint32_t> codes;
+    std::vector<uint32_t> found;
+    characterEntry probe;
+    auto lookUp = [&] {
+        if (const auto* e = static_cast<const characterEntry*>(dict.table->IsIn(&probe)))
+            found.push_back(e->index);
+        probe.codes.clear();
+    };
     long skipped = 0;
-    int c = getc(file);
+    int c = getc_unlocked(file);
+    // A byte-order mark before the first line.
+    if (c == 0xEF) {
+        const int b = getc_unlocked(file);
+        const int m = b == 0xBB ? getc_unlocked(file) : EOF;
+        if (b != 0xBB || m != 0xBF) {
+            rewind(file);
+        }
+        c = getc_unlocked(file);
+    }
     for (;;) {
         while (isBlank(c))
-            c = getc(file);
+            c = getc_unlocked(file);
         if (c == EOF)
             break;
         if (c != 'U') {
             ++skipped;
             while (c != '\n' && c != EOF)
-                c = getc(file);
+                c = getc_unlocked(file);
             continue;
         }
-        codes.clear();
         bool lookedUp = false;
-        c = getc(file);
+        c = getc_unlocked(file);
         while (c == '+') {
-            c = getc(file);
+            c = getc_unlocked(file);
             while (c == ' ' || c == '\t')
-                c = getc(file);
+                c = getc_unlocked(file);
             if (hexDigit(c) < 0)
                 break;
             uint64_t value = 0;
-            for (int digit; (digit = hexDigit(c)) >= 0; c = getc(file))
+            for (int digit; (digit = hexDigit(c)) >= 0; c = getc_unlocked(file))
                 value = std::min<uint64_t>((value << 4) | uint64_t(digit), 0xFFFFFFFFu);
-            codes.push_back(uint32_t(value));
-            if (codes.size() == kHistoryLookupLimit) {
-                findCharacterCodes(codes);
-                codes.clear();
+            probe.codes.push_back(uint32_t(value));
+            if (probe.codes.size() == kHistoryLookupLimit) {
+                lookUp();
                 lookedUp = true;
             }
         }
-        if (!codes.empty() || !lookedUp)
-            findCharacterCodes(codes);
+        if (!probe.codes.empty() || !lookedUp)
+            lookUp();
         // The next line may follow at once; anything else ends this one.
         if (c != 'U' && !isBlank(c) && c != EOF) {
             ++skipped;
             while (c != '\n' && c != EOF)
-                c = getc(file);
+                c = getc_unlocked(file);
         }
     }
     if (ferror(file))
         printf("Error reading the history file: %s\n", strerror(errno));
     if (skipped > 0)
         printf("Skipped %ld unreadable lines of the history file\n", skipped);
+
+    // Each entry once, where it was looked up last.
+    std::vector<bool> seen(dict.entries.size());
+    std::vector<uint32_t> order;
+    for (auto it = found.rbegin(); it != found.rend(); ++it) {
+        if (*it < seen.size() && !seen[*it]) {
+            seen[*it] = true;
+            order.push_back(*it);
+        }
+    }
+    return std::vector<uint32_t>(order.rbegin(), order.rend());
+}
+
+// Removes what saves killed part way left beside `path`: the new files of
+// QSaveFile ("name.XXXXXX") and the preferences store's second names.
+void removeStaleTemporaries(const QString& path, const QStringList& suffixes)
+{
+    const QFileInfo info(path);
+    QStringList patterns;
+    for (const QString& suffix : suffixes)
+        patterns << info.fileName() + suffix;
+    QDir folder = info.dir();
+    for (const QString& name : folder.entryList(patterns, QDir::Files | QDir::Hidden | QDir::System)) {
+        if (folder.remove(name))
+            printf("Removed '%s', left by a save that did not finish\n",
+                   qUtf8Printable(folder.filePath(name)));
+    }
 }
 
 } // namespace
@@ -182,16 +201,43 @@ void saveHistory()
         }
         text += '\n';
     }
-    if (!replaceFileContents(path, text))
-        printf("Unable to save the history to '%s': %s\n", path.c_str(), strerror(errno));
+    const QString why = replaceFileContents(path, text);
+    if (!why.isEmpty())
+        printf("Unable to save the history to '%s': %s\n", path.c_str(), qUtf8Printable(why));
+}
+
+void scheduleHistorySave()
+{
+    static QPointer<QTimer> timer;
+    if (!timer) {
+        if (!QCoreApplication::instance())
+            return; // no event loop: the save at quit writes it
+        timer = new QTimer(QCoreApplication::instance());
+        timer->setSingleShot(true);
+        timer->setInterval(kHistorySaveDelayMs);
+        QObject::connect(timer, &QTimer::timeout, [] { saveHistory(); });
+    }
+    if (!timer->isActive())
+        timer->start();
+}
+
+void removeStaleSaveFiles()
+{
+    const std::string history = getHistoryLocation();
+    if (!history.empty())
+        removeStaleTemporaries(QFile::decodeName(history.c_str()), {QStringLiteral(".??????")});
+    removeStaleTemporaries(PreferencesFilePath(kCFPreferencesCurrentApplication),
+                           {QStringLiteral(".??????"), QStringLiteral(".previous"),
+                            QStringLiteral(".check*")});
 }
 
 OSStatus loadHistory()
 {
     const std::string path = getHistoryLocation();
     if (FILE* file = path.empty() ? nullptr : fopen(path.c_str(), "re")) {
-        readHistoryLines(file);
+        history = readHistoryLines(file);
         fclose(file);
+        updateHistoryBrowser();
     }
     if (history.empty()) {
         // A first run starts with 歡迎 (welcome), when the dictionary has it.
@@ -372,6 +418,6 @@ void writeOutFlashcards()
     if (url.isEmpty())
         return;
     const std::string path = QFile::encodeName(url.toLocalFile()).toStdString();
-    if (path.empty() || !replaceFileContents(path, flashcardText()))
+    if (path.empty() || !replaceFileContents(path, flashcardText()).isEmpty())
         minorError("Error", "Unable to write the flashcard file.", path.empty() ? 0 : errno);
 }

@@ -27,6 +27,13 @@ std::string getHistoryLocation();
 void saveHistory();
 // Reads the history file into the history; with nothing read, looks up 歡迎.
 OSStatus loadHistory();
+// Saves the history a moment from now, once for a burst of changes; needs
+// the event loop (the save at quit writes it in any case).
+void scheduleHistorySave();
+constexpr int kHistorySaveDelayMs = 500;
+// Removes the temporary files that saves of the history and the preferences
+// left when they were killed part way.
+void removeStaleSaveFiles();
 // Asks for a file and exports the history into it.
 void writeOutHistory();
 // Writes the text's UTF-16 external representation (mark, then units).

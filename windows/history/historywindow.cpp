@@ -203,6 +203,7 @@ OSStatus HistoryHandler(EventHandlerCallRef, EventRef event, void* userData)
         }
         history.swap(kept);
         updateHistoryBrowser();
+        scheduleHistorySave();
         return noErr;
     }
     return noErr;
