@@ -24,6 +24,7 @@
 #include "platform/nib.h"
 #include "platform/scrap.h"
 #include "store/dictionary.h"
+#include "tests/common/testdoubles.h"
 #include "windows/dictionary/dictionarywindow.h"
 #include "windows/history/history.h"
 

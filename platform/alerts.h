@@ -9,7 +9,6 @@
 #include <QString>
 
 #include <memory>
-#include <vector>
 
 class QMessageBox;
 
@@ -39,17 +38,6 @@ public:
     virtual ~AlertPresenter() = default;
     // Shows the alert modally; returns the item pressed (kAlertStdAlertOKButton).
     virtual SInt16 present(const AlertRequest& request) = 0;
-};
-
-// Keeps every request and answers OK at once.
-class RecordingAlertPresenter : public AlertPresenter {
-public:
-    SInt16 present(const AlertRequest& request) override
-    {
-        requests.push_back(request);
-        return kAlertStdAlertOKButton;
-    }
-    std::vector<AlertRequest> requests;
 };
 
 // Installs a presenter and returns the previous one; null restores the

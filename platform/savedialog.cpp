@@ -73,15 +73,6 @@ std::unique_ptr<SaveDialogPresenter>& presenter()
 
 } // namespace
 
-SaveDialogAnswer ChosenPathSaveDialogPresenter::present(const SaveDialogRequest& request)
-{
-    requests.push_back(request);
-    if (path.isEmpty())
-        return {};
-    const QFileInfo chosen(path);
-    return {true, chosen.absolutePath(), chosen.fileName()};
-}
-
 std::unique_ptr<SaveDialogPresenter>
 SetSaveDialogPresenter(std::unique_ptr<SaveDialogPresenter> replacement)
 {

@@ -96,16 +96,6 @@ public:
     virtual SaveDialogAnswer present(const SaveDialogRequest& request) = 0;
 };
 
-// Answers every request with one path (cancels when it is empty) and keeps
-// the requests.
-class ChosenPathSaveDialogPresenter : public SaveDialogPresenter {
-public:
-    explicit ChosenPathSaveDialogPresenter(QString path = QString()) : path(std::move(path)) {}
-    SaveDialogAnswer present(const SaveDialogRequest& request) override;
-    QString path;
-    std::vector<SaveDialogRequest> requests;
-};
-
 // Installs a presenter and returns the previous one; null restores the
 // QFileDialog presenter.
 std::unique_ptr<SaveDialogPresenter>

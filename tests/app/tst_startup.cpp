@@ -6,6 +6,7 @@
 
 #include "app/globals.h"
 #include "app/startup.h"
+#include "tests/common/testdoubles.h"
 #include "windows/dictionary/dictionarywindow.h"
 #include "windows/floating/floatingwindow.h"
 #include "app/windowlookup.h"

@@ -12,6 +12,7 @@
 #include "platform/menubar.h"
 #include "platform/nib.h"
 #include "tests/common/stdoutcapture.h"
+#include "tests/common/testdoubles.h"
 
 #include <QAction>
 #include <QMenu>

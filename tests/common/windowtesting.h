@@ -3,8 +3,8 @@
 // Helpers shared by the window tests: disposing every window between tests,
 // recorded alerts as "message / explanation" lines, and whole files.
 
-#include "platform/alerts.h"
 #include "platform/windows.h"
+#include "tests/common/testdoubles.h"
 
 #include <QCoreApplication>
 #include <QFile>

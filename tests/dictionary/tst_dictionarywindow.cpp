@@ -14,6 +14,7 @@
 #include "platform/windows.h"
 #include "store/dictionary.h"
 #include "store/locations.h"
+#include "tests/common/testdoubles.h"
 #include "tests/common/windowtesting.h"
 #include "windows/dictionary/dictionarywindow.h"
 

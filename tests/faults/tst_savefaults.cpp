@@ -11,6 +11,7 @@
 #include "platform/savedialog.h"
 #include "store/dictionary.h"
 #include "store/locations.h"
+#include "tests/common/testdoubles.h"
 #include "windows/history/history.h"
 #include "windows/history/historyfile.h"
 #include "windows/dictionary/dictionarywindow.h"

@@ -13,6 +13,7 @@
 #include "platform/urlaccess.h"
 #include "platform/windows.h"
 #include "tests/common/stdoutcapture.h"
+#include "tests/common/testdoubles.h"
 #include "tests/common/windowtesting.h"
 #include "windows/feedback/feedbackendpoint.h"
 #include "windows/feedback/feedbackwindow.h"

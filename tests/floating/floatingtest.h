@@ -7,6 +7,7 @@
 #include "platform/windows.h"
 #include "store/dictionary.h"
 #include "tests/common/stdoutcapture.h"
+#include "tests/common/testdoubles.h"
 #include "tests/common/windowtesting.h"
 #include "windows/floating/lookup.h"
 #include "windows/history/history.h"

@@ -1,6 +1,7 @@
 // The history drawer over its real interface resource: rows, selection, the
 // Delete key, opening and closing with 'LHWN', docking, and the export button.
 
+#include "tests/common/testdoubles.h"
 #include "tests/floating/floatingtest.h"
 
 #include "app/appcommands.h"

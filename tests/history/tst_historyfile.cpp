@@ -1,5 +1,6 @@
 // The history file (saved, read back, damaged) and the history export.
 
+#include "tests/common/testdoubles.h"
 #include "tests/floating/floatingtest.h"
 
 #include "platform/savedialog.h"

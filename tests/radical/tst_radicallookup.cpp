@@ -14,6 +14,7 @@
 #include "platform/windows.h"
 #include "store/dictionary.h"
 #include "store/radicals.h"
+#include "tests/common/testdoubles.h"
 #include "windows/dictionary/dictionarywindow.h"
 #include "windows/floating/floatingwindow.h"
 #include "windows/history/history.h"

@@ -1,0 +1,26 @@
+#pragma once
+
+// Presenters that stand in for the modal alert and save dialog, so tests see
+// what would be shown and answer it at once.
+
+#include "platform/alerts.h"
+#include "platform/savedialog.h"
+
+#include <vector>
+
+// Keeps every request and answers OK at once.
+class RecordingAlertPresenter : public AlertPresenter {
+public:
+    SInt16 present(const AlertRequest& request) override;
+    std::vector<AlertRequest> requests;
+};
+
+// Answers every request with one path (cancels when it is empty) and keeps
+// the requests.
+class ChosenPathSaveDialogPresenter : public SaveDialogPresenter {
+public:
+    explicit ChosenPathSaveDialogPresenter(QString path = QString()) : path(std::move(path)) {}
+    SaveDialogAnswer present(const SaveDialogRequest& request) override;
+    QString path;
+    std::vector<SaveDialogRequest> requests;
+};
