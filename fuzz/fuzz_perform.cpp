@@ -16,6 +16,7 @@
 #include "app/servicenames.h"
 #include "app/servicesbridge.h"
 #include "platform/alerts.h"
+#include "tests/common/testdoubles.h"
 #include "platform/events.h"
 #include "platform/folders.h"
 #include "platform/nib.h"
