@@ -338,9 +338,6 @@ void FloatingWindowTest::theWindowFloatsWhereItWasLeft()
     createFloatingWindow();
     // An expanded utility window.
     QVERIFY(GetWindowWidget(floatingWindow())->windowFlags().testFlag(Qt::Tool));
-    WindowClass windowClass = 0;
-    GetWindowClass(floatingWindow(), &windowClass);
-    QCOMPARE(windowClass, kUtilityWindowClass);
     QCOMPARE(contentHeight(), int(kFloatingExpandedHeight));
     Rect bounds{};
     GetWindowBounds(floatingWindow(), kWindowGlobalPortRgn, &bounds);
