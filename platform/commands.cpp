@@ -12,6 +12,10 @@
 #include <QStringList>
 #include <QWidget>
 
+static OSStatus SendCommandFromControl(ControlRef control, UInt32 commandID);
+// menu may be null; item is counted from 1.
+static OSStatus SendCommandFromMenu(MenuRef menu, MenuItemIndex item, UInt32 commandID);
+
 namespace {
 
 const char* const kCommandProperty = "command";
@@ -60,7 +64,7 @@ OSStatus ProcessHICommand(const HICommand& command, EventTargetRef target)
     return ScopedEvent(kEventClassCommand, kEventCommandProcess, typeHICommand, command).send(target);
 }
 
-OSStatus SendCommandFromControl(ControlRef control, UInt32 commandID)
+static OSStatus SendCommandFromControl(ControlRef control, UInt32 commandID)
 {
     if (!control)
         return paramErr;
@@ -80,7 +84,7 @@ OSStatus SendCommandFromWindow(WindowRef window, UInt32 commandID)
     return ProcessHICommand(command, GetWindowEventTarget(window));
 }
 
-OSStatus SendCommandFromMenu(MenuRef menu, MenuItemIndex item, UInt32 commandID)
+static OSStatus SendCommandFromMenu(MenuRef menu, MenuItemIndex item, UInt32 commandID)
 {
     HICommand command{};
     command.attributes = kHICommandFromMenu;

@@ -24,10 +24,7 @@ constexpr int kCommandIDRole = Qt::UserRole + 0x434D;
 // Sends a command-process event with the command to the target and returns
 // the handlers' answer (eventNotHandledErr when nobody handled it).
 OSStatus ProcessHICommand(const HICommand& command, EventTargetRef target);
-OSStatus SendCommandFromControl(ControlRef control, UInt32 commandID);
 OSStatus SendCommandFromWindow(WindowRef window, UInt32 commandID);
-// menu may be null; item is counted from 1.
-OSStatus SendCommandFromMenu(MenuRef menu, MenuItemIndex item, UInt32 commandID);
 
 // The command of a widget or action ("command" property); false when it has
 // none or the text is not four Latin-1 characters.

@@ -10,6 +10,9 @@
 #include <cstring>
 #include <vector>
 
+static OSStatus SetControlTitleWithCFString(ControlRef control, const QString& title);
+static OSStatus SetControlVisibility(ControlRef control, Boolean visible, Boolean draw);
+
 namespace {
 
 const char* const kSignatureProperty = "controlSignature";
@@ -242,7 +245,7 @@ void HideControl(ControlRef control)
     SetControlVisibility(control, false, true);
 }
 
-OSStatus SetControlVisibility(ControlRef control, Boolean visible, Boolean)
+static OSStatus SetControlVisibility(ControlRef control, Boolean visible, Boolean)
 {
     QWidget* widget = widgetOf(control);
     if (!widget)
@@ -303,16 +306,6 @@ Boolean IsControlActive(ControlRef control)
 
 // ---------------------------------------------------------------------------
 // Values.
-
-SInt32 GetControl32BitMinimum(ControlRef control)
-{
-    QWidget* widget = widgetOf(control);
-    if (!widget)
-        return 0;
-    SInt32 result = control->minimum;
-    askAdapters(widget, [&](const ControlAdapter& a) { return a.minimum(widget, &result); });
-    return result;
-}
 
 SInt32 GetControl32BitMaximum(ControlRef control)
 {
@@ -477,7 +470,7 @@ OSStatus SetControlFontStyle(ControlRef control, const ControlFontStyleRec* styl
                           style);
 }
 
-OSStatus SetControlTitleWithCFString(ControlRef control, const QString& title)
+static OSStatus SetControlTitleWithCFString(ControlRef control, const QString& title)
 {
     QWidget* widget = widgetOf(control);
     if (!widget)

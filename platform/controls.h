@@ -49,7 +49,6 @@ constexpr SInt16 kControlUseBackColorMask = 0x0010;
 constexpr SInt16 kControlUseJustMask = 0x0040;
 constexpr SInt16 kControlUseThemeFontIDMask = 0x0080;
 constexpr SInt16 kControlAddFontSizeMask = 0x0100;
-constexpr SInt16 teFlushDefault = 0;
 
 constexpr SInt16 teCenter = 1;
 constexpr SInt16 teFlushRight = -1;
@@ -81,7 +80,6 @@ inline OSStatus InstallControlEventHandler(ControlRef control, EventHandlerUPP h
 // Visibility. A control counts as visible when it would show with its window.
 void ShowControl(ControlRef control);
 void HideControl(ControlRef control);
-OSStatus SetControlVisibility(ControlRef control, Boolean visible, Boolean draw);
 OSStatus HIViewSetVisible(HIViewRef view, Boolean visible);
 Boolean IsControlVisible(ControlRef control);
 
@@ -94,7 +92,6 @@ Boolean IsControlActive(ControlRef control);
 // Values. Setting clamps to the control's range.
 SInt32 GetControl32BitValue(ControlRef control);
 void SetControl32BitValue(ControlRef control, SInt32 value);
-SInt32 GetControl32BitMinimum(ControlRef control);
 void SetControl32BitMinimum(ControlRef control, SInt32 minimum);
 SInt32 GetControl32BitMaximum(ControlRef control);
 void SetControl32BitMaximum(ControlRef control, SInt32 maximum);
@@ -113,7 +110,6 @@ OSStatus GetControlData(ControlRef control, ControlPartCode part, ResType tag, S
                         void* buffer, Size* outActualSize);
 
 OSStatus SetControlFontStyle(ControlRef control, const ControlFontStyleRec* style);
-OSStatus SetControlTitleWithCFString(ControlRef control, const QString& title);
 OSStatus CopyControlTitleAsCFString(ControlRef control, QString* outTitle);
 
 // Drawing: Draw1Control repaints at once (progress shows while the loop is

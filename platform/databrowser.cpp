@@ -18,13 +18,10 @@
 #include <algorithm>
 #include <numeric>
 #include <unordered_map>
-#include <unordered_set>
 
 namespace {
 
 class DataBrowser;
-
-const QString kBrowserName = QStringLiteral("tavi_databrowser");
 
 struct Column {
     DataBrowserPropertyDesc property;
@@ -33,33 +30,35 @@ struct Column {
     bool hasCellFont = false;
 };
 
-// Which identifiers are listed: a byte per identifier for the usual small
-// numbers, a hash set beyond.
-class ItemSet {
+// The row of each listed identifier, -1 for one not listed: a vector for the
+// usual small numbers, a hash map beyond.
+class ItemRows {
 public:
     static constexpr DataBrowserItemID kDenseLimit = 1u << 22;
 
-    bool contains(DataBrowserItemID id) const
+    int row(DataBrowserItemID id) const
     {
         if (id < kDenseLimit)
-            return id < dense.size() && dense[id];
-        return sparse.count(id) != 0;
+            return id < dense.size() ? dense[id] : -1;
+        const auto found = sparse.find(id);
+        return found == sparse.end() ? -1 : found->second;
     }
-    void insert(DataBrowserItemID id)
+    bool contains(DataBrowserItemID id) const { return row(id) >= 0; }
+    void set(DataBrowserItemID id, int row)
     {
         if (id < kDenseLimit) {
             if (id >= dense.size())
-                dense.resize(std::max<std::size_t>(id + 1, dense.size() * 2), 0);
-            dense[id] = 1;
+                dense.resize(std::max<std::size_t>(id + 1, dense.size() * 2), -1);
+            dense[id] = row;
         } else {
-            sparse.insert(id);
+            sparse[id] = row;
         }
     }
     void erase(DataBrowserItemID id)
     {
         if (id < kDenseLimit) {
             if (id < dense.size())
-                dense[id] = 0;
+                dense[id] = -1;
         } else {
             sparse.erase(id);
         }
@@ -69,22 +68,28 @@ public:
         dense.clear();
         sparse.clear();
     }
-    // 1..count, all at once.
+    // 1..count in rows 0..count-1, all at once.
     void assignRange(DataBrowserItemID count)
     {
         clear();
         if (count < kDenseLimit) {
-            dense.assign(std::size_t(count) + 1, 1);
-            dense[0] = 0;
+            dense.resize(std::size_t(count) + 1);
+            std::iota(dense.begin(), dense.end(), -1);
         } else {
             for (DataBrowserItemID id = 1; id <= count; ++id)
-                insert(id);
+                set(id, int(id - 1));
         }
+    }
+    // The rows of the items shown, from the given row on, after they moved.
+    void renumber(const std::vector<DataBrowserItemID>& items, std::size_t from = 0)
+    {
+        for (std::size_t row = from; row < items.size(); ++row)
+            set(items[row], int(row));
     }
 
 private:
-    std::vector<uint8_t> dense;
-    std::unordered_set<DataBrowserItemID> sparse;
+    std::vector<int> dense;
+    std::unordered_map<DataBrowserItemID, int> sparse;
 };
 
 class DataBrowserModel : public QAbstractTableModel {
@@ -101,7 +106,7 @@ public:
     DataBrowser* browser;
     std::vector<Column> columns;         // in model (logical) order
     std::vector<DataBrowserItemID> items; // in the order shown
-    ItemSet listed;
+    ItemRows listed; // the row of each item shown
 
     using QAbstractTableModel::beginInsertColumns;
     using QAbstractTableModel::beginInsertRows;
@@ -134,6 +139,7 @@ public:
 };
 
 class DataBrowser : public QObject {
+    Q_OBJECT
 public:
     explicit DataBrowser(QTreeView* view);
 
@@ -195,9 +201,8 @@ DataBrowser* findBrowser(ControlRef control)
     auto* view = qobject_cast<QTreeView*>(GetControlWidget(control));
     if (!view)
         return nullptr;
-    // The browser has no meta-object of its own; it is known by its name.
-    if (auto* browser = view->findChild<QObject*>(kBrowserName, Qt::FindDirectChildrenOnly))
-        return static_cast<DataBrowser*>(browser);
+    if (auto* browser = view->findChild<DataBrowser*>(QString(), Qt::FindDirectChildrenOnly))
+        return browser;
     return new DataBrowser(view);
 }
 
@@ -404,7 +409,6 @@ void DataBrowserDelegate::setModelData(QWidget* widget, QAbstractItemModel* mode
 DataBrowser::DataBrowser(QTreeView* v)
     : QObject(v), view(v), model(new DataBrowserModel(this)), delegate(new DataBrowserDelegate(this))
 {
-    setObjectName(kBrowserName);
     InitDataBrowserCallbacks(&callbacks);
     // Resource files may name columns of their own.
     const QStringList properties = view->property("columnProperties").toStringList();
@@ -473,10 +477,7 @@ int DataBrowser::columnOf(DataBrowserPropertyID property) const
 
 int DataBrowser::rowOf(DataBrowserItemID item) const
 {
-    if (!model->listed.contains(item))
-        return -1;
-    const auto found = std::find(model->items.begin(), model->items.end(), item);
-    return found == model->items.end() ? -1 : int(found - model->items.begin());
+    return model->listed.row(item);
 }
 
 void DataBrowser::applyColumnWidthLimits(int logical, int newSize)
@@ -552,20 +553,13 @@ void DataBrowser::sortItems()
                      });
     if (sortOrder == kDataBrowserOrderDecreasing)
         std::reverse(model->items.begin(), model->items.end());
+    model->listed.renumber(model->items);
 
     if (!persistent.isEmpty()) {
-        std::unordered_map<DataBrowserItemID, int> rows;
-        for (DataBrowserItemID item : persistentItems)
-            rows.emplace(item, -1);
-        for (std::size_t row = 0; row < model->items.size(); ++row) {
-            auto found = rows.find(model->items[row]);
-            if (found != rows.end())
-                found->second = int(row);
-        }
         QModelIndexList moved;
         moved.reserve(persistent.size());
         for (qsizetype i = 0; i < persistent.size(); ++i)
-            moved.append(model->index(rows[persistentItems[std::size_t(i)]], persistent[i].column()));
+            moved.append(model->index(rowOf(persistentItems[std::size_t(i)]), persistent[i].column()));
         model->changePersistentIndexList(persistent, moved);
     }
     emit model->layoutChanged({}, QAbstractItemModel::VerticalSortHint);
@@ -930,7 +924,7 @@ OSStatus AddDataBrowserItems(ControlRef control, DataBrowserItemID container, It
             const DataBrowserItemID item = items ? items[i] : DataBrowserItemID(i + 1);
             if (item == kDataBrowserNoItem || model->listed.contains(item))
                 continue;
-            model->listed.insert(item);
+            model->listed.set(item, int(model->items.size() + added.size()));
             added.push_back(item);
         }
     }
@@ -1000,6 +994,7 @@ OSStatus RemoveDataBrowserItems(ControlRef control, DataBrowserItemID container,
                     kept.push_back(item);
             }
             model->items.swap(kept);
+            model->listed.renumber(model->items);
         }
         model->endResetModel();
     } else {
@@ -1007,6 +1002,7 @@ OSStatus RemoveDataBrowserItems(ControlRef control, DataBrowserItemID container,
             model->beginRemoveRows(QModelIndex(), *row, *row);
             model->listed.erase(model->items[std::size_t(*row)]);
             model->items.erase(model->items.begin() + *row);
+            model->listed.renumber(model->items, std::size_t(*row));
             model->endRemoveRows();
         }
     }
@@ -1225,3 +1221,5 @@ OSStatus CloseDataBrowserEditSession(ControlRef control)
     emit browser->delegate->closeEditor(editor, QAbstractItemDelegate::NoHint);
     return noErr;
 }
+
+#include "databrowser.moc"

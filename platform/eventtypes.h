@@ -17,7 +17,6 @@ struct EventTypeSpec {
 
 // ---------------------------------------------------------------------------
 constexpr EventClass kEventClassKeyboard = FOUR_CHAR_CODE("keyb");
-constexpr EventClass kEventClassTextInput = FOUR_CHAR_CODE("text");
 constexpr EventClass kEventClassWindow = FOUR_CHAR_CODE("wind");
 constexpr EventClass kEventClassControl = FOUR_CHAR_CODE("cntl");
 // Classes.
@@ -29,7 +28,6 @@ constexpr EventClass kEventClassSearchField = FOUR_CHAR_CODE("srfd");
 
 // Command events. The direct object is the HICommand.
 constexpr EventKind kEventCommandProcess = 1;
-constexpr EventKind kEventCommandUpdateStatus = 2;
 
 // Services events.
 constexpr EventKind kEventServiceCopy = 1;
@@ -57,18 +55,12 @@ constexpr UInt32 kWindowBoundsChangeOriginChanged = 1u << 3;
 constexpr EventKind kEventControlHit = 1;
 constexpr EventKind kEventControlHitTest = 3;
 constexpr EventKind kEventControlDraw = 4;
-constexpr EventKind kEventControlSetFocusPart = 7;
 constexpr EventKind kEventControlActivate = 9;
 constexpr EventKind kEventControlDeactivate = 10;
-constexpr EventKind kEventControlDragEnter = 18;
-constexpr EventKind kEventControlDragWithin = 19;
-constexpr EventKind kEventControlDragLeave = 20;
-constexpr EventKind kEventControlDragReceive = 21;
 constexpr EventKind kEventControlTrack = 51;
 constexpr EventKind kEventControlGetPartRegion = 101;
 constexpr EventKind kEventControlSetData = 103;
 constexpr EventKind kEventControlGetData = 104;
-constexpr EventKind kEventControlGetSizeConstraints = 105;
 constexpr EventKind kEventControlValueFieldChanged = 151;
 constexpr EventKind kEventControlBoundsChanged = 154;
 constexpr EventKind kEventControlVisibilityChanged = 157;
@@ -77,11 +69,9 @@ constexpr EventKind kEventControlOwningWindowChanged = 159;
 constexpr EventKind kEventControlHiliteChanged = 160;
 constexpr EventKind kEventControlEnabledStateChanged = 161;
 constexpr EventKind kEventControlInitialize = 1000;
-constexpr EventKind kEventControlGetOptimalBounds = 1003;
 
 // Keyboard, mouse and text input.
 constexpr EventKind kEventRawKeyDown = 1;
-constexpr EventKind kEventTextInputUnicodeForKeyEvent = 2;
 
 // Text field and search field.
 constexpr EventKind kEventTextAccepted = 1;
@@ -107,7 +97,6 @@ constexpr EventParamName kEventParamKeyCode = FOUR_CHAR_CODE("kcod");
 constexpr EventParamName kEventParamKeyModifiers = FOUR_CHAR_CODE("kmod");
 constexpr EventParamName kEventParamKeyUnicodes = FOUR_CHAR_CODE("kuni");
 constexpr EventParamName kEventParamMouseLocation = FOUR_CHAR_CODE("mloc");
-constexpr EventParamName kEventParamTextInputSendText = FOUR_CHAR_CODE("tstx");
 constexpr EventParamName kEventParamControlPart = FOUR_CHAR_CODE("cprt");
 constexpr EventParamName kEventParamControlDataTag = FOUR_CHAR_CODE("cdtg");
 constexpr EventParamName kEventParamControlDataBuffer = FOUR_CHAR_CODE("cdbf");
@@ -120,12 +109,6 @@ constexpr EventParamName kEventParamControlPreviousPart = FOUR_CHAR_CODE("copc")
 constexpr EventParamName kEventParamControlCurrentPart = FOUR_CHAR_CODE("cnpc");
 constexpr EventParamName kEventParamControlOriginalOwningWindow = FOUR_CHAR_CODE("coow");
 constexpr EventParamName kEventParamControlCurrentOwningWindow = FOUR_CHAR_CODE("ccow");
-constexpr EventParamName kEventParamControlOptimalBounds = FOUR_CHAR_CODE("cobn");
-constexpr EventParamName kEventParamControlOptimalBaselineOffset = FOUR_CHAR_CODE("cobo");
-constexpr EventParamName kEventParamMinimumSize = FOUR_CHAR_CODE("mnsz");
-constexpr EventParamName kEventParamMaximumSize = FOUR_CHAR_CODE("mxsz");
-constexpr EventParamName kEventParamControlFocusEverything = FOUR_CHAR_CODE("cfev");
-constexpr EventParamName kEventParamControlWouldAcceptDrop = FOUR_CHAR_CODE("cldg");
 constexpr EventParamName kEventParamHIObjectInstance = FOUR_CHAR_CODE("hioi");
 
 // ---------------------------------------------------------------------------
@@ -140,7 +123,6 @@ constexpr EventParamType typeUnicodeText = FOUR_CHAR_CODE("utxt");
 constexpr EventParamType typeUInt32 = FOUR_CHAR_CODE("magn");
 constexpr EventParamType typeSInt32 = FOUR_CHAR_CODE("long");
 constexpr EventParamType typeLongInteger = FOUR_CHAR_CODE("long");
-constexpr EventParamType typeShortInteger = FOUR_CHAR_CODE("shor");
 constexpr EventParamType typeEnumeration = FOUR_CHAR_CODE("enum");
 constexpr EventParamType typePtr = FOUR_CHAR_CODE("ptr ");
 constexpr EventParamType typeVoidPtr = FOUR_CHAR_CODE("void");

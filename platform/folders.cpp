@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+static QString GetUserDataFolder();
+
 namespace {
 
 QString& resourcesOverride()
@@ -22,7 +24,7 @@ QString executableFolder()
 
 } // namespace
 
-QString GetUserDataFolder()
+static QString GetUserDataFolder()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
 }

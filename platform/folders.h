@@ -13,7 +13,6 @@
 
 #include <QString>
 
-QString GetUserDataFolder();
 QString GetUserPreferencesFolder();
 QString GetBundleResourcesFolder();
 // An empty path goes back to the folder found from the executable.

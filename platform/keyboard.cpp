@@ -6,6 +6,9 @@
 #include <QWidget>
 #include <QWindow>
 
+// The character code of a Qt key and its text, as the event carries it.
+static char RawKeyCharacterCode(int qtKey, const QString& text);
+
 namespace {
 
 const char* const kSendsProperty = "_taviRawKeyEvents";
@@ -68,7 +71,7 @@ private:
 
 } // namespace
 
-char RawKeyCharacterCode(int qtKey, const QString& text)
+static char RawKeyCharacterCode(int qtKey, const QString& text)
 {
     switch (qtKey) {
     case Qt::Key_Backspace:

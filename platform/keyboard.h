@@ -15,7 +15,5 @@
 
 #include "platform/windows.h"
 
-// The character code of a Qt key and its text, as the event carries it.
-char RawKeyCharacterCode(int qtKey, const QString& text);
 
 OSStatus SetWindowSendsRawKeyEvents(WindowRef window, Boolean send);

@@ -47,7 +47,6 @@ constexpr OSStatus noTypeErr = -102;
 constexpr OSStatus memFullErr = -108;
 constexpr OSStatus resNotFound = -192;
 constexpr OSStatus errAECoercionFail = -1700;
-constexpr OSStatus dragNotAcceptedErr = -1857;
 constexpr OSStatus errInvalidWindowRef = -5600;
 constexpr OSStatus eventClassInvalidErr = -9862;
 constexpr OSStatus eventInternalErr = -9868;

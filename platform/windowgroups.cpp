@@ -52,7 +52,7 @@ public:
 
     void attach(WindowRef newParent);
     void place();
-    void open(OptionBits edge);
+    void open();
     void close();
 
     QPointer<PlatformWindow> drawer;
@@ -60,11 +60,9 @@ public:
     QPointer<PlatformWindow> parentWindow;
     QPointer<QWidget> parentWidget;
     EventHandlerRef closedHandler = nullptr;
-    OptionBits preferredEdge = kWindowEdgeLeft;
-    OptionBits currentEdge = 0;
     float leadingOffset = 0;
     float trailingOffset = 0;
-    WindowDrawerState state = kWindowDrawerClosed;
+    bool isOpen = false;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -261,26 +259,12 @@ OSStatus HIWindowChangeClass(WindowRef window, WindowClass windowClass)
     if (!widget)
         return errInvalidWindowRef;
     Qt::WindowFlags type;
-    switch (windowClass) {
-    case kUtilityWindowClass:
-    case kFloatingWindowClass:
-    case kToolbarWindowClass:
+    if (windowClass == kUtilityWindowClass)
         type = Qt::Tool;
-        break;
-    case kDocumentWindowClass:
-    case kPlainWindowClass:
-    case kHelpWindowClass:
+    else if (windowClass == kDocumentWindowClass)
         type = Qt::Window;
-        break;
-    case kModalWindowClass:
-    case kMovableModalWindowClass:
-    case kAlertWindowClass:
-    case kMovableAlertWindowClass:
-        type = Qt::Dialog;
-        break;
-    default:
+    else
         return paramErr;
-    }
     const bool visible = widget->isVisible();
     const QRect geometry = widget->geometry();
     widget->setWindowFlags((widget->windowFlags() & ~Qt::WindowType_Mask) | type);
@@ -289,21 +273,6 @@ OSStatus HIWindowChangeClass(WindowRef window, WindowClass windowClass)
         widget->show();
     infoOf(window).windowClass = windowClass;
     LayerWatcher::ensure();
-    return noErr;
-}
-
-OSStatus GetWindowClass(WindowRef window, WindowClass* outClass)
-{
-    if (!outClass)
-        return paramErr;
-    if (!GetWindowWidget(window))
-        return errInvalidWindowRef;
-    if (isDrawer(window)) {
-        *outClass = kDrawerWindowClass;
-        return noErr;
-    }
-    const WindowInfo* info = findInfo(window);
-    *outClass = info ? info->windowClass : kDocumentWindowClass;
     return noErr;
 }
 
@@ -362,24 +331,8 @@ OSStatus CreateWindowGroup(WindowGroupAttributes attributes, WindowGroupRef* out
 
 WindowGroupRef GetWindowGroupOfClass(WindowClass windowClass)
 {
-    switch (windowClass) {
-    case kAlertWindowClass:
-    case kMovableAlertWindowClass:
-    case kModalWindowClass:
-    case kMovableModalWindowClass:
-    case kFloatingWindowClass:
-    case kDocumentWindowClass:
-    case kUtilityWindowClass:
-    case kHelpWindowClass:
-    case kSheetWindowClass:
-    case kToolbarWindowClass:
-    case kPlainWindowClass:
-    case kOverlayWindowClass:
-    case kDrawerWindowClass:
-        break;
-    default:
+    if (windowClass != kUtilityWindowClass && windowClass != kDocumentWindowClass)
         return nullptr;
-    }
     for (const auto& g : groups()) {
         if (g->windowClass == windowClass)
             return g.get();
@@ -463,7 +416,7 @@ void DrawerController::attach(WindowRef newParent)
     const bool wasVisible = drawerWidget->isVisible();
     drawerWidget->setParent(parentWidget, Qt::Tool | Qt::FramelessWindowHint);
     drawerWidget->resize(geometry.size());
-    if (wasVisible && state == kWindowDrawerOpen)
+    if (wasVisible && isOpen)
         drawerWidget->show();
     parentWidget->installEventFilter(this);
     static constexpr EventTypeSpec kClosed{kEventClassWindow, kEventWindowClosed};
@@ -476,7 +429,7 @@ void DrawerController::attach(WindowRef newParent)
             return eventNotHandledErr;
         },
         1, &kClosed, &closedHandler);
-    if (state == kWindowDrawerOpen)
+    if (isOpen)
         place();
 }
 
@@ -489,33 +442,13 @@ void DrawerController::place()
     const int leading = qRound(leadingOffset);
     const int trailing = qRound(trailingOffset);
     const int width = drawerWidget->width();
-    const int height = drawerWidget->height();
-    QRect target;
-    switch (currentEdge) {
-    case kWindowEdgeRight:
-        target = QRect(frame.right() + 1, content.top() + leading, width,
-                       std::max(0, content.height() - leading - trailing));
-        break;
-    case kWindowEdgeTop:
-        target = QRect(content.left() + leading, frame.top() - height,
-                       std::max(0, content.width() - leading - trailing), height);
-        break;
-    case kWindowEdgeBottom:
-        target = QRect(content.left() + leading, frame.bottom() + 1,
-                       std::max(0, content.width() - leading - trailing), height);
-        break;
-    default: // left
-        target = QRect(frame.left() - width, content.top() + leading, width,
-                       std::max(0, content.height() - leading - trailing));
-        break;
-    }
-    drawerWidget->setGeometry(target);
+    drawerWidget->setGeometry(frame.left() - width, content.top() + leading, width,
+                              std::max(0, content.height() - leading - trailing));
 }
 
-void DrawerController::open(OptionBits edge)
+void DrawerController::open()
 {
-    currentEdge = edge == kWindowEdgeDefault ? preferredEdge : edge;
-    state = kWindowDrawerOpen;
+    isOpen = true;
     place();
     if (parentWidget && parentWidget->isVisible()) {
         ShowWindow(drawer);
@@ -525,13 +458,13 @@ void DrawerController::open(OptionBits edge)
 
 void DrawerController::close()
 {
-    state = kWindowDrawerClosed;
+    isOpen = false;
     HideWindow(drawer);
 }
 
 bool DrawerController::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched != parentWidget || !drawerWidget || state != kWindowDrawerOpen)
+    if (watched != parentWidget || !drawerWidget || !isOpen)
         return false;
     switch (event->type()) {
     case QEvent::Move:
@@ -564,18 +497,6 @@ OSStatus SetDrawerParent(WindowRef drawer, WindowRef parent)
     return noErr;
 }
 
-OSStatus SetDrawerPreferredEdge(WindowRef drawer, OptionBits edge)
-{
-    DrawerController* controller = controllerOf(drawer);
-    if (!controller)
-        return errInvalidWindowRef;
-    if (edge != kWindowEdgeDefault && edge != kWindowEdgeLeft && edge != kWindowEdgeRight &&
-        edge != kWindowEdgeTop && edge != kWindowEdgeBottom)
-        return paramErr;
-    controller->preferredEdge = edge == kWindowEdgeDefault ? kWindowEdgeLeft : edge;
-    return noErr;
-}
-
 OSStatus SetDrawerOffsets(WindowRef drawer, float leadingOffset, float trailingOffset)
 {
     DrawerController* controller = controllerOf(drawer);
@@ -585,23 +506,17 @@ OSStatus SetDrawerOffsets(WindowRef drawer, float leadingOffset, float trailingO
         return paramErr;
     controller->leadingOffset = leadingOffset;
     controller->trailingOffset = trailingOffset;
-    if (controller->state == kWindowDrawerOpen)
+    if (controller->isOpen)
         controller->place();
     return noErr;
 }
 
-WindowDrawerState GetDrawerState(WindowRef drawer)
-{
-    DrawerController* controller = controllerOf(drawer);
-    return controller ? controller->state : kWindowDrawerClosed;
-}
-
-OSStatus OpenDrawer(WindowRef drawer, OptionBits edge, Boolean)
+OSStatus OpenDrawer(WindowRef drawer)
 {
     DrawerController* controller = controllerOf(drawer);
     if (!controller || !controller->parentWidget)
         return errInvalidWindowRef;
-    controller->open(edge);
+    controller->open();
     return noErr;
 }
 
@@ -610,9 +525,9 @@ OSStatus ToggleDrawer(WindowRef drawer)
     DrawerController* controller = controllerOf(drawer);
     if (!controller || !controller->parentWidget)
         return errInvalidWindowRef;
-    if (controller->state == kWindowDrawerOpen || controller->state == kWindowDrawerOpening)
+    if (controller->isOpen)
         controller->close();
     else
-        controller->open(kWindowEdgeDefault);
+        controller->open();
     return noErr;
 }

@@ -12,8 +12,8 @@
 // with it). A group whose parent is the group of the utility class floats
 // like utility windows do.
 //
-// Drawers. A drawer is a tool window docked at one edge of its parent window
-// (kDrawerWindowClass). While open it lies against that edge, as long as the
+// Drawers. A drawer is a tool window docked at the left edge of its parent
+// window. While open it lies against that edge, as long as the
 // edge minus the offsets at its two ends, and follows the parent when it
 // moves, is resized, hidden or shown; it closes (hides) without being
 // disposed, and is disposed of with its parent.
@@ -21,24 +21,12 @@
 #include "platform/windows.h"
 
 using WindowClass = UInt32;
-constexpr WindowClass kAlertWindowClass = 1;
-constexpr WindowClass kMovableAlertWindowClass = 2;
-constexpr WindowClass kModalWindowClass = 3;
-constexpr WindowClass kMovableModalWindowClass = 4;
-constexpr WindowClass kFloatingWindowClass = 5;
 constexpr WindowClass kDocumentWindowClass = 6;
 constexpr WindowClass kUtilityWindowClass = 8;
-constexpr WindowClass kHelpWindowClass = 10;
-constexpr WindowClass kSheetWindowClass = 11;
-constexpr WindowClass kToolbarWindowClass = 12;
-constexpr WindowClass kPlainWindowClass = 13;
-constexpr WindowClass kOverlayWindowClass = 14;
-constexpr WindowClass kDrawerWindowClass = 20;
 
 // Changes the class of a window that is not shown yet (a utility window
 // becomes a tool window). A drawer is made by SetDrawerParent instead.
 OSStatus HIWindowChangeClass(WindowRef window, WindowClass windowClass);
-OSStatus GetWindowClass(WindowRef window, WindowClass* outClass);
 
 // Attributes. The toolbar button: the window's widget marked with the
 // dynamic property toolbarButton=true (a tool button) sends
@@ -60,40 +48,27 @@ constexpr WindowGroupAttributes kWindowGroupAttrLayerTogether = 1u << 2;
 
 // Groups live for the rest of the run.
 OSStatus CreateWindowGroup(WindowGroupAttributes attributes, WindowGroupRef* outGroup);
-// The group of the windows of a class (kUtilityWindowClass, kDocumentWindowClass,
-// ...); null for a class that has none.
+// The group of the windows of a class (kUtilityWindowClass or
+// kDocumentWindowClass); null for another class.
 WindowGroupRef GetWindowGroupOfClass(WindowClass windowClass);
 OSStatus SetWindowGroupParent(WindowGroupRef group, WindowGroupRef parent);
+// Read by the history drawer test: a group has no widget to look at.
 WindowGroupRef GetWindowGroupParent(WindowGroupRef group);
 // Puts the window into the group, out of the group it was in.
 OSStatus SetWindowGroup(WindowRef window, WindowGroupRef group);
-WindowGroupRef GetWindowGroup(WindowRef window);
+WindowGroupRef GetWindowGroup(WindowRef window); // read by the history drawer test
 OSStatus ChangeWindowGroupAttributes(WindowGroupRef group, WindowGroupAttributes setTheseAttributes,
                                      WindowGroupAttributes clearTheseAttributes);
 
 // ---------------------------------------------------------------------------
 // Drawers.
 
-using OptionBits = UInt32;
-constexpr OptionBits kWindowEdgeDefault = 0;
-constexpr OptionBits kWindowEdgeTop = 1u << 0;
-constexpr OptionBits kWindowEdgeLeft = 1u << 1;
-constexpr OptionBits kWindowEdgeBottom = 1u << 2;
-constexpr OptionBits kWindowEdgeRight = 1u << 3;
-
-using WindowDrawerState = UInt32;
-constexpr WindowDrawerState kWindowDrawerOpening = 1;
-constexpr WindowDrawerState kWindowDrawerOpen = 2;
-constexpr WindowDrawerState kWindowDrawerClosed = 4;
-
-// Makes the window a drawer of the parent (or moves it to another parent).
+// Makes the window a drawer of the parent (or moves it to another parent),
+// docked at the parent's left edge.
 OSStatus SetDrawerParent(WindowRef drawer, WindowRef parent);
-OSStatus SetDrawerPreferredEdge(WindowRef drawer, OptionBits edge);
-// Distances kept free at the two ends of the edge: leading is the top (or
-// left) end, trailing the bottom (or right) end.
+// Distances kept free at the two ends of the edge: leading is the top end,
+// trailing the bottom end.
 OSStatus SetDrawerOffsets(WindowRef drawer, float leadingOffset, float trailingOffset);
-WindowDrawerState GetDrawerState(WindowRef drawer);
-// Opening and closing happen at once; async is accepted and has no effect.
-// kWindowEdgeDefault opens at the preferred edge.
-OSStatus OpenDrawer(WindowRef drawer, OptionBits edge, Boolean async);
+// Opening and closing happen at once.
+OSStatus OpenDrawer(WindowRef drawer);
 OSStatus ToggleDrawer(WindowRef drawer);

@@ -451,13 +451,6 @@ EventTargetRef GetWindowEventTarget(WindowRef window)
     return window ? window->target() : nullptr;
 }
 
-OSStatus SendWindowEvent(WindowRef window, EventKind kind)
-{
-    if (!isUsable(window))
-        return errInvalidWindowRef;
-    return window->sendSimpleEvent(kind);
-}
-
 WindowRef FrontWindow()
 {
     for (WindowRef window : windowList()) {

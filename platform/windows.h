@@ -69,10 +69,6 @@ void SelectWindow(WindowRef window);
 void DisposeWindow(WindowRef window);
 
 EventTargetRef GetWindowEventTarget(WindowRef window);
-// Sends a window event of the given kind, with the window as its direct
-// object, to the window's target (e.g. kEventWindowToolbarSwitchMode from a
-// toolbar button, or kEventWindowClose to close it as the user would).
-OSStatus SendWindowEvent(WindowRef window, EventKind kind);
 
 inline OSStatus InstallWindowEventHandler(WindowRef window, EventHandlerUPP handler,
                                           ItemCount numTypes, const EventTypeSpec* typeList,
@@ -124,7 +120,6 @@ private:
     friend OSStatus CreateWindowFromWidget(QWidget*, WindowRef*);
     friend void DisposeWindow(WindowRef);
 
-    friend OSStatus SendWindowEvent(WindowRef, EventKind);
     OSStatus sendSimpleEvent(EventKind kind);
     void sendBoundsChanged(bool byUser);
 

@@ -48,6 +48,28 @@ inline int hexValue(unsigned char c)
     return -1;
 }
 
+// An integer read as the C library's atoi reads it: leading blanks, an
+// optional sign, decimal digits; 0 when there are none. Saturates.
+inline int32_t leadingInteger(const QByteArray& text)
+{
+    const char* p = text.constData();
+    const char* const end = p + text.size();
+    while (p < end && (*p == ' ' || (*p >= '\t' && *p <= '\r')))
+        ++p;
+    bool negative = false;
+    if (p < end && (*p == '+' || *p == '-'))
+        negative = *p++ == '-';
+    int64_t value = 0;
+    for (; p < end && *p >= '0' && *p <= '9'; ++p) {
+        value = value * 10 + (*p - '0');
+        if (value > int64_t(INT32_MAX) + 1)
+            value = int64_t(INT32_MAX) + 1;
+    }
+    if (negative)
+        value = -value;
+    return int32_t(value < INT32_MIN ? INT32_MIN : value > INT32_MAX ? INT32_MAX : value);
+}
+
 // Reads hex digits from p up to end, saturating at 0xFFFFFFFF. Returns the
 // position after the last digit (== p when there is none).
 inline const char* readHex(const char* p, const char* end, uint32_t& value)

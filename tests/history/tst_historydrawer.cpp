@@ -69,8 +69,7 @@ QString floatingCharacter()
 
 bool drawerOpen()
 {
-    return drawerWindow() && GetDrawerState(drawerWindow()) == kWindowDrawerOpen &&
-           IsWindowVisible(drawerWindow());
+    return drawerWindow() && IsWindowVisible(drawerWindow());
 }
 
 void clickRow(int row)

@@ -8,6 +8,7 @@
 #include "platform/alerts.h"
 #include "store/dictionary.h"
 #include "store/locations.h"
+#include "store/textutil.h"
 #include "windows/dictionary/relevance.h"
 #include "windows/dictionary/searchindex.h"
 
@@ -61,25 +62,6 @@ QByteArray utf8WithQuestionMarks(const QString& text)
         }
     }
     return out;
-}
-
-// atoi over a byte string that need not end in NUL; out-of-range numbers
-// stop at the int limits instead of overflowing.
-long long leadingNumber(const QByteArray& text)
-{
-    const char* p = text.constData();
-    const char* const end = p + text.size();
-    while (p < end && (*p == ' ' || (*p >= '\t' && *p <= '\r')))
-        ++p;
-    bool negative = false;
-    if (p < end && (*p == '+' || *p == '-'))
-        negative = *p++ == '-';
-    long long value = 0;
-    for (; p < end && *p >= '0' && *p <= '9'; ++p) {
-        if (value <= INT_MAX)
-            value = value * 10 + (*p - '0');
-    }
-    return negative ? -value : value;
 }
 
 int lowerByte(const QByteArray& text, qsizetype i)
@@ -346,8 +328,8 @@ Boolean dictionaryCompareCallback(ControlRef, DataBrowserItemID itemOne, DataBro
     default: { // kMetaNum
         // Equal numbers go by relevance, so that sorting by frequency puts
         // the simplest of the most common characters first.
-        const long long na = leadingNumber(va->text);
-        const long long nb = leadingNumber(vb->text);
+        const int32_t na = tavi_text::leadingInteger(va->text);
+        const int32_t nb = tavi_text::leadingInteger(vb->text);
         if (na != nb)
             return na < nb;
         static dictsearch::Relevance relevance(dict);

@@ -29,27 +29,6 @@ std::vector<uint32_t> codePointsOfUnits(const UniChar* units, qsizetype count)
     return codes;
 }
 
-int32_t leadingInteger(const QByteArray& text)
-{
-    const char* p = text.constData();
-    const char* const end = p + text.size();
-    while (p < end && (*p == ' ' || (*p >= '\t' && *p <= '\r')))
-        ++p;
-    bool negative = false;
-    if (p < end && (*p == '+' || *p == '-'))
-        negative = *p++ == '-';
-    int64_t value = 0;
-    for (; p < end && *p >= '0' && *p <= '9'; ++p) {
-        value = value * 10 + (*p - '0');
-        if (value > int64_t(std::numeric_limits<int32_t>::max()) + 1)
-            value = int64_t(std::numeric_limits<int32_t>::max()) + 1;
-    }
-    if (negative)
-        value = -value;
-    return int32_t(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
-                                       std::numeric_limits<int32_t>::max()));
-}
-
 LookupIndex::LookupIndex(const dictionary& d_, dictsearch::SearchIndex& forms_)
     : d(d_), forms(forms_)
 {

@@ -6,6 +6,7 @@
 // character winning). Both add what they find to the history.
 
 #include "platform/types.h"
+#include "store/textutil.h"
 
 #include <QString>
 #include <QStringView>
@@ -50,9 +51,7 @@ namespace tavi_lookup {
 // surrogate stays the unit it is.
 std::vector<uint32_t> codePointsOfUnits(const UniChar* units, qsizetype count);
 
-// An integer read as the C library's atoi reads it: leading blanks, an
-// optional sign, decimal digits; 0 when there are none. Saturates.
-int32_t leadingInteger(const QByteArray& text);
+using tavi_text::leadingInteger;
 
 // The searches over one dictionary. Texts are compared in their search forms
 // (case folded, canonically decomposed), which the dictionary's search index

@@ -148,7 +148,6 @@ void createHistoryWindow()
                         kDataBrowserItemNoProperty);
 
     SetDrawerParent(drawer, floating);
-    SetDrawerPreferredEdge(drawer, kWindowEdgeLeft);
     SetDrawerOffsets(drawer, 0.0f, 20.0f);
 
     if (!myGroup)
@@ -159,7 +158,7 @@ void createHistoryWindow()
     ChangeWindowGroupAttributes(myGroup, kWindowGroupAttrMoveTogether | kWindowGroupAttrLayerTogether,
                                 0);
 
-    OpenDrawer(drawer, kWindowEdgeDefault, true);
+    OpenDrawer(drawer);
     SetWindowSendsRawKeyEvents(drawer, true);
     InstallWindowEventHandler(drawer, NewEventHandlerUPP(HistoryHandler),
                               GetEventTypeCount(kHistoryEvents), kHistoryEvents, drawer, nullptr);
