@@ -8,8 +8,6 @@
 
 #include "tests/common/stdoutcapture.h"
 
-
-
 inline QByteArray fixturePath(const char* name)
 {
     return QByteArray(TAVI_FIXTURES_DIR "/store/") + name;
@@ -25,10 +23,4 @@ inline QByteArray readFile(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// The index of the fixture dictionary "small.txt", as text.
-inline QByteArray smallIndex()
-{
-    return readFile(QString::fromUtf8(fixturePath("small.txt.index")));
 }

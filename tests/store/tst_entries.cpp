@@ -41,10 +41,7 @@ private slots:
     {
         QTest::addColumn<QList<uint>>("codes");
         QTest::addColumn<QString>("display");
-        QTest::newRow("one character") << QList<uint>{0x4E00} << QStringLiteral("一");
-        QTest::newRow("two code points") << QList<uint>{0x4E00, 0x4E01} << QStringLiteral("一丁");
         // Surrogate pairs, not the low 16 bits (which would give U+0000).
-        QTest::newRow("above U+FFFF") << QList<uint>{0x20000} << QString::fromUcs4(U"\U00020000");
         QTest::newRow("mixed planes") << QList<uint>{0x4E00, 0x2A6D6, 0x41}
                                       << QString::fromUcs4(U"\u4E00\U0002A6D6A");
         QTest::newRow("past U+10FFFF") << QList<uint>{0x110000} << QStringLiteral("\uFFFD");
@@ -59,8 +56,6 @@ private slots:
         auto* e = makeEntry(std::vector<uint32_t>(codes.begin(), codes.end()));
         d.addCharacterEntry(e);
         QCOMPARE(e->display, display);
-        QVERIFY(!e->display.isNull());
-        QCOMPARE(d.entries.back(), e);
     }
 
     void keysWithTheSameExclusiveOrAreDifferentEntries()
@@ -75,27 +70,46 @@ private slots:
         characterEntry probe({0x4E00, 0x0001});
         QCOMPARE(d.table->IsIn(&probe), pair);
         QCOMPARE(d.lookup(0x4E01), single);
-        characterEntry empty;
-        QCOMPARE(empty.hash_key(), 0u);
+        QCOMPARE(d.lookup(0x4E00), nullptr); // only single code points are looked up
     }
 
-    void lookupAndRemoveOfValues()
+    void removeKeepsTheOtherValues()
     {
         characterEntry e({0x4E00});
-        QCOMPARE(e.lookup(0), nullptr);
-        e.remove(0); // nothing to remove
-        QVERIFY(e.values.empty());
-
         e.values = {makeValue(0, "a", QStringLiteral("a")), makeValue(1, "b", QString()),
                     makeValue(2, "c", QStringLiteral("c"))};
-        QCOMPARE(e.lookup(1)->text, QByteArray("b"));
         e.remove(0);
-        // The former last value takes the freed place.
+        e.remove(7); // nothing to remove
         QCOMPARE(fieldsOf(&e), (QList<int>{2, 1}));
-        e.remove(7);
-        QCOMPARE(fieldsOf(&e), (QList<int>{2, 1}));
-        e.remove(1); // a value with a null display
-        QCOMPARE(fieldsOf(&e), QList<int>{2});
+        QCOMPARE(e.lookup(1)->text, QByteArray("b"));
+        QCOMPARE(e.lookup(0), nullptr);
+    }
+
+    void aTableFindsRemovesAndClearsItsItems()
+    {
+        HashTable t(1); // one bucket: every item is found by equals
+        for (uint32_t c = 1; c <= 3; ++c)
+            t.Add(makeEntry({c}));
+        characterEntry first({1}), middle({2}), absent({9});
+        t.Remove(&middle);
+        t.Remove(&absent);
+        QCOMPARE(t.IsIn(&middle), nullptr);
+        QVERIFY(t.IsIn(&first) != nullptr);
+        QCOMPARE(t.getCount(), 2);
+        t.Clear();
+        QCOMPARE(t.getCount(), 0);
+        t.iterReset();
+        QVERIFY(t.iterDone());
+    }
+
+    // Destroying a chain recursively would need far more stack than a
+    // thread has for a million items in one bucket.
+    void aVeryLongChainIsDestroyedWithoutRecursion()
+    {
+        auto* t = new HashTable(1);
+        for (uint32_t c = 0; c < 1000000; ++c)
+            t->Add(makeEntry({c}));
+        delete t;
     }
 
     void addingAValueWidensItsFieldUpTo150_data()
@@ -103,9 +117,7 @@ private slots:
         QTest::addColumn<int>("titleBytes");
         QTest::addColumn<QString>("display");
         QTest::addColumn<uint>("width");
-        QTest::newRow("short value keeps the width") << 3 << QStringLiteral("abc") << 10u;
         QTest::newRow("longer value widens") << 3 << QString(42, u'x') << 42u;
-        QTest::newRow("width counts UTF-16 units") << 3 << QString(12, u'字') << 12u;
         QTest::newRow("capped at 150") << 3 << QString(400, u'x') << 150u;
         QTest::newRow("a wide title comes down to 150") << 200 << QStringLiteral("a") << 150u;
         QTest::newRow("null display changes nothing") << 200 << QString() << 200u;
@@ -122,7 +134,6 @@ private slots:
         d.addCharacterEntry(e);
         d.addDictValue(e, makeValue(0, "x", display));
         QCOMPARE(d.fields[0]->width, width);
-        QCOMPARE(e->values.size(), size_t(1));
     }
 
     void valuesAndEntriesSurviveHeavyReuse()

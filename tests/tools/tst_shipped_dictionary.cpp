@@ -1,6 +1,7 @@
 // The dictionary made at build time: its line format, order and contents,
 // checked against the Unihan files it was made from.
 
+#include "store/dictionary.h"
 #include "tools/unihan.h"
 
 #include <QFile>
@@ -31,14 +32,35 @@ bool isValidUtf8(const QByteArray& b) {
     return !decoder.hasError();
 }
 
+bool isToneMark(QChar c) {
+    const char16_t u = c.unicode();
+    return u == 0x0300 || u == 0x0301 || u == 0x0304 || u == 0x030C;
+}
+
+// A reading as pinyinize can show it: lowercase, and syllables without one
+// of the vowels a, e, i, o, u, ü (the nasals ḿ, ń, ň, ǹ, and ê) unmarked.
+QString reachableForm(const QString& reading) {
+    QStringList syllables = reading.toLower().split(u' ');
+    for (QString& s : syllables) {
+        QString bare = s.normalized(QString::NormalizationForm_D);
+        bare.removeIf(isToneMark);
+        bare = bare.normalized(QString::NormalizationForm_C);
+        static const QString vowels = u"aeiouü"_s;
+        if (std::none_of(bare.cbegin(), bare.cend(), [](QChar c) { return vowels.contains(c); }))
+            s = bare;
+        else
+            s = s.normalized(QString::NormalizationForm_C);
+    }
+    return syllables.join(u' ');
+}
+
 } // namespace
 
 class TestShippedDictionary : public QObject {
     Q_OBJECT
   private slots:
     void initTestCase();
-    void everyLineHasTheLoaderFormat();
-    void charactersComeInCodePointOrderWithFieldsInIndexOrder();
+    void everyLineHasTheLoaderFormatAndOrder();
     void holdsEveryUnihanReadingAndDefinition();
 
   private:
@@ -55,51 +77,41 @@ void TestShippedDictionary::initTestCase() {
     for (const QByteArray& line : index)
         if (!line.isEmpty() && !line.startsWith('#'))
             m_indexNames << line.split('\t').value(0);
-    // The field order itself is checked by the converter's tests.
     QCOMPARE(m_indexNames.size(), 17);
 }
 
-void TestShippedDictionary::everyLineHasTheLoaderFormat() {
+// One value per field, in index order; characters in code point order.
+void TestShippedDictionary::everyLineHasTheLoaderFormatAndOrder() {
     static const QRegularExpression key(u"^U\\+(?:[1-9A-F][0-9A-F]{4,5}|[0-9A-F]{4})$"_s);
-    const QSet<QByteArray> names(m_indexNames.begin(), m_indexNames.end());
     QSet<QByteArray> seenFields;
+    uint lastCode = 0;
+    int lastField = -1;
+    qsizetype characters = 0, aboveBmp = 0;
     for (const QByteArray& line : std::as_const(m_lines)) {
         QVERIFY2(line.size() + 1 <= 1023, line.constData()); // fits the loader's line buffer
         const QList<QByteArray> columns = line.split('\t');
         QVERIFY2(columns.size() == 3, line.constData());
         QVERIFY2(key.match(QString::fromLatin1(columns[0])).hasMatch(), line.constData());
-        QVERIFY2(names.contains(columns[1]), line.constData());
         QVERIFY2(!columns[2].isEmpty() && !columns[2].contains('\r'), line.constData());
         QVERIFY2(!columns[2].startsWith(' ') && !columns[2].endsWith(' '), line.constData());
         QVERIFY2(isValidUtf8(columns[2]), line.constData());
+        const int field = int(m_indexNames.indexOf(columns[1]));
+        QVERIFY2(field >= 0, line.constData());
         seenFields.insert(columns[1]);
-    }
-    // Every field of the index has values: a field that moved to another
-    // Unihan file would otherwise silently disappear.
-    QCOMPARE(seenFields, names);
-}
-
-void TestShippedDictionary::charactersComeInCodePointOrderWithFieldsInIndexOrder() {
-    uint lastCode = 0;
-    int lastField = -1;
-    qsizetype characters = 0, aboveBmp = 0;
-    for (const QByteArray& line : std::as_const(m_lines)) {
-        const qsizetype tab = line.indexOf('\t');
-        bool ok = false;
-        const uint code = line.mid(2, tab - 2).toUInt(&ok, 16);
-        QVERIFY(ok);
-        const int field =
-            int(m_indexNames.indexOf(line.mid(tab + 1, line.indexOf('\t', tab + 1) - tab - 1)));
+        const uint code = columns[0].mid(2).toUInt(nullptr, 16);
         if (code != lastCode || characters == 0) {
             QVERIFY2(characters == 0 || code > lastCode, line.constData());
             ++characters;
             aboveBmp += code > 0xFFFF;
             lastField = -1;
         }
-        QVERIFY2(field > lastField, line.constData()); // one value per field, in index order
+        QVERIFY2(field > lastField, line.constData());
         lastCode = code;
         lastField = field;
     }
+    // Every field of the index has values: a field that moved to another
+    // Unihan file would otherwise silently disappear.
+    QCOMPARE(seenFields.size(), m_indexNames.size());
     // Unicode 15 has some 50,000 such characters, some 22,000 above U+FFFF.
     QVERIFY2(characters > 40000, QByteArray::number(characters).constData());
     QVERIFY2(aboveBmp > 15000, QByteArray::number(aboveBmp).constData());
@@ -108,7 +120,8 @@ void TestShippedDictionary::charactersComeInCodePointOrderWithFieldsInIndexOrder
 void TestShippedDictionary::holdsEveryUnihanReadingAndDefinition() {
     // Every character of the dictionary has a reading or definition, every
     // one of those in Unihan is in the dictionary, and the Mandarin values
-    // are the converted Unihan readings.
+    // are the converted Unihan readings, which pinyinize shows again as
+    // Unihan gives them (or unmarked where it cannot mark).
     const QSet<QByteArray> selecting = {"kMandarin",    "kCantonese", "kDefinition", "kJapaneseOn",
                                         "kJapaneseKun", "kKorean",    "kVietnamese", "kHangul"};
     QSet<uint> all, selected;
@@ -127,6 +140,7 @@ void TestShippedDictionary::holdsEveryUnihanReadingAndDefinition() {
     std::string readings, error;
     QVERIFY2(unihan::readBzip2File(TAVI_UNIHAN_READINGS, readings, error), error.c_str());
     qsizetype checked = 0, compared = 0;
+    QStringList unshown;
     std::string_view rest = readings;
     while (!rest.empty()) {
         const std::size_t end = std::min(rest.find('\n'), rest.size());
@@ -139,13 +153,18 @@ void TestShippedDictionary::holdsEveryUnihanReadingAndDefinition() {
         QVERIFY2(selected.contains(r.codePoint), std::string(line).c_str());
         ++checked;
         if (r.field == 0) {
-            QCOMPARE(mandarin.value(r.codePoint),
-                     QByteArray::fromStdString(unihan::toneNumbers(r.value)));
+            const QByteArray numbered = mandarin.value(r.codePoint);
+            QCOMPARE(numbered, QByteArray::fromStdString(unihan::toneNumbers(r.value)));
             ++compared;
+            const QString original = QString::fromUtf8(r.value.data(), qsizetype(r.value.size()));
+            const QString shown = dict.pinyinize(numbered.constData());
+            if (shown != original.normalized(QString::NormalizationForm_C) && shown != reachableForm(original))
+                unshown << u"U+%1 %2 -> %3"_s.arg(QString::number(r.codePoint, 16), original, shown);
         }
     }
     QVERIFY(checked > 100000);
     QCOMPARE(compared, mandarin.size());
+    QVERIFY2(unshown.isEmpty(), qUtf8Printable(unshown.mid(0, 20).join(u'\n')));
 }
 
 QTEST_GUILESS_MAIN(TestShippedDictionary)
