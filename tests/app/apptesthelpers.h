@@ -4,6 +4,7 @@
 
 #include "platform/preferences.h"
 #include "platform/windows.h"
+#include "store/dictionary.h"
 #include "tests/common/windowtesting.h"
 
 #include <QCoreApplication>
@@ -60,6 +61,20 @@ inline QMap<QString, QString> storedPrefs()
     for (const QString& key : keys)
         values.insert(key, settings.value(key).toString());
     return values;
+}
+
+// A dictionary field as the field index loader leaves it.
+inline dictFields* makeField(const char* name, const char* title, uint32_t code, int32_t kind)
+{
+    auto* field = new dictFields();
+    field->name = QByteArray(name);
+    field->kind = kind;
+    field->width = 10;
+    field->code = code;
+    field->title = QString::fromUtf8(title);
+    field->flags = 1;
+    field->inList = 0;
+    return field;
 }
 
 // A shown window carrying `tag`, as a window creator would make it.

@@ -76,11 +76,6 @@ inline QString textOf(long windowTag, FourCharCode signature)
     return text;
 }
 
-inline QString floatingText(FourCharCode signature)
-{
-    return textOf(kFloatingWindowTag, signature);
-}
-
 inline QString searchFieldText()
 {
     QString text;

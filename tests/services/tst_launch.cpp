@@ -88,38 +88,37 @@ private:
     bool m_ok = false;
 };
 
-QDBusConnectionInterface* bus()
+bool taviOffered(const QDBusConnection& bus = QDBusConnection::sessionBus())
 {
-    return QDBusConnection::sessionBus().interface();
-}
-
-bool taviOffered()
-{
-    const QDBusReply<bool> owned = bus()->isServiceRegistered(QStringLiteral("com.Quillon.Tavi"));
+    const QDBusReply<bool> owned =
+        bus.interface()->isServiceRegistered(QStringLiteral("com.Quillon.Tavi"));
     return owned.isValid() && owned.value();
 }
 
-// The program file of the process that owns the name.
-QString ownerProgram()
+// The process that offers the services, 0 for none.
+pid_t taviPid(const QDBusConnection& bus = QDBusConnection::sessionBus())
 {
-    const QDBusReply<uint> pid = bus()->servicePid(QStringLiteral("com.Quillon.Tavi"));
-    if (!pid.isValid())
-        return QString();
-    return QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid.value())).symLinkTarget();
+    const QDBusReply<uint> pid = bus.interface()->servicePid(QStringLiteral("com.Quillon.Tavi"));
+    return pid.isValid() ? pid_t(pid.value()) : 0;
+}
+
+QString programOf(pid_t pid)
+{
+    return QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget();
 }
 
 // Ends the Tavi that offers the services as the desktop would, and waits
 // until it has given up the name.
-bool endTavi()
+bool endTavi(const QDBusConnection& bus = QDBusConnection::sessionBus())
 {
-    const QDBusReply<uint> pid = bus()->servicePid(QStringLiteral("com.Quillon.Tavi"));
-    if (!pid.isValid() || ::kill(pid_t(pid.value()), SIGTERM) != 0)
+    const pid_t pid = taviPid(bus);
+    if (pid == 0 || ::kill(pid, SIGTERM) != 0)
         return false;
     QElapsedTimer timer;
     timer.start();
-    while (taviOffered() && !timer.hasExpired(20000))
+    while (taviOffered(bus) && !timer.hasExpired(20000))
         QTest::qWait(50);
-    return !taviOffered();
+    return !taviOffered(bus);
 }
 
 QProcessEnvironment environmentWith(const QString& name, const QString& value)
@@ -165,20 +164,13 @@ void ServicesLaunchTest::clientStartsTheTaviOfItsOwnPrefix()
     TestPrefix prefix;
     QVERIFY(prefix.isValid());
 
-    // The first call waits for Tavi to load and then for its answer.
-    Run run = runProgram(prefix.program("tavi-service"),
-                         {QStringLiteral("ConvertUnicode"), QStringLiteral("中文")});
+    // The call waits for Tavi to load and then for its answer.
+    const Run run = runProgram(prefix.program("tavi-service"),
+                               {QStringLiteral("ConvertUnicode"), QStringLiteral("中文")});
     QVERIFY2(run.finished, run.err.constData());
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.out, QByteArray("0x4E2D 0x6587\n"));
-    QCOMPARE(ownerProgram(), QFileInfo(prefix.program("tavi")).canonicalFilePath());
-
-    // The same Tavi answers the next call.
-    run = runProgram(prefix.program("tavi-service"),
-                     {QStringLiteral("ConvertPinyin"), QStringLiteral("shui3")});
-    QCOMPARE(run.exitCode, 0);
-    QCOMPARE(run.out, QStringLiteral("shuǐ\n").toUtf8());
-
+    QCOMPARE(programOf(taviPid()), QFileInfo(prefix.program("tavi")).canonicalFilePath());
     QVERIFY(endTavi());
 }
 
@@ -187,8 +179,7 @@ void ServicesLaunchTest::busStartsTaviThroughTheServiceFile()
     TestPrefix prefix;
     QVERIFY(prefix.isValid());
     const QString dbusSend = QStandardPaths::findExecutable(QStringLiteral("dbus-send"));
-    if (dbusSend.isEmpty())
-        QSKIP("dbus-send is not installed");
+    QVERIFY(!dbusSend.isEmpty());
 
     // The installed service file, for this prefix.
     QFile in(QStringLiteral(TAVI_SOURCE_DIR "/resources/desktop/com.Quillon.Tavi.service.in"));
@@ -225,24 +216,15 @@ void ServicesLaunchTest::busStartsTaviThroughTheServiceFile()
                               QStringLiteral("/com/Quillon/Tavi"),
                               QStringLiteral("com.Quillon.Tavi.Services.Perform"),
                               QStringLiteral("string:Convert"), QStringLiteral("string:中")};
-    Run run = runProgram(dbusSend, call, QByteArray(), 60000, environment);
+    const Run run = runProgram(dbusSend, call, QByteArray(), 60000, environment);
     QVERIFY2(run.finished && run.exitCode == 0, run.err.constData());
     QVERIFY2(run.out.contains("array of bytes \"&#20013;\""), run.out.constData());
 
-    // Ended by the bus going away: the started Tavi quits with its bus.
-    run = runProgram(dbusSend,
-                     {QStringLiteral("--session"), QStringLiteral("--print-reply"),
-                      QStringLiteral("--dest=org.freedesktop.DBus"),
-                      QStringLiteral("/org/freedesktop/DBus"),
-                      QStringLiteral("org.freedesktop.DBus.GetConnectionUnixProcessID"),
-                      QStringLiteral("string:com.Quillon.Tavi")},
-                     QByteArray(), 10000, environment);
-    const qint64 pid = run.out.mid(run.out.lastIndexOf(' ') + 1).trimmed().toLongLong();
-    QVERIFY2(pid > 0, run.out.constData());
-    QCOMPARE(QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget(),
-             QFileInfo(prefix.program("tavi")).canonicalFilePath());
-    ::kill(pid_t(pid), SIGTERM);
-    QTRY_VERIFY_WITH_TIMEOUT(::kill(pid_t(pid), 0) != 0, 20000);
+    // The bus started the Tavi of this prefix.
+    const QDBusConnection activating = QDBusConnection::connectToBus(
+        QString::fromLatin1(activatingBus.address()), QStringLiteral("activating"));
+    QCOMPARE(programOf(taviPid(activating)), QFileInfo(prefix.program("tavi")).canonicalFilePath());
+    QVERIFY(endTavi(activating));
 }
 
 void ServicesLaunchTest::clientFailuresAreOneLine_data()
@@ -310,8 +292,7 @@ void ServicesLaunchTest::taviWithoutSessionBusRunsAndSavesOnSigterm()
         tavi.waitForReadyRead(100);
         output += tavi.readAll();
     }
-    QVERIFY2(output.contains("No session bus ("), output.constData());
-    QVERIFY2(output.contains("): Tavi runs without desktop services\n"), output.constData());
+    QVERIFY2(output.contains("Tavi runs without desktop services"), output.constData());
     QTest::qWait(300);
     QCOMPARE(tavi.state(), QProcess::Running);
     ::kill(pid_t(tavi.processId()), SIGTERM);
