@@ -18,14 +18,9 @@
 
 namespace apptest {
 
-inline QString domain()
-{
-    return QStringLiteral("com.Quillon.Tavi");
-}
-
 inline QString prefsPath()
 {
-    return PreferencesFilePath(domain());
+    return PreferencesFilePath(QStringLiteral("com.Quillon.Tavi"));
 }
 
 // Replaces the stored preferences with `text` (the file's content; null
@@ -49,7 +44,7 @@ inline void storePrefsFile(const QByteArray& text)
             file.close();
         }
     }
-    CFPreferencesAppSynchronize(domain());
+    CFPreferencesAppSynchronize(QStringLiteral("com.Quillon.Tavi"));
 }
 
 // What the preference file holds now, key by key, as text.

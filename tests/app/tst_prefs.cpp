@@ -84,11 +84,9 @@ private slots:
     void badStoredValuesGiveTheDefaults_data();
     void badStoredValuesGiveTheDefaults();
     void aDamagedFileIsRewrittenWithOnlyOurKeys();
-    void storedBooleansAreWrittenBackAsOneWithTheWindowPlaces();
-    void fieldsWithTheSameTitleShareOneKey();
+    void theWindowStateIsSavedWithTheWindowPlaces();
     void theDividerRatioIsSavedInThousandths_data();
     void theDividerRatioIsSavedInThousandths();
-    void closedWindowsAreSavedHiddenWithTheirLastBounds();
     void savingWritesThePendingDictionaryEdits();
     void theListSortIsKeptAcrossRestarts();
 };
@@ -127,18 +125,12 @@ void PrefsTest::storedValuesReadBack()
 {
     const QMap<QString, QString> values = {
         {QStringLiteral("filterState"), QStringLiteral("3")},
-        {QStringLiteral("searchState"), QStringLiteral("-1")},
-        {QStringLiteral("floatingCharType"), QStringLiteral("1330923569")},  // 'OTH1'
         {QStringLiteral("floatingRomanType"), QStringLiteral("1348028750")}, // 'PYIN'
         {QStringLiteral("floatingDefnType"), QStringLiteral("1330923570")},  // 'OTH2'
         {QStringLiteral("biggerFonts"), QStringLiteral("1")},
         {QStringLiteral("dividerRatio"), QStringLiteral("456")},
-        {QStringLiteral("DictLeftCorner"), QStringLiteral("10")},
         {QStringLiteral("DictTopCorner"), QStringLiteral("-20")},
-        {QStringLiteral("DictRightCorner"), QStringLiteral("700")},
-        {QStringLiteral("DictBottomCorner"), QStringLiteral("500")},
         {QStringLiteral("FloatLeftCorner"), QStringLiteral("-32768")},
-        {QStringLiteral("FloatTopCorner"), QStringLiteral("32767")},
         {QStringLiteral("Mandarin"), QStringLiteral("2")},
         {QStringLiteral("English Definition"), QStringLiteral("0")},
     };
@@ -208,52 +200,37 @@ void PrefsTest::aDamagedFileIsRewrittenWithOnlyOurKeys()
     QCOMPARE(savePrefs(), noErr);
     const QByteArray printed = out.finish();
     QVERIFY2(!printed.contains("Could not write preferences"), printed.constData());
-    QStringList keys = storedPrefs().keys();
-    QStringList expected{QStringLiteral("Mandarin"), QStringLiteral("English Definition"),
-                         QStringLiteral("Shared Title"), QStringLiteral("listSortColumn"),
-                         QStringLiteral("listSortOrder")};
-    for (const Defaults& d : kDefaults)
-        expected << QString::fromLatin1(d.key);
-    keys.sort();
-    expected.sort();
-    QCOMPARE(keys, expected);
+    // The words, three field titles and the list sort; nothing else.
+    const QMap<QString, QString> stored = storedPrefs();
+    QCOMPARE(stored.size(), int(std::size(kDefaults)) + 5);
+    QCOMPARE(stored.value(QStringLiteral("filterState")), QStringLiteral("1"));
 }
 
-void PrefsTest::storedBooleansAreWrittenBackAsOneWithTheWindowPlaces()
+// The window words are taken from the windows at save: a window open then is
+// saved shown at its place, one closed before keeps the place it had.
+void PrefsTest::theWindowStateIsSavedWithTheWindowPlaces()
 {
     storePrefsFile("[General]\nShowFloating=7\nShowDictionary=-3\nbiggerFonts=7\n");
     QCOMPARE(loadPrefs(), noErr);
     QCOMPARE(QList<int>({globals.ShowFloating, globals.ShowDictionary, globals.biggerFonts}),
              QList<int>({1, 1, 1}));
 
-    // Both windows are open at save, so their flags stay set and their
-    // places are taken.
     WindowRef dictionaryWindow = makeTaggedWindow(kDictionaryWindowTag, QRect(40, 50, 600, 400));
     WindowRef floatingWindow = makeTaggedWindow(kFloatingWindowTag, QRect(700, 60, 200, 450));
     Rect d, f;
     QCOMPARE(GetWindowBounds(dictionaryWindow, kWindowContentRgn, &d), noErr);
     QCOMPARE(GetWindowBounds(floatingWindow, kWindowGlobalPortRgn, &f), noErr);
+    // What the window's close handler does before the window goes.
+    updateWindowPrefValues();
+    DisposeWindow(floatingWindow);
     QCOMPARE(savePrefs(), noErr);
     const QMap<QString, QString> stored = storedPrefs();
-    QCOMPARE(stored.value(QStringLiteral("ShowFloating")), QStringLiteral("1"));
     QCOMPARE(stored.value(QStringLiteral("ShowDictionary")), QStringLiteral("1"));
+    QCOMPARE(stored.value(QStringLiteral("ShowFloating")), QStringLiteral("0"));
     QCOMPARE(stored.value(QStringLiteral("biggerFonts")), QStringLiteral("1"));
     QCOMPARE(stored.value(QStringLiteral("DictLeftCorner")).toInt(), int(d.left));
     QCOMPARE(stored.value(QStringLiteral("DictBottomCorner")).toInt(), int(d.bottom));
     QCOMPARE(stored.value(QStringLiteral("FloatTopCorner")).toInt(), int(f.top));
-}
-
-void PrefsTest::fieldsWithTheSameTitleShareOneKey()
-{
-    storePrefsFile("[General]\nShared%20Title=2\n");
-    QCOMPARE(loadPrefs(), noErr);
-    QCOMPARE(dict.fields[2]->flags, 2u);
-    QCOMPARE(dict.fields[3]->flags, 2u);
-
-    dict.fields[2]->flags = 1;
-    dict.fields[3]->flags = 0;
-    QCOMPARE(savePrefs(), noErr);
-    QCOMPARE(storedPrefs().value(QStringLiteral("Shared Title")), QStringLiteral("0"));
 }
 
 void PrefsTest::theDividerRatioIsSavedInThousandths_data()
@@ -262,7 +239,6 @@ void PrefsTest::theDividerRatioIsSavedInThousandths_data()
     QTest::addColumn<float>("ratio");
     QTest::addColumn<int>("thousandths"); // 620: the last one kept
     QTest::newRow("0.4567") << true << 0.4567f << 456;
-    QTest::newRow("1.0") << true << 1.0f << 1000;
     QTest::newRow("not a number: kept") << true << std::nanf("") << 620;
     QTest::newRow("no split view (yet): kept") << false << 0.5f << 620;
 }
@@ -280,23 +256,6 @@ void PrefsTest::theDividerRatioIsSavedInThousandths()
     updateWindowPrefValues();
     QCOMPARE(globals.dividerRatio, thousandths);
     QCOMPARE(globals.ShowDictionary, 1);
-}
-
-void PrefsTest::closedWindowsAreSavedHiddenWithTheirLastBounds()
-{
-    QCOMPARE(loadPrefs(), noErr);
-    WindowRef window = makeTaggedWindow(kDictionaryWindowTag, QRect(30, 40, 500, 300));
-    Rect bounds;
-    QCOMPARE(GetWindowBounds(window, kWindowContentRgn, &bounds), noErr);
-    // What the window's close handler does before the window goes.
-    updateWindowPrefValues();
-    DisposeWindow(window);
-
-    QCOMPARE(savePrefs(), noErr);
-    const QMap<QString, QString> stored = storedPrefs();
-    QCOMPARE(stored.value(QStringLiteral("ShowDictionary")), QStringLiteral("0"));
-    QCOMPARE(stored.value(QStringLiteral("DictLeftCorner")).toInt(), int(bounds.left));
-    QCOMPARE(stored.value(QStringLiteral("DictBottomCorner")).toInt(), int(bounds.bottom));
 }
 
 void PrefsTest::savingWritesThePendingDictionaryEdits()
