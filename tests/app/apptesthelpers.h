@@ -4,6 +4,7 @@
 
 #include "platform/preferences.h"
 #include "platform/windows.h"
+#include "store/dictionary.h"
 #include "tests/common/windowtesting.h"
 
 #include <QCoreApplication>
@@ -17,14 +18,9 @@
 
 namespace apptest {
 
-inline QString domain()
-{
-    return QStringLiteral("com.Quillon.Tavi");
-}
-
 inline QString prefsPath()
 {
-    return PreferencesFilePath(domain());
+    return PreferencesFilePath(QStringLiteral("com.Quillon.Tavi"));
 }
 
 // Replaces the stored preferences with `text` (the file's content; null
@@ -48,7 +44,7 @@ inline void storePrefsFile(const QByteArray& text)
             file.close();
         }
     }
-    CFPreferencesAppSynchronize(domain());
+    CFPreferencesAppSynchronize(QStringLiteral("com.Quillon.Tavi"));
 }
 
 // What the preference file holds now, key by key, as text.
@@ -60,6 +56,20 @@ inline QMap<QString, QString> storedPrefs()
     for (const QString& key : keys)
         values.insert(key, settings.value(key).toString());
     return values;
+}
+
+// A dictionary field as the field index loader leaves it.
+inline dictFields* makeField(const char* name, const char* title, uint32_t code, int32_t kind)
+{
+    auto* field = new dictFields();
+    field->name = QByteArray(name);
+    field->kind = kind;
+    field->width = 10;
+    field->code = code;
+    field->title = QString::fromUtf8(title);
+    field->flags = 1;
+    field->inList = 0;
+    return field;
 }
 
 // A shown window carrying `tag`, as a window creator would make it.

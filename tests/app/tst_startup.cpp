@@ -1,26 +1,26 @@
 // Start-up to shutdown: runTavi with a test loader, driven from timers that
-// act once the event loop runs. The real program under SIGTERM is run by the
-// services launch test.
+// act once the event loop runs. Also finding windows by tag, the alert
+// helper, unknown application commands, and the menu bar in the main windows.
 
 #include "apptesthelpers.h"
 
 #include "app/globals.h"
 #include "app/startup.h"
-#include "tests/common/testdoubles.h"
-#include "windows/dictionary/dictionarywindow.h"
-#include "windows/floating/floatingwindow.h"
 #include "app/windowlookup.h"
 #include "platform/alerts.h"
-#include "platform/commands.h"
 #include "platform/controls.h"
 #include "platform/eventloop.h"
 #include "platform/folders.h"
 #include "platform/menubar.h"
-#include "store/dictionary.h"
+#include "platform/nib.h"
 #include "store/progress.h"
+#include "tests/common/testdoubles.h"
+#include "windows/dictionary/dictionarywindow.h"
+#include "windows/floating/floatingwindow.h"
 
 #include <QAction>
 #include <QMenu>
+#include <QMenuBar>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTest>
@@ -49,17 +49,8 @@ void testLoader(dictionary* d, LoadProgress* progress)
 {
     ++g_loader.calls;
     g_loader.hadProgress = progress != nullptr;
-    if (d->fields.empty()) {
-        auto* field = new dictFields();
-        field->name = QByteArray("kMandarin");
-        field->kind = kRomanization;
-        field->width = 10;
-        field->code = FOUR_CHAR_CODE("PYIN");
-        field->title = QStringLiteral("Mandarin");
-        field->flags = 1;
-        field->inList = 0;
-        d->fields.push_back(field);
-    }
+    if (d->fields.empty())
+        d->fields.push_back(makeField("kMandarin", "Mandarin", FOUR_CHAR_CODE("PYIN"), kRomanization));
     if (progress != nullptr) {
         progress->setProgressMaximum(1000);
         progress->setProgressValue(250);
@@ -134,11 +125,14 @@ private slots:
     void init();
     void cleanup();
 
-    void aFirstRunShowsTheLoadingBarAndWritesTheDefaults();
-    void aSignalDuringTheLoopStillSavesThePreferences_data();
-    void aSignalDuringTheLoopStillSavesThePreferences();
+    void aFirstRunShowsTheLoadingBarAndSavesAtTheEnd_data();
+    void aFirstRunShowsTheLoadingBarAndSavesAtTheEnd();
     void missingInterfaceResourcesEndStartUp_data();
     void missingInterfaceResourcesEndStartUp();
+
+    void longMessagesAreCutAtWholeCharacters();
+    void mainWindowsShowTheMenuBar_data();
+    void mainWindowsShowTheMenuBar();
 };
 
 void StartupTest::initTestCase()
@@ -165,22 +159,33 @@ void StartupTest::cleanup()
     SetBundleResourcesFolderOverride(QString());
 }
 
-void StartupTest::aFirstRunShowsTheLoadingBarAndWritesTheDefaults()
+void StartupTest::aFirstRunShowsTheLoadingBarAndSavesAtTheEnd_data()
 {
+    QTest::addColumn<int>("signalNumber"); // 0: Quit from the menu
+    QTest::newRow("Quit") << 0;
+    QTest::newRow("SIGTERM") << SIGTERM;
+}
+
+void StartupTest::aFirstRunShowsTheLoadingBarAndSavesAtTheEnd()
+{
+    QFETCH(int, signalNumber);
     // Once the loop runs the loading window is gone, the dictionary window
     // is open and no floating window.
-    bool loadingWindowGone = false;
+    bool loadingWindowGone = true;
     bool dictionaryOpen = false;
     bool floatingOpen = true;
     DuringTheLoop during([&] {
         const ControlID id = {FOUR_CHAR_CODE("LOAD"), 128};
         ControlRef bar = nullptr;
-        loadingWindowGone = true;
         for (WindowRef window : GetWindowList())
             loadingWindowGone = loadingWindowGone && GetControlByID(window, &id, &bar) != noErr;
         dictionaryOpen = FindMyWindow(kDictionaryWindowTag, false) != nullptr;
         floatingOpen = FindMyWindow(kFloatingWindowTag, false) != nullptr;
-        QuitApplicationEventLoop();
+        globals.filterState = 5;
+        if (signalNumber == 0)
+            triggerMenuCommand(QStringLiteral("quit"));
+        else
+            std::raise(signalNumber);
     });
     QCOMPARE(runTavi(testLoader), noErr);
     QVERIFY(during.done && !during.timedOut);
@@ -191,34 +196,9 @@ void StartupTest::aFirstRunShowsTheLoadingBarAndWritesTheDefaults()
     QCOMPARE(g_loader.barMaximum, 1000);
     QCOMPARE(g_loader.barValue, 500);
     QVERIFY(g_alerts->requests.empty());
-    QCOMPARE(nibRef, nullptr);
-
-    // The defaults are written (their values: the preference tests), with
-    // the dictionary window shown.
-    QCOMPARE(storedPrefs().value(QStringLiteral("ShowDictionary")), QStringLiteral("1"));
-}
-
-void StartupTest::aSignalDuringTheLoopStillSavesThePreferences_data()
-{
-    QTest::addColumn<int>("signalNumber"); // 0: Quit from the menu
-    QTest::newRow("Quit") << 0;
-    QTest::newRow("SIGTERM") << SIGTERM;
-    QTest::newRow("SIGINT") << SIGINT;
-}
-
-void StartupTest::aSignalDuringTheLoopStillSavesThePreferences()
-{
-    QFETCH(int, signalNumber);
-    DuringTheLoop during([signalNumber] {
-        globals.filterState = 5;
-        if (signalNumber == 0)
-            triggerMenuCommand(QStringLiteral("quit"));
-        else
-            std::raise(signalNumber);
-    });
-    QCOMPARE(runTavi(testLoader), noErr);
-    QVERIFY(during.done && !during.timedOut);
+    // The preferences are saved, with the dictionary window shown.
     QCOMPARE(storedPrefs().value(QStringLiteral("filterState")), QStringLiteral("5"));
+    QCOMPARE(storedPrefs().value(QStringLiteral("ShowDictionary")), QStringLiteral("1"));
 }
 
 void StartupTest::missingInterfaceResourcesEndStartUp_data()
@@ -230,9 +210,6 @@ void StartupTest::missingInterfaceResourcesEndStartUp_data()
     QTest::newRow("no interface folder")
         << QStringList() << int(kIBCarbonRuntimeCantFindNibFile)
         << error.arg(kIBCarbonRuntimeCantFindNibFile).arg(u"Could not load nib resource file");
-    QTest::newRow("no menu bar")
-        << QStringList{QStringLiteral("LoadWindow.ui")} << int(kIBCarbonRuntimeCantFindObject)
-        << error.arg(kIBCarbonRuntimeCantFindObject).arg(u"Could not load menu bar");
     // Without a loading window the dictionary still loads, and Tavi runs.
     QTest::newRow("no loading window")
         << QStringList{QStringLiteral("MenuBar.ui")} << int(noErr)
@@ -253,11 +230,52 @@ void StartupTest::missingInterfaceResourcesEndStartUp()
     QCOMPARE(runTavi(testLoader), OSStatus(status));
     QCOMPARE(wtest::alertTexts(g_alerts), QStringList{alert});
     QVERIFY(!g_loader.hadProgress);
-    QCOMPARE(nibRef, nullptr);
     // A failed start loads, reads and writes nothing, and exits with an error.
     QCOMPARE(g_loader.calls, status == noErr ? 1 : 0);
     QCOMPARE(QFileInfo::exists(prefsPath()), status == noErr);
     QCOMPARE(exitStatusFor(status) != 0, status != noErr);
+}
+
+void StartupTest::longMessagesAreCutAtWholeCharacters()
+{
+    // 300 bytes: 'x' and then 中 from byte 1 on; 255 falls inside a character.
+    const QString message = QStringLiteral("x") + QString(100, QChar(0x4E2D));
+    const QByteArray utf8 = message.toUtf8();
+    minorError("Error", utf8.constData(), 0);
+    QCOMPARE(g_alerts->requests.size(), size_t(1));
+    // Without an error code the title shows alone.
+    QCOMPARE(g_alerts->requests.front().message, QStringLiteral("Error"));
+    QCOMPARE(g_alerts->requests.front().type, kAlertNoteAlert);
+    QCOMPARE(g_alerts->requests.front().explanation,
+             QStringLiteral("x") + QString(84, QChar(0x4E2D)));
+}
+
+void StartupTest::mainWindowsShowTheMenuBar_data()
+{
+    QTest::addColumn<QString>("resource");
+    QTest::addColumn<long>("tag");
+    QTest::addColumn<int>("menuBars");
+    QTest::newRow("dictionary") << QStringLiteral("DataBrowserWindow") << long(kDictionaryWindowTag) << 1;
+    QTest::newRow("feedback") << QStringLiteral("FeedbackWindow") << long(kFeedbackWindowTag) << 0;
+}
+
+void StartupTest::mainWindowsShowTheMenuBar()
+{
+    QFETCH(QString, resource);
+    QFETCH(long, tag);
+    QFETCH(int, menuBars);
+    IBNibRef nib = nullptr;
+    QCOMPARE(CreateNibReference(QStringLiteral("Tavi"), &nib), noErr);
+    QCOMPARE(SetMenuBarFromNib(nib, QStringLiteral("MenuBar")), noErr);
+    WindowRef window = nullptr;
+    QCOMPARE(CreateWindowFromNib(nib, resource, &window), noErr);
+    SetWRefCon(window, tag);
+    ShowWindow(window);
+    // Shown again: no second menu bar.
+    HideWindow(window);
+    ShowWindow(window);
+    QCOMPARE(int(GetWindowWidget(window)->findChildren<QMenuBar*>().size()), menuBars);
+    DisposeNibReference(nib);
 }
 
 QTEST_MAIN(StartupTest)

@@ -18,13 +18,11 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <signal.h>
 
 #include <algorithm>
-
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -76,11 +74,6 @@ inline QString textOf(long windowTag, FourCharCode signature)
     return text;
 }
 
-inline QString floatingText(FourCharCode signature)
-{
-    return textOf(kFloatingWindowTag, signature);
-}
-
 inline QString searchFieldText()
 {
     QString text;
@@ -102,20 +95,14 @@ inline QStringList listedCharacters()
     return characters;
 }
 
-// A session bus of our own. Without a configuration file: the bus of the
-// whole test program, started before anything in the process connects to a
-// bus, its address in DBUS_SESSION_BUS_ADDRESS for this process and every
-// program it starts. With one: a further bus, reached by its address.
+// A session bus of our own for the whole test program, started before
+// anything in the process connects to a bus, its address in
+// DBUS_SESSION_BUS_ADDRESS for this process and every program it starts.
 class PrivateSessionBus {
 public:
-    explicit PrivateSessionBus(const QString& configFile = QString())
+    PrivateSessionBus()
     {
-        const QByteArray config = configFile.isEmpty()
-                                      ? QByteArray("--session")
-                                      : "--config-file='" + QFile::encodeName(configFile) + "'";
-        const QByteArray command =
-            "dbus-daemon " + config + " --fork --print-address=1 --print-pid=1";
-        FILE* daemon = ::popen(command.constData(), "r");
+        FILE* daemon = ::popen("dbus-daemon --session --fork --print-address=1 --print-pid=1", "r");
         if (!daemon)
             return;
         char address[512] = {};
@@ -125,7 +112,7 @@ public:
             m_pid = std::atoi(pid);
         }
         ::pclose(daemon);
-        if (!m_address.isEmpty() && configFile.isEmpty())
+        if (!m_address.isEmpty())
             qputenv("DBUS_SESSION_BUS_ADDRESS", m_address);
     }
     ~PrivateSessionBus()
@@ -137,7 +124,6 @@ public:
     PrivateSessionBus& operator=(const PrivateSessionBus&) = delete;
 
     bool isRunning() const { return m_pid > 0 && !m_address.isEmpty(); }
-    QByteArray address() const { return m_address; }
 
 private:
     QByteArray m_address;

@@ -1,20 +1,15 @@
 // Starting Tavi for the services: tavi-service starts the Tavi of its own
-// prefix when none runs, the session bus starts it through the D-Bus
-// service file, and every failure of the client is one line. Each test
+// prefix when none runs, and every failure of the client is one line. Each test
 // works in a prefix of its own made of the build tree's programs and the
 // fixture dictionary.
 
 #include "tests/services/servicestest.h"
 
-#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusReply>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -99,21 +94,19 @@ bool taviOffered()
     return owned.isValid() && owned.value();
 }
 
-// The program file of the process that owns the name.
-QString ownerProgram()
+// The process that offers the services, 0 for none.
+pid_t taviPid()
 {
     const QDBusReply<uint> pid = bus()->servicePid(QStringLiteral("com.Quillon.Tavi"));
-    if (!pid.isValid())
-        return QString();
-    return QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid.value())).symLinkTarget();
+    return pid.isValid() ? pid_t(pid.value()) : 0;
 }
 
 // Ends the Tavi that offers the services as the desktop would, and waits
 // until it has given up the name.
 bool endTavi()
 {
-    const QDBusReply<uint> pid = bus()->servicePid(QStringLiteral("com.Quillon.Tavi"));
-    if (!pid.isValid() || ::kill(pid_t(pid.value()), SIGTERM) != 0)
+    const pid_t pid = taviPid();
+    if (pid == 0 || ::kill(pid, SIGTERM) != 0)
         return false;
     QElapsedTimer timer;
     timer.start();
@@ -142,10 +135,9 @@ private slots:
     void cleanup();
 
     void clientStartsTheTaviOfItsOwnPrefix();
-    void busStartsTaviThroughTheServiceFile();
     void clientFailuresAreOneLine_data();
     void clientFailuresAreOneLine();
-    void taviWithoutSessionBusRunsAndSavesOnSigterm();
+    void taviWithoutSessionBusRuns();
 };
 
 void ServicesLaunchTest::initTestCase()
@@ -165,84 +157,15 @@ void ServicesLaunchTest::clientStartsTheTaviOfItsOwnPrefix()
     TestPrefix prefix;
     QVERIFY(prefix.isValid());
 
-    // The first call waits for Tavi to load and then for its answer.
-    Run run = runProgram(prefix.program("tavi-service"),
-                         {QStringLiteral("ConvertUnicode"), QStringLiteral("中文")});
+    // The call waits for Tavi to load and then for its answer.
+    const Run run = runProgram(prefix.program("tavi-service"),
+                               {QStringLiteral("ConvertUnicode"), QStringLiteral("中文")});
     QVERIFY2(run.finished, run.err.constData());
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.out, QByteArray("0x4E2D 0x6587\n"));
-    QCOMPARE(ownerProgram(), QFileInfo(prefix.program("tavi")).canonicalFilePath());
-
-    // The same Tavi answers the next call.
-    run = runProgram(prefix.program("tavi-service"),
-                     {QStringLiteral("ConvertPinyin"), QStringLiteral("shui3")});
-    QCOMPARE(run.exitCode, 0);
-    QCOMPARE(run.out, QStringLiteral("shuǐ\n").toUtf8());
-
-    QVERIFY(endTavi());
-}
-
-void ServicesLaunchTest::busStartsTaviThroughTheServiceFile()
-{
-    TestPrefix prefix;
-    QVERIFY(prefix.isValid());
-    const QString dbusSend = QStandardPaths::findExecutable(QStringLiteral("dbus-send"));
-    if (dbusSend.isEmpty())
-        QSKIP("dbus-send is not installed");
-
-    // The installed service file, for this prefix.
-    QFile in(QStringLiteral(TAVI_SOURCE_DIR "/resources/desktop/com.Quillon.Tavi.service.in"));
-    QVERIFY(in.open(QIODevice::ReadOnly));
-    QByteArray service = in.readAll();
-    service.replace("@TAVI_BINDIR@", QFile::encodeName(prefix.path(QStringLiteral("bin"))));
-    const QString services = prefix.path(QStringLiteral("share/dbus-1/services"));
-    QDir().mkpath(services);
-    QFile out(services + QStringLiteral("/com.Quillon.Tavi.service"));
-    QVERIFY(out.open(QIODevice::WriteOnly));
-    out.write(service);
-    out.close();
-
-    // A bus of its own: the standard session bus, with this service
-    // directory first, so that it wins over any installed Tavi.
-    const QString config = prefix.path(QStringLiteral("bus.conf"));
-    QFile configFile(config);
-    QVERIFY(configFile.open(QIODevice::WriteOnly));
-    configFile.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration "
-                     "1.0//EN\" \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                     "<busconfig><servicedir>" +
-                     QFile::encodeName(services) +
-                     "</servicedir><include>/usr/share/dbus-1/session.conf</include>"
-                     "</busconfig>\n");
-    configFile.close();
-    PrivateSessionBus activatingBus(config);
-    QVERIFY(activatingBus.isRunning());
-
-    const QProcessEnvironment environment = environmentWith(
-        QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QString::fromLatin1(activatingBus.address()));
-    const QStringList call = {QStringLiteral("--session"), QStringLiteral("--print-reply"),
-                              QStringLiteral("--reply-timeout=60000"),
-                              QStringLiteral("--dest=com.Quillon.Tavi"),
-                              QStringLiteral("/com/Quillon/Tavi"),
-                              QStringLiteral("com.Quillon.Tavi.Services.Perform"),
-                              QStringLiteral("string:Convert"), QStringLiteral("string:中")};
-    Run run = runProgram(dbusSend, call, QByteArray(), 60000, environment);
-    QVERIFY2(run.finished && run.exitCode == 0, run.err.constData());
-    QVERIFY2(run.out.contains("array of bytes \"&#20013;\""), run.out.constData());
-
-    // Ended by the bus going away: the started Tavi quits with its bus.
-    run = runProgram(dbusSend,
-                     {QStringLiteral("--session"), QStringLiteral("--print-reply"),
-                      QStringLiteral("--dest=org.freedesktop.DBus"),
-                      QStringLiteral("/org/freedesktop/DBus"),
-                      QStringLiteral("org.freedesktop.DBus.GetConnectionUnixProcessID"),
-                      QStringLiteral("string:com.Quillon.Tavi")},
-                     QByteArray(), 10000, environment);
-    const qint64 pid = run.out.mid(run.out.lastIndexOf(' ') + 1).trimmed().toLongLong();
-    QVERIFY2(pid > 0, run.out.constData());
-    QCOMPARE(QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget(),
+    QCOMPARE(QFileInfo(QStringLiteral("/proc/%1/exe").arg(taviPid())).symLinkTarget(),
              QFileInfo(prefix.program("tavi")).canonicalFilePath());
-    ::kill(pid_t(pid), SIGTERM);
-    QTRY_VERIFY_WITH_TIMEOUT(::kill(pid_t(pid), 0) != 0, 20000);
+    QVERIFY(endTavi());
 }
 
 void ServicesLaunchTest::clientFailuresAreOneLine_data()
@@ -273,13 +196,10 @@ void ServicesLaunchTest::clientFailuresAreOneLine()
     const QProcessEnvironment environment =
         busAddress.isNull() ? QProcessEnvironment()
                             : environmentWith(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress);
-    QElapsedTimer timer;
-    timer.start();
+    // A Tavi that ended is noticed at once, not after the wait for it.
     const Run run = runProgram(prefix.program("tavi-service"),
                                {QStringLiteral("Convert"), QStringLiteral("a")}, QByteArray(),
-                               30000, environment);
-    // A Tavi that ended is noticed at once, not after the wait for it.
-    QVERIFY(timer.elapsed() < 10000);
+                               10000, environment);
     QVERIFY(run.finished);
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.err.startsWith(error), run.err.constData());
@@ -288,13 +208,10 @@ void ServicesLaunchTest::clientFailuresAreOneLine()
     QVERIFY(!taviOffered());
 }
 
-void ServicesLaunchTest::taviWithoutSessionBusRunsAndSavesOnSigterm()
+void ServicesLaunchTest::taviWithoutSessionBusRuns()
 {
     TestPrefix prefix;
     QVERIFY(prefix.isValid());
-    const QString prefs = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-                          QStringLiteral("/com.Quillon.Tavi.ini");
-    QFile::remove(prefs);
     QProcess tavi;
     tavi.setProcessEnvironment(environmentWith(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
                                                QStringLiteral("unix:path=/nonexistent/bus")));
@@ -310,18 +227,12 @@ void ServicesLaunchTest::taviWithoutSessionBusRunsAndSavesOnSigterm()
         tavi.waitForReadyRead(100);
         output += tavi.readAll();
     }
-    QVERIFY2(output.contains("No session bus ("), output.constData());
-    QVERIFY2(output.contains("): Tavi runs without desktop services\n"), output.constData());
+    QVERIFY2(output.contains("Tavi runs without desktop services"), output.constData());
     QTest::qWait(300);
     QCOMPARE(tavi.state(), QProcess::Running);
     ::kill(pid_t(tavi.processId()), SIGTERM);
     QVERIFY(tavi.waitForFinished(30000));
-    QCOMPARE(tavi.exitStatus(), QProcess::NormalExit);
     QCOMPARE(tavi.exitCode(), 0);
-    // SIGTERM still saved the preferences.
-    QSettings stored(prefs, QSettings::IniFormat);
-    QCOMPARE(stored.value(QStringLiteral("searchState")).toString(), QStringLiteral("-2"));
-    QCOMPARE(stored.value(QStringLiteral("dividerRatio")).toString(), QStringLiteral("600"));
 }
 
 int main(int argc, char** argv)
