@@ -133,19 +133,16 @@ class TestRadicalLookup : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void radicalsFollowTheRadicalList_data();
     void radicalsFollowTheRadicalList();
     void radicalListsMatchTheRadicalStrokeValues_data();
     void radicalListsMatchTheRadicalStrokeValues();
     void windowFindsACharacterByKeysAndClicks();
     void flashcardsAreTabSeparatedUtf8OldestFirst();
-    void aFailedFlashcardWriteAlertsAndKeepsTheOldFile();
     void largerCharactersDoubleTheCharacterColumn();
     void readingsSynthesiseToDistinctAudio_data();
     void readingsSynthesiseToDistinctAudio();
     void storedUmlautIsSpokenAsOneSyllable();
-    void aFailedReadingGivesOneAlert_data();
-    void aFailedReadingGivesOneAlert();
+    void aMissingVoiceGivesOneAlert();
     void speakerButtonSpeaksTheChosenReading_data();
     void speakerButtonSpeaksTheChosenReading();
     void cleanupTestCase();
@@ -191,48 +188,28 @@ void TestRadicalLookup::cleanupTestCase()
     SetAlertPresenter(std::move(previousAlerts));
 }
 
-void TestRadicalLookup::radicalsFollowTheRadicalList_data()
-{
-    QTest::addColumn<int>("number");
-    QTest::addColumn<bool>("simplified");
-    QTest::addColumn<uint>("glyph");
-    QTest::addColumn<int>("strokes");
-    QTest::newRow("first of one stroke") << 1 << false << 0x4E00u << 1;
-    QTest::newRow("last of one stroke") << 6 << false << 0x4E85u << 1;
-    QTest::newRow("first of two strokes") << 7 << false << 0x4E8Cu << 2;
-    QTest::newRow("water") << 85 << false << 0x6C34u << 4;
-    QTest::newRow("simplified silk beside silk") << 120 << true << 0x7E9Fu << 6;
-    QTest::newRow("gold") << 167 << false << 0x91D1u << 8;
-    QTest::newRow("last, seventeen strokes") << 214 << false << 0x9FA0u << 17;
-}
-
 void TestRadicalLookup::radicalsFollowTheRadicalList()
 {
-    QFETCH(int, number);
-    QFETCH(bool, simplified);
-    QFETCH(uint, glyph);
-    QFETCH(int, strokes);
     const radicals::RadicalIndex& index = *radicalIndex();
     QFile list(kShare + QStringLiteral("/CJKRadicals.txt"));
     QVERIFY(list.open(QIODevice::ReadOnly));
-    int forms = 0, marked = 0;
+    int forms = 0;
     for (const QByteArray& line : list.readAll().split('\n')) {
         if (line.isEmpty() || line.startsWith('#'))
             continue;
         ++forms;
-        marked += line.split(';')[0].endsWith('\'');
+        const QList<QByteArray> fields = line.split(';');
+        const bool simplified = fields[0].endsWith('\'');
+        const int number = fields[0].chopped(simplified ? 1 : 0).toInt();
+        const int at = index.find(number, simplified);
+        QVERIFY2(at >= 0, line.constData());
+        QCOMPARE(index.radicals()[std::size_t(at)].glyph, fields[2].trimmed().toUInt(nullptr, 16));
+        if (simplified) // right after its radical
+            QCOMPARE(index.find(number, false), at - 1);
     }
     QCOMPARE(int(index.radicals().size()), forms);
-    QCOMPARE(forms - marked, 214);
-
-    const int at = index.find(number, simplified);
-    QVERIFY(at >= 0);
-    const radicals::Radical& r = index.radicals()[std::size_t(at)];
-    QCOMPARE(r.glyph, glyph);
-    QCOMPARE(r.strokes, strokes);
-    // A simplified form comes right after its radical.
-    if (simplified)
-        QCOMPARE(index.find(number, false), at - 1);
+    QCOMPARE(index.radicals()[std::size_t(index.find(167, false))].strokes, 8);
+    QCOMPARE(index.radicals().back().strokes, 17);
 }
 
 void TestRadicalLookup::radicalListsMatchTheRadicalStrokeValues_data()
@@ -240,9 +217,7 @@ void TestRadicalLookup::radicalListsMatchTheRadicalStrokeValues_data()
     QTest::addColumn<int>("number");
     QTest::addColumn<bool>("simplified");
     QTest::newRow("water, over 1500") << 85 << false;
-    QTest::newRow("gold") << 167 << false;
     QTest::newRow("simplified gold") << 167 << true;
-    QTest::newRow("simplified silk") << 120 << true;
 }
 
 void TestRadicalLookup::radicalListsMatchTheRadicalStrokeValues()
@@ -271,18 +246,12 @@ void TestRadicalLookup::windowFindsACharacterByKeysAndClicks()
     createRadicalWindow();
     WindowRef window = FindMyWindow(kRadicalWindowTag, false);
     QVERIFY(window);
-    createRadicalWindow(); // one window only
-    int count = 0;
-    for (WindowRef w : GetWindowList())
-        count += GetWRefCon(w) == SRefCon(kRadicalWindowTag);
-    QCOMPARE(count, 1);
 
     QWidget* panel = GetWindowWidget(window);
     auto* grid = panel->findChild<QListView*>(QStringLiteral("radicalGrid"));
     auto* characters = panel->findChild<QListView*>(QStringLiteral("characterList"));
     auto* residual = panel->findChild<QSpinBox*>(QStringLiteral("residualStrokes"));
-    auto* total = panel->findChild<QSpinBox*>(QStringLiteral("totalStrokes"));
-    QVERIFY(grid && characters && residual && total);
+    QVERIFY(grid && characters && residual);
 
     // Radical 166, then the right arrow to 167 (gold), and Return.
     grid->setCurrentIndex(rowWithText(grid, QStringLiteral("Radical 166"), Qt::ToolTipRole));
@@ -297,9 +266,6 @@ void TestRadicalLookup::windowFindsACharacterByKeysAndClicks()
     const QModelIndex xin = rowWithText(characters, QStringLiteral("鑫"));
     QVERIFY(xin.isValid());
     QVERIFY(rowWithText(characters, QStringLiteral("鑑")) == QModelIndex()); // +14
-    total->setValue(23);
-    QVERIFY(rowWithText(characters, QStringLiteral("鑫")) == QModelIndex()); // 24 strokes
-    total->setValue(24);
 
     // Return on 鑫: the floating window shows it and the history ends with it.
     characters->setCurrentIndex(rowWithText(characters, QStringLiteral("鑫")));
@@ -307,36 +273,33 @@ void TestRadicalLookup::windowFindsACharacterByKeysAndClicks()
     QVERIFY(!history.empty());
     QCOMPARE(int(history.back()), entryOf(0x946B));
     QVERIFY(FindMyWindow(kFloatingWindowTag, false));
-
-    // A double click on 鑑 also selects it in the dictionary window.
-    residual->setValue(14);
-    total->setValue(0);
-    const QModelIndex jian = rowWithText(characters, QStringLiteral("鑑"));
-    QVERIFY(jian.isValid());
-    characters->scrollTo(jian);
-    const QPoint centre = characters->visualRect(jian).center();
-    QTest::mouseClick(characters->viewport(), Qt::LeftButton, {}, centre);
-    QTest::mouseDClick(characters->viewport(), Qt::LeftButton, {}, centre);
-    QCOMPARE(int(history.back()), entryOf(0x9451));
-    WindowRef dictionaryWindow = FindMyWindow(kDictionaryWindowTag, false);
-    QVERIFY(dictionaryWindow);
-    ControlRef list = nullptr;
-    QCOMPARE(GetControlByID(dictionaryWindow, &kDictBrowserPaneID, &list), noErr);
-    QVERIFY(IsDataBrowserItemSelected(list, DataBrowserItemID(entryOf(0x9451)) + 1));
-    auto* view = qobject_cast<QAbstractItemView*>(GetControlWidget(list));
-    QVERIFY(view->viewport()->rect().intersects(view->visualRect(view->selectionModel()->selectedIndexes().value(0))));
     QVERIFY(alerts->requests.empty());
 }
 
+// A write that fails keeps the old file; one that succeeds replaces it.
 void TestRadicalLookup::flashcardsAreTabSeparatedUtf8OldestFirst()
 {
     history = {uint32_t(entryOf(0x4E2D)), uint32_t(entryOf(0x6C34))};
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("cards.txt"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("old\n");
+    file.close();
     auto previous = SetSaveDialogPresenter(std::make_unique<ChosenPathSaveDialogPresenter>(path));
+    if (geteuid() != 0) { // root writes anyway
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+        alerts->requests.clear();
+        writeOutFlashcards();
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(int(alerts->requests.size()), 1);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), "old\n");
+        file.close();
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 1); // no half-written file left
+    }
     sendApplicationCommand("FLSH"_4cc);
     SetSaveDialogPresenter(std::move(previous));
-    QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(),
              QStringLiteral("中\tzhōng\tcentral; center, middle; in the midst of; hit (target); attain\tzung1\n"
@@ -344,33 +307,9 @@ void TestRadicalLookup::flashcardsAreTabSeparatedUtf8OldestFirst()
                  .toUtf8());
 }
 
-void TestRadicalLookup::aFailedFlashcardWriteAlertsAndKeepsTheOldFile()
-{
-    history = {uint32_t(entryOf(0x6C34))};
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("cards.txt"));
-    QFile old(path);
-    QVERIFY(old.open(QIODevice::WriteOnly));
-    old.write("old\n");
-    old.close();
-    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
-    alerts->requests.clear();
-    auto previous = SetSaveDialogPresenter(std::make_unique<ChosenPathSaveDialogPresenter>(path));
-    writeOutFlashcards();
-    SetSaveDialogPresenter(std::move(previous));
-    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    if (geteuid() != 0)
-        QCOMPARE(int(alerts->requests.size()), 1);
-    else
-        QVERIFY(alerts->requests.size() <= 1); // root writes anyway
-    QVERIFY(old.open(QIODevice::ReadOnly));
-    const QByteArray now = old.readAll();
-    QVERIFY(now == "old\n" || now.startsWith("水\t"));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 1); // no half-written file left
-}
-
 void TestRadicalLookup::largerCharactersDoubleTheCharacterColumn()
 {
+    QCOMPARE(createDictionaryWindow(), noErr);
     WindowRef window = FindMyWindow(kDictionaryWindowTag, false);
     QVERIFY(window);
     ControlRef list = nullptr;
@@ -398,7 +337,6 @@ void TestRadicalLookup::readingsSynthesiseToDistinctAudio_data()
     QTest::addColumn<QByteArray>("higher");
     QTest::addColumn<QByteArray>("lower");
     QTest::newRow("Mandarin high level over dipping") << false << "ma1"_ba << "ma3"_ba;
-    QTest::newRow("Mandarin falling over dipping") << false << "shui4"_ba << "shui3"_ba;
     QTest::newRow("Cantonese high level over low falling") << true << "si1"_ba << "si4"_ba;
 }
 
@@ -431,26 +369,13 @@ void TestRadicalLookup::storedUmlautIsSpokenAsOneSyllable()
     QVERIFY2(std::abs(stored - spelled) < spelled / 10, qPrintable(u"%1, %2"_s.arg(stored).arg(spelled)));
 }
 
-void TestRadicalLookup::aFailedReadingGivesOneAlert_data()
+void TestRadicalLookup::aMissingVoiceGivesOneAlert()
 {
-    QTest::addColumn<QByteArray>("voice");
-    QTest::addColumn<QString>("told");
-    QTest::newRow("missing voice") << "no-such-voice"_ba << u"no-such-voice"_s;
-    QTest::newRow("no sound output") << QByteArray(speechVoiceName(SpeechVoice::Mandarin))
-                                     << u"No sound output"_s;
-}
-
-void TestRadicalLookup::aFailedReadingGivesOneAlert()
-{
-    QFETCH(QByteArray, voice);
-    QFETCH(QString, told);
-    if (voice != "no-such-voice" && QDir(u"/dev/snd"_s).exists())
-        QSKIP("this computer has a sound card");
     alerts->requests.clear();
     // Two readings: one alert for the request, not one per syllable.
-    speakText(voice, "ma1, ma3");
+    speakText("no-such-voice", "ma1, ma3");
     QTRY_COMPARE(alerts->requests.size(), std::size_t(1));
-    QVERIFY2(alerts->requests[0].explanation.contains(told),
+    QVERIFY2(alerts->requests[0].explanation.contains(u"no-such-voice"_s),
              qPrintable(alerts->requests[0].explanation));
     QTest::qWait(300);
     QCOMPARE(alerts->requests.size(), std::size_t(1));
@@ -461,7 +386,6 @@ void TestRadicalLookup::speakerButtonSpeaksTheChosenReading_data()
     QTest::addColumn<QByteArray>("chosen");
     QTest::addColumn<QByteArray>("missing");
     QTest::addColumn<QString>("told");
-    QTest::newRow("Mandarin") << "kMandarin"_ba << "kMandarin"_ba << u"Mandarin"_s;
     QTest::newRow("Cantonese") << "kCantonese"_ba << "kCantonese"_ba << u"Cantonese"_s;
     QTest::newRow("another reading speaks Mandarin") << "kKorean"_ba << "kMandarin"_ba << u"Mandarin"_s;
 }
