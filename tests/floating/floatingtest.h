@@ -80,14 +80,11 @@ inline std::unique_ptr<dictionary> makeDictionary(const QByteArray& index, const
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("dictionary.txt"));
-    QFile indexFile(path + QStringLiteral(".index"));
-    QFile linesFile(path);
-    if (!indexFile.open(QIODevice::WriteOnly) || !linesFile.open(QIODevice::WriteOnly))
-        return nullptr;
-    indexFile.write(index);
-    linesFile.write(lines);
-    indexFile.close();
-    linesFile.close();
+    for (const auto& [name, text] : {std::pair(path + QStringLiteral(".index"), index), std::pair(path, lines)}) {
+        QFile file(name);
+        if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+            return nullptr;
+    }
     auto d = std::make_unique<dictionary>();
     const QByteArray encoded = QFile::encodeName(path);
     d->loadIndex(encoded.constData());
