@@ -68,12 +68,6 @@ inline SInt32 lookUpCharacter(const QString& text)
     return findCharacter(units.data(), SInt32(units.size()));
 }
 
-inline SInt32 lookUpDefinition(const QString& text)
-{
-    const auto units = unitsOf(text);
-    return findDefinition(units.data(), SInt32(units.size()));
-}
-
 // A dictionary of its own, made from the text of a field index and of a
 // dictionary file.
 inline std::unique_ptr<dictionary> makeDictionary(const QByteArray& index, const QByteArray& lines)

@@ -11,7 +11,6 @@
 #include "store/locations.h"
 #include "windows/floating/floatingwindow.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QTemporaryDir>
 #include <QTest>
