@@ -68,26 +68,17 @@ inline SInt32 lookUpCharacter(const QString& text)
     return findCharacter(units.data(), SInt32(units.size()));
 }
 
-inline SInt32 lookUpDefinition(const QString& text)
-{
-    const auto units = unitsOf(text);
-    return findDefinition(units.data(), SInt32(units.size()));
-}
-
 // A dictionary of its own, made from the text of a field index and of a
 // dictionary file.
 inline std::unique_ptr<dictionary> makeDictionary(const QByteArray& index, const QByteArray& lines)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("dictionary.txt"));
-    QFile indexFile(path + QStringLiteral(".index"));
-    QFile linesFile(path);
-    if (!indexFile.open(QIODevice::WriteOnly) || !linesFile.open(QIODevice::WriteOnly))
-        return nullptr;
-    indexFile.write(index);
-    linesFile.write(lines);
-    indexFile.close();
-    linesFile.close();
+    for (const auto& [name, text] : {std::pair(path + QStringLiteral(".index"), index), std::pair(path, lines)}) {
+        QFile file(name);
+        if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+            return nullptr;
+    }
     auto d = std::make_unique<dictionary>();
     const QByteArray encoded = QFile::encodeName(path);
     d->loadIndex(encoded.constData());

@@ -8,12 +8,9 @@
 #include "app/windowlookup.h"
 #include "platform/commands.h"
 #include "platform/controls.h"
-#include "platform/databrowser.h"
 #include "store/locations.h"
-#include "windows/dictionary/dictionarywindow.h"
 #include "windows/floating/floatingwindow.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -97,8 +94,6 @@ private slots:
     void aTextWithNoEntrySaysSoWithoutAnAddButton();
     void theNotFoundTextKeepsItsFirstCharacters_data();
     void theNotFoundTextKeepsItsFirstCharacters();
-    void theSizeRuleCountsCharacters_data();
-    void theSizeRuleCountsCharacters();
     void aReadingPreferenceNamingNoFieldShowsNoReading();
     void foldingDisposesOfTheDrawerAndOpeningOutKeepsTheEntry();
     void theWindowFloatsWhereItWasLeft();
@@ -203,18 +198,6 @@ void FloatingWindowTest::aNotFoundCharacterCanBeAddedAndIsSavedForTheNextRun()
     QVERIFY(blank && blank->text == " " && blank->modified == 0);
     QCOMPARE(textOf("CHAR"_4cc), QStringLiteral("龍"));
     QCOMPARE(ukBufferLen, std::size_t(0));
-    // The dictionary window opens on the new entry, searched for by its key.
-    WindowRef dictionaryWindow = FindMyWindow(kDictionaryWindowTag, false);
-    QVERIFY(dictionaryWindow);
-    ControlRef search = nullptr, list = nullptr;
-    GetControlByID(dictionaryWindow, &kSearchFieldID, &search);
-    GetControlByID(dictionaryWindow, &kDictBrowserPaneID, &list);
-    QString searched;
-    CopyControlTitleAsCFString(search, &searched);
-    QCOMPARE(searched, QStringLiteral("龍"));
-    std::vector<DataBrowserItemID> listed;
-    GetDataBrowserItems(list, kDataBrowserNoItem, false, kDataBrowserItemAnyState, &listed);
-    QCOMPARE(listed, std::vector<DataBrowserItemID>{added->index + 1});
     QCOMPARE(ftest::lookUpCharacter(QStringLiteral("龍")), SInt32(added->index));
     sendApplicationCommand("ADD "_4cc); // nothing left to add
     QCOMPARE(dict.entries.size(), before + 1);
@@ -270,34 +253,14 @@ void FloatingWindowTest::theNotFoundTextKeepsItsFirstCharacters()
     QCOMPARE(std::vector<uint32_t>(ukBuffer, ukBuffer + ukBufferLen), kept);
 }
 
-void FloatingWindowTest::theSizeRuleCountsCharacters_data()
-{
-    QTest::addColumn<int>("characters");
-    QTest::addColumn<int>("size");
-    const int rows[][2] = {{0, 114}, {1, 114}, {2, 57},  {4, 57},  {5, 38},  {9, 38}, {10, 28},
-                           {16, 28}, {17, 22}, {25, 22}, {26, 19}, {36, 19}, {40, 16}};
-    for (const auto& row : rows)
-        QTest::addRow("%d characters", row[0]) << row[0] << row[1];
-}
-
-void FloatingWindowTest::theSizeRuleCountsCharacters()
-{
-    QFETCH(int, characters);
-    QFETCH(int, size);
-    QCOMPARE(int(characterTextSize(std::size_t(characters))), size);
-}
-
 void FloatingWindowTest::aReadingPreferenceNamingNoFieldShowsNoReading()
 {
     globals.floatingRomanType = "NONE"_4cc;
-    globals.biggerFonts = 1;
     history = {5};
     createFloatingWindow();
     QCOMPARE(GetControl32BitValue(controlOf("RSEL"_4cc)), 0);
     QCOMPARE(textOf("ROMN"_4cc), QString());
     QCOMPARE(textOf("CHAR"_4cc), QStringLiteral("歡迎"));
-    QCOMPARE(characterSize(), 57);
-    QCOMPARE(GetControlWidget(controlOf("ROMN"_4cc))->font().pixelSize(), 14);
 }
 
 void FloatingWindowTest::foldingDisposesOfTheDrawerAndOpeningOutKeepsTheEntry()

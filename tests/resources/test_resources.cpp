@@ -1,31 +1,19 @@
-// Loads the interface resources and pictures from the build tree's
+// Loads the interface resources from the build tree's
 // share/tavi/ exactly as the program does, and checks every name, control
 // identifier and command the code looks up: a missing one would otherwise
 // only show at run time.
 
-#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
-#include <QComboBox>
-#include <QDialog>
 #include <QFile>
 #include <QFontDatabase>
-#include <QImage>
-#include <QLabel>
-#include <QLayout>
-#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QRawFont>
-#include <QProgressBar>
 #include <QSet>
 #include <QTest>
-#include <QToolButton>
-#include <QTreeView>
 #include <QUiLoader>
-#include <QXmlStreamReader>
 
 #include <algorithm>
 #include <memory>
@@ -93,10 +81,6 @@ QList<QWidget*> controlsWithID(QWidget* root, const QString& signature, int id) 
     return found;
 }
 
-QImage picture(const QString& name) {
-    return QImage(shareDir() + u'/' + name);
-}
-
 QAction* menuBarAction(QMainWindow* w, const QString& command) {
     for (QAction* top : w->menuBar()->actions()) {
         if (!top->menu())
@@ -121,19 +105,11 @@ class TestResources : public QObject {
     void requiredControlExistsOnceWithFittingType();
     void buttonIssuesItsCommand_data();
     void buttonIssuesItsCommand();
-    void popUpFixedItemsIssueTheirCommandsInOrder_data();
-    void popUpFixedItemsIssueTheirCommandsInOrder();
     void menuBarCommandIsAMenuItemWithItsOwnShortcut_data();
     void menuBarCommandIsAMenuItemWithItsOwnShortcut();
-    void floatingWindowOpensExpandedWithAToolbarButton();
-    void busyIndicatorStartsHiddenAndIndeterminate();
     void splitViewAreaKeepsTheDictionaryWindowMargins_data();
     void splitViewAreaKeepsTheDictionaryWindowMargins();
 
-    void pictureLoads_data();
-    void pictureLoads();
-    void splitterPicturesHaveConsistentSizes();
-    void scalableIconIsAnSvgOfTheIconSize();
 
     void shippedCharactersHaveAGlyphInTheInstalledFonts();
 };
@@ -190,29 +166,14 @@ void TestResources::requiredControlExistsOnceWithFittingType_data() {
     QTest::addColumn<QString>("signature");
     QTest::addColumn<int>("id");
     QTest::addColumn<QString>("widgetClass");
+    // The controls the window tests do not reach.
     const auto row = [](const QString& res, const QString& sig, int id, const QString& cls) {
         QTest::addRow("%s %s %d", qPrintable(res), qPrintable(sig), id) << res << sig << id << cls;
     };
     row(u"LoadWindow"_s, u"LOAD"_s, 128, u"QProgressBar"_s);
-    row(u"DataBrowserWindow"_s, u"SRCH"_s, 128, u"QLineEdit"_s);
-    row(u"DataBrowserWindow"_s, u"DISP"_s, 128, u"QComboBox"_s);
-    row(u"DataBrowserWindow"_s, u"TDSC"_s, 128, u"QLabel"_s);
     row(u"DataBrowserWindow"_s, u"THNK"_s, 128, u"QProgressBar"_s);
-    row(u"DataBrowserWindow"_s, u"BCHR"_s, 128, u"QLabel"_s);
-    row(u"ViewWindow"_s, u"PBRS"_s, 128, u"QTreeView"_s);
-    row(u"FloatingWindow"_s, u"CSEL"_s, 128, u"QComboBox"_s);
-    row(u"FloatingWindow"_s, u"RSEL"_s, 128, u"QComboBox"_s);
-    row(u"FloatingWindow"_s, u"DSEL"_s, 128, u"QComboBox"_s);
-    row(u"FloatingWindow"_s, u"CHAR"_s, 128, u"QLabel"_s);
-    row(u"FloatingWindow"_s, u"ROMN"_s, 128, u"QLabel"_s);
-    row(u"FloatingWindow"_s, u"DEFN"_s, 128, u"QLabel"_s);
-    row(u"FloatingWindow"_s, u"ADD "_s, 128, u"QPushButton"_s);
     row(u"FloatingWindow"_s, u"SPEK"_s, 128, u"QToolButton"_s);
     row(u"HistoryWindow"_s, u"HSDB"_s, 128, u"QTreeView"_s);
-    row(u"FeedbackWindow"_s, u"IMAG"_s, 128, u"QLabel"_s);
-    row(u"FeedbackWindow"_s, u"name"_s, 300, u"QLineEdit"_s);
-    row(u"FeedbackWindow"_s, u"emal"_s, 301, u"QLineEdit"_s);
-    row(u"FeedbackWindow"_s, u"feed"_s, 302, u"QPlainTextEdit"_s);
 }
 
 void TestResources::requiredControlExistsOnceWithFittingType() {
@@ -230,12 +191,10 @@ void TestResources::requiredControlExistsOnceWithFittingType() {
 void TestResources::buttonIssuesItsCommand_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("command");
-    // Menu bar items and pop-up items have tests of their own.
+    // Menu bar items have a test of their own.
     QTest::newRow("ViewWindow ok") << u"ViewWindow"_s << u"ok  "_s;
     QTest::newRow("FloatingWindow ADD") << u"FloatingWindow"_s << u"ADD "_s;
-    QTest::newRow("FloatingWindow SPEK") << u"FloatingWindow"_s << u"SPEK"_s;
     QTest::newRow("HistoryWindow SHST") << u"HistoryWindow"_s << u"SHST"_s;
-    QTest::newRow("FeedbackWindow ok") << u"FeedbackWindow"_s << u"ok  "_s;
 }
 
 void TestResources::buttonIssuesItsCommand() {
@@ -249,39 +208,6 @@ void TestResources::buttonIssuesItsCommand() {
     }
     QCOMPARE(issuers.size(), 1);
     QVERIFY2(issuers.first()->inherits("QAbstractButton"), issuers.first()->metaObject()->className());
-}
-
-void TestResources::popUpFixedItemsIssueTheirCommandsInOrder_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("signature");
-    QTest::addColumn<QStringList>("commands");
-    QTest::newRow("search menu") << u"DataBrowserWindow"_s << u"SRCH"_s
-                                 << QStringList{u"SALL"_s, u"SCHR"_s};
-    QTest::newRow("filter pop-up") << u"DataBrowserWindow"_s << u"DISP"_s << QStringList{u"DALL"_s};
-    QTest::newRow("character pop-up") << u"FloatingWindow"_s << u"CSEL"_s << QStringList{u"CHAR"_s};
-}
-
-// The code appends its items after the fixed ones and numbers items from 1,
-// so a pop-up must hold exactly its fixed items, each with a command.
-void TestResources::popUpFixedItemsIssueTheirCommandsInOrder() {
-    QFETCH(QString, name);
-    QFETCH(QString, signature);
-    QFETCH(QStringList, commands);
-    LOAD_OR_FAIL(w, name);
-    const QList<QWidget*> found = controlsWithID(w.get(), signature, 128);
-    QCOMPARE(found.size(), 1);
-    QWidget* control = found.first();
-    QCOMPARE(control->property("itemCommands").toStringList(), commands);
-    if (auto* combo = qobject_cast<QComboBox*>(control)) {
-        QCOMPARE(combo->count(), commands.size());
-        for (int i = 0; i < combo->count(); ++i)
-            QVERIFY(!combo->itemText(i).isEmpty());
-    } else {
-        const QStringList titles = control->property("itemTitles").toStringList();
-        QCOMPARE(titles.size(), commands.size());
-        for (const QString& t : titles)
-            QVERIFY(!t.isEmpty());
-    }
 }
 
 void TestResources::menuBarCommandIsAMenuItemWithItsOwnShortcut_data() {
@@ -312,30 +238,6 @@ void TestResources::menuBarCommandIsAMenuItemWithItsOwnShortcut() {
     }
 }
 
-// The expanded floating window is 200 x 493; its layout must not force it
-// larger, and the collapse button is marked for the platform.
-void TestResources::floatingWindowOpensExpandedWithAToolbarButton() {
-    LOAD_OR_FAIL(w, u"FloatingWindow"_s);
-    w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-    QCOMPARE(w->size(), QSize(200, 493));
-    int toolbarButtons = 0;
-    for (auto* b : w->findChildren<QToolButton*>())
-        toolbarButtons += b->property("toolbarButton").toBool() ? 1 : 0;
-    QCOMPARE(toolbarButtons, 1);
-}
-
-void TestResources::busyIndicatorStartsHiddenAndIndeterminate() {
-    LOAD_OR_FAIL(w, u"DataBrowserWindow"_s);
-    w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-    auto* busy = qobject_cast<QProgressBar*>(controlsWithID(w.get(), u"THNK"_s, 128).value(0));
-    QVERIFY(busy);
-    QVERIFY(!busy->isVisible());
-    QCOMPARE(busy->minimum(), 0);
-    QCOMPARE(busy->maximum(), 0);
-}
-
 void TestResources::splitViewAreaKeepsTheDictionaryWindowMargins_data() {
     QTest::addColumn<QSize>("size");
     QTest::newRow("as designed") << QSize(760, 540);
@@ -357,54 +259,6 @@ void TestResources::splitViewAreaKeepsTheDictionaryWindowMargins() {
     QCOMPARE(area->parentWidget(), w.get());
     QCOMPARE(area->geometry(), QRect(6, 58, size.width() - 12, size.height() - 76));
     QVERIFY(area->children().isEmpty());
-}
-
-// The split view's pictures are loaded by its own tests.
-void TestResources::pictureLoads_data() {
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<QSize>("size");
-    QTest::newRow("small_logo.png") << u"small_logo.png"_s << QSize(240, 64);
-    QTest::newRow("tavi.png") << u"tavi.png"_s << QSize(256, 256);
-}
-
-void TestResources::pictureLoads() {
-    QFETCH(QString, file);
-    QFETCH(QSize, size);
-    const QImage img = picture(file);
-    QVERIFY2(!img.isNull(), qPrintable(file));
-    QCOMPARE(img.size(), size);
-    QVERIFY(img.hasAlphaChannel());
-}
-
-// The grip is centred on the bar (the split view tests pin the bar
-// thicknesses).
-void TestResources::splitterPicturesHaveConsistentSizes() {
-    const QImage hBar = picture(u"HSplitter.png"_s), vBar = picture(u"VSplitter.png"_s);
-    const QImage hGrip = picture(u"HRidges.png"_s), vGrip = picture(u"VRidges.png"_s);
-    QVERIFY(!hBar.isNull() && !vBar.isNull() && !hGrip.isNull() && !vGrip.isNull());
-
-    // The grip fits inside the bar's thickness.
-    QVERIFY(hGrip.height() <= hBar.height());
-    QVERIFY(vGrip.width() <= vBar.width());
-    // The two grips are the same ridges turned a quarter.
-    QCOMPARE(vGrip.size(), hGrip.size().transposed());
-}
-
-void TestResources::scalableIconIsAnSvgOfTheIconSize() {
-    QFile file(shareDir() + u"/tavi.svg"_s);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QXmlStreamReader xml(&file);
-    QVERIFY(xml.readNextStartElement());
-    QCOMPARE(xml.name(), u"svg"_s);
-    QCOMPARE(xml.attributes().value(u"viewBox"_s), u"0 0 256 256"_s);
-    int paths = 0;
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.isStartElement() && xml.name() == u"path"_s)
-            ++paths;
-    }
-    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
-    QVERIFY(paths > 0);
 }
 
 // A character no installed font covers shows as an empty box in the list,
