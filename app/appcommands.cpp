@@ -19,10 +19,8 @@
 #include <cstdio>
 
 const EventTypeSpec kApplicationEventTypes[5] = {
-    {kEventClassCommand, kEventCommandProcess},
-    {kEventClassService, kEventServicePerform},
-    {kEventClassService, kEventServiceGetTypes},
-    {kEventClassService, kEventServiceCopy},
+    {kEventClassCommand, kEventCommandProcess},  {kEventClassService, kEventServicePerform},
+    {kEventClassService, kEventServiceGetTypes}, {kEventClassService, kEventServiceCopy},
     {kEventClassService, kEventServicePaste},
 };
 

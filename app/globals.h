@@ -9,15 +9,15 @@
 // The preferences record: fifteen 32-bit words, filled by loadPrefs and
 // written back by savePrefs. Booleans occupy a whole word and are 0 or 1.
 struct Globals {
-    int32_t filterState;        // field number the list is filtered by, -1 none
-    int32_t searchState;        // search scope: field number, -1 character, -2 all
-    uint32_t floatingCharType;  // field codes shown by the floating window
+    int32_t filterState;       // field number the list is filtered by, -1 none
+    int32_t searchState;       // search scope: field number, -1 character, -2 all
+    uint32_t floatingCharType; // field codes shown by the floating window
     uint32_t floatingRomanType;
     uint32_t floatingDefnType;
     int32_t biggerFonts;
     int32_t ShowFloating;
     int32_t ShowDictionary;
-    int32_t dividerRatio;  // thousandths
+    int32_t dividerRatio; // thousandths
     int32_t DictLeftCorner;
     int32_t DictTopCorner;
     int32_t DictRightCorner;

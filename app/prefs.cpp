@@ -26,12 +26,12 @@ QString preferenceDomain()
     return kCFPreferencesCurrentApplication;
 }
 
-
-const char* const kGlobalKeys[] = {
-    "floatingCharType", "floatingRomanType", "floatingDefnType", "filterState", "searchState",
-    "biggerFonts", "dividerRatio", "DictLeftCorner", "DictTopCorner", "DictRightCorner",
-    "DictBottomCorner", "ShowFloating", "ShowDictionary", "FloatLeftCorner", "FloatTopCorner",
-    "listSortColumn", "listSortOrder"};
+const char* const kGlobalKeys[] = {"floatingCharType", "floatingRomanType", "floatingDefnType",
+                                   "filterState",      "searchState",       "biggerFonts",
+                                   "dividerRatio",     "DictLeftCorner",    "DictTopCorner",
+                                   "DictRightCorner",  "DictBottomCorner",  "ShowFloating",
+                                   "ShowDictionary",   "FloatLeftCorner",   "FloatTopCorner",
+                                   "listSortColumn",   "listSortOrder"};
 
 // A stored value outside [low, high] is treated as a missing one.
 void readLong(const QString& key, int32_t& field, int32_t fallback, long low, long high)
@@ -243,7 +243,8 @@ void writePrefValues()
     setPrefValue(QStringLiteral("ShowDictionary"), globals.ShowDictionary != 0);
     setPrefValue(QStringLiteral("FloatLeftCorner"), static_cast<long>(globals.FloatLeftCorner));
     setPrefValue(QStringLiteral("FloatTopCorner"), static_cast<long>(globals.FloatTopCorner));
-    setPrefValue(QStringLiteral("listSortColumn"), static_cast<long>(static_cast<int32_t>(listSort.column)));
+    setPrefValue(QStringLiteral("listSortColumn"),
+                 static_cast<long>(static_cast<int32_t>(listSort.column)));
     setPrefValue(QStringLiteral("listSortOrder"), static_cast<long>(listSort.order));
 
     // Whatever else the file held (a damaged line, a key of an older

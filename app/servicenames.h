@@ -19,12 +19,30 @@
 
 namespace tavi_dbus {
 
-inline QString busName() { return QStringLiteral("com.Quillon.Tavi"); }
-inline QString objectPath() { return QStringLiteral("/com/Quillon/Tavi"); }
-inline QString servicesInterface() { return QStringLiteral("com.Quillon.Tavi.Services"); }
-inline QString performMethod() { return QStringLiteral("Perform"); }
-inline QString applicationInterface() { return QStringLiteral("org.freedesktop.Application"); }
-inline QString activateMethod() { return QStringLiteral("Activate"); }
+inline QString busName()
+{
+    return QStringLiteral("com.Quillon.Tavi");
+}
+inline QString objectPath()
+{
+    return QStringLiteral("/com/Quillon/Tavi");
+}
+inline QString servicesInterface()
+{
+    return QStringLiteral("com.Quillon.Tavi.Services");
+}
+inline QString performMethod()
+{
+    return QStringLiteral("Perform");
+}
+inline QString applicationInterface()
+{
+    return QStringLiteral("org.freedesktop.Application");
+}
+inline QString activateMethod()
+{
+    return QStringLiteral("Activate");
+}
 
 // The longest text a service takes: the most the search field holds. A
 // look-up or a conversion is of a word or a few lines, and a text of
@@ -36,7 +54,13 @@ inline bool isServiceMessage(const QString& message)
     return message == u"Lookup" || message == u"LookupQuickly" || message == u"ConvertPinyin" ||
            message == u"ConvertUnicode" || message == u"Convert";
 }
-inline QString unknownMessageError() { return QStringLiteral("com.Quillon.Tavi.Error.UnknownMessage"); }
-inline QString textTooLongError() { return QStringLiteral("com.Quillon.Tavi.Error.TextTooLong"); }
+inline QString unknownMessageError()
+{
+    return QStringLiteral("com.Quillon.Tavi.Error.UnknownMessage");
+}
+inline QString textTooLongError()
+{
+    return QStringLiteral("com.Quillon.Tavi.Error.TextTooLong");
+}
 
 } // namespace tavi_dbus

@@ -78,8 +78,8 @@ void convertPinyin(ScrapRef scrap, const UniChar* units, std::size_t n)
     if (converted.isNull())
         return;
     ClearScrap(&scrap);
-    PutScrapFlavor(scrap, kScrapFlavorTypeUnicode, kScrapFlavorMaskNone,
-                   Size(converted.size()) * 2, converted.utf16());
+    PutScrapFlavor(scrap, kScrapFlavorTypeUnicode, kScrapFlavorMaskNone, Size(converted.size()) * 2,
+                   converted.utf16());
 }
 
 void convertUnicode(ScrapRef scrap, const UniChar* units, std::size_t n)

@@ -288,7 +288,8 @@ void desktopServicesReady()
     if (servicesObject) {
         // In the event loop, where every other call is answered too.
         QMetaObject::invokeMethod(
-            servicesObject, [] {
+            servicesObject,
+            [] {
                 if (servicesObject)
                     servicesObject->answerHeldCalls();
             },

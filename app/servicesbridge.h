@@ -15,8 +15,8 @@
 struct ServiceReply {
     enum class Kind { None, Unicode, Text };
     Kind kind = Kind::None;
-    QString unicode;  // Kind::Unicode: the 'utxt' flavour
-    QByteArray text;  // Kind::Text: the 'TEXT' flavour, its bytes as they are
+    QString unicode; // Kind::Unicode: the 'utxt' flavour
+    QByteArray text; // Kind::Text: the 'TEXT' flavour, its bytes as they are
 };
 
 // Puts `text` on a new scrap as 'utxt' (UTF-16 units in host order, no

@@ -155,7 +155,8 @@ private:
             SpeechAudio audio;
             if (initialized != ENS_OK) {
                 audio.status = initialized;
-                audio.problem = QStringLiteral("The speech data of espeak-ng-data could not be read.");
+                audio.problem =
+                    QStringLiteral("The speech data of espeak-ng-data could not be read.");
             } else {
                 audio = synthesize(*request, mode);
             }
@@ -191,9 +192,9 @@ private:
             status = espeak_ng_SetVoiceByName(request.voice.constData());
         if (status == ENS_OK) {
             audio.sampleRate = espeak_ng_GetSampleRate();
-            status = espeak_ng_Synthesize(request.text.constData(), std::size_t(request.text.size()) + 1,
-                                          0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr,
-                                          request.toMemory ? &audio.samples : nullptr);
+            status = espeak_ng_Synthesize(
+                request.text.constData(), std::size_t(request.text.size()) + 1, 0, POS_CHARACTER, 0,
+                espeakCHARS_UTF8, nullptr, request.toMemory ? &audio.samples : nullptr);
         }
         audio.status = OSStatus(status);
         if (status != ENS_OK) {
@@ -260,8 +261,9 @@ void speakReading(const characterEntry* entry, SpeechVoice voice)
     const dictValue* reading = field >= 0 ? entry->lookup(field) : nullptr;
     const QByteArray text = reading ? speechText(reading->text) : QByteArray();
     if (text.isEmpty()) {
-        minorError("Nothing to speak", cantonese ? "This entry has no Cantonese reading."
-                                                 : "This entry has no Mandarin reading.",
+        minorError("Nothing to speak",
+                   cantonese ? "This entry has no Cantonese reading."
+                             : "This entry has no Mandarin reading.",
                    0);
         return;
     }

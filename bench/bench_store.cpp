@@ -130,7 +130,8 @@ void BM_TouchFreshMemory(benchmark::State& state)
     const size_t bytes = firstLoadBytes > 0 ? size_t(firstLoadBytes) : size_t(40) << 20;
     const long page = sysconf(_SC_PAGESIZE);
     for (auto _ : state) {
-        auto* p = static_cast<char*>(mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+        auto* p = static_cast<char*>(
+            mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
         for (size_t i = 0; i < bytes; i += size_t(page))
             p[i] = 1;
         benchmark::ClobberMemory();

@@ -66,8 +66,7 @@ QString ensureTaviRuns(QDBusConnection& bus, const QString& taviProgram, int wai
     if (processGone(pid))
         return QStringLiteral("Tavi could not start (%1 ended without offering its services)")
             .arg(taviProgram);
-    return QStringLiteral("Tavi did not offer its services within %1 seconds")
-        .arg(waitMs / 1000);
+    return QStringLiteral("Tavi did not offer its services within %1 seconds").arg(waitMs / 1000);
 }
 
 ServiceAnswer callService(QDBusConnection& bus, const QString& message, const QString& text)
@@ -88,9 +87,9 @@ ServiceAnswer callService(QDBusConnection& bus, const QString& message, const QS
         return result;
     }
     if (answer.type() != QDBusMessage::ReplyMessage) {
-        result.error = QStringLiteral("Tavi did not answer: %1")
-                           .arg(answer.errorMessage().isEmpty() ? answer.errorName()
-                                                                : answer.errorMessage());
+        result.error =
+            QStringLiteral("Tavi did not answer: %1")
+                .arg(answer.errorMessage().isEmpty() ? answer.errorName() : answer.errorMessage());
         return result;
     }
     const QVariantList arguments = answer.arguments();

@@ -18,7 +18,7 @@ constexpr int kCallTimeoutMs = 120000;
 QString ensureTaviRuns(QDBusConnection& bus, const QString& taviProgram, int waitMs);
 
 struct ServiceAnswer {
-    QByteArray reply;  // what to print: UTF-8 of a Unicode reply, or the bytes
-    QString error;     // not empty when the call failed
+    QByteArray reply; // what to print: UTF-8 of a Unicode reply, or the bytes
+    QString error;    // not empty when the call failed
 };
 ServiceAnswer callService(QDBusConnection& bus, const QString& message, const QString& text);

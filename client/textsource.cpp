@@ -19,8 +19,8 @@ constexpr qsizetype kMaxInputBytes = kMaxTextUnits * 3;
 
 TextSource tooLong()
 {
-    return {QString(), QStringLiteral("the text is too long (more than %1 characters)")
-                           .arg(kMaxTextUnits)};
+    return {QString(),
+            QStringLiteral("the text is too long (more than %1 characters)").arg(kMaxTextUnits)};
 }
 
 } // namespace

@@ -12,7 +12,7 @@
 // A text, or why there is none.
 struct TextSource {
     QString text;
-    QString error;  // not empty on failure
+    QString error;         // not empty on failure
     bool badBytes = false; // UTF-8 input had bytes that became U+FFFD
 };
 

@@ -43,14 +43,14 @@ OSStatus TCarbonEvent::GetParameterSize(EventParamName inName, UInt32* outSize)
 // The typed family. References are stored as pointers of the process's width.
 static_assert(sizeof(bool) == sizeof(UInt8), "a Boolean parameter is one byte");
 
-#define TAVI_TYPED_PARAMETER(SetArg, GetType, typeCode)                                          \
-    OSStatus TCarbonEvent::SetParameter(EventParamName inName, SetArg inValue)                    \
-    {                                                                                             \
-        return SetParameter(inName, typeCode, sizeof(GetType), &inValue);                         \
-    }                                                                                             \
-    OSStatus TCarbonEvent::GetParameter(EventParamName inName, GetType* outValue)                 \
-    {                                                                                             \
-        return GetParameter(inName, typeCode, sizeof(GetType), outValue);                         \
+#define TAVI_TYPED_PARAMETER(SetArg, GetType, typeCode)                                            \
+    OSStatus TCarbonEvent::SetParameter(EventParamName inName, SetArg inValue)                     \
+    {                                                                                              \
+        return SetParameter(inName, typeCode, sizeof(GetType), &inValue);                          \
+    }                                                                                              \
+    OSStatus TCarbonEvent::GetParameter(EventParamName inName, GetType* outValue)                  \
+    {                                                                                              \
+        return GetParameter(inName, typeCode, sizeof(GetType), outValue);                          \
     }
 
 TAVI_TYPED_PARAMETER(UInt8, UInt8, typeBoolean)

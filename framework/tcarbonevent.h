@@ -24,7 +24,6 @@ public:
     EventRef GetEventRef() const { return fEvent; }
     operator EventRef() const { return fEvent; }
 
-
     OSStatus SetParameter(EventParamName inName, EventParamType inType, UInt32 inSize,
                           const void* inData);
     OSStatus GetParameter(EventParamName inName, EventParamType inType, UInt32 inBufferSize,

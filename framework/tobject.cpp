@@ -51,8 +51,8 @@ OSStatus TObject::ObjectEventHandler(EventHandlerCallRef inCallRef, EventRef inE
         // The user data is the construct function here.
         auto construct = reinterpret_cast<ConstructProc>(inUserData);
         HIObjectRef object = nullptr;
-        OSStatus status =
-            event.GetParameter(kEventParamHIObjectInstance, typeHIObjectRef, sizeof object, &object);
+        OSStatus status = event.GetParameter(kEventParamHIObjectInstance, typeHIObjectRef,
+                                             sizeof object, &object);
         if (status != noErr)
             return status;
         TObject* created = nullptr;

@@ -19,12 +19,11 @@ const EventTypeSpec kViewEvents[] = {
     {kEventClassControl, kEventControlEnabledStateChanged},
 };
 
-constexpr UInt32 kDefaultBehaviors = 0x00020040;  // data access and part regions
+constexpr UInt32 kDefaultBehaviors = 0x00020040; // data access and part regions
 
 } // namespace
 
-TView::TView(ControlRef inControl)
-    : TObject(inControl), fHandler(nullptr), fAutoInvalidateFlags(0)
+TView::TView(ControlRef inControl) : TObject(inControl), fHandler(nullptr), fAutoInvalidateFlags(0)
 {
     InstallEventHandler(GetControlEventTarget(inControl), ViewEventHandler,
                         GetEventTypeCount(kViewEvents), kViewEvents, this, &fHandler);
@@ -50,8 +49,7 @@ void TView::ChangeAutoInvalidateFlags(UInt32 inChangeFlags, UInt32 inClearFlags)
 // ---------------------------------------------------------------------------
 // The dispatcher.
 
-OSStatus TView::ViewEventHandler(EventHandlerCallRef inCallRef, EventRef inEvent,
-                                 void* inUserData)
+OSStatus TView::ViewEventHandler(EventHandlerCallRef inCallRef, EventRef inEvent, void* inUserData)
 {
     TCarbonEvent event(inEvent);
     return static_cast<TView*>(inUserData)->HandleEvent(inCallRef, event);

@@ -23,7 +23,7 @@ public:
     void ChangeAutoInvalidateFlags(UInt32 inChangeFlags, UInt32 inClearFlags);
 
     // Thin forwarders to the platform.
-    HIRect Bounds();  // in the view's own coordinates
+    HIRect Bounds(); // in the view's own coordinates
     void Hilite(ControlPartCode inPart);
     OSStatus Invalidate();
     Boolean IsEnabled();

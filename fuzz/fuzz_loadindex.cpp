@@ -17,12 +17,11 @@ namespace {
 std::string g_dictionaryPath;
 
 // Lines that name a dictionary's usual fields, and the names of the index.
-const char kDictionary[] =
-    "U+4E00\tkMandarin\tyi1\n"
-    "U+4E00\tkDefinition\tone; a, an; alone\n"
-    "U+4E00\tkRSUnicode\t1.0\n"
-    "U+570B\tkSimplifiedVariant\tU+56FD\n"
-    "U+4E2D+6587\tkA\tx\n";
+const char kDictionary[] = "U+4E00\tkMandarin\tyi1\n"
+                           "U+4E00\tkDefinition\tone; a, an; alone\n"
+                           "U+4E00\tkRSUnicode\t1.0\n"
+                           "U+570B\tkSimplifiedVariant\tU+56FD\n"
+                           "U+4E2D+6587\tkA\tx\n";
 
 // The field lines of an index as the loader must see them: pieces of at
 // most 1023 bytes, comments and empty lines left out, five non-empty
@@ -84,16 +83,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const QList<QByteArray>& columns = expected[qsizetype(i)];
         FUZZ_CHECK(f->name == columns[0].left(255));
         const QByteArray code = (columns[1] + "    ").left(4);
-        FUZZ_CHECK(f->code == (uint32_t(uint8_t(code[0])) << 24 | uint32_t(uint8_t(code[1])) << 16
-                               | uint32_t(uint8_t(code[2])) << 8 | uint32_t(uint8_t(code[3]))));
-        static const QList<QByteArray> kinds = {"kDefinition", "kAltCharacter", "kRomanization", "kMetaText", "kMetaNum"};
+        FUZZ_CHECK(f->code == (uint32_t(uint8_t(code[0])) << 24 | uint32_t(uint8_t(code[1])) << 16 |
+                               uint32_t(uint8_t(code[2])) << 8 | uint32_t(uint8_t(code[3]))));
+        static const QList<QByteArray> kinds = {"kDefinition", "kAltCharacter", "kRomanization",
+                                                "kMetaText", "kMetaNum"};
         FUZZ_CHECK(f->kind == int32_t(kinds.indexOf(columns[2])));
         FUZZ_CHECK(f->title == QString::fromUtf8(columns[3]));
         FUZZ_CHECK(f->description == QString::fromUtf8(columns[4]));
         FUZZ_CHECK(f->width == std::max<uint32_t>(10, uint32_t(columns[3].size())));
         FUZZ_CHECK(f->flags == 1 && f->inList == 0);
         // The first field of a name or code is the one found.
-        const int byName = d.findField(std::string(f->name.constData(), size_t(f->name.size())).c_str());
+        const int byName =
+            d.findField(std::string(f->name.constData(), size_t(f->name.size())).c_str());
         FUZZ_CHECK(byName >= 0 && byName <= int(i) && d.fields[size_t(byName)]->name == f->name);
         const int byCode = d.findField(f->code);
         FUZZ_CHECK(byCode >= 0 && byCode <= int(i) && d.fields[size_t(byCode)]->code == f->code);

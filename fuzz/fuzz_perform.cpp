@@ -29,18 +29,17 @@
 
 namespace {
 
-const char kIndex[] =
-    "kMandarin\tPYIN\tkRomanization\tMandarin\tReading\n"
-    "kDefinition\tEDEF\tkDefinition\tDefinition\tEnglish definition\n"
-    "kTraditionalVariant\tTRAD\tkAltCharacter\tTraditional\tTraditional form\n";
+const char kIndex[] = "kMandarin\tPYIN\tkRomanization\tMandarin\tReading\n"
+                      "kDefinition\tEDEF\tkDefinition\tDefinition\tEnglish definition\n"
+                      "kTraditionalVariant\tTRAD\tkAltCharacter\tTraditional\tTraditional form\n";
 
 const char kDictionary[] =
     "U+4E2D\tkMandarin\tzhong1\nU+4E2D\tkDefinition\tcentral; center, middle\n"
     "U+6C34\tkMandarin\tshui3\nU+6C34\tkDefinition\twater, liquid\n"
     "U+53F0\tkTraditionalVariant\tU+6AAF\nU+53F0\tkDefinition\tplatform\n";
 
-const char* const kNames[] = {"ConvertPinyin", "ConvertUnicode", "Convert", "LookupQuickly",
-                              "Lookup", "lookup", "Frobnicate"};
+const char* const kNames[] = {"ConvertPinyin", "ConvertUnicode", "Convert",   "LookupQuickly",
+                              "Lookup",        "lookup",         "Frobnicate"};
 
 } // namespace
 
@@ -70,7 +69,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     globals.floatingRomanType = FOUR_CHAR_CODE("PYIN");
     globals.floatingDefnType = FOUR_CHAR_CODE("EDEF");
     globals.dividerRatio = 1000;
-    globals.DictLeftCorner = globals.DictTopCorner = globals.DictRightCorner = globals.DictBottomCorner = -1;
+    globals.DictLeftCorner = globals.DictTopCorner = globals.DictRightCorner =
+        globals.DictBottomCorner = -1;
     globals.FloatLeftCorner = globals.FloatTopCorner = -1;
     InstallEventHandler(GetApplicationEventTarget(), NewEventHandlerUPP(applicationEventHandler),
                         GetEventTypeCount(kApplicationEventTypes), kApplicationEventTypes, nullptr,

@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     // The text as a C string: it ends at the first NUL.
-    const std::string text(reinterpret_cast<const char*>(data), strnlen(reinterpret_cast<const char*>(data), size));
+    const std::string text(reinterpret_cast<const char*>(data),
+                           strnlen(reinterpret_cast<const char*>(data), size));
     const QString result = dict.pinyinize(text.c_str());
     FUZZ_CHECK(result == tavi_text::pinyinize(text.data(), text.size()));
     FUZZ_CHECK(result.isNull() == tavi_text::pinyinize(text.data(), text.size()).isNull());

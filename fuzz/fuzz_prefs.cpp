@@ -50,12 +50,19 @@ bool isCorner(int32_t v)
 
 std::vector<int32_t> settings()
 {
-    std::vector<int32_t> all = {
-        globals.filterState,     globals.searchState,      int32_t(globals.floatingCharType),
-        int32_t(globals.floatingRomanType), int32_t(globals.floatingDefnType), globals.biggerFonts,
-        globals.dividerRatio,    globals.DictLeftCorner,   globals.DictTopCorner,
-        globals.DictRightCorner, globals.DictBottomCorner, globals.FloatLeftCorner,
-        globals.FloatTopCorner};
+    std::vector<int32_t> all = {globals.filterState,
+                                globals.searchState,
+                                int32_t(globals.floatingCharType),
+                                int32_t(globals.floatingRomanType),
+                                int32_t(globals.floatingDefnType),
+                                globals.biggerFonts,
+                                globals.dividerRatio,
+                                globals.DictLeftCorner,
+                                globals.DictTopCorner,
+                                globals.DictRightCorner,
+                                globals.DictBottomCorner,
+                                globals.FloatLeftCorner,
+                                globals.FloatTopCorner};
     for (const dictFields* f : dict.fields)
         all.push_back(int32_t(f->flags));
     return all;

@@ -40,21 +40,22 @@ namespace {
 
 RecordingAlertPresenter* g_alerts = nullptr;
 
-const char kIndex[] =
-    "kMandarin\tPYIN\tkRomanization\tMandarin\tReading\n"
-    "kDefinition\tEDEF\tkDefinition\tDefinition\tEnglish definition\n"
-    "kTraditionalVariant\tTRAD\tkAltCharacter\tTraditional\tTraditional form\n"
-    "kFrequency\tFREQ\tkMetaNum\tFrequency\tHow common\n";
+const char kIndex[] = "kMandarin\tPYIN\tkRomanization\tMandarin\tReading\n"
+                      "kDefinition\tEDEF\tkDefinition\tDefinition\tEnglish definition\n"
+                      "kTraditionalVariant\tTRAD\tkAltCharacter\tTraditional\tTraditional form\n"
+                      "kFrequency\tFREQ\tkMetaNum\tFrequency\tHow common\n";
 
 const char kDictionary[] =
-    "U+4E2D\tkMandarin\tzhong1\nU+4E2D\tkDefinition\tcentral; center, middle\nU+4E2D\tkFrequency\t1\n"
+    "U+4E2D\tkMandarin\tzhong1\nU+4E2D\tkDefinition\tcentral; center, "
+    "middle\nU+4E2D\tkFrequency\t1\n"
     "U+6C34\tkMandarin\tshui3\nU+6C34\tkDefinition\twater, liquid\nU+6C34\tkFrequency\t1\n"
     "U+53F0\tkTraditionalVariant\tU+6AAF\nU+53F0\tkDefinition\tplatform\n"
     "U+6B61+8FCE\tkDefinition\twelcome\n"
     "U+20000\tkDefinition\t(same as U+5316) to change\n"
     "U+E9\tkDefinition\te with an acute accent\n";
 
-const char* const kNames[] = {"ConvertPinyin", "ConvertUnicode", "Convert", "LookupQuickly", "Lookup"};
+const char* const kNames[] = {"ConvertPinyin", "ConvertUnicode", "Convert", "LookupQuickly",
+                              "Lookup"};
 
 // The UTF-16 units of a reply of numbers: "0x4E2D 0x6587" or "&#20013;&#25991;".
 // A number above 0xFFFF stands for its surrogate pair.
@@ -119,7 +120,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     globals.floatingDefnType = FOUR_CHAR_CODE("EDEF");
     globals.ShowDictionary = 1;
     globals.dividerRatio = 1000;
-    globals.DictLeftCorner = globals.DictTopCorner = globals.DictRightCorner = globals.DictBottomCorner = -1;
+    globals.DictLeftCorner = globals.DictTopCorner = globals.DictRightCorner =
+        globals.DictBottomCorner = -1;
     globals.FloatLeftCorner = globals.FloatTopCorner = -1;
     InstallEventHandler(GetApplicationEventTarget(), NewEventHandlerUPP(applicationEventHandler),
                         GetEventTypeCount(kApplicationEventTypes), kApplicationEventTypes, nullptr,
@@ -164,7 +166,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     EventRef event = nullptr;
     CreateEvent(nullptr, kEventClassService, kEventServicePerform, 0, kEventAttributeNone, &event);
     if (!message.isNull())
-        SetEventParameter(event, kEventParamServiceMessageName, typeCFStringRef, sizeof message, &message);
+        SetEventParameter(event, kEventParamServiceMessageName, typeCFStringRef, sizeof message,
+                          &message);
     SetEventParameter(event, kEventParamScrapRef, typeScrapRef, sizeof scrap, &scrap);
     g_alerts->requests.clear();
     const OSStatus status = SendEventToEventTarget(event, GetApplicationEventTarget());
@@ -180,10 +183,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     }
     FUZZ_CHECK(g_alerts->requests.empty() || message == u"Lookup" || message == u"LookupQuickly");
-    const std::u16string units(reinterpret_cast<const char16_t*>(utxt.constData()), size_t(utxt.size()) / 2);
-    const bool known = message == u"ConvertPinyin" || message == u"ConvertUnicode" || message == u"Convert"
-        || message == u"LookupQuickly" || message == u"Lookup";
-    const bool replies = message == u"ConvertPinyin" || message == u"ConvertUnicode" || message == u"Convert";
+    const std::u16string units(reinterpret_cast<const char16_t*>(utxt.constData()),
+                               size_t(utxt.size()) / 2);
+    const bool known = message == u"ConvertPinyin" || message == u"ConvertUnicode" ||
+                       message == u"Convert" || message == u"LookupQuickly" || message == u"Lookup";
+    const bool replies =
+        message == u"ConvertPinyin" || message == u"ConvertUnicode" || message == u"Convert";
     if (utxt.size() <= 1 || !known || !replies) {
         // Nothing comes back: the scrap holds the text it was given.
         FUZZ_CHECK(unicode == utxt && !text);
@@ -193,21 +198,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (expected.isNull()) {
             FUZZ_CHECK(unicode == utxt && !text);
         } else {
-            const QByteArray bytes(reinterpret_cast<const char*>(expected.utf16()), expected.size() * 2);
+            const QByteArray bytes(reinterpret_cast<const char*>(expected.utf16()),
+                                   expected.size() * 2);
             FUZZ_CHECK(unicode == bytes && !text);
         }
     } else {
         FUZZ_CHECK(!unicode && text);
-        const std::optional<std::u16string> back = unitsOfNumbers(*text, message == u"ConvertUnicode");
+        const std::optional<std::u16string> back =
+            unitsOfNumbers(*text, message == u"ConvertUnicode");
         FUZZ_CHECK(back && *back == units);
     }
 
     if (message == u"Lookup" && utxt.size() > 1) {
         FUZZ_CHECK(globals.filterState == -1 && globals.searchState == -2);
         ControlRef field = nullptr;
-        FUZZ_CHECK(GetControlByID(FindMyWindow(kDictionaryWindowTag, false), &kSearchFieldID, &field) == noErr);
+        FUZZ_CHECK(GetControlByID(FindMyWindow(kDictionaryWindowTag, false), &kSearchFieldID,
+                                  &field) == noErr);
         QString shown;
-        GetControlData(field, kControlEntireControl, kControlEditTextCFStringTag, sizeof shown, &shown, nullptr);
+        GetControlData(field, kControlEntireControl, kControlEditTextCFStringTag, sizeof shown,
+                       &shown, nullptr);
         FUZZ_CHECK(shown == QString::fromUtf16(units.data(), qsizetype(units.size())));
     }
     std::set<uint32_t> seen;

@@ -41,7 +41,8 @@ QString charList(const QByteArray& text)
         qsizetype digits = at + 1;
         unsigned long long value = 0;
         while (digits < text.size() && hexValue(text[digits]) >= 0) {
-            value = std::min<unsigned long long>(value * 16 + unsigned(hexValue(text[digits])), 0xFFFFFFFFull);
+            value = std::min<unsigned long long>(value * 16 + unsigned(hexValue(text[digits])),
+                                                 0xFFFFFFFFull);
             ++digits;
         }
         if (digits == at + 1)
@@ -69,7 +70,8 @@ QString expectedDisplay(const QByteArray& fieldName, const QByteArray& text, boo
         if (at < text.size() && (text[at] == '-' || text[at] == '+'))
             ++at;
         long long n = 0;
-        for (int digits = 0; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at, ++digits) {
+        for (int digits = 0; at < text.size() && text[at] >= '0' && text[at] <= '9';
+             ++at, ++digits) {
             if (digits == 6) {
                 isNull = true; // too large to say more than "one unit"
                 return QString();
@@ -109,7 +111,8 @@ void checkStore(dictionary& d)
                 FUZZ_CHECK(e->values[b]->field != v->field);
             // A value is the rest of one line up to TAB, CR or LF.
             FUZZ_CHECK(size_t(v->text.size()) < LineReader::kLineMax);
-            FUZZ_CHECK(!v->text.contains('\t') && !v->text.contains('\r') && !v->text.contains('\n'));
+            FUZZ_CHECK(!v->text.contains('\t') && !v->text.contains('\r') &&
+                       !v->text.contains('\n'));
             FUZZ_CHECK(!v->text.contains('\0'));
 
             const QByteArray& name = d.fields[size_t(v->field)]->name;

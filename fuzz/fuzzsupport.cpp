@@ -44,12 +44,14 @@ const std::string& scratchFolder()
 {
     if (g_scratch.empty()) {
         struct stat info;
-        const char* base = stat("/dev/shm", &info) == 0 && S_ISDIR(info.st_mode) && access("/dev/shm", W_OK) == 0
-            ? "/dev/shm"
-            : (getenv("TMPDIR") != nullptr ? getenv("TMPDIR") : "/tmp");
+        const char* base =
+            stat("/dev/shm", &info) == 0 && S_ISDIR(info.st_mode) && access("/dev/shm", W_OK) == 0
+                ? "/dev/shm"
+                : (getenv("TMPDIR") != nullptr ? getenv("TMPDIR") : "/tmp");
         std::string pattern = std::string(base) + "/tavi-fuzz.XXXXXX";
         if (mkdtemp(pattern.data()) == nullptr) {
-            fprintf(stderr, "fuzz harness: cannot make a scratch folder in %s: %s\n", base, strerror(errno));
+            fprintf(stderr, "fuzz harness: cannot make a scratch folder in %s: %s\n", base,
+                    strerror(errno));
             abort();
         }
         g_scratch = pattern;

@@ -39,8 +39,8 @@ void silenceStdout();
 } // namespace fuzzsupport
 
 // A property that must hold for every input; a failure is a finding.
-#define FUZZ_CHECK(condition)                                                                    \
-    do {                                                                                         \
-        if (!(condition))                                                                        \
-            ::fuzzsupport::checkFailed(#condition, __FILE__, __LINE__);                          \
+#define FUZZ_CHECK(condition)                                                                      \
+    do {                                                                                           \
+        if (!(condition))                                                                          \
+            ::fuzzsupport::checkFailed(#condition, __FILE__, __LINE__);                            \
     } while (false)

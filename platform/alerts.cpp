@@ -103,5 +103,6 @@ OSStatus StandardAlert(AlertType type, ConstStr255Param error, ConstStr255Param 
 {
     if (!error)
         return paramErr;
-    return StandardAlert(AlertRequest{type, fromPascal(error), fromPascal(explanation)}, outItemHit);
+    return StandardAlert(AlertRequest{type, fromPascal(error), fromPascal(explanation)},
+                         outItemHit);
 }

@@ -29,8 +29,8 @@ struct AlertStdAlertParamRec {
 
 struct AlertRequest {
     AlertType type = kAlertNoteAlert;
-    QString message;      // the bold main text
-    QString explanation;  // the informative text; may be empty
+    QString message;     // the bold main text
+    QString explanation; // the informative text; may be empty
 };
 
 class AlertPresenter {

@@ -61,7 +61,8 @@ OSStatus ProcessHICommand(const HICommand& command, EventTargetRef target)
 {
     if (!target)
         return paramErr;
-    return ScopedEvent(kEventClassCommand, kEventCommandProcess, typeHICommand, command).send(target);
+    return ScopedEvent(kEventClassCommand, kEventCommandProcess, typeHICommand, command)
+        .send(target);
 }
 
 static OSStatus SendCommandFromControl(ControlRef control, UInt32 commandID)

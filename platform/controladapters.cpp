@@ -90,7 +90,9 @@ public:
     bool value(const QWidget* w, SInt32* out) const override
     {
         if (auto* box = qobject_cast<const QCheckBox*>(w)) {
-            *out = box->checkState() == Qt::Checked ? 1 : box->checkState() == Qt::PartiallyChecked ? 2 : 0;
+            *out = box->checkState() == Qt::Checked            ? 1
+                   : box->checkState() == Qt::PartiallyChecked ? 2
+                                                               : 0;
             return true;
         }
         if (!as(w)->isCheckable())
@@ -199,7 +201,8 @@ public:
     bool setJustification(QWidget* w, SInt16 just) const override
     {
         QLabel* label = as(w);
-        label->setAlignment((label->alignment() & ~Qt::AlignHorizontal_Mask) | horizontalAlignment(just));
+        label->setAlignment((label->alignment() & ~Qt::AlignHorizontal_Mask) |
+                            horizontalAlignment(just));
         return true;
     }
 };
@@ -219,7 +222,8 @@ public:
     bool setJustification(QWidget* w, SInt16 just) const override
     {
         QLineEdit* edit = as(w);
-        edit->setAlignment((edit->alignment() & ~Qt::AlignHorizontal_Mask) | horizontalAlignment(just));
+        edit->setAlignment((edit->alignment() & ~Qt::AlignHorizontal_Mask) |
+                           horizontalAlignment(just));
         return true;
     }
 };

@@ -121,7 +121,9 @@ OSStatus applyFontStyle(ControlRef control, const ControlFontStyleRec& style)
         widget->setPalette(palette);
     }
     if (style.flags & kControlUseJustMask)
-        askAdapters(widget, [&](const ControlAdapter& a) { return a.setJustification(widget, style.just); });
+        askAdapters(widget, [&](const ControlAdapter& a) {
+            return a.setJustification(widget, style.just);
+        });
     return noErr;
 }
 
@@ -334,7 +336,8 @@ void SetControl32BitValue(ControlRef control, SInt32 value)
         return;
     if (askAdapters(widget, [&](const ControlAdapter& a) { return a.setValue(widget, value); }))
         return;
-    const SInt32 clamped = std::clamp(value, control->minimum, std::max(control->minimum, control->maximum));
+    const SInt32 clamped =
+        std::clamp(value, control->minimum, std::max(control->minimum, control->maximum));
     if (clamped != control->value) {
         control->value = clamped;
         sendControlEvent(control, kEventControlValueFieldChanged);

@@ -24,9 +24,9 @@ class QWidget;
 // Control data tags and parts.
 constexpr ControlPartCode kControlEntireControl = 0;
 constexpr ControlPartCode kControlNoPart = 0;
-constexpr ResType kControlEditTextCFStringTag = FOUR_CHAR_CODE("cfst");  // data: QString
+constexpr ResType kControlEditTextCFStringTag = FOUR_CHAR_CODE("cfst");   // data: QString
 constexpr ResType kControlStaticTextCFStringTag = FOUR_CHAR_CODE("cfst"); // data: QString
-constexpr ResType kControlFontStyleTag = FOUR_CHAR_CODE("font");  // data: ControlFontStyleRec
+constexpr ResType kControlFontStyleTag = FOUR_CHAR_CODE("font"); // data: ControlFontStyleRec
 constexpr ResType kControlPopupButtonMenuHandleTag = FOUR_CHAR_CODE("mhan");
 constexpr ResType kControlKindTag = FOUR_CHAR_CODE("kind");
 

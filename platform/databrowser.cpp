@@ -104,9 +104,9 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
     DataBrowser* browser;
-    std::vector<Column> columns;         // in model (logical) order
+    std::vector<Column> columns;          // in model (logical) order
     std::vector<DataBrowserItemID> items; // in the order shown
-    ItemRows listed; // the row of each item shown
+    ItemRows listed;                      // the row of each item shown
 
     using QAbstractTableModel::beginInsertColumns;
     using QAbstractTableModel::beginInsertRows;
@@ -187,7 +187,8 @@ public:
     DataBrowserModel* model;
     DataBrowserDelegate* delegate;
     DataBrowserCallbacks callbacks{};
-    DataBrowserSelectionFlags selectionFlags = kDataBrowserDragSelect | kDataBrowserCmdTogglesSelection;
+    DataBrowserSelectionFlags selectionFlags =
+        kDataBrowserDragSelect | kDataBrowserCmdTogglesSelection;
     DataBrowserTableViewHiliteStyle hiliteStyle = kDataBrowserTableViewFillHilite;
     DataBrowserPropertyID sortProperty = kDataBrowserItemNoProperty;
     DataBrowserSortOrder sortOrder = kDataBrowserOrderIncreasing;
@@ -273,7 +274,7 @@ QVariant DataBrowserModel::data(const QModelIndex& index, int role) const
             value = data.boolean ? kThemeButtonOn : kThemeButtonOff;
         else if (data.hasValue)
             value = ThemeButtonValue(data.value);
-        return value == kThemeButtonOn    ? Qt::Checked
+        return value == kThemeButtonOn      ? Qt::Checked
                : value == kThemeButtonMixed ? Qt::PartiallyChecked
                                             : Qt::Unchecked;
     }
@@ -305,7 +306,7 @@ bool DataBrowserModel::setData(const QModelIndex& index, const QVariant& value, 
             return false;
         const auto state = Qt::CheckState(value.toInt());
         data.hasButton = true;
-        data.button = state == Qt::Checked          ? kThemeButtonOn
+        data.button = state == Qt::Checked            ? kThemeButtonOn
                       : state == Qt::PartiallyChecked ? kThemeButtonMixed
                                                       : kThemeButtonOff;
         data.hasBoolean = true;
@@ -407,7 +408,8 @@ void DataBrowserDelegate::setModelData(QWidget* widget, QAbstractItemModel* mode
 // --------------------------------------------------------------------------
 
 DataBrowser::DataBrowser(QTreeView* v)
-    : QObject(v), view(v), model(new DataBrowserModel(this)), delegate(new DataBrowserDelegate(this))
+    : QObject(v), view(v), model(new DataBrowserModel(this)),
+      delegate(new DataBrowserDelegate(this))
 {
     InitDataBrowserCallbacks(&callbacks);
     // Resource files may name columns of their own.
@@ -559,7 +561,8 @@ void DataBrowser::sortItems()
         QModelIndexList moved;
         moved.reserve(persistent.size());
         for (qsizetype i = 0; i < persistent.size(); ++i)
-            moved.append(model->index(rowOf(persistentItems[std::size_t(i)]), persistent[i].column()));
+            moved.append(
+                model->index(rowOf(persistentItems[std::size_t(i)]), persistent[i].column()));
         model->changePersistentIndexList(persistent, moved);
     }
     emit model->layoutChanged({}, QAbstractItemModel::VerticalSortHint);
@@ -689,9 +692,9 @@ OSStatus SetDataBrowserCallbacks(ControlRef control, const DataBrowserCallbacks*
     if (callbacks->version != kDataBrowserLatestCallbacks)
         return paramErr;
     browser->callbacks = *callbacks;
-    emit browser->model->dataChanged(browser->model->index(0, 0),
-                                     browser->model->index(browser->model->rowCount() - 1,
-                                                           browser->model->columnCount() - 1));
+    emit browser->model->dataChanged(
+        browser->model->index(0, 0),
+        browser->model->index(browser->model->rowCount() - 1, browser->model->columnCount() - 1));
     return noErr;
 }
 
@@ -773,7 +776,8 @@ OSStatus AddDataBrowserListViewColumn(ControlRef control, DataBrowserListViewCol
     header->resizeSection(logical, initialWidth(column->headerBtnDesc));
     browser->adjustingWidth = false;
     const int visual = header->visualIndex(logical);
-    if (position < DataBrowserTableViewColumnIndex(header->count() - 1) && int(position) != visual) {
+    if (position < DataBrowserTableViewColumnIndex(header->count() - 1) &&
+        int(position) != visual) {
         QSignalBlocker block(header);
         header->moveSection(visual, int(position));
     }
@@ -850,8 +854,8 @@ OSStatus GetDataBrowserListViewHeaderDesc(ControlRef control, DataBrowserTableVi
     return noErr;
 }
 
-OSStatus SetDataBrowserTableViewColumnFont(ControlRef control, DataBrowserTableViewColumnID property,
-                                           const QFont* font)
+OSStatus SetDataBrowserTableViewColumnFont(ControlRef control,
+                                           DataBrowserTableViewColumnID property, const QFont* font)
 {
     DataBrowser* browser = findBrowser(control);
     if (!browser)
@@ -883,7 +887,8 @@ OSStatus GetDataBrowserTableViewNamedColumnWidth(ControlRef control,
 }
 
 OSStatus SetDataBrowserTableViewNamedColumnWidth(ControlRef control,
-                                                 DataBrowserTableViewColumnID property, UInt16 width)
+                                                 DataBrowserTableViewColumnID property,
+                                                 UInt16 width)
 {
     DataBrowser* browser = findBrowser(control);
     if (!browser)

@@ -183,7 +183,10 @@ using DataBrowserItemDataUPP = DataBrowserItemDataProcPtr;
 using DataBrowserItemCompareUPP = DataBrowserItemCompareProcPtr;
 using DataBrowserItemNotificationUPP = DataBrowserItemNotificationProcPtr;
 
-inline DataBrowserItemDataUPP NewDataBrowserItemDataUPP(DataBrowserItemDataProcPtr p) { return p; }
+inline DataBrowserItemDataUPP NewDataBrowserItemDataUPP(DataBrowserItemDataProcPtr p)
+{
+    return p;
+}
 inline DataBrowserItemCompareUPP NewDataBrowserItemCompareUPP(DataBrowserItemCompareProcPtr p)
 {
     return p;
@@ -272,7 +275,8 @@ OSStatus GetDataBrowserItems(ControlRef browser, DataBrowserItemID container, Bo
                              DataBrowserItemState state, std::vector<DataBrowserItemID>* outItems);
 
 OSStatus SetDataBrowserSelectedItems(ControlRef browser, ItemCount numItems,
-                                     const DataBrowserItemID* items, DataBrowserSetOption operation);
+                                     const DataBrowserItemID* items,
+                                     DataBrowserSetOption operation);
 Boolean IsDataBrowserItemSelected(ControlRef browser, DataBrowserItemID item);
 // Scrolls the item (and the property's column, or the first column for
 // kDataBrowserItemNoProperty) into view without changing the selection;

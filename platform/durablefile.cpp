@@ -3,8 +3,8 @@
 bool DurableFile::fail()
 {
     if (m_error == QFileDevice::NoError) {
-        m_error = m_file.error() != QFileDevice::NoError ? m_file.error()
-                                                         : QFileDevice::UnspecifiedError;
+        m_error =
+            m_file.error() != QFileDevice::NoError ? m_file.error() : QFileDevice::UnspecifiedError;
         m_errorString = m_file.errorString();
     }
     cancel();

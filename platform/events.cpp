@@ -19,7 +19,7 @@ public:
     struct Parameter {
         EventParamType type = 0;
         std::vector<unsigned char> bytes;
-        QString text;  // typeCFStringRef only
+        QString text; // typeCFStringRef only
     };
 
     PlatformEvent(EventClass c, EventKind k, EventTime t, EventAttributes a)
@@ -42,7 +42,8 @@ OSStatus CreateEvent(CFAllocatorRef allocator, EventClass eventClass, EventKind 
 {
     if (allocator != nullptr || outEvent == nullptr)
         return paramErr;
-    *outEvent = new PlatformEvent(eventClass, kind, when == 0 ? GetCurrentEventTime() : when, flags);
+    *outEvent =
+        new PlatformEvent(eventClass, kind, when == 0 ? GetCurrentEventTime() : when, flags);
     return noErr;
 }
 
@@ -85,8 +86,8 @@ EventTime GetCurrentEventTime()
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
-OSStatus SetEventParameter(EventRef event, EventParamName name, EventParamType type,
-                           ByteCount size, const void* data)
+OSStatus SetEventParameter(EventRef event, EventParamName name, EventParamType type, ByteCount size,
+                           const void* data)
 {
     if (!event || type == typeWildCard || (size > 0 && data == nullptr))
         return paramErr;
@@ -159,7 +160,7 @@ public:
 // One handler's call: where the rest of its target's stack begins.
 struct EventHandlerCall {
     EventTarget* target;
-    const std::vector<std::shared_ptr<EventHandler>>* stack;  // newest first
+    const std::vector<std::shared_ptr<EventHandler>>* stack; // newest first
     std::size_t next;
     bool calledNext = false;
 };
@@ -275,8 +276,7 @@ OSStatus InstallEventHandlerFunction(EventTargetRef target, EventHandlerFunction
 }
 
 OSStatus InstallEventHandler(EventTargetRef target, EventHandlerUPP handler, ItemCount numTypes,
-                             const EventTypeSpec* typeList, void* userData,
-                             EventHandlerRef* outRef)
+                             const EventTypeSpec* typeList, void* userData, EventHandlerRef* outRef)
 {
     if (!handler)
         return paramErr;

@@ -48,8 +48,8 @@ EventTime GetCurrentEventTime();
 // for another type than the stored one (other than typeWildCard) is
 // errAECoercionFail; a buffer smaller than the data is errDataSizeMismatch
 // and receives nothing. Every out argument may be null.
-OSStatus SetEventParameter(EventRef event, EventParamName name, EventParamType type,
-                           ByteCount size, const void* data);
+OSStatus SetEventParameter(EventRef event, EventParamName name, EventParamType type, ByteCount size,
+                           const void* data);
 OSStatus GetEventParameter(EventRef event, EventParamName name, EventParamType desiredType,
                            EventParamType* outActualType, ByteCount bufferSize,
                            ByteCount* outActualSize, void* outData);
@@ -61,7 +61,10 @@ using EventHandlerProcPtr = OSStatus (*)(EventHandlerCallRef, EventRef, void*);
 using EventHandlerUPP = EventHandlerProcPtr;
 using EventHandlerFunction = std::function<OSStatus(EventHandlerCallRef, EventRef)>;
 
-inline EventHandlerUPP NewEventHandlerUPP(EventHandlerProcPtr proc) { return proc; }
+inline EventHandlerUPP NewEventHandlerUPP(EventHandlerProcPtr proc)
+{
+    return proc;
+}
 
 template <std::size_t N>
 constexpr ItemCount GetEventTypeCount(const EventTypeSpec (&)[N])
@@ -180,7 +183,7 @@ private:
     EventTarget() = default;
     friend struct EventDispatch;
 
-    std::vector<std::shared_ptr<EventHandler>> m_handlers;  // in install order
+    std::vector<std::shared_ptr<EventHandler>> m_handlers; // in install order
     StandardHandler m_standard;
     ParentResolver m_parent;
     bool m_valid = true;

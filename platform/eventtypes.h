@@ -115,7 +115,7 @@ constexpr EventParamName kEventParamHIObjectInstance = FOUR_CHAR_CODE("hioi");
 // Parameter types.
 constexpr EventParamType typeWildCard = FOUR_CHAR_CODE("****");
 constexpr EventParamType typeHICommand = FOUR_CHAR_CODE("hcmd");
-constexpr EventParamType typeCFStringRef = FOUR_CHAR_CODE("cfst");  // data is a QString
+constexpr EventParamType typeCFStringRef = FOUR_CHAR_CODE("cfst"); // data is a QString
 constexpr EventParamType typeScrapRef = FOUR_CHAR_CODE("scrp");
 constexpr EventParamType typeBoolean = FOUR_CHAR_CODE("bool");
 constexpr EventParamType typeChar = FOUR_CHAR_CODE("TEXT");

@@ -59,8 +59,8 @@ HIRect frameOf(ControlRef control)
 
 bool sameRect(const HIRect& a, const HIRect& b)
 {
-    return a.origin.x == b.origin.x && a.origin.y == b.origin.y &&
-           a.size.width == b.size.width && a.size.height == b.size.height;
+    return a.origin.x == b.origin.x && a.origin.y == b.origin.y && a.size.width == b.size.width &&
+           a.size.height == b.size.height;
 }
 
 PlatformViewWidget* viewWidgetOf(ControlRef control)
@@ -154,7 +154,7 @@ OSStatus HIObjectCreate(const QString& classID, EventRef initEvent, HIObjectRef*
         construct.set(kEventParamHIObjectInstance, typeHIObjectRef, control);
         status = sendToControl(control, construct);
         if (status == eventNotHandledErr)
-            status = noErr;  // a class without instances of its own
+            status = noErr; // a class without instances of its own
         if (status == noErr)
             construct.get(kEventParamHIObjectInstance, typeVoidPtr, &instance);
     }
@@ -171,7 +171,7 @@ OSStatus HIObjectCreate(const QString& classID, EventRef initEvent, HIObjectRef*
         status = sendToControl(control, ScopedEvent(kEventClassHIObject, kEventHIObjectInitialize));
     }
     if (status != noErr) {
-        delete widget;  // sends the destruct event
+        delete widget; // sends the destruct event
         return status;
     }
     *outObject = control;
@@ -245,7 +245,8 @@ PlatformViewWidget::~PlatformViewWidget()
         m_trackLoop->exit();
     EventTargetRef target = GetControlEventTarget(m_control);
     if (m_constructed)
-        ScopedEvent(kEventClassHIObject, kEventHIObjectDestruct).send(target, kEventTargetDontPropagate);
+        ScopedEvent(kEventClassHIObject, kEventHIObjectDestruct)
+            .send(target, kEventTargetDontPropagate);
     m_instance = nullptr;
     // Nothing reaches the view's handlers once it is being taken apart.
     target->invalidate();
@@ -475,7 +476,7 @@ OSStatus PlatformViewWidget::trackMouseLocation(HIPoint* outWhere, MouseTracking
         }
         m_trackLoop = nullptr;
     }
-    TrackedMouse next{m_lastTracked, kMouseTrackingUserCancelled};  // the loop was ended
+    TrackedMouse next{m_lastTracked, kMouseTrackingUserCancelled}; // the loop was ended
     if (!m_tracked.empty()) {
         next = m_tracked.front();
         m_tracked.pop_front();
@@ -490,4 +491,3 @@ OSStatus PlatformViewWidget::trackMouseLocation(HIPoint* outWhere, MouseTracking
         *outResult = next.result;
     return noErr;
 }
-

@@ -47,8 +47,7 @@
 
 #include <deque>
 
-
-using HIObjectRef = ControlRef;  // every object of a registered class is a view
+using HIObjectRef = ControlRef; // every object of a registered class is a view
 // The kind of a view: its signature and kind codes (control data 'kind').
 struct ControlKind {
     OSType signature;
@@ -59,7 +58,7 @@ struct ControlKind {
 inline const QString kHIViewClassID = QStringLiteral("tavi.platform.view");
 
 constexpr OSStatus hiObjectClassExistsErr = -22080;
-constexpr OSStatus hiObjectClassNotFoundErr = -22085;  // no class of that identifier
+constexpr OSStatus hiObjectClassNotFoundErr = -22085; // no class of that identifier
 
 struct HIObjectClass;
 using HIObjectClassRef = HIObjectClass*;
@@ -153,7 +152,7 @@ private:
     UInt32 m_features = 0;
     bool m_constructed = false;
     bool m_destroying = false;
-    bool m_lastHidden = true;  // as last reported
+    bool m_lastHidden = true; // as last reported
     HIRect m_lastFrame{};
     WindowRef m_lastOwner = nullptr;
 

@@ -37,8 +37,7 @@ protected:
     {
         if (watched == top) {
             const QEvent::Type type = event->type();
-            if (type == QEvent::Show || type == QEvent::WinIdChange ||
-                type == QEvent::ParentChange)
+            if (type == QEvent::Show || type == QEvent::WinIdChange || type == QEvent::ParentChange)
                 attach();
             return false;
         }

@@ -15,5 +15,4 @@
 
 #include "platform/windows.h"
 
-
 OSStatus SetWindowSendsRawKeyEvents(WindowRef window, Boolean send);

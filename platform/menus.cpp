@@ -64,9 +64,9 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (watched == m_menu && (event->type() == QEvent::ActionAdded ||
-                                  event->type() == QEvent::ActionRemoved ||
-                                  event->type() == QEvent::ActionChanged)) {
+        if (watched == m_menu &&
+            (event->type() == QEvent::ActionAdded || event->type() == QEvent::ActionRemoved ||
+             event->type() == QEvent::ActionChanged)) {
             // Removal is reported before the action leaves the list.
             if (event->type() == QEvent::ActionRemoved)
                 m_removing = static_cast<QActionEvent*>(event)->action();

@@ -85,7 +85,7 @@ Domain* domainFor(const QString& applicationID)
     auto [slot, added] = open->try_emplace(path);
     if (added) {
         slot->second.path = path;
-        slot->second.size = -2;  // never read
+        slot->second.size = -2; // never read
     }
     slot->second.readIfChanged();
     return &slot->second;
@@ -249,7 +249,7 @@ Boolean CFPreferencesAppSynchronize(const QString& applicationID)
     if (!domain)
         return false;
     if (!domain->pending)
-        return true;  // nothing to write; the file was read again if it changed
+        return true; // nothing to write; the file was read again if it changed
     QDir().mkpath(GetUserPreferencesFolder());
     QByteArray contents;
     if (!domain->values.empty())

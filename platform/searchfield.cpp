@@ -57,8 +57,7 @@ void sendFieldEvent(ControlRef control, EventClass eventClass, EventKind kind)
 
 class SearchField : public QObject {
 public:
-    explicit SearchField(QLineEdit* edit)
-        : QObject(edit), edit(edit), menu(new QMenu(edit))
+    explicit SearchField(QLineEdit* edit) : QObject(edit), edit(edit), menu(new QMenu(edit))
     {
         setObjectName(kSearchFieldName);
         const QStringList titles = edit->property("itemTitles").toStringList();
@@ -77,9 +76,8 @@ public:
         cancelAction->setToolTip(QStringLiteral("Clear the search"));
         cancelAction->setVisible(false);
 
-        connect(menuAction, &QAction::triggered, this, [this] {
-            menu->popup(this->edit->mapToGlobal(QPoint(0, this->edit->height())));
-        });
+        connect(menuAction, &QAction::triggered, this,
+                [this] { menu->popup(this->edit->mapToGlobal(QPoint(0, this->edit->height()))); });
         connect(cancelAction, &QAction::triggered, this, [this] {
             this->edit->clear();
             sendFieldEvent(GetControlFromWidget(this->edit), kEventClassSearchField,
@@ -174,4 +172,3 @@ QAction* HISearchFieldCancelAction(HIViewRef searchField)
     SearchField* field = findField(searchField);
     return field ? field->cancelAction : nullptr;
 }
-

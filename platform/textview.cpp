@@ -22,8 +22,8 @@ OSStatus HITextViewCreate(const HIRect* frame, OptionBits, TXNFrameOptions frame
     edit->setReadOnly(frameOptions & kTXNReadOnlyMask);
     if (frameOptions & kTXNReadOnlyMask)
         edit->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    edit->setVerticalScrollBarPolicy((frameOptions & kTXNWantVScrollBarMask) ? Qt::ScrollBarAsNeeded
-                                                                            : Qt::ScrollBarAlwaysOff);
+    edit->setVerticalScrollBarPolicy(
+        (frameOptions & kTXNWantVScrollBarMask) ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
     if (frameOptions & kTXNWantHScrollBarMask) {
         edit->setLineWrapMode(QPlainTextEdit::NoWrap);
         edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -95,8 +95,8 @@ OSStatus TXNSetScrollbarState(TXNObject object, TXNScrollBarState state)
     if (!object)
         return paramErr;
     if (object->verticalScrollBarPolicy() != Qt::ScrollBarAlwaysOff)
-        object->setVerticalScrollBarPolicy(state == kScrollBarsAlwaysActive ? Qt::ScrollBarAlwaysOn
-                                                                            : Qt::ScrollBarAsNeeded);
+        object->setVerticalScrollBarPolicy(
+            state == kScrollBarsAlwaysActive ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded);
     return noErr;
 }
 

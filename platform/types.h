@@ -23,11 +23,11 @@ using SInt16 = std::int16_t;
 using SInt32 = std::int32_t;
 using SInt64 = std::int64_t;
 using Boolean = unsigned char;
-using Size = long;        // byte counts of data buffers
+using Size = long; // byte counts of data buffers
 using ByteCount = unsigned long;
 using ItemCount = unsigned long;
 using CFIndex = long;
-using SRefCon = std::intptr_t;  // a window's reference constant
+using SRefCon = std::intptr_t; // a window's reference constant
 
 using FourCharCode = UInt32;
 using OSType = FourCharCode;
@@ -92,8 +92,9 @@ constexpr FourCharCode operator""_4cc()
 
 // The four characters of a code as printf arguments, most significant first:
 //   printf("Unknown app command: %c%c%c%c\n", FOUR_CHAR_ARGS(command));
-#define FOUR_CHAR_ARGS(code)                                                                      \
-    static_cast<char>((UInt32(code) >> 24) & 0xFF), static_cast<char>((UInt32(code) >> 16) & 0xFF), \
+#define FOUR_CHAR_ARGS(code)                                                                       \
+    static_cast<char>((UInt32(code) >> 24) & 0xFF),                                                \
+        static_cast<char>((UInt32(code) >> 16) & 0xFF),                                            \
         static_cast<char>((UInt32(code) >> 8) & 0xFF), static_cast<char>(UInt32(code) & 0xFF)
 
 // The code as a four-character string, most significant character first.
@@ -174,7 +175,7 @@ using EventHandlerRef = EventHandler*;
 using EventHandlerCallRef = EventHandlerCall*;
 using WindowRef = PlatformWindow*;
 using WindowPtr = WindowRef;
-using CGrafPtr = WindowRef;  // a window's drawing port is the window itself
+using CGrafPtr = WindowRef; // a window's drawing port is the window itself
 using ControlRef = PlatformControl*;
 using HIViewRef = ControlRef;
 using IBNibRef = NibReference*;
@@ -184,7 +185,7 @@ using MenuRef = QMenu*;
 using ControlPartCode = SInt16;
 using MenuItemIndex = UInt16;
 using MenuCommand = UInt32;
-using EventTime = double;  // seconds
+using EventTime = double; // seconds
 using WindowRegionCode = UInt16;
 
 // A control's identifier within its window.

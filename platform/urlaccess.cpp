@@ -148,4 +148,3 @@ void SetURLAccessTimeLimit(int milliseconds)
 {
     g_timeLimit = milliseconds > 0 ? milliseconds : kURLDefaultTimeLimit;
 }
-

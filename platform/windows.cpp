@@ -139,7 +139,8 @@ PlatformWindow::~PlatformWindow()
 
 OSStatus PlatformWindow::sendSimpleEvent(EventKind kind)
 {
-    return ScopedEvent(kEventClassWindow, kind, typeWindowRef, WindowRef(this)).send(m_target.get());
+    return ScopedEvent(kEventClassWindow, kind, typeWindowRef, WindowRef(this))
+        .send(m_target.get());
 }
 
 void PlatformWindow::sendBoundsChanged(bool byUser)
@@ -212,7 +213,8 @@ OSStatus CreateWindowFromWidget(QWidget* widget, WindowRef* outWindow)
 {
     if (!widget || !outWindow)
         return paramErr;
-    if (WindowRef existing = GetWindowFromWidget(widget); existing && existing->widget() == widget) {
+    if (WindowRef existing = GetWindowFromWidget(widget);
+        existing && existing->widget() == widget) {
         *outWindow = existing;
         return noErr;
     }
@@ -318,7 +320,8 @@ void MoveWindow(WindowRef window, short left, short top, Boolean front)
     if (!isUsable(window))
         return;
     QWidget* widget = window->widget();
-    const QPoint frameOffset = contentGeometry(widget).topLeft() - widget->frameGeometry().topLeft();
+    const QPoint frameOffset =
+        contentGeometry(widget).topLeft() - widget->frameGeometry().topLeft();
     widget->move(QPoint(left, top) - frameOffset);
     if (front)
         SelectWindow(window);

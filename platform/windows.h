@@ -91,7 +91,10 @@ EventTargetRef GetUserFocusEventTarget();
 // Drawing: a window's port is the window. QDFlushPortBuffer repaints the
 // window now and lets the window system show it, also before the event loop
 // runs (input and signal notifications wait for the loop).
-inline CGrafPtr GetWindowPort(WindowRef window) { return window; }
+inline CGrafPtr GetWindowPort(WindowRef window)
+{
+    return window;
+}
 inline void SetPortWindowPort(WindowRef) {}
 void QDFlushPortBuffer(CGrafPtr port, RgnHandle region);
 

@@ -90,5 +90,5 @@ SInt32 CFWriteStreamGetErrorNumber(CFWriteStreamRef stream)
 
 void CFRelease(CFWriteStreamRef stream)
 {
-    delete stream;  // an uncommitted file is discarded
+    delete stream; // an uncommitted file is discarded
 }

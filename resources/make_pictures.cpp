@@ -41,7 +41,8 @@ const BarColours kDisabledBar{QColor(150, 150, 150, 80), QColor(250, 250, 250),
                               QColor(241, 241, 241),     QColor(233, 233, 233),
                               QColor(216, 216, 216),     QColor(150, 150, 150, 100)};
 
-QColor mix(const QColor& a, const QColor& b, double t) {
+QColor mix(const QColor& a, const QColor& b, double t)
+{
     return QColor::fromRgbF(float(a.redF() + (b.redF() - a.redF()) * t),
                             float(a.greenF() + (b.greenF() - a.greenF()) * t),
                             float(a.blueF() + (b.blueF() - a.blueF()) * t),
@@ -49,7 +50,8 @@ QColor mix(const QColor& a, const QColor& b, double t) {
 }
 
 // The colour at position i of a bar `thickness` pixels thick.
-QColor barColour(const BarColours& c, int i, int thickness) {
+QColor barColour(const BarColours& c, int i, int thickness)
+{
     if (i == 0)
         return c.rimStart;
     if (i == thickness - 1)
@@ -65,7 +67,8 @@ QColor barColour(const BarColours& c, int i, int thickness) {
 
 // The bar is stretched along its length when drawn, so every line across
 // it is the same; only its thickness matters.
-QImage bar(const BarColours& c, int thickness, int length, bool vertical) {
+QImage bar(const BarColours& c, int thickness, int length, bool vertical)
+{
     QImage img(vertical ? thickness : length, vertical ? length : thickness, QImage::Format_ARGB32);
     for (int i = 0; i < thickness; ++i) {
         const QRgb px = barColour(c, i, thickness).rgba();
@@ -87,7 +90,8 @@ const RidgeColours kDisabledRidges{QColor(172, 172, 172), QColor(255, 255, 255, 
 
 // Three ridges, each a dark line with a light line beside it, running across
 // the bar; their ends are softer. `across` is the grip's size across the bar.
-QImage ridges(const RidgeColours& c, int across, bool vertical) {
+QImage ridges(const RidgeColours& c, int across, bool vertical)
+{
     const int along = 8; // 3 ridges of 2 pixels, with 1-pixel gaps
     QImage img(vertical ? across : along, vertical ? along : across, QImage::Format_ARGB32);
     img.fill(Qt::transparent);
@@ -131,7 +135,8 @@ const QColor kSealTop(214, 58, 46);
 const QColor kSealBottom(168, 32, 26);
 const QColor kCream(251, 243, 228);
 
-void paintIcon(QPainter& p) {
+void paintIcon(QPainter& p)
+{
     p.setRenderHint(QPainter::Antialiasing);
     QLinearGradient g(0, 8, 0, 248);
     g.setColorAt(0, kSealTop);
@@ -152,7 +157,8 @@ void paintIcon(QPainter& p) {
     }
 }
 
-QImage icon(int size) {
+QImage icon(int size)
+{
     QImage img(size, size, QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::transparent);
     QPainter p(&img);
@@ -161,11 +167,13 @@ QImage icon(int size) {
     return img;
 }
 
-QString svgColour(const QColor& c) {
+QString svgColour(const QColor& c)
+{
     return c.name(QColor::HexRgb);
 }
 
-QString iconSvg() {
+QString iconSvg()
+{
     QString out;
     QTextStream s(&out);
     s << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -198,7 +206,8 @@ QString iconSvg() {
 // ---------------------------------------------------------------------------
 // Feedback logo: the seal beside the name.
 
-QImage smallLogo() {
+QImage smallLogo()
+{
     QImage img(240, 64, QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::transparent);
     QPainter p(&img);
@@ -233,7 +242,8 @@ QImage smallLogo() {
 
 // ---------------------------------------------------------------------------
 
-bool save(const QImage& img, const QDir& dir, const QString& name) {
+bool save(const QImage& img, const QDir& dir, const QString& name)
+{
     const QString path = dir.filePath(name);
     if (!img.save(path, "PNG")) {
         std::fprintf(stderr, "tavi_make_pictures: cannot write %s\n", qPrintable(path));
@@ -244,7 +254,8 @@ bool save(const QImage& img, const QDir& dir, const QString& name) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     QGuiApplication app(argc, argv);
     if (argc != 2) {
         std::fprintf(stderr, "usage: tavi_make_pictures OUTPUT_FOLDER\n");

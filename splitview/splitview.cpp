@@ -30,12 +30,11 @@ enum {
 };
 
 const char* const kImageNames[] = {
-    "HSplitter.png",         "VSplitter.png",         "HRidges.png",
-    "VRidges.png",           "HSplitterDisabled.png", "VSplitterDisabled.png",
-    "HRidgesDisabled.png",   "VRidgesDisabled.png",
+    "HSplitter.png",         "VSplitter.png",         "HRidges.png",         "VRidges.png",
+    "HSplitterDisabled.png", "VSplitterDisabled.png", "HRidgesDisabled.png", "VRidgesDisabled.png",
 };
 
-constexpr UInt32 kSplitViewBehaviors = 0x00020042;  // data access, part regions, embedding
+constexpr UInt32 kSplitViewBehaviors = 0x00020042; // data access, part regions, embedding
 
 // Toward zero through a 32-bit integer, as the layout is defined; values
 // beyond the integer's range are held at its ends and NaN counts as 0.
@@ -122,16 +121,14 @@ OSStatus SplitView::Construct(HIObjectRef inObjectRef, TObject** outObject)
 
 SplitView* SplitView::FromControl(ControlRef inControl)
 {
-    return static_cast<SplitView*>(
-        static_cast<TObject*>(HIObjectDynamicCast(inControl, kClassID)));
+    return static_cast<SplitView*>(static_cast<TObject*>(HIObjectDynamicCast(inControl, kClassID)));
 }
 
 SplitView::SplitView(HIObjectRef inObjectRef)
     : TView(inObjectRef), fSplitRatio(0.5f), fVertical(false)
 {
-    ChangeAutoInvalidateFlags(kAutoInvalidateOnActivate | kAutoInvalidateOnHilite |
-                                  kAutoInvalidateOnEnable,
-                              0);
+    ChangeAutoInvalidateFlags(
+        kAutoInvalidateOnActivate | kAutoInvalidateOnHilite | kAutoInvalidateOnEnable, 0);
 }
 
 SplitView::~SplitView()
@@ -233,7 +230,7 @@ void SplitView::CalculateRects(HIRect* outPaneA, HIRect* outSplitter, HIRect* ou
         float a;
         const float unused = trunc32(height - (height - thickness) * ratio);
         if (unused < thickness) {
-            a = height - thickness;  // only when the ratio passes 1
+            a = height - thickness; // only when the ratio passes 1
         } else {
             const float n = trunc32((height - thickness) * ratio);
             a = n <= 99 ? 100.0f : n;
@@ -410,12 +407,12 @@ OSStatus SplitView::Track(TCarbonEvent& inEvent, ControlPartCode* outPartHit)
     const float boundsMin = vertical ? bounds.origin.x : bounds.origin.y;
     const float boundsLength = vertical ? bounds.size.width : bounds.size.height;
     const float thickness = vertical ? GetVSplitterWidth() : GetHSplitterHeight();
-    const float length = boundsLength - thickness;  // shared by the two panes
+    const float length = boundsLength - thickness; // shared by the two panes
     HIRect splitter;
     CalculateRects(nullptr, &splitter, nullptr);
     const float splitterMin = vertical ? splitter.origin.x : splitter.origin.y;
     const float splitterLength = vertical ? splitter.size.width : splitter.size.height;
-    const float grab = along(where) - splitterMin;  // where in the bar the user took hold
+    const float grab = along(where) - splitterMin; // where in the bar the user took hold
     const float rest = splitterLength - grab;
 
     float last = along(where);

@@ -86,8 +86,7 @@ protected:
     void Draw(RgnHandle inLimitRgn, CGContextRef inContext) override;
     OSStatus GetData(OSType inTag, ControlPartCode inPart, Size inSize, Size* outSize,
                      void* inPtr) override;
-    OSStatus SetData(OSType inTag, ControlPartCode inPart, Size inSize,
-                     const void* inPtr) override;
+    OSStatus SetData(OSType inTag, ControlPartCode inPart, Size inSize, const void* inPtr) override;
     OSStatus GetRegion(ControlPartCode inPart, RgnHandle outRgn) override;
     ControlPartCode HitTest(const HIPoint& inWhere) override;
     OSStatus Track(TCarbonEvent& inEvent, ControlPartCode* outPartHit) override;
@@ -101,7 +100,7 @@ private:
     // Panes are watched: a pane deleted by its owner is no longer laid out.
     QPointer<PlatformControl> fSubViewA;
     QPointer<PlatformControl> fSubViewB;
-    bool fUsesImages = false;  // counted in fImageClientRefCount
+    bool fUsesImages = false; // counted in fImageClientRefCount
 
     static bool sRegistered;
     static float vSplitterWidth;
@@ -110,4 +109,3 @@ private:
     static SInt32 fImageClientRefCount;
     static int sImageLoadCount;
 };
-

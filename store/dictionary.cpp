@@ -27,16 +27,9 @@ void characterEntry::operator delete(void* p, std::size_t size) noexcept
     tavi_memory::poolRelease(p, size);
 }
 
-characterEntry::characterEntry()
-    : index(0)
-{
-}
+characterEntry::characterEntry() : index(0) {}
 
-characterEntry::characterEntry(std::vector<uint32_t> codes_)
-    : codes(std::move(codes_))
-    , index(0)
-{
-}
+characterEntry::characterEntry(std::vector<uint32_t> codes_) : codes(std::move(codes_)), index(0) {}
 
 characterEntry::~characterEntry()
 {
@@ -70,7 +63,7 @@ int characterEntry::type() const
     return 0;
 }
 
-void characterEntry::Print(int) const { }
+void characterEntry::Print(int) const {}
 
 dictValue* characterEntry::lookup(int field) const
 {
@@ -94,10 +87,8 @@ void characterEntry::remove(int field)
 }
 
 dictionary::dictionary()
-    : table(new HashTable(20231))
-    , count(0)
-    , strings(std::make_unique<tavi_memory::StringArena>())
-    , singleKeys((0x10FFFF >> 6) + 1, 0)
+    : table(new HashTable(20231)), count(0), strings(std::make_unique<tavi_memory::StringArena>()),
+      singleKeys((0x10FFFF >> 6) + 1, 0)
 {
     entries.reserve(50001);
 }

@@ -24,10 +24,10 @@ constexpr int32_t kMetaNum = 4;
 
 // One field value of one entry.
 struct dictValue {
-    int32_t field;     // position in dictionary::fields
-    QByteArray text;   // the source text, as the user dictionary stores it
-    QString display;   // what is shown; null = none
-    int32_t modified;  // 1 while an edit waits to be saved
+    int32_t field;    // position in dictionary::fields
+    QByteArray text;  // the source text, as the user dictionary stores it
+    QString display;  // what is shown; null = none
+    int32_t modified; // 1 while an edit waits to be saved
 
     // Values are numerous and small: they come from a pool of fixed slots.
     // Values read from a file have text and display in the dictionary's own
@@ -39,14 +39,14 @@ struct dictValue {
 
 // One field descriptor, from one line of the field index.
 struct dictFields {
-    QByteArray name;     // the key in dictionary lines, e.g. "kMandarin"
-    int32_t kind;        // kDefinition .. kMetaNum, or -1
-    uint32_t width;      // display width in characters
-    uint32_t code;       // four-character code, first character most significant
-    QString title;       // column header, menu text, preference key
+    QByteArray name; // the key in dictionary lines, e.g. "kMandarin"
+    int32_t kind;    // kDefinition .. kMetaNum, or -1
+    uint32_t width;  // display width in characters
+    uint32_t code;   // four-character code, first character most significant
+    QString title;   // column header, menu text, preference key
     QString description;
-    uint32_t flags;      // 1: list column, 2: text view
-    int32_t inList;      // 1 while the field's column is in the entry list
+    uint32_t flags; // 1: list column, 2: text view
+    int32_t inList; // 1 while the field's column is in the entry list
 };
 
 // One headword: its code points and the values of its fields.

@@ -14,8 +14,9 @@ int32_t kindOf(const char* p, size_t n)
         int32_t kind;
     };
     static const Keyword kKinds[] = {
-        {"kDefinition", kDefinition}, {"kAltCharacter", kAltCharacter},
-        {"kRomanization", kRomanization}, {"kMetaText", kMetaText}, {"kMetaNum", kMetaNum},
+        {"kDefinition", kDefinition},     {"kAltCharacter", kAltCharacter},
+        {"kRomanization", kRomanization}, {"kMetaText", kMetaText},
+        {"kMetaNum", kMetaNum},
     };
     for (const Keyword& k : kKinds) {
         if (strlen(k.word) == n && memcmp(k.word, p, n) == 0)
@@ -80,11 +81,13 @@ bool dictionary::loadIndex(const char* path)
         // A code shorter than four characters is padded with blanks.
         uint32_t code = 0;
         for (size_t i = 0; i < 4; ++i)
-            code = (code << 8) | (i < columnLength[1] ? static_cast<unsigned char>(column[1][i]) : uint32_t(' '));
+            code = (code << 8) |
+                   (i < columnLength[1] ? static_cast<unsigned char>(column[1][i]) : uint32_t(' '));
         f->code = code;
         f->kind = kindOf(column[2], columnLength[2]);
         f->title = QString::fromUtf8(column[3], qsizetype(columnLength[3]));
-        f->width = std::max<uint32_t>(10u, uint32_t(std::min<size_t>(columnLength[3], 0xFFFFFFFFu)));
+        f->width =
+            std::max<uint32_t>(10u, uint32_t(std::min<size_t>(columnLength[3], 0xFFFFFFFFu)));
         f->description = QString::fromUtf8(column[4], qsizetype(columnLength[4]));
         f->flags = 1;
         f->inList = 0;

@@ -6,8 +6,7 @@
 
 int32_t creationCounter = 0;
 
-State::State()
-    : serial(creationCounter)
+State::State() : serial(creationCounter)
 {
     // Wraps instead of overflowing after 2^31 constructions.
     creationCounter = int32_t(uint32_t(creationCounter) + 1u);
@@ -20,7 +19,7 @@ int State::type() const
     return 0;
 }
 
-void State::Print(int) const { }
+void State::Print(int) const {}
 
 HNode::HNode(State* item_, HNode* next_)
     : HNode(item_, next_, item_ != nullptr ? item_->hash_key() : 0)
@@ -28,10 +27,7 @@ HNode::HNode(State* item_, HNode* next_)
 }
 
 HNode::HNode(State* item_, HNode* next_, uint32_t key_)
-    : item(item_)
-    , next(next_)
-    , hits(0)
-    , key(key_)
+    : item(item_), next(next_), hits(0), key(key_)
 {
 }
 
@@ -60,11 +56,7 @@ HNode::~HNode()
 }
 
 HashTable::HashTable(int size_)
-    : buckets(nullptr)
-    , size(size_ > 0 ? size_ : 1)
-    , count(0)
-    , iterBucket(0)
-    , iterNode(nullptr)
+    : buckets(nullptr), size(size_ > 0 ? size_ : 1), count(0), iterBucket(0), iterNode(nullptr)
 {
     buckets = new HNode*[size_t(size)]();
 }

@@ -6,11 +6,7 @@ namespace {
 constexpr std::size_t kBlock = 64 * 1024;
 }
 
-LineReader::LineReader(FILE* file_)
-    : file(file_)
-    , buffer(kBlock)
-{
-}
+LineReader::LineReader(FILE* file_) : file(file_), buffer(kBlock) {}
 
 bool LineReader::fill()
 {
@@ -53,7 +49,8 @@ bool LineReader::skipLine()
 
 void LineReader::skipByteOrderMark()
 {
-    while (end - begin < 3 && fill()) { }
+    while (end - begin < 3 && fill()) {
+    }
     if (end - begin >= 3 && memcmp(buffer.data() + begin, "\xEF\xBB\xBF", 3) == 0) {
         begin += 3;
         consumed += 3;

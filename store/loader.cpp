@@ -62,7 +62,8 @@ public:
     explicit FieldNames(const std::vector<dictFields*>& fields)
     {
         for (const dictFields* f : fields)
-            names.push_back(Name{f->name.constData(), size_t(f->name.size()), head(f->name.constData(), size_t(f->name.size()))});
+            names.push_back(Name{f->name.constData(), size_t(f->name.size()),
+                                 head(f->name.constData(), size_t(f->name.size()))});
     }
 
     int find(const char* p, size_t n) const
@@ -70,7 +71,8 @@ public:
         const uint64_t h = head(p, n);
         for (size_t i = 0; i < names.size(); ++i) {
             const Name& name = names[i];
-            if (name.length == n && name.head == h && (n <= 8 || memcmp(name.text + 8, p + 8, n - 8) == 0))
+            if (name.length == n && name.head == h &&
+                (n <= 8 || memcmp(name.text + 8, p + 8, n - 8) == 0))
                 return int(i);
         }
         return -1;
@@ -106,9 +108,9 @@ struct dictionary::ValueCache {
     // Small enough to stay in the processor's cache while a file is read.
     static constexpr size_t kCells = size_t(1) << 13;
     struct Slot {
-        uint64_t head = 0; // the text's first eight bytes: most are no longer
+        uint64_t head = 0;          // the text's first eight bytes: most are no longer
         const char* text = nullptr; // the display follows the text
-        uint32_t key = 0; // text length | rule << 16
+        uint32_t key = 0;           // text length | rule << 16
         int32_t displayLength = -1; // -1: null display
     };
     std::unique_ptr<Slot[]> cells{new Slot[kCells]};
@@ -138,8 +140,8 @@ void dictionary::addValueFromFile(characterEntry* e, int field, int rule, const 
     uint64_t head = 0;
     memcpy(&head, p, n < 8 ? n : 8);
     ValueCache::Slot& slot = cache.cells[h & (ValueCache::kCells - 1)];
-    const bool same = slot.text != nullptr && slot.key == key && slot.head == head
-        && (n <= 8 || memcmp(slot.text + 8, p + 8, n - 8) == 0);
+    const bool same = slot.text != nullptr && slot.key == key && slot.head == head &&
+                      (n <= 8 || memcmp(slot.text + 8, p + 8, n - 8) == 0);
     if (!same) {
         // Text, NUL, padding to an even address, then the display's units
         // and NUL, all in one piece of the arena.
@@ -150,7 +152,9 @@ void dictionary::addValueFromFile(characterEntry* e, int field, int rule, const 
         char16_t* units = displayAfter(text, n);
         qsizetype length = 0;
         switch (Rule(rule)) {
-        case Rule::CharList: length = charListDisplay(p, n, units); break;
+        case Rule::CharList:
+            length = charListDisplay(p, n, units);
+            break;
         case Rule::Radical:
             units[0] = radicalDisplay(p, n);
             length = 1;
@@ -160,7 +164,9 @@ void dictionary::addValueFromFile(characterEntry* e, int field, int rule, const 
             if (length == 0)
                 length = -1;
             break;
-        case Rule::Text: length = tavi_text::utf8ToUtf16(p, n, units); break;
+        case Rule::Text:
+            length = tavi_text::utf8ToUtf16(p, n, units);
+            break;
         }
         if (length >= 0) {
             units[length] = 0;
@@ -175,9 +181,11 @@ void dictionary::addValueFromFile(characterEntry* e, int field, int rule, const 
     }
     QString display;
     if (slot.displayLength >= 0)
-        display = QString::fromRawData(reinterpret_cast<const QChar*>(displayAfter(const_cast<char*>(slot.text), n)),
-                                       slot.displayLength);
-    addDictValue(e, new dictValue{field, QByteArray::fromRawData(slot.text, qsizetype(n)), display, 0});
+        display = QString::fromRawData(
+            reinterpret_cast<const QChar*>(displayAfter(const_cast<char*>(slot.text), n)),
+            slot.displayLength);
+    addDictValue(
+        e, new dictValue{field, QByteArray::fromRawData(slot.text, qsizetype(n)), display, 0});
 }
 
 void dictionary::load(const char* path, LoadProgress* progress)
@@ -279,7 +287,8 @@ void dictionary::load(const char* path, LoadProgress* progress)
         if (entry->lookup(f) != nullptr)
             entry->remove(f);
         const size_t n = size_t(valueEnd - value);
-        const Rule rule = n >= 2 && value[0] == 'U' && value[1] == '+' ? Rule::CharList : fieldRule[size_t(f)];
+        const Rule rule =
+            n >= 2 && value[0] == 'U' && value[1] == '+' ? Rule::CharList : fieldRule[size_t(f)];
         addValueFromFile(entry, f, int(rule), value, n, cache);
     }
     if (reader.skippedLongLines() > 0)

@@ -95,7 +95,8 @@ std::string bundleResourcesPath()
     const std::string folder = executableFolder();
     if (folder.empty())
         return std::string();
-    const QString path = QDir::cleanPath(QFile::decodeName(folder.c_str()) + QStringLiteral("/../share/tavi"));
+    const QString path =
+        QDir::cleanPath(QFile::decodeName(folder.c_str()) + QStringLiteral("/../share/tavi"));
     return QFile::encodeName(path).toStdString();
 }
 
@@ -137,7 +138,8 @@ std::string getCustomDictLocation()
     if (mkdir(folder.c_str(), 0777) != 0) {
         const int error = errno;
         struct stat info;
-        const bool isFolder = error == EEXIST && stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+        const bool isFolder =
+            error == EEXIST && stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
         if (!isFolder) {
             printf("Got FSCreateDirectoryUnicode error: %ld\n", static_cast<long>(error));
             fflush(stdout);

@@ -54,7 +54,8 @@ char* slabEnd(Slab* s)
 
 Slab* slabOf(void* p)
 {
-    return reinterpret_cast<Slab*>(reinterpret_cast<std::uintptr_t>(p) & ~std::uintptr_t(kSlabSize - 1));
+    return reinterpret_cast<Slab*>(reinterpret_cast<std::uintptr_t>(p) &
+                                   ~std::uintptr_t(kSlabSize - 1));
 }
 
 // Unused slabs: those never used yet in the current chunk, then those that
@@ -70,7 +71,8 @@ void* mapMemory(std::size_t bytes)
 {
     // Populated in one call where the system allows: cheaper than a page
     // fault per page.
-    void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
+                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
     if (p == MAP_FAILED)
         throw std::bad_alloc();
     return p;
@@ -87,8 +89,9 @@ Slab* takeSlab(std::size_t slotSize)
             // from its own address.
             const std::size_t bytes = kSlabsPerChunk * kSlabSize;
             auto* raw = static_cast<char*>(mapMemory(bytes + kSlabSize));
-            auto* aligned = reinterpret_cast<char*>(
-                (reinterpret_cast<std::uintptr_t>(raw) + kSlabSize - 1) & ~std::uintptr_t(kSlabSize - 1));
+            auto* aligned =
+                reinterpret_cast<char*>((reinterpret_cast<std::uintptr_t>(raw) + kSlabSize - 1) &
+                                        ~std::uintptr_t(kSlabSize - 1));
             if (aligned > raw)
                 munmap(raw, std::size_t(aligned - raw));
             munmap(aligned + bytes, std::size_t(raw + bytes + kSlabSize - (aligned + bytes)));

@@ -18,13 +18,20 @@ constexpr char16_t kToneTable[6][5] = {
 int vowelRow(char16_t c)
 {
     switch (c) {
-    case u'a': return 0;
-    case u'e': return 1;
-    case u'i': return 2;
-    case u'u': return 3;
-    case u'\u00FC': return 4;
-    case u'o': return 5;
-    default: return -1;
+    case u'a':
+        return 0;
+    case u'e':
+        return 1;
+    case u'i':
+        return 2;
+    case u'u':
+        return 3;
+    case u'\u00FC':
+        return 4;
+    case u'o':
+        return 5;
+    default:
+        return -1;
     }
 }
 
@@ -106,7 +113,8 @@ qsizetype pinyinizeInto(const char* text, size_t len, char16_t* out)
             if (b == ':') {
                 // u: stands for ü; it rewrites the character before it, both
                 // units of a surrogate pair, so no half of a pair is left
-                if (n > 1 && QChar::isLowSurrogate(out[n - 1]) && QChar::isHighSurrogate(out[n - 2]))
+                if (n > 1 && QChar::isLowSurrogate(out[n - 1]) &&
+                    QChar::isHighSurrogate(out[n - 2]))
                     --n;
                 if (n > 0)
                     out[n - 1] = u'\u00FC';

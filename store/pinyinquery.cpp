@@ -14,11 +14,16 @@ namespace {
 int toneOfMark(char16_t c)
 {
     switch (c) {
-    case u'\u0304': return 1;
-    case u'\u0301': return 2;
-    case u'\u030C': return 3;
-    case u'\u0300': return 4;
-    default: return 0;
+    case u'\u0304':
+        return 1;
+    case u'\u0301':
+        return 2;
+    case u'\u030C':
+        return 3;
+    case u'\u0300':
+        return 4;
+    default:
+        return 0;
     }
 }
 
@@ -28,10 +33,9 @@ bool isVowel(char c)
 }
 
 constexpr std::array<std::string_view, 38> kFinals = {
-    "a",   "o",   "e",    "ai",  "ei",   "ao",   "ou",   "an",  "en",  "ang",
-    "eng", "ong", "er",   "i",   "ia",   "ie",   "iao",  "iu",  "ian", "in",
-    "iang", "ing", "iong", "io", "u",    "ua",   "uo",   "uai", "ui",  "uan",
-    "un",  "uang", "ueng", "ue", "v",    "ve",   "van",  "vn"};
+    "a",  "o",   "e",  "ai",  "ei", "ao",   "ou",   "an",   "en",  "ang",  "eng", "ong", "er",
+    "i",  "ia",  "ie", "iao", "iu", "ian",  "in",   "iang", "ing", "iong", "io",  "u",   "ua",
+    "uo", "uai", "ui", "uan", "un", "uang", "ueng", "ue",   "v",   "ve",   "van", "vn"};
 
 bool isFinal(std::string_view s)
 {
@@ -50,9 +54,11 @@ bool isSyllable(std::string_view s)
     if (s == "m" || s == "n" || s == "ng" || s == "hm" || s == "hng")
         return true;
     std::string_view initial;
-    if (s.size() >= 2 && (s.substr(0, 2) == "zh" || s.substr(0, 2) == "ch" || s.substr(0, 2) == "sh"))
+    if (s.size() >= 2 &&
+        (s.substr(0, 2) == "zh" || s.substr(0, 2) == "ch" || s.substr(0, 2) == "sh"))
         initial = s.substr(0, 2);
-    else if (!s.empty() && std::string_view("bpmfdtnlgkhjqxrzcsyw").find(s[0]) != std::string_view::npos)
+    else if (!s.empty() &&
+             std::string_view("bpmfdtnlgkhjqxrzcsyw").find(s[0]) != std::string_view::npos)
         initial = s.substr(0, 1);
     const std::string_view final = s.substr(initial.size());
     if (!isFinal(final))
@@ -74,7 +80,8 @@ bool isSyllable(std::string_view s)
                (first != 'u' || final == "u");
     if (initial.size() == 2 || i0 == 'r' || i0 == 'z' || i0 == 'c' || i0 == 's' || i0 == 'g' ||
         i0 == 'k' || i0 == 'h')
-        return (first != 'i' || (final == "i" && initial != "g" && initial != "k" && initial != "h")) &&
+        return (first != 'i' ||
+                (final == "i" && initial != "g" && initial != "k" && initial != "h")) &&
                first != 'v';
     return true;
 }
@@ -190,8 +197,8 @@ void readSyllables(QStringView form, std::vector<ReadingSyllable>& out)
         const bool mark = c >= 0x300 && QChar::category(c) == QChar::Mark_NonSpacing;
         if (!letter && !mark) {
             inSyllable = false;
-            if (c >= u'1' && c <= u'5' && !out.empty() && i > 0 &&
-                form[i - 1].unicode() >= u'a' && form[i - 1].unicode() <= u'z')
+            if (c >= u'1' && c <= u'5' && !out.empty() && i > 0 && form[i - 1].unicode() >= u'a' &&
+                form[i - 1].unicode() <= u'z')
                 out.back().tone = uint8_t(c - u'0'); // a reading left in tone numbers
             continue;
         }

@@ -106,7 +106,8 @@ bool RadicalIndex::build(const dictionary& d, const QByteArray& radicalsText)
         RadicalCharacter c;
         c.entry = e->index;
         c.code = e->codes.front();
-        c.total = std::max(0, firstNumber(strokesField >= 0 ? e->lookup(strokesField) : nullptr, 0));
+        c.total =
+            std::max(0, firstNumber(strokesField >= 0 ? e->lookup(strokesField) : nullptr, 0));
         c.frequency = firstNumber(frequencyField >= 0 ? e->lookup(frequencyField) : nullptr, 6);
         if (c.frequency < 1 || c.frequency > 6)
             c.frequency = 6;
@@ -140,15 +141,16 @@ bool RadicalIndex::build(const dictionary& d, const QByteArray& radicalsText)
         }
     }
     for (auto& list : lists) {
-        std::sort(list.begin(), list.end(), [](const RadicalCharacter& a, const RadicalCharacter& b) {
-            if (a.residual != b.residual)
-                return a.residual < b.residual;
-            if (a.frequency != b.frequency)
-                return a.frequency < b.frequency;
-            if (a.total != b.total)
-                return a.total < b.total;
-            return a.code < b.code;
-        });
+        std::sort(list.begin(), list.end(),
+                  [](const RadicalCharacter& a, const RadicalCharacter& b) {
+                      if (a.residual != b.residual)
+                          return a.residual < b.residual;
+                      if (a.frequency != b.frequency)
+                          return a.frequency < b.frequency;
+                      if (a.total != b.total)
+                          return a.total < b.total;
+                      return a.code < b.code;
+                  });
     }
     return true;
 }

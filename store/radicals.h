@@ -27,9 +27,9 @@ struct Radical {
 struct RadicalCharacter {
     uint32_t entry = 0; // index in dictionary::entries
     uint32_t code = 0;
-    int residual = 0;   // strokes beyond the radical
-    int total = 0;      // total strokes, 0 when unknown
-    int frequency = 0;  // 1 (most common) to 5, 6 when unknown
+    int residual = 0;  // strokes beyond the radical
+    int total = 0;     // total strokes, 0 when unknown
+    int frequency = 0; // 1 (most common) to 5, 6 when unknown
 };
 
 // The strokes of Kangxi radical `number` (1..214): the dictionary's order

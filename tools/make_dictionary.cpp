@@ -19,7 +19,8 @@ const char* const kProgram = "tavi_make_dictionary";
 
 // Writes through a temporary file and renames it, so that a failed run never
 // leaves a truncated file that the build would take as up to date.
-bool writeFile(const std::filesystem::path& path, const std::string& text) {
+bool writeFile(const std::filesystem::path& path, const std::string& text)
+{
     const std::filesystem::path temporary = path.string() + ".tmp";
     FILE* f = std::fopen(temporary.c_str(), "wb");
     if (!f) {
@@ -46,7 +47,8 @@ bool writeFile(const std::filesystem::path& path, const std::string& text) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc < 3) {
         std::fprintf(stderr, "usage: %s <output folder> <Unihan_*.txt.bz2>...\n", kProgram);
         return 2;

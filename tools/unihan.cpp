@@ -40,7 +40,8 @@ const std::array<FieldSpec, 17> kFields = {{
      "Four-corner code for looking the character up", false},
 }};
 
-int fieldNumber(std::string_view name) {
+int fieldNumber(std::string_view name)
+{
     for (std::size_t i = 0; i < kFields.size(); ++i)
         if (name == kFields[i].name)
             return int(i);
@@ -54,7 +55,8 @@ constexpr char32_t kInvalid = 0xFFFFFFFF;
 // Decodes the UTF-8 sequence at s[i] and moves i past it. An invalid sequence
 // (bad lead or continuation byte, overlong form, surrogate, beyond U+10FFFF)
 // yields kInvalid and moves i by one byte.
-char32_t decodeUtf8(std::string_view s, std::size_t& i) {
+char32_t decodeUtf8(std::string_view s, std::size_t& i)
+{
     const auto b0 = static_cast<unsigned char>(s[i]);
     if (b0 < 0x80) {
         ++i;
@@ -93,7 +95,8 @@ char32_t decodeUtf8(std::string_view s, std::size_t& i) {
     return cp;
 }
 
-void appendUtf8(std::string& out, char32_t cp) {
+void appendUtf8(std::string& out, char32_t cp)
+{
     if (cp < 0x80) {
         out += char(cp);
     } else if (cp < 0x800) {
@@ -144,7 +147,8 @@ constexpr MarkedLetter kMarkedLetters[] = {
     {U'\u0147', "N", 3},      {U'\u01F8', "N", 4},
 };
 
-const MarkedLetter* findMarkedLetter(char32_t cp) {
+const MarkedLetter* findMarkedLetter(char32_t cp)
+{
     for (const auto& m : kMarkedLetters)
         if (m.letter == cp)
             return &m;
@@ -152,7 +156,8 @@ const MarkedLetter* findMarkedLetter(char32_t cp) {
 }
 
 // Tone of a combining tone mark, or 0.
-int combiningTone(char32_t cp) {
+int combiningTone(char32_t cp)
+{
     switch (cp) {
     case 0x0304:
         return 1; // macron
@@ -167,21 +172,25 @@ int combiningTone(char32_t cp) {
     }
 }
 
-bool isAsciiLetter(char32_t cp) {
+bool isAsciiLetter(char32_t cp)
+{
     return (cp >= 'a' && cp <= 'z') || (cp >= 'A' && cp <= 'Z');
 }
 
-bool isSpace(char c) {
+bool isSpace(char c)
+{
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
 }
 
-void noteProblem(std::string* problem, const char* what) {
+void noteProblem(std::string* problem, const char* what)
+{
     if (problem && problem->empty())
         *problem = what;
 }
 
 // Converts one syllable (no white space inside) and appends it with its tone.
-void convertSyllable(std::string_view syllable, std::string& out, std::string* problem) {
+void convertSyllable(std::string_view syllable, std::string& out, std::string* problem)
+{
     int tone = 0;
     const std::size_t start = out.size();
     auto setTone = [&](int t) {
@@ -223,7 +232,8 @@ void convertSyllable(std::string_view syllable, std::string& out, std::string* p
 
 } // namespace
 
-std::string toneNumbers(std::string_view marked, std::string* problem) {
+std::string toneNumbers(std::string_view marked, std::string* problem)
+{
     std::string out;
     out.reserve(marked.size() + 8);
     std::size_t i = 0;
@@ -243,7 +253,8 @@ std::string toneNumbers(std::string_view marked, std::string* problem) {
     return out;
 }
 
-bool readBzip2File(const std::string& path, std::string& out, std::string& error) {
+bool readBzip2File(const std::string& path, std::string& out, std::string& error)
+{
     out.clear();
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
     if (!file) {
@@ -300,7 +311,8 @@ bool readBzip2File(const std::string& path, std::string& out, std::string& error
     return true;
 }
 
-LineKind parseLine(std::string_view line, Record& record) {
+LineKind parseLine(std::string_view line, Record& record)
+{
     if (!line.empty() && line.back() == '\r')
         line.remove_suffix(1);
     if (line.empty() || line[0] == '#')
@@ -346,7 +358,8 @@ constexpr std::size_t kMaxLineBytes = 1023;
 // them) become spaces, invalid UTF-8 becomes U+FFFD, surrounding spaces are
 // dropped and the value is cut at a character boundary to `maxBytes`.
 // Returns true when anything but trimming had to change.
-bool cleanValue(std::string_view in, std::size_t maxBytes, std::string& out) {
+bool cleanValue(std::string_view in, std::size_t maxBytes, std::string& out)
+{
     bool changed = false;
     out.clear();
     for (std::size_t i = 0; i < in.size();) {
@@ -386,7 +399,8 @@ bool cleanValue(std::string_view in, std::size_t maxBytes, std::string& out) {
     return changed;
 }
 
-std::string describe(const Record& r) {
+std::string describe(const Record& r)
+{
     char key[16];
     std::snprintf(key, sizeof key, "U+%04X", unsigned(r.codePoint));
     return std::string(key) + " " + kFields[std::size_t(r.field)].name;
@@ -394,7 +408,8 @@ std::string describe(const Record& r) {
 
 constexpr std::size_t kMaxWarningsPerKind = 20;
 
-void warn(std::vector<std::string>& warnings, std::size_t& count, std::string text) {
+void warn(std::vector<std::string>& warnings, std::size_t& count, std::string text)
+{
     if (++count <= kMaxWarningsPerKind)
         warnings.push_back(std::move(text));
 }
@@ -402,7 +417,8 @@ void warn(std::vector<std::string>& warnings, std::size_t& count, std::string te
 } // namespace
 
 std::string buildDictionary(const std::vector<std::string_view>& sources, BuildStats& stats,
-                            std::vector<std::string>& warnings) {
+                            std::vector<std::string>& warnings)
+{
     stats = BuildStats{};
     std::vector<Record> records;
     records.reserve(450000);
@@ -500,7 +516,8 @@ std::string buildDictionary(const std::vector<std::string_view>& sources, BuildS
     return out;
 }
 
-std::string fieldIndexText() {
+std::string fieldIndexText()
+{
     std::string out = "# name\tcode\tkind\ttitle\tdescription\n";
     for (const FieldSpec& f : kFields) {
         out += f.name;

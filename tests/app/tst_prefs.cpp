@@ -93,10 +93,14 @@ private slots:
 
 void PrefsTest::initTestCase()
 {
-    dict.fields.push_back(makeField("kMandarin", "Mandarin", FOUR_CHAR_CODE("PYIN"), kRomanization));
-    dict.fields.push_back(makeField("kDefinition", "English Definition", FOUR_CHAR_CODE("EDEF"), kDefinition));
-    dict.fields.push_back(makeField("kOther", "Shared Title", FOUR_CHAR_CODE("OTH1"), kAltCharacter));
-    dict.fields.push_back(makeField("kAnother", "Shared Title", FOUR_CHAR_CODE("OTH2"), kDefinition));
+    dict.fields.push_back(
+        makeField("kMandarin", "Mandarin", FOUR_CHAR_CODE("PYIN"), kRomanization));
+    dict.fields.push_back(
+        makeField("kDefinition", "English Definition", FOUR_CHAR_CODE("EDEF"), kDefinition));
+    dict.fields.push_back(
+        makeField("kOther", "Shared Title", FOUR_CHAR_CODE("OTH1"), kAltCharacter));
+    dict.fields.push_back(
+        makeField("kAnother", "Shared Title", FOUR_CHAR_CODE("OTH2"), kDefinition));
 }
 
 void PrefsTest::init()
@@ -161,12 +165,14 @@ void PrefsTest::badStoredValuesGiveTheDefaults_data()
     QTest::newRow("decimal fraction") << QByteArray() << QByteArray("1.5");
     QTest::newRow("beyond 32 bits") << QByteArray() << QByteArray("4294967296");
     QTest::newRow("number then text") << QByteArray() << QByteArray("12abc");
-    QTest::newRow("filter: largest integer") << QByteArray("filterState") << QByteArray("2147483647");
+    QTest::newRow("filter: largest integer")
+        << QByteArray("filterState") << QByteArray("2147483647");
     QTest::newRow("filter: the all-fields scope") << QByteArray("filterState") << QByteArray("-2");
     QTest::newRow("search: below the scopes") << QByteArray("searchState") << QByteArray("-3");
     QTest::newRow("ratio above one") << QByteArray("dividerRatio") << QByteArray("1001");
     QTest::newRow("corner past 16 bits") << QByteArray("DictLeftCorner") << QByteArray("32768");
-    QTest::newRow("code of another kind") << QByteArray("floatingDefnType") << QByteArray("1348028750");
+    QTest::newRow("code of another kind")
+        << QByteArray("floatingDefnType") << QByteArray("1348028750");
     QTest::newRow("flags past two bits") << QByteArray("Mandarin") << QByteArray("4");
 }
 
@@ -193,7 +199,8 @@ void PrefsTest::badStoredValuesGiveTheDefaults()
 // save that worked was reported as failed.
 void PrefsTest::aDamagedFileIsRewrittenWithOnlyOurKeys()
 {
-    storePrefsFile("[General]\nfilterState=1\n\x01garbage without a value\n%zz=2\n[Other]\nkey=3\n");
+    storePrefsFile(
+        "[General]\nfilterState=1\n\x01garbage without a value\n%zz=2\n[Other]\nkey=3\n");
     QCOMPARE(loadPrefs(), noErr);
     QCOMPARE(globals.filterState, 1);
     StdoutCapture out;

@@ -50,7 +50,8 @@ void testLoader(dictionary* d, LoadProgress* progress)
     ++g_loader.calls;
     g_loader.hadProgress = progress != nullptr;
     if (d->fields.empty())
-        d->fields.push_back(makeField("kMandarin", "Mandarin", FOUR_CHAR_CODE("PYIN"), kRomanization));
+        d->fields.push_back(
+            makeField("kMandarin", "Mandarin", FOUR_CHAR_CODE("PYIN"), kRomanization));
     if (progress != nullptr) {
         progress->setProgressMaximum(1000);
         progress->setProgressValue(250);
@@ -255,7 +256,8 @@ void StartupTest::mainWindowsShowTheMenuBar_data()
     QTest::addColumn<QString>("resource");
     QTest::addColumn<long>("tag");
     QTest::addColumn<int>("menuBars");
-    QTest::newRow("dictionary") << QStringLiteral("DataBrowserWindow") << long(kDictionaryWindowTag) << 1;
+    QTest::newRow("dictionary") << QStringLiteral("DataBrowserWindow") << long(kDictionaryWindowTag)
+                                << 1;
     QTest::newRow("feedback") << QStringLiteral("FeedbackWindow") << long(kFeedbackWindowTag) << 0;
 }
 

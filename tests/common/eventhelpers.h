@@ -14,8 +14,11 @@ inline EventHandlerRef onEvent(EventTargetRef target, EventClass eventClass, Eve
     const EventTypeSpec type{eventClass, kind};
     EventHandlerRef ref = nullptr;
     InstallEventHandlerFunction(
-        target, [handler = std::move(handler)](EventHandlerCallRef, EventRef event) { return handler(event); }, 1,
-        &type, &ref);
+        target,
+        [handler = std::move(handler)](EventHandlerCallRef, EventRef event) {
+            return handler(event);
+        },
+        1, &type, &ref);
     return ref;
 }
 

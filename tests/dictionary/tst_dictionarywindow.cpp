@@ -218,7 +218,8 @@ void DictionaryWindowTest::viewPreferencesAddAndRemoveColumns()
     QVERIFY(model->setData(model->index(Strokes, 0), int(Qt::Unchecked), Qt::CheckStateRole));
     QVERIFY(model->setData(model->index(Cangjie, 0), int(Qt::Unchecked), Qt::CheckStateRole));
     QVERIFY(model->setData(model->index(Cangjie, 1), int(Qt::Unchecked), Qt::CheckStateRole));
-    QCOMPARE(QList<uint32_t>({dict.fields[Gloss]->flags, dict.fields[Strokes]->flags, dict.fields[Cangjie]->flags}),
+    QCOMPARE(QList<uint32_t>({dict.fields[Gloss]->flags, dict.fields[Strokes]->flags,
+                              dict.fields[Cangjie]->flags}),
              QList<uint32_t>({1, 2, 0}));
     QCOMPARE(columnProperties(list), columns);
 
@@ -346,37 +347,38 @@ void DictionaryWindowTest::filterListsEntriesOncePerMatch_data()
     QTest::addColumn<QString>("expected");
     const QString all = QStringLiteral("一二马妈吗麻水信高咖啡永𠀀");
     QTest::newRow("no filter, no text: every entry") << -1 << -3 << QString() << -1 << all;
-    QTest::newRow("filter: entries with a value") << int(Trad) << -3 << QString() << -1
-                                                  << QStringLiteral("马");
-    QTest::newRow("character scope") << -1 << -1 << QStringLiteral("水") << -1 << QStringLiteral("水");
+    QTest::newRow("filter: entries with a value")
+        << int(Trad) << -3 << QString() << -1 << QStringLiteral("马");
+    QTest::newRow("character scope")
+        << -1 << -1 << QStringLiteral("水") << -1 << QStringLiteral("水");
     QTest::newRow("character beyond the basic plane")
         << -1 << -1 << QStringLiteral("𠀀") << -1 << QStringLiteral("𠀀");
     QTest::newRow("all fields: character and field match once")
         << -1 << -2 << QStringLiteral("水") << -1 << QStringLiteral("水");
-    QTest::newRow("all fields: a word") << -1 << -2 << QStringLiteral("water") << -1
-                                        << QStringLiteral("水永");
+    QTest::newRow("all fields: a word")
+        << -1 << -2 << QStringLiteral("water") << -1 << QStringLiteral("水永");
     QTest::newRow("all fields skip hidden fields")
         << -1 << -2 << QStringLiteral("water") << int(Definition) << QString();
     QTest::newRow("one field") << -1 << int(Definition) << QStringLiteral("water") << -1
                                << QStringLiteral("水永");
-    QTest::newRow("another field") << -1 << int(Mandarin) << QStringLiteral("water") << -1
-                                   << QString();
+    QTest::newRow("another field")
+        << -1 << int(Mandarin) << QStringLiteral("water") << -1 << QString();
     QTest::newRow("entries without the field never match")
         << -1 << int(Cantonese) << QStringLiteral("a") << -1 << QStringLiteral("一马");
     // Results go by relevance: the character itself, then readings and whole
     // words, then the rest; each group by strokes (none last), then code point.
-    QTest::newRow("tone marks match readings") << -1 << int(Mandarin) << QStringLiteral("m\u0101")
-                                               << -1 << QStringLiteral("妈麻吗");
+    QTest::newRow("tone marks match readings")
+        << -1 << int(Mandarin) << QStringLiteral("m\u0101") << -1 << QStringLiteral("妈麻吗");
     QTest::newRow("toneless pinyin matches every tone")
         << -1 << int(Mandarin) << QStringLiteral("ma") << -1 << QStringLiteral("马妈麻吗");
     QTest::newRow("pinyin with a tone number in all fields")
         << -1 << -2 << QStringLiteral("shui3") << -1 << QStringLiteral("水");
     QTest::newRow("whole words before parts of words")
         << -1 << -2 << QStringLiteral("a") << -1 << QStringLiteral("一水𠀀马妈高吗咖啡永");
-    QTest::newRow("numbers match whole") << -1 << int(Strokes) << QStringLiteral("1") << -1
-                                         << QStringLiteral("一");
-    QTest::newRow("search within a filter") << int(Trad) << -2 << QStringLiteral("horse") << -1
-                                            << QStringLiteral("马");
+    QTest::newRow("numbers match whole")
+        << -1 << int(Strokes) << QStringLiteral("1") << -1 << QStringLiteral("一");
+    QTest::newRow("search within a filter")
+        << int(Trad) << -2 << QStringLiteral("horse") << -1 << QStringLiteral("马");
 }
 
 void DictionaryWindowTest::filterListsEntriesOncePerMatch()
@@ -401,10 +403,10 @@ void DictionaryWindowTest::pinyinIsConvertedInTheMandarinScopeOnly_data()
     QTest::addColumn<QString>("listed");
     QTest::newRow("Mandarin") << int(Mandarin) << QStringLiteral("ma3") << QStringLiteral("m\u01ce")
                               << QStringLiteral("马");
-    QTest::newRow("Mandarin, u umlaut as v") << int(Mandarin) << QStringLiteral("lv4")
-                                             << QStringLiteral("l\u01dc") << QString();
-    QTest::newRow("Search All Fields") << -2 << QStringLiteral("ma3") << QStringLiteral("ma3")
-                                       << QStringLiteral("马");
+    QTest::newRow("Mandarin, u umlaut as v")
+        << int(Mandarin) << QStringLiteral("lv4") << QStringLiteral("l\u01dc") << QString();
+    QTest::newRow("Search All Fields")
+        << -2 << QStringLiteral("ma3") << QStringLiteral("ma3") << QStringLiteral("马");
     QTest::newRow("Character") << -1 << QStringLiteral("ma3") << QStringLiteral("ma3") << QString();
 }
 
@@ -536,8 +538,10 @@ void DictionaryWindowTest::searchMenuMarksOnlyTheCurrentScope()
         scrap->put(kScrapFlavorTypeUnicode, QByteArray("w\0a\0", 4));
         const QString message = QStringLiteral("Lookup");
         EventRef event = nullptr;
-        CreateEvent(nullptr, kEventClassService, kEventServicePerform, 0, kEventAttributeNone, &event);
-        SetEventParameter(event, kEventParamServiceMessageName, typeCFStringRef, sizeof message, &message);
+        CreateEvent(nullptr, kEventClassService, kEventServicePerform, 0, kEventAttributeNone,
+                    &event);
+        SetEventParameter(event, kEventParamServiceMessageName, typeCFStringRef, sizeof message,
+                          &message);
         SetEventParameter(event, kEventParamScrapRef, typeScrapRef, sizeof scrap, &scrap);
         performService(event);
         ReleaseEvent(event);
@@ -626,7 +630,8 @@ void DictionaryWindowTest::textViewLinesGroupFieldsOfAKind_data()
         << QList<int>{Definition, Gloss}
         << head + QStringLiteral("\nDefinition:\tone; a, an; alone\nGloss:\tunity\n");
     QTest::newRow("two readings stand alone")
-        << QList<int>{Mandarin, Cantonese} << head + QStringLiteral("\nMandarin:\tyī\nCantonese:\tjat1\n");
+        << QList<int>{Mandarin, Cantonese}
+        << head + QStringLiteral("\nMandarin:\tyī\nCantonese:\tjat1\n");
     QTest::newRow("different kinds") << QList<int>{Strokes, Radical}
                                      << head + QStringLiteral("\nStrokes:\t1\nRadical:\t\u2F00\n");
     QTest::newRow("nothing shown") << QList<int>{} << head + QStringLiteral("\n");
@@ -637,7 +642,8 @@ void DictionaryWindowTest::textViewLinesGroupFieldsOfAKind()
     QFETCH(QList<int>, shown);
     QFETCH(QString, expected);
     createDictionaryWindow();
-    QCOMPARE(controlText(kTextPaneID), QStringLiteral("Click on a dictionary entry to view data here."));
+    QCOMPARE(controlText(kTextPaneID),
+             QStringLiteral("Click on a dictionary entry to view data here."));
     for (std::size_t i = 0; i < dict.fields.size(); ++i)
         dict.fields[i]->flags = shown.contains(int(i)) ? 3 : 1;
     loadDictTextData(dict.entries[0]);
@@ -669,7 +675,8 @@ void DictionaryWindowTest::textViewCutsLongValues()
     definition->display = value;
     loadDictTextData(dict.entries[1]);
     definition->display = saved;
-    QCOMPARE(controlText(kTextPaneID), QStringLiteral("Character:\t二\nDefinition:\t") + shown + u'\n');
+    QCOMPARE(controlText(kTextPaneID),
+             QStringLiteral("Character:\t二\nDefinition:\t") + shown + u'\n');
 }
 
 void DictionaryWindowTest::selectingARowShowsTheEntryAndEditsShowAtOnce()
@@ -679,7 +686,8 @@ void DictionaryWindowTest::selectingARowShowsTheEntryAndEditsShowAtOnce()
     const DataBrowserItemID item = 7; // 水
     QCOMPARE(SetDataBrowserSelectedItems(list, 1, &item, kDataBrowserItemsAssign), noErr);
     QCOMPARE(controlText(kCharacterCaptionID), QStringLiteral("水"));
-    QVERIFY(controlText(kTextPaneID).startsWith(QStringLiteral("Character:\t水\nMandarin:\tshuǐ\n")));
+    QVERIFY(
+        controlText(kTextPaneID).startsWith(QStringLiteral("Character:\t水\nMandarin:\tshuǐ\n")));
     // An edit of the selected row shows in the text view at once.
     dictValue* reading = valueOf(6, Mandarin);
     const dictValue saved = *reading;
@@ -687,7 +695,8 @@ void DictionaryWindowTest::selectingARowShowsTheEntryAndEditsShowAtOnce()
     const QString text = controlText(kTextPaneID);
     reading->display = saved.display;
     reading->text = saved.text;
-    QVERIFY2(text.startsWith(QStringLiteral("Character:\t水\nMandarin:\tshuǐ!\n")), qPrintable(text));
+    QVERIFY2(text.startsWith(QStringLiteral("Character:\t水\nMandarin:\tshuǐ!\n")),
+             qPrintable(text));
     QCOMPARE(controlText(kCharacterCaptionID), QStringLiteral("水"));
     // A double click shows the entry the same way.
     auto* view = qobject_cast<QTreeView*>(GetControlWidget(list));

@@ -30,16 +30,26 @@ void SearchTest::matchesWholeCharactersOnly_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("found");
     QTest::newRow("case is ignored") << QStringLiteral("Mama") << QStringLiteral("MA") << true;
-    QTest::newRow("precomposed in decomposed") << QStringLiteral("cafe\u0301") << QStringLiteral("caf\u00e9") << true;
-    QTest::newRow("decomposed in precomposed") << QStringLiteral("caf\u00e9") << QStringLiteral("cafe\u0301") << true;
-    QTest::newRow("a letter is not its accented form") << QStringLiteral("m\u01ce") << QStringLiteral("ma") << false;
-    QTest::newRow("an accent alone is no character") << QStringLiteral("m\u01ce") << QStringLiteral("\u030c") << false;
-    QTest::newRow("upper-case accented letter") << QStringLiteral("l\u01dc") << QStringLiteral("L\u01db") << true;
-    QTest::newRow("marks in another order") << QStringLiteral("\u1ec7") << QStringLiteral("e\u0323\u0302") << true;
-    QTest::newRow("part of a Hangul syllable") << QStringLiteral("\ud55c") << QStringLiteral("\ud558") << false;
-    QTest::newRow("a whole Hangul syllable") << QStringLiteral("\ud55c\uad6d") << QStringLiteral("\ud55c") << true;
-    QTest::newRow("a character beyond the basic plane") << QStringLiteral("x\U00020000y") << QStringLiteral("\U00020000") << true;
-    QTest::newRow("half of a surrogate pair") << QStringLiteral("\U00020000") << QString(QChar(0xD840)) << false;
+    QTest::newRow("precomposed in decomposed")
+        << QStringLiteral("cafe\u0301") << QStringLiteral("caf\u00e9") << true;
+    QTest::newRow("decomposed in precomposed")
+        << QStringLiteral("caf\u00e9") << QStringLiteral("cafe\u0301") << true;
+    QTest::newRow("a letter is not its accented form")
+        << QStringLiteral("m\u01ce") << QStringLiteral("ma") << false;
+    QTest::newRow("an accent alone is no character")
+        << QStringLiteral("m\u01ce") << QStringLiteral("\u030c") << false;
+    QTest::newRow("upper-case accented letter")
+        << QStringLiteral("l\u01dc") << QStringLiteral("L\u01db") << true;
+    QTest::newRow("marks in another order")
+        << QStringLiteral("\u1ec7") << QStringLiteral("e\u0323\u0302") << true;
+    QTest::newRow("part of a Hangul syllable")
+        << QStringLiteral("\ud55c") << QStringLiteral("\ud558") << false;
+    QTest::newRow("a whole Hangul syllable")
+        << QStringLiteral("\ud55c\uad6d") << QStringLiteral("\ud55c") << true;
+    QTest::newRow("a character beyond the basic plane")
+        << QStringLiteral("x\U00020000y") << QStringLiteral("\U00020000") << true;
+    QTest::newRow("half of a surrogate pair")
+        << QStringLiteral("\U00020000") << QString(QChar(0xD840)) << false;
     QTest::newRow("an empty text") << QStringLiteral("water") << QStringLiteral("") << false;
 }
 
@@ -71,7 +81,8 @@ void SearchTest::theMostRelevantEntryComesFirst_data()
     QTest::newRow("the character") << QString() << QStringLiteral("水");
     QTest::newRow("a whole word") << QString() << QStringLiteral("water");
     QTest::newRow("toneless pinyin") << QString() << QStringLiteral("shui");
-    QTest::newRow("pinyin with a tone mark") << QStringLiteral("kMandarin") << QStringLiteral("shu\u01d0");
+    QTest::newRow("pinyin with a tone mark")
+        << QStringLiteral("kMandarin") << QStringLiteral("shu\u01d0");
 }
 
 void SearchTest::theMostRelevantEntryComesFirst()

@@ -34,7 +34,6 @@ private slots:
     void badHistoryFiles_data();
     void badHistoryFiles();
     void aColonAfterACharacterAboveUFFFFKeepsThePinyinWellFormed();
-
 };
 
 void BadInputTest::initTestCase()
@@ -54,8 +53,10 @@ void BadInputTest::badHistoryFiles_data()
     // Each file holds 中 and 文 around the bad part, so the history is
     // {中, 文} when reading goes on past it.
     QTest::newRow("a megabyte line of junk")
-        << "U+4E2D\n" + QByteArray(kMegabyte, '#') + "\nU+6587\n" << QByteArray("Skipped 1 unreadable lines");
-    QTest::newRow("NUL bytes") << "U+4E2D" + QByteArray(1, '\0') + '\n' + QByteArray(2, '\0') + "\nU+6587\n"
+        << "U+4E2D\n" + QByteArray(kMegabyte, '#') + "\nU+6587\n"
+        << QByteArray("Skipped 1 unreadable lines");
+    QTest::newRow("NUL bytes") << "U+4E2D" + QByteArray(1, '\0') + '\n' + QByteArray(2, '\0') +
+                                      "\nU+6587\n"
                                << QByteArray("Skipped 2 unreadable lines");
 }
 

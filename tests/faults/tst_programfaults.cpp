@@ -69,7 +69,8 @@ Run runUntilSignal(const Home& home, const QString& scratch, int signalNumber, i
     return run;
 }
 
-const QByteArray kPrefs = "[General]\nfilterState=-1\nsearchState=-1\nbiggerFonts=1\nShowFloating=0\nShowDictionary=1\n";
+const QByteArray kPrefs =
+    "[General]\nfilterState=-1\nsearchState=-1\nbiggerFonts=1\nShowFloating=0\nShowDictionary=1\n";
 const QByteArray kHistory = "U+4E2D\nU+6587\n";
 // Entries of their own, so the history finds its characters with or without
 // the shipped dictionary.
@@ -92,9 +93,12 @@ void ProgramFaultsTest::folderThatCannotBeWrittenIsReportedAndTheRunGoesOn_data(
 {
     QTest::addColumn<bool>("configBlocked");
     QTest::addColumn<QByteArrayList>("diagnostics");
-    QTest::newRow("config folder") << true
-                                   << QByteArrayList{"Could not write preferences", "Could not find the preferences folder"};
-    QTest::newRow("data folder") << false << QByteArrayList{"Got FSCreateDirectoryUnicode error", "Unable to open '"};
+    QTest::newRow("config folder")
+        << true
+        << QByteArrayList{"Could not write preferences", "Could not find the preferences folder"};
+    QTest::newRow("data folder") << false
+                                 << QByteArrayList{"Got FSCreateDirectoryUnicode error",
+                                                   "Unable to open '"};
 }
 
 void ProgramFaultsTest::folderThatCannotBeWrittenIsReportedAndTheRunGoesOn()
@@ -125,14 +129,16 @@ void ProgramFaultsTest::aSignalEndsANormalRunThatKeepsItsFiles_data()
     QTest::addColumn<QByteArray>("historyText");
     QTest::addColumn<QByteArray>("savedKey"); // key=value the saved preferences hold
 
-    QTest::newRow("SIGINT, files as saved") << SIGINT << kPrefs << kHistory << QByteArray("biggerFonts=1");
+    QTest::newRow("SIGINT, files as saved")
+        << SIGINT << kPrefs << kHistory << QByteArray("biggerFonts=1");
     QTest::newRow("filter field number 2147483647")
-        << SIGTERM << QByteArray("[General]\nfilterState=2147483647\nsearchState=2147483646\n") << kHistory
-        << QByteArray("filterState=-1");
+        << SIGTERM << QByteArray("[General]\nfilterState=2147483647\nsearchState=2147483646\n")
+        << kHistory << QByteArray("filterState=-1");
     // Right of left: the window cannot take the region, and says so in an
     // alert before the event loop runs, which the signal must end.
     QTest::newRow("corners that give a start-up alert")
-        << SIGTERM << QByteArray("[General]\nDictLeftCorner=500\nDictTopCorner=100\nDictRightCorner=200\n"
+        << SIGTERM
+        << QByteArray("[General]\nDictLeftCorner=500\nDictTopCorner=100\nDictRightCorner=200\n"
                       "DictBottomCorner=400\n")
         << kHistory << QByteArray("DictLeftCorner=");
     QTest::newRow("history behind a byte-order mark")
@@ -146,12 +152,14 @@ void ProgramFaultsTest::aSignalEndsANormalRunThatKeepsItsFiles()
     QFETCH(QByteArray, historyText);
     QFETCH(QByteArray, savedKey);
     QTemporaryDir scratch;
-    const Home home{scratch.filePath(QStringLiteral("config")), scratch.filePath(QStringLiteral("data"))};
+    const Home home{scratch.filePath(QStringLiteral("config")),
+                    scratch.filePath(QStringLiteral("data"))};
     const QString prefsFile = home.config + QStringLiteral("/com.Quillon.Tavi.ini");
     const QString historyFile = home.config + QStringLiteral("/TaviDictionaryHistory");
     QVERIFY(writeAll(prefsFile, prefs));
     QVERIFY(writeAll(historyFile, historyText));
-    const QString userDictionary = home.data + QStringLiteral("/Tavi Dictionaries/UserDictionary.txt");
+    const QString userDictionary =
+        home.data + QStringLiteral("/Tavi Dictionaries/UserDictionary.txt");
     QVERIFY(writeAll(userDictionary, kUserDictionary));
     // What killed saves leave behind.
     QVERIFY(writeAll(historyFile + QStringLiteral(".Ab3xYz"), "U+4E2D\n"));
@@ -167,7 +175,8 @@ void ProgramFaultsTest::aSignalEndsANormalRunThatKeepsItsFiles()
     QVERIFY2(readAll(prefsFile).contains(savedKey), readAll(prefsFile).constData());
     QStringList files = QDir(home.config).entryList(QDir::Files);
     files.sort();
-    QCOMPARE(files, (QStringList{QStringLiteral("TaviDictionaryHistory"), QStringLiteral("com.Quillon.Tavi.ini")}));
+    QCOMPARE(files, (QStringList{QStringLiteral("TaviDictionaryHistory"),
+                                 QStringLiteral("com.Quillon.Tavi.ini")}));
 }
 
 // The history was written only at quit: a killed run lost its look-ups. The
@@ -175,12 +184,14 @@ void ProgramFaultsTest::aSignalEndsANormalRunThatKeepsItsFiles()
 void ProgramFaultsTest::aKilledRunKeepsItsLookUps()
 {
     QTemporaryDir scratch;
-    const Home home{scratch.filePath(QStringLiteral("config")), scratch.filePath(QStringLiteral("data"))};
+    const Home home{scratch.filePath(QStringLiteral("config")),
+                    scratch.filePath(QStringLiteral("data"))};
     QVERIFY(writeAll(home.data + QStringLiteral("/Tavi Dictionaries/UserDictionary.txt"),
                      "U+6B61+8FCE\tkDefinition\twelcome\n"));
     const Run run = runUntilSignal(home, scratch.path(), SIGKILL, 2000);
     QVERIFY2(run.signalled, run.output.constData());
-    QCOMPARE(readAll(home.config + QStringLiteral("/TaviDictionaryHistory")), QByteArray("U+6B61+8FCE\n"));
+    QCOMPARE(readAll(home.config + QStringLiteral("/TaviDictionaryHistory")),
+             QByteArray("U+6B61+8FCE\n"));
 }
 
 QTEST_GUILESS_MAIN(ProgramFaultsTest)

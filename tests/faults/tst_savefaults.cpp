@@ -27,8 +27,8 @@ namespace {
 
 QString userDictionaryPath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-        + QStringLiteral("/Tavi Dictionaries/UserDictionary.txt");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/Tavi Dictionaries/UserDictionary.txt");
 }
 
 QString historyPath()
@@ -94,12 +94,15 @@ void SaveFaultsTest::init()
 // next save's first line used to run on from it and was lost.
 void SaveFaultsTest::aSaveAfterALineCutShortStartsOnALineOfItsOwn()
 {
-    QVERIFY(writeAll(userDictionaryPath(), "U+4E2D\tkDefinition\tsaved\nU+4E01\tkDefinition\tcut sh"));
+    QVERIFY(
+        writeAll(userDictionaryPath(), "U+4E2D\tkDefinition\tsaved\nU+4E01\tkDefinition\tcut sh"));
     dictValue* v = edit(dict, 0x4E00, "kDefinition", "new");
     saveCustomDictionary(&dict);
     QCOMPARE(v->modified, 0);
-    QCOMPARE(readAll(userDictionaryPath()),
-             QByteArray("U+4E2D\tkDefinition\tsaved\nU+4E01\tkDefinition\tcut sh\nU+4E00\tkDefinition\tnew\n"));
+    QCOMPARE(
+        readAll(userDictionaryPath()),
+        QByteArray(
+            "U+4E2D\tkDefinition\tsaved\nU+4E01\tkDefinition\tcut sh\nU+4E00\tkDefinition\tnew\n"));
 }
 
 void SaveFaultsTest::aFullDiskKeepsTheLastGoodPreferences()
@@ -153,7 +156,8 @@ void SaveFaultsTest::anEditThatCannotBeSavedIsSaidOnce()
         if (!liftFileSizeLimit())
             return 13;
         saveUserEdits();
-        return alerts->requests.size() == 1 && first->modified == 0 && second->modified == 0 ? 0 : 14;
+        return alerts->requests.size() == 1 && first->modified == 0 && second->modified == 0 ? 0
+                                                                                             : 14;
     });
     QCOMPARE(code, 0);
     QCOMPARE(readAll(userDictionaryPath()),
@@ -174,8 +178,10 @@ void SaveFaultsTest::aFailedHistorySaveLeavesTheFileThatWasThere()
     });
     QCOMPARE(code, 0);
     QCOMPARE(readAll(historyPath()), QByteArray("U+4E2D\n"));
-    const QStringList left = QFileInfo(historyPath()).dir().entryList(
-        QStringList{QStringLiteral("TaviDictionaryHistory*")}, QDir::Files);
+    const QStringList left =
+        QFileInfo(historyPath())
+            .dir()
+            .entryList(QStringList{QStringLiteral("TaviDictionaryHistory*")}, QDir::Files);
     QCOMPARE(left, QStringList{QStringLiteral("TaviDictionaryHistory")});
 }
 

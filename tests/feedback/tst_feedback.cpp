@@ -50,7 +50,8 @@ struct LoopbackServer : QObject {
         static const QRegularExpression length(u"content-length: *(\\d+)"_qs,
                                                QRegularExpression::CaseInsensitiveOption);
         const qsizetype end = data.indexOf("\r\n\r\n");
-        if (end < 0 || data.size() < end + 4 + length.match(QString::fromLatin1(data)).captured(1).toInt())
+        if (end < 0 ||
+            data.size() < end + 4 + length.match(QString::fromLatin1(data)).captured(1).toInt())
             return;
         requests << data;
         if (answer == Never)
@@ -138,8 +139,9 @@ void FeedbackTest::initTestCase()
 void FeedbackTest::init()
 {
     wtest::disposeAllWindows();
-    writeConfig("scheme = http\nhost = 127.0.0.1\nport = " + QByteArray::number(m_server.server.serverPort()) +
-                "\nrecipient = " + kRecipient + '\n');
+    writeConfig("scheme = http\nhost = 127.0.0.1\nport = " +
+                QByteArray::number(m_server.server.serverPort()) + "\nrecipient = " + kRecipient +
+                '\n');
     g_alerts->requests.clear();
     m_server.requests.clear();
     m_server.answer = LoopbackServer::Ok;
@@ -157,9 +159,9 @@ void FeedbackTest::sendingPostsTheEscapedFormOrKeepsItOpen_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("comments");
     QTest::addColumn<int>("answer");
-    QTest::addColumn<QByteArray>("config");  // empty: the loopback server's
-    QTest::addColumn<QByteArray>("fields");  // realname and description as sent
-    QTest::addColumn<QString>("failure");    // the first of two alerts; empty: sent
+    QTest::addColumn<QByteArray>("config"); // empty: the loopback server's
+    QTest::addColumn<QByteArray>("fields"); // realname and description as sent
+    QTest::addColumn<QString>("failure");   // the first of two alerts; empty: sent
 
     const int ok = LoopbackServer::Ok;
     QTest::newRow("punctuation, blanks and control characters")
@@ -174,12 +176,16 @@ void FeedbackTest::sendingPostsTheEscapedFormOrKeepsItOpen_data()
         << QString();
 
     // A failure keeps the form and its text.
-    const auto failing = [](const char* row, int answer, const QByteArray& config, const QString& alert) {
-        QTest::newRow(row) << u"Wang"_qs << u"中文 please"_qs << answer << config << QByteArray() << alert;
+    const auto failing = [](const char* row, int answer, const QByteArray& config,
+                            const QString& alert) {
+        QTest::newRow(row) << u"Wang"_qs << u"中文 please"_qs << answer << config << QByteArray()
+                           << alert;
     };
-    const QString transmit = u" / Tavi encountered an error while trying to transmit the mesage."_qs;
+    const QString transmit =
+        u" / Tavi encountered an error while trying to transmit the mesage."_qs;
     failing("500 answer", LoopbackServer::ServerError, {}, u"Error (500)"_qs + transmit);
-    failing("no answer within the time limit", LoopbackServer::Never, {}, u"Error (-3259)"_qs + transmit);
+    failing("no answer within the time limit", LoopbackServer::Never, {},
+            u"Error (-3259)"_qs + transmit);
     // A configuration that cannot be trusted posts nowhere.
     const QString badConfig = u"Error (-30773) / Error opening connection"_qs;
     failing("config: ftp", ok, "scheme=ftp\nhost=127.0.0.1\nrecipient=a@b.test\n", badConfig);
@@ -221,7 +227,8 @@ void FeedbackTest::sendingPostsTheEscapedFormOrKeepsItOpen()
     QVERIFY(request.startsWith("POST /cgi-bin/formmail.cgi "));
     QVERIFY(request.contains("\r\nContent-Type: application/x-www-form-urlencoded\r\n"));
     QVERIFY(request.endsWith("\r\n\r\n" + body));
-    QCOMPARE(wtest::alertTexts(g_alerts), QStringList{u"Thanks! / Comments submitted successfully."_qs});
+    QCOMPARE(wtest::alertTexts(g_alerts),
+             QStringList{u"Thanks! / Comments submitted successfully."_qs});
     QCOMPARE(FindMyWindow(kFeedbackWindowTag, false), nullptr);
 }
 

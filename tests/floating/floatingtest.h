@@ -74,7 +74,8 @@ inline std::unique_ptr<dictionary> makeDictionary(const QByteArray& index, const
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("dictionary.txt"));
-    for (const auto& [name, text] : {std::pair(path + QStringLiteral(".index"), index), std::pair(path, lines)}) {
+    for (const auto& [name, text] :
+         {std::pair(path + QStringLiteral(".index"), index), std::pair(path, lines)}) {
         QFile file(name);
         if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
             return nullptr;

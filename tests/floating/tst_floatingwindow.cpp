@@ -57,7 +57,8 @@ int contentHeight()
 
 void clickToolbarButton()
 {
-    auto* button = GetWindowWidget(floatingWindow())->findChild<QToolButton*>(QStringLiteral("toolbarButton"));
+    auto* button =
+        GetWindowWidget(floatingWindow())->findChild<QToolButton*>(QStringLiteral("toolbarButton"));
     QVERIFY(button);
     QTest::mouseClick(button, Qt::LeftButton);
 }
@@ -112,8 +113,8 @@ void FloatingWindowTest::initTestCase()
     QVERIFY(ftest::openResources());
     alerts = std::make_unique<ftest::AlertRecorder>();
     InstallApplicationEventHandler(NewEventHandlerUPP(applicationEventHandler),
-                                   GetEventTypeCount(kApplicationEventTypes), kApplicationEventTypes,
-                                   nullptr, &appHandler);
+                                   GetEventTypeCount(kApplicationEventTypes),
+                                   kApplicationEventTypes, nullptr, &appHandler);
 }
 
 void FloatingWindowTest::init()
@@ -128,7 +129,9 @@ void FloatingWindowTest::cleanup()
 {
     ftest::disposeAllWindows();
     QVERIFY2(alerts->recorded->requests.empty(),
-             alerts->recorded->requests.empty() ? "" : qPrintable(alerts->recorded->requests[0].explanation));
+             alerts->recorded->requests.empty()
+                 ? ""
+                 : qPrintable(alerts->recorded->requests[0].explanation));
 }
 
 // The controls and their commands are checked with the resources; here, what
@@ -138,11 +141,14 @@ void FloatingWindowTest::thePopupsListTheFieldsOfTheirKind()
     globals.floatingRomanType = "JYUT"_4cc;
     globals.floatingCharType = "SIMP"_4cc;
     createFloatingWindow();
-    QCOMPARE(popupItems("RSEL"_4cc), (QStringList{QStringLiteral("Mandarin"), QStringLiteral("Cantonese")}));
+    QCOMPARE(popupItems("RSEL"_4cc),
+             (QStringList{QStringLiteral("Mandarin"), QStringLiteral("Cantonese")}));
     QCOMPARE(popupItems("DSEL"_4cc), QStringList{QStringLiteral("Definition")});
-    QCOMPARE(popupItems("CSEL"_4cc), (QStringList{QStringLiteral("Character"), QStringLiteral("Traditional"),
-                                                 QStringLiteral("Simplified")}));
-    QCOMPARE(QList<int>({GetControl32BitValue(controlOf("RSEL"_4cc)), GetControl32BitValue(controlOf("DSEL"_4cc)),
+    QCOMPARE(popupItems("CSEL"_4cc),
+             (QStringList{QStringLiteral("Character"), QStringLiteral("Traditional"),
+                          QStringLiteral("Simplified")}));
+    QCOMPARE(QList<int>({GetControl32BitValue(controlOf("RSEL"_4cc)),
+                         GetControl32BitValue(controlOf("DSEL"_4cc)),
                          GetControl32BitValue(controlOf("CSEL"_4cc))}),
              QList<int>({2, 1, 3}));
 }

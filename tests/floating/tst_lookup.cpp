@@ -12,9 +12,9 @@ using ftest::lookUpCharacter;
 namespace {
 
 const QByteArray kRankingIndex = "kDefinition\tEDEF\tkDefinition\tDefinition\tdefinition\n"
-                                  "kTraditionalVariant\tTRAD\tkAltCharacter\tTraditional\tt\n"
-                                  "kSemanticVariant\tSEMV\tkAltCharacter\tSemantic\ts\n"
-                                  "kFrequency\tFREQ\tkMetaNum\tFrequency\tfrequency\n";
+                                 "kTraditionalVariant\tTRAD\tkAltCharacter\tTraditional\tt\n"
+                                 "kSemanticVariant\tSEMV\tkAltCharacter\tSemantic\ts\n"
+                                 "kFrequency\tFREQ\tkMetaNum\tFrequency\tfrequency\n";
 
 } // namespace
 
@@ -86,17 +86,24 @@ void LookupTest::quickLookUpRoutesTheText_data()
     QTest::addColumn<int>("shown");
     QTest::addColumn<bool>("unknown");
     QTest::addColumn<std::vector<uint32_t>>("recorded");
-    QTest::newRow("a character") << QStringLiteral(" 中\n") << 0 << false << std::vector<uint32_t>{0};
+    QTest::newRow("a character") << QStringLiteral(" 中\n") << 0 << false
+                                 << std::vector<uint32_t>{0};
     QTest::newRow("a word that is no entry: each character")
         << QStringLiteral("中文") << 0 << false << std::vector<uint32_t>{0, 1};
     QTest::newRow("characters among other text")
         << QStringLiteral("龍 and 水, 中") << 2 << false << std::vector<uint32_t>{2, 0};
-    QTest::newRow("a word that is an entry") << QStringLiteral("歡迎") << 5 << false << std::vector<uint32_t>{5};
-    QTest::newRow("an unknown character") << QStringLiteral("龍") << -1 << true << std::vector<uint32_t>{};
-    QTest::newRow("unknown among other text") << QStringLiteral("龍!") << -1 << false << std::vector<uint32_t>{};
-    QTest::newRow("toneless pinyin") << QStringLiteral("wen") << 1 << false << std::vector<uint32_t>{1};
-    QTest::newRow("pinyin of the wrong tone") << QStringLiteral("shui4") << -1 << false << std::vector<uint32_t>{};
-    QTest::newRow("part of a longer word") << QStringLiteral("FRESH") << 4 << false << std::vector<uint32_t>{4};
+    QTest::newRow("a word that is an entry")
+        << QStringLiteral("歡迎") << 5 << false << std::vector<uint32_t>{5};
+    QTest::newRow("an unknown character")
+        << QStringLiteral("龍") << -1 << true << std::vector<uint32_t>{};
+    QTest::newRow("unknown among other text")
+        << QStringLiteral("龍!") << -1 << false << std::vector<uint32_t>{};
+    QTest::newRow("toneless pinyin")
+        << QStringLiteral("wen") << 1 << false << std::vector<uint32_t>{1};
+    QTest::newRow("pinyin of the wrong tone")
+        << QStringLiteral("shui4") << -1 << false << std::vector<uint32_t>{};
+    QTest::newRow("part of a longer word")
+        << QStringLiteral("FRESH") << 4 << false << std::vector<uint32_t>{4};
     QTest::newRow("nothing") << QStringLiteral("zebra") << -1 << false << std::vector<uint32_t>{};
 }
 
@@ -132,8 +139,7 @@ void LookupTest::candidatesAreRanked_data()
                       "U+4E02\tkDefinition\talpha\n")
         << 1;
     QTest::newRow("no frequencies: more characters win")
-        << QByteArray("U+4E00\tkDefinition\talpha\nU+4E01+4E02\tkDefinition\talpha\n")
-        << 1;
+        << QByteArray("U+4E00\tkDefinition\talpha\nU+4E01+4E02\tkDefinition\talpha\n") << 1;
     QTest::newRow("a whole word beats a more frequent part of a word")
         << QByteArray("U+4E00\tkDefinition\talphabet\nU+4E00\tkFrequency\t1\n"
                       "U+4E01\tkDefinition\tsee: alpha-beta\nU+4E01\tkFrequency\t4\n")
@@ -149,7 +155,8 @@ void LookupTest::candidatesAreRanked()
     dictsearch::SearchIndex forms(d.get());
     tavi_lookup::LookupIndex searches(*d, forms);
     const bool alternatives = lines.contains("U+6C34");
-    QCOMPARE(alternatives ? searches.findCharacter({0x6C34}) : searches.findDefinition(u"alpha"), expected);
+    QCOMPARE(alternatives ? searches.findCharacter({0x6C34}) : searches.findDefinition(u"alpha"),
+             expected);
 }
 
 void LookupTest::everyKeyFindsItsOwnEntry()

@@ -101,8 +101,8 @@ void HistoryDrawerTest::initTestCase()
     QVERIFY(ftest::openResources());
     alerts = std::make_unique<ftest::AlertRecorder>();
     InstallApplicationEventHandler(NewEventHandlerUPP(applicationEventHandler),
-                                   GetEventTypeCount(kApplicationEventTypes), kApplicationEventTypes,
-                                   nullptr, nullptr);
+                                   GetEventTypeCount(kApplicationEventTypes),
+                                   kApplicationEventTypes, nullptr, nullptr);
 }
 
 void HistoryDrawerTest::init()
@@ -147,8 +147,8 @@ void HistoryDrawerTest::theDrawerHangsAtTheLeftEdgeAndFollows()
     auto docked = [&] {
         const QRect parent = floating->geometry();
         const QRect hanging = drawer->frameGeometry();
-        return hanging.right() + 1 == floating->frameGeometry().left() && hanging.top() == parent.top() &&
-               hanging.height() == parent.height() - 20;
+        return hanging.right() + 1 == floating->frameGeometry().left() &&
+               hanging.top() == parent.top() && hanging.height() == parent.height() - 20;
     };
     QVERIFY(docked());
     floating->move(floating->pos() + QPoint(40, 25));
@@ -162,7 +162,8 @@ void HistoryDrawerTest::theExportButtonClosesTheDrawerAndExports()
     sendApplicationCommand("LHWN"_4cc);
     const QString target = home.filePath(QStringLiteral("exported.txt"));
     auto previous = SetSaveDialogPresenter(std::make_unique<ChosenPathSaveDialogPresenter>(target));
-    auto* button = GetWindowWidget(drawerWindow())->findChild<QPushButton*>(QStringLiteral("exportButton"));
+    auto* button =
+        GetWindowWidget(drawerWindow())->findChild<QPushButton*>(QStringLiteral("exportButton"));
     QVERIFY(button);
     QTest::mouseClick(button, Qt::LeftButton);
     SetSaveDialogPresenter(std::move(previous));

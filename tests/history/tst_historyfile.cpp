@@ -108,7 +108,8 @@ void HistoryFileTest::readingTheFile_data()
     QTest::newRow("carriage returns and blanks")
         << QByteArray("U+ 4E2D\r\n\r\n  U+6587\r\n") << std::vector<uint32_t>{0, 1};
     QTest::newRow("unreadable lines are skipped")
-        << QByteArray("hello\n+4E2D\nU+6587 junk\nU+4E2D\n\x01\xFF\n") << std::vector<uint32_t>{1, 0};
+        << QByteArray("hello\n+4E2D\nU+6587 junk\nU+4E2D\n\x01\xFF\n")
+        << std::vector<uint32_t>{1, 0};
     QTest::newRow("nothing readable: welcome") << QByteArray("garbage") << std::vector<uint32_t>{5};
     // The mark made the first line unreadable.
     QTest::newRow("a byte-order mark is skipped")
@@ -138,9 +139,10 @@ void HistoryFileTest::exportWritesEveryPieceWithItsOwnMark_data()
                                "FEFF4E2D FEFF0009 FEFF0009 FEFF000A");
     QTest::newRow("reading and definition")
         << std::vector<uint32_t>{9} << FOUR_CHAR_CODE("CHAR") << FOUR_CHAR_CODE("PYIN")
-        << QByteArray::fromHex("FEFF4E00 FEFF0009 FEFF0079012B FEFF0009"
-                               "FEFF006F006E0065003B00200061002C00200061006E003B00200061006C006F006E0065"
-                               "FEFF000A");
+        << QByteArray::fromHex(
+               "FEFF4E00 FEFF0009 FEFF0079012B FEFF0009"
+               "FEFF006F006E0065003B00200061002C00200061006E003B00200061006C006F006E0065"
+               "FEFF000A");
 }
 
 void HistoryFileTest::exportWritesEveryPieceWithItsOwnMark()

@@ -66,7 +66,7 @@ void EventLoopTest::cleanup()
 
 void EventLoopTest::endsTheLoop_data()
 {
-    QTest::addColumn<int>("signalNumber");  // 0: the quit command
+    QTest::addColumn<int>("signalNumber"); // 0: the quit command
     QTest::newRow("SIGTERM") << SIGTERM;
     QTest::newRow("quit command") << 0;
 }
@@ -113,7 +113,7 @@ void EventLoopTest::closingTheLastWindowEndsTheLoopWithoutATray()
         GetWindowWidget(second)->close();
     });
     QVERIFY(runLoopEndedNormally());
-    QVERIFY(secondClosed);  // the loop ran on after the first close
+    QVERIFY(secondClosed); // the loop ran on after the first close
     QCOMPARE(FrontWindow(), nullptr);
 }
 

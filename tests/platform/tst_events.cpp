@@ -19,12 +19,14 @@ EventRef makeTestEvent(EventKind kind = kTestEvent.eventKind)
 }
 
 // Installs a handler that records its name and answers the given status.
-EventHandlerRef installRecorder(EventTargetRef target, QStringList& log, QString name, OSStatus answer)
+EventHandlerRef installRecorder(EventTargetRef target, QStringList& log, QString name,
+                                OSStatus answer)
 {
-    return onEvent(target, kTestEvent.eventClass, kTestEvent.eventKind, [&log, name, answer](EventRef) {
-        log.append(name);
-        return answer;
-    });
+    return onEvent(target, kTestEvent.eventClass, kTestEvent.eventKind,
+                   [&log, name, answer](EventRef) {
+                       log.append(name);
+                       return answer;
+                   });
 }
 
 } // namespace
@@ -99,7 +101,8 @@ void EventsTest::aRetainingHandlerKeepsTheEventAlive()
     EventRef event = makeTestEvent();
     SendEventToEventTarget(event, target.get());
     ReleaseEvent(event);
-    QCOMPARE(GetEventKind(kept), kTestEvent.eventKind);  // a use after free shows in the sanitizer build
+    QCOMPARE(GetEventKind(kept),
+             kTestEvent.eventKind); // a use after free shows in the sanitizer build
     ReleaseEvent(kept);
 }
 
@@ -123,14 +126,16 @@ void EventsTest::parameters()
     QFETCH(int, expectedValue);
     EventRef event = makeTestEvent();
     const UInt32 stored = 0x12345678;
-    QCOMPARE(SetEventParameter(event, kEventParamAttributes, typeUInt32, sizeof stored, &stored), noErr);
+    QCOMPARE(SetEventParameter(event, kEventParamAttributes, typeUInt32, sizeof stored, &stored),
+             noErr);
     SInt32 buffer[2] = {-1, -1};
-    QCOMPARE(GetEventParameter(event, kEventParamAttributes, askedType, nullptr, ByteCount(bufferSize), nullptr,
-                               buffer),
+    QCOMPARE(GetEventParameter(event, kEventParamAttributes, askedType, nullptr,
+                               ByteCount(bufferSize), nullptr, buffer),
              OSStatus(status));
     QCOMPARE(buffer[0], expectedValue);
     QCOMPARE(buffer[1], -1);
-    QCOMPARE(GetEventParameter(event, kEventParamDirectObject, typeWildCard, nullptr, 4, nullptr, buffer),
+    QCOMPARE(GetEventParameter(event, kEventParamDirectObject, typeWildCard, nullptr, 4, nullptr,
+                               buffer),
              eventParameterNotFoundErr);
     ReleaseEvent(event);
 }

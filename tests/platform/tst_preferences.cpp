@@ -40,15 +40,18 @@ void PreferencesTest::valuesRoundTripThroughTheFile()
 {
     const QString domain = freshDomain();
     CFPreferencesSetAppValue(QStringLiteral("filterState"), -1, domain);
-    CFPreferencesSetAppValue(QStringLiteral("floatingCharType"), int(FOUR_CHAR_CODE("CHAR")), domain);
+    CFPreferencesSetAppValue(QStringLiteral("floatingCharType"), int(FOUR_CHAR_CODE("CHAR")),
+                             domain);
     QVERIFY(CFPreferencesAppSynchronize(domain));
 
     // Read back by a reader that knows nothing of the writer.
     QSettings file(PreferencesFilePath(domain), QSettings::IniFormat);
-    QCOMPARE(file.value(QStringLiteral("floatingCharType")).toString(), QStringLiteral("1128808786"));
+    QCOMPARE(file.value(QStringLiteral("floatingCharType")).toString(),
+             QStringLiteral("1128808786"));
 
     Boolean valid = false;
-    QCOMPARE(CFPreferencesGetAppIntegerValue(QStringLiteral("filterState"), domain, &valid), CFIndex(-1));
+    QCOMPARE(CFPreferencesGetAppIntegerValue(QStringLiteral("filterState"), domain, &valid),
+             CFIndex(-1));
     QVERIFY(valid);
     QCOMPARE(CFPreferencesGetAppIntegerValue(QStringLiteral("absent"), domain, &valid), CFIndex(0));
     QVERIFY(!valid);
@@ -75,7 +78,8 @@ void PreferencesTest::storedTexts()
     const QString domain = freshDomain();
     writeIni(domain, "[General]\nkey=" + stored + "\nother=5\n");
     Boolean found = !valid;
-    QCOMPARE(CFPreferencesGetAppIntegerValue(QStringLiteral("key"), domain, &found), CFIndex(value));
+    QCOMPARE(CFPreferencesGetAppIntegerValue(QStringLiteral("key"), domain, &found),
+             CFIndex(value));
     QCOMPARE(bool(found), valid);
     // A bad value spoils nothing else.
     QCOMPARE(CFPreferencesGetAppIntegerValue(QStringLiteral("other"), domain, &found), CFIndex(5));

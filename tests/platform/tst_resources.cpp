@@ -58,7 +58,8 @@ void ResourcesTest::initTestCase()
     for (const QString& name : real.entryList({u"*.ui"_qs}))
         QVERIFY(QFile::copy(real.filePath(name), folder + name));
     QFile broken(folder + u"Broken.ui"_qs);
-    QVERIFY(broken.open(QIODevice::WriteOnly) && broken.write("<ui version=\"4.0\"><widget class=") > 0);
+    QVERIFY(broken.open(QIODevice::WriteOnly) &&
+            broken.write("<ui version=\"4.0\"><widget class=") > 0);
     broken.close();
     SetBundleResourcesFolderOverride(m_dir.path());
     QCOMPARE(CreateNibReference(u"Tavi"_qs, &m_nib), noErr);
@@ -75,9 +76,12 @@ void ResourcesTest::missingResources_data()
 {
     QTest::addColumn<QString>("window");
     QTest::addColumn<int>("status");
-    QTest::newRow("missing window") << QStringLiteral("NoSuchWindow") << int(kIBCarbonRuntimeCantFindObject);
-    QTest::newRow("window name with a path") << QStringLiteral("../Tavi/LoadWindow") << int(paramErr);
-    QTest::newRow("malformed file") << QStringLiteral("Broken") << int(kIBCarbonRuntimeObjectNotOfRequestedType);
+    QTest::newRow("missing window")
+        << QStringLiteral("NoSuchWindow") << int(kIBCarbonRuntimeCantFindObject);
+    QTest::newRow("window name with a path")
+        << QStringLiteral("../Tavi/LoadWindow") << int(paramErr);
+    QTest::newRow("malformed file")
+        << QStringLiteral("Broken") << int(kIBCarbonRuntimeObjectNotOfRequestedType);
 }
 
 void ResourcesTest::missingResources()

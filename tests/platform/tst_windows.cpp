@@ -61,11 +61,12 @@ struct CommandSpy {
     HICommand last{};
     EventHandlerRef install(EventTargetRef target, const QString& name, OSStatus answer)
     {
-        return onEvent(target, kEventClassCommand, kEventCommandProcess, [this, name, answer](EventRef event) {
-            seen.append(name);
-            last = commandOf(event);
-            return answer;
-        });
+        return onEvent(target, kEventClassCommand, kEventCommandProcess,
+                       [this, name, answer](EventRef event) {
+                           seen.append(name);
+                           last = commandOf(event);
+                           return answer;
+                       });
     }
 };
 
@@ -102,7 +103,7 @@ void WindowsTest::windowListFollowsShowSelectActivateAndDispose()
     WindowRef a = makeWindow("a");
     WindowRef b = makeWindow("b");
     WindowRef c = makeWindow("c");
-    QCOMPARE(FrontWindow(), nullptr);  // nothing shown yet
+    QCOMPARE(FrontWindow(), nullptr); // nothing shown yet
     ShowWindow(a);
     ShowWindow(b);
     ShowWindow(c);
@@ -126,11 +127,12 @@ void WindowsTest::contentBoundsReportChanges()
     QVERIFY(QTest::qWaitForWindowExposed(GetWindowWidget(a)));
     UInt32 attributes = 0;
     Rect current{};
-    onEvent(GetWindowEventTarget(a), kEventClassWindow, kEventWindowBoundsChanged, [&](EventRef event) {
-        attributes |= eventParameter<UInt32>(event, kEventParamAttributes, typeUInt32);
-        current = eventParameter<Rect>(event, kEventParamCurrentBounds, typeQDRectangle);
-        return noErr;
-    });
+    onEvent(GetWindowEventTarget(a), kEventClassWindow, kEventWindowBoundsChanged,
+            [&](EventRef event) {
+                attributes |= eventParameter<UInt32>(event, kEventParamAttributes, typeUInt32);
+                current = eventParameter<Rect>(event, kEventParamCurrentBounds, typeQDRectangle);
+                return noErr;
+            });
     auto edges = [](const Rect& r) { return QList<int>{r.left, r.top, r.right, r.bottom}; };
     Rect wanted;
     SetRect(&wanted, 40, 50, 340, 250);
@@ -150,7 +152,8 @@ void WindowsTest::controlsAreFoundBySignatureAndId()
     auto find = [a](int id) -> QWidget* {
         const ControlID controlId{"name"_4cc, id};
         ControlRef control = nullptr;
-        return GetControlByID(a, &controlId, &control) == noErr ? GetControlWidget(control) : nullptr;
+        return GetControlByID(a, &controlId, &control) == noErr ? GetControlWidget(control)
+                                                                : nullptr;
     };
     QCOMPARE(find(300), name);
     QCOMPARE(find(301), email);
@@ -183,13 +186,16 @@ void WindowsTest::controlValuesAndData()
     ControlRef field = GetControlFromWidget(addChild(a, new QLineEdit, "SRCH", 128));
     // Label text is never markup.
     const QString text = u"<b>Search</b> \U0002A6A5"_qs;
-    QCOMPARE(SetControlData(label, kControlEntireControl, kControlStaticTextCFStringTag, sizeof text, &text), noErr);
+    QCOMPARE(SetControlData(label, kControlEntireControl, kControlStaticTextCFStringTag,
+                            sizeof text, &text),
+             noErr);
     QCOMPARE(labelWidget->text(), text);
     QCOMPARE(labelWidget->textFormat(), Qt::PlainText);
     QCOMPARE(SetControlData(field, 0, kControlEditTextCFStringTag, sizeof text, &text), noErr);
     QString read;
     Size actual = 0;
-    QCOMPARE(GetControlData(field, 0, kControlEditTextCFStringTag, sizeof read, &read, &actual), noErr);
+    QCOMPARE(GetControlData(field, 0, kControlEditTextCFStringTag, sizeof read, &read, &actual),
+             noErr);
     QCOMPARE(read, text);
     QCOMPARE(actual, Size(sizeof(QString)));
     // A wrong size is refused before the data is read.
@@ -204,9 +210,11 @@ void WindowsTest::commandPropagation_data()
     QTest::addColumn<QString>("expectedPath");
     const int pass = eventNotHandledErr;
     QTest::newRow("control handles") << int(noErr) << pass << false << u"control"_qs;
-    QTest::newRow("application handles") << pass << pass << false << u"control window application"_qs;
+    QTest::newRow("application handles")
+        << pass << pass << false << u"control window application"_qs;
     // The command still goes on from a window that disposed of itself.
-    QTest::newRow("window disposed in its handler") << pass << pass << true << u"control application"_qs;
+    QTest::newRow("window disposed in its handler")
+        << pass << pass << true << u"control application"_qs;
 }
 
 void WindowsTest::commandPropagation()

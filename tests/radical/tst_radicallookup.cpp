@@ -58,9 +58,10 @@ QHash<uint32_t, int> charactersInFile(int number, bool simplified)
     QFile file(kShare + QStringLiteral("/dictionary.txt"));
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    const QRegularExpression form(QStringLiteral("(?:^| )%1%2\\.(-?\\d+)")
-                                      .arg(number)
-                                      .arg(simplified ? QStringLiteral("'") : QStringLiteral("(?!')")));
+    const QRegularExpression form(
+        QStringLiteral("(?:^| )%1%2\\.(-?\\d+)")
+            .arg(number)
+            .arg(simplified ? QStringLiteral("'") : QStringLiteral("(?!')")));
     QHash<uint32_t, int> found;
     while (!file.atEnd()) {
         const QByteArray line = file.readLine().trimmed();
@@ -94,7 +95,8 @@ double meanPitch(const SpeechAudio& audio)
     const int longest = rate / 60;
     double sum = 0;
     int voiced = 0;
-    for (std::size_t at = 0; at + std::size_t(window + longest) < s.size(); at += std::size_t(rate / 50)) {
+    for (std::size_t at = 0; at + std::size_t(window + longest) < s.size();
+         at += std::size_t(rate / 50)) {
         const auto product = [&](int lag) {
             double c = 0;
             for (int i = 0; i < window; ++i)
@@ -275,10 +277,12 @@ void TestRadicalLookup::flashcardsAreTabSeparatedUtf8OldestFirst()
     sendApplicationCommand("FLSH"_4cc);
     SetSaveDialogPresenter(std::move(previous));
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(),
-             QStringLiteral("中\tzhōng\tcentral; center, middle; in the midst of; hit (target); attain\tzung1\n"
-                            "水\tshuǐ\twater, liquid, lotion, juice\tseoi2\n")
-                 .toUtf8());
+    QCOMPARE(
+        file.readAll(),
+        QStringLiteral(
+            "中\tzhōng\tcentral; center, middle; in the midst of; hit (target); attain\tzung1\n"
+            "水\tshuǐ\twater, liquid, lotion, juice\tseoi2\n")
+            .toUtf8());
 }
 
 void TestRadicalLookup::largerCharactersDoubleTheCharacterColumn()
@@ -295,19 +299,21 @@ void TestRadicalLookup::largerCharactersDoubleTheCharacterColumn()
             sendApplicationCommand("BIGF"_4cc);
         QCOMPARE(bool(globals.biggerFonts), larger);
         const int text = QFontInfo(view->font()).pixelSize();
-        const int character = view->model()->index(0, 0).data(Qt::FontRole).value<QFont>().pixelSize();
+        const int character =
+            view->model()->index(0, 0).data(Qt::FontRole).value<QFont>().pixelSize();
         QCOMPARE(character, int(std::ceil(text * (larger ? 2.0 : 1.5))));
     }
 }
-
 
 void TestRadicalLookup::readingsSynthesiseToDistinctAudio_data()
 {
     QTest::addColumn<bool>("cantonese");
     QTest::addColumn<QByteArray>("higher");
     QTest::addColumn<QByteArray>("lower");
-    QTest::newRow("Mandarin high level over dipping") << false << "ma1"_ba << "ma3"_ba;
-    QTest::newRow("Cantonese high level over low falling") << true << "si1"_ba << "si4"_ba;
+    QTest::newRow("Mandarin high level over dipping") << false << "ma1"_ba
+                                                      << "ma3"_ba;
+    QTest::newRow("Cantonese high level over low falling") << true << "si1"_ba
+                                                           << "si4"_ba;
 }
 
 // Synthesis varies a little from run to run, so the tones are told apart by
@@ -334,7 +340,8 @@ void TestRadicalLookup::storedUmlautIsSpokenAsOneSyllable()
     const auto stored = double(synthesizeSpeech(voice, speechText("lu:4")).samples.size());
     const auto spelled = double(synthesizeSpeech(voice, "l\u00FC4").samples.size());
     QVERIFY(spelled > 0);
-    QVERIFY2(std::abs(stored - spelled) < spelled / 10, qPrintable(u"%1, %2"_s.arg(stored).arg(spelled)));
+    QVERIFY2(std::abs(stored - spelled) < spelled / 10,
+             qPrintable(u"%1, %2"_s.arg(stored).arg(spelled)));
 }
 
 void TestRadicalLookup::aMissingVoiceGivesOneAlert()

@@ -22,7 +22,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QString shareDir() {
+QString shareDir()
+{
     return QStringLiteral(TAVI_BUILD_SHARE_DIR);
 }
 
@@ -31,14 +32,16 @@ QString shareDir() {
 QStringList* gLoaderWarnings = nullptr;
 QtMessageHandler gPreviousHandler = nullptr;
 
-void collectWarnings(QtMsgType type, const QMessageLogContext& ctx, const QString& msg) {
+void collectWarnings(QtMsgType type, const QMessageLogContext& ctx, const QString& msg)
+{
     if (gLoaderWarnings && type != QtDebugMsg && type != QtInfoMsg)
         gLoaderWarnings->append(msg);
     else if (gPreviousHandler)
         gPreviousHandler(type, ctx, msg);
 }
 
-std::unique_ptr<QWidget> loadResource(const QString& name, QString* error) {
+std::unique_ptr<QWidget> loadResource(const QString& name, QString* error)
+{
     QFile file(shareDir() + u"/Tavi/"_s + name + u".ui"_s);
     if (!file.open(QIODevice::ReadOnly)) {
         *error = u"cannot open "_s + file.fileName();
@@ -64,13 +67,15 @@ std::unique_ptr<QWidget> loadResource(const QString& name, QString* error) {
     QVERIFY2(var, qPrintable(var##Error))
 
 // Every object of the tree: widgets and actions alike.
-QList<QObject*> allObjects(QWidget* root) {
+QList<QObject*> allObjects(QWidget* root)
+{
     QList<QObject*> all{root};
     all += root->findChildren<QObject*>();
     return all;
 }
 
-QList<QWidget*> controlsWithID(QWidget* root, const QString& signature, int id) {
+QList<QWidget*> controlsWithID(QWidget* root, const QString& signature, int id)
+{
     QList<QWidget*> found;
     for (QObject* o : allObjects(root)) {
         auto* w = qobject_cast<QWidget*>(o);
@@ -81,7 +86,8 @@ QList<QWidget*> controlsWithID(QWidget* root, const QString& signature, int id) 
     return found;
 }
 
-QAction* menuBarAction(QMainWindow* w, const QString& command) {
+QAction* menuBarAction(QMainWindow* w, const QString& command)
+{
     for (QAction* top : w->menuBar()->actions()) {
         if (!top->menu())
             continue;
@@ -98,7 +104,7 @@ QAction* menuBarAction(QMainWindow* w, const QString& command) {
 class TestResources : public QObject {
     Q_OBJECT
 
-  private slots:
+private slots:
     void resourceLoadsWithWellFormedCodes_data();
     void resourceLoadsWithWellFormedCodes();
     void requiredControlExistsOnceWithFittingType_data();
@@ -110,11 +116,11 @@ class TestResources : public QObject {
     void splitViewAreaKeepsTheDictionaryWindowMargins_data();
     void splitViewAreaKeepsTheDictionaryWindowMargins();
 
-
     void shippedCharactersHaveAGlyphInTheInstalledFonts();
 };
 
-void TestResources::resourceLoadsWithWellFormedCodes_data() {
+void TestResources::resourceLoadsWithWellFormedCodes_data()
+{
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("topClass");
     QTest::newRow("MenuBar") << u"MenuBar"_s << u"QMainWindow"_s;
@@ -126,7 +132,8 @@ void TestResources::resourceLoadsWithWellFormedCodes_data() {
     QTest::newRow("FeedbackWindow") << u"FeedbackWindow"_s << u"QDialog"_s;
 }
 
-void TestResources::resourceLoadsWithWellFormedCodes() {
+void TestResources::resourceLoadsWithWellFormedCodes()
+{
     QFETCH(QString, name);
     QFETCH(QString, topClass);
     LOAD_OR_FAIL(w, name);
@@ -161,7 +168,8 @@ void TestResources::resourceLoadsWithWellFormedCodes() {
     }
 }
 
-void TestResources::requiredControlExistsOnceWithFittingType_data() {
+void TestResources::requiredControlExistsOnceWithFittingType_data()
+{
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("signature");
     QTest::addColumn<int>("id");
@@ -176,7 +184,8 @@ void TestResources::requiredControlExistsOnceWithFittingType_data() {
     row(u"HistoryWindow"_s, u"HSDB"_s, 128, u"QTreeView"_s);
 }
 
-void TestResources::requiredControlExistsOnceWithFittingType() {
+void TestResources::requiredControlExistsOnceWithFittingType()
+{
     QFETCH(QString, name);
     QFETCH(QString, signature);
     QFETCH(int, id);
@@ -188,7 +197,8 @@ void TestResources::requiredControlExistsOnceWithFittingType() {
              found.first()->metaObject()->className());
 }
 
-void TestResources::buttonIssuesItsCommand_data() {
+void TestResources::buttonIssuesItsCommand_data()
+{
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("command");
     // Menu bar items have a test of their own.
@@ -197,7 +207,8 @@ void TestResources::buttonIssuesItsCommand_data() {
     QTest::newRow("HistoryWindow SHST") << u"HistoryWindow"_s << u"SHST"_s;
 }
 
-void TestResources::buttonIssuesItsCommand() {
+void TestResources::buttonIssuesItsCommand()
+{
     QFETCH(QString, name);
     QFETCH(QString, command);
     LOAD_OR_FAIL(w, name);
@@ -207,16 +218,20 @@ void TestResources::buttonIssuesItsCommand() {
             issuers.append(o);
     }
     QCOMPARE(issuers.size(), 1);
-    QVERIFY2(issuers.first()->inherits("QAbstractButton"), issuers.first()->metaObject()->className());
+    QVERIFY2(issuers.first()->inherits("QAbstractButton"),
+             issuers.first()->metaObject()->className());
 }
 
-void TestResources::menuBarCommandIsAMenuItemWithItsOwnShortcut_data() {
+void TestResources::menuBarCommandIsAMenuItemWithItsOwnShortcut_data()
+{
     QTest::addColumn<QString>("command");
-    for (const QString& c : {u"DWIN"_s, u"LWIN"_s, u"LHWN"_s, u"VIEW"_s, u"FBAK"_s, u"SPEK"_s, u"quit"_s})
+    for (const QString& c :
+         {u"DWIN"_s, u"LWIN"_s, u"LHWN"_s, u"VIEW"_s, u"FBAK"_s, u"SPEK"_s, u"quit"_s})
         QTest::newRow(qPrintable(c)) << c;
 }
 
-void TestResources::menuBarCommandIsAMenuItemWithItsOwnShortcut() {
+void TestResources::menuBarCommandIsAMenuItemWithItsOwnShortcut()
+{
     QFETCH(QString, command);
     LOAD_OR_FAIL(w, u"MenuBar"_s);
     auto* mainWindow = qobject_cast<QMainWindow*>(w.get());
@@ -238,7 +253,8 @@ void TestResources::menuBarCommandIsAMenuItemWithItsOwnShortcut() {
     }
 }
 
-void TestResources::splitViewAreaKeepsTheDictionaryWindowMargins_data() {
+void TestResources::splitViewAreaKeepsTheDictionaryWindowMargins_data()
+{
     QTest::addColumn<QSize>("size");
     QTest::newRow("as designed") << QSize(760, 540);
     QTest::newRow("smallest") << QSize(480, 320);
@@ -247,7 +263,8 @@ void TestResources::splitViewAreaKeepsTheDictionaryWindowMargins_data() {
 // The dictionary window's code places its split view 6 pixels in from the
 // sides, 58 from the top and 18 from the bottom of the content; the area the
 // resource leaves for it must be exactly there, at any window size.
-void TestResources::splitViewAreaKeepsTheDictionaryWindowMargins() {
+void TestResources::splitViewAreaKeepsTheDictionaryWindowMargins()
+{
     QFETCH(QSize, size);
     LOAD_OR_FAIL(w, u"DataBrowserWindow"_s);
     w->resize(size);
@@ -264,7 +281,8 @@ void TestResources::splitViewAreaKeepsTheDictionaryWindowMargins() {
 // A character no installed font covers shows as an empty box in the list,
 // the caption and the floating window. The set-up installs fonts that cover
 // the whole shipped dictionary but for at most one character.
-void TestResources::shippedCharactersHaveAGlyphInTheInstalledFonts() {
+void TestResources::shippedCharactersHaveAGlyphInTheInstalledFonts()
+{
     QFile file(shareDir() + u"/dictionary.txt"_s);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QSet<char32_t> missing;
@@ -291,9 +309,9 @@ void TestResources::shippedCharactersHaveAGlyphInTheInstalledFonts() {
     for (char32_t c : missing)
         names.append(u"U+%1"_s.arg(uint(c), 4, 16, QChar(u'0')).toUpper());
     names.sort();
-    QVERIFY2(missing.size() <= 1, qPrintable(u"%1 characters without a glyph: %2"_s
-                                                 .arg(missing.size())
-                                                 .arg(names.mid(0, 40).join(u' '))));
+    QVERIFY2(missing.size() <= 1,
+             qPrintable(u"%1 characters without a glyph: %2"_s.arg(missing.size())
+                            .arg(names.mid(0, 40).join(u' '))));
 }
 
 QTEST_MAIN(TestResources)

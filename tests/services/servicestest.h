@@ -41,9 +41,9 @@ inline bool setUpTavi()
     if (!ftest::openResources())
         return false;
     if (!installed) {
-        InstallEventHandler(GetApplicationEventTarget(), NewEventHandlerUPP(applicationEventHandler),
-                            GetEventTypeCount(kApplicationEventTypes), kApplicationEventTypes,
-                            nullptr, nullptr);
+        InstallEventHandler(
+            GetApplicationEventTarget(), NewEventHandlerUPP(applicationEventHandler),
+            GetEventTypeCount(kApplicationEventTypes), kApplicationEventTypes, nullptr, nullptr);
         installed = true;
     }
     return true;

@@ -25,7 +25,8 @@ Run dbusSend(const QString& message, const QString& text)
 {
     return runProgram(QStandardPaths::findExecutable(QStringLiteral("dbus-send")),
                       {QStringLiteral("--session"), QStringLiteral("--print-reply"),
-                       QStringLiteral("--dest=com.Quillon.Tavi"), QStringLiteral("/com/Quillon/Tavi"),
+                       QStringLiteral("--dest=com.Quillon.Tavi"),
+                       QStringLiteral("/com/Quillon/Tavi"),
                        QStringLiteral("com.Quillon.Tavi.Services.Perform"),
                        QStringLiteral("string:") + message, QStringLiteral("string:") + text});
 }
@@ -270,7 +271,8 @@ void ServicesBusTest::callsBeforeTheHandlerIsInstalledAreHeld()
 
     QProcess early;
     early.setStandardInputFile(QProcess::nullDevice());
-    early.start(buildProgram("tavi-service"), {QStringLiteral("ConvertUnicode"), QStringLiteral("a")});
+    early.start(buildProgram("tavi-service"),
+                {QStringLiteral("ConvertUnicode"), QStringLiteral("a")});
     QVERIFY(early.waitForStarted(10000));
     // The call is in; while Tavi still "loads", it waits for an answer.
     QTest::qWait(1500);
@@ -305,10 +307,10 @@ void ServicesBusTest::selectedTextIsSentWithoutOtherText()
     if (xvfb.isEmpty())
         QSKIP("Xvfb is not installed");
     QProcess server;
-    server.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                        QStringLiteral("-nolisten"), QStringLiteral("tcp"),
-                        QStringLiteral("-screen"), QStringLiteral("0"),
-                        QStringLiteral("320x240x24")});
+    server.start(xvfb,
+                 {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+                  QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
+                  QStringLiteral("320x240x24")});
     QVERIFY(server.waitForStarted(10000));
     QTRY_VERIFY_WITH_TIMEOUT(server.canReadLine(), 20000);
     const QString display = QLatin1Char(':') + QString::fromLatin1(server.readLine().trimmed());

@@ -44,7 +44,8 @@ public:
         for (const QString& name : entries) {
             if (name.startsWith(QStringLiteral("dictionary.txt")))
                 continue;
-            ok = QFile::link(share.filePath(name), path(QStringLiteral("share/tavi/") + name)) && ok;
+            ok =
+                QFile::link(share.filePath(name), path(QStringLiteral("share/tavi/") + name)) && ok;
         }
         const QString fixture = QStringLiteral(TAVI_FIXTURES_DIR "/floating/lookup.txt");
         ok = QFile::copy(fixture, path(QStringLiteral("share/tavi/dictionary.txt"))) && ok;
@@ -194,12 +195,13 @@ void ServicesLaunchTest::clientFailuresAreOneLine()
     TestPrefix prefix{TestPrefix::Tavi(tavi)};
     QVERIFY(prefix.isValid());
     const QProcessEnvironment environment =
-        busAddress.isNull() ? QProcessEnvironment()
-                            : environmentWith(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress);
+        busAddress.isNull()
+            ? QProcessEnvironment()
+            : environmentWith(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress);
     // A Tavi that ended is noticed at once, not after the wait for it.
-    const Run run = runProgram(prefix.program("tavi-service"),
-                               {QStringLiteral("Convert"), QStringLiteral("a")}, QByteArray(),
-                               10000, environment);
+    const Run run =
+        runProgram(prefix.program("tavi-service"), {QStringLiteral("Convert"), QStringLiteral("a")},
+                   QByteArray(), 10000, environment);
     QVERIFY(run.finished);
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.err.startsWith(error), run.err.constData());

@@ -132,8 +132,8 @@ void SplitViewTest::layoutFollowsRatioAndOrientation_data()
 
     // Horizontal bars are 8 pixels thick, vertical ones 10, from the pictures.
     QTest::newRow("horizontal 400 at 0.5") << false << 400.0f << 0.5f << 196.0f << 196.0f;
-    QTest::newRow("horizontal 400 at 0.2: A raised to 100") << false << 400.0f << 0.2f << 100.0f
-                                                            << 292.0f;
+    QTest::newRow("horizontal 400 at 0.2: A raised to 100")
+        << false << 400.0f << 0.2f << 100.0f << 292.0f;
     QTest::newRow("horizontal 400 at 1.5: B empty") << false << 400.0f << 1.5f << 392.0f << 0.0f;
     QTest::newRow("vertical 300 at 0: no minimum") << true << 300.0f << 0.0f << 0.0f << 290.0f;
 }
@@ -162,7 +162,8 @@ void SplitViewTest::layoutFollowsRatioAndOrientation()
         return vertical ? QList<float>{r.origin.x, r.size.width, r.size.height}
                         : QList<float>{r.origin.y, r.size.height, r.size.width};
     };
-    const QList<float> expected{0, aLength, across, aLength, thickness, across, aLength + thickness, bLength, across};
+    const QList<float> expected{
+        0, aLength, across, aLength, thickness, across, aLength + thickness, bLength, across};
     QCOMPARE(line(a) + line(s) + line(b), expected);
     QCOMPARE(line(frameOf(f.paneA)) + line(s) + line(frameOf(f.paneB)), expected);
 }
@@ -175,7 +176,7 @@ void SplitViewTest::aDeletedPaneIsLeftAlone()
     delete GetControlWidget(f.paneB);
     const float ratio = 0.75f;
     SetControlData(f.view, 0, kSplitViewRatioTag, sizeof ratio, &ratio);
-    QCOMPARE(frameOf(f.paneA).size.height, 219.0f);  // trunc(292 x 0.75)
+    QCOMPARE(frameOf(f.paneA).size.height, 219.0f); // trunc(292 x 0.75)
     ControlRef pane = reinterpret_cast<ControlRef>(this);
     QCOMPARE(GetControlData(f.view, 0, kSplitViewSubViewBTag, sizeof pane, &pane, nullptr), noErr);
     QCOMPARE(pane, nullptr);
@@ -183,7 +184,7 @@ void SplitViewTest::aDeletedPaneIsLeftAlone()
 
 void SplitViewTest::dragOf49PixelsRaisesTheRatioByAnEighth()
 {
-    Fixture f = makeSplitView(300, 400, false, 0.5f);  // L = 400 - 8 = 392
+    Fixture f = makeSplitView(300, 400, false, 0.5f); // L = 400 - 8 = 392
     QVERIFY(f.split);
     ShowWindow(f.window);
     QVERIFY(QTest::qWaitForWindowExposed(GetWindowWidget(f.window)));
@@ -203,7 +204,7 @@ void SplitViewTest::dragOf49PixelsRaisesTheRatioByAnEighth()
     });
     QTest::mousePress(widget, Qt::LeftButton, {}, QPoint(150, 200));
 
-    QCOMPARE(paneHeights, std::vector<float>{221.0f});  // trunc(392 x (0.5 + 25/392))
+    QCOMPARE(paneHeights, std::vector<float>{221.0f}); // trunc(392 x (0.5 + 25/392))
     QCOMPARE(hilites, std::vector<ControlPartCode>{kSplitViewSplitterPart});
     QCOMPARE(ratioOf(f.view), 0.625f);
     QCOMPARE(frameOf(f.paneA).size.height, 245.0f);
@@ -218,17 +219,17 @@ void SplitViewTest::dragIsClampedAtBothEnds_data()
     QTest::addColumn<float>("ratio");
     QTest::addColumn<float>("aLength");
     QTest::addColumn<float>("bLength");
-    QTest::addColumn<float>("ratioBack");  // after dragging the bar back to the middle
+    QTest::addColumn<float>("ratioBack"); // after dragging the bar back to the middle
     // 300 x 400 horizontal, bar grabbed 4 pixels in: the bar stays inside.
-    QTest::newRow("far past the bottom") << false << QPoint(150, 5000) << 1.0f << 392.0f << 0.0f
-                                         << 0.5f;
+    QTest::newRow("far past the bottom")
+        << false << QPoint(150, 5000) << 1.0f << 392.0f << 0.0f << 0.5f;
     // Pane A keeps its 100 pixels while the ratio reaches 0, so the bar
     // then starts 96 pixels short of the middle.
-    QTest::newRow("far past the top") << false << QPoint(150, -5000) << 0.0f << 100.0f << 292.0f
-                                      << 96.0f / 392.0f;
+    QTest::newRow("far past the top")
+        << false << QPoint(150, -5000) << 0.0f << 100.0f << 292.0f << 96.0f / 392.0f;
     // 400 x 300 vertical, bar 195..205 grabbed 5 pixels in.
-    QTest::newRow("far past the right") << true << QPoint(5000, 150) << 1.0f << 390.0f << 0.0f
-                                        << 0.5f;
+    QTest::newRow("far past the right")
+        << true << QPoint(5000, 150) << 1.0f << 390.0f << 0.0f << 0.5f;
 }
 
 void SplitViewTest::dragIsClampedAtBothEnds()
@@ -239,7 +240,8 @@ void SplitViewTest::dragIsClampedAtBothEnds()
     QFETCH(float, aLength);
     QFETCH(float, bLength);
     QFETCH(float, ratioBack);
-    Fixture f = vertical ? makeSplitView(400, 300, true, 0.5f) : makeSplitView(300, 400, false, 0.5f);
+    Fixture f =
+        vertical ? makeSplitView(400, 300, true, 0.5f) : makeSplitView(300, 400, false, 0.5f);
     QVERIFY(f.split);
     const QPoint from = vertical ? QPoint(200, 150) : QPoint(150, 200);
     drag(f.view, from, {to});
@@ -251,8 +253,8 @@ void SplitViewTest::dragIsClampedAtBothEnds()
     // And back: the bar follows again from where it stands.
     HIRect bar;
     f.split->CalculateRects(nullptr, &bar, nullptr);
-    const QPoint grip = vertical ? QPoint(int(bar.origin.x) + 5, 150)
-                                 : QPoint(150, int(bar.origin.y) + 4);
+    const QPoint grip =
+        vertical ? QPoint(int(bar.origin.x) + 5, 150) : QPoint(150, int(bar.origin.y) + 4);
     drag(f.view, grip, {vertical ? QPoint(200, 150) : QPoint(150, 200)});
     QCOMPARE(ratioOf(f.view), ratioBack);
 }
@@ -265,7 +267,7 @@ void SplitViewTest::resizingTheViewLaysThePanesOut()
     QVERIFY(QTest::qWaitForWindowExposed(GetWindowWidget(f.window)));
     const HIRect larger{{0, 0}, {300, 600}};
     HIViewSetFrame(f.view, &larger);
-    QCOMPARE(frameOf(f.paneA).size.height, 296.0f);  // trunc(592 x 0.5)
+    QCOMPARE(frameOf(f.paneA).size.height, 296.0f); // trunc(592 x 0.5)
     QCOMPARE(frameOf(f.paneB).size.height, 296.0f);
     QCOMPARE(frameOf(f.paneB).size.width, 300.0f);
 }
@@ -325,7 +327,7 @@ void SplitViewTest::barIsDrawnWithEnabledOrDisabledPictures()
 
     // Row 4 of the bar (y = 200), away from the grip in the middle.
     auto barPixel = [&] { return widget->grab().toImage().pixel(20, 200); };
-    HiliteControl(f.view, kSplitViewSplitterPart);  // hilite draws nothing different
+    HiliteControl(f.view, kSplitViewSplitterPart); // hilite draws nothing different
     QCOMPARE(barPixel(), enabledBar.pixel(0, 4));
 
     DisableControl(f.view);

@@ -42,8 +42,8 @@ private slots:
         QTest::addColumn<QList<uint>>("codes");
         QTest::addColumn<QString>("display");
         // Surrogate pairs, not the low 16 bits (which would give U+0000).
-        QTest::newRow("mixed planes") << QList<uint>{0x4E00, 0x2A6D6, 0x41}
-                                      << QString::fromUcs4(U"\u4E00\U0002A6D6A");
+        QTest::newRow("mixed planes")
+            << QList<uint>{0x4E00, 0x2A6D6, 0x41} << QString::fromUcs4(U"\u4E00\U0002A6D6A");
         QTest::newRow("past U+10FFFF") << QList<uint>{0x110000} << QStringLiteral("\uFFFD");
         QTest::newRow("empty key") << QList<uint>{} << QString();
     }
@@ -146,7 +146,8 @@ private slots:
             for (uint32_t c = 0; c < 20000; ++c) {
                 auto* e = makeEntry({0x4E00 + c});
                 d.addCharacterEntry(e);
-                d.addDictValue(e, makeValue(0, QByteArray::number(c).constData(), QString::number(c)));
+                d.addDictValue(e,
+                               makeValue(0, QByteArray::number(c).constData(), QString::number(c)));
                 if (c % 3 == 0) {
                     e->remove(0);
                     d.addDictValue(e, makeValue(0, "r", QStringLiteral("r")));
@@ -156,7 +157,8 @@ private slots:
                 const characterEntry* e = d.lookup(long(0x4E00 + c));
                 QVERIFY(e != nullptr);
                 QCOMPARE(e->values.size(), size_t(1));
-                QCOMPARE(e->values[0]->display, c % 3 == 0 ? QStringLiteral("r") : QString::number(c));
+                QCOMPARE(e->values[0]->display,
+                         c % 3 == 0 ? QStringLiteral("r") : QString::number(c));
             }
         }
     }

@@ -8,8 +8,8 @@ namespace {
 
 constexpr uint32_t code(const char (&c)[5])
 {
-    return uint32_t(uint8_t(c[0])) << 24 | uint32_t(uint8_t(c[1])) << 16 | uint32_t(uint8_t(c[2])) << 8
-        | uint32_t(uint8_t(c[3]));
+    return uint32_t(uint8_t(c[0])) << 24 | uint32_t(uint8_t(c[1])) << 16 |
+           uint32_t(uint8_t(c[2])) << 8 | uint32_t(uint8_t(c[3]));
 }
 
 } // namespace
@@ -51,17 +51,17 @@ private slots:
     {
         dictionary d;
         const QByteArray longName(300, 'n');
-        QVERIFY(loadIndexText(d,
-                              "\xEF\xBB\xBFkA\tAAAA\tkMetaText\tabc\tends in CR\r\n"
-                              "kB\tBBBB\tkMetaText\tTwenty-five bytes of text\tB\n"
-                              + longName + "\tLONG\tkMetaText\tLong\tL\n"
-                              "kC\tCC\tkMetaText\tT\tshort code\n"
-                              "kD\tDDDDDD\tkMetaText\tT\tlong code\n"
-                              "kE\tEEEE\tkMetaText\tT\tdescription\textra column\n"
-                              "kG\tGGGG\tkMetaText\tfour columns: skipped\n"
-                              "\tHHHH\tkMetaText\tH\tno name: skipped\n"
-                              "kA\tPYI2\tkRomanization\tA\tthe first of a name wins\n"
-                              "kF\tFFFF\tkmetanum\tF\tan unknown kind still makes a field"));
+        QVERIFY(loadIndexText(d, "\xEF\xBB\xBFkA\tAAAA\tkMetaText\tabc\tends in CR\r\n"
+                                 "kB\tBBBB\tkMetaText\tTwenty-five bytes of text\tB\n" +
+                                     longName +
+                                     "\tLONG\tkMetaText\tLong\tL\n"
+                                     "kC\tCC\tkMetaText\tT\tshort code\n"
+                                     "kD\tDDDDDD\tkMetaText\tT\tlong code\n"
+                                     "kE\tEEEE\tkMetaText\tT\tdescription\textra column\n"
+                                     "kG\tGGGG\tkMetaText\tfour columns: skipped\n"
+                                     "\tHHHH\tkMetaText\tH\tno name: skipped\n"
+                                     "kA\tPYI2\tkRomanization\tA\tthe first of a name wins\n"
+                                     "kF\tFFFF\tkmetanum\tF\tan unknown kind still makes a field"));
         QCOMPARE(d.fields.size(), size_t(8));
         QCOMPARE(d.fields[0]->description, QStringLiteral("ends in CR\r"));
         QCOMPARE(d.fields[0]->width, 10u);

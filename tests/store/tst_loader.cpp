@@ -53,18 +53,33 @@ private slots:
         QTest::addColumn<QByteArray>("field");
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QString>("display");
-        QTest::newRow("pinyin") << QByteArray("kMandarin") << QByteArray("yi1") << QStringLiteral("yī");
-        QTest::newRow("pinyin to nothing") << QByteArray("kMandarin") << QByteArray("3") << QString();
-        QTest::newRow("invalid UTF-8") << QByteArray("kDefinition") << QByteArray("caf\xE9") << QString();
-        QTest::newRow("empty value") << QByteArray("kDefinition") << QByteArray("") << QStringLiteral("");
-        QTest::newRow("radical") << QByteArray("kRSUnicode") << QByteArray("120.3") << QStringLiteral("\u2F77");
-        QTest::newRow("radical without number") << QByteArray("kRSUnicode") << QByteArray("abc") << QStringLiteral("\u2EFF");
-        QTest::newRow("character list") << QByteArray("kSimplifiedVariant") << QByteArray("U+4E00+4E01") << QStringLiteral("一丁");
-        QTest::newRow("list ends at a separator") << QByteArray("kSimplifiedVariant") << QByteArray("U+4E00 U+4E01") << QStringLiteral("一");
+        QTest::newRow("pinyin") << QByteArray("kMandarin") << QByteArray("yi1")
+                                << QStringLiteral("yī");
+        QTest::newRow("pinyin to nothing")
+            << QByteArray("kMandarin") << QByteArray("3") << QString();
+        QTest::newRow("invalid UTF-8")
+            << QByteArray("kDefinition") << QByteArray("caf\xE9") << QString();
+        QTest::newRow("empty value")
+            << QByteArray("kDefinition") << QByteArray("") << QStringLiteral("");
+        QTest::newRow("radical") << QByteArray("kRSUnicode") << QByteArray("120.3")
+                                 << QStringLiteral("\u2F77");
+        QTest::newRow("radical without number")
+            << QByteArray("kRSUnicode") << QByteArray("abc") << QStringLiteral("\u2EFF");
+        QTest::newRow("character list") << QByteArray("kSimplifiedVariant")
+                                        << QByteArray("U+4E00+4E01") << QStringLiteral("一丁");
+        QTest::newRow("list ends at a separator")
+            << QByteArray("kSimplifiedVariant") << QByteArray("U+4E00 U+4E01")
+            << QStringLiteral("一");
         // Surrogate pairs, and the next group right after the digits.
-        QTest::newRow("two groups above U+FFFF") << QByteArray("kDefinition") << QByteArray("U+20000+20001") << QString::fromUcs4(U"\U00020000\U00020001");
-        QTest::newRow("forty groups") << QByteArray("kDefinition") << QByteArray("U+41").repeated(1) + QByteArray("+42").repeated(39) << QStringLiteral("A") + QString(39, u'B');
-        QTest::newRow("past U+10FFFF") << QByteArray("kDefinition") << QByteArray("U+110000") << QStringLiteral("\uFFFD");
+        QTest::newRow("two groups above U+FFFF")
+            << QByteArray("kDefinition") << QByteArray("U+20000+20001")
+            << QString::fromUcs4(U"\U00020000\U00020001");
+        QTest::newRow("forty groups")
+            << QByteArray("kDefinition")
+            << QByteArray("U+41").repeated(1) + QByteArray("+42").repeated(39)
+            << QStringLiteral("A") + QString(39, u'B');
+        QTest::newRow("past U+10FFFF")
+            << QByteArray("kDefinition") << QByteArray("U+110000") << QStringLiteral("\uFFFD");
     }
 
     void displayRules()
@@ -86,8 +101,9 @@ private slots:
     {
         dictionary d;
         loadFields(d);
-        loadText(d, "U+4E00\tkDefinition\tfirst\nU+4E00\tkMandarin\tyi1\nU+4E00\tkDefinition\tsecond\n"
-                    "U+4E01\tkDefinition\tkept\n");
+        loadText(d,
+                 "U+4E00\tkDefinition\tfirst\nU+4E00\tkMandarin\tyi1\nU+4E00\tkDefinition\tsecond\n"
+                 "U+4E01\tkDefinition\tkept\n");
         QCOMPARE(d.entries[0]->values.size(), size_t(2));
         QCOMPARE(value(d, 0x4E00, "kDefinition")->text, QByteArray("second"));
         loadText(d, "U+4E00\tkDefinition\tuser's\n");
@@ -100,10 +116,12 @@ private slots:
     {
         QTest::addColumn<QByteArray>("key");
         QTest::addColumn<QList<uint>>("codes");
-        QTest::newRow("short and long") << QByteArray("U+A0+3007+20000") << QList<uint>{0xA0, 0x3007, 0x20000};
+        QTest::newRow("short and long")
+            << QByteArray("U+A0+3007+20000") << QList<uint>{0xA0, 0x3007, 0x20000};
         QTest::newRow("non-hex piece skipped") << QByteArray("U+xyz+4E00") << QList<uint>{0x4E00};
         QTest::newRow("digits then junk") << QByteArray("U+4E00zz") << QList<uint>{0x4E00};
-        QTest::newRow("too many digits saturate") << QByteArray("U+123456789ABC") << QList<uint>{0xFFFFFFFFu};
+        QTest::newRow("too many digits saturate")
+            << QByteArray("U+123456789ABC") << QList<uint>{0xFFFFFFFFu};
         QTest::newRow("no code points") << QByteArray("U") << QList<uint>{};
         // A long key keeps all its code points.
         QByteArray longKey = "U";
@@ -132,10 +150,12 @@ private slots:
     {
         dictionary d;
         loadFields(d);
-        const QByteArray output = loadText(d, "# a comment\n\nX+4E00\tkDefinition\tx\nU+4E00\tkDefinition\tx\n"
-                                              "U+4E01\tkNoSuchField\tvalue\nU+4E02\tkDefinition\n");
+        const QByteArray output =
+            loadText(d, "# a comment\n\nX+4E00\tkDefinition\tx\nU+4E00\tkDefinition\tx\n"
+                        "U+4E01\tkNoSuchField\tvalue\nU+4E02\tkDefinition\n");
         QCOMPARE(output.split('\n').mid(1),
-                 (QList<QByteArray>{"Unknown input: ", "", "Unknown input: X+4E00\tkDefinition\tx", "", ""}));
+                 (QList<QByteArray>{"Unknown input: ", "", "Unknown input: X+4E00\tkDefinition\tx",
+                                    "", ""}));
         QCOMPARE(d.count, 3u);
         QVERIFY(d.lookup(0x4E01)->values.empty());
         QVERIFY(d.lookup(0x4E02)->values.empty());
@@ -176,10 +196,13 @@ private slots:
         QTest::addColumn<QByteArray>("text");
         QTest::newRow("CR LF") << QByteArray("U+4E00\tkDefinition\tone\r\n") << QByteArray("one");
         // Data was lost when the last line had no newline.
-        QTest::newRow("last line without newline") << QByteArray("U+4E01\tkDefinition\tx\nU+4E00\tkDefinition\tone") << QByteArray("one");
+        QTest::newRow("last line without newline")
+            << QByteArray("U+4E01\tkDefinition\tx\nU+4E00\tkDefinition\tone") << QByteArray("one");
         // A byte-order mark made the first line unknown input.
-        QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBFU+4E00\tkDefinition\tone\n") << QByteArray("one");
-        QTest::newRow("NUL ends the line") << QByteArray("U+4E00\tkDefinition\tone\0two\n", 27) << QByteArray("one");
+        QTest::newRow("byte-order mark")
+            << QByteArray("\xEF\xBB\xBFU+4E00\tkDefinition\tone\n") << QByteArray("one");
+        QTest::newRow("NUL ends the line")
+            << QByteArray("U+4E00\tkDefinition\tone\0two\n", 27) << QByteArray("one");
     }
 
     void lineEndingsAndBytes()
@@ -210,7 +233,8 @@ private slots:
         loadFields(d);
         QByteArray content;
         for (int i = 0; i < 5000; ++i)
-            content += "U+" + QByteArray::number(0x4E00 + i, 16) + "\tkDefinition\tvalue " + QByteArray::number(i) + "\n";
+            content += "U+" + QByteArray::number(0x4E00 + i, 16) + "\tkDefinition\tvalue " +
+                       QByteArray::number(i) + "\n";
         RecordingProgress progress;
         loadText(d, content, &progress);
         QCOMPARE(progress.maxima, QList<int32_t>{1000});

@@ -9,8 +9,8 @@ namespace {
 
 QString userFolder()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-        + QStringLiteral("/Tavi Dictionaries");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/Tavi Dictionaries");
 }
 
 QString userFile()
@@ -24,7 +24,8 @@ void loadSmallIndex(dictionary& d)
     d.loadIndex(fixturePath("small.txt").constData());
 }
 
-dictValue* addEdit(dictionary& d, std::vector<uint32_t> codes, const char* field, const QByteArray& text)
+dictValue* addEdit(dictionary& d, std::vector<uint32_t> codes, const char* field,
+                   const QByteArray& text)
 {
     characterEntry probe(codes);
     auto* e = static_cast<characterEntry*>(d.table->IsIn(&probe));
@@ -81,7 +82,8 @@ private slots:
         auto check = [&buildTree] {
             const QString path = QString::fromStdString(bundleResourcesPath());
             QVERIFY2(path.endsWith(QStringLiteral("/share/tavi")), qPrintable(path));
-            QCOMPARE(QDir(path + QStringLiteral("/../..")).canonicalPath(), buildTree.canonicalPath());
+            QCOMPARE(QDir(path + QStringLiteral("/../..")).canonicalPath(),
+                     buildTree.canonicalPath());
         };
         check(); // from /proc/self/exe
         int argc = 1;
@@ -118,8 +120,9 @@ private slots:
         addEdit(d, {0x4E00}, "kMandarin", "a\tb\rc\nd");
         save(d);
         const QList<QByteArray> lines = readFile(userFile()).split('\n');
-        QCOMPARE(QSet<QByteArray>(lines.begin(), lines.end()),
-                 (QSet<QByteArray>{"U+A0+20000\tkDefinition\tx", "U+4E00\tkMandarin\ta b c d", ""}));
+        QCOMPARE(
+            QSet<QByteArray>(lines.begin(), lines.end()),
+            (QSet<QByteArray>{"U+A0+20000\tkDefinition\tx", "U+4E00\tkMandarin\ta b c d", ""}));
         QCOMPARE(v->modified, 0);
     }
 
@@ -132,7 +135,8 @@ private slots:
         save(d); // nothing pending: nothing written
         addEdit(d, {0x4E00}, "kDefinition", "second");
         save(d);
-        QCOMPARE(readFile(userFile()), QByteArray("U+4E00\tkDefinition\tfirst\nU+4E00\tkDefinition\tsecond\n"));
+        QCOMPARE(readFile(userFile()),
+                 QByteArray("U+4E00\tkDefinition\tfirst\nU+4E00\tkDefinition\tsecond\n"));
     }
 
     // Edits were marked saved even when nothing reached the disk (a full
@@ -145,7 +149,8 @@ private slots:
         loadSmallIndex(d);
         dictValue* v = addEdit(d, {0x4E00}, "kDefinition", "pending");
         const QByteArray output = save(d);
-        QVERIFY2(output.contains("Unable to append to '" + userFile().toUtf8() + "'\n"), output.constData());
+        QVERIFY2(output.contains("Unable to append to '" + userFile().toUtf8() + "'\n"),
+                 output.constData());
         QCOMPARE(v->modified, 1);
 
         // Once the obstacle is gone, the next save writes the edit.

@@ -16,13 +16,18 @@ private slots:
         // vowel. Every Unihan reading is checked by the converter's round trip.
         QTest::newRow("ou marks the o") << QByteArray("dou4") << QStringLiteral("dòu");
         QTest::newRow("u colon e") << QByteArray("lu:e4") << QStringLiteral("lüè");
-        QTest::newRow("UTF-8 capital U umlaut") << QByteArray("L\xC3\x9C" "4") << QStringLiteral("lǜ");
+        QTest::newRow("UTF-8 capital U umlaut") << QByteArray("L\xC3\x9C"
+                                                              "4")
+                                                << QStringLiteral("lǜ");
         QTest::newRow("fifth tone") << QByteArray("ma5") << QStringLiteral("ma");
         QTest::newRow("no vowel") << QByteArray("m2") << QStringLiteral("m");
         QTest::newRow("stops at a leading digit") << QByteArray("ni3 4") << QStringLiteral("nǐ");
         // Other UTF-8 passes through as the characters it encodes.
-        QTest::newRow("four-byte UTF-8") << QByteArray("a1 \xF0\xA0\x80\x80") << QString::fromUcs4(U"ā \U00020000");
-        QTest::newRow("invalid byte") << QByteArray("ma\xFF" "1") << QStringLiteral("mā\uFFFD");
+        QTest::newRow("four-byte UTF-8")
+            << QByteArray("a1 \xF0\xA0\x80\x80") << QString::fromUcs4(U"ā \U00020000");
+        QTest::newRow("invalid byte") << QByteArray("ma\xFF"
+                                                    "1")
+                                      << QStringLiteral("mā\uFFFD");
         QTest::newRow("empty") << QByteArray("") << QString();
         QTest::newRow("leading digit") << QByteArray("3 ni3") << QString();
     }
@@ -44,17 +49,26 @@ private slots:
         QTest::addColumn<QString>("reading");
         QTest::addColumn<bool>("matches");
         QTest::newRow("capitals") << QStringLiteral("SHUǏ") << QStringLiteral("shuǐ") << true;
-        QTest::newRow("toneless, fourth tone") << QStringLiteral("shui") << QStringLiteral("shuì") << true;
-        QTest::newRow("fifth tone is the unmarked reading") << QStringLiteral("ma5") << QStringLiteral("ma") << true;
-        QTest::newRow("fifth tone is not a marked one") << QStringLiteral("ma5") << QStringLiteral("mā") << false;
-        QTest::newRow("one of several readings") << QStringLiteral("zhong4") << QStringLiteral("zhōng zhòng") << true;
+        QTest::newRow("toneless, fourth tone")
+            << QStringLiteral("shui") << QStringLiteral("shuì") << true;
+        QTest::newRow("fifth tone is the unmarked reading")
+            << QStringLiteral("ma5") << QStringLiteral("ma") << true;
+        QTest::newRow("fifth tone is not a marked one")
+            << QStringLiteral("ma5") << QStringLiteral("mā") << false;
+        QTest::newRow("one of several readings")
+            << QStringLiteral("zhong4") << QStringLiteral("zhōng zhòng") << true;
         QTest::newRow("v for u umlaut") << QStringLiteral("lv4") << QStringLiteral("lǜ") << true;
-        QTest::newRow("u umlaut is not u") << QStringLiteral("lv4") << QStringLiteral("lù") << false;
-        QTest::newRow("two syllables") << QStringLiteral("ni3 hao3") << QStringLiteral("nǐ hǎo") << true;
-        QTest::newRow("run together") << QStringLiteral("nihao") << QStringLiteral("nǐ hǎo") << true;
+        QTest::newRow("u umlaut is not u")
+            << QStringLiteral("lv4") << QStringLiteral("lù") << false;
+        QTest::newRow("two syllables")
+            << QStringLiteral("ni3 hao3") << QStringLiteral("nǐ hǎo") << true;
+        QTest::newRow("run together")
+            << QStringLiteral("nihao") << QStringLiteral("nǐ hǎo") << true;
         QTest::newRow("apostrophe") << QStringLiteral("xi'an") << QStringLiteral("xī ān") << true;
-        QTest::newRow("fewest syllables") << QStringLiteral("xian") << QStringLiteral("xī ān") << false;
-        QTest::newRow("syllables out of order") << QStringLiteral("ni hao") << QStringLiteral("hǎo nǐ") << false;
+        QTest::newRow("fewest syllables")
+            << QStringLiteral("xian") << QStringLiteral("xī ān") << false;
+        QTest::newRow("syllables out of order")
+            << QStringLiteral("ni hao") << QStringLiteral("hǎo nǐ") << false;
     }
 
     void pinyinMatchesReadingsSyllableBySyllable()
@@ -71,7 +85,8 @@ private slots:
     void otherTextIsNotPinyin_data()
     {
         QTest::addColumn<QString>("text");
-        for (const char* word : {"water", "eat", "I", "4", "sh", "", "hello world", "ü", "ma3x", "shuǐǐ", "x1y"})
+        for (const char* word :
+             {"water", "eat", "I", "4", "sh", "", "hello world", "ü", "ma3x", "shuǐǐ", "x1y"})
             QTest::newRow(word) << QString::fromUtf8(word);
     }
 

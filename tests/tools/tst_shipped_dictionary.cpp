@@ -19,27 +19,31 @@ namespace {
 
 const QString kShareDir = QStringLiteral(TAVI_BUILD_SHARE_DIR);
 
-QByteArray readAll(const QString& path) {
+QByteArray readAll(const QString& path)
+{
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return QByteArray();
     return f.readAll();
 }
 
-bool isValidUtf8(const QByteArray& b) {
+bool isValidUtf8(const QByteArray& b)
+{
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     (void)decoder.decode(b);
     return !decoder.hasError();
 }
 
-bool isToneMark(QChar c) {
+bool isToneMark(QChar c)
+{
     const char16_t u = c.unicode();
     return u == 0x0300 || u == 0x0301 || u == 0x0304 || u == 0x030C;
 }
 
 // A reading as pinyinize can show it: lowercase, and syllables without one
 // of the vowels a, e, i, o, u, ü (the nasals ḿ, ń, ň, ǹ, and ê) unmarked.
-QString reachableForm(const QString& reading) {
+QString reachableForm(const QString& reading)
+{
     QStringList syllables = reading.toLower().split(u' ');
     for (QString& s : syllables) {
         QString bare = s.normalized(QString::NormalizationForm_D);
@@ -58,17 +62,18 @@ QString reachableForm(const QString& reading) {
 
 class TestShippedDictionary : public QObject {
     Q_OBJECT
-  private slots:
+private slots:
     void initTestCase();
     void everyLineHasTheLoaderFormatAndOrder();
     void holdsEveryUnihanReadingAndDefinition();
 
-  private:
+private:
     QList<QByteArray> m_lines;
     QList<QByteArray> m_indexNames;
 };
 
-void TestShippedDictionary::initTestCase() {
+void TestShippedDictionary::initTestCase()
+{
     const QByteArray text = readAll(kShareDir + u"/dictionary.txt"_s);
     QVERIFY2(!text.isEmpty(), "dictionary.txt is missing; build the tavi_dictionary target");
     QVERIFY(text.endsWith('\n'));
@@ -81,7 +86,8 @@ void TestShippedDictionary::initTestCase() {
 }
 
 // One value per field, in index order; characters in code point order.
-void TestShippedDictionary::everyLineHasTheLoaderFormatAndOrder() {
+void TestShippedDictionary::everyLineHasTheLoaderFormatAndOrder()
+{
     static const QRegularExpression key(u"^U\\+(?:[1-9A-F][0-9A-F]{4,5}|[0-9A-F]{4})$"_s);
     QSet<QByteArray> seenFields;
     uint lastCode = 0;
@@ -117,7 +123,8 @@ void TestShippedDictionary::everyLineHasTheLoaderFormatAndOrder() {
     QVERIFY2(aboveBmp > 15000, QByteArray::number(aboveBmp).constData());
 }
 
-void TestShippedDictionary::holdsEveryUnihanReadingAndDefinition() {
+void TestShippedDictionary::holdsEveryUnihanReadingAndDefinition()
+{
     // Every character of the dictionary has a reading or definition, every
     // one of those in Unihan is in the dictionary, and the Mandarin values
     // are the converted Unihan readings, which pinyinize shows again as
@@ -158,8 +165,10 @@ void TestShippedDictionary::holdsEveryUnihanReadingAndDefinition() {
             ++compared;
             const QString original = QString::fromUtf8(r.value.data(), qsizetype(r.value.size()));
             const QString shown = dict.pinyinize(numbered.constData());
-            if (shown != original.normalized(QString::NormalizationForm_C) && shown != reachableForm(original))
-                unshown << u"U+%1 %2 -> %3"_s.arg(QString::number(r.codePoint, 16), original, shown);
+            if (shown != original.normalized(QString::NormalizationForm_C) &&
+                shown != reachableForm(original))
+                unshown << u"U+%1 %2 -> %3"_s.arg(QString::number(r.codePoint, 16), original,
+                                                  shown);
         }
     }
     QVERIFY(checked > 100000);

@@ -16,15 +16,18 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QByteArray bytes(const std::string& s) {
+QByteArray bytes(const std::string& s)
+{
     return QByteArray(s.data(), qsizetype(s.size()));
 }
 
-std::string text(const QByteArray& b) {
+std::string text(const QByteArray& b)
+{
     return std::string(b.constData(), std::size_t(b.size()));
 }
 
-QByteArray compressed(const QByteArray& plain) {
+QByteArray compressed(const QByteArray& plain)
+{
     QByteArray out(plain.size() + plain.size() / 100 + 700, '\0');
     unsigned length = unsigned(out.size());
     const int rc = BZ2_bzBuffToBuffCompress(
@@ -35,7 +38,8 @@ QByteArray compressed(const QByteArray& plain) {
     return out;
 }
 
-std::string build(const std::vector<std::string_view>& sources, BuildStats& stats) {
+std::string build(const std::vector<std::string_view>& sources, BuildStats& stats)
+{
     std::vector<std::string> warnings;
     return buildDictionary(sources, stats, warnings);
 }
@@ -44,7 +48,7 @@ std::string build(const std::vector<std::string_view>& sources, BuildStats& stat
 
 class TestUnihan : public QObject {
     Q_OBJECT
-  private slots:
+private slots:
     void toneNumbersConvertsMarksToDigits_data();
     void toneNumbersConvertsMarksToDigits();
     void toneNumbersReportsWhatIsNotPinyin_data();
@@ -61,7 +65,8 @@ class TestUnihan : public QObject {
 
 // Every Unihan reading is checked through the shipped dictionary; these are
 // forms it does not hold.
-void TestUnihan::toneNumbersConvertsMarksToDigits_data() {
+void TestUnihan::toneNumbersConvertsMarksToDigits_data()
+{
     QTest::addColumn<QString>("marked");
     QTest::addColumn<QString>("numbered");
     QTest::newRow("extra white space collapses") << u"  ma \t mā  "_s << u"ma5 ma1"_s;
@@ -72,7 +77,8 @@ void TestUnihan::toneNumbersConvertsMarksToDigits_data() {
     QTest::newRow("capital Ǚ") << u"LǙ"_s << u"LU:3"_s;
 }
 
-void TestUnihan::toneNumbersConvertsMarksToDigits() {
+void TestUnihan::toneNumbersConvertsMarksToDigits()
+{
     QFETCH(QString, marked);
     QFETCH(QString, numbered);
     std::string problem;
@@ -81,17 +87,21 @@ void TestUnihan::toneNumbersConvertsMarksToDigits() {
     QVERIFY2(problem.empty(), problem.c_str());
 }
 
-void TestUnihan::toneNumbersReportsWhatIsNotPinyin_data() {
+void TestUnihan::toneNumbersReportsWhatIsNotPinyin_data()
+{
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<QByteArray>("output");
 
     QTest::newRow("two marks in one syllable")
         << QByteArray("\xC4\x81\xC3\xA1") << QByteArray("aa1");
-    QTest::newRow("invalid UTF-8 byte") << QByteArray("m\xFF") << QByteArray("m\xFF" "5");
+    QTest::newRow("invalid UTF-8 byte") << QByteArray("m\xFF")
+                                        << QByteArray("m\xFF"
+                                                      "5");
     QTest::newRow("tone mark without letter") << QByteArray("\xCC\x81") << QByteArray("2");
 }
 
-void TestUnihan::toneNumbersReportsWhatIsNotPinyin() {
+void TestUnihan::toneNumbersReportsWhatIsNotPinyin()
+{
     QFETCH(QByteArray, input);
     QFETCH(QByteArray, output);
     std::string problem;
@@ -99,7 +109,8 @@ void TestUnihan::toneNumbersReportsWhatIsNotPinyin() {
     QVERIFY(!problem.empty());
 }
 
-void TestUnihan::buildKeepsCharactersWithAReadingInCodePointOrder() {
+void TestUnihan::buildKeepsCharactersWithAReadingInCodePointOrder()
+{
     // Two sources, each out of order with the other; U+20000 sorts after
     // U+FFFF numerically even though its key text sorts before "U+3".
     const std::string a = "U+20000\tkCantonese\tjat1\n"
@@ -107,7 +118,7 @@ void TestUnihan::buildKeepsCharactersWithAReadingInCodePointOrder() {
                           "U+3400\tkHangul\t\xEA\xB5\xAC:N\n";
     const std::string b = "U+4E00\tkDefinition\tfirst\r\n"
                           "U+4E00\tkDefinition\tone\r\n" // the last of repeated values wins
-                          "U+9FA5\tkRSUnicode\t9.1\n" // no reading: left out
+                          "U+9FA5\tkRSUnicode\t9.1\n"    // no reading: left out
                           "U+9FA5\tkTotalStrokes\t3\n"
                           "U+FFFF\tkJapaneseKun\tX\n";
     BuildStats stats;
@@ -122,20 +133,28 @@ void TestUnihan::buildKeepsCharactersWithAReadingInCodePointOrder() {
     QCOMPARE(stats.duplicates, std::size_t(1));
 }
 
-void TestUnihan::buildRepairsValuesThatWouldBreakTheLineFormat_data() {
+void TestUnihan::buildRepairsValuesThatWouldBreakTheLineFormat_data()
+{
     QTest::addColumn<QByteArray>("value");
     QTest::addColumn<QByteArray>("written");
     QTest::addColumn<bool>("repaired");
 
     QTest::newRow("TAB inside") << QByteArray("a\tb") << QByteArray("a b") << true;
-    QTest::newRow("other control byte") << QByteArray("a\x01" "b") << QByteArray("a b") << true;
-    QTest::newRow("invalid UTF-8") << QByteArray("a\xFF" "b") << QByteArray("a\xEF\xBF\xBD" "b") << true;
+    QTest::newRow("other control byte") << QByteArray("a\x01"
+                                                      "b")
+                                        << QByteArray("a b") << true;
+    QTest::newRow("invalid UTF-8") << QByteArray("a\xFF"
+                                                 "b")
+                                   << QByteArray("a\xEF\xBF\xBD"
+                                                 "b")
+                                   << true;
     QTest::newRow("valid UTF-8 kept")
         << QByteArray("(\xE4\xB8\x98) hill") << QByteArray("(\xE4\xB8\x98) hill") << false;
     QTest::newRow("only blanks: no line") << QByteArray(" \t ") << QByteArray() << true;
 }
 
-void TestUnihan::buildRepairsValuesThatWouldBreakTheLineFormat() {
+void TestUnihan::buildRepairsValuesThatWouldBreakTheLineFormat()
+{
     QFETCH(QByteArray, value);
     QFETCH(QByteArray, written);
     QFETCH(bool, repaired);
@@ -150,7 +169,8 @@ void TestUnihan::buildRepairsValuesThatWouldBreakTheLineFormat() {
     QCOMPARE(stats.repairedValues, std::size_t(repaired ? 1 : 0));
 }
 
-void TestUnihan::buildCutsOverlongValuesAtACharacterBoundary() {
+void TestUnihan::buildCutsOverlongValuesAtACharacterBoundary()
+{
     std::string longValue;
     for (int i = 0; i < 700; ++i)
         longValue += "\xE4\xB8\xAD"; // 中, three bytes
@@ -164,7 +184,8 @@ void TestUnihan::buildCutsOverlongValuesAtACharacterBoundary() {
     QCOMPARE(stats.repairedValues, std::size_t(1));
 }
 
-void TestUnihan::buildSkipsMalformedLines() {
+void TestUnihan::buildSkipsMalformedLines()
+{
     const std::string src = "# a comment\nU+4E00\tkDefinition\tone\n"
                             "U+4G00\tkMandarin\tyi\nU+110000\tkMandarin\tyi\n"
                             "U+D800\tkMandarin\tyi\nU+4E02\tkMandarin\n"
@@ -176,11 +197,13 @@ void TestUnihan::buildSkipsMalformedLines() {
 }
 
 // Unihan's files may hold several bzip2 streams one after another.
-void TestUnihan::readBzip2FileReadsEveryStream() {
+void TestUnihan::readBzip2FileReadsEveryStream()
+{
     QTemporaryDir dir;
     QByteArray plain;
     for (int i = 0; i < 20000; ++i)
-        plain += "U+" + QByteArray::number(0x4E00 + i, 16) + "\tkTotalStrokes\t" + QByteArray::number(i % 30) + "\n";
+        plain += "U+" + QByteArray::number(0x4E00 + i, 16) + "\tkTotalStrokes\t" +
+                 QByteArray::number(i % 30) + "\n";
     const QByteArray second = "U+20000\tkDefinition\tsecond stream\n";
     const QString path = dir.filePath(u"two.bz2"_s);
     QFile f(path);
@@ -191,7 +214,8 @@ void TestUnihan::readBzip2FileReadsEveryStream() {
     QCOMPARE(bytes(out), plain + second);
 }
 
-void TestUnihan::readBzip2FileFailsOnBadInput_data() {
+void TestUnihan::readBzip2FileFailsOnBadInput_data()
+{
     QTest::addColumn<QByteArray>("content"); // null: no file at all
     const QByteArray good = compressed(QByteArray(5000, 'x'));
     QTest::newRow("missing file") << QByteArray();
@@ -199,7 +223,8 @@ void TestUnihan::readBzip2FileFailsOnBadInput_data() {
     QTest::newRow("cut short") << good.left(good.size() / 2);
 }
 
-void TestUnihan::readBzip2FileFailsOnBadInput() {
+void TestUnihan::readBzip2FileFailsOnBadInput()
+{
     QFETCH(QByteArray, content);
     QTemporaryDir dir;
     const QString path = dir.filePath(u"bad.bz2"_s);

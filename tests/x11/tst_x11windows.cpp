@@ -59,10 +59,12 @@ bool splitViewFills(QString* why)
     const QRect content(0, WindowContentTopInset(top), top->width(),
                         top->height() - WindowContentTopInset(top));
     const HIRect expected = splitViewFrame(bounds);
-    const QRect wanted(content.left() + int(expected.origin.x), content.top() + int(expected.origin.y),
-                       int(expected.size.width), int(expected.size.height));
+    const QRect wanted(content.left() + int(expected.origin.x),
+                       content.top() + int(expected.origin.y), int(expected.size.width),
+                       int(expected.size.height));
     const QRect split = inWindow(GetControlWidget(control(kDictionaryWindowTag, kViewPaneID)));
-    const QRect list = inWindow(GetControlWidget(control(kDictionaryWindowTag, kDictBrowserPaneID)));
+    const QRect list =
+        inWindow(GetControlWidget(control(kDictionaryWindowTag, kDictBrowserPaneID)));
     const QRect text = inWindow(GetControlWidget(control(kDictionaryWindowTag, kTextPaneID)));
     why->clear();
     QDebug(why).nospace() << "content " << content << " split " << split << " wanted " << wanted
@@ -107,10 +109,10 @@ struct XDisplay {
         const QString openbox = QStandardPaths::findExecutable(QStringLiteral("openbox"));
         if (xvfb.isEmpty() || openbox.isEmpty())
             return;
-        server.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                            QStringLiteral("-nolisten"), QStringLiteral("tcp"),
-                            QStringLiteral("-screen"), QStringLiteral("0"),
-                            QStringLiteral("1600x1000x24")});
+        server.start(xvfb,
+                     {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                      QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-screen"),
+                      QStringLiteral("0"), QStringLiteral("1600x1000x24")});
         if (!server.waitForStarted(10000) || !server.waitForReadyRead(20000))
             return;
         const QByteArray display = ':' + server.readLine().trimmed();
@@ -164,8 +166,8 @@ void X11WindowsTest::initTestCase()
     QVERIFY(ftest::openResources());
     alerts = std::make_unique<ftest::AlertRecorder>();
     InstallApplicationEventHandler(NewEventHandlerUPP(applicationEventHandler),
-                                   GetEventTypeCount(kApplicationEventTypes), kApplicationEventTypes,
-                                   nullptr, nullptr);
+                                   GetEventTypeCount(kApplicationEventTypes),
+                                   kApplicationEventTypes, nullptr, nullptr);
     // The window manager is up once it frames a window.
     QWidget probe;
     probe.show();
@@ -217,7 +219,7 @@ void X11WindowsTest::splitViewFillsTheWindowAfterARestart()
 void X11WindowsTest::floatingWindowOpensWhollyOnTheScreen_data()
 {
     QTest::addColumn<bool>("withDictionary");
-    QTest::addColumn<QPoint>("saved"); // the saved corner; (-1, -1): none
+    QTest::addColumn<QPoint>("saved");    // the saved corner; (-1, -1): none
     QTest::addColumn<QPoint>("expected"); // the content's corner; (-1, -1): anywhere on screen
     const QPoint none(-1, -1);
     QTest::newRow("first run, beside the dictionary window") << true << none << none;

@@ -48,7 +48,8 @@ constexpr EventTypeSpec kViewWindowEvents[] = {
 
 UInt16 columnWidth(int base, uint32_t width)
 {
-    return UInt16(std::min<uint32_t>(0xFFFF, uint32_t(base) + 5 * std::min<uint32_t>(width, 10000)));
+    return UInt16(
+        std::min<uint32_t>(0xFFFF, uint32_t(base) + 5 * std::min<uint32_t>(width, 10000)));
 }
 
 dictFields* fieldOfItem(DataBrowserItemID item)
@@ -99,8 +100,9 @@ OSStatus createDictionaryWindow()
     if (globals.DictLeftCorner != -1 && globals.DictTopCorner != -1 &&
         globals.DictRightCorner != -1 && globals.DictBottomCorner != -1) {
         Rect bounds;
-        SetRect(&bounds, short(globals.DictLeftCorner & 0xFFFF), short(globals.DictTopCorner & 0xFFFF),
-                short(globals.DictRightCorner & 0xFFFF), short(globals.DictBottomCorner & 0xFFFF));
+        SetRect(&bounds, short(globals.DictLeftCorner & 0xFFFF),
+                short(globals.DictTopCorner & 0xFFFF), short(globals.DictRightCorner & 0xFFFF),
+                short(globals.DictBottomCorner & 0xFFFF));
         err = SetWindowBounds(window, kWindowContentRgn, &bounds);
         if (err != noErr)
             minorError("Error", "Error setting initial window region", err);
@@ -122,10 +124,12 @@ OSStatus createDictionaryWindow()
     }
 
     Rect listBounds;
-    SetRect(&listBounds, 6, 58, short(std::max(6.0f, width - 6)), short(std::max(58.0f, height - 18)));
+    SetRect(&listBounds, 6, 58, short(std::max(6.0f, width - 6)),
+            short(std::max(58.0f, height - 18)));
     ControlRef list = nullptr;
     if (CreateDataBrowserControl(window, &listBounds, kDataBrowserListView, &list) == noErr) {
-        SetDataBrowserSelectionFlags(list, kDataBrowserDragSelect | kDataBrowserCmdTogglesSelection);
+        SetDataBrowserSelectionFlags(list,
+                                     kDataBrowserDragSelect | kDataBrowserCmdTogglesSelection);
         SetDataBrowserTableViewHiliteStyle(list, kDataBrowserTableViewFillHilite);
         SetControlID(list, &kDictBrowserPaneID);
         ShowControl(list);
@@ -159,7 +163,8 @@ OSStatus createDictionaryWindow()
         callbacks.u.v1.itemDataCallback = NewDataBrowserItemDataUPP(dictionaryDataCallback);
         callbacks.u.v1.itemNotificationCallback =
             NewDataBrowserItemNotificationUPP(dictionaryNotificationCallback);
-        callbacks.u.v1.itemCompareCallback = NewDataBrowserItemCompareUPP(dictionaryCompareCallback);
+        callbacks.u.v1.itemCompareCallback =
+            NewDataBrowserItemCompareUPP(dictionaryCompareCallback);
         SetDataBrowserCallbacks(list, &callbacks);
     }
     applyCharacterSizes(window);
@@ -307,8 +312,8 @@ OSStatus viewDataCallback(ControlRef, DataBrowserItemID item, DataBrowserPropert
             else
                 field->flags &= ~bit;
         }
-        SetDataBrowserItemDataButtonValue(itemData, (field->flags & bit) ? kThemeButtonOn
-                                                                         : kThemeButtonOff);
+        SetDataBrowserItemDataButtonValue(itemData,
+                                          (field->flags & bit) ? kThemeButtonOn : kThemeButtonOff);
         break;
     }
     case kFieldColumn:

@@ -179,7 +179,8 @@ void filterDBItems(ControlRef browser, int filter, int scope, const QString& tex
 
     const std::size_t count = dict.entries.size();
     if (filter == -1 && text.isNull()) {
-        AddDataBrowserItems(browser, kDataBrowserNoItem, count, nullptr, kDataBrowserItemNoProperty);
+        AddDataBrowserItems(browser, kDataBrowserNoItem, count, nullptr,
+                            kDataBrowserItemNoProperty);
         showResultCount(count, text);
         unshowBusy();
         return;
@@ -275,8 +276,9 @@ OSStatus DictWindowSearchHandler(EventHandlerCallRef, EventRef event, void* user
         std::puts("Got search event!");
         HISearchFieldChangeAttributes(field, kHISearchFieldAttributesCancel, 0);
         QString text;
-        const bool haveText = GetControlData(field, kControlEntireControl, kControlEditTextCFStringTag,
-                                             sizeof text, &text, nullptr) == noErr;
+        const bool haveText =
+            GetControlData(field, kControlEntireControl, kControlEditTextCFStringTag, sizeof text,
+                           &text, nullptr) == noErr;
         if (haveText) {
             if (text.isNull())
                 text = QStringLiteral(""); // an empty text is still a search text

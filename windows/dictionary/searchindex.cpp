@@ -181,10 +181,10 @@ bool containsWhole(QStringView form, QStringView needle)
 
 struct SearchIndex::Forms {
     bool built = false;
-    std::u16string text;             // forms, each followed by kSeparator
-    std::vector<uint32_t> starts;    // start of each stored form, ascending
-    std::vector<uint32_t> owners;    // the entry of each stored form, or kNone
-    std::vector<uint32_t> formOf;    // per entry: its stored form, or kNone
+    std::u16string text;          // forms, each followed by kSeparator
+    std::vector<uint32_t> starts; // start of each stored form, ascending
+    std::vector<uint32_t> owners; // the entry of each stored form, or kNone
+    std::vector<uint32_t> formOf; // per entry: its stored form, or kNone
 };
 
 SearchIndex::SearchIndex(const dictionary* s) : store(s) {}
@@ -287,7 +287,8 @@ void SearchIndex::markIf(int field, const std::function<bool(QStringView)>& test
         if (owner == kNone || owner >= hits.size() || hits[owner] >= mark)
             continue;
         const std::size_t start = f.starts[slot];
-        const std::size_t end = slot + 1 < f.starts.size() ? f.starts[slot + 1] - 1 : f.text.size() - 1;
+        const std::size_t end =
+            slot + 1 < f.starts.size() ? f.starts[slot + 1] - 1 : f.text.size() - 1;
         if (test(QStringView(f.text.data() + start, qsizetype(end - start))))
             hits[owner] = mark;
     }
@@ -307,7 +308,8 @@ void SearchIndex::markOccurrences(int field, QStringView needle, std::vector<uin
         const auto next = std::upper_bound(f.starts.begin(), f.starts.end(), uint32_t(at));
         const std::size_t slot = std::size_t(next - f.starts.begin()) - 1;
         const std::size_t start = f.starts[slot];
-        const std::size_t end = slot + 1 < f.starts.size() ? f.starts[slot + 1] - 1 : text.size() - 1;
+        const std::size_t end =
+            slot + 1 < f.starts.size() ? f.starts[slot + 1] - 1 : text.size() - 1;
         const uint32_t owner = f.owners[slot];
         if (owner == kNone || owner >= hits.size())
             return end + 1; // an edited value's old form

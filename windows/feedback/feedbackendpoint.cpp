@@ -19,8 +19,8 @@ void complain(const QString& path, const char* problem)
 
 bool isRecipientCharacter(char c)
 {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-           c == '.' || c == '_' || c == '-' || c == '@';
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '_' || c == '-' || c == '@';
 }
 
 bool isUsableRecipient(const QByteArray& recipient)

@@ -130,9 +130,9 @@ bool postComment(const QString& name, const QString& email, const QString& descr
     std::unique_ptr<char[]> escapedDescription(convertCFSTRtoEscapedHTML(description));
 
     const FeedbackEndpoint endpoint = readFeedbackEndpoint();
-    const int length = std::snprintf(nullptr, 0, TAVI_FEEDBACK_BODY_FORMAT,
-                                     endpoint.recipient.constData(), escapedName.get(),
-                                     escapedEmail.get(), escapedDescription.get());
+    const int length =
+        std::snprintf(nullptr, 0, TAVI_FEEDBACK_BODY_FORMAT, endpoint.recipient.constData(),
+                      escapedName.get(), escapedEmail.get(), escapedDescription.get());
     if (length < 0) {
         minorError("Error", "Error setting up message", memFullErr);
         return false;

@@ -72,8 +72,8 @@ void setCharacterText(WindowRef window, const QString& text, std::size_t charact
     style.flags = kControlUseSizeMask | kControlUseJustMask;
     style.size = characterTextSize(characters);
     style.just = teCenter;
-    OSStatus err = SetControlData(control, kControlEntireControl, kControlFontStyleTag,
-                                  sizeof style, &style);
+    OSStatus err =
+        SetControlData(control, kControlEntireControl, kControlFontStyleTag, sizeof style, &style);
     if (err != noErr)
         minorError("Error", "Could not set floating window data", err);
     err = setText(control, text);
@@ -97,9 +97,9 @@ void fillFieldPopup(WindowRef window, FourCharCode signature, int32_t kind, uint
 {
     ControlRef popup = floatingControl(window, signature);
     MenuRef menu = nullptr;
-    const OSStatus err = GetControlData(popup, kControlEntireControl,
-                                        kControlPopupButtonMenuHandleTag, sizeof menu, &menu,
-                                        nullptr);
+    const OSStatus err =
+        GetControlData(popup, kControlEntireControl, kControlPopupButtonMenuHandleTag, sizeof menu,
+                       &menu, nullptr);
     if (err != noErr || !menu) {
         if (menuError)
             minorError("Error", menuError, err);
@@ -174,7 +174,8 @@ void placeFloatingWindow(WindowRef window)
         const auto left = SInt16(globals.FloatLeftCorner);
         const auto top = SInt16(globals.FloatTopCorner);
         Rect titleBar;
-        SetRect(&titleBar, left, short(top - std::max<int>(frame.top, 1)), short(left + width), top);
+        SetRect(&titleBar, left, short(top - std::max<int>(frame.top, 1)), short(left + width),
+                top);
         if (GetAvailableWindowPositioningBounds(&titleBar, nullptr)) {
             SetRect(&placed, left, top, short(left + width), short(top + height));
             SetWindowBounds(window, kWindowContentRgn, &placed);
@@ -186,7 +187,8 @@ void placeFloatingWindow(WindowRef window)
     Rect beside{};
     WindowRef dictionaryWindow = FindMyWindow(kDictionaryWindowTag, false);
     const bool nearDictionary =
-        dictionaryWindow && GetWindowBounds(dictionaryWindow, kWindowStructureRgn, &beside) == noErr;
+        dictionaryWindow &&
+        GetWindowBounds(dictionaryWindow, kWindowStructureRgn, &beside) == noErr;
     Rect screen{};
     GetAvailableWindowPositioningBounds(nearDictionary ? &beside : nullptr, &screen);
     if (!nearDictionary)
@@ -198,7 +200,8 @@ void placeFloatingWindow(WindowRef window)
     if (left + frameWidth > screen.right)
         left = beside.right - frameWidth - kGap;
     int top = beside.top + (nearDictionary ? 0 : kGap);
-    left = std::clamp(left, int(screen.left), std::max<int>(screen.left, screen.right - frameWidth));
+    left =
+        std::clamp(left, int(screen.left), std::max<int>(screen.left, screen.right - frameWidth));
     top = std::clamp(top, int(screen.top), std::max<int>(screen.top, screen.bottom - frameHeight));
     SetRect(&placed, short(left + frame.left), short(top + frame.top),
             short(left + frame.left + width), short(top + frame.top + height));
@@ -212,7 +215,8 @@ FloatingFields chooseFloatingFields()
     FloatingFields chosen;
     for (std::size_t i = 0; i < dict.fields.size(); ++i) {
         const dictFields* f = dict.fields[i];
-        if (chosen.romanization < 0 && f->kind == kRomanization && f->code == globals.floatingRomanType)
+        if (chosen.romanization < 0 && f->kind == kRomanization &&
+            f->code == globals.floatingRomanType)
             chosen.romanization = int(i);
         if (chosen.definition < 0 && f->kind == kDefinition && f->code == globals.floatingDefnType)
             chosen.definition = int(i);
@@ -265,7 +269,8 @@ void createFloatingWindow()
                    "Could not load floating window control menus",
                    "Could not set floating window menu text");
     fillFieldPopup(window, "DSEL"_4cc, kDefinition, globals.floatingDefnType, false,
-                   "Could not load floating window menu", "Could not set flaoting window menu text");
+                   "Could not load floating window menu",
+                   "Could not set flaoting window menu text");
     fillFieldPopup(window, "CSEL"_4cc, kAltCharacter, globals.floatingCharType, true, nullptr,
                    nullptr);
 
@@ -420,8 +425,8 @@ void speakFloatingReading()
 {
     const bool known = showsEntry && lastIndex >= 0 && std::size_t(lastIndex) < dict.entries.size();
     const FloatingFields fields = chooseFloatingFields();
-    const bool cantonese = fields.romanization >= 0
-                           && dict.fields[std::size_t(fields.romanization)]->name == "kCantonese";
+    const bool cantonese = fields.romanization >= 0 &&
+                           dict.fields[std::size_t(fields.romanization)]->name == "kCantonese";
     speakReading(known ? dict.entries[std::size_t(lastIndex)] : nullptr,
                  cantonese ? SpeechVoice::Cantonese : SpeechVoice::Mandarin);
 }

@@ -20,7 +20,8 @@ std::vector<uint32_t> codePointsOfUnits(const UniChar* units, qsizetype count)
         const uint32_t unit = units[i];
         if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < count && units[i + 1] >= 0xDC00 &&
             units[i + 1] <= 0xDFFF) {
-            codes.push_back(0x10000u + ((unit - 0xD800u) << 10) + (uint32_t(units[i + 1]) - 0xDC00u));
+            codes.push_back(0x10000u + ((unit - 0xD800u) << 10) +
+                            (uint32_t(units[i + 1]) - 0xDC00u));
             ++i;
         } else {
             codes.push_back(unit);
@@ -66,7 +67,8 @@ int32_t LookupIndex::findCharacter(const std::vector<uint32_t>& codes)
         hits.assign(count, 0);
         forms.markMatches(field, needle, hits);
         for (std::size_t i = 0; i < count; ++i) {
-            const auto* at = static_cast<const uint8_t*>(std::memchr(hits.data() + i, 1, count - i));
+            const auto* at =
+                static_cast<const uint8_t*>(std::memchr(hits.data() + i, 1, count - i));
             if (!at)
                 break;
             i = std::size_t(at - hits.data());
@@ -147,8 +149,8 @@ int32_t LookupIndex::findReading(const std::vector<pinyinquery::Syllable>& sylla
     hits.assign(d.entries.size(), 0);
     for (int field : dictsearch::pinyinFields(d)) {
         forms.markIf(
-            field, [&](QStringView form) { return pinyinquery::matchesReading(form, syllables); }, hits,
-            1);
+            field, [&](QStringView form) { return pinyinquery::matchesReading(form, syllables); },
+            hits, 1);
     }
     const dictsearch::Relevance relevance(d);
     int64_t best = -1;
@@ -234,7 +236,8 @@ QuickLookup lookUpQuickly(QStringView selected)
             if (result.index < 0)
                 result.index = found;
         }
-        result.unknownCharacters = result.index < 0 && std::all_of(codes.begin(), codes.end(), isHan);
+        result.unknownCharacters =
+            result.index < 0 && std::all_of(codes.begin(), codes.end(), isHan);
         return result;
     }
 

@@ -164,7 +164,8 @@ void removeStaleTemporaries(const QString& path, const QStringList& suffixes)
     for (const QString& suffix : suffixes)
         patterns << info.fileName() + suffix;
     QDir folder = info.dir();
-    for (const QString& name : folder.entryList(patterns, QDir::Files | QDir::Hidden | QDir::System)) {
+    for (const QString& name :
+         folder.entryList(patterns, QDir::Files | QDir::Hidden | QDir::System)) {
         if (folder.remove(name))
             printf("Removed '%s', left by a save that did not finish\n",
                    qUtf8Printable(folder.filePath(name)));
@@ -226,9 +227,9 @@ void removeStaleSaveFiles()
     const std::string history = getHistoryLocation();
     if (!history.empty())
         removeStaleTemporaries(QFile::decodeName(history.c_str()), {QStringLiteral(".??????")});
-    removeStaleTemporaries(PreferencesFilePath(kCFPreferencesCurrentApplication),
-                           {QStringLiteral(".??????"), QStringLiteral(".previous"),
-                            QStringLiteral(".check*")});
+    removeStaleTemporaries(
+        PreferencesFilePath(kCFPreferencesCurrentApplication),
+        {QStringLiteral(".??????"), QStringLiteral(".previous"), QStringLiteral(".check*")});
 }
 
 OSStatus loadHistory()
@@ -294,8 +295,8 @@ QUrl getSaveLocation(const QString& fileName, const QString& message, WindowRef 
         NavDialogDispose(dialog);
         return QUrl();
     }
-    const QUrl folder = CFURLCreateWithFileSystemPath(nullptr, reply.selection.front(),
-                                                      kCFURLPOSIXPathStyle, true);
+    const QUrl folder =
+        CFURLCreateWithFileSystemPath(nullptr, reply.selection.front(), kCFURLPOSIXPathStyle, true);
     QUrl file;
     if (!folder.isEmpty())
         file = CFURLCreateCopyAppendingPathComponent(nullptr, folder, reply.saveFileName, false);
@@ -343,7 +344,8 @@ void writeOutHistory()
         const dictValue* character = fields.character >= 0 ? e->lookup(fields.character) : nullptr;
         addCFSTRtoFile(stream, character ? character->display : e->display);
         addCFSTRtoFile(stream, tab);
-        if (const dictValue* v = fields.romanization >= 0 ? e->lookup(fields.romanization) : nullptr)
+        if (const dictValue* v =
+                fields.romanization >= 0 ? e->lookup(fields.romanization) : nullptr)
             addCFSTRtoFile(stream, v->display);
         addCFSTRtoFile(stream, tab);
         if (const dictValue* v = fields.definition >= 0 ? e->lookup(fields.definition) : nullptr)
@@ -353,7 +355,8 @@ void writeOutHistory()
     CFWriteStreamClose(stream);
     // A full disk or a lost folder must not pass for a finished export.
     if (CFWriteStreamGetStatus(stream) == kCFStreamStatusError)
-        minorError("Error", "Unable to write the history file.", CFWriteStreamGetErrorNumber(stream));
+        minorError("Error", "Unable to write the history file.",
+                   CFWriteStreamGetErrorNumber(stream));
     CFRelease(stream);
 }
 
@@ -412,9 +415,9 @@ std::string flashcardText()
 
 void writeOutFlashcards()
 {
-    const QUrl url = getSaveLocation(QStringLiteral("Tavi flashcards.txt"),
-                                     QStringLiteral("Select location to save the flashcards:"),
-                                     FrontWindow());
+    const QUrl url =
+        getSaveLocation(QStringLiteral("Tavi flashcards.txt"),
+                        QStringLiteral("Select location to save the flashcards:"), FrontWindow());
     if (url.isEmpty())
         return;
     const std::string path = QFile::encodeName(url.toLocalFile()).toStdString();

@@ -87,7 +87,8 @@ void historyNotificationCallback(ControlRef, DataBrowserItemID item,
     }
     case kDataBrowserEditStopped:
         // Back to the arrow, without disturbing whoever set the cursor.
-        if (qobject_cast<QApplication*>(QCoreApplication::instance()) && QApplication::overrideCursor())
+        if (qobject_cast<QApplication*>(QCoreApplication::instance()) &&
+            QApplication::overrideCursor())
             QApplication::changeOverrideCursor(Qt::ArrowCursor);
         break;
     default:
@@ -155,8 +156,8 @@ void createHistoryWindow()
     SetWindowGroupParent(myGroup, GetWindowGroupOfClass(kUtilityWindowClass));
     SetWindowGroup(floating, myGroup);
     SetWindowGroup(drawer, myGroup);
-    ChangeWindowGroupAttributes(myGroup, kWindowGroupAttrMoveTogether | kWindowGroupAttrLayerTogether,
-                                0);
+    ChangeWindowGroupAttributes(myGroup,
+                                kWindowGroupAttrMoveTogether | kWindowGroupAttrLayerTogether, 0);
 
     OpenDrawer(drawer);
     SetWindowSendsRawKeyEvents(drawer, true);

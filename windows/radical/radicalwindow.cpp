@@ -44,7 +44,8 @@ struct GlyphRow {
 // Glyphs and group headings for a wrapping list view.
 class GlyphModel : public QAbstractListModel {
 public:
-    explicit GlyphModel(QObject* parent) : QAbstractListModel(parent), glyph(hanCharacterFont(kGlyphPixels))
+    explicit GlyphModel(QObject* parent)
+        : QAbstractListModel(parent), glyph(hanCharacterFont(kGlyphPixels))
     {
         heading.setPixelSize(std::max(9, QFontInfo(heading).pixelSize() - 2));
     }
@@ -342,7 +343,8 @@ const radicals::RadicalIndex* radicalIndex()
     static bool alerted = false;
     if (index && indexedEntries == dict.entries.size())
         return index.get();
-    QFile file(QFile::decodeName(QByteArray::fromStdString(bundleResourcesPath())) + QStringLiteral("/CJKRadicals.txt"));
+    QFile file(QFile::decodeName(QByteArray::fromStdString(bundleResourcesPath())) +
+               QStringLiteral("/CJKRadicals.txt"));
     auto fresh = std::make_unique<radicals::RadicalIndex>();
     if (!file.open(QIODevice::ReadOnly) || !fresh->build(dict, file.readAll())) {
         if (!alerted)
