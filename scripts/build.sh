@@ -4,5 +4,7 @@ set -eu
 cd "$(dirname "$0")/.."
 dir=build; extra=""
 if [ "${1:-}" = "--sanitize" ]; then dir=build-asan; extra="-DTAVI_SANITIZE=ON -DTAVI_BENCHMARKS=OFF"; fi
-cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $extra
+# TAVI_WERROR=ON (as CI sets it) turns every compiler warning into an error.
+cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_COMPILE_WARNING_AS_ERROR="${TAVI_WERROR:-OFF}" $extra
 cmake --build "$dir"
