@@ -9,6 +9,7 @@
 #include "platform/windowgroups.h"
 #include "platform/writestream.h"
 #include "store/dictionary.h"
+#include "store/textutil.h"
 #include "windows/floating/floatingwindow.h"
 #include "windows/history/history.h"
 
@@ -65,17 +66,6 @@ bool isBlank(int c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
-int hexDigit(int c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // The entries the history file names, oldest first, each once (at its last
 // place). A line is an entry's key; a line of more than kHistoryLookupLimit
 // characters is read as several keys. Each key costs one probe of the hash
@@ -118,10 +108,11 @@ std::vector<uint32_t> readHistoryLines(FILE* file)
             c = getc_unlocked(file);
             while (c == ' ' || c == '\t')
                 c = getc_unlocked(file);
-            if (hexDigit(c) < 0)
+            if (tavi_text::hexValue(static_cast<unsigned char>(c)) < 0)
                 break;
             uint64_t value = 0;
-            for (int digit; (digit = hexDigit(c)) >= 0; c = getc_unlocked(file))
+            for (int digit; (digit = tavi_text::hexValue(static_cast<unsigned char>(c))) >= 0;
+                 c = getc_unlocked(file))
                 value = std::min<uint64_t>((value << 4) | uint64_t(digit), 0xFFFFFFFFu);
             probe.codes.push_back(uint32_t(value));
             if (probe.codes.size() == kHistoryLookupLimit) {
