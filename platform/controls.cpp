@@ -215,23 +215,6 @@ OSStatus SetControlID(ControlRef control, const ControlID* id)
     return noErr;
 }
 
-OSStatus GetControlID(ControlRef control, ControlID* outId)
-{
-    QWidget* widget = widgetOf(control);
-    if (!widget || !outId)
-        return paramErr;
-    FourCharCode signature = 0;
-    fourCharCodeFromString(widget->property(kSignatureProperty).toString(), &signature);
-    outId->signature = signature;
-    outId->id = widget->property(kIdProperty).toInt();
-    return noErr;
-}
-
-WindowRef GetControlOwner(ControlRef control)
-{
-    return GetWindowFromWidget(widgetOf(control));
-}
-
 EventTargetRef GetControlEventTarget(ControlRef control)
 {
     return control ? control->target() : nullptr;
@@ -342,19 +325,6 @@ void SetControl32BitValue(ControlRef control, SInt32 value)
         control->value = clamped;
         sendControlEvent(control, kEventControlValueFieldChanged);
     }
-}
-
-void SetControl32BitMinimum(ControlRef control, SInt32 minimum)
-{
-    QWidget* widget = widgetOf(control);
-    if (!widget)
-        return;
-    if (askAdapters(widget, [&](const ControlAdapter& a) { return a.setMinimum(widget, minimum); }))
-        return;
-    control->minimum = minimum;
-    control->maximum = std::max(control->maximum, minimum);
-    control->value = std::clamp(control->value, control->minimum, control->maximum);
-    sendControlEvent(control, kEventControlValueFieldChanged);
 }
 
 void SetControl32BitMaximum(ControlRef control, SInt32 maximum)

@@ -65,8 +65,6 @@ QWidget* GetControlWidget(ControlRef control);
 
 OSStatus GetControlByID(WindowRef window, const ControlID* id, ControlRef* outControl);
 OSStatus SetControlID(ControlRef control, const ControlID* id);
-OSStatus GetControlID(ControlRef control, ControlID* outId);
-WindowRef GetControlOwner(ControlRef control);
 EventTargetRef GetControlEventTarget(ControlRef control);
 
 inline OSStatus InstallControlEventHandler(ControlRef control, EventHandlerUPP handler,
@@ -92,7 +90,6 @@ Boolean IsControlActive(ControlRef control);
 // Values. Setting clamps to the control's range.
 SInt32 GetControl32BitValue(ControlRef control);
 void SetControl32BitValue(ControlRef control, SInt32 value);
-void SetControl32BitMinimum(ControlRef control, SInt32 minimum);
 SInt32 GetControl32BitMaximum(ControlRef control);
 void SetControl32BitMaximum(ControlRef control, SInt32 maximum);
 

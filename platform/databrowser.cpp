@@ -723,11 +723,6 @@ OSStatus CreateDataBrowserControl(WindowRef window, const Rect* bounds, DataBrow
     return noErr;
 }
 
-bool IsDataBrowserControl(ControlRef control)
-{
-    return qobject_cast<QTreeView*>(GetControlWidget(control)) != nullptr;
-}
-
 OSStatus SetDataBrowserSelectionFlags(ControlRef control, DataBrowserSelectionFlags flags)
 {
     DataBrowser* browser = findBrowser(control);
@@ -825,32 +820,6 @@ OSStatus GetDataBrowserTableViewColumnProperty(ControlRef control,
     if (logical < 0)
         return errDataBrowserPropertyNotFound;
     *outProperty = browser->model->columns[std::size_t(logical)].property.propertyID;
-    return noErr;
-}
-
-OSStatus SetDataBrowserPropertyFlags(ControlRef control, DataBrowserPropertyID property,
-                                     DataBrowserPropertyFlags flags)
-{
-    DataBrowser* browser = findBrowser(control);
-    if (!browser)
-        return paramErr;
-    const int logical = browser->columnOf(property);
-    if (logical < 0)
-        return errDataBrowserPropertyNotFound;
-    browser->model->columns[std::size_t(logical)].property.propertyFlags = flags;
-    return noErr;
-}
-
-OSStatus GetDataBrowserListViewHeaderDesc(ControlRef control, DataBrowserTableViewColumnID property,
-                                          DataBrowserListViewHeaderDesc* outDesc)
-{
-    DataBrowser* browser = findBrowser(control);
-    if (!browser || !outDesc)
-        return paramErr;
-    const int logical = browser->columnOf(property);
-    if (logical < 0)
-        return errDataBrowserPropertyNotFound;
-    *outDesc = browser->model->columns[std::size_t(logical)].header;
     return noErr;
 }
 

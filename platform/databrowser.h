@@ -220,9 +220,6 @@ OSStatus SetDataBrowserCallbacks(ControlRef browser, const DataBrowserCallbacks*
 // coordinates). paramErr for another style than kDataBrowserListView.
 OSStatus CreateDataBrowserControl(WindowRef window, const Rect* bounds, DataBrowserViewStyle style,
                                   ControlRef* outControl);
-// True when the control is (or can become) a data browser: its widget is a
-// QTreeView.
-bool IsDataBrowserControl(ControlRef control);
 
 OSStatus SetDataBrowserSelectionFlags(ControlRef browser, DataBrowserSelectionFlags flags);
 OSStatus SetDataBrowserTableViewHiliteStyle(ControlRef browser,
@@ -241,11 +238,6 @@ OSStatus GetDataBrowserTableViewColumnCount(ControlRef browser, UInt32* outCount
 OSStatus GetDataBrowserTableViewColumnProperty(ControlRef browser,
                                                DataBrowserTableViewColumnIndex position,
                                                DataBrowserTableViewColumnID* outProperty);
-OSStatus SetDataBrowserPropertyFlags(ControlRef browser, DataBrowserPropertyID property,
-                                     DataBrowserPropertyFlags flags);
-// The header as it was added (title, widths, font).
-OSStatus GetDataBrowserListViewHeaderDesc(ControlRef browser, DataBrowserTableViewColumnID column,
-                                          DataBrowserListViewHeaderDesc* outDesc);
 // The font of a column's cells (the header keeps its own); null gives the
 // cells the list's font again. Rows grow to fit the tallest cell.
 OSStatus SetDataBrowserTableViewColumnFont(ControlRef browser, DataBrowserTableViewColumnID column,

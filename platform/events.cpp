@@ -60,11 +60,6 @@ void ReleaseEvent(EventRef event)
         delete event;
 }
 
-ItemCount GetEventRetainCount(EventRef event)
-{
-    return event ? event->retainCount : 0;
-}
-
 EventClass GetEventClass(EventRef event)
 {
     return event ? event->eventClass : 0;
@@ -302,15 +297,6 @@ OSStatus RemoveEventHandler(EventHandlerRef handler)
                                       [&](const auto& h) { return h.get() == handler; }),
                        handlers.end());
     }
-    return noErr;
-}
-
-OSStatus AddEventTypesToHandler(EventHandlerRef handler, ItemCount numTypes,
-                                const EventTypeSpec* typeList)
-{
-    if (!isLive(handler) || (numTypes > 0 && typeList == nullptr))
-        return paramErr;
-    addTypes(*handler, numTypes, typeList);
     return noErr;
 }
 

@@ -34,7 +34,6 @@ OSStatus CreateEvent(CFAllocatorRef allocator, EventClass eventClass, EventKind 
                      EventTime when, EventAttributes flags, EventRef* outEvent);
 EventRef RetainEvent(EventRef event);
 void ReleaseEvent(EventRef event);
-ItemCount GetEventRetainCount(EventRef event);
 
 EventClass GetEventClass(EventRef event);
 EventKind GetEventKind(EventRef event);
@@ -84,8 +83,6 @@ OSStatus InstallEventHandlerFunction(EventTargetRef target, EventHandlerFunction
 // Removing a handler that is gone already (its target was disposed) is
 // paramErr, never a crash.
 OSStatus RemoveEventHandler(EventHandlerRef handler);
-OSStatus AddEventTypesToHandler(EventHandlerRef handler, ItemCount numTypes,
-                                const EventTypeSpec* typeList);
 
 // Inside a handler: runs the handlers below it on the same target (and the
 // target's standard handler) and returns their answer.

@@ -354,11 +354,6 @@ OSStatus SetWindowGroupParent(WindowGroupRef group, WindowGroupRef parent)
     return noErr;
 }
 
-WindowGroupRef GetWindowGroupParent(WindowGroupRef group)
-{
-    return isGroup(group) ? group->parent : nullptr;
-}
-
 OSStatus SetWindowGroup(WindowRef window, WindowGroupRef group)
 {
     if (!GetWindowWidget(window))
@@ -378,12 +373,6 @@ OSStatus SetWindowGroup(WindowRef window, WindowGroupRef group)
         group->windows.push_back(window);
     LayerWatcher::ensure();
     return noErr;
-}
-
-WindowGroupRef GetWindowGroup(WindowRef window)
-{
-    const WindowInfo* info = findInfo(window);
-    return info ? info->group : nullptr;
 }
 
 OSStatus ChangeWindowGroupAttributes(WindowGroupRef group, WindowGroupAttributes setThese,

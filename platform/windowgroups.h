@@ -52,11 +52,8 @@ OSStatus CreateWindowGroup(WindowGroupAttributes attributes, WindowGroupRef* out
 // kDocumentWindowClass); null for another class.
 WindowGroupRef GetWindowGroupOfClass(WindowClass windowClass);
 OSStatus SetWindowGroupParent(WindowGroupRef group, WindowGroupRef parent);
-// Read by the history drawer test: a group has no widget to look at.
-WindowGroupRef GetWindowGroupParent(WindowGroupRef group);
 // Puts the window into the group, out of the group it was in.
 OSStatus SetWindowGroup(WindowRef window, WindowGroupRef group);
-WindowGroupRef GetWindowGroup(WindowRef window); // read by the history drawer test
 OSStatus ChangeWindowGroupAttributes(WindowGroupRef group, WindowGroupAttributes setTheseAttributes,
                                      WindowGroupAttributes clearTheseAttributes);
 

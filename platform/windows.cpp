@@ -496,8 +496,3 @@ void SetQuitWhenLastWindowCloses(bool quit)
 {
     quitWhenLastWindowCloses = quit;
 }
-
-bool QuitWhenLastWindowCloses()
-{
-    return quitWhenLastWindowCloses;
-}

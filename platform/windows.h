@@ -102,7 +102,6 @@ void QDFlushPortBuffer(CGrafPtr port, RgnHandle region);
 // the loop runs ends the loop. The menu bar turns this off when it has made a
 // tray icon from which the user can still reach the menus.
 void SetQuitWhenLastWindowCloses(bool quit);
-bool QuitWhenLastWindowCloses();
 
 // The window object. Other modules of the layer use it; system code uses the
 // functions above.
