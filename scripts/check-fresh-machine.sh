@@ -14,9 +14,12 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 cache=${TAVI_FRESH_CACHE:-/var/cache/tavi-fresh-debian12}
 
-if ! command -v debootstrap >/dev/null 2>&1; then
+need=""
+command -v debootstrap >/dev/null 2>&1 || need="$need debootstrap"
+command -v git >/dev/null 2>&1 || need="$need git"
+if [ -n "$need" ]; then
   apt-get update -q
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends debootstrap
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $need
 fi
 
 # The cached tree is made once and never entered; each run works on a copy.
