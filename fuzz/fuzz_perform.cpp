@@ -9,7 +9,7 @@
 // as its service does: numbers for the conversions to codes, what pinyinize
 // makes of the text's UTF-8 for "ConvertPinyin", nothing for the look-ups.
 
-#include "fuzz/fuzzsupport.h"
+#include "fuzz/fuzzapp.h"
 
 #include "app/appcommands.h"
 #include "app/globals.h"
@@ -54,27 +54,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     fuzzsupport::silenceStdout();
     SetAlertPresenter(std::make_unique<RecordingAlertPresenter>());
 
-    SetBundleResourcesFolderOverride(QStringLiteral(TAVI_FUZZ_RESOURCES_DIR));
-    FUZZ_CHECK(CreateNibReference(QStringLiteral("Tavi"), &nibRef) == noErr);
-    const std::string path = fuzzsupport::scratchPath("dictionary.txt");
-    fuzzsupport::writeFile(path + ".index", kIndex, strlen(kIndex));
-    fuzzsupport::writeFile(path, kDictionary, strlen(kDictionary));
-    dict.loadIndex(path.c_str());
-    dict.load(path.c_str(), nullptr);
-    for (dictFields* field : dict.fields)
-        field->flags = 3;
-    globals.filterState = -1;
-    globals.searchState = -2;
-    globals.floatingCharType = FOUR_CHAR_CODE("TRAD");
-    globals.floatingRomanType = FOUR_CHAR_CODE("PYIN");
-    globals.floatingDefnType = FOUR_CHAR_CODE("EDEF");
-    globals.dividerRatio = 1000;
-    globals.DictLeftCorner = globals.DictTopCorner = globals.DictRightCorner =
-        globals.DictBottomCorner = -1;
-    globals.FloatLeftCorner = globals.FloatTopCorner = -1;
-    InstallEventHandler(GetApplicationEventTarget(), NewEventHandlerUPP(applicationEventHandler),
-                        GetEventTypeCount(kApplicationEventTypes), kApplicationEventTypes, nullptr,
-                        nullptr);
+    fuzzsupport::setUpApplication(kIndex, kDictionary);
     return 0;
 }
 

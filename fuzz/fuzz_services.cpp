@@ -11,7 +11,7 @@
 // of at most one byte or an unknown name leaves it alone; "Lookup" sets the
 // search to the text over all fields; the history only names entries.
 
-#include "fuzz/fuzzsupport.h"
+#include "fuzz/fuzzapp.h"
 
 #include "app/appcommands.h"
 #include "app/globals.h"
@@ -104,28 +104,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     g_alerts = recorder.get();
     SetAlertPresenter(std::move(recorder));
 
-    SetBundleResourcesFolderOverride(QStringLiteral(TAVI_FUZZ_RESOURCES_DIR));
-    FUZZ_CHECK(CreateNibReference(QStringLiteral("Tavi"), &nibRef) == noErr);
-    const std::string path = fuzzsupport::scratchPath("dictionary.txt");
-    fuzzsupport::writeFile(path + ".index", kIndex, strlen(kIndex));
-    fuzzsupport::writeFile(path, kDictionary, strlen(kDictionary));
-    dict.loadIndex(path.c_str());
-    dict.load(path.c_str(), nullptr);
-    for (dictFields* field : dict.fields)
-        field->flags = 3;
-    globals.filterState = -1;
-    globals.searchState = -2;
-    globals.floatingCharType = FOUR_CHAR_CODE("TRAD");
-    globals.floatingRomanType = FOUR_CHAR_CODE("PYIN");
-    globals.floatingDefnType = FOUR_CHAR_CODE("EDEF");
+    fuzzsupport::setUpApplication(kIndex, kDictionary);
     globals.ShowDictionary = 1;
-    globals.dividerRatio = 1000;
-    globals.DictLeftCorner = globals.DictTopCorner = globals.DictRightCorner =
-        globals.DictBottomCorner = -1;
-    globals.FloatLeftCorner = globals.FloatTopCorner = -1;
-    InstallEventHandler(GetApplicationEventTarget(), NewEventHandlerUPP(applicationEventHandler),
-                        GetEventTypeCount(kApplicationEventTypes), kApplicationEventTypes, nullptr,
-                        nullptr);
     return 0;
 }
 
