@@ -8,14 +8,14 @@
 #include "splitview/splitview.h"
 #include "store/dictionary.h"
 #include "store/locations.h"
-#include "windows/dictionary/dictionarywindow.h"
-#include "windows/history/historyfile.h"
 
 #include <QSet>
 #include <QString>
 
 #include <cmath>
 #include <limits>
+
+ListSort listSort;
 
 namespace {
 
@@ -70,27 +70,6 @@ void readBool(const QString& key, int32_t& field, bool fallback)
     field = (getPrefValue(key, value) ? value : fallback) ? 1 : 0;
 }
 
-// The divider position in thousandths, or false when the split view is not
-// there (yet) or reports no usable ratio.
-bool readDividerRatio(WindowRef window, int32_t* thousandths)
-{
-    ControlRef splitView = nullptr;
-    if (GetControlByID(window, &kSplitViewControlID, &splitView) != noErr)
-        return false;
-    // NaN until the split view writes it: a handler that answers without
-    // data leaves the stored ratio alone.
-    float ratio = std::numeric_limits<float>::quiet_NaN();
-    if (GetControlData(splitView, kControlEntireControl, kSplitViewRatioTag, sizeof ratio, &ratio,
-                       nullptr) != noErr)
-        return false;
-    const double scaled = double(ratio) * 1000.0;
-    if (!std::isfinite(scaled) || scaled < double(std::numeric_limits<int32_t>::min()) ||
-        scaled > double(std::numeric_limits<int32_t>::max()))
-        return false;
-    *thousandths = static_cast<int32_t>(scaled); // truncated toward zero
-    return true;
-}
-
 } // namespace
 
 bool getPrefValue(const QString& key, long& value)
@@ -117,39 +96,6 @@ void setPrefValue(const QString& key, bool value)
 {
     CFPreferencesSetAppValue(key, QVariant(static_cast<int32_t>(value ? 1 : 0)),
                              preferenceDomain());
-}
-
-void updateWindowPrefValues()
-{
-    if (WindowRef window = FindMyWindow(kDictionaryWindowTag, false)) {
-        int32_t ratio = 0;
-        if (readDividerRatio(window, &ratio))
-            globals.dividerRatio = ratio;
-        Rect bounds;
-        if (GetWindowBounds(window, kWindowContentRgn, &bounds) == noErr) {
-            globals.DictLeftCorner = bounds.left;
-            globals.DictTopCorner = bounds.top;
-            globals.DictRightCorner = bounds.right;
-            globals.DictBottomCorner = bounds.bottom;
-        }
-        ControlRef list = nullptr;
-        if (GetControlByID(window, &kDictBrowserPaneID, &list) == noErr)
-            rememberListSort(list);
-        globals.ShowDictionary = 1;
-    } else {
-        globals.ShowDictionary = 0;
-    }
-
-    if (WindowRef window = FindMyWindow(kFloatingWindowTag, false)) {
-        Rect bounds;
-        if (GetWindowBounds(window, kWindowGlobalPortRgn, &bounds) == noErr) {
-            globals.FloatLeftCorner = bounds.left;
-            globals.FloatTopCorner = bounds.top;
-        }
-        globals.ShowFloating = 1;
-    } else {
-        globals.ShowFloating = 0;
-    }
 }
 
 void readPrefValues()
@@ -207,9 +153,8 @@ void readPrefValues()
 
 OSStatus loadPrefs()
 {
-    removeStaleSaveFiles();
     readPrefValues();
-    return loadHistory();
+    return noErr;
 }
 
 void writePrefValues()
@@ -231,8 +176,6 @@ void writePrefValues()
     setPrefValue(QStringLiteral("filterState"), static_cast<long>(globals.filterState));
     setPrefValue(QStringLiteral("searchState"), static_cast<long>(globals.searchState));
     setPrefValue(QStringLiteral("biggerFonts"), globals.biggerFonts != 0);
-
-    updateWindowPrefValues();
 
     setPrefValue(QStringLiteral("dividerRatio"), static_cast<long>(globals.dividerRatio));
     setPrefValue(QStringLiteral("DictLeftCorner"), static_cast<long>(globals.DictLeftCorner));
@@ -256,11 +199,10 @@ OSStatus savePrefs()
 {
     writePrefValues();
 
-    // A failed write is reported by the store; the history and the user
-    // dictionary are saved in any case.
+    // A failed write is reported by the store; the user dictionary is saved
+    // in any case.
     CFPreferencesAppSynchronize(preferenceDomain());
 
-    saveHistory();
     saveCustomDictionary();
     return noErr;
 }

@@ -11,14 +11,10 @@ if(TAVI_SANITIZE)
   target_link_options(tavi_strict INTERFACE -fsanitize=address,undefined)
 endif()
 
-# Adds a static library made of every .cpp of a folder (minus exclusions).
+# Adds a static library of a folder's sources, listed explicitly.
 function(tavi_layer_library name)
-  cmake_parse_arguments(ARG "" "" "EXCLUDE;LINK" ${ARGN})
-  file(GLOB _srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
-  foreach(ex ${ARG_EXCLUDE})
-    list(FILTER _srcs EXCLUDE REGEX "/${ex}$")
-  endforeach()
-  add_library(${name} STATIC ${_srcs})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LINK" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
   target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
   target_link_libraries(${name} PUBLIC ${ARG_LINK} PRIVATE tavi_strict)
 endfunction()

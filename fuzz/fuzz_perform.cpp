@@ -11,7 +11,7 @@
 
 #include "fuzz/fuzzapp.h"
 
-#include "app/appcommands.h"
+#include "program/appcommands.h"
 #include "app/globals.h"
 #include "app/servicenames.h"
 #include "app/servicesbridge.h"

@@ -5,7 +5,7 @@
 
 #include "fuzz/fuzzsupport.h"
 
-#include "app/appcommands.h"
+#include "program/appcommands.h"
 #include "app/globals.h"
 #include "platform/events.h"
 #include "platform/folders.h"

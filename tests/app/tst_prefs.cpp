@@ -46,9 +46,11 @@ const Defaults kDefaults[] = {
     {"FloatTopCorner", -1},
 };
 
-// Saves, and checks that every value went out as a first run gives it.
+// Saves as the program does at quit, and checks that every value went out
+// as a first run gives it.
 void verifyDefaultsSaved()
 {
+    updateWindowPrefValues();
     QCOMPARE(savePrefs(), noErr);
     const QMap<QString, QString> stored = storedPrefs();
     for (const Defaults& d : kDefaults) {
@@ -230,6 +232,8 @@ void PrefsTest::theWindowStateIsSavedWithTheWindowPlaces()
     // What the window's close handler does before the window goes.
     updateWindowPrefValues();
     DisposeWindow(floatingWindow);
+    // And what the quit does.
+    updateWindowPrefValues();
     QCOMPARE(savePrefs(), noErr);
     const QMap<QString, QString> stored = storedPrefs();
     QCOMPARE(stored.value(QStringLiteral("ShowDictionary")), QStringLiteral("1"));

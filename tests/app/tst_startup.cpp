@@ -5,7 +5,7 @@
 #include "apptesthelpers.h"
 
 #include "app/globals.h"
-#include "app/startup.h"
+#include "program/startup.h"
 #include "app/windowlookup.h"
 #include "platform/alerts.h"
 #include "platform/controls.h"

@@ -2,7 +2,7 @@
 // dictionary, driven through their real widgets on the offscreen platform.
 
 #include "app/globals.h"
-#include "app/services.h"
+#include "program/services.h"
 #include "app/windowlookup.h"
 #include "platform/alerts.h"
 #include "platform/commands.h"

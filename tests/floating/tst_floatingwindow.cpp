@@ -3,7 +3,7 @@
 
 #include "tests/floating/floatingtest.h"
 
-#include "app/appcommands.h"
+#include "program/appcommands.h"
 #include "app/servicesbridge.h"
 #include "app/windowlookup.h"
 #include "platform/commands.h"

@@ -4,7 +4,7 @@
 #include "tests/common/testdoubles.h"
 #include "tests/floating/floatingtest.h"
 
-#include "app/appcommands.h"
+#include "program/appcommands.h"
 #include "app/servicesbridge.h"
 #include "app/windowlookup.h"
 #include "platform/commands.h"

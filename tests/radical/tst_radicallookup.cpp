@@ -2,7 +2,7 @@
 // values, the radical window driven by keys and clicks, the flashcard file
 // byte for byte, the larger-characters choice, and the reading's speech.
 
-#include "app/appcommands.h"
+#include "program/appcommands.h"
 #include "app/servicesbridge.h"
 #include "app/globals.h"
 #include "app/speech.h"

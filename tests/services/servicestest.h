@@ -3,7 +3,7 @@
 // the floating-window fixture dictionary, what its windows show, a private
 // session bus, and the programs of the build tree.
 
-#include "app/appcommands.h"
+#include "program/appcommands.h"
 #include "app/globals.h"
 #include "app/windowlookup.h"
 #include "platform/controls.h"

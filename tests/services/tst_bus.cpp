@@ -246,7 +246,7 @@ void ServicesBusTest::clientFailuresAreOneLine()
     QVERIFY(run.finished);
     QVERIFY(run.exitCode != 0);
     QVERIFY2(run.err.startsWith(error), run.err.constData());
-    QCOMPARE(run.err.count('\n'), 1);
+    QVERIFY2(run.err.count('\n') == 1, run.err.constData());
     QCOMPARE(run.out, QByteArray());
 }
 

@@ -5,8 +5,8 @@
 
 #include "tests/floating/floatingtest.h"
 
-#include "app/appcommands.h"
-#include "app/services.h"
+#include "program/appcommands.h"
+#include "program/services.h"
 #include "app/servicesbridge.h"
 #include "app/windowlookup.h"
 #include "platform/controls.h"

@@ -7,13 +7,16 @@
 #include "app/prefs.h"
 #include "app/speech.h"
 #include "app/windowlookup.h"
+#include "platform/controls.h"
 #include "platform/menus.h"
 #include "platform/searchfield.h"
 #include "platform/windows.h"
 #include "store/dictionary.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <limits>
 
 namespace {
 
@@ -249,5 +252,63 @@ void markSearchScope(WindowRef window)
         const bool isScope = !marked && scope != 0 && command == scope;
         CheckMenuItem(menu, item, isScope);
         marked = marked || isScope;
+    }
+}
+
+namespace {
+
+// The divider position in thousandths, or false when the split view is not
+// there (yet) or reports no usable ratio.
+bool readDividerRatio(WindowRef window, int32_t* thousandths)
+{
+    ControlRef splitView = nullptr;
+    if (GetControlByID(window, &kSplitViewControlID, &splitView) != noErr)
+        return false;
+    // NaN until the split view writes it: a handler that answers without
+    // data leaves the stored ratio alone.
+    float ratio = std::numeric_limits<float>::quiet_NaN();
+    if (GetControlData(splitView, kControlEntireControl, kSplitViewRatioTag, sizeof ratio, &ratio,
+                       nullptr) != noErr)
+        return false;
+    const double scaled = double(ratio) * 1000.0;
+    if (!std::isfinite(scaled) || scaled < double(std::numeric_limits<int32_t>::min()) ||
+        scaled > double(std::numeric_limits<int32_t>::max()))
+        return false;
+    *thousandths = static_cast<int32_t>(scaled); // truncated toward zero
+    return true;
+}
+
+} // namespace
+
+void updateWindowPrefValues()
+{
+    if (WindowRef window = FindMyWindow(kDictionaryWindowTag, false)) {
+        int32_t ratio = 0;
+        if (readDividerRatio(window, &ratio))
+            globals.dividerRatio = ratio;
+        Rect bounds;
+        if (GetWindowBounds(window, kWindowContentRgn, &bounds) == noErr) {
+            globals.DictLeftCorner = bounds.left;
+            globals.DictTopCorner = bounds.top;
+            globals.DictRightCorner = bounds.right;
+            globals.DictBottomCorner = bounds.bottom;
+        }
+        ControlRef list = nullptr;
+        if (GetControlByID(window, &kDictBrowserPaneID, &list) == noErr)
+            rememberListSort(list);
+        globals.ShowDictionary = 1;
+    } else {
+        globals.ShowDictionary = 0;
+    }
+
+    if (WindowRef window = FindMyWindow(kFloatingWindowTag, false)) {
+        Rect bounds;
+        if (GetWindowBounds(window, kWindowGlobalPortRgn, &bounds) == noErr) {
+            globals.FloatLeftCorner = bounds.left;
+            globals.FloatTopCorner = bounds.top;
+        }
+        globals.ShowFloating = 1;
+    } else {
+        globals.ShowFloating = 0;
     }
 }

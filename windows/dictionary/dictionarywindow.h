@@ -3,6 +3,7 @@
 // a search field, a filter menu and the search scope; and the small
 // view-preferences window that chooses the fields shown.
 
+#include "app/prefs.h"
 #include "platform/databrowser.h"
 #include "platform/events.h"
 #include "splitview/splitview.h"
@@ -26,8 +27,6 @@ constexpr ControlID kBusyIndicatorID = {FOUR_CHAR_CODE("THNK"), 128};
 constexpr ControlID kCharacterCaptionID = {FOUR_CHAR_CODE("BCHR"), 128};
 constexpr ControlID kResultCountID = {FOUR_CHAR_CODE("TDCT"), 128};
 constexpr ControlID kViewPrefListID = {FOUR_CHAR_CODE("PBRS"), 128};
-
-constexpr DataBrowserPropertyID kCharacterColumn = FOUR_CHAR_CODE("CHAR");
 
 // Construction and columns.
 OSStatus createDictionaryWindow();
@@ -68,15 +67,11 @@ void filterDBItems(ControlRef browser, int filter, int scope, const QString& tex
 // Orders list items by their group in hits (entry position p at item p + 1;
 // higher groups first), then by dictsearch::Relevance, then by position.
 void orderByRelevance(std::vector<DataBrowserItemID>& items, const std::vector<uint8_t>& hits);
-// The column and order the entry list is sorted by when no search is shown;
-// saved with the preferences. No column: the order of the dictionary.
-struct ListSort {
-    DataBrowserPropertyID column = kDataBrowserItemNoProperty;
-    UInt16 order = kDataBrowserOrderIncreasing;
-};
-extern ListSort listSort;
 // Takes the list's sort column and order into listSort, when it has one.
 void rememberListSort(ControlRef browser);
+// Copies the dictionary and floating windows' state (bounds, divider, list
+// sort, whether they are open) into globals before the preferences are saved.
+void updateWindowPrefValues();
 OSStatus DictWindowSearchHandler(EventHandlerCallRef call, EventRef event, void* userData);
 void showBusy();
 void unshowBusy();

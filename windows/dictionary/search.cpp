@@ -108,8 +108,6 @@ void unshowBusy()
     // The list is painted with the new items when the loop next runs.
 }
 
-ListSort listSort;
-
 namespace {
 
 // Matches of the text in one field: readings syllable by syllable when the

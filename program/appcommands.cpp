@@ -1,7 +1,7 @@
-#include "app/appcommands.h"
+#include "program/appcommands.h"
 
 #include "app/globals.h"
-#include "app/services.h"
+#include "program/services.h"
 #include "app/speech.h"
 #include "app/windowlookup.h"
 #include "windows/dictionary/dictionarywindow.h"

@@ -1,4 +1,4 @@
-#include "app/services.h"
+#include "program/services.h"
 
 #include "app/globals.h"
 #include "app/process.h"

@@ -1,6 +1,6 @@
-#include "app/startup.h"
+#include "program/startup.h"
 
-#include "app/appcommands.h"
+#include "program/appcommands.h"
 #include "app/globals.h"
 #include "app/prefs.h"
 #include "app/servicesbridge.h"
@@ -17,6 +17,7 @@
 #include "store/progress.h"
 #include "windows/dictionary/dictionarywindow.h"
 #include "windows/floating/floatingwindow.h"
+#include "windows/history/historyfile.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -171,7 +172,9 @@ OSStatus runTavi(DictionaryLoader loader)
 
     loadBehindLoadingWindow(loader);
 
+    removeStaleSaveFiles();
     loadPrefs();
+    loadHistory();
     showLargerCharactersChoice();
 
     if (globals.ShowDictionary)
@@ -195,7 +198,9 @@ OSStatus runTavi(DictionaryLoader loader)
     DisposeNibReference(nibRef);
     nibRef = nullptr;
 
+    updateWindowPrefValues();
     savePrefs();
+    saveHistory();
 
     RemoveEventHandler(handler);
     return noErr;

@@ -1,6 +1,6 @@
 // Tavi: a desktop dictionary of Chinese characters.
 #include "app/servicesbridge.h"
-#include "app/startup.h"
+#include "program/startup.h"
 
 #include <QApplication>
 
