@@ -167,8 +167,7 @@ public:
         return data.hasBoolean && data.boolean;
     }
 
-    OSStatus addColumn(const DataBrowserListViewColumnDesc& column,
-                       DataBrowserTableViewColumnIndex position);
+    OSStatus addColumn(const DataBrowserListViewColumnDesc& column);
     void resizeColumn(int logical, int width);
     void sortItems();
     void applyColumnWidthLimits(int logical, int newSize);
@@ -414,7 +413,7 @@ DataBrowser::DataBrowser(QTreeView* v)
         column.headerBtnDesc.minimumWidth = 20;
         column.headerBtnDesc.maximumWidth = 10000;
         column.headerBtnDesc.titleString = i < titles.size() ? titles.at(i) : QString();
-        addColumn(column, UINT32_MAX); // appended
+        addColumn(column);
     }
 }
 
@@ -427,8 +426,7 @@ int DataBrowser::columnOf(DataBrowserPropertyID property) const
     return -1;
 }
 
-OSStatus DataBrowser::addColumn(const DataBrowserListViewColumnDesc& column,
-                                DataBrowserTableViewColumnIndex position)
+OSStatus DataBrowser::addColumn(const DataBrowserListViewColumnDesc& column)
 {
     const DataBrowserPropertyID property = column.propertyDesc.propertyID;
     if (property <= kDataBrowserContainerIsSortableProperty || columnOf(property) >= 0)
@@ -438,13 +436,6 @@ OSStatus DataBrowser::addColumn(const DataBrowserListViewColumnDesc& column,
     model->columns.push_back(Column{column.propertyDesc, column.headerBtnDesc, QFont(), false});
     model->endInsertColumns();
     resizeColumn(logical, initialWidth(column.headerBtnDesc));
-    QHeaderView* header = view->header();
-    const int visual = header->visualIndex(logical);
-    if (position < DataBrowserTableViewColumnIndex(header->count() - 1) &&
-        int(position) != visual) {
-        QSignalBlocker block(header);
-        header->moveSection(visual, int(position));
-    }
     return noErr;
 }
 
@@ -687,12 +678,11 @@ OSStatus SetDataBrowserTableViewHiliteStyle(ControlRef control,
 // Columns.
 
 OSStatus AddDataBrowserListViewColumn(ControlRef control, DataBrowserListViewColumnDesc* column,
-                                      DataBrowserTableViewColumnIndex position)
+                                      DataBrowserTableViewColumnIndex)
 {
     if (!column)
         return paramErr;
-    return withBrowser(control,
-                       [&](DataBrowser& browser) { return browser.addColumn(*column, position); });
+    return withBrowser(control, [&](DataBrowser& browser) { return browser.addColumn(*column); });
 }
 
 OSStatus RemoveDataBrowserTableViewColumn(ControlRef control, DataBrowserTableViewColumnID property)

@@ -200,9 +200,9 @@ OSStatus SetDataBrowserSelectionFlags(ControlRef browser, DataBrowserSelectionFl
 OSStatus SetDataBrowserTableViewHiliteStyle(ControlRef browser,
                                             DataBrowserTableViewHiliteStyle style);
 
-// Columns. position counts from 0; at or past the count appends. A second
-// column with the same property is paramErr; an unknown property gives a
-// non-zero status.
+// Columns. A new column is appended, whatever the position. A second column
+// with the same property is paramErr; an unknown property gives a non-zero
+// status.
 OSStatus AddDataBrowserListViewColumn(ControlRef browser, DataBrowserListViewColumnDesc* column,
                                       DataBrowserTableViewColumnIndex position);
 OSStatus RemoveDataBrowserTableViewColumn(ControlRef browser, DataBrowserTableViewColumnID column);
