@@ -17,9 +17,13 @@
 
 #include <algorithm>
 #include <numeric>
+#include <type_traits>
 #include <unordered_map>
 
 namespace {
+
+constexpr OSStatus errDataBrowserPropertyNotFound = -4971;
+constexpr OSStatus errDataBrowserItemNotFound = -4972;
 
 class DataBrowser;
 
@@ -43,7 +47,6 @@ public:
         const auto found = sparse.find(id);
         return found == sparse.end() ? -1 : found->second;
     }
-    bool contains(DataBrowserItemID id) const { return row(id) >= 0; }
     void set(DataBrowserItemID id, int row)
     {
         if (id < kDenseLimit) {
@@ -52,15 +55,6 @@ public:
             dense[id] = row;
         } else {
             sparse[id] = row;
-        }
-    }
-    void erase(DataBrowserItemID id)
-    {
-        if (id < kDenseLimit) {
-            if (id < dense.size())
-                dense[id] = -1;
-        } else {
-            sparse.erase(id);
         }
     }
     void clear()
@@ -80,10 +74,10 @@ public:
                 set(id, int(id - 1));
         }
     }
-    // The rows of the items shown, from the given row on, after they moved.
-    void renumber(const std::vector<DataBrowserItemID>& items, std::size_t from = 0)
+    // The rows of the items shown, after they moved.
+    void renumber(const std::vector<DataBrowserItemID>& items)
     {
-        for (std::size_t row = from; row < items.size(); ++row)
+        for (std::size_t row = 0; row < items.size(); ++row)
             set(items[row], int(row));
     }
 
@@ -111,13 +105,11 @@ public:
     using QAbstractTableModel::beginInsertColumns;
     using QAbstractTableModel::beginInsertRows;
     using QAbstractTableModel::beginRemoveColumns;
-    using QAbstractTableModel::beginRemoveRows;
     using QAbstractTableModel::beginResetModel;
     using QAbstractTableModel::changePersistentIndexList;
     using QAbstractTableModel::endInsertColumns;
     using QAbstractTableModel::endInsertRows;
     using QAbstractTableModel::endRemoveColumns;
-    using QAbstractTableModel::endRemoveRows;
     using QAbstractTableModel::endResetModel;
     using QAbstractTableModel::persistentIndexList;
 };
@@ -133,7 +125,6 @@ public:
                       const QModelIndex& index) const override;
 
     DataBrowser* browser;
-    mutable QPointer<QWidget> editor;
     mutable DataBrowserItemID editItem = kDataBrowserNoItem;
     mutable QString openedWith; // the editor's text when it opened
 };
@@ -151,7 +142,7 @@ public:
         return self;
     }
     int columnOf(DataBrowserPropertyID property) const;
-    int rowOf(DataBrowserItemID item) const;
+    int rowOf(DataBrowserItemID item) const { return model->listed.row(item); }
 
     OSStatus ask(DataBrowserItemID item, DataBrowserPropertyID property, DataBrowserItemData& data,
                  bool set) const
@@ -176,62 +167,35 @@ public:
         return data.hasBoolean && data.boolean;
     }
 
+    OSStatus addColumn(const DataBrowserListViewColumnDesc& column);
+    void resizeColumn(int logical, int width);
     void sortItems();
     void applyColumnWidthLimits(int logical, int newSize);
     void onSectionClicked(int logical);
-    void onSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
-    void notifyRows(const QItemSelection& selection, DataBrowserItemNotification message);
+    void onSelectionChanged(const QItemSelection& selected);
     void updateSortIndicator();
 
     QTreeView* view;
     DataBrowserModel* model;
     DataBrowserDelegate* delegate;
     DataBrowserCallbacks callbacks{};
-    DataBrowserSelectionFlags selectionFlags =
-        kDataBrowserDragSelect | kDataBrowserCmdTogglesSelection;
-    DataBrowserTableViewHiliteStyle hiliteStyle = kDataBrowserTableViewFillHilite;
     DataBrowserPropertyID sortProperty = kDataBrowserItemNoProperty;
     DataBrowserSortOrder sortOrder = kDataBrowserOrderIncreasing;
-    bool quietSelection = false; // while the list itself changes the selection
     mutable QPointer<PlatformControl> self;
     bool adjustingWidth = false;
 };
 
-DataBrowser* findBrowser(ControlRef control)
+// Runs body on the control's browser, made on first use for a QTreeView
+// (one from a .ui file); any other control fails with paramErr, or with
+// failed where body answers something other than a status.
+template <typename Body, typename Result = std::invoke_result_t<Body, DataBrowser&>>
+Result withBrowser(ControlRef control, Body body, Result failed = Result(paramErr))
 {
     auto* view = qobject_cast<QTreeView*>(GetControlWidget(control));
     if (!view)
-        return nullptr;
-    if (auto* browser = view->findChild<DataBrowser*>(QString(), Qt::FindDirectChildrenOnly))
-        return browser;
-    return new DataBrowser(view);
-}
-
-QFont headerFont(const ControlFontStyleRec& style)
-{
-    QFont font = QApplication::font();
-    if (style.flags & kControlUseThemeFontIDMask) {
-        const qreal base = font.pointSizeF() > 0 ? font.pointSizeF() : 10.0;
-        switch (style.font) {
-        case kControlFontSmallSystemFont:
-            font.setPointSizeF(base * 0.85);
-            break;
-        case kControlFontSmallBoldSystemFont:
-            font.setPointSizeF(base * 0.85);
-            font.setBold(true);
-            break;
-        default: // the big system font and the view font are the application's
-            break;
-        }
-    }
-    if ((style.flags & kControlUseSizeMask) && style.size > 0)
-        font.setPixelSize(style.size);
-    if (style.flags & kControlUseFaceMask) {
-        font.setBold(style.style & bold);
-        font.setItalic(style.style & italic);
-        font.setUnderline(style.style & underline);
-    }
-    return font;
+        return failed;
+    auto* browser = view->findChild<DataBrowser*>(QString(), Qt::FindDirectChildrenOnly);
+    return body(browser ? *browser : *new DataBrowser(view));
 }
 
 int initialWidth(const DataBrowserListViewHeaderDesc& header)
@@ -267,16 +231,8 @@ QVariant DataBrowserModel::data(const QModelIndex& index, int role) const
             return QVariant();
         DataBrowserItemData data;
         browser->ask(item, column.property.propertyID, data, false);
-        ThemeButtonValue value = kThemeButtonOff;
-        if (data.hasButton)
-            value = data.button;
-        else if (data.hasBoolean)
-            value = data.boolean ? kThemeButtonOn : kThemeButtonOff;
-        else if (data.hasValue)
-            value = ThemeButtonValue(data.value);
-        return value == kThemeButtonOn      ? Qt::Checked
-               : value == kThemeButtonMixed ? Qt::PartiallyChecked
-                                            : Qt::Unchecked;
+        const bool on = data.hasButton ? data.button == kThemeButtonOn : data.boolean;
+        return on ? Qt::Checked : Qt::Unchecked;
     }
     if (role == Qt::FontRole)
         return column.hasCellFont ? QVariant(column.cellFont) : QVariant();
@@ -286,8 +242,6 @@ QVariant DataBrowserModel::data(const QModelIndex& index, int role) const
     browser->ask(item, column.property.propertyID, data, false);
     if (data.hasText)
         return data.text;
-    if (data.hasValue)
-        return QString::number(data.value);
     return role == Qt::ToolTipRole ? QVariant() : QVariant(QString());
 }
 
@@ -304,13 +258,9 @@ bool DataBrowserModel::setData(const QModelIndex& index, const QVariant& value, 
     if (column.property.propertyType == kDataBrowserCheckboxType) {
         if (role != Qt::CheckStateRole || !browser->isEditable(item))
             return false;
-        const auto state = Qt::CheckState(value.toInt());
         data.hasButton = true;
-        data.button = state == Qt::Checked            ? kThemeButtonOn
-                      : state == Qt::PartiallyChecked ? kThemeButtonMixed
-                                                      : kThemeButtonOff;
-        data.hasBoolean = true;
-        data.boolean = state == Qt::Checked;
+        data.button =
+            Qt::CheckState(value.toInt()) == Qt::Checked ? kThemeButtonOn : kThemeButtonOff;
     } else {
         if (role != Qt::EditRole)
             return false;
@@ -337,14 +287,18 @@ Qt::ItemFlags DataBrowserModel::flags(const QModelIndex& index) const
 
 QVariant DataBrowserModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || section < 0 || std::size_t(section) >= columns.size())
+    if (orientation == Qt::Vertical) {
+        if (role != Qt::DisplayRole || section < 0 || std::size_t(section) >= items.size())
+            return QVariant();
+        return items[std::size_t(section)];
+    }
+    if (section < 0 || std::size_t(section) >= columns.size())
         return QVariant();
-    const Column& column = columns[std::size_t(section)];
     switch (role) {
     case Qt::DisplayRole:
-        return column.header.titleString;
+        return columns[std::size_t(section)].header.titleString;
     case Qt::FontRole:
-        return headerFont(column.header.btnFontStyle);
+        return QApplication::font();
     default:
         return QVariant();
     }
@@ -365,7 +319,6 @@ QWidget* DataBrowserDelegate::createEditor(QWidget* parent, const QStyleOptionVi
     QWidget* widget = QStyledItemDelegate::createEditor(parent, option, index);
     if (!widget)
         return nullptr;
-    editor = widget;
     editItem = item;
     browser->notify(item, kDataBrowserEditStarted);
     return widget;
@@ -374,10 +327,7 @@ QWidget* DataBrowserDelegate::createEditor(QWidget* parent, const QStyleOptionVi
 void DataBrowserDelegate::destroyEditor(QWidget* widget, const QModelIndex& index) const
 {
     const DataBrowserItemID item = editItem;
-    if (widget == editor) {
-        editor = nullptr;
-        editItem = kDataBrowserNoItem;
-    }
+    editItem = kDataBrowserNoItem;
     QStyledItemDelegate::destroyEditor(widget, index);
     browser->notify(item, kDataBrowserEditStopped);
 }
@@ -412,9 +362,6 @@ DataBrowser::DataBrowser(QTreeView* v)
       delegate(new DataBrowserDelegate(this))
 {
     InitDataBrowserCallbacks(&callbacks);
-    // Resource files may name columns of their own.
-    const QStringList properties = view->property("columnProperties").toStringList();
-    const QStringList titles = view->property("columnTitles").toStringList();
     QAbstractItemModel* old = view->model();
     view->setModel(model);
     if (old && old->parent() == view)
@@ -455,16 +402,18 @@ DataBrowser::DataBrowser(QTreeView* v)
             notify(model->items[std::size_t(index.row())], kDataBrowserItemDoubleClicked);
     });
 
+    // Resource files may name columns of their own.
+    const QStringList properties = view->property("columnProperties").toStringList();
+    const QStringList titles = view->property("columnTitles").toStringList();
     for (qsizetype i = 0; i < properties.size(); ++i) {
-        FourCharCode code = 0;
-        if (!fourCharCodeFromString(properties.at(i), &code))
-            continue;
         DataBrowserListViewColumnDesc column{};
-        column.propertyDesc = {code, kDataBrowserTextType, kDataBrowserDefaultPropertyFlags};
+        if (!fourCharCodeFromString(properties.at(i), &column.propertyDesc.propertyID))
+            continue;
+        column.propertyDesc.propertyType = kDataBrowserTextType;
         column.headerBtnDesc.minimumWidth = 20;
         column.headerBtnDesc.maximumWidth = 10000;
         column.headerBtnDesc.titleString = i < titles.size() ? titles.at(i) : QString();
-        AddDataBrowserListViewColumn(control(), &column, kDataBrowserListViewAppendColumn);
+        addColumn(column);
     }
 }
 
@@ -477,9 +426,25 @@ int DataBrowser::columnOf(DataBrowserPropertyID property) const
     return -1;
 }
 
-int DataBrowser::rowOf(DataBrowserItemID item) const
+OSStatus DataBrowser::addColumn(const DataBrowserListViewColumnDesc& column)
 {
-    return model->listed.row(item);
+    const DataBrowserPropertyID property = column.propertyDesc.propertyID;
+    if (property <= kDataBrowserContainerIsSortableProperty || columnOf(property) >= 0)
+        return paramErr;
+    const int logical = int(model->columns.size());
+    model->beginInsertColumns(QModelIndex(), logical, logical);
+    model->columns.push_back(Column{column.propertyDesc, column.headerBtnDesc, QFont(), false});
+    model->endInsertColumns();
+    resizeColumn(logical, initialWidth(column.headerBtnDesc));
+    return noErr;
+}
+
+// A width set by the program, not bound by the check on user resizes.
+void DataBrowser::resizeColumn(int logical, int width)
+{
+    adjustingWidth = true;
+    view->header()->resizeSection(logical, width);
+    adjustingWidth = false;
 }
 
 void DataBrowser::applyColumnWidthLimits(int logical, int newSize)
@@ -494,11 +459,8 @@ void DataBrowser::applyColumnWidthLimits(int logical, int newSize)
     const int minimum = header.minimumWidth;
     const int maximum = std::max(minimum, int(header.maximumWidth));
     const int clamped = std::clamp(newSize, minimum, maximum);
-    if (clamped != newSize) {
-        adjustingWidth = true;
-        view->header()->resizeSection(logical, clamped);
-        adjustingWidth = false;
-    }
+    if (clamped != newSize)
+        resizeColumn(logical, clamped);
 }
 
 void DataBrowser::updateSortIndicator()
@@ -568,10 +530,10 @@ void DataBrowser::sortItems()
     emit model->layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-void DataBrowser::notifyRows(const QItemSelection& selection, DataBrowserItemNotification message)
+void DataBrowser::onSelectionChanged(const QItemSelection& selected)
 {
     std::vector<int> rows;
-    for (const QItemSelectionRange& range : selection) {
+    for (const QItemSelectionRange& range : selected) {
         for (int row = range.top(); row <= range.bottom(); ++row)
             rows.push_back(row);
     }
@@ -585,38 +547,7 @@ void DataBrowser::notifyRows(const QItemSelection& selection, DataBrowserItemNot
             items.push_back(model->items[std::size_t(row)]);
     }
     for (DataBrowserItemID item : items)
-        notify(item, message);
-}
-
-void DataBrowser::onSelectionChanged(const QItemSelection& selected,
-                                     const QItemSelection& deselected)
-{
-    if (quietSelection)
-        return;
-    // A row stays selected while another of its cells is deselected.
-    QItemSelection gone;
-    for (const QItemSelectionRange& range : deselected) {
-        for (int row = range.top(); row <= range.bottom(); ++row) {
-            if (!view->selectionModel()->isRowSelected(row, QModelIndex()))
-                gone.select(model->index(row, 0), model->index(row, 0));
-        }
-    }
-    notifyRows(gone, kDataBrowserItemDeselected);
-    notifyRows(selected, kDataBrowserItemSelected);
-}
-
-// Reports the selected ones among the rows that are about to go.
-std::vector<DataBrowserItemID> selectedItemsIn(DataBrowser* browser, const std::vector<int>& rows)
-{
-    std::vector<DataBrowserItemID> result;
-    QItemSelectionModel* selection = browser->view->selectionModel();
-    if (!selection || !selection->hasSelection())
-        return result;
-    for (int row : rows) {
-        if (selection->isRowSelected(row, QModelIndex()))
-            result.push_back(browser->model->items[std::size_t(row)]);
-    }
-    return result;
+        notify(item, kDataBrowserItemSelected);
 }
 
 } // namespace
@@ -686,16 +617,15 @@ OSStatus InitDataBrowserCallbacks(DataBrowserCallbacks* callbacks)
 
 OSStatus SetDataBrowserCallbacks(ControlRef control, const DataBrowserCallbacks* callbacks)
 {
-    DataBrowser* browser = findBrowser(control);
-    if (!browser || !callbacks)
+    if (!callbacks || callbacks->version != kDataBrowserLatestCallbacks)
         return paramErr;
-    if (callbacks->version != kDataBrowserLatestCallbacks)
-        return paramErr;
-    browser->callbacks = *callbacks;
-    emit browser->model->dataChanged(
-        browser->model->index(0, 0),
-        browser->model->index(browser->model->rowCount() - 1, browser->model->columnCount() - 1));
-    return noErr;
+    return withBrowser(control, [&](DataBrowser& browser) {
+        browser.callbacks = *callbacks;
+        DataBrowserModel* model = browser.model;
+        emit model->dataChanged(model->index(0, 0),
+                                model->index(model->rowCount() - 1, model->columnCount() - 1));
+        return noErr;
+    });
 }
 
 // ---------------------------------------------------------------------------
@@ -723,155 +653,102 @@ OSStatus CreateDataBrowserControl(WindowRef window, const Rect* bounds, DataBrow
     return noErr;
 }
 
-OSStatus SetDataBrowserSelectionFlags(ControlRef control, DataBrowserSelectionFlags flags)
+// Drag selection with the command key toggling a row is the view's extended
+// selection.
+OSStatus SetDataBrowserSelectionFlags(ControlRef control, DataBrowserSelectionFlags)
 {
-    DataBrowser* browser = findBrowser(control);
-    if (!browser)
-        return paramErr;
-    browser->selectionFlags = flags;
-    if (flags & kDataBrowserSelectOnlyOne)
-        browser->view->setSelectionMode(QAbstractItemView::SingleSelection);
-    else if (flags & kDataBrowserNoDisjointSelection)
-        browser->view->setSelectionMode(QAbstractItemView::ContiguousSelection);
-    else
-        browser->view->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    return noErr;
+    return withBrowser(control, [](DataBrowser& browser) {
+        browser.view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        return noErr;
+    });
 }
 
 OSStatus SetDataBrowserTableViewHiliteStyle(ControlRef control,
                                             DataBrowserTableViewHiliteStyle style)
 {
-    DataBrowser* browser = findBrowser(control);
-    if (!browser || style > kDataBrowserTableViewFillHilite)
+    if (style > kDataBrowserTableViewFillHilite)
         return paramErr;
-    browser->hiliteStyle = style;
-    browser->view->setAllColumnsShowFocus(style == kDataBrowserTableViewFillHilite);
-    return noErr;
+    return withBrowser(control, [&](DataBrowser& browser) {
+        browser.view->setAllColumnsShowFocus(style == kDataBrowserTableViewFillHilite);
+        return noErr;
+    });
 }
 
 // ---------------------------------------------------------------------------
 // Columns.
 
 OSStatus AddDataBrowserListViewColumn(ControlRef control, DataBrowserListViewColumnDesc* column,
-                                      DataBrowserTableViewColumnIndex position)
+                                      DataBrowserTableViewColumnIndex)
 {
-    DataBrowser* browser = findBrowser(control);
-    if (!browser || !column)
+    if (!column)
         return paramErr;
-    const DataBrowserPropertyID property = column->propertyDesc.propertyID;
-    if (property <= kDataBrowserContainerIsSortableProperty || browser->columnOf(property) >= 0)
-        return paramErr;
-    DataBrowserModel* model = browser->model;
-    const int logical = int(model->columns.size());
-    model->beginInsertColumns(QModelIndex(), logical, logical);
-    model->columns.push_back(Column{column->propertyDesc, column->headerBtnDesc, QFont(), false});
-    model->endInsertColumns();
-    QHeaderView* header = browser->view->header();
-    browser->adjustingWidth = true;
-    header->resizeSection(logical, initialWidth(column->headerBtnDesc));
-    browser->adjustingWidth = false;
-    const int visual = header->visualIndex(logical);
-    if (position < DataBrowserTableViewColumnIndex(header->count() - 1) &&
-        int(position) != visual) {
-        QSignalBlocker block(header);
-        header->moveSection(visual, int(position));
-    }
-    return noErr;
+    return withBrowser(control, [&](DataBrowser& browser) { return browser.addColumn(*column); });
 }
 
 OSStatus RemoveDataBrowserTableViewColumn(ControlRef control, DataBrowserTableViewColumnID property)
 {
-    DataBrowser* browser = findBrowser(control);
-    if (!browser)
-        return paramErr;
-    const int logical = browser->columnOf(property);
-    if (logical < 0)
-        return errDataBrowserPropertyNotFound;
-    if (property == browser->sortProperty) {
-        browser->sortProperty = kDataBrowserItemNoProperty;
-        browser->updateSortIndicator();
-    }
-    DataBrowserModel* model = browser->model;
-    model->beginRemoveColumns(QModelIndex(), logical, logical);
-    model->columns.erase(model->columns.begin() + logical);
-    model->endRemoveColumns();
-    return noErr;
-}
-
-OSStatus GetDataBrowserTableViewColumnCount(ControlRef control, UInt32* outCount)
-{
-    DataBrowser* browser = findBrowser(control);
-    if (!browser || !outCount)
-        return paramErr;
-    *outCount = UInt32(browser->model->columns.size());
-    return noErr;
-}
-
-OSStatus GetDataBrowserTableViewColumnProperty(ControlRef control,
-                                               DataBrowserTableViewColumnIndex position,
-                                               DataBrowserTableViewColumnID* outProperty)
-{
-    DataBrowser* browser = findBrowser(control);
-    if (!browser || !outProperty)
-        return paramErr;
-    if (position >= browser->model->columns.size())
-        return errDataBrowserPropertyNotFound;
-    const int logical = browser->view->header()->logicalIndex(int(position));
-    if (logical < 0)
-        return errDataBrowserPropertyNotFound;
-    *outProperty = browser->model->columns[std::size_t(logical)].property.propertyID;
-    return noErr;
+    return withBrowser(control, [&](DataBrowser& browser) {
+        const int logical = browser.columnOf(property);
+        if (logical < 0)
+            return errDataBrowserPropertyNotFound;
+        if (property == browser.sortProperty) {
+            browser.sortProperty = kDataBrowserItemNoProperty;
+            browser.updateSortIndicator();
+        }
+        DataBrowserModel* model = browser.model;
+        model->beginRemoveColumns(QModelIndex(), logical, logical);
+        model->columns.erase(model->columns.begin() + logical);
+        model->endRemoveColumns();
+        return noErr;
+    });
 }
 
 OSStatus SetDataBrowserTableViewColumnFont(ControlRef control,
                                            DataBrowserTableViewColumnID property, const QFont* font)
 {
-    DataBrowser* browser = findBrowser(control);
-    if (!browser)
-        return paramErr;
-    const int logical = browser->columnOf(property);
-    if (logical < 0)
-        return errDataBrowserPropertyNotFound;
-    Column& column = browser->model->columns[std::size_t(logical)];
-    column.hasCellFont = font != nullptr;
-    column.cellFont = font ? *font : QFont();
-    // The rows' height is measured again, from the new font.
-    browser->view->doItemsLayout();
-    browser->view->viewport()->update();
-    return noErr;
+    return withBrowser(control, [&](DataBrowser& browser) {
+        const int logical = browser.columnOf(property);
+        if (logical < 0)
+            return errDataBrowserPropertyNotFound;
+        Column& column = browser.model->columns[std::size_t(logical)];
+        column.hasCellFont = font != nullptr;
+        column.cellFont = font ? *font : QFont();
+        // The rows' height is measured again, from the new font.
+        browser.view->doItemsLayout();
+        browser.view->viewport()->update();
+        return noErr;
+    });
 }
 
 OSStatus GetDataBrowserTableViewNamedColumnWidth(ControlRef control,
                                                  DataBrowserTableViewColumnID property,
                                                  UInt16* outWidth)
 {
-    DataBrowser* browser = findBrowser(control);
-    if (!browser || !outWidth)
+    if (!outWidth)
         return paramErr;
-    const int logical = browser->columnOf(property);
-    if (logical < 0)
-        return errDataBrowserPropertyNotFound;
-    *outWidth = UInt16(std::clamp(browser->view->header()->sectionSize(logical), 0, 0xFFFF));
-    return noErr;
+    return withBrowser(control, [&](DataBrowser& browser) {
+        const int logical = browser.columnOf(property);
+        if (logical < 0)
+            return errDataBrowserPropertyNotFound;
+        *outWidth = UInt16(std::clamp(browser.view->header()->sectionSize(logical), 0, 0xFFFF));
+        return noErr;
+    });
 }
 
 OSStatus SetDataBrowserTableViewNamedColumnWidth(ControlRef control,
                                                  DataBrowserTableViewColumnID property,
                                                  UInt16 width)
 {
-    DataBrowser* browser = findBrowser(control);
-    if (!browser)
-        return paramErr;
-    const int logical = browser->columnOf(property);
-    if (logical < 0)
-        return errDataBrowserPropertyNotFound;
-    const auto& header = browser->model->columns[std::size_t(logical)].header;
-    const int minimum = header.minimumWidth;
-    const int maximum = std::max(minimum, int(header.maximumWidth));
-    browser->adjustingWidth = true;
-    browser->view->header()->resizeSection(logical, std::clamp(int(width), minimum, maximum));
-    browser->adjustingWidth = false;
-    return noErr;
+    return withBrowser(control, [&](DataBrowser& browser) {
+        const int logical = browser.columnOf(property);
+        if (logical < 0)
+            return errDataBrowserPropertyNotFound;
+        const auto& header = browser.model->columns[std::size_t(logical)].header;
+        const int minimum = header.minimumWidth;
+        const int maximum = std::max(minimum, int(header.maximumWidth));
+        browser.resizeColumn(logical, std::clamp(int(width), minimum, maximum));
+        return noErr;
+    });
 }
 
 // ---------------------------------------------------------------------------
@@ -880,320 +757,169 @@ OSStatus SetDataBrowserTableViewNamedColumnWidth(ControlRef control,
 OSStatus AddDataBrowserItems(ControlRef control, DataBrowserItemID container, ItemCount numItems,
                              const DataBrowserItemID* items, DataBrowserPropertyID)
 {
-    DataBrowser* browser = findBrowser(control);
-    if (!browser || container != kDataBrowserNoItem)
+    if (container != kDataBrowserNoItem)
         return paramErr;
-    DataBrowserModel* model = browser->model;
-    if (numItems > 0x7FFFFFF0u - model->items.size())
-        return paramErr;
-    std::vector<DataBrowserItemID> added;
-    if (!items && model->items.empty()) {
-        // The common case of a full list: 1..numItems, nothing to check.
-        added.resize(numItems);
-        std::iota(added.begin(), added.end(), DataBrowserItemID(1));
-        model->listed.assignRange(DataBrowserItemID(numItems));
-    } else {
-        added.reserve(numItems);
-        for (ItemCount i = 0; i < numItems; ++i) {
-            const DataBrowserItemID item = items ? items[i] : DataBrowserItemID(i + 1);
-            if (item == kDataBrowserNoItem || model->listed.contains(item))
-                continue;
-            model->listed.set(item, int(model->items.size() + added.size()));
-            added.push_back(item);
+    return withBrowser(control, [&](DataBrowser& browser) {
+        DataBrowserModel* model = browser.model;
+        if (numItems > 0x7FFFFFF0u - model->items.size())
+            return paramErr;
+        std::vector<DataBrowserItemID> added;
+        if (!items && model->items.empty()) {
+            // The common case of a full list: 1..numItems, nothing to check.
+            added.resize(numItems);
+            std::iota(added.begin(), added.end(), DataBrowserItemID(1));
+            model->listed.assignRange(DataBrowserItemID(numItems));
+        } else {
+            added.reserve(numItems);
+            for (ItemCount i = 0; i < numItems; ++i) {
+                const DataBrowserItemID item = items ? items[i] : DataBrowserItemID(i + 1);
+                if (item == kDataBrowserNoItem || browser.rowOf(item) >= 0)
+                    continue;
+                model->listed.set(item, int(model->items.size() + added.size()));
+                added.push_back(item);
+            }
         }
-    }
-    if (added.empty())
+        if (added.empty())
+            return noErr;
+        if (model->items.empty()) {
+            model->beginResetModel();
+            model->items = std::move(added);
+            model->endResetModel();
+        } else {
+            const int first = int(model->items.size());
+            model->beginInsertRows(QModelIndex(), first, first + int(added.size()) - 1);
+            model->items.insert(model->items.end(), added.begin(), added.end());
+            model->endInsertRows();
+        }
+        browser.sortItems();
         return noErr;
-    if (model->items.empty()) {
-        model->beginResetModel();
-        model->items = added;
-        model->endResetModel();
-    } else {
-        const int first = int(model->items.size());
-        model->beginInsertRows(QModelIndex(), first, first + int(added.size()) - 1);
-        model->items.insert(model->items.end(), added.begin(), added.end());
-        model->endInsertRows();
-    }
-    browser->sortItems();
-    if (browser->callbacks.u.v1.itemNotificationCallback) {
-        for (DataBrowserItemID item : added)
-            browser->notify(item, kDataBrowserItemAdded);
-    }
-    return noErr;
+    });
 }
 
 OSStatus RemoveDataBrowserItems(ControlRef control, DataBrowserItemID container, ItemCount numItems,
-                                const DataBrowserItemID* items, DataBrowserPropertyID)
+                                const DataBrowserItemID*, DataBrowserPropertyID)
 {
-    DataBrowser* browser = findBrowser(control);
-    if (!browser || container != kDataBrowserNoItem)
+    if (container != kDataBrowserNoItem || numItems != 0)
         return paramErr;
-    DataBrowserModel* model = browser->model;
-    if (model->items.empty())
-        return noErr;
-    std::vector<int> rows;
-    if (numItems == 0 || !items) {
-        rows.resize(model->items.size());
-        std::iota(rows.begin(), rows.end(), 0);
-    } else {
-        for (ItemCount i = 0; i < numItems; ++i) {
-            const int row = browser->rowOf(items[i]);
-            if (row >= 0)
-                rows.push_back(row);
-        }
-        std::sort(rows.begin(), rows.end());
-        rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    }
-    if (rows.empty())
-        return errDataBrowserItemNotFound;
-    const std::vector<DataBrowserItemID> deselected = selectedItemsIn(browser, rows);
-    std::vector<DataBrowserItemID> removed;
-    removed.reserve(rows.size());
-    for (int row : rows)
-        removed.push_back(model->items[std::size_t(row)]);
-
-    browser->quietSelection = true;
-    if (rows.size() == model->items.size() || rows.size() > 64) {
+    return withBrowser(control, [](DataBrowser& browser) {
+        DataBrowserModel* model = browser.model;
+        if (model->items.empty())
+            return noErr;
         model->beginResetModel();
-        if (rows.size() == model->items.size()) {
-            model->items.clear();
-            model->listed.clear();
-        } else {
-            for (DataBrowserItemID item : removed)
-                model->listed.erase(item);
-            std::vector<DataBrowserItemID> kept;
-            kept.reserve(model->items.size() - rows.size());
-            for (DataBrowserItemID item : model->items) {
-                if (model->listed.contains(item))
-                    kept.push_back(item);
-            }
-            model->items.swap(kept);
-            model->listed.renumber(model->items);
-        }
+        model->items.clear();
+        model->listed.clear();
         model->endResetModel();
-    } else {
-        for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
-            model->beginRemoveRows(QModelIndex(), *row, *row);
-            model->listed.erase(model->items[std::size_t(*row)]);
-            model->items.erase(model->items.begin() + *row);
-            model->listed.renumber(model->items, std::size_t(*row));
-            model->endRemoveRows();
-        }
-    }
-    browser->quietSelection = false;
-
-    for (DataBrowserItemID item : deselected)
-        browser->notify(item, kDataBrowserItemDeselected);
-    if (browser->callbacks.u.v1.itemNotificationCallback) {
-        for (DataBrowserItemID item : removed)
-            browser->notify(item, kDataBrowserItemRemoved);
-    }
-    return noErr;
-}
-
-OSStatus GetDataBrowserItemCount(ControlRef control, DataBrowserItemID container, Boolean recurse,
-                                 DataBrowserItemState state, ItemCount* outCount)
-{
-    if (!outCount)
-        return paramErr;
-    std::vector<DataBrowserItemID> items;
-    if (state == kDataBrowserItemNoState || state == kDataBrowserItemAnyState) {
-        DataBrowser* browser = findBrowser(control);
-        if (!browser || container != kDataBrowserNoItem)
-            return paramErr;
-        *outCount = browser->model->items.size();
         return noErr;
-    }
-    const OSStatus status = GetDataBrowserItems(control, container, recurse, state, &items);
-    if (status == noErr)
-        *outCount = items.size();
-    return status;
-}
-
-OSStatus GetDataBrowserItems(ControlRef control, DataBrowserItemID container, Boolean,
-                             DataBrowserItemState state, std::vector<DataBrowserItemID>* outItems)
-{
-    DataBrowser* browser = findBrowser(control);
-    if (!browser || !outItems || container != kDataBrowserNoItem)
-        return paramErr;
-    outItems->clear();
-    const auto& items = browser->model->items;
-    if (state == kDataBrowserItemNoState || state == kDataBrowserItemAnyState) {
-        *outItems = items;
-        return noErr;
-    }
-    if (state & kDataBrowserItemIsSelected) {
-        QModelIndexList rows = browser->view->selectionModel()->selectedRows();
-        std::vector<int> numbers;
-        for (const QModelIndex& index : rows)
-            numbers.push_back(index.row());
-        std::sort(numbers.begin(), numbers.end());
-        for (int row : numbers) {
-            if (row >= 0 && std::size_t(row) < items.size())
-                outItems->push_back(items[std::size_t(row)]);
-        }
-    }
-    return noErr;
+    });
 }
 
 OSStatus SetDataBrowserSelectedItems(ControlRef control, ItemCount numItems,
                                      const DataBrowserItemID* items, DataBrowserSetOption operation)
 {
-    DataBrowser* browser = findBrowser(control);
-    if (!browser || (numItems > 0 && !items) || operation > kDataBrowserItemsRemove)
+    if ((numItems > 0 && !items) || operation != kDataBrowserItemsAssign)
         return paramErr;
-    std::vector<int> rows;
-    for (ItemCount i = 0; i < numItems; ++i) {
-        const int row = browser->rowOf(items[i]);
-        if (row >= 0)
-            rows.push_back(row);
-    }
-    std::sort(rows.begin(), rows.end());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    if ((browser->selectionFlags & kDataBrowserSelectOnlyOne) && rows.size() > 1)
-        rows.resize(1);
-    DataBrowserModel* model = browser->model;
-    QItemSelection selection;
-    for (std::size_t i = 0; i < rows.size();) {
-        std::size_t j = i;
-        while (j + 1 < rows.size() && rows[j + 1] == rows[j] + 1)
-            ++j;
-        selection.select(model->index(rows[i], 0), model->index(rows[j], 0));
-        i = j + 1;
-    }
-    QItemSelectionModel::SelectionFlags flags = QItemSelectionModel::Rows;
-    switch (operation) {
-    case kDataBrowserItemsAdd:
-        flags |= QItemSelectionModel::Select;
-        break;
-    case kDataBrowserItemsAssign:
-        flags |= QItemSelectionModel::ClearAndSelect;
-        break;
-    case kDataBrowserItemsToggle:
-        flags |= QItemSelectionModel::Toggle;
-        break;
-    default:
-        flags |= QItemSelectionModel::Deselect;
-        break;
-    }
-    browser->view->selectionModel()->select(selection, flags);
-    if (!rows.empty() && operation != kDataBrowserItemsRemove)
-        browser->view->selectionModel()->setCurrentIndex(model->index(rows.back(), 0),
-                                                         QItemSelectionModel::NoUpdate);
-    return noErr;
+    return withBrowser(control, [&](DataBrowser& browser) {
+        std::vector<int> rows;
+        for (ItemCount i = 0; i < numItems; ++i) {
+            const int row = browser.rowOf(items[i]);
+            if (row >= 0)
+                rows.push_back(row);
+        }
+        std::sort(rows.begin(), rows.end());
+        rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+        DataBrowserModel* model = browser.model;
+        QItemSelection selection;
+        for (std::size_t i = 0; i < rows.size();) {
+            std::size_t j = i;
+            while (j + 1 < rows.size() && rows[j + 1] == rows[j] + 1)
+                ++j;
+            selection.select(model->index(rows[i], 0), model->index(rows[j], 0));
+            i = j + 1;
+        }
+        QItemSelectionModel* selectionModel = browser.view->selectionModel();
+        selectionModel->select(selection,
+                               QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        if (!rows.empty())
+            selectionModel->setCurrentIndex(model->index(rows.back(), 0),
+                                            QItemSelectionModel::NoUpdate);
+        return noErr;
+    });
 }
 
 Boolean IsDataBrowserItemSelected(ControlRef control, DataBrowserItemID item)
 {
-    DataBrowser* browser = findBrowser(control);
-    if (!browser)
-        return false;
-    const int row = browser->rowOf(item);
-    return row >= 0 && browser->view->selectionModel()->isRowSelected(row, QModelIndex());
+    return withBrowser(
+        control,
+        [&](DataBrowser& browser) -> Boolean {
+            const int row = browser.rowOf(item);
+            return row >= 0 && browser.view->selectionModel()->isRowSelected(row, QModelIndex());
+        },
+        Boolean(false));
 }
 
 OSStatus RevealDataBrowserItem(ControlRef control, DataBrowserItemID item,
                                DataBrowserPropertyID property, DataBrowserRevealOptions options)
 {
-    DataBrowser* browser = findBrowser(control);
-    if (!browser)
-        return paramErr;
-    const int row = browser->rowOf(item);
-    if (row < 0)
-        return errDataBrowserItemNotFound;
-    int column = property == kDataBrowserItemNoProperty ? 0 : browser->columnOf(property);
-    if (column < 0)
-        column = 0;
-    browser->view->scrollTo(browser->model->index(row, column),
-                            (options & kDataBrowserRevealAndCenterInView)
-                                ? QAbstractItemView::PositionAtCenter
-                                : QAbstractItemView::EnsureVisible);
-    return noErr;
+    return withBrowser(control, [&](DataBrowser& browser) {
+        const int row = browser.rowOf(item);
+        if (row < 0)
+            return errDataBrowserItemNotFound;
+        const int column = std::max(0, browser.columnOf(property));
+        browser.view->scrollTo(browser.model->index(row, column),
+                               (options & kDataBrowserRevealAndCenterInView)
+                                   ? QAbstractItemView::PositionAtCenter
+                                   : QAbstractItemView::EnsureVisible);
+        return noErr;
+    });
 }
+
+// ---------------------------------------------------------------------------
+// Sorting.
 
 OSStatus SetDataBrowserSortProperty(ControlRef control, DataBrowserPropertyID property)
 {
-    DataBrowser* browser = findBrowser(control);
-    if (!browser)
-        return paramErr;
-    if (property != kDataBrowserItemNoProperty && browser->columnOf(property) < 0)
-        return errDataBrowserPropertyNotFound;
-    browser->sortProperty = property;
-    browser->updateSortIndicator();
-    browser->sortItems();
-    return noErr;
+    return withBrowser(control, [&](DataBrowser& browser) {
+        if (property != kDataBrowserItemNoProperty && browser.columnOf(property) < 0)
+            return errDataBrowserPropertyNotFound;
+        browser.sortProperty = property;
+        browser.updateSortIndicator();
+        browser.sortItems();
+        return noErr;
+    });
 }
 
 OSStatus GetDataBrowserSortProperty(ControlRef control, DataBrowserPropertyID* outProperty)
 {
-    DataBrowser* browser = findBrowser(control);
-    if (!browser || !outProperty)
+    if (!outProperty)
         return paramErr;
-    *outProperty = browser->sortProperty;
-    return noErr;
+    return withBrowser(control, [&](DataBrowser& browser) {
+        *outProperty = browser.sortProperty;
+        return noErr;
+    });
 }
 
 OSStatus SetDataBrowserSortOrder(ControlRef control, DataBrowserSortOrder order)
 {
-    DataBrowser* browser = findBrowser(control);
-    if (!browser || (order != kDataBrowserOrderIncreasing && order != kDataBrowserOrderDecreasing))
+    if (order != kDataBrowserOrderIncreasing && order != kDataBrowserOrderDecreasing)
         return paramErr;
-    if (browser->sortOrder != order) {
-        browser->sortOrder = order;
-        browser->updateSortIndicator();
-        browser->sortItems();
-    }
-    return noErr;
+    return withBrowser(control, [&](DataBrowser& browser) {
+        if (browser.sortOrder != order) {
+            browser.sortOrder = order;
+            browser.updateSortIndicator();
+            browser.sortItems();
+        }
+        return noErr;
+    });
 }
 
 OSStatus GetDataBrowserSortOrder(ControlRef control, DataBrowserSortOrder* outOrder)
 {
-    DataBrowser* browser = findBrowser(control);
-    if (!browser || !outOrder)
+    if (!outOrder)
         return paramErr;
-    *outOrder = browser->sortOrder;
-    return noErr;
-}
-
-OSStatus OpenDataBrowserEditSession(ControlRef control, DataBrowserItemID item,
-                                    DataBrowserPropertyID property, Rect* outMaxEditTextRect)
-{
-    DataBrowser* browser = findBrowser(control);
-    if (!browser)
-        return paramErr;
-    const int row = browser->rowOf(item);
-    if (row < 0)
-        return errDataBrowserItemNotFound;
-    const int column = browser->columnOf(property);
-    if (column < 0)
-        return errDataBrowserPropertyNotFound;
-    const QModelIndex index = browser->model->index(row, column);
-    if (!(browser->model->flags(index) & Qt::ItemIsEditable))
-        return errDataBrowserNotConfigured;
-    browser->view->scrollTo(index);
-    browser->view->setCurrentIndex(index);
-    browser->view->edit(index);
-    if (!browser->delegate->editor)
-        return errDataBrowserNotConfigured;
-    if (outMaxEditTextRect) {
-        const QRect r = browser->view->visualRect(index);
-        SetRect(outMaxEditTextRect, short(r.left()), short(r.top()), short(r.right() + 1),
-                short(r.bottom() + 1));
-    }
-    return noErr;
-}
-
-OSStatus CloseDataBrowserEditSession(ControlRef control)
-{
-    DataBrowser* browser = findBrowser(control);
-    if (!browser)
-        return paramErr;
-    QWidget* editor = browser->delegate->editor;
-    if (!editor)
+    return withBrowser(control, [&](DataBrowser& browser) {
+        *outOrder = browser.sortOrder;
         return noErr;
-    emit browser->delegate->commitData(editor);
-    emit browser->delegate->closeEditor(editor, QAbstractItemDelegate::NoHint);
-    return noErr;
+    });
 }
 
 #include "databrowser.moc"

@@ -12,7 +12,8 @@
 // flag. Sorting by a sortable column orders the items with the item-compare
 // callback (ascending; descending is the ascending order reversed).
 // Selection, double click and the start and end of a cell edit are reported
-// to the notification callback.
+// to the notification callback. The model labels each row (its vertical
+// header) with the row's item.
 //
 // A QTreeView made elsewhere (a .ui file) becomes a data browser on the first
 // call that needs one; CreateDataBrowserControl makes a new one.
@@ -23,14 +24,11 @@
 
 class QFont;
 
-#include <vector>
-
 using DataBrowserItemID = UInt32;
 using DataBrowserPropertyID = UInt32;
 using DataBrowserPropertyType = OSType;
 using DataBrowserPropertyFlags = UInt32;
 using DataBrowserItemNotification = UInt32;
-using DataBrowserItemState = UInt32;
 using DataBrowserSelectionFlags = UInt32;
 using DataBrowserTableViewHiliteStyle = UInt32;
 using DataBrowserSortOrder = UInt16;
@@ -55,7 +53,6 @@ constexpr DataBrowserPropertyID kDataBrowserContainerIsSortableProperty = 7;
 // Column types. Icon-and-text columns show their text.
 constexpr DataBrowserPropertyType kDataBrowserTextType = FOUR_CHAR_CODE("text");
 constexpr DataBrowserPropertyType kDataBrowserCheckboxType = FOUR_CHAR_CODE("chbx");
-constexpr DataBrowserPropertyFlags kDataBrowserDefaultPropertyFlags = 0;
 
 constexpr DataBrowserPropertyFlags kDataBrowserPropertyIsMutable = 1u << 0;
 constexpr DataBrowserPropertyFlags kDataBrowserTruncateTextAtEnd = 2u << 8;
@@ -65,45 +62,26 @@ constexpr DataBrowserPropertyFlags kDataBrowserListViewDefaultColumnFlags =
     kDataBrowserListViewMovableColumn | kDataBrowserListViewSortableColumn;
 
 // Notifications.
-constexpr DataBrowserItemNotification kDataBrowserItemAdded = 1;
-constexpr DataBrowserItemNotification kDataBrowserItemRemoved = 2;
 constexpr DataBrowserItemNotification kDataBrowserEditStarted = 3;
 constexpr DataBrowserItemNotification kDataBrowserEditStopped = 4;
 constexpr DataBrowserItemNotification kDataBrowserItemSelected = 5;
-constexpr DataBrowserItemNotification kDataBrowserItemDeselected = 6;
 constexpr DataBrowserItemNotification kDataBrowserItemDoubleClicked = 7;
-
-// Item states for GetDataBrowserItems and GetDataBrowserItemCount.
-constexpr DataBrowserItemState kDataBrowserItemNoState = 0;
-constexpr DataBrowserItemState kDataBrowserItemAnyState = 0xFFFFFFFFu;
-constexpr DataBrowserItemState kDataBrowserItemIsSelected = 1u << 0;
 
 // Selection flags.
 constexpr DataBrowserSelectionFlags kDataBrowserDragSelect = 1u << 0;
-constexpr DataBrowserSelectionFlags kDataBrowserSelectOnlyOne = 1u << 1;
 constexpr DataBrowserSelectionFlags kDataBrowserCmdTogglesSelection = 1u << 3;
-constexpr DataBrowserSelectionFlags kDataBrowserNoDisjointSelection = 1u << 4;
 
 constexpr DataBrowserTableViewHiliteStyle kDataBrowserTableViewFillHilite = 1;
 
 constexpr DataBrowserSortOrder kDataBrowserOrderIncreasing = 1;
 constexpr DataBrowserSortOrder kDataBrowserOrderDecreasing = 2;
-constexpr DataBrowserSetOption kDataBrowserItemsAdd = 0;
 
 constexpr DataBrowserSetOption kDataBrowserItemsAssign = 1;
-constexpr DataBrowserSetOption kDataBrowserItemsToggle = 2;
-constexpr DataBrowserSetOption kDataBrowserItemsRemove = 3;
 
-constexpr DataBrowserRevealOptions kDataBrowserRevealOnly = 0;
 constexpr DataBrowserRevealOptions kDataBrowserRevealAndCenterInView = 1u << 0;
 
 constexpr ThemeButtonValue kThemeButtonOff = 0;
 constexpr ThemeButtonValue kThemeButtonOn = 1;
-constexpr ThemeButtonValue kThemeButtonMixed = 2;
-
-// Position for AddDataBrowserListViewColumn: any position at or past the
-// column count appends.
-constexpr DataBrowserTableViewColumnIndex kDataBrowserListViewAppendColumn = 0xFFFFFFFFu;
 
 // ---------------------------------------------------------------------------
 // Column descriptions.
@@ -119,8 +97,7 @@ struct ControlButtonContentInfo {
     SInt16 contentType;
 };
 
-constexpr SInt16 kControlFontSmallSystemFont = -2;
-constexpr SInt16 kControlFontSmallBoldSystemFont = -3;
+// Headers show in the application's font, which is the view font.
 constexpr SInt16 kControlFontViewSystemFont = -4;
 
 constexpr UInt32 kDataBrowserListViewLatestHeaderDesc = 0;
@@ -154,8 +131,6 @@ struct DataBrowserItemData {
     Boolean boolean = false;
     bool hasButton = false;
     ThemeButtonValue button = kThemeButtonOff;
-    bool hasValue = false;
-    SInt32 value = 0;
 };
 using DataBrowserItemDataRef = DataBrowserItemData*;
 
@@ -225,19 +200,12 @@ OSStatus SetDataBrowserSelectionFlags(ControlRef browser, DataBrowserSelectionFl
 OSStatus SetDataBrowserTableViewHiliteStyle(ControlRef browser,
                                             DataBrowserTableViewHiliteStyle style);
 
-// Columns. position counts from 0; at or past the count appends. A second
-// column with the same property is paramErr. Removing an unknown property is
-// errDataBrowserPropertyNotFound.
-constexpr OSStatus errDataBrowserPropertyNotFound = -4971;
-constexpr OSStatus errDataBrowserItemNotFound = -4972;
+// Columns. A new column is appended, whatever the position. A second column
+// with the same property is paramErr; an unknown property gives a non-zero
+// status.
 OSStatus AddDataBrowserListViewColumn(ControlRef browser, DataBrowserListViewColumnDesc* column,
                                       DataBrowserTableViewColumnIndex position);
 OSStatus RemoveDataBrowserTableViewColumn(ControlRef browser, DataBrowserTableViewColumnID column);
-OSStatus GetDataBrowserTableViewColumnCount(ControlRef browser, UInt32* outCount);
-// The property of the column shown at position (from 0, left to right).
-OSStatus GetDataBrowserTableViewColumnProperty(ControlRef browser,
-                                               DataBrowserTableViewColumnIndex position,
-                                               DataBrowserTableViewColumnID* outProperty);
 // The font of a column's cells (the header keeps its own); null gives the
 // cells the list's font again. Rows grow to fit the tallest cell.
 OSStatus SetDataBrowserTableViewColumnFont(ControlRef browser, DataBrowserTableViewColumnID column,
@@ -255,24 +223,20 @@ OSStatus SetDataBrowserTableViewNamedColumnWidth(ControlRef browser,
 // are skipped. With a sort column set, the list is sorted again.
 OSStatus AddDataBrowserItems(ControlRef browser, DataBrowserItemID container, ItemCount numItems,
                              const DataBrowserItemID* items, DataBrowserPropertyID preSortProperty);
-// numItems 0 (or items null) removes every item.
+// Removes every item: numItems must be 0 (items are not removed one by one).
 OSStatus RemoveDataBrowserItems(ControlRef browser, DataBrowserItemID container, ItemCount numItems,
                                 const DataBrowserItemID* items,
                                 DataBrowserPropertyID preSortProperty);
-// State kDataBrowserItemNoState or kDataBrowserItemAnyState: every item;
-// kDataBrowserItemIsSelected: the selected ones. In the order shown.
-OSStatus GetDataBrowserItemCount(ControlRef browser, DataBrowserItemID container, Boolean recurse,
-                                 DataBrowserItemState state, ItemCount* outCount);
-OSStatus GetDataBrowserItems(ControlRef browser, DataBrowserItemID container, Boolean recurse,
-                             DataBrowserItemState state, std::vector<DataBrowserItemID>* outItems);
 
+// Selects the listed ones among items and no others: operation must be
+// kDataBrowserItemsAssign.
 OSStatus SetDataBrowserSelectedItems(ControlRef browser, ItemCount numItems,
                                      const DataBrowserItemID* items,
                                      DataBrowserSetOption operation);
 Boolean IsDataBrowserItemSelected(ControlRef browser, DataBrowserItemID item);
 // Scrolls the item (and the property's column, or the first column for
 // kDataBrowserItemNoProperty) into view without changing the selection;
-// errDataBrowserItemNotFound when it is not listed.
+// a non-zero status when it is not listed.
 OSStatus RevealDataBrowserItem(ControlRef browser, DataBrowserItemID item,
                                DataBrowserPropertyID property, DataBrowserRevealOptions options);
 
@@ -282,12 +246,3 @@ OSStatus SetDataBrowserSortProperty(ControlRef browser, DataBrowserPropertyID pr
 OSStatus GetDataBrowserSortProperty(ControlRef browser, DataBrowserPropertyID* outProperty);
 OSStatus SetDataBrowserSortOrder(ControlRef browser, DataBrowserSortOrder order);
 OSStatus GetDataBrowserSortOrder(ControlRef browser, DataBrowserSortOrder* outOrder);
-
-// Cell editing: opens the editor on a listed item's cell, as a click on the
-// selected cell would (the editable query and column flags apply);
-// errDataBrowserNotConfigured when the cell cannot be edited. Closing
-// commits the typed text.
-constexpr OSStatus errDataBrowserNotConfigured = -4970;
-OSStatus OpenDataBrowserEditSession(ControlRef browser, DataBrowserItemID item,
-                                    DataBrowserPropertyID property, Rect* outMaxEditTextRect);
-OSStatus CloseDataBrowserEditSession(ControlRef browser);

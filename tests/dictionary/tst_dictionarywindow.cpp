@@ -14,6 +14,7 @@
 #include "platform/windows.h"
 #include "store/dictionary.h"
 #include "store/locations.h"
+#include "tests/common/listview.h"
 #include "tests/common/testdoubles.h"
 #include "tests/common/windowtesting.h"
 #include "windows/dictionary/dictionarywindow.h"
@@ -77,10 +78,8 @@ ControlRef entryList()
 // The characters listed, in the order shown.
 QString listedCharacters()
 {
-    std::vector<DataBrowserItemID> items;
-    GetDataBrowserItems(entryList(), kDataBrowserNoItem, false, kDataBrowserItemAnyState, &items);
     QString text;
-    for (DataBrowserItemID item : items)
+    for (DataBrowserItemID item : wtest::listedItems(entryList()))
         text += dict.entries[item - 1]->display;
     return text;
 }
@@ -92,29 +91,42 @@ QString controlText(const ControlID& id)
     return text;
 }
 
-// Edits one cell the way a user does: open the editor, type, leave.
-void editCell(DataBrowserItemID item, DataBrowserPropertyID property, const QString& text)
+// Opens the editor on an item's cell in the column titled title with the
+// edit key; null when no editor opens.
+QLineEdit* openEditor(DataBrowserItemID item, const QString& title)
 {
-    ControlRef list = entryList();
-    QCOMPARE(OpenDataBrowserEditSession(list, item, property, nullptr), noErr);
-    auto* view = qobject_cast<QTreeView*>(GetControlWidget(list));
-    auto* editor = qobject_cast<QLineEdit*>(view->indexWidget(view->currentIndex()));
-    if (!editor)
-        editor = view->viewport()->findChild<QLineEdit*>();
+    QTreeView* view = wtest::treeViewOf(entryList());
+    const std::vector<DataBrowserItemID> items = wtest::listedItems(entryList());
+    const int row = int(std::find(items.begin(), items.end(), item) - items.begin());
+    for (int column = 0; column < view->model()->columnCount(); ++column) {
+        if (view->model()->headerData(column, Qt::Horizontal).toString() == title)
+            view->setCurrentIndex(view->model()->index(row, column));
+    }
+    QTest::keyClick(view, Qt::Key_F2);
+    return view->viewport()->findChild<QLineEdit*>();
+}
+
+// Edits one cell of a field's column the way a user does: open the editor,
+// type, press Return.
+void editCell(DataBrowserItemID item, int field, const QString& text)
+{
+    QLineEdit* editor = openEditor(item, dict.fields[std::size_t(field)]->title);
     QVERIFY(editor);
     editor->setText(text);
-    QCOMPARE(CloseDataBrowserEditSession(list), noErr);
+    QTest::keyClick(editor, Qt::Key_Return);
     flush();
 }
 
-std::vector<DataBrowserPropertyID> columnProperties(ControlRef list)
+// The column titles, left to right.
+QStringList columnTitles(ControlRef list)
 {
-    UInt32 count = 0;
-    GetDataBrowserTableViewColumnCount(list, &count);
-    std::vector<DataBrowserPropertyID> properties(count);
-    for (UInt32 i = 0; i < count; ++i)
-        GetDataBrowserTableViewColumnProperty(list, i, &properties[i]);
-    return properties;
+    const QTreeView* view = wtest::treeViewOf(list);
+    QStringList titles;
+    for (int visual = 0; visual < view->header()->count(); ++visual)
+        titles << view->model()
+                      ->headerData(view->header()->logicalIndex(visual), Qt::Horizontal)
+                      .toString();
+    return titles;
 }
 
 dictValue* valueOf(int entry, int field)
@@ -195,13 +207,13 @@ void DictionaryWindowTest::viewPreferencesAddAndRemoveColumns()
     dict.fields[Gloss]->flags = 0;
     QCOMPARE(createDictionaryWindow(), noErr);
     // "Char", then the fields with bit 0 in field order.
-    std::vector<DataBrowserPropertyID> columns{kCharacterColumn};
+    QStringList columns{QStringLiteral("Char")};
     for (dictFields* field : dict.fields) {
         if (field->flags & 1)
-            columns.push_back(field->code);
+            columns << field->title;
     }
     ControlRef list = entryList();
-    QCOMPARE(columnProperties(list), columns);
+    QCOMPARE(columnTitles(list), columns);
 
     QCOMPARE(createViewPrefWindow(), noErr);
     QCOMPARE(createViewPrefWindow(), noErr); // the first one comes forward
@@ -221,15 +233,15 @@ void DictionaryWindowTest::viewPreferencesAddAndRemoveColumns()
     QCOMPARE(QList<uint32_t>({dict.fields[Gloss]->flags, dict.fields[Strokes]->flags,
                               dict.fields[Cangjie]->flags}),
              QList<uint32_t>({1, 2, 0}));
-    QCOMPARE(columnProperties(list), columns);
+    QCOMPARE(columnTitles(list), columns);
 
     QCOMPARE(SendCommandFromWindow(prefs, kHICommandOK), noErr);
     flush();
     QVERIFY(!FindMyWindow(kViewPrefWindowTag, false));
-    std::erase(columns, dict.fields[Strokes]->code);
-    std::erase(columns, dict.fields[Cangjie]->code);
-    columns.push_back(dict.fields[Gloss]->code);
-    QCOMPARE(columnProperties(list), columns);
+    columns.removeOne(dict.fields[Strokes]->title);
+    columns.removeOne(dict.fields[Cangjie]->title);
+    columns << dict.fields[Gloss]->title;
+    QCOMPARE(columnTitles(list), columns);
 
     // A field with neither box left the scope menu too.
     MenuRef searchMenu = nullptr;
@@ -243,24 +255,21 @@ void DictionaryWindowTest::viewPreferencesAddAndRemoveColumns()
 void DictionaryWindowTest::editingACellAppendsOneLineToTheUserDictionary()
 {
     createDictionaryWindow();
-    QCOMPARE(OpenDataBrowserEditSession(entryList(), 1, kCharacterColumn, nullptr),
-             errDataBrowserNotConfigured);
-    const DataBrowserPropertyID cangjie = dict.fields[Cangjie]->code;
-    QVERIFY(!valueOf(1, Cangjie)); // 二 has no Cangjie code
+    QVERIFY(!openEditor(1, QStringLiteral("Char"))); // the character is not edited
+    QVERIFY(!valueOf(1, Cangjie));                   // 二 has no Cangjie code
     // The cell shows blanks, its editor opens empty, and leaving it saves nothing.
-    QCOMPARE(OpenDataBrowserEditSession(entryList(), 2, cangjie, nullptr), noErr);
-    auto* view = qobject_cast<QTreeView*>(GetControlWidget(entryList()));
-    auto* editor = view->viewport()->findChild<QLineEdit*>();
+    QLineEdit* editor = openEditor(2, dict.fields[Cangjie]->title);
     QVERIFY(editor && editor->text().isEmpty());
-    QCOMPARE(CloseDataBrowserEditSession(entryList()), noErr);
+    QTest::keyClick(editor, Qt::Key_Return);
+    flush();
     QVERIFY(!valueOf(1, Cangjie));
     QVERIFY(userDictionary().isEmpty());
-    editCell(2, cangjie, QStringLiteral("MM"));
+    editCell(2, Cangjie, QStringLiteral("MM"));
     QCOMPARE(valueOf(1, Cangjie)->modified, 0); // saved, so no longer pending
     QCOMPARE(userDictionary(), QByteArray("U+4E8C\tkCangjie\tMM\n"));
-    editCell(2, cangjie, QStringLiteral("MM")); // the same text: nothing saved
+    editCell(2, Cangjie, QStringLiteral("MM")); // the same text: nothing saved
     QCOMPARE(userDictionary(), QByteArray("U+4E8C\tkCangjie\tMM\n"));
-    editCell(2, cangjie, QStringLiteral("mm")); // another case is a change
+    editCell(2, Cangjie, QStringLiteral("mm")); // another case is a change
     QCOMPARE(userDictionary(), QByteArray("U+4E8C\tkCangjie\tMM\nU+4E8C\tkCangjie\tmm\n"));
 
     // The edit is found again after a restart: a fresh store reads the
@@ -277,7 +286,7 @@ void DictionaryWindowTest::editingACellAppendsOneLineToTheUserDictionary()
     QCOMPARE(listedCharacters(), QStringLiteral("二"));
 
     // A cleared value is saved as "?".
-    editCell(2, cangjie, QString());
+    editCell(2, Cangjie, QString());
     QVERIFY(!valueOf(1, Cangjie)->display.isNull() && valueOf(1, Cangjie)->display.isEmpty());
     QCOMPARE(valueOf(1, Cangjie)->text, QByteArray("?"));
     QVERIFY(userDictionary().endsWith("\nU+4E8C\tkCangjie\t?\n"));
@@ -288,7 +297,7 @@ void DictionaryWindowTest::anEditThatCannotBeSavedStaysPending()
     createDictionaryWindow();
     // A folder where the user dictionary should be: it cannot be appended to.
     QVERIFY(QDir().mkpath(userDictionaryPath()));
-    editCell(7, dict.fields[Cangjie]->code, QStringLiteral("E"));
+    editCell(7, Cangjie, QStringLiteral("E"));
     dictValue* value = valueOf(6, Cangjie);
     QVERIFY(value);
     QCOMPARE(value->modified, 1);
@@ -301,36 +310,26 @@ void DictionaryWindowTest::anEditThatCannotBeSavedStaysPending()
 void DictionaryWindowTest::sortingOrdersRowsByColumnKind_data()
 {
     QTest::addColumn<QString>("property");
-    QTest::addColumn<int>("order");
     QTest::addColumn<QString>("expected");
     // Strokes: 吗 has "x" (0); 咖 啡 永 𠀀 have none and stay in entry order.
     QTest::newRow("numeric: 9 before 10")
-        << QStringLiteral("STRK") << int(kDataBrowserOrderIncreasing)
-        << QStringLiteral("吗一二马水妈信高麻咖啡永𠀀");
+        << QStringLiteral("STRK") << QStringLiteral("吗一二马水妈信高麻咖啡永𠀀");
     QTest::newRow("romanisation: first reading, then code point")
-        << QStringLiteral("PYIN") << int(kDataBrowserOrderIncreasing)
-        << QStringLiteral("二啡高咖吗妈麻马水信一永𠀀");
+        << QStringLiteral("PYIN") << QStringLiteral("二啡高咖吗妈麻马水信一永𠀀");
     QTest::newRow("text: case-insensitive, accents canonical")
-        << QStringLiteral("EDEF") << int(kDataBrowserOrderIncreasing)
-        << QStringLiteral("𠀀啡咖永吗麻马妈一高信二水");
+        << QStringLiteral("EDEF") << QStringLiteral("𠀀啡咖永吗麻马妈一高信二水");
     QTest::newRow("character: code point")
-        << QStringLiteral("CHAR") << int(kDataBrowserOrderIncreasing)
-        << QStringLiteral("一二信吗咖啡妈水永马高麻𠀀");
-    QTest::newRow("character, descending: the reverse")
-        << QStringLiteral("CHAR") << int(kDataBrowserOrderDecreasing)
-        << QStringLiteral("𠀀麻高马永水妈啡咖吗信二一");
+        << QStringLiteral("CHAR") << QStringLiteral("一二信吗咖啡妈水永马高麻𠀀");
 }
 
 void DictionaryWindowTest::sortingOrdersRowsByColumnKind()
 {
     QFETCH(QString, property);
-    QFETCH(int, order);
     QFETCH(QString, expected);
     createDictionaryWindow();
     ControlRef list = entryList();
     FourCharCode code = 0;
     QVERIFY(fourCharCodeFromString(property, &code));
-    QCOMPARE(SetDataBrowserSortOrder(list, DataBrowserSortOrder(order)), noErr);
     QCOMPARE(SetDataBrowserSortProperty(list, code), noErr);
     QCOMPARE(listedCharacters(), expected);
     // A refill keeps the order.
@@ -691,7 +690,7 @@ void DictionaryWindowTest::selectingARowShowsTheEntryAndEditsShowAtOnce()
     // An edit of the selected row shows in the text view at once.
     dictValue* reading = valueOf(6, Mandarin);
     const dictValue saved = *reading;
-    editCell(item, dict.fields[Mandarin]->code, QStringLiteral("shuǐ!"));
+    editCell(item, Mandarin, QStringLiteral("shuǐ!"));
     const QString text = controlText(kTextPaneID);
     reading->display = saved.display;
     reading->text = saved.text;

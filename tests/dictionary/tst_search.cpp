@@ -4,6 +4,7 @@
 #include "app/globals.h"
 #include "platform/databrowser.h"
 #include "store/dictionary.h"
+#include "tests/common/listview.h"
 #include "windows/dictionary/dictionarywindow.h"
 #include "windows/dictionary/searchindex.h"
 
@@ -102,8 +103,7 @@ void SearchTest::theMostRelevantEntryComesFirst()
     auto view = std::make_unique<QTreeView>();
     ControlRef list = GetControlFromWidget(view.get());
     filterDBItems(list, -1, scope, text);
-    std::vector<DataBrowserItemID> items;
-    GetDataBrowserItems(list, kDataBrowserNoItem, false, kDataBrowserItemAnyState, &items);
+    const std::vector<DataBrowserItemID> items = wtest::listedItems(list);
     QVERIFY(!items.empty());
     QCOMPARE(dict.entries[items[0] - 1]->display, QStringLiteral("水"));
 }

@@ -10,6 +10,7 @@
 #include "platform/databrowser.h"
 #include "platform/events.h"
 #include "platform/windows.h"
+#include "tests/common/listview.h"
 #include "tests/floating/floatingtest.h"
 #include "windows/dictionary/dictionarywindow.h"
 
@@ -85,9 +86,8 @@ inline QString searchFieldText()
 // The characters the dictionary window's list shows, in entry order.
 inline QStringList listedCharacters()
 {
-    std::vector<DataBrowserItemID> items;
-    GetDataBrowserItems(controlOf(kDictionaryWindowTag, "DBRS"_4cc), kDataBrowserNoItem, false,
-                        kDataBrowserItemAnyState, &items);
+    std::vector<DataBrowserItemID> items =
+        wtest::listedItems(controlOf(kDictionaryWindowTag, "DBRS"_4cc));
     std::sort(items.begin(), items.end());
     QStringList characters;
     for (DataBrowserItemID item : items)
