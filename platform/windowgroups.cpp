@@ -1,5 +1,7 @@
 #include "platform/windowgroups.h"
 
+#include "platform/internal.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QEvent>
@@ -448,7 +450,8 @@ void DrawerController::open()
 void DrawerController::close()
 {
     isOpen = false;
-    HideWindow(drawer);
+    if (drawerWidget)
+        drawerWidget->hide();
 }
 
 bool DrawerController::eventFilter(QObject* watched, QEvent* event)

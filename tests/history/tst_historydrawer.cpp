@@ -59,13 +59,14 @@ QString floatingCharacter()
     ControlRef control = nullptr;
     GetControlByID(floatingWindow(), &id, &control);
     QString text;
-    CopyControlTitleAsCFString(control, &text);
+    GetControlData(control, kControlEntireControl, kControlStaticTextCFStringTag, sizeof text,
+                   &text, nullptr);
     return text;
 }
 
 bool drawerOpen()
 {
-    return drawerWindow() && IsWindowVisible(drawerWindow());
+    return drawerWindow() && GetWindowWidget(drawerWindow())->isVisible();
 }
 
 void clickRow(int row)
@@ -100,9 +101,9 @@ void HistoryDrawerTest::initTestCase()
     ftest::loadFixtureDictionary();
     QVERIFY(ftest::openResources());
     alerts = std::make_unique<ftest::AlertRecorder>();
-    InstallApplicationEventHandler(NewEventHandlerUPP(applicationEventHandler),
-                                   GetEventTypeCount(kApplicationEventTypes),
-                                   kApplicationEventTypes, nullptr, nullptr);
+    InstallEventHandler(GetApplicationEventTarget(), NewEventHandlerUPP(applicationEventHandler),
+                        GetEventTypeCount(kApplicationEventTypes), kApplicationEventTypes, nullptr,
+                        nullptr);
 }
 
 void HistoryDrawerTest::init()

@@ -70,7 +70,8 @@ inline ControlRef controlOf(long windowTag, FourCharCode signature)
 inline QString textOf(long windowTag, FourCharCode signature)
 {
     QString text;
-    CopyControlTitleAsCFString(controlOf(windowTag, signature), &text);
+    GetControlData(controlOf(windowTag, signature), kControlEntireControl,
+                   kControlStaticTextCFStringTag, sizeof text, &text, nullptr);
     return text;
 }
 
