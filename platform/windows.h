@@ -18,6 +18,7 @@
 #include <vector>
 
 class QWidget;
+class WindowGroup;
 
 // Regions of GetWindowBounds and SetWindowBounds.
 constexpr WindowRegionCode kWindowStructureRgn = 32;  // with the frame
@@ -89,6 +90,10 @@ public:
     EventTargetRef target() const { return m_target.get(); }
     bool isDisposed() const { return m_disposed; }
     SRefCon refCon = 0;
+    // Class, attributes and group (windowgroups.h).
+    UInt32 windowClass = 0;
+    UInt32 attributes = 0;
+    WindowGroup* group = nullptr;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
