@@ -95,10 +95,7 @@ QAction* cancelAction(QLineEdit* edit)
 
 QString controlText(const ControlID& id)
 {
-    QString text;
-    GetControlData(controlOf(dictionaryWindow(), id), kControlEntireControl,
-                   kControlStaticTextCFStringTag, sizeof text, &text, nullptr);
-    return text;
+    return wtest::controlText(controlOf(dictionaryWindow(), id));
 }
 
 // Edits one cell the way a user does: open the editor, type, leave.

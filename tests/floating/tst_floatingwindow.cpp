@@ -33,10 +33,7 @@ ControlRef controlOf(FourCharCode signature)
 
 QString textOf(FourCharCode signature)
 {
-    QString text;
-    GetControlData(controlOf(signature), kControlEntireControl, kControlStaticTextCFStringTag,
-                   sizeof text, &text, nullptr);
-    return text;
+    return wtest::controlText(controlOf(signature));
 }
 
 // The chosen item of a pop-up (-1 for none).

@@ -58,10 +58,7 @@ QString floatingCharacter()
     const ControlID id{"CHAR"_4cc, 128};
     ControlRef control = nullptr;
     GetControlByID(floatingWindow(), &id, &control);
-    QString text;
-    GetControlData(control, kControlEntireControl, kControlStaticTextCFStringTag, sizeof text,
-                   &text, nullptr);
-    return text;
+    return wtest::controlText(control);
 }
 
 bool drawerOpen()

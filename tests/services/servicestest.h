@@ -69,10 +69,7 @@ inline ControlRef controlOf(long windowTag, FourCharCode signature)
 
 inline QString textOf(long windowTag, FourCharCode signature)
 {
-    QString text;
-    GetControlData(controlOf(windowTag, signature), kControlEntireControl,
-                   kControlStaticTextCFStringTag, sizeof text, &text, nullptr);
-    return text;
+    return wtest::controlText(controlOf(windowTag, signature));
 }
 
 inline QString searchFieldText()

@@ -303,10 +303,8 @@ void X11WindowsTest::quickLookUpLeavesTheFocusWithTheOtherProgram()
     serve(QStringLiteral("LookupQuickly"), QStringLiteral("水"));
     QTest::qWait(500);
     QCOMPARE(QApplication::activeWindow(), nullptr);
-    QString shown;
-    GetControlData(control(kFloatingWindowTag, ControlID{"CHAR"_4cc, 128}), kControlEntireControl,
-                   kControlStaticTextCFStringTag, sizeof shown, &shown, nullptr);
-    QCOMPARE(shown, QStringLiteral("水"));
+    QCOMPARE(wtest::controlText(control(kFloatingWindowTag, ControlID{"CHAR"_4cc, 128})),
+             QStringLiteral("水"));
 
     // "Lookup" brings the program forward, with the dictionary window active.
     serve(QStringLiteral("Lookup"), QStringLiteral("水"));
