@@ -1,5 +1,7 @@
 #include "platform/alerts.h"
 
+#include "platform/internal.h"
+
 #include "platform/eventloop.h"
 
 #include <QApplication>
@@ -9,6 +11,38 @@
 #include <cstdio>
 
 namespace {
+
+std::unique_ptr<QMessageBox> MakeAlertMessageBox(const AlertRequest& request)
+{
+    auto box = std::make_unique<QMessageBox>();
+    switch (request.type) {
+    case kAlertStopAlert:
+        box->setIcon(QMessageBox::Critical);
+        break;
+    case kAlertCautionAlert:
+        box->setIcon(QMessageBox::Warning);
+        break;
+    case kAlertPlainAlert:
+        box->setIcon(QMessageBox::NoIcon);
+        break;
+    default:
+        box->setIcon(QMessageBox::Information);
+        break;
+    }
+    box->setWindowTitle(QApplication::applicationDisplayName());
+    box->setTextFormat(Qt::PlainText);
+    box->setText(request.message);
+    // The informative text has no format setting of its own: text that Qt
+    // would take for markup is escaped, so it shows as written.
+    QString explanation = request.explanation;
+    if (Qt::mightBeRichText(explanation))
+        explanation = QStringLiteral("<span style=\"white-space: pre-wrap\">") +
+                      explanation.toHtmlEscaped() + QStringLiteral("</span>");
+    box->setInformativeText(explanation);
+    box->setStandardButtons(QMessageBox::Ok);
+    box->setDefaultButton(QMessageBox::Ok);
+    return box;
+}
 
 class MessageBoxPresenter : public AlertPresenter {
 public:
@@ -46,38 +80,6 @@ std::unique_ptr<AlertPresenter> SetAlertPresenter(std::unique_ptr<AlertPresenter
         replacement = std::make_unique<MessageBoxPresenter>();
     std::swap(presenter(), replacement);
     return replacement;
-}
-
-std::unique_ptr<QMessageBox> MakeAlertMessageBox(const AlertRequest& request)
-{
-    auto box = std::make_unique<QMessageBox>();
-    switch (request.type) {
-    case kAlertStopAlert:
-        box->setIcon(QMessageBox::Critical);
-        break;
-    case kAlertCautionAlert:
-        box->setIcon(QMessageBox::Warning);
-        break;
-    case kAlertPlainAlert:
-        box->setIcon(QMessageBox::NoIcon);
-        break;
-    default:
-        box->setIcon(QMessageBox::Information);
-        break;
-    }
-    box->setWindowTitle(QApplication::applicationDisplayName());
-    box->setTextFormat(Qt::PlainText);
-    box->setText(request.message);
-    // The informative text has no format setting of its own: text that Qt
-    // would take for markup is escaped, so it shows as written.
-    QString explanation = request.explanation;
-    if (Qt::mightBeRichText(explanation))
-        explanation = QStringLiteral("<span style=\"white-space: pre-wrap\">") +
-                      explanation.toHtmlEscaped() + QStringLiteral("</span>");
-    box->setInformativeText(explanation);
-    box->setStandardButtons(QMessageBox::Ok);
-    box->setDefaultButton(QMessageBox::Ok);
-    return box;
 }
 
 OSStatus StandardAlert(const AlertRequest& request, SInt16* outItemHit)

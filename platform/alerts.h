@@ -10,8 +10,6 @@
 
 #include <memory>
 
-class QMessageBox;
-
 using AlertType = SInt16;
 constexpr AlertType kAlertStopAlert = 0;
 constexpr AlertType kAlertNoteAlert = 1;
@@ -40,12 +38,9 @@ public:
     virtual SInt16 present(const AlertRequest& request) = 0;
 };
 
-// Installs a presenter and returns the previous one; null restores the
-// QMessageBox presenter.
+// For tests: installs a presenter and returns the previous one; null
+// restores the QMessageBox presenter.
 std::unique_ptr<AlertPresenter> SetAlertPresenter(std::unique_ptr<AlertPresenter> presenter);
-
-// The message box the default presenter would run, not yet shown.
-std::unique_ptr<QMessageBox> MakeAlertMessageBox(const AlertRequest& request);
 
 // error and explanation are Pascal strings; explanation may be null.
 OSStatus StandardAlert(AlertType type, ConstStr255Param error, ConstStr255Param explanation,

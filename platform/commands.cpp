@@ -1,5 +1,7 @@
 #include "platform/commands.h"
 
+#include "platform/internal.h"
+
 #include "platform/controls.h"
 #include "platform/events.h"
 #include "platform/windows.h"
@@ -73,16 +75,6 @@ static OSStatus SendCommandFromControl(ControlRef control, UInt32 commandID)
     command.attributes = kHICommandFromControl;
     command.commandID = commandID;
     return ProcessHICommand(command, GetControlEventTarget(control));
-}
-
-OSStatus SendCommandFromWindow(WindowRef window, UInt32 commandID)
-{
-    if (!window)
-        return paramErr;
-    HICommand command{};
-    command.attributes = kHICommandFromWindow;
-    command.commandID = commandID;
-    return ProcessHICommand(command, GetWindowEventTarget(window));
 }
 
 static OSStatus SendCommandFromMenu(MenuRef menu, MenuItemIndex item, UInt32 commandID)

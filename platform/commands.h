@@ -24,14 +24,3 @@ constexpr int kCommandIDRole = Qt::UserRole + 0x434D;
 // Sends a command-process event with the command to the target and returns
 // the handlers' answer (eventNotHandledErr when nobody handled it).
 OSStatus ProcessHICommand(const HICommand& command, EventTargetRef target);
-OSStatus SendCommandFromWindow(WindowRef window, UInt32 commandID);
-
-// The command of a widget or action ("command" property); false when it has
-// none or the text is not four Latin-1 characters.
-bool GetObjectCommand(const QObject* object, UInt32* outCommandID);
-
-// Makes every button, action and pop-up under root that carries a command
-// send it when the user triggers it. Actions inside the window go to the
-// window; those of menus outside any window (the menu bar) go to the focus
-// target. Connecting twice does nothing more.
-void ConnectCommandSources(QWidget* root);

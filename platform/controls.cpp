@@ -1,5 +1,7 @@
 #include "platform/controls.h"
 
+#include "platform/internal.h"
+
 #include "platform/controladapter.h"
 #include "platform/windows.h"
 
@@ -12,6 +14,7 @@
 
 static OSStatus SetControlTitleWithCFString(ControlRef control, const QString& title);
 static OSStatus SetControlVisibility(ControlRef control, Boolean visible, Boolean draw);
+static OSStatus CopyControlTitleAsCFString(ControlRef control, QString* outTitle);
 
 namespace {
 
@@ -247,36 +250,6 @@ OSStatus HIViewSetVisible(HIViewRef view, Boolean visible)
     return SetControlVisibility(view, visible, true);
 }
 
-Boolean IsControlVisible(ControlRef control)
-{
-    QWidget* widget = widgetOf(control);
-    return widget && widget->isVisibleTo(widget->window());
-}
-
-OSStatus EnableControl(ControlRef control)
-{
-    QWidget* widget = widgetOf(control);
-    if (!widget)
-        return paramErr;
-    if (!widget->isEnabled()) {
-        widget->setEnabled(true);
-        sendStateEvent(control, kEventControlEnabledStateChanged);
-    }
-    return noErr;
-}
-
-OSStatus DisableControl(ControlRef control)
-{
-    QWidget* widget = widgetOf(control);
-    if (!widget)
-        return paramErr;
-    if (widget->isEnabled()) {
-        widget->setEnabled(false);
-        sendStateEvent(control, kEventControlEnabledStateChanged);
-    }
-    return noErr;
-}
-
 Boolean IsControlEnabled(ControlRef control)
 {
     QWidget* widget = widgetOf(control);
@@ -299,16 +272,6 @@ SInt32 GetControl32BitMaximum(ControlRef control)
         return 0;
     SInt32 result = control->maximum;
     askAdapters(widget, [&](const ControlAdapter& a) { return a.maximum(widget, &result); });
-    return result;
-}
-
-SInt32 GetControl32BitValue(ControlRef control)
-{
-    QWidget* widget = widgetOf(control);
-    if (!widget)
-        return 0;
-    SInt32 result = control->value;
-    askAdapters(widget, [&](const ControlAdapter& a) { return a.value(widget, &result); });
     return result;
 }
 
@@ -338,11 +301,6 @@ void SetControl32BitMaximum(ControlRef control, SInt32 maximum)
     control->minimum = std::min(control->minimum, maximum);
     control->value = std::clamp(control->value, control->minimum, control->maximum);
     sendControlEvent(control, kEventControlValueFieldChanged);
-}
-
-ControlPartCode GetControlHilite(ControlRef control)
-{
-    return control ? control->hilite : 0;
 }
 
 void HiliteControl(ControlRef control, ControlPartCode part)
@@ -454,7 +412,7 @@ static OSStatus SetControlTitleWithCFString(ControlRef control, const QString& t
     return noErr;
 }
 
-OSStatus CopyControlTitleAsCFString(ControlRef control, QString* outTitle)
+static OSStatus CopyControlTitleAsCFString(ControlRef control, QString* outTitle)
 {
     QWidget* widget = widgetOf(control);
     if (!widget || !outTitle)

@@ -79,21 +79,16 @@ inline OSStatus InstallControlEventHandler(ControlRef control, EventHandlerUPP h
 void ShowControl(ControlRef control);
 void HideControl(ControlRef control);
 OSStatus HIViewSetVisible(HIViewRef view, Boolean visible);
-Boolean IsControlVisible(ControlRef control);
 
-OSStatus EnableControl(ControlRef control);
-OSStatus DisableControl(ControlRef control);
 Boolean IsControlEnabled(ControlRef control);
 // Active: its window is the active window.
 Boolean IsControlActive(ControlRef control);
 
 // Values. Setting clamps to the control's range.
-SInt32 GetControl32BitValue(ControlRef control);
 void SetControl32BitValue(ControlRef control, SInt32 value);
 SInt32 GetControl32BitMaximum(ControlRef control);
 void SetControl32BitMaximum(ControlRef control, SInt32 maximum);
 
-ControlPartCode GetControlHilite(ControlRef control);
 // Sends kEventControlHiliteChanged (previous and current part) when it changes.
 void HiliteControl(ControlRef control, ControlPartCode part);
 
@@ -107,7 +102,6 @@ OSStatus GetControlData(ControlRef control, ControlPartCode part, ResType tag, S
                         void* buffer, Size* outActualSize);
 
 OSStatus SetControlFontStyle(ControlRef control, const ControlFontStyleRec* style);
-OSStatus CopyControlTitleAsCFString(ControlRef control, QString* outTitle);
 
 // Drawing: Draw1Control repaints at once (progress shows while the loop is
 // blocked); HIViewSetNeedsDisplay asks for a repaint later.
@@ -117,7 +111,6 @@ OSStatus HIViewSetNeedsDisplay(HIViewRef view, Boolean needsDisplay);
 // Geometry: frame in the parent's coordinates, bounds in the view's own. A
 // control placed directly in a window takes window coordinates from the top
 // of the content, below an attached menu bar.
-OSStatus HIViewGetFrame(HIViewRef view, HIRect* outFrame);
 OSStatus HIViewSetFrame(HIViewRef view, const HIRect* frame);
 OSStatus HIViewGetBounds(HIViewRef view, HIRect* outBounds);
 // Puts a control into another (or into a window's top-level widget).

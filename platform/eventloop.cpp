@@ -1,5 +1,7 @@
 #include "platform/eventloop.h"
 
+#include "platform/internal.h"
+
 #include <QCoreApplication>
 #include <QApplication>
 #include <QGuiApplication>

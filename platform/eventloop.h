@@ -12,9 +12,6 @@ void RunApplicationEventLoop();
 // Ends the running loop (and any modal loop inside it). Called before the
 // loop runs, it makes the next RunApplicationEventLoop return at once.
 void QuitApplicationEventLoop();
-bool IsApplicationEventLoopRunning();
-// A quit came before the loop ran: the loop will return at once.
-bool IsApplicationQuitPending();
 
 // SIGINT and SIGTERM become a quit of the loop: the signal handler writes to
 // a pipe that the loop reads. Safe to call more than once. Returns false (and

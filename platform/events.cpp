@@ -1,5 +1,7 @@
 #include "platform/events.h"
 
+#include "platform/internal.h"
+
 #include "platform/eventloop.h"
 
 #include <QCoreApplication>
@@ -311,6 +313,11 @@ OSStatus CallNextEventHandler(EventHandlerCallRef call, EventRef event)
 OSStatus SendEventToEventTarget(EventRef event, EventTargetRef target)
 {
     return SendEventToEventTargetWithOptions(event, target, 0);
+}
+
+OSStatus ScopedEvent::send(EventTargetRef target, OptionBits options) const
+{
+    return SendEventToEventTargetWithOptions(m_event, target, options);
 }
 
 OSStatus SendEventToEventTargetWithOptions(EventRef event, EventTargetRef target,

@@ -76,10 +76,6 @@ constexpr ItemCount GetEventTypeCount(const EventTypeSpec (&)[N])
 OSStatus InstallEventHandler(EventTargetRef target, EventHandlerUPP handler, ItemCount numTypes,
                              const EventTypeSpec* typeList, void* userData,
                              EventHandlerRef* outRef);
-// The same with a function object instead of a procedure and user data.
-OSStatus InstallEventHandlerFunction(EventTargetRef target, EventHandlerFunction handler,
-                                     ItemCount numTypes, const EventTypeSpec* typeList,
-                                     EventHandlerRef* outRef);
 // Removing a handler that is gone already (its target was disposed) is
 // paramErr, never a crash.
 OSStatus RemoveEventHandler(EventHandlerRef handler);
@@ -95,8 +91,6 @@ using OptionBits = UInt32;
 constexpr OptionBits kEventTargetDontPropagate = 1u << 0;
 
 OSStatus SendEventToEventTarget(EventRef event, EventTargetRef target);
-OSStatus SendEventToEventTargetWithOptions(EventRef event, EventTargetRef target,
-                                           OptionBits options);
 
 EventTargetRef GetApplicationEventTarget();
 
@@ -134,22 +128,11 @@ public:
     {
         return GetEventParameter(m_event, name, type, nullptr, sizeof *out, nullptr, out) == noErr;
     }
-    OSStatus send(EventTargetRef target, OptionBits options = 0) const
-    {
-        return SendEventToEventTargetWithOptions(m_event, target, options);
-    }
+    OSStatus send(EventTargetRef target, OptionBits options = 0) const;
 
 private:
     EventRef m_event = nullptr;
 };
-
-inline OSStatus InstallApplicationEventHandler(EventHandlerUPP handler, ItemCount numTypes,
-                                               const EventTypeSpec* typeList, void* userData,
-                                               EventHandlerRef* outRef)
-{
-    return InstallEventHandler(GetApplicationEventTarget(), handler, numTypes, typeList, userData,
-                               outRef);
-}
 
 // ---------------------------------------------------------------------------
 // Targets, for modules of the layer that give their own objects a target.

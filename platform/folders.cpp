@@ -1,5 +1,7 @@
 #include "platform/folders.h"
 
+#include "platform/internal.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>

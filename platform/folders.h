@@ -13,9 +13,9 @@
 
 #include <QString>
 
-QString GetUserPreferencesFolder();
 QString GetBundleResourcesFolder();
-// An empty path goes back to the folder found from the executable.
+// For tests, which bring their own resources; an empty path goes back to the
+// folder found from the executable.
 void SetBundleResourcesFolderOverride(const QString& path);
 
 // Folder look-up by type: kApplicationSupportFolderType is the user data

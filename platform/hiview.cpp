@@ -1,5 +1,7 @@
 #include "platform/hiview.h"
 
+#include "platform/internal.h"
+
 #include "platform/windows.h"
 
 #include <QEventLoop>

@@ -14,6 +14,9 @@
 
 namespace {
 
+// Control data tag of an image view: the picture, as a CGImageRef.
+constexpr ResType kHIImageViewImageTag = FOUR_CHAR_CODE("imag");
+
 class ImageViewAdapter : public ControlAdapter {
 public:
     bool appliesTo(const QWidget* widget) const override
@@ -34,24 +37,6 @@ public:
             label->clear();
         else
             label->setPixmap(QPixmap::fromImage(*image));
-        return noErr;
-    }
-
-    OSStatus getData(ControlRef control, ControlPartCode, ResType tag, Size bufferSize,
-                     void* buffer, Size* outActualSize) const override
-    {
-        if (tag != kHIImageViewImageTag)
-            return eventNotHandledErr;
-        if (outActualSize)
-            *outActualSize = sizeof(CGImageRef);
-        if (buffer == nullptr)
-            return noErr;
-        if (bufferSize < Size(sizeof(CGImageRef)))
-            return errDataSizeMismatch;
-        const auto* label = static_cast<const QLabel*>(GetControlWidget(control));
-        const QPixmap pixmap = label->pixmap();
-        *static_cast<CGImageRef*>(buffer) =
-            pixmap.isNull() ? nullptr : new QImage(pixmap.toImage());
         return noErr;
     }
 };
@@ -99,14 +84,4 @@ OSStatus HIImageViewSetImage(HIViewRef view, CGImageRef image)
 {
     registerImageViewAdapter();
     return SetControlData(view, kControlEntireControl, kHIImageViewImageTag, sizeof image, &image);
-}
-
-CGImageRef HIImageViewCopyImage(HIViewRef view)
-{
-    registerImageViewAdapter();
-    CGImageRef image = nullptr;
-    if (GetControlData(view, kControlEntireControl, kHIImageViewImageTag, sizeof image, &image,
-                       nullptr) != noErr)
-        return nullptr;
-    return image;
 }

@@ -27,12 +27,6 @@ void CGDataProviderRelease(CGDataProviderRef provider);
 // Decodes the provider's bytes as PNG data; null when they are no PNG picture.
 CGImageRef CGImageCreateWithPNGDataProvider(CGDataProviderRef provider);
 
-// Control data tag of an image view: the picture, as a CGImageRef. Setting
-// copies the picture (null clears the view); getting answers a new copy owned
-// by the caller, or null when the view shows none.
-constexpr ResType kHIImageViewImageTag = FOUR_CHAR_CODE("imag");
-
-// errDataNotSupported when the control is no image view.
+// Shows a copy of the picture (null clears the view). errDataNotSupported
+// when the control is no image view.
 OSStatus HIImageViewSetImage(HIViewRef view, CGImageRef image);
-// A copy of the view's picture, or null; released with CGImageRelease.
-CGImageRef HIImageViewCopyImage(HIViewRef view);

@@ -1,5 +1,7 @@
 #include "platform/keyboard.h"
 
+#include "platform/internal.h"
+
 #include <QEvent>
 #include <QKeyEvent>
 #include <QPointer>

@@ -1,5 +1,7 @@
 #include "platform/menubar.h"
 
+#include "platform/internal.h"
+
 #include "platform/commands.h"
 #include "platform/windows.h"
 

@@ -13,13 +13,6 @@
 class QMainWindow;
 class QSystemTrayIcon;
 
-// Takes the menus of a loaded menu-bar window (which it keeps, hidden) as the
-// menu bar, connects their commands (to the focus target), gives a Quit item
-// without a shortcut the standard one, attaches the menu bar to the windows
-// that want it, and makes the tray icon when there is a tray.
-// kIBCarbonRuntimeObjectNotOfRequestedType when the window has no menu.
-OSStatus InstallMenuBar(QMainWindow* source);
-
 // Shows the installed menu bar in the window: a QMainWindow's own menu bar,
 // or the menu bar of the top-level layout of another widget. paramErr for a
 // widget without a layout; resNotFound when no menu bar is installed.

@@ -1,5 +1,7 @@
 #include "platform/menus.h"
 
+#include "platform/internal.h"
+
 #include "platform/commands.h"
 #include "platform/controladapter.h"
 #include "platform/controls.h"

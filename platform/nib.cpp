@@ -1,5 +1,7 @@
 #include "platform/nib.h"
 
+#include "platform/internal.h"
+
 #include "platform/commands.h"
 #include "platform/folders.h"
 #include "platform/menubar.h"

@@ -1,5 +1,7 @@
 #include "platform/preferences.h"
 
+#include "platform/internal.h"
+
 #include "platform/durablefile.h"
 #include "platform/folders.h"
 

@@ -31,8 +31,8 @@ void CFPreferencesSetAppValue(const QString& key, const QVariant& value,
                               const QString& applicationID);
 // Removes every key of the domain that is not in `keep`.
 void RemovePreferenceKeysExcept(const QSet<QString>& keep, const QString& applicationID);
-// Lets go of the domain's open store (writing what is still pending), so
-// that the next read reads the file afresh.
+// For the fuzz target, which writes the file itself: forgets the domain's
+// open store without writing it, so that the next read reads the file afresh.
 void DiscardUnsavedPreferences(const QString& applicationID);
 // Writes the domain's file. false (with a diagnostic line) when it cannot.
 Boolean CFPreferencesAppSynchronize(const QString& applicationID);

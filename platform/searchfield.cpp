@@ -1,5 +1,7 @@
 #include "platform/searchfield.h"
 
+#include "platform/internal.h"
+
 #include "platform/commands.h"
 #include "platform/controls.h"
 #include "platform/menus.h"
@@ -149,15 +151,6 @@ OSStatus HISearchFieldChangeAttributes(HIViewRef searchField, OptionBits attribu
     return noErr;
 }
 
-OSStatus HISearchFieldGetAttributes(HIViewRef searchField, OptionBits* outAttributes)
-{
-    SearchField* field = findField(searchField);
-    if (!field || !outAttributes)
-        return paramErr;
-    *outAttributes = field->attributes;
-    return noErr;
-}
-
 OSStatus HISearchFieldSetDescriptiveText(HIViewRef searchField, const QString& text)
 {
     SearchField* field = findField(searchField);
@@ -165,10 +158,4 @@ OSStatus HISearchFieldSetDescriptiveText(HIViewRef searchField, const QString& t
         return paramErr;
     field->edit->setPlaceholderText(text);
     return noErr;
-}
-
-QAction* HISearchFieldCancelAction(HIViewRef searchField)
-{
-    SearchField* field = findField(searchField);
-    return field ? field->cancelAction : nullptr;
 }

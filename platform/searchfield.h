@@ -18,8 +18,6 @@
 
 #include <QString>
 
-class QAction;
-
 constexpr OptionBits kHISearchFieldAttributesCancel = 1u << 0;
 constexpr OptionBits kHISearchFieldAttributesSearchIcon = 1u << 1;
 
@@ -28,9 +26,5 @@ OSStatus HISearchFieldGetSearchMenu(HIViewRef searchField, MenuRef* outMenu);
 // kHISearchFieldAttributesCancel is set.
 OSStatus HISearchFieldChangeAttributes(HIViewRef searchField, OptionBits attributesToSet,
                                        OptionBits attributesToClear);
-OSStatus HISearchFieldGetAttributes(HIViewRef searchField, OptionBits* outAttributes);
 // The grey text shown while the field is empty; a null or empty text removes it.
 OSStatus HISearchFieldSetDescriptiveText(HIViewRef searchField, const QString& text);
-
-// The two buttons, for tests that click them.
-QAction* HISearchFieldCancelAction(HIViewRef searchField);

@@ -1,11 +1,8 @@
 #include "platform/types.h"
 
-#include <QString>
+#include "platform/internal.h"
 
-std::string fourCharCodeString(FourCharCode code)
-{
-    return std::string{FOUR_CHAR_ARGS(code)};
-}
+#include <QString>
 
 QString fourCharCodeQString(FourCharCode code)
 {

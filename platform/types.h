@@ -97,10 +97,8 @@ constexpr FourCharCode operator""_4cc()
         static_cast<char>((UInt32(code) >> 16) & 0xFF),                                            \
         static_cast<char>((UInt32(code) >> 8) & 0xFF), static_cast<char>(UInt32(code) & 0xFF)
 
-// The code as a four-character string, most significant character first.
-std::string fourCharCodeString(FourCharCode code);
-QString fourCharCodeQString(FourCharCode code);
 // Parses a text of exactly four Latin-1 characters (trailing blanks count).
+// Used inside the layer, to read the codes the .ui files carry.
 bool fourCharCodeFromString(const QString& text, FourCharCode* outCode);
 
 // ---------------------------------------------------------------------------

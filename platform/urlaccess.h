@@ -65,4 +65,5 @@ OSStatus URLDownload(URLReference ref, Handle destination);
 
 // How long URLDownload waits for the whole exchange, in milliseconds.
 constexpr int kURLDefaultTimeLimit = 30000;
+// For tests, which wait for a silent server for less.
 void SetURLAccessTimeLimit(int milliseconds);

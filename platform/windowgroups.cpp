@@ -1,53 +1,48 @@
 #include "platform/windowgroups.h"
 
+#include "platform/internal.h"
+
 #include <QAbstractButton>
-#include <QApplication>
 #include <QEvent>
 #include <QPointer>
 #include <QWidget>
 
 #include <algorithm>
-#include <map>
-#include <memory>
 
 class WindowGroup {
 public:
     WindowGroupAttributes attributes = 0;
     WindowGroup* parent = nullptr;
     WindowClass windowClass = 0; // the class whose group this is, or 0
-    std::vector<WindowRef> windows;
+    std::vector<QPointer<PlatformWindow>> windows;
 };
 
 namespace {
 
-struct WindowInfo {
-    WindowClass windowClass = kDocumentWindowClass;
-    WindowAttributes attributes = kWindowNoAttributes;
-    WindowGroupRef group = nullptr;
-    QPoint lastPosition;
-    bool positionKnown = false;
-};
-
-// A drawer's docking: its parent, edges, offsets and state. A child of the
-// drawer's widget; it watches the parent's widget.
+// A drawer's docking: its parent, offsets and state. A child of the drawer's
+// widget; it watches the parent's widget only.
 class DrawerController : public QObject {
 public:
     DrawerController(WindowRef drawer, QWidget* drawerWidget)
         : QObject(drawerWidget), drawer(drawer), drawerWidget(drawerWidget)
     {
-        all().push_back(this);
     }
     ~DrawerController() override
     {
-        all().erase(std::remove(all().begin(), all().end(), this), all().end());
         if (closedHandler)
             RemoveEventHandler(closedHandler);
     }
 
-    static std::vector<DrawerController*>& all()
+    static DrawerController* of(WindowRef drawer)
     {
-        static std::vector<DrawerController*> list;
-        return list;
+        QWidget* widget = GetWindowWidget(drawer);
+        if (!widget)
+            return nullptr;
+        for (QObject* child : widget->children()) {
+            if (auto* controller = dynamic_cast<DrawerController*>(child))
+                return controller;
+        }
+        return nullptr;
     }
 
     void attach(WindowRef newParent);
@@ -68,185 +63,69 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
-std::map<const PlatformWindow*, WindowInfo>& infos()
-{
-    static std::map<const PlatformWindow*, WindowInfo> map;
-    return map;
-}
-
-QObject* registry()
-{
-    static auto* object = new QObject;
-    return object;
-}
-
-std::vector<std::unique_ptr<WindowGroup>>& groups()
-{
-    static std::vector<std::unique_ptr<WindowGroup>> list;
-    return list;
-}
-
-bool isGroup(WindowGroupRef group)
-{
-    return group && std::any_of(groups().begin(), groups().end(),
-                                [group](const auto& g) { return g.get() == group; });
-}
-
-void leaveGroup(WindowRef window, WindowGroupRef group)
-{
-    if (!group)
-        return;
-    auto& list = group->windows;
-    list.erase(std::remove(list.begin(), list.end(), window), list.end());
-}
-
-WindowInfo& infoOf(WindowRef window)
-{
-    auto [it, added] = infos().try_emplace(window);
-    if (added) {
-        QObject::connect(window, &QObject::destroyed, registry(), [window] {
-            auto found = infos().find(window);
-            if (found == infos().end())
-                return;
-            leaveGroup(window, found->second.group);
-            infos().erase(found);
-        });
-    }
-    return it->second;
-}
-
-const WindowInfo* findInfo(WindowRef window)
-{
-    auto found = infos().find(window);
-    return found == infos().end() ? nullptr : &found->second;
-}
-
-DrawerController* controllerOf(WindowRef drawer)
-{
-    if (!drawer)
-        return nullptr;
-    for (DrawerController* c : DrawerController::all()) {
-        if (c->drawer == drawer)
-            return c;
-    }
-    return nullptr;
-}
-
-bool isDrawer(WindowRef window)
-{
-    return controllerOf(window) != nullptr;
-}
-
 // Utility windows, and the windows of groups under the utility class group.
 bool floatsAsUtility(WindowRef window)
 {
-    const WindowInfo* info = findInfo(window);
-    if (!info)
-        return false;
-    if (info->windowClass == kUtilityWindowClass)
+    if (window->windowClass == kUtilityWindowClass)
         return true;
-    for (WindowGroupRef g = info->group; g; g = g->parent) {
+    for (WindowGroupRef g = window->group; g; g = g->parent) {
         if (g->windowClass == kUtilityWindowClass)
             return true;
     }
     return false;
 }
 
+// Raises the window, then its open drawers above it.
 void raiseWithDrawers(WindowRef window)
 {
     QWidget* widget = GetWindowWidget(window);
     if (!widget || !widget->isVisible())
         return;
     widget->raise();
-    for (DrawerController* c : DrawerController::all()) {
-        if (c->parentWidget == widget && c->drawerWidget && c->drawerWidget->isVisible())
-            c->drawerWidget->raise();
+    for (QWidget* child : widget->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        DrawerController* c = DrawerController::of(GetWindowFromWidget(child));
+        if (c && child->isWindow() && c->parentWidget == widget && child->isVisible())
+            child->raise();
     }
 }
 
-// Watches every window of the program for activation and moves.
-class LayerWatcher : public QObject {
-public:
-    static void ensure()
-    {
-        static LayerWatcher* watcher = nullptr;
-        if (watcher || !QCoreApplication::instance())
-            return;
-        watcher = new LayerWatcher;
-        watcher->setParent(QCoreApplication::instance());
-        QCoreApplication::instance()->installEventFilter(watcher);
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        const QEvent::Type type = event->type();
-        if (type != QEvent::WindowActivate && type != QEvent::Move)
-            return false;
-        auto* widget = qobject_cast<QWidget*>(watched);
-        if (!widget || !widget->isWindow())
-            return false;
-        WindowRef window = GetWindowFromWidget(widget);
-        if (!window)
-            return false;
-        if (type == QEvent::WindowActivate)
-            activated(window);
-        else
-            moved(window, widget);
-        return false;
-    }
-
-private:
-    void activated(WindowRef window)
-    {
-        const WindowInfo* info = findInfo(window);
-        if (info && info->group && (info->group->attributes & kWindowGroupAttrLayerTogether)) {
-            for (WindowRef mate : info->group->windows) {
-                if (mate != window)
-                    raiseWithDrawers(mate);
-            }
-            raiseWithDrawers(window);
+// When a window of the program comes forward, the other windows of its group
+// come with it (layer together), and the floating windows go back above it.
+OSStatus windowActivated(EventRef event)
+{
+    WindowRef window = nullptr;
+    GetEventParameter(event, kEventParamDirectObject, typeWindowRef, nullptr, sizeof window,
+                      nullptr, &window);
+    if (!GetWindowWidget(window))
+        return eventNotHandledErr;
+    if (window->group && (window->group->attributes & kWindowGroupAttrLayerTogether)) {
+        for (WindowRef mate : window->group->windows) {
+            if (mate && mate != window)
+                raiseWithDrawers(mate);
         }
-        if (floatsAsUtility(window))
-            return;
-        for (const auto& [w, i] : infos()) {
-            Q_UNUSED(i);
-            auto* other = const_cast<PlatformWindow*>(w);
-            if (!other->isDisposed() && floatsAsUtility(other))
+        raiseWithDrawers(window);
+    }
+    if (!floatsAsUtility(window)) {
+        for (WindowRef other : GetWindowList()) {
+            if (floatsAsUtility(other))
                 raiseWithDrawers(other);
         }
     }
+    return eventNotHandledErr;
+}
 
-    void moved(WindowRef window, QWidget* widget)
-    {
-        auto found = infos().find(window);
-        if (found == infos().end())
-            return;
-        WindowInfo& info = found->second;
-        const QPoint now = widget->pos();
-        const QPoint delta = info.positionKnown ? now - info.lastPosition : QPoint();
-        info.lastPosition = now;
-        info.positionKnown = true;
-        if (delta.isNull() || moving || !widget->isVisible() || isDrawer(window) || !info.group ||
-            !(info.group->attributes & kWindowGroupAttrMoveTogether))
-            return;
-        moving = true;
-        for (WindowRef mate : info.group->windows) {
-            QWidget* mateWidget = GetWindowWidget(mate);
-            if (mate == window || !mateWidget || !mateWidget->isVisible() || isDrawer(mate))
-                continue;
-            WindowInfo& mateInfo = infoOf(mate);
-            const QPoint target = mateWidget->pos() + delta;
-            // Recorded first, so the mate's own move event carries no delta back.
-            mateInfo.lastPosition = target;
-            mateInfo.positionKnown = true;
-            mateWidget->move(target);
-        }
-        moving = false;
-    }
-
-    bool moving = false;
-};
+// Every window's activation passes on to the application target.
+void watchActivation()
+{
+    static bool installed = false;
+    if (installed)
+        return;
+    static constexpr EventTypeSpec kActivated{kEventClassWindow, kEventWindowActivated};
+    installed = InstallEventHandlerFunction(
+                    GetApplicationEventTarget(),
+                    [](EventHandlerCallRef, EventRef event) { return windowActivated(event); }, 1,
+                    &kActivated, nullptr) == noErr;
+}
 
 } // namespace
 
@@ -271,23 +150,13 @@ OSStatus HIWindowChangeClass(WindowRef window, WindowClass windowClass)
     widget->setGeometry(geometry);
     if (visible)
         widget->show();
-    infoOf(window).windowClass = windowClass;
-    LayerWatcher::ensure();
+    window->windowClass = windowClass;
+    watchActivation();
     return noErr;
 }
 
 // ---------------------------------------------------------------------------
 // Attributes.
-
-namespace {
-
-void sendToolbarSwitchMode(WindowRef window)
-{
-    ScopedEvent(kEventClassWindow, kEventWindowToolbarSwitchMode, typeWindowRef, window)
-        .send(GetWindowEventTarget(window));
-}
-
-} // namespace
 
 OSStatus ChangeWindowAttributes(WindowRef window, WindowAttributes setThese,
                                 WindowAttributes clearThese)
@@ -295,9 +164,8 @@ OSStatus ChangeWindowAttributes(WindowRef window, WindowAttributes setThese,
     QWidget* widget = GetWindowWidget(window);
     if (!widget)
         return errInvalidWindowRef;
-    WindowInfo& info = infoOf(window);
-    info.attributes = (info.attributes | setThese) & ~clearThese;
-    const bool toolbar = info.attributes & kWindowToolbarButtonAttribute;
+    window->attributes = (window->attributes | setThese) & ~clearThese;
+    const bool toolbar = window->attributes & kWindowToolbarButtonAttribute;
     for (QAbstractButton* button : widget->findChildren<QAbstractButton*>()) {
         if (!button->property("toolbarButton").toBool())
             continue;
@@ -307,9 +175,11 @@ OSStatus ChangeWindowAttributes(WindowRef window, WindowAttributes setThese,
         button->setProperty("_taviToolbarConnected", true);
         QPointer<PlatformWindow> guarded = window;
         QObject::connect(button, &QAbstractButton::clicked, button, [guarded] {
-            const WindowInfo* current = guarded ? findInfo(guarded) : nullptr;
-            if (current && (current->attributes & kWindowToolbarButtonAttribute))
-                sendToolbarSwitchMode(guarded);
+            if (guarded && !guarded->isDisposed() &&
+                (guarded->attributes & kWindowToolbarButtonAttribute))
+                ScopedEvent(kEventClassWindow, kEventWindowToolbarSwitchMode, typeWindowRef,
+                            WindowRef(guarded))
+                    .send(GetWindowEventTarget(guarded));
         });
     }
     return noErr;
@@ -322,29 +192,23 @@ OSStatus CreateWindowGroup(WindowGroupAttributes attributes, WindowGroupRef* out
 {
     if (!outGroup)
         return paramErr;
-    groups().push_back(std::make_unique<WindowGroup>());
-    groups().back()->attributes = attributes;
-    *outGroup = groups().back().get();
-    LayerWatcher::ensure();
+    *outGroup = new WindowGroup;
+    (*outGroup)->attributes = attributes;
     return noErr;
 }
 
 WindowGroupRef GetWindowGroupOfClass(WindowClass windowClass)
 {
-    if (windowClass != kUtilityWindowClass && windowClass != kDocumentWindowClass)
-        return nullptr;
-    for (const auto& g : groups()) {
-        if (g->windowClass == windowClass)
-            return g.get();
-    }
-    groups().push_back(std::make_unique<WindowGroup>());
-    groups().back()->windowClass = windowClass;
-    return groups().back().get();
+    static WindowGroup utility{0, nullptr, kUtilityWindowClass, {}};
+    static WindowGroup document{0, nullptr, kDocumentWindowClass, {}};
+    if (windowClass == kUtilityWindowClass)
+        return &utility;
+    return windowClass == kDocumentWindowClass ? &document : nullptr;
 }
 
 OSStatus SetWindowGroupParent(WindowGroupRef group, WindowGroupRef parent)
 {
-    if (!isGroup(group) || (parent && !isGroup(parent)))
+    if (!group)
         return paramErr;
     for (WindowGroupRef g = parent; g; g = g->parent) {
         if (g == group)
@@ -358,27 +222,23 @@ OSStatus SetWindowGroup(WindowRef window, WindowGroupRef group)
 {
     if (!GetWindowWidget(window))
         return errInvalidWindowRef;
-    if (group && !isGroup(group))
-        return paramErr;
-    WindowInfo& info = infoOf(window);
-    if (info.group == group)
+    if (window->group == group)
         return noErr;
-    leaveGroup(window, info.group);
-    info.group = group;
-    if (QWidget* widget = GetWindowWidget(window)) {
-        info.lastPosition = widget->pos();
-        info.positionKnown = true;
+    if (WindowGroupRef old = window->group)
+        std::erase_if(old->windows, [window](const auto& w) { return !w || w == window; });
+    window->group = group;
+    if (group) {
+        std::erase_if(group->windows, [](const auto& w) { return !w; });
+        group->windows.emplace_back(window);
     }
-    if (group)
-        group->windows.push_back(window);
-    LayerWatcher::ensure();
+    watchActivation();
     return noErr;
 }
 
 OSStatus ChangeWindowGroupAttributes(WindowGroupRef group, WindowGroupAttributes setThese,
                                      WindowGroupAttributes clearThese)
 {
-    if (!isGroup(group))
+    if (!group)
         return paramErr;
     group->attributes = (group->attributes | setThese) & ~clearThese;
     return noErr;
@@ -448,7 +308,8 @@ void DrawerController::open()
 void DrawerController::close()
 {
     isOpen = false;
-    HideWindow(drawer);
+    if (drawerWidget)
+        drawerWidget->hide();
 }
 
 bool DrawerController::eventFilter(QObject* watched, QEvent* event)
@@ -478,7 +339,7 @@ OSStatus SetDrawerParent(WindowRef drawer, WindowRef parent)
     QWidget* widget = GetWindowWidget(drawer);
     if (!widget || !GetWindowWidget(parent) || drawer == parent)
         return errInvalidWindowRef;
-    DrawerController* controller = controllerOf(drawer);
+    DrawerController* controller = DrawerController::of(drawer);
     if (!controller)
         controller = new DrawerController(drawer, widget);
     if (controller->parentWindow != parent)
@@ -488,7 +349,7 @@ OSStatus SetDrawerParent(WindowRef drawer, WindowRef parent)
 
 OSStatus SetDrawerOffsets(WindowRef drawer, float leadingOffset, float trailingOffset)
 {
-    DrawerController* controller = controllerOf(drawer);
+    DrawerController* controller = DrawerController::of(drawer);
     if (!controller)
         return errInvalidWindowRef;
     if (leadingOffset < 0 || trailingOffset < 0)
@@ -502,7 +363,7 @@ OSStatus SetDrawerOffsets(WindowRef drawer, float leadingOffset, float trailingO
 
 OSStatus OpenDrawer(WindowRef drawer)
 {
-    DrawerController* controller = controllerOf(drawer);
+    DrawerController* controller = DrawerController::of(drawer);
     if (!controller || !controller->parentWidget)
         return errInvalidWindowRef;
     controller->open();
@@ -511,7 +372,7 @@ OSStatus OpenDrawer(WindowRef drawer)
 
 OSStatus ToggleDrawer(WindowRef drawer)
 {
-    DrawerController* controller = controllerOf(drawer);
+    DrawerController* controller = DrawerController::of(drawer);
     if (!controller || !controller->parentWidget)
         return errInvalidWindowRef;
     if (controller->isOpen)

@@ -6,11 +6,12 @@
 // comes forward, the utility windows are raised above it again (without
 // taking the focus). Windows of other programs are not affected.
 //
-// Groups. A window group holds windows that move or layer together
-// (kWindowGroupAttrMoveTogether: moving one moves the others by as much;
-// kWindowGroupAttrLayerTogether: bringing one forward brings the others
+// Groups. A window group holds windows that layer together
+// (kWindowGroupAttrLayerTogether: bringing one forward brings the others
 // with it). A group whose parent is the group of the utility class floats
-// like utility windows do.
+// like utility windows do. The program groups a window only with its drawer,
+// which follows its parent by itself, so kWindowGroupAttrMoveTogether is
+// kept as set and needs no work of its own.
 //
 // Drawers. A drawer is a tool window docked at the left edge of its parent
 // window. While open it lies against that edge, as long as the

@@ -1,5 +1,7 @@
 #include "platform/windows.h"
 
+#include "platform/internal.h"
+
 #include "platform/eventloop.h"
 
 #include <QApplication>
@@ -315,18 +317,6 @@ OSStatus SetWindowBounds(WindowRef window, WindowRegionCode region, const Rect* 
     }
 }
 
-void MoveWindow(WindowRef window, short left, short top, Boolean front)
-{
-    if (!isUsable(window))
-        return;
-    QWidget* widget = window->widget();
-    const QPoint frameOffset =
-        contentGeometry(widget).topLeft() - widget->frameGeometry().topLeft();
-    widget->move(QPoint(left, top) - frameOffset);
-    if (front)
-        SelectWindow(window);
-}
-
 OSStatus GetWindowStructureWidths(WindowRef window, Rect* outWidths)
 {
     if (!outWidths)
@@ -402,17 +392,6 @@ void ShowWindow(WindowRef window)
         window->widget()->show();
 }
 
-void HideWindow(WindowRef window)
-{
-    if (isUsable(window))
-        window->widget()->hide();
-}
-
-Boolean IsWindowVisible(WindowRef window)
-{
-    return isUsable(window) && window->widget()->isVisible();
-}
-
 void SelectWindow(WindowRef window)
 {
     if (!isUsable(window))
@@ -452,6 +431,14 @@ void DisposeWindow(WindowRef window)
 EventTargetRef GetWindowEventTarget(WindowRef window)
 {
     return window ? window->target() : nullptr;
+}
+
+OSStatus InstallWindowEventHandler(WindowRef window, EventHandlerUPP handler, ItemCount numTypes,
+                                   const EventTypeSpec* typeList, void* userData,
+                                   EventHandlerRef* outRef)
+{
+    return InstallEventHandler(GetWindowEventTarget(window), handler, numTypes, typeList, userData,
+                               outRef);
 }
 
 WindowRef FrontWindow()

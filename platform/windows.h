@@ -18,6 +18,7 @@
 #include <vector>
 
 class QWidget;
+class WindowGroup;
 
 // Regions of GetWindowBounds and SetWindowBounds.
 constexpr WindowRegionCode kWindowStructureRgn = 32;  // with the frame
@@ -28,14 +29,7 @@ constexpr WindowRegionCode kWindowGlobalPortRgn = 40; // the same as content her
 // the layer's care. The window is not shown. The widget is deleted when the
 // window is disposed of.
 OSStatus CreateWindowFromWidget(QWidget* widget, WindowRef* outWindow);
-// The window of a widget (or of the top-level widget holding it); null when
-// the widget belongs to no window of the layer or the window is disposed.
-WindowRef GetWindowFromWidget(const QWidget* widget);
 QWidget* GetWindowWidget(WindowRef window);
-// Pixels at the top of a window's widget taken by the menu bar the layer
-// attached (0 when none). The content region, and the frames of controls
-// placed directly in the window, start below it.
-int WindowContentTopInset(const QWidget* windowWidget);
 
 void SetWRefCon(WindowRef window, SRefCon data);
 SRefCon GetWRefCon(WindowRef window);
@@ -44,7 +38,6 @@ SRefCon GetWRefCon(WindowRef window);
 // content region leaves out an attached menu bar; so does SizeWindow.
 OSStatus GetWindowBounds(WindowRef window, WindowRegionCode region, Rect* outBounds);
 OSStatus SetWindowBounds(WindowRef window, WindowRegionCode region, const Rect* bounds);
-void MoveWindow(WindowRef window, short left, short top, Boolean front);
 // The widths of the frame the window system draws round the content, at each
 // side (left, top, right, bottom). A window not shown yet has no frame; it
 // is given the widest frame of the program's shown windows, or a usual one.
@@ -57,8 +50,6 @@ Boolean GetAvailableWindowPositioningBounds(const Rect* area, Rect* outBounds);
 void SizeWindow(WindowRef window, short width, short height, Boolean update);
 
 void ShowWindow(WindowRef window);
-void HideWindow(WindowRef window);
-Boolean IsWindowVisible(WindowRef window);
 // Brings the window to the front of the list and raises it; activates it
 // only while the program is the active one, so that another program keeps
 // the focus (SetFrontProcess brings the program itself forward).
@@ -68,15 +59,9 @@ void SelectWindow(WindowRef window);
 // returns to the event loop (a handler may dispose of its own window).
 void DisposeWindow(WindowRef window);
 
-EventTargetRef GetWindowEventTarget(WindowRef window);
-
-inline OSStatus InstallWindowEventHandler(WindowRef window, EventHandlerUPP handler,
-                                          ItemCount numTypes, const EventTypeSpec* typeList,
-                                          void* userData, EventHandlerRef* outRef)
-{
-    return InstallEventHandler(GetWindowEventTarget(window), handler, numTypes, typeList, userData,
-                               outRef);
-}
+OSStatus InstallWindowEventHandler(WindowRef window, EventHandlerUPP handler, ItemCount numTypes,
+                                   const EventTypeSpec* typeList, void* userData,
+                                   EventHandlerRef* outRef);
 
 // The frontmost visible window, or null.
 WindowRef FrontWindow();
@@ -84,9 +69,6 @@ WindowRef FrontWindow();
 WindowRef GetNextWindow(WindowRef window);
 // Every window of the layer, front to back, hidden ones last.
 std::vector<WindowRef> GetWindowList();
-// The target that keyboard and menu commands go to: the front window's, or
-// the application's when no window is visible.
-EventTargetRef GetUserFocusEventTarget();
 
 // Drawing: a window's port is the window. QDFlushPortBuffer repaints the
 // window now and lets the window system show it, also before the event loop
@@ -98,11 +80,6 @@ inline CGrafPtr GetWindowPort(WindowRef window)
 inline void SetPortWindowPort(WindowRef) {}
 void QDFlushPortBuffer(CGrafPtr port, RgnHandle region);
 
-// Without a system tray, hiding or disposing of the last visible window while
-// the loop runs ends the loop. The menu bar turns this off when it has made a
-// tray icon from which the user can still reach the menus.
-void SetQuitWhenLastWindowCloses(bool quit);
-
 // The window object. Other modules of the layer use it; system code uses the
 // functions above.
 class PlatformWindow : public QObject {
@@ -113,6 +90,10 @@ public:
     EventTargetRef target() const { return m_target.get(); }
     bool isDisposed() const { return m_disposed; }
     SRefCon refCon = 0;
+    // Class, attributes and group (windowgroups.h).
+    UInt32 windowClass = 0;
+    UInt32 attributes = 0;
+    WindowGroup* group = nullptr;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

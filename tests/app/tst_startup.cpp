@@ -11,6 +11,7 @@
 #include "platform/controls.h"
 #include "platform/eventloop.h"
 #include "platform/folders.h"
+#include "platform/internal.h"
 #include "platform/menubar.h"
 #include "platform/nib.h"
 #include "store/progress.h"
@@ -21,6 +22,7 @@
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTest>
@@ -60,9 +62,9 @@ void testLoader(dictionary* d, LoadProgress* progress)
         ControlRef bar = nullptr;
         WindowRef front = FrontWindow();
         if (front != nullptr && GetControlByID(front, &id, &bar) == noErr) {
-            g_loader.loadWindowShown = IsWindowVisible(front);
+            g_loader.loadWindowShown = GetWindowWidget(front)->isVisible();
             g_loader.barMaximum = GetControl32BitMaximum(bar);
-            g_loader.barValue = GetControl32BitValue(bar);
+            g_loader.barValue = qobject_cast<QProgressBar*>(GetControlWidget(bar))->value();
         }
     }
     // A shown stand-in window keeps the loop running until the test ends it.
@@ -274,7 +276,7 @@ void StartupTest::mainWindowsShowTheMenuBar()
     SetWRefCon(window, tag);
     ShowWindow(window);
     // Shown again: no second menu bar.
-    HideWindow(window);
+    GetWindowWidget(window)->hide();
     ShowWindow(window);
     QCOMPARE(int(GetWindowWidget(window)->findChildren<QMenuBar*>().size()), menuBars);
     DisposeNibReference(nib);

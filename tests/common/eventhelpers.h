@@ -4,6 +4,7 @@
 // written as a function of the event, and typed parameter reads.
 
 #include "platform/events.h"
+#include "platform/internal.h"
 
 #include <functional>
 #include <utility>

@@ -3,6 +3,7 @@
 // Helpers shared by the window tests: disposing every window between tests,
 // recorded alerts as "message / explanation" lines, and whole files.
 
+#include "platform/controls.h"
 #include "platform/windows.h"
 #include "tests/common/testdoubles.h"
 
@@ -25,6 +26,15 @@ inline QStringList alertTexts(const RecordingAlertPresenter* alerts)
     for (const AlertRequest& request : alerts->requests)
         texts << request.message + QStringLiteral(" / ") + request.explanation;
     return texts;
+}
+
+// A control's text, as the program reads it.
+inline QString controlText(ControlRef control)
+{
+    QString text;
+    GetControlData(control, kControlEntireControl, kControlStaticTextCFStringTag, sizeof text,
+                   &text, nullptr);
+    return text;
 }
 
 // The file's bytes; empty when it cannot be read.

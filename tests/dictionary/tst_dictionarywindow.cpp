@@ -7,6 +7,7 @@
 #include "platform/alerts.h"
 #include "platform/commands.h"
 #include "platform/databrowser.h"
+#include "platform/internal.h"
 #include "platform/menus.h"
 #include "platform/nib.h"
 #include "platform/scrap.h"
@@ -19,6 +20,7 @@
 #include "tests/common/windowtesting.h"
 #include "windows/dictionary/dictionarywindow.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemModel>
 #include <QAction>
 #include <QActionGroup>
@@ -84,11 +86,15 @@ QString listedCharacters()
     return text;
 }
 
+// The search field's clear button.
+QAction* cancelAction(QLineEdit* edit)
+{
+    return edit->findChild<QAction*>(QStringLiteral("tavi_searchCancelButton"));
+}
+
 QString controlText(const ControlID& id)
 {
-    QString text;
-    CopyControlTitleAsCFString(controlOf(dictionaryWindow(), id), &text);
-    return text;
+    return wtest::controlText(controlOf(dictionaryWindow(), id));
 }
 
 // Opens the editor on an item's cell in the column titled title with the
@@ -235,7 +241,10 @@ void DictionaryWindowTest::viewPreferencesAddAndRemoveColumns()
              QList<uint32_t>({1, 2, 0}));
     QCOMPARE(columnTitles(list), columns);
 
-    QCOMPARE(SendCommandFromWindow(prefs, kHICommandOK), noErr);
+    for (auto* button : GetWindowWidget(prefs)->findChildren<QAbstractButton*>()) {
+        if (button->property("command").toString() == u"ok  ")
+            button->click();
+    }
     flush();
     QVERIFY(!FindMyWindow(kViewPrefWindowTag, false));
     columns.removeOne(dict.fields[Strokes]->title);
@@ -423,7 +432,7 @@ void DictionaryWindowTest::pinyinIsConvertedInTheMandarinScopeOnly()
     QTest::keyClick(edit, Qt::Key_Return);
     QCOMPARE(edit->text(), shown);
     QCOMPARE(listedCharacters(), listed);
-    QVERIFY(HISearchFieldCancelAction(field)->isVisible());
+    QVERIFY(cancelAction(edit)->isVisible());
     QCOMPARE(controlText(kResultCountID),
              listed.isEmpty() ? QStringLiteral("No entries match \u201C%1\u201D").arg(shown)
                               : QStringLiteral("1 entry"));
@@ -461,12 +470,10 @@ void DictionaryWindowTest::cancellingWithAFilterListsTheFilteredEntries()
     edit->setText(QStringLiteral("water"));
     QTest::keyClick(edit, Qt::Key_Return);
     QCOMPARE(listedCharacters(), QStringLiteral("水"));
-    HISearchFieldCancelAction(field)->trigger();
+    cancelAction(edit)->trigger();
     QCOMPARE(listedCharacters(), QStringLiteral("一二马妈吗麻水信高"));
     QVERIFY(edit->text().isEmpty());
-    OptionBits attributes = 0;
-    HISearchFieldGetAttributes(field, &attributes);
-    QVERIFY(!(attributes & kHISearchFieldAttributesCancel));
+    QVERIFY(!cancelAction(edit)->isVisible());
 }
 
 void DictionaryWindowTest::menusNumberOfferedFieldsOnly()

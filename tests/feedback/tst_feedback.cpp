@@ -16,6 +16,7 @@
 #include "windows/feedback/feedbackendpoint.h"
 #include "windows/feedback/feedbackwindow.h"
 
+#include <QLabel>
 #include <QNetworkProxy>
 #include <QPushButton>
 #include <QTcpServer>
@@ -237,9 +238,8 @@ void FeedbackTest::reopeningTheFormBringsItForwardWithoutASecond()
     createFeedbackWindow();
     WindowRef form = FindMyWindow(kFeedbackWindowTag, false);
     QVERIFY(form);
-    CGImageRef logo = HIImageViewCopyImage(control(form, kFeedbackLogoID));
-    QVERIFY(logo); // the logo is shown
-    CGImageRelease(logo);
+    auto* logo = qobject_cast<QLabel*>(GetControlWidget(control(form, kFeedbackLogoID)));
+    QVERIFY(!logo->pixmap().isNull()); // the logo is shown
 
     WindowRef other = nullptr;
     CreateWindowFromWidget(new QWidget, &other);

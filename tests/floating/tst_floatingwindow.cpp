@@ -33,9 +33,13 @@ ControlRef controlOf(FourCharCode signature)
 
 QString textOf(FourCharCode signature)
 {
-    QString text;
-    CopyControlTitleAsCFString(controlOf(signature), &text);
-    return text;
+    return wtest::controlText(controlOf(signature));
+}
+
+// The chosen item of a pop-up (-1 for none).
+int popupIndex(FourCharCode signature)
+{
+    return qobject_cast<QComboBox*>(GetControlWidget(controlOf(signature)))->currentIndex();
 }
 
 int characterSize()
@@ -45,7 +49,8 @@ int characterSize()
 
 bool addButtonShown()
 {
-    return IsControlVisible(controlOf("ADD "_4cc));
+    QWidget* add = GetControlWidget(controlOf("ADD "_4cc));
+    return add->isVisibleTo(add->window());
 }
 
 int contentHeight()
@@ -112,9 +117,9 @@ void FloatingWindowTest::initTestCase()
     ftest::loadFixtureDictionary();
     QVERIFY(ftest::openResources());
     alerts = std::make_unique<ftest::AlertRecorder>();
-    InstallApplicationEventHandler(NewEventHandlerUPP(applicationEventHandler),
-                                   GetEventTypeCount(kApplicationEventTypes),
-                                   kApplicationEventTypes, nullptr, &appHandler);
+    InstallEventHandler(GetApplicationEventTarget(), NewEventHandlerUPP(applicationEventHandler),
+                        GetEventTypeCount(kApplicationEventTypes), kApplicationEventTypes, nullptr,
+                        &appHandler);
 }
 
 void FloatingWindowTest::init()
@@ -147,10 +152,8 @@ void FloatingWindowTest::thePopupsListTheFieldsOfTheirKind()
     QCOMPARE(popupItems("CSEL"_4cc),
              (QStringList{QStringLiteral("Character"), QStringLiteral("Traditional"),
                           QStringLiteral("Simplified")}));
-    QCOMPARE(QList<int>({GetControl32BitValue(controlOf("RSEL"_4cc)),
-                         GetControl32BitValue(controlOf("DSEL"_4cc)),
-                         GetControl32BitValue(controlOf("CSEL"_4cc))}),
-             QList<int>({2, 1, 3}));
+    QCOMPARE(QList<int>({popupIndex("RSEL"_4cc), popupIndex("DSEL"_4cc), popupIndex("CSEL"_4cc)}),
+             QList<int>({1, 0, 2}));
 }
 
 void FloatingWindowTest::aPopupChoiceShowsTheSameEntryWithTheNewReading()
@@ -264,7 +267,7 @@ void FloatingWindowTest::aReadingPreferenceNamingNoFieldShowsNoReading()
     globals.floatingRomanType = "NONE"_4cc;
     history = {5};
     createFloatingWindow();
-    QCOMPARE(GetControl32BitValue(controlOf("RSEL"_4cc)), 0);
+    QCOMPARE(popupIndex("RSEL"_4cc), -1);
     QCOMPARE(textOf("ROMN"_4cc), QString());
     QCOMPARE(textOf("CHAR"_4cc), QStringLiteral("歡迎"));
 }
@@ -303,7 +306,9 @@ void FloatingWindowTest::theWindowFloatsWhereItWasLeft()
     Rect bounds{};
     GetWindowBounds(floatingWindow(), kWindowGlobalPortRgn, &bounds);
     QCOMPARE(QPoint(bounds.left, bounds.top), QPoint(321, 234));
-    MoveWindow(floatingWindow(), 111, 122, false);
+    SetRect(&bounds, 111, 122, short(111 + bounds.right - bounds.left),
+            short(122 + bounds.bottom - bounds.top));
+    SetWindowBounds(floatingWindow(), kWindowGlobalPortRgn, &bounds);
     GetWindowBounds(floatingWindow(), kWindowGlobalPortRgn, &bounds);
     // Closing records where it was.
     GetWindowWidget(floatingWindow())->close();

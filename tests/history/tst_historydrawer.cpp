@@ -58,14 +58,12 @@ QString floatingCharacter()
     const ControlID id{"CHAR"_4cc, 128};
     ControlRef control = nullptr;
     GetControlByID(floatingWindow(), &id, &control);
-    QString text;
-    CopyControlTitleAsCFString(control, &text);
-    return text;
+    return wtest::controlText(control);
 }
 
 bool drawerOpen()
 {
-    return drawerWindow() && IsWindowVisible(drawerWindow());
+    return drawerWindow() && GetWindowWidget(drawerWindow())->isVisible();
 }
 
 void clickRow(int row)
@@ -100,9 +98,9 @@ void HistoryDrawerTest::initTestCase()
     ftest::loadFixtureDictionary();
     QVERIFY(ftest::openResources());
     alerts = std::make_unique<ftest::AlertRecorder>();
-    InstallApplicationEventHandler(NewEventHandlerUPP(applicationEventHandler),
-                                   GetEventTypeCount(kApplicationEventTypes),
-                                   kApplicationEventTypes, nullptr, nullptr);
+    InstallEventHandler(GetApplicationEventTarget(), NewEventHandlerUPP(applicationEventHandler),
+                        GetEventTypeCount(kApplicationEventTypes), kApplicationEventTypes, nullptr,
+                        nullptr);
 }
 
 void HistoryDrawerTest::init()

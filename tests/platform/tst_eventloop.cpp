@@ -3,6 +3,7 @@
 
 #include "platform/commands.h"
 #include "platform/eventloop.h"
+#include "platform/internal.h"
 #include "platform/windows.h"
 
 #include <QApplication>

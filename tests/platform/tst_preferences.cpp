@@ -1,6 +1,7 @@
 // The preference store: named 32-bit integers in an INI file.
 
 #include "platform/folders.h"
+#include "platform/internal.h"
 #include "platform/preferences.h"
 
 #include <QDir>

@@ -2,6 +2,7 @@
 
 #include "platform/commands.h"
 #include "platform/controls.h"
+#include "platform/internal.h"
 #include "platform/folders.h"
 #include "platform/menubar.h"
 #include "platform/nib.h"

@@ -70,9 +70,7 @@ inline ControlRef controlOf(long windowTag, FourCharCode signature)
 
 inline QString textOf(long windowTag, FourCharCode signature)
 {
-    QString text;
-    CopyControlTitleAsCFString(controlOf(windowTag, signature), &text);
-    return text;
+    return wtest::controlText(controlOf(windowTag, signature));
 }
 
 inline QString searchFieldText()

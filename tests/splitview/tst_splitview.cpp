@@ -3,6 +3,7 @@
 
 #include "splitview/splitview.h"
 #include "platform/folders.h"
+#include "platform/internal.h"
 #include "platform/windows.h"
 
 #include <QDir>
@@ -197,7 +198,7 @@ void SplitViewTest::dragOf49PixelsRaisesTheRatioByAnEighth()
         QTest::mouseMove(widget, QPoint(150, 225));
         QTimer::singleShot(0, widget, [&] {
             paneHeights.push_back(frameOf(f.paneA).size.height);
-            hilites.push_back(GetControlHilite(f.view));
+            hilites.push_back(f.view->hilite);
             QTest::mouseMove(widget, QPoint(150, 249));
             QTest::mouseRelease(widget, Qt::LeftButton, {}, QPoint(150, 249));
         });
@@ -209,7 +210,7 @@ void SplitViewTest::dragOf49PixelsRaisesTheRatioByAnEighth()
     QCOMPARE(ratioOf(f.view), 0.625f);
     QCOMPARE(frameOf(f.paneA).size.height, 245.0f);
     QCOMPARE(frameOf(f.paneB).origin.y, 253.0f);
-    QCOMPARE(GetControlHilite(f.view), ControlPartCode(0));
+    QCOMPARE(f.view->hilite, ControlPartCode(0));
 }
 
 void SplitViewTest::dragIsClampedAtBothEnds_data()
@@ -330,9 +331,9 @@ void SplitViewTest::barIsDrawnWithEnabledOrDisabledPictures()
     HiliteControl(f.view, kSplitViewSplitterPart); // hilite draws nothing different
     QCOMPARE(barPixel(), enabledBar.pixel(0, 4));
 
-    DisableControl(f.view);
+    GetControlWidget(f.view)->setEnabled(false);
     QCOMPARE(barPixel(), disabledBar.pixel(0, 4));
-    EnableControl(f.view);
+    GetControlWidget(f.view)->setEnabled(true);
     QCOMPARE(barPixel(), enabledBar.pixel(0, 4));
 }
 

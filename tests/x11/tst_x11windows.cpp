@@ -10,6 +10,7 @@
 #include "app/servicesbridge.h"
 #include "app/windowlookup.h"
 #include "platform/controls.h"
+#include "platform/internal.h"
 #include "platform/databrowser.h"
 #include "platform/scrap.h"
 #include "windows/dictionary/dictionarywindow.h"
@@ -165,9 +166,9 @@ void X11WindowsTest::initTestCase()
     ftest::loadFixtureDictionary();
     QVERIFY(ftest::openResources());
     alerts = std::make_unique<ftest::AlertRecorder>();
-    InstallApplicationEventHandler(NewEventHandlerUPP(applicationEventHandler),
-                                   GetEventTypeCount(kApplicationEventTypes),
-                                   kApplicationEventTypes, nullptr, nullptr);
+    InstallEventHandler(GetApplicationEventTarget(), NewEventHandlerUPP(applicationEventHandler),
+                        GetEventTypeCount(kApplicationEventTypes), kApplicationEventTypes, nullptr,
+                        nullptr);
     // The window manager is up once it frames a window.
     QWidget probe;
     probe.show();
@@ -302,9 +303,8 @@ void X11WindowsTest::quickLookUpLeavesTheFocusWithTheOtherProgram()
     serve(QStringLiteral("LookupQuickly"), QStringLiteral("水"));
     QTest::qWait(500);
     QCOMPARE(QApplication::activeWindow(), nullptr);
-    QString shown;
-    CopyControlTitleAsCFString(control(kFloatingWindowTag, ControlID{"CHAR"_4cc, 128}), &shown);
-    QCOMPARE(shown, QStringLiteral("水"));
+    QCOMPARE(wtest::controlText(control(kFloatingWindowTag, ControlID{"CHAR"_4cc, 128})),
+             QStringLiteral("水"));
 
     // "Lookup" brings the program forward, with the dictionary window active.
     serve(QStringLiteral("Lookup"), QStringLiteral("水"));
