@@ -2,7 +2,7 @@
 // and column descriptions only, and asks the owner's callbacks for the rest.
 
 #include "platform/databrowser.h"
-
+#include "platform/internal.h"
 #include "platform/windows.h"
 
 #include <QAbstractTableModel>

@@ -10,9 +10,11 @@ class QMainWindow;
 class QObject;
 class QWidget;
 
-// types.cpp (fourCharCodeFromString is in types.h, where the data browser
-// finds it)
+// types.cpp
 QString fourCharCodeQString(FourCharCode code);
+// Parses a text of exactly four Latin-1 characters (trailing blanks count),
+// as the .ui files carry codes.
+bool fourCharCodeFromString(const QString& text, FourCharCode* outCode);
 
 // events.cpp: a handler that is a function object instead of a procedure
 // and user data; sending without passing the event on to parent targets.

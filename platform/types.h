@@ -97,10 +97,6 @@ constexpr FourCharCode operator""_4cc()
         static_cast<char>((UInt32(code) >> 16) & 0xFF),                                            \
         static_cast<char>((UInt32(code) >> 8) & 0xFF), static_cast<char>(UInt32(code) & 0xFF)
 
-// Parses a text of exactly four Latin-1 characters (trailing blanks count).
-// Used inside the layer, to read the codes the .ui files carry.
-bool fourCharCodeFromString(const QString& text, FourCharCode* outCode);
-
 // ---------------------------------------------------------------------------
 // Geometry. Rect and Point are 16-bit integer records (global or window
 // coordinates); the HI records are 32-bit floats.

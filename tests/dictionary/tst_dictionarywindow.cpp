@@ -318,28 +318,26 @@ void DictionaryWindowTest::anEditThatCannotBeSavedStaysPending()
 
 void DictionaryWindowTest::sortingOrdersRowsByColumnKind_data()
 {
-    QTest::addColumn<QString>("property");
+    QTest::addColumn<FourCharCode>("property");
     QTest::addColumn<QString>("expected");
     // Strokes: 吗 has "x" (0); 咖 啡 永 𠀀 have none and stay in entry order.
     QTest::newRow("numeric: 9 before 10")
-        << QStringLiteral("STRK") << QStringLiteral("吗一二马水妈信高麻咖啡永𠀀");
+        << FOUR_CHAR_CODE("STRK") << QStringLiteral("吗一二马水妈信高麻咖啡永𠀀");
     QTest::newRow("romanisation: first reading, then code point")
-        << QStringLiteral("PYIN") << QStringLiteral("二啡高咖吗妈麻马水信一永𠀀");
+        << FOUR_CHAR_CODE("PYIN") << QStringLiteral("二啡高咖吗妈麻马水信一永𠀀");
     QTest::newRow("text: case-insensitive, accents canonical")
-        << QStringLiteral("EDEF") << QStringLiteral("𠀀啡咖永吗麻马妈一高信二水");
+        << FOUR_CHAR_CODE("EDEF") << QStringLiteral("𠀀啡咖永吗麻马妈一高信二水");
     QTest::newRow("character: code point")
-        << QStringLiteral("CHAR") << QStringLiteral("一二信吗咖啡妈水永马高麻𠀀");
+        << FOUR_CHAR_CODE("CHAR") << QStringLiteral("一二信吗咖啡妈水永马高麻𠀀");
 }
 
 void DictionaryWindowTest::sortingOrdersRowsByColumnKind()
 {
-    QFETCH(QString, property);
+    QFETCH(FourCharCode, property);
     QFETCH(QString, expected);
     createDictionaryWindow();
     ControlRef list = entryList();
-    FourCharCode code = 0;
-    QVERIFY(fourCharCodeFromString(property, &code));
-    QCOMPARE(SetDataBrowserSortProperty(list, code), noErr);
+    QCOMPARE(SetDataBrowserSortProperty(list, property), noErr);
     QCOMPARE(listedCharacters(), expected);
     // A refill keeps the order.
     filterDBItems(list, -1, -3, QString());
