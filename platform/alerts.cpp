@@ -12,6 +12,9 @@
 
 namespace {
 
+constexpr AlertType kAlertStopAlert = 0;
+constexpr AlertType kAlertPlainAlert = 3;
+
 std::unique_ptr<QMessageBox> MakeAlertMessageBox(const AlertRequest& request)
 {
     auto box = std::make_unique<QMessageBox>();

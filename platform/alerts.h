@@ -11,12 +11,8 @@
 #include <memory>
 
 using AlertType = SInt16;
-constexpr AlertType kAlertStopAlert = 0;
 constexpr AlertType kAlertNoteAlert = 1;
 constexpr AlertType kAlertCautionAlert = 2;
-constexpr AlertType kAlertPlainAlert = 3;
-
-constexpr SInt16 kAlertStdAlertOKButton = 1;
 
 // A Pascal string: a length byte, then that many bytes (UTF-8 here).
 using ConstStr255Param = const unsigned char*;
@@ -34,7 +30,7 @@ struct AlertRequest {
 class AlertPresenter {
 public:
     virtual ~AlertPresenter() = default;
-    // Shows the alert modally; returns the item pressed (kAlertStdAlertOKButton).
+    // Shows the alert modally; returns the item pressed (1: OK).
     virtual SInt16 present(const AlertRequest& request) = 0;
 };
 

@@ -1,5 +1,7 @@
 #include "platform/cgimage.h"
 
+#include "platform/internal.h"
+
 #include "platform/folders.h"
 
 #include <QDir>

@@ -19,8 +19,6 @@
 class QObject;
 class QWidget;
 
-constexpr int kCommandIDRole = Qt::UserRole + 0x434D;
-
 // Sends a command-process event with the command to the target and returns
 // the handlers' answer (eventNotHandledErr when nobody handled it).
 OSStatus ProcessHICommand(const HICommand& command, EventTargetRef target);

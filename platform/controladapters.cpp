@@ -19,6 +19,9 @@
 
 namespace {
 
+constexpr SInt16 teFlushRight = -1;
+constexpr SInt16 teFlushLeft = -2;
+
 Qt::Alignment horizontalAlignment(SInt16 just)
 {
     switch (just) {

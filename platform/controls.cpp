@@ -18,6 +18,14 @@ static OSStatus CopyControlTitleAsCFString(ControlRef control, QString* outTitle
 
 namespace {
 
+constexpr SInt16 kControlUseFaceMask = 0x0002;
+constexpr SInt16 kControlUseForeColorMask = 0x0008;
+constexpr SInt16 kControlUseBackColorMask = 0x0010;
+constexpr SInt16 kControlAddFontSizeMask = 0x0100;
+constexpr SInt16 bold = 1;
+constexpr SInt16 italic = 2;
+constexpr SInt16 underline = 4;
+
 const char* const kSignatureProperty = "controlSignature";
 const char* const kIdProperty = "controlID";
 
@@ -47,20 +55,6 @@ bool askAdapters(const QWidget* widget, F f)
             return true;
     }
     return false;
-}
-
-void sendControlEvent(ControlRef control, EventKind kind)
-{
-    ScopedEvent(kEventClassControl, kind, typeControlRef, control)
-        .send(control->target(), kEventTargetDontPropagate);
-}
-
-// Custom views (hiview.h) send their own visibility and enabled-state events
-// from Qt's, so that showing or enabling them through Qt is reported too.
-void sendStateEvent(ControlRef control, EventKind kind)
-{
-    if (!control->widget()->property("taviReportsStateChanges").toBool())
-        sendControlEvent(control, kind);
 }
 
 // Offers get/set data to the control's own handlers first.
@@ -238,10 +232,8 @@ static OSStatus SetControlVisibility(ControlRef control, Boolean visible, Boolea
     QWidget* widget = widgetOf(control);
     if (!widget)
         return paramErr;
-    if (widget->isHidden() == bool(visible)) {
+    if (widget->isHidden() == bool(visible))
         widget->setVisible(visible);
-        sendStateEvent(control, kEventControlVisibilityChanged);
-    }
     return noErr;
 }
 
@@ -284,10 +276,7 @@ void SetControl32BitValue(ControlRef control, SInt32 value)
         return;
     const SInt32 clamped =
         std::clamp(value, control->minimum, std::max(control->minimum, control->maximum));
-    if (clamped != control->value) {
-        control->value = clamped;
-        sendControlEvent(control, kEventControlValueFieldChanged);
-    }
+    control->value = clamped;
 }
 
 void SetControl32BitMaximum(ControlRef control, SInt32 maximum)
@@ -300,18 +289,14 @@ void SetControl32BitMaximum(ControlRef control, SInt32 maximum)
     control->maximum = maximum;
     control->minimum = std::min(control->minimum, maximum);
     control->value = std::clamp(control->value, control->minimum, control->maximum);
-    sendControlEvent(control, kEventControlValueFieldChanged);
 }
 
 void HiliteControl(ControlRef control, ControlPartCode part)
 {
     if (!control || control->hilite == part)
         return;
-    const ControlPartCode previous = control->hilite;
     control->hilite = part;
     ScopedEvent(kEventClassControl, kEventControlHiliteChanged, typeControlRef, control)
-        .set(kEventParamControlPreviousPart, typeControlPartCode, previous)
-        .set(kEventParamControlCurrentPart, typeControlPartCode, part)
         .send(control->target(), kEventTargetDontPropagate);
 }
 
@@ -408,7 +393,6 @@ static OSStatus SetControlTitleWithCFString(ControlRef control, const QString& t
         return paramErr;
     if (!askAdapters(widget, [&](const ControlAdapter& a) { return a.setText(widget, title); }))
         return errDataNotSupported;
-    sendControlEvent(control, kEventControlTitleChanged);
     return noErr;
 }
 

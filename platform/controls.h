@@ -9,10 +9,9 @@
 // controladapter.h), so that each kind of widget maps them its own way:
 // progress bars, sliders and spin boxes their value and range, check boxes
 // their check state, pop-ups (QComboBox) the current item + 1. A widget no
-// adapter knows (a custom view) keeps value, minimum and maximum itself and is
-// told of changes by kEventControlValueFieldChanged. Control data is first
-// offered to the control's own handlers as kEventControlGetData/SetData, so a
-// custom view answers its own tags.
+// adapter knows (a custom view) keeps value, minimum and maximum itself.
+// Control data is first offered to the control's own handlers as
+// kEventControlGetData/SetData, so a custom view answers its own tags.
 
 #include "platform/events.h"
 
@@ -42,22 +41,13 @@ struct ControlFontStyleRec {
     RGBColor backColor;
 };
 
-constexpr SInt16 kControlUseFaceMask = 0x0002;
 constexpr SInt16 kControlUseSizeMask = 0x0004;
-constexpr SInt16 kControlUseForeColorMask = 0x0008;
-constexpr SInt16 kControlUseBackColorMask = 0x0010;
 constexpr SInt16 kControlUseJustMask = 0x0040;
 constexpr SInt16 kControlUseThemeFontIDMask = 0x0080;
-constexpr SInt16 kControlAddFontSizeMask = 0x0100;
 
 constexpr SInt16 teCenter = 1;
-constexpr SInt16 teFlushRight = -1;
-constexpr SInt16 teFlushLeft = -2;
 
 // Face bits of ControlFontStyleRec::style.
-constexpr SInt16 bold = 1;
-constexpr SInt16 italic = 2;
-constexpr SInt16 underline = 4;
 
 // The control of a widget, made on first use. Null for a null widget.
 ControlRef GetControlFromWidget(QWidget* widget);

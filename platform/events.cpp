@@ -164,6 +164,8 @@ struct EventHandlerCall {
 
 namespace {
 
+constexpr OSStatus eventClassInvalidErr = -9862;
+
 // Handlers that exist, so that removing a handler twice, or after its target
 // has gone, is a status and not a crash.
 std::unordered_set<const EventHandler*>& liveHandlers()

@@ -88,7 +88,6 @@ OSStatus CallNextEventHandler(EventHandlerCallRef call, EventRef event);
 // Sending and posting.
 
 using OptionBits = UInt32;
-constexpr OptionBits kEventTargetDontPropagate = 1u << 0;
 
 OSStatus SendEventToEventTarget(EventRef event, EventTargetRef target);
 

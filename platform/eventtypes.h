@@ -36,23 +36,14 @@ constexpr EventKind kEventServiceGetTypes = 3;
 constexpr EventKind kEventServicePerform = 4;
 
 // Window events. The direct object is the WindowRef.
-constexpr EventKind kEventWindowActivated = 5;
-constexpr EventKind kEventWindowDeactivated = 6;
-constexpr EventKind kEventWindowShown = 24;
-constexpr EventKind kEventWindowHidden = 25;
 constexpr EventKind kEventWindowBoundsChanged = 27;
 constexpr EventKind kEventWindowClose = 72;
-constexpr EventKind kEventWindowClosed = 73;
 constexpr EventKind kEventWindowToolbarSwitchMode = 150;
 
 // kEventParamAttributes of kEventWindowBoundsChanged.
-constexpr UInt32 kWindowBoundsChangeUserDrag = 1u << 0;
-constexpr UInt32 kWindowBoundsChangeUserResize = 1u << 1;
 constexpr UInt32 kWindowBoundsChangeSizeChanged = 1u << 2;
-constexpr UInt32 kWindowBoundsChangeOriginChanged = 1u << 3;
 
 // Control events. The direct object is the ControlRef.
-constexpr EventKind kEventControlHit = 1;
 constexpr EventKind kEventControlHitTest = 3;
 constexpr EventKind kEventControlDraw = 4;
 constexpr EventKind kEventControlActivate = 9;
@@ -61,11 +52,7 @@ constexpr EventKind kEventControlTrack = 51;
 constexpr EventKind kEventControlGetPartRegion = 101;
 constexpr EventKind kEventControlSetData = 103;
 constexpr EventKind kEventControlGetData = 104;
-constexpr EventKind kEventControlValueFieldChanged = 151;
 constexpr EventKind kEventControlBoundsChanged = 154;
-constexpr EventKind kEventControlVisibilityChanged = 157;
-constexpr EventKind kEventControlTitleChanged = 158;
-constexpr EventKind kEventControlOwningWindowChanged = 159;
 constexpr EventKind kEventControlHiliteChanged = 160;
 constexpr EventKind kEventControlEnabledStateChanged = 161;
 constexpr EventKind kEventControlInitialize = 1000;
@@ -88,14 +75,11 @@ constexpr EventKind kEventHIObjectPrintDebugInfo = 5;
 constexpr EventParamName kEventParamDirectObject = FOUR_CHAR_CODE("----");
 constexpr EventParamName kEventParamAttributes = FOUR_CHAR_CODE("attr");
 constexpr EventParamName kEventParamOriginalBounds = FOUR_CHAR_CODE("orct");
-constexpr EventParamName kEventParamPreviousBounds = FOUR_CHAR_CODE("prct");
 constexpr EventParamName kEventParamCurrentBounds = FOUR_CHAR_CODE("crct");
 constexpr EventParamName kEventParamServiceMessageName = FOUR_CHAR_CODE("svmg");
 constexpr EventParamName kEventParamScrapRef = FOUR_CHAR_CODE("scrp");
 constexpr EventParamName kEventParamKeyMacCharCodes = FOUR_CHAR_CODE("kchr");
 constexpr EventParamName kEventParamKeyCode = FOUR_CHAR_CODE("kcod");
-constexpr EventParamName kEventParamKeyModifiers = FOUR_CHAR_CODE("kmod");
-constexpr EventParamName kEventParamKeyUnicodes = FOUR_CHAR_CODE("kuni");
 constexpr EventParamName kEventParamMouseLocation = FOUR_CHAR_CODE("mloc");
 constexpr EventParamName kEventParamControlPart = FOUR_CHAR_CODE("cprt");
 constexpr EventParamName kEventParamControlDataTag = FOUR_CHAR_CODE("cdtg");
@@ -105,10 +89,6 @@ constexpr EventParamName kEventParamControlFeatures = FOUR_CHAR_CODE("cftr");
 constexpr EventParamName kEventParamControlRegion = FOUR_CHAR_CODE("crgn");
 constexpr EventParamName kEventParamRgnHandle = FOUR_CHAR_CODE("rgnh");
 constexpr EventParamName kEventParamCGContextRef = FOUR_CHAR_CODE("cntx");
-constexpr EventParamName kEventParamControlPreviousPart = FOUR_CHAR_CODE("copc");
-constexpr EventParamName kEventParamControlCurrentPart = FOUR_CHAR_CODE("cnpc");
-constexpr EventParamName kEventParamControlOriginalOwningWindow = FOUR_CHAR_CODE("coow");
-constexpr EventParamName kEventParamControlCurrentOwningWindow = FOUR_CHAR_CODE("ccow");
 constexpr EventParamName kEventParamHIObjectInstance = FOUR_CHAR_CODE("hioi");
 
 // ---------------------------------------------------------------------------
@@ -119,9 +99,7 @@ constexpr EventParamType typeCFStringRef = FOUR_CHAR_CODE("cfst"); // data is a 
 constexpr EventParamType typeScrapRef = FOUR_CHAR_CODE("scrp");
 constexpr EventParamType typeBoolean = FOUR_CHAR_CODE("bool");
 constexpr EventParamType typeChar = FOUR_CHAR_CODE("TEXT");
-constexpr EventParamType typeUnicodeText = FOUR_CHAR_CODE("utxt");
 constexpr EventParamType typeUInt32 = FOUR_CHAR_CODE("magn");
-constexpr EventParamType typeSInt32 = FOUR_CHAR_CODE("long");
 constexpr EventParamType typeLongInteger = FOUR_CHAR_CODE("long");
 constexpr EventParamType typeEnumeration = FOUR_CHAR_CODE("enum");
 constexpr EventParamType typePtr = FOUR_CHAR_CODE("ptr ");

@@ -11,6 +11,8 @@ static QString GetUserDataFolder();
 
 namespace {
 
+constexpr OSType kApplicationSupportFolderType = FOUR_CHAR_CODE("asup");
+
 QString& resourcesOverride()
 {
     static QString path;

@@ -18,11 +18,10 @@ QString GetBundleResourcesFolder();
 // folder found from the executable.
 void SetBundleResourcesFolderOverride(const QString& path);
 
-// Folder look-up by type: kApplicationSupportFolderType is the user data
-// folder, kPreferencesFolderType the preferences folder. With createFolder
+// Folder look-up by type: kPreferencesFolderType is the preferences folder
+// (the layer also knows the user data folder's type). With createFolder
 // the folder is made when missing. fnfErr when it is missing (and not made),
 // ioErr when it cannot be made.
-constexpr OSType kApplicationSupportFolderType = FOUR_CHAR_CODE("asup");
 constexpr OSType kPreferencesFolderType = FOUR_CHAR_CODE("pref");
 constexpr SInt16 kUserDomain = -32763;
 constexpr Boolean kCreateFolder = true;

@@ -24,31 +24,16 @@ struct HIObjectClass {
 
 namespace {
 
+constexpr OSStatus hiObjectClassNotFoundErr = -22085; // no class of that identifier
+constexpr UInt32 kControlBoundsChangeSizeChanged = 1u << 2;
+constexpr UInt32 kControlBoundsChangePositionChanged = 1u << 3;
+constexpr MouseTrackingResult kMouseTrackingMouseDragged = 5;
+
 // Classes live as long as the process; views keep pointers to theirs.
 std::map<QString, std::unique_ptr<HIObjectClass>>& classes()
 {
     static auto* registry = new std::map<QString, std::unique_ptr<HIObjectClass>>;
     return *registry;
-}
-
-// Modifier bits of kEventParamKeyModifiers.
-constexpr UInt32 kCmdKey = 1u << 8;
-constexpr UInt32 kShiftKey = 1u << 9;
-constexpr UInt32 kOptionKey = 1u << 11;
-constexpr UInt32 kControlKey = 1u << 12;
-
-UInt32 modifiersOf(Qt::KeyboardModifiers modifiers)
-{
-    UInt32 bits = 0;
-    if (modifiers & Qt::ControlModifier)
-        bits |= kCmdKey;
-    if (modifiers & Qt::ShiftModifier)
-        bits |= kShiftKey;
-    if (modifiers & Qt::AltModifier)
-        bits |= kOptionKey;
-    if (modifiers & Qt::MetaModifier)
-        bits |= kControlKey;
-    return bits;
 }
 
 // The frame as the layer reports it (below a window's menu bar).
@@ -218,13 +203,9 @@ OSStatus TrackMouseLocation(HIViewRef view, HIPoint* outWhere, MouseTrackingResu
 PlatformViewWidget::PlatformViewWidget(const HIObjectClass* objectClass, QWidget* parent)
     : QWidget(parent), m_class(objectClass)
 {
-    // The layer's visibility and enable calls leave the notification to us.
-    setProperty("taviReportsStateChanges", true);
     setObjectName(objectClass ? objectClass->id : QString());
     m_control = GetControlFromWidget(this);
     m_lastFrame = frameOf(m_control);
-    m_lastOwner = GetWindowFromWidget(this);
-    m_lastHidden = isHidden();
     // The base view: answers the initialisation after asking the view's
     // handlers for their features.
     GetControlEventTarget(m_control)->setStandardHandler([this](EventRef event) -> OSStatus {
@@ -258,17 +239,6 @@ bool PlatformViewWidget::event(QEvent* event)
 {
     if (!m_destroying) {
         switch (event->type()) {
-        case QEvent::ShowToParent:
-        case QEvent::HideToParent:
-            // Qt also sends these when hiding what is hidden already.
-            if (isHidden() != m_lastHidden) {
-                m_lastHidden = isHidden();
-                ControlEvent(m_control, kEventControlVisibilityChanged).send();
-            }
-            break;
-        case QEvent::ParentChange:
-            sendOwnerChanged();
-            break;
         case QEvent::Hide:
             if (m_tracking)
                 pushTracked(QPointF(m_lastTracked.x, m_lastTracked.y), kMouseTrackingUserCancelled);
@@ -317,21 +287,7 @@ void PlatformViewWidget::sendBoundsChanged()
     ControlEvent event(m_control, kEventControlBoundsChanged);
     event.set(kEventParamAttributes, typeUInt32, attributes)
         .set(kEventParamOriginalBounds, typeHIRect, previous)
-        .set(kEventParamPreviousBounds, typeHIRect, previous)
         .set(kEventParamCurrentBounds, typeHIRect, current);
-    event.send();
-}
-
-void PlatformViewWidget::sendOwnerChanged()
-{
-    WindowRef previous = m_lastOwner;
-    WindowRef current = GetWindowFromWidget(this);
-    if (previous == current)
-        return;
-    m_lastOwner = current;
-    ControlEvent event(m_control, kEventControlOwningWindowChanged);
-    event.set(kEventParamControlOriginalOwningWindow, typeWindowRef, previous)
-        .set(kEventParamControlCurrentOwningWindow, typeWindowRef, current);
     event.send();
 }
 
@@ -376,7 +332,6 @@ void PlatformViewWidget::mousePressEvent(QMouseEvent* press)
         return;
     }
     press->accept();
-    const UInt32 modifiers = modifiersOf(press->modifiers());
     m_tracking = true;
     m_tracked.clear();
     m_lastTracked = where;
@@ -385,28 +340,14 @@ void PlatformViewWidget::mousePressEvent(QMouseEvent* press)
     {
         ControlEvent track(m_control, kEventControlTrack);
         track.set(kEventParamMouseLocation, typeHIPoint, where)
-            .set(kEventParamControlPart, typeControlPartCode, part)
-            .set(kEventParamKeyModifiers, typeUInt32, modifiers);
-        const OSStatus status = track.send();
-        if (!alive)
-            return;
-        if (status == eventNotHandledErr)
-            part = defaultTrack(part);
-        else if (status == noErr)
-            track.get(kEventParamControlPart, typeControlPartCode, &part);
-        else
-            part = kControlNoPart;
+            .set(kEventParamControlPart, typeControlPartCode, part);
+        if (track.send() == eventNotHandledErr && alive)
+            defaultTrack(part);
     }
     if (!alive)
         return;
     m_tracking = false;
     m_tracked.clear();
-    if (part == kControlNoPart)
-        return;
-    ControlEvent hit(m_control, kEventControlHit);
-    hit.set(kEventParamControlPart, typeControlPartCode, part)
-        .set(kEventParamKeyModifiers, typeUInt32, modifiers);
-    hit.send();
 }
 
 // Without a track handler: the part stays hilited while the pointer is over

@@ -24,20 +24,16 @@
 //                           QRegion to paint), kEventParamCGContextRef (the
 //                           QPainter, typeCGContextRef)
 //   move, resize            kEventControlBoundsChanged: kEventParamAttributes
-//                           (kControlBoundsChange...), kEventParamOriginalBounds
-//                           and kEventParamCurrentBounds (frames, HIRect)
+//                           (1 << 2 size, 1 << 3 position changed),
+//                           kEventParamOriginalBounds and
+//                           kEventParamCurrentBounds (frames, HIRect)
 //   left button press       kEventControlHitTest (kEventParamMouseLocation, in
 //                           the view's coordinates); on a part:
-//                           kEventControlTrack (location, part, modifiers),
-//                           then kEventControlHit with the tracked part when
-//                           it is not 0. Without a track handler the widget
-//                           tracks itself: the part stays hilited while the
-//                           pointer is over it.
+//                           kEventControlTrack (location, part). Without a
+//                           track handler the widget tracks itself: the part
+//                           stays hilited while the pointer is over it.
 //   enabled change          kEventControlEnabledStateChanged
 //   window (de)activation   kEventControlActivate / kEventControlDeactivate
-//   show, hide              kEventControlVisibilityChanged
-//   new parent              kEventControlOwningWindowChanged when the owning
-//                           window differs (coow, ccow)
 
 #include "platform/controls.h"
 
@@ -58,7 +54,6 @@ struct ControlKind {
 inline const QString kHIViewClassID = QStringLiteral("tavi.platform.view");
 
 constexpr OSStatus hiObjectClassExistsErr = -22080;
-constexpr OSStatus hiObjectClassNotFoundErr = -22085; // no class of that identifier
 
 struct HIObjectClass;
 using HIObjectClassRef = HIObjectClass*;
@@ -83,8 +78,6 @@ void DisposeControl(ControlRef control);
 
 // The top-level widget of the window as a view.
 OSStatus GetRootControl(WindowRef window, ControlRef* outControl);
-constexpr UInt32 kControlBoundsChangeSizeChanged = 1u << 2;
-constexpr UInt32 kControlBoundsChangePositionChanged = 1u << 3;
 
 // Parts of GetControlRegion.
 constexpr ControlPartCode kControlStructureMetaPart = -1;
@@ -93,15 +86,15 @@ constexpr ControlPartCode kControlContentMetaPart = -2;
 // Mouse tracking. TrackMouseLocation waits for the next mouse event of the
 // drag that started with a button press in the view and yields its position
 // in the view's coordinates. It runs a nested event loop while it waits, so
-// the window goes on drawing. The drag ends with kMouseTrackingMouseUp (the
-// position of the release); when the view is hidden, deleted, its window
-// deactivated or the application quits during the wait, the answer is
+// the window goes on drawing. Each move of the pointer is a result of its
+// own; the drag ends with kMouseTrackingMouseUp (the position of the
+// release); when the view is hidden, deleted, its window deactivated or the
+// application quits during the wait, the answer is
 // kMouseTrackingUserCancelled at the last position. paramErr for a view that
 // is not a custom view.
 using MouseTrackingResult = UInt16;
 constexpr MouseTrackingResult kMouseTrackingMouseDown = 1;
 constexpr MouseTrackingResult kMouseTrackingMouseUp = 2;
-constexpr MouseTrackingResult kMouseTrackingMouseDragged = 5;
 constexpr MouseTrackingResult kMouseTrackingUserCancelled = 7;
 
 OSStatus TrackMouseLocation(HIViewRef view, HIPoint* outWhere, MouseTrackingResult* outResult);
@@ -141,7 +134,6 @@ private:
     };
 
     void sendBoundsChanged();
-    void sendOwnerChanged();
     ControlPartCode hitTest(const HIPoint& where);
     ControlPartCode defaultTrack(ControlPartCode part);
     void pushTracked(const QPointF& where, MouseTrackingResult result);
@@ -152,9 +144,7 @@ private:
     UInt32 m_features = 0;
     bool m_constructed = false;
     bool m_destroying = false;
-    bool m_lastHidden = true; // as last reported
     HIRect m_lastFrame{};
-    WindowRef m_lastOwner = nullptr;
 
     // Mouse tracking: the events of the drag, oldest first, and the loop
     // that waits for the next one.

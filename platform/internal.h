@@ -6,6 +6,37 @@
 
 #include <QString>
 
+// Status numbers only the layer returns.
+constexpr OSStatus fnfErr = -43;
+constexpr OSStatus ioErr = -36;
+constexpr OSStatus errAECoercionFail = -1700;
+constexpr OSStatus eventParameterNotFoundErr = -9870;
+constexpr OSStatus kIBCarbonRuntimeCantFindNibFile = -10960;
+constexpr OSStatus kIBCarbonRuntimeObjectNotOfRequestedType = -10961;
+constexpr OSStatus kIBCarbonRuntimeCantFindObject = -10962;
+constexpr OSStatus errDataNotSupported = -30583;
+constexpr OSStatus errUnknownControl = -30584;
+
+// SendEventToEventTargetWithOptions: the event goes to the target only.
+constexpr OptionBits kEventTargetDontPropagate = 1u << 0;
+
+// Window events the layer itself handles, and a bit of the attributes of
+// kEventWindowBoundsChanged.
+constexpr EventKind kEventWindowActivated = 5;
+constexpr EventKind kEventWindowClosed = 73;
+constexpr UInt32 kWindowBoundsChangeOriginChanged = 1u << 3;
+
+// HICommand::attributes: where the command came from.
+constexpr UInt32 kHICommandFromMenu = 1u << 0;
+constexpr UInt32 kHICommandFromControl = 1u << 1;
+constexpr UInt32 kHICommandFromWindow = 1u << 2;
+
+// The item data role under which a QComboBox item carries its command.
+constexpr int kCommandIDRole = Qt::UserRole + 0x434D;
+
+// The item an alert answers with.
+constexpr SInt16 kAlertStdAlertOKButton = 1;
+
 class QMainWindow;
 class QObject;
 class QWidget;

@@ -56,13 +56,8 @@ private:
         ScopedEvent event(kEventClassKeyboard, kEventRawKeyDown);
         const char character = RawKeyCharacterCode(key->key(), key->text());
         const UInt32 code = UInt32(key->key());
-        const UInt32 modifiers = UInt32(key->modifiers().toInt());
-        const QString text = key->text();
         SetEventParameter(event, kEventParamKeyMacCharCodes, typeChar, 1, &character);
         SetEventParameter(event, kEventParamKeyCode, typeUInt32, sizeof code, &code);
-        SetEventParameter(event, kEventParamKeyModifiers, typeUInt32, sizeof modifiers, &modifiers);
-        SetEventParameter(event, kEventParamKeyUnicodes, typeUnicodeText,
-                          ByteCount(text.size()) * 2, text.utf16());
         return event.send(GetWindowEventTarget(window)) == noErr;
     }
 

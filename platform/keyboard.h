@@ -10,8 +10,6 @@
 //       Escape, 28 to 31 the arrows left, right, up, down; else the typed
 //       character when it is ASCII, and 0)
 //   kEventParamKeyCode          typeUInt32: the Qt key number
-//   kEventParamKeyModifiers     typeUInt32: the Qt keyboard modifiers
-//   kEventParamKeyUnicodes      typeUnicodeText: the typed text's units
 
 #include "platform/windows.h"
 

@@ -21,6 +21,8 @@
 
 namespace {
 
+constexpr OSStatus resNotFound = -192;
+
 const QString kAttachedMenuBarName = QStringLiteral("tavi_menubar");
 
 struct MenuBarState {

@@ -17,6 +17,8 @@
 
 namespace {
 
+constexpr MenuItemAttributes kMenuItemAttrSeparator = 1u << 6;
+
 const char* const kCommandIDProperty = "commandID";
 const QString kMirrorName = QStringLiteral("tavi_popupmenu");
 

@@ -17,7 +17,6 @@
 class QAction;
 
 using MenuItemAttributes = UInt32;
-constexpr MenuItemAttributes kMenuItemAttrSeparator = 1u << 6;
 
 UInt16 CountMenuItems(MenuRef menu);
 // Removes one item; nothing when there is no such item.

@@ -20,6 +20,8 @@
 
 namespace {
 
+constexpr OSStatus eventInternalErr = -9868;
+
 bool isPlainName(const QString& name)
 {
     return !name.isEmpty() && name != u"." && name != u".." && !name.contains(u'/') &&

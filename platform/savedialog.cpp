@@ -12,6 +12,13 @@
 
 #include <cstdio>
 
+namespace {
+
+constexpr NavUserAction kNavUserActionNone = 0;
+constexpr NavUserAction kNavUserActionCancel = 1;
+
+} // namespace
+
 class NavDialog {
 public:
     NavDialogCreationOptions options;

@@ -16,26 +16,21 @@
 class QWidget;
 
 using NavDialogOptionFlags = UInt32;
-constexpr NavDialogOptionFlags kNavDefaultNavDlogOptions = 0x00E4;
 constexpr NavDialogOptionFlags kNavSupportPackages = 0x1000;
 
 using WindowModality = UInt32;
-constexpr WindowModality kWindowModalityAppModal = 2;
 constexpr WindowModality kWindowModalityWindowModal = 3;
 
 using NavUserAction = UInt32;
-constexpr NavUserAction kNavUserActionNone = 0;
-constexpr NavUserAction kNavUserActionCancel = 1;
 constexpr NavUserAction kNavUserActionSaveAs = 3;
 
 constexpr UInt16 kNavDialogCreationOptionsVersion = 0;
-constexpr UInt16 kNavReplyRecordVersion = 2;
 
 // Texts that are null use the dialog's defaults.
 struct NavDialogCreationOptions {
     UInt16 version = kNavDialogCreationOptionsVersion;
-    NavDialogOptionFlags optionFlags = kNavDefaultNavDlogOptions;
-    Point location{-1, -1}; // -1, -1: the default place
+    NavDialogOptionFlags optionFlags = 0; // not used by the dialog
+    Point location{-1, -1};               // -1, -1: the default place
     QString clientName;
     QString windowTitle;
     QString actionButtonLabel;
@@ -44,12 +39,11 @@ struct NavDialogCreationOptions {
     QString message;
     UInt32 preferenceKey = 0;
     void* popupExtension = nullptr;
-    WindowModality modality = kWindowModalityAppModal;
+    WindowModality modality = 0; // application-modal unless kWindowModalityWindowModal
     WindowRef parentWindow = nullptr;
 };
 
 struct NavReplyRecord {
-    UInt16 version = kNavReplyRecordVersion;
     Boolean validRecord = false;
     std::vector<QString> selection; // the chosen folder, as a local path
     QString saveFileName;
@@ -79,8 +73,8 @@ struct SaveDialogRequest {
     QString saveFileName;
     QString actionButtonLabel;
     QString cancelButtonLabel;
-    WindowModality modality = kWindowModalityAppModal;
-    QWidget* parent = nullptr; // null when the parent window is missing or hidden
+    WindowModality modality = 0; // application-modal unless kWindowModalityWindowModal
+    QWidget* parent = nullptr;   // null when the parent window is missing or hidden
 };
 
 // The user's answer: saved, with the folder and the file name, or cancelled.

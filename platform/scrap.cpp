@@ -3,6 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
+namespace {
+
+constexpr OSStatus noTypeErr = -102;
+
+} // namespace
+
 std::optional<QByteArray> Scrap::flavor(ScrapFlavorType type) const
 {
     const auto found = m_flavors.find(type);

@@ -16,6 +16,8 @@
 
 namespace {
 
+constexpr OptionBits kHISearchFieldAttributesSearchIcon = 1u << 1;
+
 const QString kSearchFieldName = QStringLiteral("tavi_searchfield");
 
 QIcon drawnIcon(bool cancel)

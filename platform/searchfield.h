@@ -19,7 +19,6 @@
 #include <QString>
 
 constexpr OptionBits kHISearchFieldAttributesCancel = 1u << 0;
-constexpr OptionBits kHISearchFieldAttributesSearchIcon = 1u << 1;
 
 OSStatus HISearchFieldGetSearchMenu(HIViewRef searchField, MenuRef* outMenu);
 // Sets and clears attributes; the cancel button shows while

@@ -1,5 +1,7 @@
 #include "platform/textview.h"
 
+#include "platform/internal.h"
+
 #include "platform/controls.h"
 
 #include <QFont>
@@ -11,6 +13,12 @@
 #include <QTextDocument>
 
 #include <algorithm>
+
+namespace {
+
+constexpr TXNFrameOptions kTXNWantHScrollBarMask = 1u << 2;
+
+} // namespace
 
 OSStatus HITextViewCreate(const HIRect* frame, OptionBits, TXNFrameOptions frameOptions,
                           HIViewRef* outTextView)

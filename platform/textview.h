@@ -10,12 +10,11 @@ class QPlainTextEdit;
 
 using TXNObject = QPlainTextEdit*;
 using TXNFrameOptions = UInt32;
-constexpr TXNFrameOptions kTXNWantHScrollBarMask = 1u << 2;
 constexpr TXNFrameOptions kTXNWantVScrollBarMask = 1u << 3;
 constexpr TXNFrameOptions kTXNReadOnlyMask = 1u << 5;
 
 // A new, hidden, unparented text view (HIViewAddSubview places it); frame may
-// be null. Without kTXNWantHScrollBarMask long lines wrap.
+// be null. Long lines wrap.
 OSStatus HITextViewCreate(const HIRect* frame, OptionBits options, TXNFrameOptions frameOptions,
                           HIViewRef* outTextView);
 // The text object of a text view; null for another control.

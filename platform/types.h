@@ -41,22 +41,9 @@ using OSErr = std::int16_t;
 
 constexpr OSStatus noErr = 0;
 constexpr OSStatus paramErr = -50;
-constexpr OSStatus fnfErr = -43;
-constexpr OSStatus ioErr = -36;
-constexpr OSStatus noTypeErr = -102;
 constexpr OSStatus memFullErr = -108;
-constexpr OSStatus resNotFound = -192;
-constexpr OSStatus errAECoercionFail = -1700;
 constexpr OSStatus errInvalidWindowRef = -5600;
-constexpr OSStatus eventClassInvalidErr = -9862;
-constexpr OSStatus eventInternalErr = -9868;
-constexpr OSStatus eventParameterNotFoundErr = -9870;
 constexpr OSStatus eventNotHandledErr = -9874;
-constexpr OSStatus kIBCarbonRuntimeCantFindNibFile = -10960;
-constexpr OSStatus kIBCarbonRuntimeObjectNotOfRequestedType = -10961;
-constexpr OSStatus kIBCarbonRuntimeCantFindObject = -10962;
-constexpr OSStatus errDataNotSupported = -30583;
-constexpr OSStatus errUnknownControl = -30584;
 constexpr OSStatus errDataSizeMismatch = -30591;
 
 // ---------------------------------------------------------------------------
@@ -199,9 +186,6 @@ struct HICommand {
 };
 
 // Where a command came from (HICommand::attributes).
-constexpr UInt32 kHICommandFromMenu = 1u << 0;
-constexpr UInt32 kHICommandFromControl = 1u << 1;
-constexpr UInt32 kHICommandFromWindow = 1u << 2;
 
 constexpr UInt32 kHICommandOK = FOUR_CHAR_CODE("ok  ");
 constexpr UInt32 kHICommandQuit = FOUR_CHAR_CODE("quit");

@@ -1,5 +1,7 @@
 #include "platform/urlaccess.h"
 
+#include "platform/internal.h"
+
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -9,6 +11,16 @@
 #include <cstring>
 
 namespace {
+
+constexpr OSStatus kURLInvalidURLReferenceError = -30770;
+constexpr OSStatus kURLInvalidURLError = -30773;
+constexpr OSStatus kURLUnsupportedSchemeError = -30774;
+constexpr OSStatus kURLUnknownPropertyError = -30778;
+constexpr OSStatus kECONNRESETErr = -3253;
+constexpr OSStatus kETIMEDOUTErr = -3259;
+constexpr OSStatus kECONNREFUSEDErr = -3260;
+constexpr OSStatus kEHOSTUNREACHErr = -3264;
+constexpr int kURLDefaultTimeLimit = 30000;
 
 int g_timeLimit = kURLDefaultTimeLimit;
 

@@ -25,14 +25,6 @@
 #include <QUrl>
 
 // Errors of URL access.
-constexpr OSStatus kURLInvalidURLReferenceError = -30770;
-constexpr OSStatus kURLInvalidURLError = -30773;
-constexpr OSStatus kURLUnsupportedSchemeError = -30774;
-constexpr OSStatus kURLUnknownPropertyError = -30778;
-constexpr OSStatus kECONNRESETErr = -3253;
-constexpr OSStatus kETIMEDOUTErr = -3259;
-constexpr OSStatus kECONNREFUSEDErr = -3260;
-constexpr OSStatus kEHOSTUNREACHErr = -3264;
 
 // Property names.
 constexpr const char* kURLHTTPRequestMethod = "URLHTTPRequestMethod"; // text, e.g. "POST"
@@ -64,6 +56,5 @@ OSStatus URLSetProperty(URLReference ref, const char* property, const void* buff
 OSStatus URLDownload(URLReference ref, Handle destination);
 
 // How long URLDownload waits for the whole exchange, in milliseconds.
-constexpr int kURLDefaultTimeLimit = 30000;
 // For tests, which wait for a silent server for less.
 void SetURLAccessTimeLimit(int milliseconds);

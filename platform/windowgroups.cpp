@@ -19,6 +19,8 @@ public:
 
 namespace {
 
+constexpr WindowClass kDocumentWindowClass = 6;
+
 // A drawer's docking: its parent, offsets and state. A child of the drawer's
 // widget; it watches the parent's widget only.
 class DrawerController : public QObject {

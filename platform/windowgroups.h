@@ -22,7 +22,6 @@
 #include "platform/windows.h"
 
 using WindowClass = UInt32;
-constexpr WindowClass kDocumentWindowClass = 6;
 constexpr WindowClass kUtilityWindowClass = 8;
 
 // Changes the class of a window that is not shown yet (a utility window
@@ -49,8 +48,8 @@ constexpr WindowGroupAttributes kWindowGroupAttrLayerTogether = 1u << 2;
 
 // Groups live for the rest of the run.
 OSStatus CreateWindowGroup(WindowGroupAttributes attributes, WindowGroupRef* outGroup);
-// The group of the windows of a class (kUtilityWindowClass or
-// kDocumentWindowClass); null for another class.
+// The group of the windows of a class (kUtilityWindowClass); null for a class
+// without one.
 WindowGroupRef GetWindowGroupOfClass(WindowClass windowClass);
 OSStatus SetWindowGroupParent(WindowGroupRef group, WindowGroupRef parent);
 // Puts the window into the group, out of the group it was in.

@@ -15,6 +15,9 @@
 
 namespace {
 
+constexpr UInt32 kWindowBoundsChangeUserDrag = 1u << 0;
+constexpr UInt32 kWindowBoundsChangeUserResize = 1u << 1;
+
 // Front to back. Disposed windows leave it at once.
 std::vector<WindowRef>& windowList()
 {
@@ -162,7 +165,6 @@ void PlatformWindow::sendBoundsChanged(bool byUser)
     ScopedEvent(kEventClassWindow, kEventWindowBoundsChanged, typeWindowRef, WindowRef(this))
         .set(kEventParamAttributes, typeUInt32, attributes)
         .set(kEventParamOriginalBounds, typeQDRectangle, previous)
-        .set(kEventParamPreviousBounds, typeQDRectangle, previous)
         .set(kEventParamCurrentBounds, typeQDRectangle, current)
         .send(m_target.get());
 }
@@ -186,20 +188,15 @@ bool PlatformWindow::eventFilter(QObject* watched, QEvent* event)
         return true;
     case QEvent::Show:
         moveToFront(this);
-        sendSimpleEvent(kEventWindowShown);
         sendBoundsChanged(false);
         break;
     case QEvent::Hide:
         moveBehindVisible(this);
-        sendSimpleEvent(kEventWindowHidden);
         scheduleLastWindowCheck();
         break;
     case QEvent::WindowActivate:
         moveToFront(this);
         sendSimpleEvent(kEventWindowActivated);
-        break;
-    case QEvent::WindowDeactivate:
-        sendSimpleEvent(kEventWindowDeactivated);
         break;
     case QEvent::Move:
     case QEvent::Resize:

@@ -3,10 +3,9 @@
 // own front-to-back list of windows (FrontWindow, GetNextWindow): a window
 // comes to the front when it is shown, selected or activated by the user, and
 // goes behind every visible window when it is hidden. Each window has an event
-// target; Qt's close, move, resize, show, hide and activation of the widget
-// become window events on it (kEventWindowClose, kEventWindowBoundsChanged,
-// kEventWindowShown, kEventWindowHidden, kEventWindowActivated,
-// kEventWindowDeactivated). The standard handler disposes of the window on
+// target; Qt's close, move, resize and activation of the widget become window
+// events on it (kEventWindowClose, kEventWindowBoundsChanged,
+// kEventWindowActivated). The standard handler disposes of the window on
 // kEventWindowClose, so a close handler that answers eventNotHandledErr lets
 // the window close.
 

@@ -4,6 +4,13 @@
 
 #include <QDir>
 
+namespace {
+
+constexpr CFStreamStatus kCFStreamStatusNotOpen = 0;
+constexpr CFStreamStatus kCFStreamStatusClosed = 6;
+
+} // namespace
+
 class WriteStream {
 public:
     explicit WriteStream(const QString& path) : file(path) {}

@@ -13,10 +13,8 @@ using CFWriteStreamRef = WriteStream*;
 using CFAllocatorRef = const void*;
 
 using CFStreamStatus = SInt32;
-constexpr CFStreamStatus kCFStreamStatusNotOpen = 0;
 constexpr CFStreamStatus kCFStreamStatusOpening = 1;
 constexpr CFStreamStatus kCFStreamStatusOpen = 2;
-constexpr CFStreamStatus kCFStreamStatusClosed = 6;
 constexpr CFStreamStatus kCFStreamStatusError = 7;
 
 using CFURLPathStyle = SInt32;

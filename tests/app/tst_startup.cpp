@@ -210,13 +210,12 @@ void StartupTest::missingInterfaceResourcesEndStartUp_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("alert");
     const QString error = QStringLiteral("Error (%1) / %2");
+    // -10960 and -10962: the layer's statuses for a missing folder and window.
     QTest::newRow("no interface folder")
-        << QStringList() << int(kIBCarbonRuntimeCantFindNibFile)
-        << error.arg(kIBCarbonRuntimeCantFindNibFile).arg(u"Could not load nib resource file");
+        << QStringList() << -10960 << error.arg(-10960).arg(u"Could not load nib resource file");
     // Without a loading window the dictionary still loads, and Tavi runs.
-    QTest::newRow("no loading window")
-        << QStringList{QStringLiteral("MenuBar.ui")} << int(noErr)
-        << error.arg(kIBCarbonRuntimeCantFindObject).arg(u"Could not find window resource");
+    QTest::newRow("no loading window") << QStringList{QStringLiteral("MenuBar.ui")} << int(noErr)
+                                       << error.arg(-10962).arg(u"Could not find window resource");
 }
 
 void StartupTest::missingInterfaceResourcesEndStartUp()

@@ -1,5 +1,7 @@
 #include "tests/common/testdoubles.h"
 
+#include "platform/internal.h"
+
 #include <QFileInfo>
 
 SInt16 RecordingAlertPresenter::present(const AlertRequest& request)

@@ -1,6 +1,7 @@
 // Events, handler stacks, propagation and parameters.
 
 #include "platform/events.h"
+#include "platform/internal.h"
 #include "tests/common/eventhelpers.h"
 
 #include <QCoreApplication>
@@ -115,7 +116,7 @@ void EventsTest::parameters_data()
     const uint magn = typeUInt32;
     QTest::newRow("exact type and size") << magn << 4 << int(noErr) << 0x12345678;
     QTest::newRow("short buffer receives nothing") << magn << 2 << int(errDataSizeMismatch) << -1;
-    QTest::newRow("other type") << uint(typeSInt32) << 4 << int(errAECoercionFail) << -1;
+    QTest::newRow("other type") << uint(typeLongInteger) << 4 << int(errAECoercionFail) << -1;
 }
 
 void EventsTest::parameters()
