@@ -12,21 +12,12 @@
 
 namespace {
 
-constexpr AlertType kAlertStopAlert = 0;
-constexpr AlertType kAlertPlainAlert = 3;
-
 std::unique_ptr<QMessageBox> MakeAlertMessageBox(const AlertRequest& request)
 {
     auto box = std::make_unique<QMessageBox>();
     switch (request.type) {
-    case kAlertStopAlert:
-        box->setIcon(QMessageBox::Critical);
-        break;
     case kAlertCautionAlert:
         box->setIcon(QMessageBox::Warning);
-        break;
-    case kAlertPlainAlert:
-        box->setIcon(QMessageBox::NoIcon);
         break;
     default:
         box->setIcon(QMessageBox::Information);

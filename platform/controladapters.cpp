@@ -19,18 +19,11 @@
 
 namespace {
 
-constexpr SInt16 teFlushRight = -1;
-constexpr SInt16 teFlushLeft = -2;
-
 Qt::Alignment horizontalAlignment(SInt16 just)
 {
     switch (just) {
     case teCenter:
         return Qt::AlignHCenter;
-    case teFlushRight:
-        return Qt::AlignRight;
-    case teFlushLeft:
-        return Qt::AlignLeft;
     default:
         return Qt::AlignLeading;
     }

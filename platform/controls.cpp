@@ -18,14 +18,6 @@ static OSStatus CopyControlTitleAsCFString(ControlRef control, QString* outTitle
 
 namespace {
 
-constexpr SInt16 kControlUseFaceMask = 0x0002;
-constexpr SInt16 kControlUseForeColorMask = 0x0008;
-constexpr SInt16 kControlUseBackColorMask = 0x0010;
-constexpr SInt16 kControlAddFontSizeMask = 0x0100;
-constexpr SInt16 bold = 1;
-constexpr SInt16 italic = 2;
-constexpr SInt16 underline = 4;
-
 const char* const kSignatureProperty = "controlSignature";
 const char* const kIdProperty = "controlID";
 
@@ -86,37 +78,13 @@ OSStatus applyFontStyle(ControlRef control, const ControlFontStyleRec& style)
         return noErr;
     }
     QFont font = widget->font();
-    if (style.flags & kControlUseFaceMask) {
-        font.setBold(style.style & bold);
-        font.setItalic(style.style & italic);
-        font.setUnderline(style.style & underline);
-    }
     if (style.flags & kControlUseSizeMask) {
-        int size = style.size;
-        if (style.flags & kControlAddFontSizeMask)
-            size += font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
-        if (size > 0)
-            font.setPixelSize(size);
+        if (style.size > 0)
+            font.setPixelSize(style.size);
         else
             font.setPixelSize(QFontInfo(QApplication::font()).pixelSize());
     }
     widget->setFont(font);
-    if (style.flags & (kControlUseForeColorMask | kControlUseBackColorMask)) {
-        QPalette palette = widget->palette();
-        auto toColor = [](const RGBColor& c) {
-            return QColor::fromRgb(c.red >> 8, c.green >> 8, c.blue >> 8);
-        };
-        if (style.flags & kControlUseForeColorMask) {
-            palette.setColor(QPalette::WindowText, toColor(style.foreColor));
-            palette.setColor(QPalette::Text, toColor(style.foreColor));
-        }
-        if (style.flags & kControlUseBackColorMask) {
-            palette.setColor(QPalette::Window, toColor(style.backColor));
-            palette.setColor(QPalette::Base, toColor(style.backColor));
-            widget->setAutoFillBackground(true);
-        }
-        widget->setPalette(palette);
-    }
     if (style.flags & kControlUseJustMask)
         askAdapters(widget, [&](const ControlAdapter& a) {
             return a.setJustification(widget, style.just);

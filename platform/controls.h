@@ -47,8 +47,6 @@ constexpr SInt16 kControlUseThemeFontIDMask = 0x0080;
 
 constexpr SInt16 teCenter = 1;
 
-// Face bits of ControlFontStyleRec::style.
-
 // The control of a widget, made on first use. Null for a null widget.
 ControlRef GetControlFromWidget(QWidget* widget);
 QWidget* GetControlWidget(ControlRef control);

@@ -19,8 +19,6 @@ public:
 
 namespace {
 
-constexpr WindowClass kDocumentWindowClass = 6;
-
 // A drawer's docking: its parent, offsets and state. A child of the drawer's
 // widget; it watches the parent's widget only.
 class DrawerController : public QObject {
@@ -139,16 +137,11 @@ OSStatus HIWindowChangeClass(WindowRef window, WindowClass windowClass)
     QWidget* widget = GetWindowWidget(window);
     if (!widget)
         return errInvalidWindowRef;
-    Qt::WindowFlags type;
-    if (windowClass == kUtilityWindowClass)
-        type = Qt::Tool;
-    else if (windowClass == kDocumentWindowClass)
-        type = Qt::Window;
-    else
+    if (windowClass != kUtilityWindowClass)
         return paramErr;
     const bool visible = widget->isVisible();
     const QRect geometry = widget->geometry();
-    widget->setWindowFlags((widget->windowFlags() & ~Qt::WindowType_Mask) | type);
+    widget->setWindowFlags((widget->windowFlags() & ~Qt::WindowType_Mask) | Qt::Tool);
     widget->setGeometry(geometry);
     if (visible)
         widget->show();
@@ -202,10 +195,7 @@ OSStatus CreateWindowGroup(WindowGroupAttributes attributes, WindowGroupRef* out
 WindowGroupRef GetWindowGroupOfClass(WindowClass windowClass)
 {
     static WindowGroup utility{0, nullptr, kUtilityWindowClass, {}};
-    static WindowGroup document{0, nullptr, kDocumentWindowClass, {}};
-    if (windowClass == kUtilityWindowClass)
-        return &utility;
-    return windowClass == kDocumentWindowClass ? &document : nullptr;
+    return windowClass == kUtilityWindowClass ? &utility : nullptr;
 }
 
 OSStatus SetWindowGroupParent(WindowGroupRef group, WindowGroupRef parent)

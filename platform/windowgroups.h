@@ -24,8 +24,8 @@
 using WindowClass = UInt32;
 constexpr WindowClass kUtilityWindowClass = 8;
 
-// Changes the class of a window that is not shown yet (a utility window
-// becomes a tool window). A drawer is made by SetDrawerParent instead.
+// Makes a window that is not shown yet a utility window (a tool window);
+// paramErr for another class. A drawer is made by SetDrawerParent instead.
 OSStatus HIWindowChangeClass(WindowRef window, WindowClass windowClass);
 
 // Attributes. The toolbar button: the window's widget marked with the
