@@ -39,15 +39,19 @@ int fail(const QString& why)
     return kFailed;
 }
 
-// A display that cannot be reached is fatal inside Qt; it becomes our one
-// line instead of an abort.
-void selectionMessageHandler(QtMsgType type, const QMessageLogContext&, const QString& message)
+// What a fatal Qt message stops; set while the selection is read.
+const char* fatalDoing = "Qt failed";
+
+// Qt's own messages are not the tool's: a failure stays one line. A display
+// that cannot be reached is fatal inside Qt; it becomes that one line instead
+// of an abort. The rest (such as warnings Qt's D-Bus thread prints while the
+// process ends, when other programs are busy on the bus) are dropped.
+void qtMessageHandler(QtMsgType type, const QMessageLogContext&, const QString& message)
 {
     if (type != QtFatalMsg)
         return;
     const QString line = message.section(QLatin1Char('\n'), 0, 0);
-    std::fprintf(stderr, "tavi-service: cannot read the selected text: %s\n",
-                 line.toLocal8Bit().constData());
+    std::fprintf(stderr, "tavi-service: %s: %s\n", fatalDoing, line.toLocal8Bit().constData());
     std::_Exit(kFailed);
 }
 
@@ -55,6 +59,7 @@ void selectionMessageHandler(QtMsgType type, const QMessageLogContext&, const QS
 
 int main(int argc, char** argv)
 {
+    qInstallMessageHandler(qtMessageHandler);
     if (argc < 2) {
         std::fputs(kUsageText, stderr);
         return kUsage;
@@ -96,10 +101,10 @@ int main(int argc, char** argv)
         }
         static int guiArgumentCount = int(guiArguments.size());
         guiArguments.push_back(nullptr);
-        const QtMessageHandler previous = qInstallMessageHandler(selectionMessageHandler);
+        fatalDoing = "cannot read the selected text";
         app = std::make_unique<QGuiApplication>(guiArgumentCount, guiArguments.data());
         source = textFromSelection();
-        qInstallMessageHandler(previous);
+        fatalDoing = "Qt failed";
     }
     if (!source.error.isEmpty())
         return fail(source.error);
