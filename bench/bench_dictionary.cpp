@@ -9,7 +9,7 @@
 #include "platform/windows.h"
 #include "store/dictionary.h"
 #include "windows/dictionary/dictionarywindow.h"
-#include "windows/dictionary/searchindex.h"
+#include "store/searchindex.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>

@@ -9,7 +9,7 @@
 // largest history anyone will have (goal: under a second).
 
 #include "store/dictionary.h"
-#include "windows/dictionary/searchindex.h"
+#include "store/searchindex.h"
 #include "windows/floating/lookup.h"
 #include "windows/history/history.h"
 #include "windows/history/historyfile.h"

@@ -6,7 +6,7 @@
 #include "store/dictionary.h"
 #include "tests/common/listview.h"
 #include "windows/dictionary/dictionarywindow.h"
-#include "windows/dictionary/searchindex.h"
+#include "store/searchindex.h"
 
 #include <QFile>
 #include <QTest>

@@ -3,7 +3,7 @@
 
 #include "tests/floating/floatingtest.h"
 
-#include "windows/dictionary/searchindex.h"
+#include "store/searchindex.h"
 
 #include <QTest>
 

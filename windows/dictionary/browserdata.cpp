@@ -9,8 +9,8 @@
 #include "store/dictionary.h"
 #include "store/locations.h"
 #include "store/textutil.h"
-#include "windows/dictionary/relevance.h"
-#include "windows/dictionary/searchindex.h"
+#include "store/relevance.h"
+#include "store/searchindex.h"
 
 #include "windows/floating/floatingwindow.h"
 

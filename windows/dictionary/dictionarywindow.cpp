@@ -12,7 +12,7 @@
 #include "platform/windows.h"
 #include "splitview/splitview.h"
 #include "store/dictionary.h"
-#include "windows/dictionary/searchindex.h"
+#include "store/searchindex.h"
 
 #include <QFontInfo>
 #include <QWidget>

@@ -7,8 +7,8 @@
 #include "platform/searchfield.h"
 #include "store/dictionary.h"
 #include "store/pinyinquery.h"
-#include "windows/dictionary/relevance.h"
-#include "windows/dictionary/searchindex.h"
+#include "store/relevance.h"
+#include "store/searchindex.h"
 #include "windows/floating/lookup.h"
 
 #include <QElapsedTimer>

@@ -2,8 +2,8 @@
 
 #include "store/dictionary.h"
 #include "store/pinyinquery.h"
-#include "windows/dictionary/relevance.h"
-#include "windows/dictionary/searchindex.h"
+#include "store/relevance.h"
+#include "store/searchindex.h"
 #include "windows/history/history.h"
 
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "windows/dictionary/relevance.h"
+#include "store/relevance.h"
 
 #include "store/dictionary.h"
 

@@ -1,4 +1,4 @@
-#include "windows/dictionary/searchindex.h"
+#include "store/searchindex.h"
 
 #include "store/dictionary.h"
 
