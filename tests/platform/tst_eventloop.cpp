@@ -1,7 +1,7 @@
-// The event loop ends normally on quit and SIGTERM, and when the last window
-// closes without a tray.
+// The event loop ends at once on a signal that came before it ran, and when
+// the last window closes without a tray. Quit and SIGTERM during the loop are
+// run through the whole start-up in the application tests.
 
-#include "platform/commands.h"
 #include "platform/eventloop.h"
 #include "platform/internal.h"
 #include "platform/windows.h"
@@ -46,8 +46,6 @@ class EventLoopTest : public QObject {
 private slots:
     void initTestCase();
     void cleanup();
-    void endsTheLoop_data();
-    void endsTheLoop();
     void aSignalBeforeTheLoopRunsEndsItAtOnce();
     void closingTheLastWindowEndsTheLoopWithoutATray();
 };
@@ -63,34 +61,6 @@ void EventLoopTest::cleanup()
     for (WindowRef window : GetWindowList())
         DisposeWindow(window);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-void EventLoopTest::endsTheLoop_data()
-{
-    QTest::addColumn<int>("signalNumber"); // 0: the quit command
-    QTest::newRow("SIGTERM") << SIGTERM;
-    QTest::newRow("quit command") << 0;
-}
-
-void EventLoopTest::endsTheLoop()
-{
-    QFETCH(int, signalNumber);
-    makeShownWindow();
-    OSStatus status = eventNotHandledErr;
-    QTimer::singleShot(50, qApp, [&] {
-        if (signalNumber) {
-            ::raise(signalNumber);
-            status = noErr;
-        } else {
-            HICommand command{};
-            command.commandID = kHICommandQuit;
-            status = ProcessHICommand(command, GetApplicationEventTarget());
-        }
-    });
-    QVERIFY(runLoopEndedNormally());
-    QCOMPARE(status, noErr);
-    // The process lives on, with its windows, so shutdown can save them.
-    QVERIFY(FrontWindow());
 }
 
 void EventLoopTest::aSignalBeforeTheLoopRunsEndsItAtOnce()

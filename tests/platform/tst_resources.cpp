@@ -77,8 +77,6 @@ void ResourcesTest::missingResources_data()
 {
     QTest::addColumn<QString>("window");
     QTest::addColumn<int>("status");
-    QTest::newRow("missing window")
-        << QStringLiteral("NoSuchWindow") << int(kIBCarbonRuntimeCantFindObject);
     QTest::newRow("window name with a path")
         << QStringLiteral("../Tavi/LoadWindow") << int(paramErr);
     QTest::newRow("malformed file")

@@ -12,7 +12,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTextDocument>
@@ -80,9 +79,7 @@ private slots:
     void cleanup();
 
     void windowListFollowsShowSelectActivateAndDispose();
-    void contentBoundsReportChanges();
 
-    void controlsAreFoundBySignatureAndId();
     void controlValuesAndData();
 
     void commandPropagation_data();
@@ -122,58 +119,10 @@ void WindowsTest::windowListFollowsShowSelectActivateAndDispose()
     flushDeletes();
 }
 
-void WindowsTest::contentBoundsReportChanges()
-{
-    WindowRef a = makeWindow("a");
-    ShowWindow(a);
-    QVERIFY(QTest::qWaitForWindowExposed(GetWindowWidget(a)));
-    UInt32 attributes = 0;
-    Rect current{};
-    onEvent(GetWindowEventTarget(a), kEventClassWindow, kEventWindowBoundsChanged,
-            [&](EventRef event) {
-                attributes |= eventParameter<UInt32>(event, kEventParamAttributes, typeUInt32);
-                current = eventParameter<Rect>(event, kEventParamCurrentBounds, typeQDRectangle);
-                return noErr;
-            });
-    auto edges = [](const Rect& r) { return QList<int>{r.left, r.top, r.right, r.bottom}; };
-    Rect wanted;
-    SetRect(&wanted, 40, 50, 340, 250);
-    QCOMPARE(SetWindowBounds(a, kWindowContentRgn, &wanted), noErr);
-    QTRY_COMPARE(edges(current), edges(wanted));
-    QCOMPARE(attributes & (kWindowBoundsChangeSizeChanged | kWindowBoundsChangeOriginChanged),
-             UInt32(kWindowBoundsChangeSizeChanged | kWindowBoundsChangeOriginChanged));
-    SetRect(&wanted, 10, 10, 5, 5);
-    QCOMPARE(SetWindowBounds(a, kWindowContentRgn, &wanted), paramErr);
-}
-
-void WindowsTest::controlsAreFoundBySignatureAndId()
-{
-    WindowRef a = makeWindow("a");
-    QWidget* name = addChild(a, new QLineEdit, "name", 300);
-    QWidget* email = addChild(a, new QLineEdit, "name", 301);
-    auto find = [a](int id) -> QWidget* {
-        const ControlID controlId{"name"_4cc, id};
-        ControlRef control = nullptr;
-        return GetControlByID(a, &controlId, &control) == noErr ? GetControlWidget(control)
-                                                                : nullptr;
-    };
-    QCOMPARE(find(300), name);
-    QCOMPARE(find(301), email);
-    const ControlID missing{"name"_4cc, 302};
-    ControlRef control = reinterpret_cast<ControlRef>(0x1);
-    QCOMPARE(GetControlByID(a, &missing, &control), errUnknownControl);
-    QCOMPARE(control, nullptr);
-}
-
 void WindowsTest::controlValuesAndData()
 {
     WindowRef a = makeWindow("a");
-    // Values past the end are clamped or select nothing; pop-up items count from 1.
-    auto* bar = new QProgressBar;
-    ControlRef barControl = GetControlFromWidget(addChild(a, bar, "LOAD", 128));
-    SetControl32BitMaximum(barControl, 1000);
-    SetControl32BitValue(barControl, 5000);
-    QCOMPARE(bar->value(), 1000);
+    // Pop-up items count from 1; one past the end selects nothing.
     auto* popUp = new QComboBox;
     popUp->addItems({QStringLiteral("one"), QStringLiteral("two")});
     ControlRef popUpControl = GetControlFromWidget(addChild(a, popUp, "RSEL", 128));
