@@ -68,16 +68,22 @@ float ratioOf(ControlRef view)
 
 // Presses the left button at `from`, moves through `moves` and releases at
 // the last one, all as real mouse events on the view's widget. The press
-// blocks in the drag loop, so the moves are sent from inside it.
-void drag(ControlRef view, QPoint from, const std::vector<QPoint>& moves)
+// blocks in the drag loop, so the moves are sent from inside it. Answers pane
+// A's frame while the button was still down.
+HIRect drag(const Fixture& f, QPoint from, const std::vector<QPoint>& moves)
 {
-    QWidget* widget = GetControlWidget(view);
-    QTimer::singleShot(0, widget, [widget, moves] {
+    QWidget* widget = GetControlWidget(f.view);
+    HIRect during{};
+    QTimer::singleShot(0, widget, [&f, &during, widget, moves] {
         for (const QPoint& p : moves)
             QTest::mouseMove(widget, p);
-        QTest::mouseRelease(widget, Qt::LeftButton, {}, moves.back());
+        QTimer::singleShot(0, widget, [&f, &during, widget, moves] {
+            during = frameOf(f.paneA);
+            QTest::mouseRelease(widget, Qt::LeftButton, {}, moves.back());
+        });
     });
     QTest::mousePress(widget, Qt::LeftButton, {}, from);
+    return during;
 }
 
 // Copies the split view's pictures into `folder`, then removes `broken` or
@@ -105,9 +111,8 @@ private slots:
     void layoutFollowsRatioAndOrientation_data();
     void layoutFollowsRatioAndOrientation();
     void aDeletedPaneIsLeftAlone();
-    void dragOf49PixelsRaisesTheRatioByAnEighth();
-    void dragIsClampedAtBothEnds_data();
-    void dragIsClampedAtBothEnds();
+    void dragMovesTheBarWithinTheView_data();
+    void dragMovesTheBarWithinTheView();
     void resizingTheViewLaysThePanesOut();
     void pictureFailingPartWayLeavesNoSetAndNoUser_data();
     void pictureFailingPartWayLeavesNoSetAndNoUser();
@@ -183,37 +188,7 @@ void SplitViewTest::aDeletedPaneIsLeftAlone()
     QCOMPARE(pane, nullptr);
 }
 
-void SplitViewTest::dragOf49PixelsRaisesTheRatioByAnEighth()
-{
-    Fixture f = makeSplitView(300, 400, false, 0.5f); // L = 400 - 8 = 392
-    QVERIFY(f.split);
-    ShowWindow(f.window);
-    QVERIFY(QTest::qWaitForWindowExposed(GetWindowWidget(f.window)));
-    QWidget* widget = GetControlWidget(f.view);
-
-    // Pane A follows while the button is still down.
-    std::vector<float> paneHeights;
-    std::vector<ControlPartCode> hilites;
-    QTimer::singleShot(0, widget, [&] {
-        QTest::mouseMove(widget, QPoint(150, 225));
-        QTimer::singleShot(0, widget, [&] {
-            paneHeights.push_back(frameOf(f.paneA).size.height);
-            hilites.push_back(f.view->hilite);
-            QTest::mouseMove(widget, QPoint(150, 249));
-            QTest::mouseRelease(widget, Qt::LeftButton, {}, QPoint(150, 249));
-        });
-    });
-    QTest::mousePress(widget, Qt::LeftButton, {}, QPoint(150, 200));
-
-    QCOMPARE(paneHeights, std::vector<float>{221.0f}); // trunc(392 x (0.5 + 25/392))
-    QCOMPARE(hilites, std::vector<ControlPartCode>{kSplitViewSplitterPart});
-    QCOMPARE(ratioOf(f.view), 0.625f);
-    QCOMPARE(frameOf(f.paneA).size.height, 245.0f);
-    QCOMPARE(frameOf(f.paneB).origin.y, 253.0f);
-    QCOMPARE(f.view->hilite, ControlPartCode(0));
-}
-
-void SplitViewTest::dragIsClampedAtBothEnds_data()
+void SplitViewTest::dragMovesTheBarWithinTheView_data()
 {
     QTest::addColumn<bool>("vertical");
     QTest::addColumn<QPoint>("to");
@@ -221,7 +196,10 @@ void SplitViewTest::dragIsClampedAtBothEnds_data()
     QTest::addColumn<float>("aLength");
     QTest::addColumn<float>("bLength");
     QTest::addColumn<float>("ratioBack"); // after dragging the bar back to the middle
-    // 300 x 400 horizontal, bar grabbed 4 pixels in: the bar stays inside.
+    // 300 x 400 horizontal (392 pixels to share), bar grabbed 4 pixels in.
+    QTest::newRow("49 pixels down: an eighth more")
+        << false << QPoint(150, 249) << 0.625f << 245.0f << 147.0f << 0.5f;
+    // The bar stays inside the view.
     QTest::newRow("far past the bottom")
         << false << QPoint(150, 5000) << 1.0f << 392.0f << 0.0f << 0.5f;
     // Pane A keeps its 100 pixels while the ratio reaches 0, so the bar
@@ -233,7 +211,7 @@ void SplitViewTest::dragIsClampedAtBothEnds_data()
         << true << QPoint(5000, 150) << 1.0f << 390.0f << 0.0f << 0.5f;
 }
 
-void SplitViewTest::dragIsClampedAtBothEnds()
+void SplitViewTest::dragMovesTheBarWithinTheView()
 {
     QFETCH(bool, vertical);
     QFETCH(QPoint, to);
@@ -245,18 +223,21 @@ void SplitViewTest::dragIsClampedAtBothEnds()
         vertical ? makeSplitView(400, 300, true, 0.5f) : makeSplitView(300, 400, false, 0.5f);
     QVERIFY(f.split);
     const QPoint from = vertical ? QPoint(200, 150) : QPoint(150, 200);
-    drag(f.view, from, {to});
-    QCOMPARE(ratioOf(f.view), ratio);
+    const HIRect during = drag(f, from, {to});
     auto extent = [vertical](const HIRect& r) { return vertical ? r.size.width : r.size.height; };
+    // Pane A follows while the button is still down.
+    QCOMPARE(extent(during), aLength);
+    QCOMPARE(ratioOf(f.view), ratio);
     QCOMPARE(extent(frameOf(f.paneA)), aLength);
     QCOMPARE(extent(frameOf(f.paneB)), bLength);
+    QCOMPARE(f.view->hilite, ControlPartCode(0));
 
     // And back: the bar follows again from where it stands.
     HIRect bar;
     f.split->CalculateRects(nullptr, &bar, nullptr);
     const QPoint grip =
         vertical ? QPoint(int(bar.origin.x) + 5, 150) : QPoint(150, int(bar.origin.y) + 4);
-    drag(f.view, grip, {vertical ? QPoint(200, 150) : QPoint(150, 200)});
+    drag(f, grip, {vertical ? QPoint(200, 150) : QPoint(150, 200)});
     QCOMPARE(ratioOf(f.view), ratioBack);
 }
 
