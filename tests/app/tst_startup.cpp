@@ -1,6 +1,6 @@
 // Start-up to shutdown: runTavi with a test loader, driven from timers that
-// act once the event loop runs. Also finding windows by tag, the alert
-// helper, unknown application commands, and the menu bar in the main windows.
+// act once the event loop runs. Also the alert helper's long messages and the
+// menu bar in the main windows.
 
 #include "apptesthelpers.h"
 
