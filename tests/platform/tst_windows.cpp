@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStringList>
 #include <QTest>
 #include <QTextDocument>
 #include <QTimer>
@@ -82,6 +83,7 @@ private slots:
 
     void controlValuesAndData();
 
+    void dispatchRunsNewestFirstThenStandardThenParent();
     void commandPropagation_data();
     void commandPropagation();
 
@@ -151,6 +153,49 @@ void WindowsTest::controlValuesAndData()
     QCOMPARE(actual, Size(sizeof(QString)));
     // A wrong size is refused before the data is read.
     QCOMPARE(SetControlData(label, 0, kControlEditTextCFStringTag, 4, &text), errDataSizeMismatch);
+}
+
+// Within a target, handlers run newest first, then the standard handler, then
+// the parent's; a handler that consumes the event stops the rest, and
+// handlers see only the kinds they asked for.
+void WindowsTest::dispatchRunsNewestFirstThenStandardThenParent()
+{
+    constexpr EventClass kClass = FOUR_CHAR_CODE("test");
+    auto parent = EventTarget::create();
+    auto child = EventTarget::create();
+    child->setParentResolver([p = parent.get()] { return p; });
+    QStringList log;
+    child->setStandardHandler([&](EventRef) {
+        log.append(u"standard"_qs);
+        return OSStatus(eventNotHandledErr);
+    });
+    auto record = [&](EventTarget* target, const QString& name, OSStatus answer) {
+        onEvent(target, kClass, 1, [&log, name, answer](EventRef) {
+            log.append(name);
+            return answer;
+        });
+    };
+    auto send = [&](EventKind kind) {
+        EventRef event = nullptr;
+        CreateEvent(nullptr, kClass, kind, 0, kEventAttributeNone, &event);
+        const OSStatus status = SendEventToEventTarget(event, child.get());
+        ReleaseEvent(event);
+        return status;
+    };
+    record(parent.get(), u"parent"_qs, noErr);
+    record(child.get(), u"oldest"_qs, eventNotHandledErr);
+    record(child.get(), u"newest"_qs, eventNotHandledErr);
+    QCOMPARE(send(1), noErr);
+    QCOMPARE(log, (QStringList{u"newest"_qs, u"oldest"_qs, u"standard"_qs, u"parent"_qs}));
+
+    log.clear();
+    record(child.get(), u"consumer"_qs, noErr);
+    QCOMPARE(send(1), noErr);
+    QCOMPARE(log, QStringList{u"consumer"_qs});
+
+    log.clear();
+    QCOMPARE(send(2), eventNotHandledErr);
+    QCOMPARE(log, QStringList{u"standard"_qs});
 }
 
 void WindowsTest::commandPropagation_data()
