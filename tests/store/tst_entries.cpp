@@ -23,14 +23,6 @@ dictFields* makeField(const char* name, const QString& title)
     return f;
 }
 
-QList<int> fieldsOf(const characterEntry* e)
-{
-    QList<int> fields;
-    for (const dictValue* v : e->values)
-        fields.append(v->field);
-    return fields;
-}
-
 } // namespace
 
 class EntriesTest : public QObject {
@@ -45,7 +37,6 @@ private slots:
         QTest::newRow("mixed planes")
             << QList<uint>{0x4E00, 0x2A6D6, 0x41} << QString::fromUcs4(U"\u4E00\U0002A6D6A");
         QTest::newRow("past U+10FFFF") << QList<uint>{0x110000} << QStringLiteral("\uFFFD");
-        QTest::newRow("empty key") << QList<uint>{} << QString();
     }
 
     void keyDisplayHasOneCharacterPerCodePoint()
@@ -71,35 +62,6 @@ private slots:
         QCOMPARE(d.table->IsIn(&probe), pair);
         QCOMPARE(d.lookup(0x4E01), single);
         QCOMPARE(d.lookup(0x4E00), nullptr); // only single code points are looked up
-    }
-
-    void removeKeepsTheOtherValues()
-    {
-        characterEntry e({0x4E00});
-        e.values = {makeValue(0, "a", QStringLiteral("a")), makeValue(1, "b", QString()),
-                    makeValue(2, "c", QStringLiteral("c"))};
-        e.remove(0);
-        e.remove(7); // nothing to remove
-        QCOMPARE(fieldsOf(&e), (QList<int>{2, 1}));
-        QCOMPARE(e.lookup(1)->text, QByteArray("b"));
-        QCOMPARE(e.lookup(0), nullptr);
-    }
-
-    void aTableFindsRemovesAndClearsItsItems()
-    {
-        HashTable t(1); // one bucket: every item is found by equals
-        for (uint32_t c = 1; c <= 3; ++c)
-            t.Add(makeEntry({c}));
-        characterEntry first({1}), middle({2}), absent({9});
-        t.Remove(&middle);
-        t.Remove(&absent);
-        QCOMPARE(t.IsIn(&middle), nullptr);
-        QVERIFY(t.IsIn(&first) != nullptr);
-        QCOMPARE(t.getCount(), 2);
-        t.Clear();
-        QCOMPARE(t.getCount(), 0);
-        t.iterReset();
-        QVERIFY(t.iterDone());
     }
 
     // Destroying a chain recursively would need far more stack than a

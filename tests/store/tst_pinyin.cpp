@@ -22,13 +22,10 @@ private slots:
         QTest::newRow("fifth tone") << QByteArray("ma5") << QStringLiteral("ma");
         QTest::newRow("no vowel") << QByteArray("m2") << QStringLiteral("m");
         QTest::newRow("stops at a leading digit") << QByteArray("ni3 4") << QStringLiteral("nǐ");
-        // Other UTF-8 passes through as the characters it encodes.
-        QTest::newRow("four-byte UTF-8")
-            << QByteArray("a1 \xF0\xA0\x80\x80") << QString::fromUcs4(U"ā \U00020000");
+        // An invalid byte shows as a replacement character.
         QTest::newRow("invalid byte") << QByteArray("ma\xFF"
                                                     "1")
                                       << QStringLiteral("mā\uFFFD");
-        QTest::newRow("empty") << QByteArray("") << QString();
         QTest::newRow("leading digit") << QByteArray("3 ni3") << QString();
     }
 
@@ -67,8 +64,6 @@ private slots:
         QTest::newRow("apostrophe") << QStringLiteral("xi'an") << QStringLiteral("xī ān") << true;
         QTest::newRow("fewest syllables")
             << QStringLiteral("xian") << QStringLiteral("xī ān") << false;
-        QTest::newRow("syllables out of order")
-            << QStringLiteral("ni hao") << QStringLiteral("hǎo nǐ") << false;
     }
 
     void pinyinMatchesReadingsSyllableBySyllable()
