@@ -6,9 +6,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QFontDatabase>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRawFont>
+#include <QSet>
 #include <QTest>
 #include <QUiLoader>
 
@@ -233,6 +236,42 @@ private slots:
                     QVERIFY2(a->shortcut() != action->shortcut(), qPrintable(a->objectName()));
             }
         }
+    }
+
+    // A character no installed font covers shows as an empty box in the list,
+    // the caption and the floating window. The set-up installs fonts that cover
+    // the whole shipped dictionary but for at most one character.
+    void shippedCharactersHaveAGlyphInTheInstalledFonts()
+    {
+        QFile file(shareDir() + u"/dictionary.txt"_s);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QSet<char32_t> missing;
+        while (!file.atEnd()) {
+            const QByteArray line = file.readLine();
+            if (!line.startsWith("U+"))
+                continue;
+            bool ok = false;
+            const uint code = line.mid(2, line.indexOf('\t') - 2).toUInt(&ok, 16);
+            if (ok)
+                missing.insert(code);
+        }
+        QVERIFY(missing.size() > 40000);
+
+        for (const QString& family : QFontDatabase::families()) {
+            const QRawFont font = QRawFont::fromFont(QFont(family));
+            if (!font.isValid())
+                continue;
+            for (auto it = missing.begin(); it != missing.end();)
+                it = font.supportsCharacter(*it) ? missing.erase(it) : std::next(it);
+        }
+
+        QStringList names;
+        for (char32_t c : missing)
+            names.append(u"U+%1"_s.arg(uint(c), 4, 16, QChar(u'0')).toUpper());
+        names.sort();
+        QVERIFY2(missing.size() <= 1,
+                 qPrintable(u"%1 characters without a glyph: %2"_s.arg(missing.size())
+                                .arg(names.mid(0, 40).join(u' '))));
     }
 };
 
