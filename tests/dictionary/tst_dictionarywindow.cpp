@@ -205,13 +205,10 @@ void DictionaryWindowTest::viewPreferencesAddAndRemoveColumns()
     dict.fields[FourCorner]->flags = 2; // text view only
     dict.fields[Gloss]->flags = 0;
     QCOMPARE(createDictionaryWindow(), noErr);
-    // "Char", then the fields with bit 0 in field order.
-    QStringList columns{QStringLiteral("Char")};
-    for (dictFields* field : dict.fields) {
-        if (field->flags & 1)
-            columns << field->title;
-    }
     ControlRef list = entryList();
+    const QStringList columns = QStringLiteral("Char Mandarin Definition Strokes Radical "
+                                               "Cangjie Cantonese Trad")
+                                    .split(u' ');
     QCOMPARE(columnTitles(list), columns);
 
     QCOMPARE(createViewPrefWindow(), noErr);
@@ -232,10 +229,8 @@ void DictionaryWindowTest::viewPreferencesAddAndRemoveColumns()
     }
     flush();
     QVERIFY(!FindMyWindow(kViewPrefWindowTag, false));
-    columns.removeOne(dict.fields[Strokes]->title);
-    columns.removeOne(dict.fields[Cangjie]->title);
-    columns << dict.fields[Gloss]->title;
-    QCOMPARE(columnTitles(list), columns);
+    QCOMPARE(columnTitles(list),
+             QStringLiteral("Char Mandarin Definition Radical Cantonese Trad Gloss").split(u' '));
 
     // A field with neither box left the scope menu too.
     MenuRef searchMenu = nullptr;
