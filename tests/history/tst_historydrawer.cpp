@@ -1,5 +1,5 @@
 // The history drawer over its real interface resource: rows, selection,
-// opening and closing with 'LHWN', docking, and the export button.
+// opening and closing with 'LHWN', and the export button.
 
 #include "tests/common/testdoubles.h"
 #include "tests/floating/floatingtest.h"
@@ -13,7 +13,6 @@
 #include "platform/savedialog.h"
 #include "windows/floating/floatingwindow.h"
 
-#include <QApplication>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,11 +23,6 @@ namespace {
 WindowRef drawerWindow()
 {
     return FindMyWindow(kHistoryWindowTag, false);
-}
-
-WindowRef floatingWindow()
-{
-    return FindMyWindow(kFloatingWindowTag, false);
 }
 
 ControlRef historyList()
@@ -57,7 +51,7 @@ QString floatingCharacter()
 {
     const ControlID id{"CHAR"_4cc, 128};
     ControlRef control = nullptr;
-    GetControlByID(floatingWindow(), &id, &control);
+    GetControlByID(FindMyWindow(kFloatingWindowTag, false), &id, &control);
     return wtest::controlText(control);
 }
 
@@ -84,7 +78,6 @@ private slots:
     void cleanup();
 
     void lhwnTogglesTheDrawerWithTheNewestRowsFirst();
-    void theDrawerHangsAtTheLeftEdgeAndFollows();
     void theExportButtonClosesTheDrawerAndExports();
 
 private:
@@ -135,24 +128,6 @@ void HistoryDrawerTest::lhwnTogglesTheDrawerWithTheNewestRowsFirst()
     clickRow(2);
     QCOMPARE(floatingCharacter(), QStringLiteral("台"));
     QCOMPARE(history, (std::vector<uint32_t>{0, 2, 3, 9999, 1}));
-}
-
-void HistoryDrawerTest::theDrawerHangsAtTheLeftEdgeAndFollows()
-{
-    sendApplicationCommand("LHWN"_4cc);
-    QWidget* floating = GetWindowWidget(floatingWindow());
-    QWidget* drawer = GetWindowWidget(drawerWindow());
-    auto docked = [&] {
-        const QRect parent = floating->geometry();
-        const QRect hanging = drawer->frameGeometry();
-        return hanging.right() + 1 == floating->frameGeometry().left() &&
-               hanging.top() == parent.top() && hanging.height() == parent.height() - 20;
-    };
-    QVERIFY(docked());
-    floating->move(floating->pos() + QPoint(40, 25));
-    QVERIFY(docked());
-    floating->hide();
-    QVERIFY(!drawer->isVisible());
 }
 
 void HistoryDrawerTest::theExportButtonClosesTheDrawerAndExports()

@@ -97,9 +97,6 @@ void HistoryFileTest::readingTheFile_data()
     QTest::addColumn<std::vector<uint32_t>>("expected");
     QTest::newRow("a duplicate moves to the end")
         << QByteArray("U+4E2D\nU+6587\nU+4E2D\n") << std::vector<uint32_t>{1, 0};
-    // 台 (entry 3) lists 檯 as an alternative form; 檯 is entry 8's own key.
-    QTest::newRow("a key comes back as itself, not as an entry listing it")
-        << QByteArray("U+6AAF\n") << std::vector<uint32_t>{8};
     QTest::newRow("forty values: thirty-two, then eight")
         << QByteArray(lineOf(0x5000, 32).chopped(1) + lineOf(0x4E00, 8).mid(1))
         << std::vector<uint32_t>{13, 12};
