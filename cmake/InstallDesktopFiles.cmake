@@ -22,13 +22,15 @@ endfunction()
 
 # One Exec argument of a D-Bus service file, which the bus splits with the
 # shell's rules: single quotes keep everything but a single quote, which is
-# closed, escaped and reopened.
+# closed, escaped and reopened. The file's own format, like a desktop
+# entry's, then takes each backslash doubled; it refuses a lone one.
 function(tavi_dbus_exec_argument path out)
   set(arg "${path}")
   if(NOT arg MATCHES "^[A-Za-z0-9_./+:,@=-]+$")
     string(REPLACE "'" "'\\''" arg "${arg}")
     set(arg "'${arg}'")
   endif()
+  string(REPLACE "\\" "\\\\" arg "${arg}")
   set(${out} "${arg}" PARENT_SCOPE)
 endfunction()
 
