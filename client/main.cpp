@@ -31,7 +31,10 @@ const char kUsageText[] =
     "  Convert         each character as a numeric character reference (&#20013;)\n"
     "Without TEXT, the text is read from standard input when that is a pipe or a\n"
     "file, and is otherwise the selected text (or the clipboard's).\n"
-    "Tavi is started when it does not run yet.\n";
+    "Tavi is started when it does not run yet.\n"
+    "\n"
+    "  -h, --help     print this help and exit\n"
+    "  -v, --version  print the version and exit\n";
 
 int fail(const QString& why)
 {
@@ -67,6 +70,10 @@ int main(int argc, char** argv)
     const QString first = QString::fromLocal8Bit(argv[1]);
     if (first == u"--help" || first == u"-h") {
         std::fputs(kUsageText, stdout);
+        return 0;
+    }
+    if (first == u"--version" || first == u"-v") {
+        std::fputs("tavi-service " TAVI_VERSION "\n", stdout);
         return 0;
     }
     const QString message = first;

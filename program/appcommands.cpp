@@ -1,6 +1,7 @@
 #include "program/appcommands.h"
 
 #include "app/globals.h"
+#include "program/about.h"
 #include "program/services.h"
 #include "app/speech.h"
 #include "app/windowlookup.h"
@@ -49,6 +50,9 @@ void processCommand(UInt32 commandID)
         break;
     case "RADL"_4cc:
         createRadicalWindow();
+        break;
+    case "ABOU"_4cc:
+        showAboutBox();
         break;
     case "FLSH"_4cc:
         writeOutFlashcards();

@@ -1,12 +1,13 @@
 #!/bin/sh
-# Installs every Debian 12 package Tavi needs to build, test and run.
+# Installs every Debian 12 package Tavi needs to build, test, package and run.
 set -eu
 PACKAGES="build-essential cmake ninja-build ccache pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev libqt6uitools6 libqt6opengl6-dev libqt6dbus6
   libqt6network6 libqt6test6 qt6-qpa-plugins libgl-dev
   libbz2-dev unicode-data libbenchmark-dev
   dbus dbus-x11 fonts-noto-cjk fonts-babelstone-han fonts-hanazono xvfb xauth openbox
-  clang libclang-rt-14-dev clang-format libespeak-ng-dev espeak-ng-data"
+  clang libclang-rt-14-dev clang-format libespeak-ng-dev espeak-ng-data
+  desktop-file-utils appstream file lintian"
 missing=""
 for p in $PACKAGES; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"

@@ -1,10 +1,11 @@
 // Start-up to shutdown: runTavi with a test loader, driven from timers that
-// act once the event loop runs. Also the alert helper's long messages and the
-// menu bar in the main windows.
+// act once the event loop runs. Also the alert helper's long messages, the
+// menu bar in the main windows and the About box.
 
 #include "apptesthelpers.h"
 
 #include "app/globals.h"
+#include "program/about.h"
 #include "program/startup.h"
 #include "app/windowlookup.h"
 #include "platform/alerts.h"
@@ -20,8 +21,10 @@
 #include "windows/floating/floatingwindow.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
@@ -136,6 +139,7 @@ private slots:
     void longMessagesAreCutAtWholeCharacters();
     void mainWindowsShowTheMenuBar_data();
     void mainWindowsShowTheMenuBar();
+    void helpAboutShowsOneBoxWithTheVersionAndTheDataLicence();
 };
 
 void StartupTest::initTestCase()
@@ -279,6 +283,33 @@ void StartupTest::mainWindowsShowTheMenuBar()
     ShowWindow(window);
     QCOMPARE(int(GetWindowWidget(window)->findChildren<QMenuBar*>().size()), menuBars);
     DisposeNibReference(nib);
+}
+
+void StartupTest::helpAboutShowsOneBoxWithTheVersionAndTheDataLicence()
+{
+    QList<QMessageBox*> boxes;
+    DuringTheLoop during([&] {
+        // Chosen twice: the open box comes forward, no second one opens.
+        triggerMenuCommand(QStringLiteral("ABOU"));
+        triggerMenuCommand(QStringLiteral("ABOU"));
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
+                boxes << box;
+        }
+        // Not modal: the loop goes on and quits as usual.
+        triggerMenuCommand(QStringLiteral("quit"));
+    });
+    QCOMPARE(runTavi(testLoader), noErr);
+    QVERIFY(during.done && !during.timedOut);
+    QCOMPARE(boxes.size(), 1);
+    const QString text = boxes.first()->text();
+    QVERIFY2(text.contains(QStringLiteral("Tavi ") + QLatin1String(taviVersion())),
+             qPrintable(text));
+    QVERIFY(text.contains(QStringLiteral("GNU General Public License")));
+    QVERIFY(text.contains(QStringLiteral("Unihan")) &&
+            text.contains(QStringLiteral("Unicode License")));
+    QVERIFY(g_alerts->requests.empty());
+    boxes.first()->close();
 }
 
 QTEST_MAIN(StartupTest)
