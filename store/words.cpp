@@ -378,6 +378,8 @@ bool WordStore::attach(const char* base, qint64 size, QString* why)
         return fail("not a word file");
     const uint32_t w = at(8), k = at(12), c = at(16), p = at(20), g = at(24), t = at(28),
                    y = at(32), b = at(36);
+    // Only the header is checked here, so that opening costs nothing; every
+    // look-up checks the records it reads and passes over damaged ones.
     // Every count is below 2^31, so none of the sums below can overflow.
     for (uint32_t n : {w, k, c, p, g, t, y, b}) {
         if (n >= kTraditional)
@@ -394,40 +396,6 @@ bool WordStore::attach(const char* base, qint64 size, QString* why)
     if (textAt + qint64(b) != size)
         return fail("the file's size does not match its header");
 
-    for (uint32_t i = 0; i < w; ++i) {
-        if (qint64(at(wordsAt + 12 * i)) + at(wordsAt + 12 * i + 4) > b)
-            return fail("a word lies outside the text");
-    }
-    auto isWord = [&](qint64 pos, uint32_t mask) { return (at(pos) & mask) < w; };
-    for (uint32_t i = 0; i < k; ++i) {
-        if (!isWord(keysAt + 4 * i, ~kTraditional))
-            return fail("a form names no word");
-    }
-    for (uint32_t i = 0; i < c; ++i) {
-        if (qint64(at(charsAt + 12 * i + 4)) + at(charsAt + 12 * i + 8) > p)
-            return fail("a character's words lie outside the list");
-    }
-    for (uint32_t i = 0; i < p; ++i) {
-        if (!isWord(postingsAt + 4 * i, ~0u))
-            return fail("a character names no word");
-    }
-    for (qint64 section : {glossesAt, tokensAt}) {
-        const uint32_t n = section == glossesAt ? g : t;
-        for (uint32_t i = 0; i < n; ++i) {
-            const qint64 r = section + 12 * qint64(i);
-            const uint32_t word = at(r + 8);
-            if (word >= w)
-                return fail("a sense names no word");
-            const qint64 start = at(wordsAt + 12 * word);
-            const qint64 end = start + at(wordsAt + 12 * word + 4);
-            if (at(r) < start || qint64(at(r)) + at(r + 4) > end)
-                return fail("a sense lies outside its word");
-        }
-    }
-    for (uint32_t i = 0; i < y; ++i) {
-        if (!isWord(readingsAt + 4 * i, ~0u))
-            return fail("a reading names no word");
-    }
     wordCount = w;
     keyCount = k;
     charCount = c;
@@ -443,8 +411,11 @@ QByteArray WordStore::textOf(uint32_t index) const
 {
     if (index >= wordCount)
         return {};
-    return QByteArray::fromRawData(data + textAt + at(wordsAt + 12 * index),
-                                   at(wordsAt + 12 * index + 4));
+    const uint32_t offset = at(wordsAt + 12 * qint64(index));
+    const uint32_t size = at(wordsAt + 12 * qint64(index) + 4);
+    if (qint64(offset) + size > textSize)
+        return {}; // damaged: a word without text
+    return QByteArray::fromRawData(data + textAt + offset, size);
 }
 
 QByteArray WordStore::formBytes(uint32_t key) const
@@ -506,8 +477,11 @@ std::vector<uint32_t> WordStore::wordsOfForm(QStringView form) const
         return byteCompare(formBytes(at(keysAt + 4 * qint64(i))), needle);
     });
     std::vector<uint32_t> found;
-    for (uint32_t i = lo; i < hi; ++i)
-        found.push_back(at(keysAt + 4 * qint64(i)) & ~kTraditional);
+    for (uint32_t i = lo; i < hi; ++i) {
+        const uint32_t word = at(keysAt + 4 * qint64(i)) & ~kTraditional;
+        if (word < wordCount)
+            found.push_back(word);
+    }
     std::sort(found.begin(), found.end());
     found.erase(std::unique(found.begin(), found.end()), found.end());
     return found;
@@ -530,7 +504,7 @@ WordMatch WordStore::longestPrefix(QStringView text, int minLength) const
         const auto [lo, hi] = range(keyCount, [&](uint32_t i) {
             return byteCompare(formBytes(at(keysAt + 4 * qint64(i))), needle);
         });
-        if (lo == hi)
+        if (lo == hi || (at(keysAt + 4 * qint64(lo)) & ~kTraditional) >= wordCount)
             continue;
         const uint32_t key = at(keysAt + 4 * qint64(lo));
         match.word = int32_t(key & ~kTraditional);
@@ -550,10 +524,13 @@ std::vector<uint32_t> WordStore::wordsContaining(char32_t character, std::size_t
     std::vector<uint32_t> found;
     if (lo == hi)
         return found;
-    const uint32_t first = at(charsAt + 12 * qint64(lo) + 4);
-    const uint32_t count = std::min<uint32_t>(at(charsAt + 12 * qint64(lo) + 8), uint32_t(limit));
-    for (uint32_t i = 0; i < count; ++i)
-        found.push_back(at(postingsAt + 4 * (qint64(first) + i)));
+    const qint64 first = at(charsAt + 12 * qint64(lo) + 4);
+    const qint64 end = std::min<qint64>(first + at(charsAt + 12 * qint64(lo) + 8), postingCount);
+    for (qint64 i = first; i < end && found.size() < limit; ++i) {
+        const uint32_t word = at(postingsAt + 4 * i);
+        if (word < wordCount && (found.empty() || word > found.back()))
+            found.push_back(word);
+    }
     return found;
 }
 
@@ -566,6 +543,8 @@ int32_t WordStore::findGloss(QStringView english, GlossMatch match) const
         return -1;
     auto part = [&](qint64 section, uint32_t i) {
         const qint64 r = section + 12 * qint64(i);
+        if (qint64(at(r)) + at(r + 4) > textSize)
+            return QByteArrayView(); // damaged: matches nothing
         return QByteArrayView(data + textAt + at(r), at(r + 4));
     };
     auto wordOf = [&](qint64 section, uint32_t i) { return at(section + 12 * qint64(i) + 8); };
@@ -573,7 +552,11 @@ int32_t WordStore::findGloss(QStringView english, GlossMatch match) const
     if (match == GlossMatch::Equal) {
         const auto [lo, hi] =
             range(glossCount, [&](uint32_t i) { return lowerCompare(part(glossesAt, i), needle); });
-        return lo < hi ? int32_t(wordOf(glossesAt, lo)) : -1;
+        for (uint32_t i = lo; i < hi; ++i) {
+            if (wordOf(glossesAt, i) < wordCount)
+                return int32_t(wordOf(glossesAt, i));
+        }
+        return -1;
     }
     if (match == GlossMatch::StartsWith) {
         const auto [lo, hi] = range(glossCount, [&](uint32_t i) {
@@ -584,6 +567,7 @@ int32_t WordStore::findGloss(QStringView english, GlossMatch match) const
         for (uint32_t i = lo; i < hi; ++i) {
             const QByteArrayView p = part(glossesAt, i);
             if (p.size() > needle.size() && !isWordByte(p[needle.size()]) &&
+                wordOf(glossesAt, i) < wordCount &&
                 (best < 0 || wordOf(glossesAt, i) < uint64_t(best)))
                 best = wordOf(glossesAt, i);
         }
@@ -606,6 +590,8 @@ int32_t WordStore::findGloss(QStringView english, GlossMatch match) const
     const bool single = first == needle;
     for (uint32_t i = lo; i < hi; ++i) {
         const uint32_t word = wordOf(tokensAt, i);
+        if (word >= wordCount)
+            continue;
         if (single)
             return int32_t(word);
         const QByteArray text = textOf(word).toLower();
@@ -642,6 +628,8 @@ std::vector<uint32_t> WordStore::findReading(const std::vector<pinyinquery::Syll
     const auto [lo, hi] = range(
         readingCount, [&](uint32_t i) { return byteCompare(readingKeyOf(pinyinOf(i)), key); });
     for (uint32_t i = lo; i < hi && found.size() < limit; ++i) {
+        if (at(readingsAt + 4 * qint64(i)) >= wordCount)
+            continue;
         const std::vector<int> tones = readingTones(pinyinOf(i));
         bool match = tones.size() == syllables.size();
         for (std::size_t s = 0; match && s < tones.size(); ++s)
