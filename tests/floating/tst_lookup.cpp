@@ -37,6 +37,7 @@ private slots:
     void theShippedDictionaryFindsWhatTheUserMeans();
     void englishAndPinyinFindWordsAndCharactersAlike_data();
     void englishAndPinyinFindWordsAndCharactersAlike();
+    void aWordIsSpokenAndShownByItsReading();
 
 private:
     // The shipped dictionary with its searches.
@@ -211,6 +212,16 @@ void LookupTest::englishAndPinyinFindWordsAndCharactersAlike()
     QVERIFY(found >= 0);
     QCOMPARE(isWordRef(found) ? wordRefForm(found) : m_shipped.entries[std::size_t(found)]->display,
              expected);
+}
+
+void LookupTest::aWordIsSpokenAndShownByItsReading()
+{
+    const words::Word green = wordOfWordRef(wordRefOfCodes({0x7EFF, 0x8272})); // 绿色
+    QCOMPARE(green.pinyin, QStringLiteral("lu:4 se4"));
+    QCOMPARE(wordSpeechText(green), QByteArray("lv4 se4"));
+    QCOMPARE(wordReading(green), QStringLiteral("lǜ sè"));
+    QCOMPARE(wordReading(wordOfWordRef(wordRefOfCodes({0x5317, 0x4EAC}))), // 北京
+             QStringLiteral("Běi jīng"));
 }
 
 void LookupTest::theShippedDictionaryFindsWhatTheUserMeans()

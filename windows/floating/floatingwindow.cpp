@@ -513,9 +513,8 @@ OSStatus floatingWindowCommandHandler(EventHandlerCallRef, EventRef event, void*
 void speakFloatingReading()
 {
     if (showsEntry && isKnownWordRef(lastIndex)) {
-        // A word is read in Mandarin as its syllables run together.
-        QByteArray reading = wordOfWordRef(lastIndex).pinyin.toUtf8().toLower();
-        speakText(speechVoiceName(SpeechVoice::Mandarin), reading.replace("u:", "v"));
+        // A word is read in Mandarin, its syllables as one word.
+        speakText(speechVoiceName(SpeechVoice::Mandarin), wordSpeechText(wordOfWordRef(lastIndex)));
         return;
     }
     const bool known = showsEntry && lastIndex >= 0 && std::size_t(lastIndex) < dict.entries.size();

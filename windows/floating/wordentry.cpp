@@ -34,6 +34,11 @@ QString wordReading(const words::Word& word)
     return syllables.join(u' ');
 }
 
+QByteArray wordSpeechText(const words::Word& word)
+{
+    return word.pinyin.toLower().toUtf8().replace("u:", "v");
+}
+
 QString wordSenses(const words::Word& word)
 {
     return word.senses.join(QStringLiteral("; "));

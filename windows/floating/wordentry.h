@@ -38,6 +38,9 @@ QString wordRefForm(int64_t ref);
 words::Word wordOfWordRef(int64_t ref);
 // The reading with tone marks: "nǐ hǎo".
 QString wordReading(const words::Word& word);
+// What the Mandarin voice reads for the word: its syllables with tone
+// numbers, lowercase, ü as v ("lu:4 se4" -> "lv4 se4").
+QByteArray wordSpeechText(const words::Word& word);
 // The senses, one after another.
 QString wordSenses(const words::Word& word);
 // The most common word of exactly these characters, in the script they are
