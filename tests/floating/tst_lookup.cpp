@@ -4,6 +4,8 @@
 #include "tests/floating/floatingtest.h"
 
 #include "store/searchindex.h"
+#include "store/words.h"
+#include "windows/floating/wordentry.h"
 
 #include <QTest>
 
@@ -33,12 +35,17 @@ private slots:
     void everyKeyFindsItsOwnEntry();
     void theShippedDictionaryFindsWhatTheUserMeans_data();
     void theShippedDictionaryFindsWhatTheUserMeans();
+    void englishAndPinyinFindWordsAndCharactersAlike_data();
+    void englishAndPinyinFindWordsAndCharactersAlike();
+    void aWordIsSpokenAndShownByItsReading();
 
 private:
     // The shipped dictionary with its searches.
     dictionary m_shipped;
     std::unique_ptr<dictsearch::SearchIndex> m_forms;
     std::unique_ptr<tavi_lookup::LookupIndex> m_searches;
+    // The same with the shipped words.
+    std::unique_ptr<tavi_lookup::LookupIndex> m_wordSearches;
 };
 
 void LookupTest::initTestCase()
@@ -50,6 +57,9 @@ void LookupTest::initTestCase()
     m_shipped.load(path.constData(), nullptr);
     m_forms = std::make_unique<dictsearch::SearchIndex>(&m_shipped);
     m_searches = std::make_unique<tavi_lookup::LookupIndex>(m_shipped, *m_forms);
+    QVERIFY(!words::programWords().isEmpty());
+    m_wordSearches =
+        std::make_unique<tavi_lookup::LookupIndex>(m_shipped, *m_forms, &words::programWords());
 }
 
 void LookupTest::init()
@@ -88,20 +98,23 @@ void LookupTest::quickLookUpRoutesTheText_data()
     QTest::addColumn<std::vector<uint32_t>>("recorded");
     QTest::newRow("a character") << QStringLiteral(" 中\n") << 0 << false
                                  << std::vector<uint32_t>{0};
-    QTest::newRow("a word that is no entry: each character")
-        << QStringLiteral("中文") << 0 << false << std::vector<uint32_t>{0, 1};
+    // The shipped words: the longest word the text starts with.
+    const auto chinese = uint32_t(wordRefOfCodes({0x4E2D, 0x6587}));
+    QTest::newRow("a word that is no entry: the word")
+        << QStringLiteral("中文書") << int(chinese) << false << std::vector<uint32_t>{chinese};
+    QTest::newRow("no word: each character")
+        << QStringLiteral("文中") << 1 << false << std::vector<uint32_t>{1, 0};
     QTest::newRow("a word that is an entry")
         << QStringLiteral("歡迎") << 5 << false << std::vector<uint32_t>{5};
     QTest::newRow("an unknown character")
         << QStringLiteral("龍") << -1 << true << std::vector<uint32_t>{};
     QTest::newRow("unknown among other text")
         << QStringLiteral("龍!") << -1 << false << std::vector<uint32_t>{};
-    QTest::newRow("toneless pinyin")
-        << QStringLiteral("wen") << 1 << false << std::vector<uint32_t>{1};
+    QTest::newRow("pinyin") << QStringLiteral("wen2") << 1 << false << std::vector<uint32_t>{1};
     QTest::newRow("pinyin of the wrong tone")
         << QStringLiteral("shui4") << -1 << false << std::vector<uint32_t>{};
     QTest::newRow("part of a longer word")
-        << QStringLiteral("FRESH") << 4 << false << std::vector<uint32_t>{4};
+        << QStringLiteral("RESHWAT") << 4 << false << std::vector<uint32_t>{4};
 }
 
 void LookupTest::quickLookUpRoutesTheText()
@@ -171,6 +184,44 @@ void LookupTest::theShippedDictionaryFindsWhatTheUserMeans_data()
     QTest::newRow("zhong1") << QStringLiteral("zhong1") << QStringLiteral("中");
     for (const char* spelling : {"lü4", "lv4", "lu:4", "lǜ"})
         QTest::newRow(spelling) << QString::fromUtf8(spelling) << QStringLiteral("律");
+}
+
+void LookupTest::englishAndPinyinFindWordsAndCharactersAlike_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    // A sense equal to the word first, the most common by jieba's counts;
+    // Unihan's 人 reads "man; people; mankind", CC-CEDICT's "person; people".
+    QTest::newRow("person") << QStringLiteral("person") << QStringLiteral("人");
+    QTest::newRow("hello") << QStringLiteral("hello") << QStringLiteral("你好");
+    QTest::newRow("computer") << QStringLiteral("Computer") << QStringLiteral("计算机");
+    QTest::newRow("eat") << QStringLiteral("eat") << QStringLiteral("吃");
+    QTest::newRow("water") << QStringLiteral("water") << QStringLiteral("水");
+    for (const char* spelling : {"ni hao", "nihao", "ni3hao3", "nǐ hǎo", "NI HAO"})
+        QTest::newRow(spelling) << QString::fromUtf8(spelling) << QStringLiteral("你好");
+    QTest::newRow("zhongwen") << QStringLiteral("zhongwen") << QStringLiteral("中文");
+    // Pinyin before senses that merely hold the syllable ("surname Hao").
+    QTest::newRow("hao") << QStringLiteral("hao3") << QStringLiteral("好");
+}
+
+void LookupTest::englishAndPinyinFindWordsAndCharactersAlike()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    const int32_t found = m_wordSearches->findLatin(text);
+    QVERIFY(found >= 0);
+    QCOMPARE(isWordRef(found) ? wordRefForm(found) : m_shipped.entries[std::size_t(found)]->display,
+             expected);
+}
+
+void LookupTest::aWordIsSpokenAndShownByItsReading()
+{
+    const words::Word green = wordOfWordRef(wordRefOfCodes({0x7EFF, 0x8272})); // 绿色
+    QCOMPARE(green.pinyin, QStringLiteral("lu:4 se4"));
+    QCOMPARE(wordSpeechText(green), QByteArray("lv4 se4"));
+    QCOMPARE(wordReading(green), QStringLiteral("lǜ sè"));
+    QCOMPARE(wordReading(wordOfWordRef(wordRefOfCodes({0x5317, 0x4EAC}))), // 北京
+             QStringLiteral("Běi jīng"));
 }
 
 void LookupTest::theShippedDictionaryFindsWhatTheUserMeans()

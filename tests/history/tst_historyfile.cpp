@@ -4,6 +4,7 @@
 #include "tests/floating/floatingtest.h"
 
 #include "platform/savedialog.h"
+#include "windows/floating/wordentry.h"
 #include "windows/history/historyfile.h"
 
 #include <QDir>
@@ -43,6 +44,7 @@ private slots:
     void init();
 
     void historyIsSavedInOrderAndReadBack();
+    void aWordIsOneLineOfItsCharactersKeysAndAFlashcard();
     void readingTheFile_data();
     void readingTheFile();
     void exportWritesEveryPieceWithItsOwnMark_data();
@@ -91,10 +93,30 @@ void HistoryFileTest::historyIsSavedInOrderAndReadBack()
     QCOMPARE(history, (std::vector<uint32_t>{5}));
 }
 
+void HistoryFileTest::aWordIsOneLineOfItsCharactersKeysAndAFlashcard()
+{
+    const auto chinese = uint32_t(wordRefOfCodes({0x4E2D, 0x6587}));
+    QVERIFY(isKnownWordRef(chinese));
+    history = {0, chinese};
+    saveHistory();
+    QCOMPARE(wtest::readFile(historyPath()), QByteArray("U+4E2D\nU+4E2D U+6587\n"));
+    history.clear();
+    loadHistory();
+    QCOMPARE(history, (std::vector<uint32_t>{0, chinese}));
+    const std::string cards = flashcardText();
+    QVERIFY2(QByteArray::fromStdString(cards).endsWith("\n中文\tZhōng wén\tChinese language\t\n"),
+             cards.c_str());
+}
+
 void HistoryFileTest::readingTheFile_data()
 {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<std::vector<uint32_t>>("expected");
+    const auto chinese = uint32_t(wordRefOfCodes({0x4E2D, 0x6587}));
+    QTest::newRow("a word: keys separated by blanks")
+        << QByteArray("U+4E2D\t U+6587\nU+4E2D\n") << std::vector<uint32_t>{chinese, 0};
+    QTest::newRow("a word no longer known is dropped")
+        << QByteArray("U+4E2D\nU+9F8D U+9F8E\n") << std::vector<uint32_t>{0};
     QTest::newRow("a duplicate moves to the end")
         << QByteArray("U+4E2D\nU+6587\nU+4E2D\n") << std::vector<uint32_t>{1, 0};
     QTest::newRow("forty values: thirty-two, then eight")

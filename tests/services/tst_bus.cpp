@@ -166,6 +166,9 @@ void ServicesBusTest::quickLookupShowsTheEntry_data()
 
     QTest::newRow("English word: the definitions")
         << QStringLiteral("water") << QStringLiteral("shuǐ") << 0;
+    // The shipped words: the longest word that the text starts with.
+    QTest::newRow("a word") << QStringLiteral("中文書") << QStringLiteral("Zhōng wén") << 0;
+    QTest::newRow("pinyin of a word") << QStringLiteral("ni hao") << QStringLiteral("nǐ hǎo") << 0;
     QTest::newRow("character not in the dictionary")
         << QStringLiteral("龍") << QStringLiteral("not in dictionary") << 1;
     QTest::newRow("characters among other text: each one")
@@ -186,8 +189,10 @@ void ServicesBusTest::quickLookupShowsTheEntry()
     QCOMPARE(run.out, QByteArray());
     QCOMPARE(windowsTagged(kFloatingWindowTag), 1);
     QCOMPARE(FrontWindow(), FindMyWindow(kFloatingWindowTag, false));
-    QCOMPARE(textOf(kFloatingWindowTag, "CHAR"_4cc),
-             notFound ? text.left(notFound) : QStringLiteral("水"));
+    const QString shown = text.startsWith(u'中')  ? QStringLiteral("中文")
+                          : text.startsWith(u'n') ? QStringLiteral("你好")
+                                                  : QStringLiteral("水");
+    QCOMPARE(textOf(kFloatingWindowTag, "CHAR"_4cc), notFound ? text.left(notFound) : shown);
     QCOMPARE(textOf(kFloatingWindowTag, "ROMN"_4cc), reading);
     QCOMPARE(ukBufferLen, std::size_t(notFound));
     QCOMPARE(history.size(), std::size_t(notFound ? 0 : 1));

@@ -9,6 +9,7 @@
 #include "app/windowlookup.h"
 #include "platform/textview.h"
 #include "store/dictionary.h"
+#include "windows/floating/wordentry.h"
 
 #include <QFontInfo>
 #include <QPlainTextEdit>
@@ -68,6 +69,21 @@ void loadDictTextData(characterEntry* entry)
         text += piece(field->title);
         text += QStringLiteral(":\t");
         text += piece(value->display);
+    }
+    // The most common words with the character, as the floating window lists them.
+    const std::vector<uint32_t> refs = entry->codes.size() == 1
+                                           ? wordRefsWithCharacter(entry->codes.front())
+                                           : std::vector<uint32_t>();
+    if (!refs.empty())
+        text += QStringLiteral("\n\nWords with %1:").arg(entry->display);
+    for (uint32_t ref : refs) {
+        const words::Word w = wordOfWordRef(ref);
+        text += u'\n';
+        text += wordRefForm(ref);
+        text += u'\t';
+        text += wordReading(w);
+        text += u'\t';
+        text += piece(wordSenses(w));
     }
     text += u'\n';
     // One replacement rather than a piece at a time: the same text, laid out once.

@@ -11,11 +11,13 @@
 #include "platform/searchfield.h"
 #include "platform/windowgroups.h"
 #include "store/dictionary.h"
+#include "windows/floating/wordentry.h"
 #include "windows/history/history.h"
 
 #include "windows/dictionary/dictionarywindow.h"
 
 #include <QIcon>
+#include <QLabel>
 #include <QLayout>
 #include <QStyle>
 #include <QToolButton>
@@ -64,13 +66,14 @@ OSStatus setText(ControlRef control, const QString& text)
                           sizeof text, &text);
 }
 
-// The character text, sized by the size rule and centred.
-void setCharacterText(WindowRef window, const QString& text, std::size_t characters)
+// The character text, sized by the size rule (or at the size given) and centred.
+void setCharacterText(WindowRef window, const QString& text, std::size_t characters,
+                      SInt16 size = 0)
 {
     ControlRef control = floatingControl(window, "CHAR"_4cc);
     ControlFontStyleRec style{};
     style.flags = kControlUseSizeMask | kControlUseJustMask;
-    style.size = characterTextSize(characters);
+    style.size = size > 0 ? size : characterTextSize(characters);
     style.just = teCenter;
     OSStatus err =
         SetControlData(control, kControlEntireControl, kControlFontStyleTag, sizeof style, &style);
@@ -208,6 +211,84 @@ void placeFloatingWindow(WindowRef window)
     SetWindowBounds(window, kWindowContentRgn, &placed);
 }
 
+// The list of words below a character's definition: made on first use in
+// the definition's scroll area, each word a link that shows it.
+QLabel* wordListLabel(WindowRef window, bool make)
+{
+    QWidget* top = GetWindowWidget(window);
+    if (!top)
+        return nullptr;
+    auto* label = top->findChild<QLabel*>(QStringLiteral("wordsText"));
+    auto* layout = top->findChild<QLayout*>(QStringLiteral("definitionLayout"));
+    if (label || !make || !layout)
+        return label;
+    label = new QLabel(layout->parentWidget());
+    label->setObjectName(QStringLiteral("wordsText"));
+    label->setTextFormat(Qt::RichText);
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    layout->addWidget(label);
+    QObject::connect(label, &QLabel::linkActivated, label, [](const QString& link) {
+        bool ok = false;
+        const uint ref = link.section(u':', 1).toUInt(&ok);
+        WindowRef floating = FindMyWindow(kFloatingWindowTag, false);
+        if (ok && floating && isKnownWordRef(ref))
+            loadFloatingWindowData(floating, SInt32(ref));
+    });
+    return label;
+}
+
+void showWordsWith(WindowRef window, const characterEntry* e)
+{
+    const std::vector<uint32_t> refs = e && e->codes.size() == 1
+                                           ? wordRefsWithCharacter(e->codes.front())
+                                           : std::vector<uint32_t>();
+    QLabel* label = wordListLabel(window, !refs.empty());
+    if (!label)
+        return;
+    label->setVisible(!refs.empty());
+    QString html;
+    if (!refs.empty())
+        html = QStringLiteral("<p>Words with %1:</p>").arg(e->display.toHtmlEscaped());
+    for (uint32_t ref : refs) {
+        const words::Word w = wordOfWordRef(ref);
+        const QString gloss = w.senses.isEmpty() ? QString() : w.senses.front().section(u';', 0, 0);
+        html += QStringLiteral("<a href=\"word:%1\">%2</a> %3 <i>%4</i><br>")
+                    .arg(ref)
+                    .arg(wordRefForm(ref).toHtmlEscaped(), wordReading(w).toHtmlEscaped(),
+                         gloss.toHtmlEscaped());
+    }
+    label->setText(html);
+}
+
+// A word on one line where it fits: up to four characters at full width.
+SInt16 wordTextSize(std::size_t n)
+{
+    return SInt16(std::clamp<std::size_t>(132 / std::max<std::size_t>(n, 1), 14, 57));
+}
+
+void showWord(WindowRef window, int64_t ref)
+{
+    const words::Word w = wordOfWordRef(ref);
+    QString shown = wordRefForm(ref);
+    // The traditional and simplified modes show the word in that script.
+    const FloatingFields fields = chooseFloatingFields();
+    if (fields.character >= 0) {
+        const QByteArray& name = dict.fields[std::size_t(fields.character)]->name;
+        if (name == "kTraditionalVariant")
+            shown = w.traditional;
+        else if (name == "kSimplifiedVariant")
+            shown = w.simplified;
+    }
+    const std::size_t n = characterCount(shown);
+    setCharacterText(window, shown, n, wordTextSize(n));
+    setFieldText(window, "ROMN"_4cc, wordReading(w));
+    applyFloatingReadingSize(window);
+    setFieldText(window, "DEFN"_4cc, wordSenses(w));
+    showWordsWith(window, nullptr);
+}
+
 } // namespace
 
 FloatingFields chooseFloatingFields()
@@ -295,6 +376,11 @@ void loadFloatingWindowData(WindowRef window, SInt32 index)
         index = lastIndex;
     else
         lastIndex = index;
+    if (window && isKnownWordRef(index)) {
+        showsEntry = true;
+        showWord(window, index);
+        return;
+    }
     if (!window || index < 0 || std::size_t(index) >= dict.entries.size())
         return;
     showsEntry = true;
@@ -313,6 +399,7 @@ void loadFloatingWindowData(WindowRef window, SInt32 index)
 
     const dictValue* meaning = fields.definition >= 0 ? e->lookup(fields.definition) : nullptr;
     setFieldText(window, "DEFN"_4cc, meaning ? meaning->display : QString());
+    showWordsWith(window, e);
 }
 
 void loadFloatingWindowData(WindowRef window, const UniChar* units, SInt32 count)
@@ -334,6 +421,7 @@ void loadFloatingWindowData(WindowRef window, const UniChar* units, SInt32 count
     const QString notFound = QStringLiteral("not in dictionary");
     setFieldText(window, "ROMN"_4cc, notFound);
     setFieldText(window, "DEFN"_4cc, notFound);
+    showWordsWith(window, nullptr);
 }
 
 void showNoEntryFound(WindowRef window, const QString& text)
@@ -354,6 +442,7 @@ void showNoEntryFound(WindowRef window, const QString& text)
     setFieldText(window, "ROMN"_4cc, QString());
     setFieldText(window, "DEFN"_4cc,
                  QStringLiteral("No entry found for \u201C%1\u201D").arg(shown));
+    showWordsWith(window, nullptr);
 }
 
 OSStatus floatingWindowCommandHandler(EventHandlerCallRef, EventRef event, void* userData)
@@ -423,6 +512,11 @@ OSStatus floatingWindowCommandHandler(EventHandlerCallRef, EventRef event, void*
 
 void speakFloatingReading()
 {
+    if (showsEntry && isKnownWordRef(lastIndex)) {
+        // A word is read in Mandarin, its syllables as one word.
+        speakText(speechVoiceName(SpeechVoice::Mandarin), wordSpeechText(wordOfWordRef(lastIndex)));
+        return;
+    }
     const bool known = showsEntry && lastIndex >= 0 && std::size_t(lastIndex) < dict.entries.size();
     const FloatingFields fields = chooseFloatingFields();
     const bool cantonese = fields.romanization >= 0 &&

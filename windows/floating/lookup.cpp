@@ -4,6 +4,8 @@
 #include "store/pinyinquery.h"
 #include "store/relevance.h"
 #include "store/searchindex.h"
+#include "store/words.h"
+#include "windows/floating/wordentry.h"
 #include "windows/history/history.h"
 
 #include <algorithm>
@@ -30,9 +32,25 @@ std::vector<uint32_t> codePointsOfUnits(const UniChar* units, qsizetype count)
     return codes;
 }
 
-LookupIndex::LookupIndex(const dictionary& d_, dictsearch::SearchIndex& forms_)
-    : d(d_), forms(forms_)
+LookupIndex::LookupIndex(const dictionary& d_, dictsearch::SearchIndex& forms_,
+                         const words::WordStore* wordStore_)
+    : wordStore(wordStore_), d(d_), forms(forms_)
 {
+}
+
+bool senseMatches(QStringView form, QStringView needle, int tier)
+{
+    for (QStringView part : form.tokenize(u';')) {
+        for (QStringView sense : part.tokenize(u',')) {
+            sense = sense.trimmed();
+            if (tier == 0 && sense == needle)
+                return true;
+            if (tier == 1 && sense.size() > needle.size() && sense.startsWith(needle) &&
+                !sense[needle.size()].isLetterOrNumber() && !sense[needle.size()].isMark())
+                return true;
+        }
+    }
+    return false;
 }
 
 std::vector<int> LookupIndex::fieldsOfKind(int32_t kind) const
@@ -134,12 +152,84 @@ int32_t LookupIndex::bestCandidate(const std::vector<std::vector<uint8_t>>& matc
 
 int32_t LookupIndex::findLatin(QStringView text)
 {
-    int32_t found = findDefinition(text, DefinitionMatch::WholeWord);
-    if (found < 0)
-        found = findReading(pinyinquery::parse(text));
+    const std::vector<pinyinquery::Syllable> syllables = pinyinquery::parse(text);
+    int32_t found = -1;
+    if (wordStore && !wordStore->isEmpty()) {
+        // Senses that are the text or start with it, then pinyin, and only
+        // then senses that merely hold it: CC-CEDICT's "surname Hao" must
+        // not take "hao" from 好.
+        for (int tier = 0; tier < 2 && found < 0; ++tier)
+            found = findEnglish(text, tier);
+        if (found < 0 && syllables.size() > 1) {
+            const std::vector<uint32_t> spoken = wordStore->findReading(syllables, 1);
+            if (!spoken.empty())
+                found = int32_t(wordRef(spoken.front(), false));
+        }
+        if (found < 0)
+            found = findReading(syllables);
+        if (found < 0)
+            found = findEnglish(text, 2);
+    } else {
+        found = findDefinition(text, DefinitionMatch::WholeWord);
+        if (found < 0)
+            found = findReading(syllables);
+    }
     if (found < 0)
         found = findDefinition(text, DefinitionMatch::InsideWord);
     return found;
+}
+
+int32_t LookupIndex::findEnglish(QStringView text, int tier)
+{
+    const QString needle = dictsearch::searchForm(text.trimmed());
+    if (needle.isEmpty())
+        return -1;
+    hits.assign(d.entries.size(), 0);
+    for (int field : fieldsOfKind(kDefinition)) {
+        if (tier == 2)
+            forms.markWords(field, needle, hits, 0);
+        else
+            forms.markIf(
+                field, [&](QStringView form) { return senseMatches(form, needle, tier); }, hits, 2);
+    }
+    // The most common character by the words' frequencies (the same measure
+    // as the words'), then by the dictionary's own order of relevance.
+    const dictsearch::Relevance relevance(d);
+    int64_t best = -1;
+    uint32_t bestFrequency = 0;
+    uint64_t bestKey = 0;
+    for (std::size_t i = 0; i < hits.size(); ++i) {
+        if (hits[i] != 2)
+            continue;
+        const uint32_t frequency = wordStore->frequencyOf(d.entries[i]->display);
+        const uint64_t key = relevance.key(d.entries[i]);
+        if (best < 0 || frequency > bestFrequency ||
+            (frequency == bestFrequency && key < bestKey)) {
+            best = int64_t(i);
+            bestFrequency = frequency;
+            bestKey = key;
+        }
+    }
+    const int32_t word = wordStore->findGloss(text, words::GlossMatch(tier));
+    if (word < 0 || (best >= 0 && wordStore->word(uint32_t(word)).frequency <= bestFrequency))
+        return int32_t(best);
+    // A word of one character is that character's entry, when there is one.
+    const QString form = wordStore->form(uint32_t(word), false);
+    const QList<uint> codes = form.toUcs4();
+    if (codes.size() == 1) {
+        const int32_t entry = findCharacter({codes.front()});
+        if (entry >= 0)
+            return entry;
+    }
+    return int32_t(wordRef(uint32_t(word), false));
+}
+
+int32_t LookupIndex::findLongestWord(QStringView text) const
+{
+    if (!wordStore)
+        return -1;
+    const words::WordMatch match = wordStore->longestPrefix(text);
+    return match.word < 0 ? -1 : int32_t(wordRef(uint32_t(match.word), match.traditional));
 }
 
 int32_t LookupIndex::findReading(const std::vector<pinyinquery::Syllable>& syllables)
@@ -173,7 +263,8 @@ namespace {
 
 tavi_lookup::LookupIndex& dictIndex()
 {
-    static tavi_lookup::LookupIndex index(dict, dictsearch::dictionarySearchIndex());
+    static tavi_lookup::LookupIndex index(dict, dictsearch::dictionarySearchIndex(),
+                                          &words::programWords());
     return index;
 }
 
@@ -224,6 +315,8 @@ QuickLookup lookUpQuickly(QStringView selected)
 
     if (std::any_of(codes.begin(), codes.end(), isHan)) {
         result.index = index.findCharacter(codes);
+        if (result.index < 0 && codes.size() > 1)
+            result.index = index.findLongestWord(text);
         if (result.index >= 0) {
             remember(result.index);
             return result;

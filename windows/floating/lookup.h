@@ -33,13 +33,18 @@ struct QuickLookup {
 };
 
 // The quick look-up: text with a Han character is looked up as characters
-// (the whole text, else each Han character of it in order); other text as
-// an English word, else as pinyin, else as part of a longer English word.
-// Every entry found goes into the history; the first is shown.
+// (the whole text when it is an entry, else the longest word it starts with,
+// else each Han character of it in order); other text as an English word,
+// else as pinyin, else as part of a longer English word. Every entry or word
+// found goes into the history; the first is shown. A word is given as a
+// number from kWordRefBase on (windows/floating/wordentry.h).
 QuickLookup lookUpQuickly(QStringView text);
 
 namespace dictsearch {
 class SearchIndex;
+}
+namespace words {
+class WordStore;
 }
 namespace pinyinquery {
 struct Syllable;
@@ -59,7 +64,10 @@ using tavi_text::leadingInteger;
 // their order of preference are those of a scan of every entry in order.
 class LookupIndex {
 public:
-    LookupIndex(const dictionary& d, dictsearch::SearchIndex& forms);
+    // With a word store, Latin text finds words too, and the longest word
+    // of Chinese text can be asked for.
+    LookupIndex(const dictionary& d, dictsearch::SearchIndex& forms,
+                const words::WordStore* wordStore = nullptr);
 
     enum class DefinitionMatch {
         WholeWord,  // only definitions that hold the text as a whole word
@@ -70,18 +78,33 @@ public:
     // Entry index or -1. Nothing is added to the history here.
     int32_t findCharacter(const std::vector<uint32_t>& codes);
     int32_t findDefinition(QStringView text, DefinitionMatch match = DefinitionMatch::WordFirst);
-    // Latin text: an English word, else pinyin, else part of a longer word.
+    // Latin text: an English word (a sense that is the word, else one that
+    // starts with it; characters and words alike, the most common first),
+    // else pinyin (several syllables find a word), else a sense that holds
+    // the word, else part of a longer word. Words are given as numbers from
+    // kWordRefBase. Without a word store: a whole word of a definition, else
+    // pinyin, else part of a longer word.
     int32_t findLatin(QStringView text);
+    // The longest word of two or more characters that the text starts with,
+    // as a number from kWordRefBase, or -1.
+    int32_t findLongestWord(QStringView text) const;
     // The most common character with a reading of these syllables.
     int32_t findReading(const std::vector<pinyinquery::Syllable>& syllables);
 
 private:
     std::vector<int> fieldsOfKind(int32_t kind) const;
     int32_t bestCandidate(const std::vector<std::vector<uint8_t>>& matched, uint8_t least);
+    int32_t findEnglish(QStringView text, int tier);
+
+    const words::WordStore* wordStore;
 
     const dictionary& d;
     dictsearch::SearchIndex& forms;
     std::vector<uint8_t> hits; // one flag per entry, reused between searches
 };
+
+// Whether a sense (a definition's piece between semicolons or commas) is the
+// needle (tier 0) or starts with it as a whole word (tier 1); both search forms.
+bool senseMatches(QStringView form, QStringView needle, int tier);
 
 } // namespace tavi_lookup

@@ -11,6 +11,7 @@
 #include "store/dictionary.h"
 #include "store/textutil.h"
 #include "windows/floating/floatingwindow.h"
+#include "windows/floating/wordentry.h"
 #include "windows/history/history.h"
 
 #include <QCoreApplication>
@@ -30,6 +31,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <unordered_set>
 
 namespace {
 
@@ -102,26 +104,45 @@ std::vector<uint32_t> readHistoryLines(FILE* file)
                 c = getc_unlocked(file);
             continue;
         }
-        bool lookedUp = false;
-        c = getc_unlocked(file);
-        while (c == '+') {
+        // Keys separated by blanks on one line are the characters of a word.
+        std::vector<uint32_t> word;
+        for (;;) {
+            bool lookedUp = false;
             c = getc_unlocked(file);
+            while (c == '+') {
+                c = getc_unlocked(file);
+                while (c == ' ' || c == '\t')
+                    c = getc_unlocked(file);
+                if (tavi_text::hexValue(static_cast<unsigned char>(c)) < 0)
+                    break;
+                uint64_t value = 0;
+                for (int digit; (digit = tavi_text::hexValue(static_cast<unsigned char>(c))) >= 0;
+                     c = getc_unlocked(file))
+                    value = std::min<uint64_t>((value << 4) | uint64_t(digit), 0xFFFFFFFFu);
+                probe.codes.push_back(uint32_t(value));
+                if (probe.codes.size() == kHistoryLookupLimit) {
+                    lookUp();
+                    lookedUp = true;
+                }
+            }
+            if (lookedUp && probe.codes.empty())
+                break;
             while (c == ' ' || c == '\t')
                 c = getc_unlocked(file);
-            if (tavi_text::hexValue(static_cast<unsigned char>(c)) < 0)
-                break;
-            uint64_t value = 0;
-            for (int digit; (digit = tavi_text::hexValue(static_cast<unsigned char>(c))) >= 0;
-                 c = getc_unlocked(file))
-                value = std::min<uint64_t>((value << 4) | uint64_t(digit), 0xFFFFFFFFu);
-            probe.codes.push_back(uint32_t(value));
-            if (probe.codes.size() == kHistoryLookupLimit) {
+            if (c != 'U' && word.empty()) {
                 lookUp();
-                lookedUp = true;
+                break;
+            }
+            if (word.size() < kHistoryLookupLimit)
+                word.insert(word.end(), probe.codes.begin(), probe.codes.end());
+            probe.codes.clear();
+            if (c != 'U') {
+                const int64_t ref = wordRefOfCodes(word);
+                if (ref >= 0)
+                    found.push_back(uint32_t(ref));
+                break;
             }
         }
-        if (!probe.codes.empty() || !lookedUp)
-            lookUp();
         // The next line may follow at once; anything else ends this one.
         if (c != 'U' && !isBlank(c) && c != EOF) {
             ++skipped;
@@ -134,12 +155,14 @@ std::vector<uint32_t> readHistoryLines(FILE* file)
     if (skipped > 0)
         printf("Skipped %ld unreadable lines of the history file\n", skipped);
 
-    // Each entry once, where it was looked up last.
+    // Each entry or word once, where it was looked up last.
     std::vector<bool> seen(dict.entries.size());
+    std::unordered_set<uint32_t> seenWords;
     std::vector<uint32_t> order;
     for (auto it = found.rbegin(); it != found.rend(); ++it) {
-        if (*it < seen.size() && !seen[*it]) {
-            seen[*it] = true;
+        if (*it < seen.size() ? !seen[*it] : seenWords.insert(*it).second) {
+            if (*it < seen.size())
+                seen[*it] = true;
             order.push_back(*it);
         }
     }
@@ -184,6 +207,17 @@ void saveHistory()
     std::string text;
     char hex[16];
     for (uint32_t index : history) {
+        if (isKnownWordRef(index)) {
+            // A word: its characters' keys, separated by blanks.
+            const QList<uint> codes = wordRefForm(index).toUcs4();
+            for (qsizetype i = 0; i < codes.size(); ++i) {
+                const int n = snprintf(hex, sizeof hex, "%sU+%lX", i > 0 ? " " : "",
+                                       static_cast<unsigned long>(codes[i]));
+                text.append(hex, std::size_t(n));
+            }
+            text += '\n';
+            continue;
+        }
         if (index >= dict.entries.size())
             continue;
         text += 'U';
@@ -329,6 +363,13 @@ void writeOutHistory()
     const QString tab = QStringLiteral("\t");
     const QString newline = QStringLiteral("\n");
     for (auto it = history.rbegin(); it != history.rend(); ++it) {
+        if (isKnownWordRef(*it)) {
+            const words::Word w = wordOfWordRef(*it);
+            for (const QString& piece :
+                 {wordRefForm(*it), tab, wordReading(w), tab, wordSenses(w), newline})
+                addCFSTRtoFile(stream, piece);
+            continue;
+        }
         if (*it >= dict.entries.size())
             continue;
         const characterEntry* e = dict.entries[*it];
@@ -353,17 +394,20 @@ void writeOutHistory()
 
 namespace {
 
-// A value as one flashcard column: tabs and line breaks would split it.
-void appendColumn(std::string& line, const dictValue* value)
+// A text as one flashcard column: tabs and line breaks would split it.
+void appendColumn(std::string& line, QString text)
 {
-    if (!value)
-        return;
-    QString text = value->display;
     for (QChar& c : text) {
         if (c == u'\t' || c == u'\n' || c == u'\r')
             c = u' ';
     }
     line += text.toStdString();
+}
+
+void appendColumn(std::string& line, const dictValue* value)
+{
+    if (value)
+        appendColumn(line, value->display);
 }
 
 } // namespace
@@ -378,18 +422,34 @@ std::string flashcardText()
     if (cantonese == reading)
         cantonese = -1;
 
-    std::vector<const characterEntry*> cards;
+    std::vector<uint32_t> cards;
     bool anyCantonese = false;
     for (uint32_t index : history) {
+        if (isKnownWordRef(index)) {
+            cards.push_back(index);
+            continue;
+        }
         if (index >= dict.entries.size())
             continue;
         const characterEntry* e = dict.entries[index];
-        cards.push_back(e);
+        cards.push_back(index);
         anyCantonese = anyCantonese || (cantonese >= 0 && e->lookup(cantonese));
     }
     // Every line has the same columns: importers skip lines that differ.
     std::string text;
-    for (const characterEntry* e : cards) {
+    for (uint32_t index : cards) {
+        if (isWordRef(index)) {
+            // A word: its form, its reading and its senses (no Cantonese).
+            const words::Word w = wordOfWordRef(index);
+            appendColumn(text, wordRefForm(index));
+            text += '\t';
+            appendColumn(text, wordReading(w));
+            text += '\t';
+            appendColumn(text, wordSenses(w));
+            text += anyCantonese ? "\t\n" : "\n";
+            continue;
+        }
+        const characterEntry* e = dict.entries[index];
         text += e->display.toStdString();
         text += '\t';
         appendColumn(text, reading >= 0 ? e->lookup(reading) : nullptr);

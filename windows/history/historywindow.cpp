@@ -10,6 +10,7 @@
 #include "platform/windowgroups.h"
 #include "store/dictionary.h"
 #include "windows/floating/floatingwindow.h"
+#include "windows/floating/wordentry.h"
 #include "windows/history/historyfile.h"
 
 #include <QApplication>
@@ -57,7 +58,8 @@ OSStatus historyDataCallback(ControlRef, DataBrowserItemID item, DataBrowserProp
         return eventNotHandledErr;
     case kHistoryColumn: {
         const int64_t index = elementOfItem(item);
-        const QString text = index >= 0 && uint64_t(index) < dict.entries.size()
+        const QString text = isKnownWordRef(index) ? wordRefForm(index)
+                             : index >= 0 && uint64_t(index) < dict.entries.size()
                                  ? dict.entries[std::size_t(index)]->display
                                  : QStringLiteral("???");
         const OSStatus err = SetDataBrowserItemDataText(itemData, text);
