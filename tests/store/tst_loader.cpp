@@ -61,9 +61,16 @@ private slots:
                                  << QStringLiteral("\u2F77");
         QTest::newRow("character list") << QByteArray("kSimplifiedVariant")
                                         << QByteArray("U+4E00+4E01") << QStringLiteral("一丁");
-        QTest::newRow("list ends at a separator")
-            << QByteArray("kSimplifiedVariant") << QByteArray("U+4E00 U+4E01")
-            << QStringLiteral("一");
+        // Every listed form shows, without the sources that give it.
+        QTest::newRow("every listed form")
+            << QByteArray("kTraditionalVariant") << QByteArray("U+53F6 U+8449")
+            << QStringLiteral("叶 葉");
+        QTest::newRow("forms with their sources")
+            << QByteArray("kSimplifiedVariant")
+            << QByteArray("U+5FB7<kMatthews,kMeyerWempe  U+60B3<kMatthews x U+")
+            << QStringLiteral("德 悳");
+        QTest::newRow("readings with source codes")
+            << QByteArray("kHangul") << QByteArray("섭:0N 엽:0E") << QStringLiteral("섭 엽");
         // Surrogate pairs, and the next group right after the digits.
         QTest::newRow("two groups above U+FFFF")
             << QByteArray("kDefinition") << QByteArray("U+20000+20001")
