@@ -44,7 +44,7 @@ private:
 void LookupTest::initTestCase()
 {
     ftest::loadFixtureDictionary();
-    QCOMPARE(dict.entries.size(), std::size_t(14));
+    QCOMPARE(dict.entries.size(), std::size_t(15));
     const QByteArray path = TAVI_BUILD_SHARE_DIR "/dictionary.txt";
     QVERIFY(m_shipped.loadIndex(path.constData()));
     m_shipped.load(path.constData(), nullptr);
@@ -67,6 +67,7 @@ void LookupTest::findCharacterMatchesKeysAndAlternatives_data()
     QTest::newRow("capitals match lower case") << QStringLiteral("abc") << 7;
     QTest::newRow("decomposed matches precomposed") << QStringLiteral("e\u0301") << 9;
     QTest::newRow("base letter alone is not the accented one") << QStringLiteral("e") << -1;
+    QTest::newRow("second listed form of a variant") << QStringLiteral("葉") << 14;
     // 台 (entry 3) lists 檯 as its traditional form; 檯 is entry 8's own key.
     QTest::newRow("a key wins over an earlier entry's alternative") << QStringLiteral("檯") << 8;
     QTest::newRow("a surrogate pair is one character") << QString::fromUcs4(U"\U00020000", 1) << 6;

@@ -58,6 +58,18 @@ std::size_t characterCount(const QString& text)
     return n;
 }
 
+// A variant field lists forms apart by blanks, often the entry's own
+// character among them (叶 lists 叶 and 葉 as its traditional forms): the
+// first form that differs from the character, or none.
+QString alternativeForm(const QString& listed, const QString& own)
+{
+    for (const QStringView form : QStringView(listed).split(u' ', Qt::SkipEmptyParts)) {
+        if (form != own)
+            return form.toString();
+    }
+    return QString();
+}
+
 OSStatus setText(ControlRef control, const QString& text)
 {
     return SetControlData(control, kControlEntireControl, kControlStaticTextCFStringTag,
@@ -302,8 +314,10 @@ void loadFloatingWindowData(WindowRef window, SInt32 index)
     const FloatingFields fields = chooseFloatingFields();
 
     const dictValue* alternative = fields.character >= 0 ? e->lookup(fields.character) : nullptr;
-    if (alternative)
-        setCharacterText(window, alternative->display, characterCount(alternative->display));
+    const QString form =
+        alternative ? alternativeForm(alternative->display, e->display) : QString();
+    if (!form.isEmpty())
+        setCharacterText(window, form, characterCount(form));
     else
         setCharacterText(window, e->display, e->codes.size());
 

@@ -30,6 +30,20 @@ std::vector<uint32_t> codePointsOfUnits(const UniChar* units, qsizetype count)
     return codes;
 }
 
+namespace {
+
+// Whether a variant value, forms apart by blanks, lists this form.
+bool listsForm(QStringView listed, QStringView form)
+{
+    for (const QStringView item : listed.split(u' ', Qt::SkipEmptyParts)) {
+        if (item == form)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 LookupIndex::LookupIndex(const dictionary& d_, dictsearch::SearchIndex& forms_)
     : d(d_), forms(forms_)
 {
@@ -73,7 +87,7 @@ int32_t LookupIndex::findCharacter(const std::vector<uint32_t>& codes)
                 break;
             i = std::size_t(at - hits.data());
             QStringView form;
-            if (forms.valueForm(field, d.entries[i], &form) && form == needle &&
+            if (forms.valueForm(field, d.entries[i], &form) && listsForm(form, needle) &&
                 (found < 0 || rank(i) < rank(std::size_t(found))))
                 found = int64_t(i);
         }
