@@ -8,6 +8,8 @@
 #include "platform/windows.h"
 #include "platform/searchfield.h"
 #include "store/dictionary.h"
+#include "store/pinyinquery.h"
+#include "store/trace.h"
 #include "windows/dictionary/dictionarywindow.h"
 #include "windows/floating/floatingwindow.h"
 #include "windows/floating/lookup.h"
@@ -68,15 +70,10 @@ void putText(ScrapRef scrap, const std::string& text, std::size_t length)
 
 void convertPinyin(ScrapRef scrap, const UniChar* units, std::size_t n)
 {
-    std::puts("converting pinyin");
-    // As UTF-8: the conversion reads 'Ü' and 'ü' as u-umlaut and passes any
-    // other non-ASCII letter through. As a C string, it ends at a NUL.
-    const QByteArray utf8 =
-        QString::fromUtf16(reinterpret_cast<const char16_t*>(units), qsizetype(n)).toUtf8();
-    const QString converted = dict.pinyinize(utf8.constData());
-    // Nothing to convert (no syllable): the selection is left as it was.
-    if (converted.isNull())
-        return;
+    qCDebug(taviTrace, "converting pinyin");
+    const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(units), qsizetype(n));
+    // Text that is not pinyin comes back as it is.
+    const QString converted = pinyinquery::toneMarked(text);
     ClearScrap(&scrap);
     PutScrapFlavor(scrap, kScrapFlavorTypeUnicode, kScrapFlavorMaskNone, Size(converted.size()) * 2,
                    converted.utf16());

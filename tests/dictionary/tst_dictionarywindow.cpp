@@ -349,6 +349,11 @@ void DictionaryWindowTest::pinyinIsConvertedInTheMandarinScopeOnly_data()
                               << QStringLiteral("马");
     QTest::newRow("Mandarin, u umlaut as v")
         << int(Mandarin) << QStringLiteral("lv4") << QStringLiteral("l\u01dc") << QString();
+    QTest::newRow("Mandarin, capitals kept") << int(Mandarin) << QStringLiteral("Ma3")
+                                             << QStringLiteral("M\u01ce") << QStringLiteral("马");
+    QTest::newRow("Mandarin, syllables written together")
+        << int(Mandarin) << QStringLiteral("yi1er4") << QStringLiteral("y\u012b\u00e8r")
+        << QString();
     QTest::newRow("Search All Fields")
         << -2 << QStringLiteral("ma3") << QStringLiteral("ma3") << QStringLiteral("马");
 }

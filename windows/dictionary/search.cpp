@@ -23,34 +23,6 @@ namespace {
 // The busy indicator is drawn again while a rebuild runs, at most this often.
 constexpr qint64 kBusyRedrawMs = 100;
 
-bool isPlainAscii(const QString& text)
-{
-    for (QChar c : text) {
-        if (c.unicode() >= 0x80)
-            return false;
-    }
-    return true;
-}
-
-// "lu:4 ma" for the syllables lü, tone 4, and ma, any tone.
-QByteArray withToneNumbers(const std::vector<pinyinquery::Syllable>& syllables)
-{
-    QByteArray out;
-    for (const pinyinquery::Syllable& s : syllables) {
-        if (!out.isEmpty())
-            out += ' ';
-        for (char c : s.letters) {
-            if (c == 'v')
-                out += "u:";
-            else
-                out += c;
-        }
-        if (s.tone != 0)
-            out += char('0' + s.tone);
-    }
-    return out;
-}
-
 ControlRef findDictionaryList()
 {
     WindowRef window = FindMyWindow(kDictionaryWindowTag, true);
@@ -280,19 +252,13 @@ OSStatus DictWindowSearchHandler(EventHandlerCallRef, EventRef event, void* user
         if (haveText) {
             if (text.isNull())
                 text = QStringLiteral(""); // an empty text is still a search text
-            std::printf("Got valid CFString (%s)\n", text.toUtf8().constData());
+            qCDebug(taviTrace, "Got valid CFString (%s)", text.toUtf8().constData());
             const int scope = globals.searchState;
-            const std::vector<pinyinquery::Syllable> syllables = pinyinquery::parse(text);
-            if ((isPlainAscii(text) || !syllables.empty()) && scope >= 0 &&
-                std::size_t(scope) < dict.fields.size() &&
+            if (scope >= 0 && std::size_t(scope) < dict.fields.size() &&
                 dict.fields[std::size_t(scope)]->name == "kMandarin") {
-                std::puts("converting pinyin");
-                // Pinyin in any spelling is written with tone numbers first,
-                // so that v, u: and ü, and marks typed by hand, come out alike.
-                const QByteArray numbered =
-                    syllables.empty() ? text.toLatin1() : withToneNumbers(syllables);
-                const QString converted = dict.pinyinize(numbered.constData());
-                if (!converted.isNull()) {
+                qCDebug(taviTrace, "converting pinyin");
+                const QString converted = pinyinquery::toneMarked(text);
+                if (converted != text) {
                     text = converted;
                     SetControlData(field, kControlEntireControl, kControlEditTextCFStringTag,
                                    sizeof text, &text);
