@@ -78,6 +78,17 @@ public:
 private:
     std::vector<int> fieldsOfKind(int32_t kind) const;
     int32_t bestCandidate(const std::vector<std::vector<uint8_t>>& matched, uint8_t least);
+    // Among the entries whose definition holds the word as a whole word: a
+    // gloss that is the word before one that starts with it before one that
+    // holds it; -1 when there is none.
+    int32_t bestGloss(const std::vector<int>& fields,
+                      const std::vector<std::vector<uint8_t>>& matched, QStringView word);
+    // Whether entry c ranks above entry b: a smaller frequency number, any
+    // frequency over none, and without either, more characters.
+    bool ranksAbove(std::size_t c, std::size_t b) const;
+    // The words a plural or -ing form may stand for: "glasses" -> "glass",
+    // "making" -> "make".
+    static std::vector<QString> stemsOf(const QString& word);
 
     const dictionary& d;
     dictsearch::SearchIndex& forms;
