@@ -85,7 +85,7 @@ void convertUnicode(ScrapRef scrap, const UniChar* units, std::size_t n)
     text.reserve(n * 13);
     forEachCodePoint(units, n, [&](char32_t c) { appendFormatted(text, "0x%lX ", c); });
     ClearScrap(&scrap);
-    std::printf("Sending back %s\n", text.c_str());
+    qCDebug(taviTrace, "Sending back %s", text.c_str());
     // Without the blank after the last number.
     putText(scrap, text, text.size() - 1);
 }
@@ -96,7 +96,7 @@ void convertToReferences(ScrapRef scrap, const UniChar* units, std::size_t n)
     text.reserve(n * 13);
     forEachCodePoint(units, n, [&](char32_t c) { appendFormatted(text, "&#%lu;", c); });
     ClearScrap(&scrap);
-    std::printf("Sending back %s\n", text.c_str());
+    qCDebug(taviTrace, "Sending back %s", text.c_str());
     putText(scrap, text, text.size());
 }
 
@@ -105,12 +105,8 @@ void lookupQuickly(const UniChar* units, std::size_t n)
     createFloatingWindow();
     WindowRef window = FindMyWindow(kFloatingWindowTag, true);
 
-    for (std::size_t i = 0; i < n; ++i)
-        std::putchar(units[i] <= 0xFF ? int(units[i]) : '?');
-    std::putchar('\n');
-    std::fflush(stdout);
-
     const QStringView text(reinterpret_cast<const char16_t*>(units), qsizetype(n));
+    qCDebug(taviTrace, "%s", qUtf8Printable(text.toString()));
     const QuickLookup found = lookUpQuickly(text);
     if (found.index >= 0) {
         loadFloatingWindowData(window, found.index);
@@ -175,8 +171,8 @@ void lookup(const UniChar* units, std::size_t n)
 
 OSStatus performService(EventRef event)
 {
-    std::puts("got a service class event");
-    std::puts("got a perform service event");
+    qCDebug(taviTrace, "got a service class event");
+    qCDebug(taviTrace, "got a perform service event");
 
     // A missing name is the null string, which matches no message; a missing
     // scrap fails its size below.
@@ -187,8 +183,7 @@ OSStatus performService(EventRef event)
     GetEventParameter(event, kEventParamScrapRef, typeScrapRef, nullptr, sizeof scrap, nullptr,
                       &scrap);
 
-    std::printf("message type is %s\n", printableMessageName(message).c_str());
-    std::fflush(stdout);
+    qCDebug(taviTrace, "message type is %s", printableMessageName(message).c_str());
 
     Size size = 0;
     OSStatus err = GetScrapFlavorSize(scrap, kScrapFlavorTypeUnicode, &size);
@@ -210,9 +205,9 @@ OSStatus performService(EventRef event)
 
     const std::size_t n = std::size_t(size) / 2;
     const UniChar* units = buffer.data();
-    for (std::size_t i = 0; i < n; ++i)
-        std::putchar(units[i] & 0xFF);
-    std::putchar('\n');
+    qCDebug(
+        taviTrace, "%s",
+        qUtf8Printable(QString::fromUtf16(reinterpret_cast<const char16_t*>(units), qsizetype(n))));
 
     if (message == u"ConvertPinyin")
         convertPinyin(scrap, units, n);
@@ -225,7 +220,6 @@ OSStatus performService(EventRef event)
     else if (message == u"Lookup")
         lookup(units, n);
     else
-        std::puts("Unhandled message!");
-    std::fflush(stdout);
+        qCDebug(taviTrace, "Unhandled message!");
     return noErr;
 }

@@ -3,6 +3,7 @@
 #include "store/memory.h"
 #include "store/progress.h"
 #include "store/textutil.h"
+#include "store/trace.h"
 
 #include <sys/stat.h>
 
@@ -239,12 +240,10 @@ void dictionary::load(const char* path, LoadProgress* progress)
 {
     FILE* file = path != nullptr ? fopen(path, "re") : nullptr;
     if (file == nullptr) {
-        printf("Unable to open '%s'\n", path != nullptr ? path : "");
-        fflush(stdout);
+        fprintf(stderr, "Unable to open '%s'\n", path != nullptr ? path : "");
         return;
     }
-    printf("Loading '%s'...\n", path);
-    fflush(stdout);
+    qCDebug(taviTrace, "Loading '%s'...", path);
 
     struct stat info;
     const double size = fstat(fileno(file), &info) == 0 ? double(info.st_size) : 0.0;
@@ -286,8 +285,7 @@ void dictionary::load(const char* path, LoadProgress* progress)
         if (length > 0 && line[0] == '#')
             continue;
         if (length == 0 || line[0] != 'U') {
-            printf("Unknown input: %.*s\n", int(length), line);
-            fflush(stdout);
+            fprintf(stderr, "Unknown input: %.*s\n", int(length), line);
             continue;
         }
 
@@ -341,12 +339,10 @@ void dictionary::load(const char* path, LoadProgress* progress)
         addValueFromFile(entry, f, int(rule), value, n, cache);
     }
     if (reader.skippedLongLines() > 0)
-        printf("Skipped %ld lines longer than %zu bytes in '%s'\n", reader.skippedLongLines(),
-               LineReader::kLineMax, path);
-    if (reader.failed()) {
-        printf("Error reading '%s'\n", path);
-        fflush(stdout);
-    }
+        fprintf(stderr, "Skipped %ld lines longer than %zu bytes in '%s'\n",
+                reader.skippedLongLines(), LineReader::kLineMax, path);
+    if (reader.failed())
+        fprintf(stderr, "Error reading '%s'\n", path);
     fclose(file);
     if (progress != nullptr)
         progress->setProgressValue(1000);

@@ -25,14 +25,15 @@ class LoaderTest : public QObject {
     int files = 0;
 
     // Writes `content` to a new file and loads it into `d` (whose fields come
-    // from the small fixture index); returns what load printed.
+    // from the small fixture index); returns what load reported on standard
+    // error.
     QByteArray loadText(dictionary& d, const QByteArray& content, LoadProgress* progress = nullptr)
     {
         const QByteArray path = dir.filePath(QStringLiteral("d%1.txt").arg(++files)).toUtf8();
         writeFile(QString::fromUtf8(path), content);
-        StdoutCapture out;
+        StderrCapture err;
         d.load(path.constData(), progress);
-        return out.finish();
+        return err.finish();
     }
 
     static void loadFields(dictionary& d)
@@ -207,9 +208,9 @@ private slots:
     {
         dictionary d;
         const QByteArray path = dir.filePath(QStringLiteral("absent.txt")).toUtf8();
-        StdoutCapture out;
+        StderrCapture err;
         d.load(path.constData(), nullptr);
-        QCOMPARE(out.finish(), "Unable to open '" + path + "'\n");
+        QCOMPARE(err.finish(), "Unable to open '" + path + "'\n");
         QCOMPARE(d.count, 0u);
     }
 

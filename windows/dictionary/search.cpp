@@ -9,6 +9,7 @@
 #include "store/pinyinquery.h"
 #include "store/relevance.h"
 #include "store/searchindex.h"
+#include "store/trace.h"
 #include "windows/floating/lookup.h"
 
 #include <QElapsedTimer>
@@ -43,11 +44,10 @@ void showBusy()
     ControlRef caption = nullptr;
     OSStatus err = GetControlByID(window, &kBusyIndicatorID, &busy);
     if (err != noErr)
-        std::printf("Got error %ld loading think control\n", long(err));
+        qCDebug(taviTrace, "Got error %ld loading think control", long(err));
     err = GetControlByID(window, &kCharacterCaptionID, &caption);
     if (err != noErr)
-        std::printf("Got error %ld loading think control\n", long(err));
-    std::fflush(stdout);
+        qCDebug(taviTrace, "Got error %ld loading think control", long(err));
     if (busy) {
         ShowControl(busy);
         Draw1Control(busy);
@@ -70,8 +70,7 @@ void unshowBusy()
     ControlRef busy = nullptr;
     const OSStatus err = GetControlByID(window, &kBusyIndicatorID, &busy);
     if (err != noErr) {
-        std::printf("Got error %ld loading think control\n", long(err));
-        std::fflush(stdout);
+        qCDebug(taviTrace, "Got error %ld loading think control", long(err));
     }
     if (busy) {
         HideControl(busy);
@@ -134,8 +133,7 @@ void rememberListSort(ControlRef browser)
 void filterDBItems(ControlRef browser, int filter, int scope, const QString& text)
 {
     showBusy();
-    std::printf("Filter db for items with the field %d\n", filter);
-    std::fflush(stdout);
+    qCDebug(taviTrace, "Filter db for items with the field %d", filter);
     RemoveDataBrowserItems(browser, kDataBrowserNoItem, 0, nullptr, kDataBrowserItemNoProperty);
 
     // A search lists by relevance; otherwise the column the user sorted by.
@@ -156,8 +154,7 @@ void filterDBItems(ControlRef browser, int filter, int scope, const QString& tex
         return;
     }
 
-    std::printf("Search db for items with the field %d\n", scope);
-    std::fflush(stdout);
+    qCDebug(taviTrace, "Search db for items with the field %d", scope);
 
     // Entries whose character or searched fields hold the text, from the
     // search forms, in one pass over each form buffer. hits ranks them: 3
@@ -243,7 +240,7 @@ OSStatus DictWindowSearchHandler(EventHandlerCallRef, EventRef event, void* user
     const EventKind kind = GetEventKind(event);
 
     if (eventClass == kEventClassTextField && kind == kEventTextAccepted) {
-        std::puts("Got search event!");
+        qCDebug(taviTrace, "Got search event!");
         HISearchFieldChangeAttributes(field, kHISearchFieldAttributesCancel, 0);
         QString text;
         const bool haveText =
@@ -265,7 +262,6 @@ OSStatus DictWindowSearchHandler(EventHandlerCallRef, EventRef event, void* user
                 }
             }
         }
-        std::fflush(stdout);
         ControlRef list = findDictionaryList();
         if (!list) {
             minorError("Error", "Error, could not find browser control", 0);
@@ -277,8 +273,7 @@ OSStatus DictWindowSearchHandler(EventHandlerCallRef, EventRef event, void* user
 
     if (eventClass == kEventClassSearchField && kind == kEventSearchFieldCancelClicked) {
         HISearchFieldChangeAttributes(field, 0, kHISearchFieldAttributesCancel);
-        std::puts("Got cancel event");
-        std::fflush(stdout);
+        qCDebug(taviTrace, "Got cancel event");
         ControlRef list = findDictionaryList();
         if (!list) {
             minorError("Error", "Error, could not find browser control", 0);
@@ -288,7 +283,6 @@ OSStatus DictWindowSearchHandler(EventHandlerCallRef, EventRef event, void* user
         return noErr;
     }
 
-    std::puts("Go unknown event!");
-    std::fflush(stdout);
+    qCDebug(taviTrace, "Go unknown event!");
     return eventNotHandledErr;
 }

@@ -11,6 +11,7 @@
 #include "platform/searchfield.h"
 #include "platform/windowgroups.h"
 #include "store/dictionary.h"
+#include "store/trace.h"
 #include "windows/history/history.h"
 
 #include "windows/dictionary/dictionarywindow.h"
@@ -91,7 +92,7 @@ void setCharacterText(WindowRef window, const QString& text, std::size_t charact
     err = setText(control, text);
     if (err != noErr) {
         minorError("Error", "Could not set floating window data", err);
-        printf("Got char error %d\n", int(err));
+        qCDebug(taviTrace, "Got char error %d", int(err));
     }
 }
 
@@ -378,8 +379,7 @@ OSStatus floatingWindowCommandHandler(EventHandlerCallRef, EventRef event, void*
 
     if (eventClass == kEventClassWindow && kind == kEventWindowClose) {
         updateWindowPrefValues();
-        puts("GOT Close event!");
-        fflush(stdout);
+        qCDebug(taviTrace, "GOT Close event!");
         return eventNotHandledErr;
     }
     if (eventClass == kEventClassWindow && kind == kEventWindowToolbarSwitchMode) {
@@ -410,27 +410,26 @@ OSStatus floatingWindowCommandHandler(EventHandlerCallRef, EventRef event, void*
     }
     const int field = dict.findField(uint32_t(command.commandID));
     if (field < 0) {
-        printf("Unknown window command: %c%c%c%c\n", FOUR_CHAR_ARGS(command.commandID));
-        fflush(stdout);
+        qCDebug(taviTrace, "Unknown window command: %c%c%c%c", FOUR_CHAR_ARGS(command.commandID));
         return eventNotHandledErr;
     }
     switch (dict.fields[std::size_t(field)]->kind) {
     case kAltCharacter:
-        printf("Changing alternate character to %c%c%c%c\n", FOUR_CHAR_ARGS(command.commandID));
+        qCDebug(taviTrace, "Changing alternate character to %c%c%c%c",
+                FOUR_CHAR_ARGS(command.commandID));
         globals.floatingCharType = command.commandID;
         break;
     case kRomanization:
-        printf("Changing romanization to %c%c%c%c\n", FOUR_CHAR_ARGS(command.commandID));
+        qCDebug(taviTrace, "Changing romanization to %c%c%c%c", FOUR_CHAR_ARGS(command.commandID));
         globals.floatingRomanType = command.commandID;
         break;
     case kDefinition:
-        printf("Changing definition to %c%c%c%c\n", FOUR_CHAR_ARGS(command.commandID));
+        qCDebug(taviTrace, "Changing definition to %c%c%c%c", FOUR_CHAR_ARGS(command.commandID));
         globals.floatingDefnType = command.commandID;
         break;
     default:
         return eventNotHandledErr;
     }
-    fflush(stdout);
     loadFloatingWindowData(window, -1);
     return eventNotHandledErr;
 }
