@@ -4,6 +4,7 @@
 #include "platform/commands.h"
 #include "platform/events.h"
 #include "platform/scrap.h"
+#include "store/trace.h"
 
 #include <QCoreApplication>
 #include <QDBusAbstractAdaptor>
@@ -132,8 +133,7 @@ public Q_SLOTS:
     {
         Q_UNUSED(platformData);
         auto work = [] {
-            std::puts("Another start asks for the dictionary window");
-            std::fflush(stdout);
+            qCDebug(taviTrace, "Another start asks for the dictionary window");
             sendApplicationCommand(FOUR_CHAR_CODE("DWIN"));
         };
         if (!owner->holdCall([work] {
@@ -168,8 +168,7 @@ bool activateRunningTavi(QDBusConnection& bus, QString* why)
 ServiceRefusal checkServiceCall(const QString& message, const QString& text)
 {
     if (!tavi_dbus::isServiceMessage(message)) {
-        std::puts("Unhandled message!");
-        std::fflush(stdout);
+        qCDebug(taviTrace, "Unhandled message!");
         return {tavi_dbus::unknownMessageError(),
                 QStringLiteral("Tavi has no service named \"%1\"; the services are Lookup, "
                                "LookupQuickly, ConvertPinyin, ConvertUnicode and Convert")
@@ -232,9 +231,8 @@ DesktopServices startDesktopServices()
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
         const QByteArray reason = bus.lastError().message().toUtf8();
-        std::printf("No session bus (%s): Tavi runs without desktop services\n",
-                    reason.isEmpty() ? "no address" : reason.constData());
-        std::fflush(stdout);
+        std::fprintf(stderr, "No session bus (%s): Tavi runs without desktop services\n",
+                     reason.isEmpty() ? "no address" : reason.constData());
         return DesktopServices::NoSessionBus;
     }
 
@@ -256,10 +254,10 @@ DesktopServices startDesktopServices()
                                           QDBusConnectionInterface::DontAllowReplacement);
         if (!registered.isValid()) {
             const QByteArray reason = registered.error().message().toUtf8();
-            std::printf("Could not own the name com.Quillon.Tavi (%s): Tavi runs without "
-                        "desktop services\n",
-                        reason.constData());
-            std::fflush(stdout);
+            std::fprintf(stderr,
+                         "Could not own the name com.Quillon.Tavi (%s): Tavi runs without "
+                         "desktop services\n",
+                         reason.constData());
             bus.unregisterObject(tavi_dbus::objectPath());
             return DesktopServices::NameUnavailable;
         }
@@ -269,6 +267,7 @@ DesktopServices startDesktopServices()
         }
         if (activateRunningTavi(bus, &why)) {
             bus.unregisterObject(tavi_dbus::objectPath());
+            // Told always: this start ends at once.
             std::puts("Tavi runs already: its dictionary window comes forward");
             std::fflush(stdout);
             return DesktopServices::HandedOver;

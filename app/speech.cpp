@@ -200,8 +200,7 @@ private:
         if (status != ENS_OK) {
             audio.problem = describe(status, request.voice);
             audio.samples.clear();
-            std::printf("Speech failed: %#x\n", unsigned(status));
-            std::fflush(stdout);
+            std::fprintf(stderr, "Speech failed: %#x\n", unsigned(status));
         }
         return audio;
     }

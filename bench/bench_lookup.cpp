@@ -1,12 +1,11 @@
 // Speed of the quick look-ups on the shipped dictionary
-// (build/share/tavi/dictionary.txt): findDefinition for a common word and for
-// one that matches nothing (goal: at most 20 ms each), findCharacter for a
-// key (goal: at most 5 us) and for a character the dictionary lacks (goal: at
-// most 5 ms), and the whole quick look-up of English and pinyin (goal: at
-// most 5 ms). The search forms of the fields a look-up reads are made by the
-// first look-up; the "first" benchmarks measure that cost on a fresh index.
-// Reading a history file of 20 MB of real keys, the start-up cost of the
-// largest history anyone will have (goal: under a second).
+// (build/share/tavi/dictionary.txt): findDefinition for common words, a
+// plural and one that matches nothing (goal: at most 10 ms each),
+// findCharacter for a key (goal: at most 5 us) and for a character the
+// dictionary lacks (goal: at most 5 ms), and the whole quick look-up of English and pinyin (goal:
+// at most 5 ms). The search forms of the fields a look-up reads are made by the first look-up; the
+// "first" benchmarks measure that cost on a fresh index. Reading a history file of 20 MB of real
+// keys, the start-up cost of the largest history anyone will have (goal: under a second).
 
 #include "store/dictionary.h"
 #include "store/searchindex.h"
@@ -78,6 +77,18 @@ void lookUpCharacter(benchmark::State& state, const QString& text)
 void BM_findDefinitionWater(benchmark::State& state)
 {
     lookUpDefinition(state, QStringLiteral("water"));
+}
+
+// Words whose glosses decide the order: "drink" is a gloss of many
+// characters; "hands" matches nothing as typed and is looked up as "hand".
+void BM_findDefinitionDrink(benchmark::State& state)
+{
+    lookUpDefinition(state, QStringLiteral("drink"));
+}
+
+void BM_findDefinitionPlural(benchmark::State& state)
+{
+    lookUpDefinition(state, QStringLiteral("hands"));
 }
 
 void BM_findDefinitionNoMatch(benchmark::State& state)
@@ -194,6 +205,8 @@ void BM_loadHistory20MB(benchmark::State& state)
 }
 
 BENCHMARK(BM_findDefinitionWater)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_findDefinitionDrink)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_findDefinitionPlural)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_findDefinitionNoMatch)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_findCharacterCommon)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_findCharacterMissing)->Unit(benchmark::kMicrosecond);

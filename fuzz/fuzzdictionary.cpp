@@ -5,6 +5,7 @@
 #include "store/linereader.h"
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QStringDecoder>
 
 namespace fuzzsupport {
@@ -32,24 +33,33 @@ int hexValue(char c)
     return -1;
 }
 
-// "U+XXXX+YYYY...": the characters; a code point past U+10FFFF shows U+FFFD.
+// "U+XXXX+YYYY... U+ZZZZ<sources": the characters of each blank-separated
+// item, the items one space apart; a code point past U+10FFFF shows U+FFFD.
 QString charList(const QByteArray& text)
 {
     QString display;
-    qsizetype at = 1;
-    while (at + 1 < text.size() && text[at] == '+') {
-        qsizetype digits = at + 1;
-        unsigned long long value = 0;
-        while (digits < text.size() && hexValue(text[digits]) >= 0) {
-            value = std::min<unsigned long long>(value * 16 + unsigned(hexValue(text[digits])),
-                                                 0xFFFFFFFFull);
-            ++digits;
+    for (const QByteArray& item : text.split(' ')) {
+        QString characters;
+        qsizetype at = 1;
+        while (item.startsWith("U+") && at + 1 < item.size() && item[at] == '+') {
+            qsizetype digits = at + 1;
+            unsigned long long value = 0;
+            while (digits < item.size() && hexValue(item[digits]) >= 0) {
+                value = std::min<unsigned long long>(value * 16 + unsigned(hexValue(item[digits])),
+                                                     0xFFFFFFFFull);
+                ++digits;
+            }
+            if (digits == at + 1)
+                break;
+            const char32_t cp = value > 0x10FFFF ? U'\uFFFD' : char32_t(value);
+            characters += QString::fromUcs4(&cp, 1);
+            at = digits;
         }
-        if (digits == at + 1)
-            break;
-        const char32_t cp = value > 0x10FFFF ? U'\uFFFD' : char32_t(value);
-        display += QString::fromUcs4(&cp, 1);
-        at = digits;
+        if (characters.isEmpty())
+            continue;
+        if (!display.isEmpty())
+            display += u' ';
+        display += characters;
     }
     return display;
 }

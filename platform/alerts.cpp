@@ -44,8 +44,8 @@ public:
     {
         if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
             // No window system yet: the texts still reach the user's terminal.
-            std::printf("%s\n%s\n", qUtf8Printable(request.message),
-                        qUtf8Printable(request.explanation));
+            std::fprintf(stderr, "%s\n%s\n", qUtf8Printable(request.message),
+                         qUtf8Printable(request.explanation));
             return kAlertStdAlertOKButton;
         }
         MakeAlertMessageBox(request)->exec();
@@ -81,9 +81,8 @@ OSStatus StandardAlert(const AlertRequest& request, SInt16* outItemHit)
     // Once a quit is on its way, nobody is there to answer an alert: it is
     // printed instead.
     if (IsApplicationQuitPending()) {
-        std::printf("Alert while quitting: %s %s\n", qUtf8Printable(request.message),
-                    qUtf8Printable(request.explanation));
-        std::fflush(stdout);
+        std::fprintf(stderr, "Alert while quitting: %s %s\n", qUtf8Printable(request.message),
+                     qUtf8Printable(request.explanation));
         if (outItemHit)
             *outItemHit = kAlertStdAlertOKButton;
         return noErr;

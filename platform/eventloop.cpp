@@ -55,11 +55,11 @@ bool InstallTerminationSignalHandlers()
         return true;
     QCoreApplication* app = QCoreApplication::instance();
     if (!app) {
-        std::printf("Cannot watch for termination signals without an application\n");
+        std::fprintf(stderr, "Cannot watch for termination signals without an application\n");
         return false;
     }
     if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        std::printf("Cannot make the signal pipe: %s\n", std::strerror(errno));
+        std::fprintf(stderr, "Cannot make the signal pipe: %s\n", std::strerror(errno));
         return false;
     }
     auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, app);
@@ -73,7 +73,8 @@ bool InstallTerminationSignalHandlers()
     action.sa_flags = SA_RESTART;
     for (int signalNumber : {SIGINT, SIGTERM}) {
         if (::sigaction(signalNumber, &action, nullptr) != 0)
-            std::printf("Cannot handle signal %d: %s\n", signalNumber, std::strerror(errno));
+            std::fprintf(stderr, "Cannot handle signal %d: %s\n", signalNumber,
+                         std::strerror(errno));
     }
     installed = true;
     return true;

@@ -39,15 +39,15 @@ OSStatus loadUiFile(IBNibRef nibRef, const QString& name, QWidget** outWidget)
     const QString path = nibRef->folder + u'/' + name + QStringLiteral(".ui");
     QFile file(path);
     if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
-        std::printf("Interface resource '%s' not found\n", qUtf8Printable(path));
+        std::fprintf(stderr, "Interface resource '%s' not found\n", qUtf8Printable(path));
         return kIBCarbonRuntimeCantFindObject;
     }
     QUiLoader loader;
     loader.setWorkingDirectory(QDir(nibRef->folder));
     QWidget* widget = loader.load(&file, nullptr);
     if (!widget) {
-        std::printf("Interface resource '%s' cannot be loaded: %s\n", qUtf8Printable(path),
-                    qUtf8Printable(loader.errorString()));
+        std::fprintf(stderr, "Interface resource '%s' cannot be loaded: %s\n", qUtf8Printable(path),
+                     qUtf8Printable(loader.errorString()));
         return kIBCarbonRuntimeObjectNotOfRequestedType;
     }
     *outWidget = widget;
@@ -65,7 +65,7 @@ OSStatus CreateNibReference(const QString& name, IBNibRef* outNibRef)
         return paramErr;
     const QString folder = GetBundleResourcesFolder() + u'/' + name;
     if (!QFileInfo(folder).isDir()) {
-        std::printf("Interface resources '%s' not found\n", qUtf8Printable(folder));
+        std::fprintf(stderr, "Interface resources '%s' not found\n", qUtf8Printable(folder));
         return kIBCarbonRuntimeCantFindNibFile;
     }
     *outNibRef = new NibReference(folder);
@@ -105,7 +105,7 @@ OSStatus SetMenuBarFromNib(IBNibRef nibRef, const QString& name)
         return status;
     auto* source = qobject_cast<QMainWindow*>(widget);
     if (!source) {
-        std::printf("Interface resource '%s' is not a menu bar\n", qUtf8Printable(name));
+        std::fprintf(stderr, "Interface resource '%s' is not a menu bar\n", qUtf8Printable(name));
         delete widget;
         return kIBCarbonRuntimeObjectNotOfRequestedType;
     }

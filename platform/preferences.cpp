@@ -201,8 +201,8 @@ void CFPreferencesSetAppValue(const QString& key, const QVariant& value,
 {
     Domain* domain = domainFor(applicationID);
     if (!domain || key.isEmpty()) {
-        std::printf("Preference '%s' of '%s' cannot be stored\n", qUtf8Printable(key),
-                    qUtf8Printable(applicationID));
+        std::fprintf(stderr, "Preference '%s' of '%s' cannot be stored\n", qUtf8Printable(key),
+                     qUtf8Printable(applicationID));
         return;
     }
     if (!value.isValid()) {
@@ -212,7 +212,7 @@ void CFPreferencesSetAppValue(const QString& key, const QVariant& value,
     SInt32 number = 0;
     if (value.typeId() == QMetaType::QString || value.typeId() == QMetaType::QByteArray ||
         !toInt32(value, &number)) {
-        std::printf("Preference '%s' is not a 32-bit integer\n", qUtf8Printable(key));
+        std::fprintf(stderr, "Preference '%s' is not a 32-bit integer\n", qUtf8Printable(key));
         return;
     }
     domain->values[escapeKey(key)] = QVariant(int(number));
@@ -260,8 +260,8 @@ Boolean CFPreferencesAppSynchronize(const QString& applicationID)
         contents += iniKey(key) + '=' + iniValue(value) + '\n';
     QFileDevice::FileError error = QFileDevice::NoError;
     if (!WriteFileDurably(domain->path, contents, &error)) {
-        std::printf("Could not write preferences '%s' (file error %d)\n",
-                    qUtf8Printable(domain->path), int(error));
+        std::fprintf(stderr, "Could not write preferences '%s' (file error %d)\n",
+                     qUtf8Printable(domain->path), int(error));
         return false;
     }
     domain->pending = false;

@@ -35,7 +35,7 @@ public:
     SaveDialogAnswer present(const SaveDialogRequest& request) override
     {
         if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
-            std::printf("No save dialog without a window system\n");
+            std::fprintf(stderr, "No save dialog without a window system\n");
             return {};
         }
         QDialog frame(request.parent);

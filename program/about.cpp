@@ -70,6 +70,7 @@ QString helpText()
         "\n"
         "  -h, --help     print this help and exit\n"
         "  -v, --version  print the version, the licence and the data's sources, and exit\n"
+        "      --verbose  print a trace line for every step on standard output\n"
         "\n"
         "The options of every Qt program, such as -platform NAME, are accepted too.\n"
         "Other programs hand text to Tavi with tavi-service; see tavi(1) and\n"

@@ -5,6 +5,7 @@
 #include "program/services.h"
 #include "app/speech.h"
 #include "app/windowlookup.h"
+#include "store/trace.h"
 #include "windows/dictionary/dictionarywindow.h"
 #include "windows/feedback/feedbackwindow.h"
 #include "windows/floating/floatingwindow.h"
@@ -68,29 +69,27 @@ void processCommand(UInt32 commandID)
             speakReading(shownTextEntry(), SpeechVoice::Mandarin);
         break;
     default:
-        std::printf("Unknown app command: %c%c%c%c\n", FOUR_CHAR_ARGS(commandID));
-        std::fflush(stdout);
+        qCDebug(taviTrace, "Unknown app command: %c%c%c%c", FOUR_CHAR_ARGS(commandID));
         break;
     }
 }
 
 OSStatus handleServiceEvent(EventKind kind)
 {
-    std::puts("got a service class event");
+    qCDebug(taviTrace, "got a service class event");
     switch (kind) {
     case kEventServiceGetTypes:
-        std::puts("Got get types service event");
+        qCDebug(taviTrace, "Got get types service event");
         break;
     case kEventServiceCopy:
-        std::puts("Got service copy service event");
+        qCDebug(taviTrace, "Got service copy service event");
         break;
     case kEventServicePaste:
-        std::puts("Got service paste service event");
+        qCDebug(taviTrace, "Got service paste service event");
         break;
     default:
         break;
     }
-    std::fflush(stdout);
     return noErr;
 }
 

@@ -2,6 +2,7 @@
 #include "app/servicesbridge.h"
 #include "program/about.h"
 #include "program/startup.h"
+#include "store/trace.h"
 
 #include <QApplication>
 
@@ -20,11 +21,15 @@ int main(int argc, char** argv)
         }
     }
     QApplication app(argc, argv);
+    // --verbose: the trace lines of every step on standard output.
+    showTraceLines(app.arguments().contains(QStringLiteral("--verbose")));
     // Qt has taken its own options out; Tavi reads no others.
     const QStringList arguments = QCoreApplication::arguments();
-    for (qsizetype i = 1; i < arguments.size(); ++i)
-        std::fprintf(stderr, "tavi: ignoring the argument '%s' (see tavi --help)\n",
-                     arguments[i].toLocal8Bit().constData());
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] != QLatin1String("--verbose"))
+            std::fprintf(stderr, "tavi: ignoring the argument '%s' (see tavi --help)\n",
+                         arguments[i].toLocal8Bit().constData());
+    }
     // One Tavi per session: a second start hands over to the first.
     switch (startDesktopServices()) {
     case DesktopServices::HandedOver:

@@ -8,6 +8,8 @@
 #include "platform/windows.h"
 #include "platform/searchfield.h"
 #include "store/dictionary.h"
+#include "store/pinyinquery.h"
+#include "store/trace.h"
 #include "windows/dictionary/dictionarywindow.h"
 #include "windows/floating/floatingwindow.h"
 #include "windows/floating/lookup.h"
@@ -68,15 +70,10 @@ void putText(ScrapRef scrap, const std::string& text, std::size_t length)
 
 void convertPinyin(ScrapRef scrap, const UniChar* units, std::size_t n)
 {
-    std::puts("converting pinyin");
-    // As UTF-8: the conversion reads 'Ü' and 'ü' as u-umlaut and passes any
-    // other non-ASCII letter through. As a C string, it ends at a NUL.
-    const QByteArray utf8 =
-        QString::fromUtf16(reinterpret_cast<const char16_t*>(units), qsizetype(n)).toUtf8();
-    const QString converted = dict.pinyinize(utf8.constData());
-    // Nothing to convert (no syllable): the selection is left as it was.
-    if (converted.isNull())
-        return;
+    qCDebug(taviTrace, "converting pinyin");
+    const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(units), qsizetype(n));
+    // Text that is not pinyin comes back as it is.
+    const QString converted = pinyinquery::toneMarked(text);
     ClearScrap(&scrap);
     PutScrapFlavor(scrap, kScrapFlavorTypeUnicode, kScrapFlavorMaskNone, Size(converted.size()) * 2,
                    converted.utf16());
@@ -88,7 +85,7 @@ void convertUnicode(ScrapRef scrap, const UniChar* units, std::size_t n)
     text.reserve(n * 13);
     forEachCodePoint(units, n, [&](char32_t c) { appendFormatted(text, "0x%lX ", c); });
     ClearScrap(&scrap);
-    std::printf("Sending back %s\n", text.c_str());
+    qCDebug(taviTrace, "Sending back %s", text.c_str());
     // Without the blank after the last number.
     putText(scrap, text, text.size() - 1);
 }
@@ -99,7 +96,7 @@ void convertToReferences(ScrapRef scrap, const UniChar* units, std::size_t n)
     text.reserve(n * 13);
     forEachCodePoint(units, n, [&](char32_t c) { appendFormatted(text, "&#%lu;", c); });
     ClearScrap(&scrap);
-    std::printf("Sending back %s\n", text.c_str());
+    qCDebug(taviTrace, "Sending back %s", text.c_str());
     putText(scrap, text, text.size());
 }
 
@@ -108,12 +105,8 @@ void lookupQuickly(const UniChar* units, std::size_t n)
     createFloatingWindow();
     WindowRef window = FindMyWindow(kFloatingWindowTag, true);
 
-    for (std::size_t i = 0; i < n; ++i)
-        std::putchar(units[i] <= 0xFF ? int(units[i]) : '?');
-    std::putchar('\n');
-    std::fflush(stdout);
-
     const QStringView text(reinterpret_cast<const char16_t*>(units), qsizetype(n));
+    qCDebug(taviTrace, "%s", qUtf8Printable(text.toString()));
     const QuickLookup found = lookUpQuickly(text);
     if (found.index >= 0) {
         loadFloatingWindowData(window, found.index);
@@ -178,8 +171,8 @@ void lookup(const UniChar* units, std::size_t n)
 
 OSStatus performService(EventRef event)
 {
-    std::puts("got a service class event");
-    std::puts("got a perform service event");
+    qCDebug(taviTrace, "got a service class event");
+    qCDebug(taviTrace, "got a perform service event");
 
     // A missing name is the null string, which matches no message; a missing
     // scrap fails its size below.
@@ -190,8 +183,7 @@ OSStatus performService(EventRef event)
     GetEventParameter(event, kEventParamScrapRef, typeScrapRef, nullptr, sizeof scrap, nullptr,
                       &scrap);
 
-    std::printf("message type is %s\n", printableMessageName(message).c_str());
-    std::fflush(stdout);
+    qCDebug(taviTrace, "message type is %s", printableMessageName(message).c_str());
 
     Size size = 0;
     OSStatus err = GetScrapFlavorSize(scrap, kScrapFlavorTypeUnicode, &size);
@@ -213,9 +205,9 @@ OSStatus performService(EventRef event)
 
     const std::size_t n = std::size_t(size) / 2;
     const UniChar* units = buffer.data();
-    for (std::size_t i = 0; i < n; ++i)
-        std::putchar(units[i] & 0xFF);
-    std::putchar('\n');
+    qCDebug(
+        taviTrace, "%s",
+        qUtf8Printable(QString::fromUtf16(reinterpret_cast<const char16_t*>(units), qsizetype(n))));
 
     if (message == u"ConvertPinyin")
         convertPinyin(scrap, units, n);
@@ -228,7 +220,6 @@ OSStatus performService(EventRef event)
     else if (message == u"Lookup")
         lookup(units, n);
     else
-        std::puts("Unhandled message!");
-    std::fflush(stdout);
+        qCDebug(taviTrace, "Unhandled message!");
     return noErr;
 }

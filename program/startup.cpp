@@ -15,6 +15,7 @@
 #include "store/dictionary.h"
 #include "store/locations.h"
 #include "store/progress.h"
+#include "store/trace.h"
 #include "windows/dictionary/dictionarywindow.h"
 #include "windows/floating/floatingwindow.h"
 #include "windows/history/historyfile.h"
@@ -120,8 +121,7 @@ void loadBehindLoadingWindow(DictionaryLoader loader)
         QDFlushPortBuffer(GetWindowPort(loadWindow), nullptr);
         loader(&dict, &progress);
     } else {
-        std::puts("The loading window has no progress bar");
-        std::fflush(stdout);
+        qCDebug(taviTrace, "The loading window has no progress bar");
         loader(&dict, nullptr);
     }
     DisposeWindow(loadWindow);
@@ -137,8 +137,7 @@ void makeSureSomethingIsReachable()
     createDictionaryWindow();
     if (FrontWindow() != nullptr)
         return;
-    std::puts("No window to show and no system tray: quitting");
-    std::fflush(stdout);
+    std::fputs("No window to show and no system tray: quitting\n", stderr);
     QuitApplicationEventLoop();
 }
 

@@ -1,5 +1,6 @@
 #include "store/dictionary.h"
 #include "store/linereader.h"
+#include "store/trace.h"
 
 #include <cstdio>
 #include <cstring>
@@ -33,10 +34,11 @@ bool dictionary::loadIndex(const char* path)
 {
     const std::string indexPath = std::string(path != nullptr ? path : "") + ".index";
     FILE* file = fopen(indexPath.c_str(), "re");
-    printf("Loading index '%s'...\n", indexPath.c_str());
-    fflush(stdout);
-    if (file == nullptr)
+    qCDebug(taviTrace, "Loading index '%s'...", indexPath.c_str());
+    if (file == nullptr) {
+        fprintf(stderr, "Unable to open '%s'\n", indexPath.c_str());
         return false;
+    }
 
     LineReader reader(file);
     reader.skipByteOrderMark();
@@ -71,8 +73,7 @@ bool dictionary::loadIndex(const char* path)
         for (int i = 0; complete && i < 5; ++i)
             complete = columnLength[i] > 0;
         if (!complete) {
-            printf("Bad field line: %.*s\n", int(length), line);
-            fflush(stdout);
+            fprintf(stderr, "Bad field line: %.*s\n", int(length), line);
             continue;
         }
 
@@ -94,12 +95,10 @@ bool dictionary::loadIndex(const char* path)
         fields.push_back(f);
     }
     if (reader.skippedLongLines() > 0)
-        printf("Skipped %ld lines longer than %zu bytes in '%s'\n", reader.skippedLongLines(),
-               LineReader::kLineMax, indexPath.c_str());
-    if (reader.failed()) {
-        printf("Error reading '%s'\n", indexPath.c_str());
-        fflush(stdout);
-    }
+        fprintf(stderr, "Skipped %ld lines longer than %zu bytes in '%s'\n",
+                reader.skippedLongLines(), LineReader::kLineMax, indexPath.c_str());
+    if (reader.failed())
+        fprintf(stderr, "Error reading '%s'\n", indexPath.c_str());
     fclose(file);
     return true;
 }

@@ -3,11 +3,13 @@
 #include "store/memory.h"
 #include "store/progress.h"
 #include "store/textutil.h"
+#include "store/trace.h"
 
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -17,24 +19,67 @@ enum class Rule : uint8_t {
     Radical,  // kRSUnicode: the Kangxi radical symbol of the leading number
     Pinyin,   // kMandarin: tone numbers to tone marks
     CharList, // "U+XXXX+YYYY...": the characters themselves
+    Sourced,  // kHangul: the values without their source codes
 };
 
-// Each group is "+" and at least one digit and yields at most two units, so
-// n units always suffice.
+// A list of characters: "U+XXXX" items separated by blanks, each perhaps
+// with more "+YYYY" groups for a key of several code points and with the
+// sources that give it ("U+8449<kMatthews"). Every item is shown, its
+// characters together and the items apart by one space; the sources are
+// left out. An item yields at most two units per group of at least two
+// bytes, and a space for at least one separating byte, so n units always
+// suffice.
 qsizetype charListDisplay(const char* p, size_t n, char16_t* out)
 {
     qsizetype units = 0;
     const char* const end = p + n;
-    const char* at = p + 1; // the "+" after the "U"
-    while (at + 1 < end && *at == '+') {
-        uint32_t cp;
-        const char* after = tavi_text::readHex(at + 1, end, cp);
-        if (after == at + 1)
-            break;
-        units += tavi_text::putCodePoint(out + units, cp);
-        at = after; // the next group starts right after these digits
+    const char* at = p;
+    while (at < end) {
+        while (at < end && (*at == ' ' || *at == '\t'))
+            ++at;
+        if (end - at >= 2 && at[0] == 'U' && at[1] == '+') {
+            const qsizetype itemStart = units;
+            ++at; // the "+" after the "U"
+            while (at + 1 < end && *at == '+') {
+                uint32_t cp;
+                const char* after = tavi_text::readHex(at + 1, end, cp);
+                if (after == at + 1)
+                    break;
+                if (units == itemStart && units > 0)
+                    out[units++] = u' ';
+                units += tavi_text::putCodePoint(out + units, cp);
+                at = after; // the next group starts right after these digits
+            }
+        }
+        while (at < end && *at != ' ' && *at != '\t')
+            ++at;
     }
     return units;
+}
+
+// Values followed by their sources ("섭:0N 엽:0E"): each blank-separated
+// item up to its colon, one space between items.
+qsizetype sourcedDisplay(const char* p, size_t n, char16_t* out)
+{
+    std::string shown;
+    shown.reserve(n);
+    const char* const end = p + n;
+    const char* at = p;
+    while (at < end) {
+        while (at < end && (*at == ' ' || *at == '\t'))
+            ++at;
+        const char* item = at;
+        while (at < end && *at != ' ' && *at != '\t')
+            ++at;
+        const char* colon = static_cast<const char*>(memchr(item, ':', size_t(at - item)));
+        const char* itemEnd = colon != nullptr && colon > item ? colon : at;
+        if (itemEnd == item)
+            continue;
+        if (!shown.empty())
+            shown.push_back(' ');
+        shown.append(item, size_t(itemEnd - item));
+    }
+    return tavi_text::utf8ToUtf16(shown.data(), shown.size(), out);
 }
 
 char16_t radicalDisplay(const char* p, size_t n)
@@ -164,6 +209,9 @@ void dictionary::addValueFromFile(characterEntry* e, int field, int rule, const 
             if (length == 0)
                 length = -1;
             break;
+        case Rule::Sourced:
+            length = sourcedDisplay(p, n, units);
+            break;
         case Rule::Text:
             length = tavi_text::utf8ToUtf16(p, n, units);
             break;
@@ -192,12 +240,10 @@ void dictionary::load(const char* path, LoadProgress* progress)
 {
     FILE* file = path != nullptr ? fopen(path, "re") : nullptr;
     if (file == nullptr) {
-        printf("Unable to open '%s'\n", path != nullptr ? path : "");
-        fflush(stdout);
+        fprintf(stderr, "Unable to open '%s'\n", path != nullptr ? path : "");
         return;
     }
-    printf("Loading '%s'...\n", path);
-    fflush(stdout);
+    qCDebug(taviTrace, "Loading '%s'...", path);
 
     struct stat info;
     const double size = fstat(fileno(file), &info) == 0 ? double(info.st_size) : 0.0;
@@ -212,6 +258,8 @@ void dictionary::load(const char* path, LoadProgress* progress)
             fieldRule[i] = Rule::Radical;
         else if (fields[i]->name == "kMandarin")
             fieldRule[i] = Rule::Pinyin;
+        else if (fields[i]->name == "kHangul")
+            fieldRule[i] = Rule::Sourced;
     }
 
     const FieldNames names(fields);
@@ -237,8 +285,7 @@ void dictionary::load(const char* path, LoadProgress* progress)
         if (length > 0 && line[0] == '#')
             continue;
         if (length == 0 || line[0] != 'U') {
-            printf("Unknown input: %.*s\n", int(length), line);
-            fflush(stdout);
+            fprintf(stderr, "Unknown input: %.*s\n", int(length), line);
             continue;
         }
 
@@ -292,12 +339,10 @@ void dictionary::load(const char* path, LoadProgress* progress)
         addValueFromFile(entry, f, int(rule), value, n, cache);
     }
     if (reader.skippedLongLines() > 0)
-        printf("Skipped %ld lines longer than %zu bytes in '%s'\n", reader.skippedLongLines(),
-               LineReader::kLineMax, path);
-    if (reader.failed()) {
-        printf("Error reading '%s'\n", path);
-        fflush(stdout);
-    }
+        fprintf(stderr, "Skipped %ld lines longer than %zu bytes in '%s'\n",
+                reader.skippedLongLines(), LineReader::kLineMax, path);
+    if (reader.failed())
+        fprintf(stderr, "Error reading '%s'\n", path);
     fclose(file);
     if (progress != nullptr)
         progress->setProgressValue(1000);

@@ -1,6 +1,7 @@
 #include "store/locations.h"
 
 #include "store/dictionary.h"
+#include "store/trace.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -104,17 +105,19 @@ void loadDictionaries(dictionary* d, LoadProgress* progress)
 {
     const std::string resources = bundleResourcesPath();
     if (resources.empty()) {
-        puts("Error with: GetProcessBundleLocation");
-        fflush(stdout);
+        fputs("Cannot find the folder of the program: no shipped dictionary\n", stderr);
     } else {
-        printf("Got path %s\n", resources.c_str());
-        fflush(stdout);
+        qCDebug(taviTrace, "Got path %s", resources.c_str());
         const std::string mainPath = resources + "/dictionary.txt";
         d->loadIndex(mainPath.c_str());
         d->load(mainPath.c_str(), progress);
     }
     const std::string userPath = getCustomDictLocation();
-    if (!userPath.empty())
+    struct stat info;
+    // Until the first edit is saved there is no user dictionary: not a fault.
+    if (!userPath.empty() && stat(userPath.c_str(), &info) != 0 && errno == ENOENT)
+        qCDebug(taviTrace, "No user dictionary '%s' yet", userPath.c_str());
+    else if (!userPath.empty())
         d->load(userPath.c_str(), progress);
 }
 
@@ -122,27 +125,23 @@ std::string getCustomDictLocation()
 {
     const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (dataHome.isEmpty()) {
-        printf("Got FindFolder error: %ld\n", -43L);
-        fflush(stdout);
+        fprintf(stderr, "Got FindFolder error: %ld\n", -43L);
         return std::string();
     }
     const std::string base = QFile::encodeName(dataHome).toStdString();
     if (!QDir().mkpath(dataHome)) {
-        printf("Got FindFolder error: %ld\n", static_cast<long>(errno));
-        fflush(stdout);
+        fprintf(stderr, "Got FindFolder error: %ld\n", static_cast<long>(errno));
     }
     const std::string folder = base + "/Tavi Dictionaries";
     const std::string path = folder + "/UserDictionary.txt";
-    printf("App Support \"%s\"\n", path.c_str());
-    fflush(stdout);
+    qCDebug(taviTrace, "App Support \"%s\"", path.c_str());
     if (mkdir(folder.c_str(), 0777) != 0) {
         const int error = errno;
         struct stat info;
         const bool isFolder =
             error == EEXIST && stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
         if (!isFolder) {
-            printf("Got FSCreateDirectoryUnicode error: %ld\n", static_cast<long>(error));
-            fflush(stdout);
+            fprintf(stderr, "Got FSCreateDirectoryUnicode error: %ld\n", static_cast<long>(error));
         }
     }
     return path;
@@ -162,8 +161,7 @@ bool saveCustomDictionary(dictionary* d)
     if (fd < 0) {
         if (!hasModifiedValues(d))
             return true;
-        printf("Unable to append to '%s'\n", path.c_str());
-        fflush(stdout);
+        fprintf(stderr, "Unable to append to '%s'\n", path.c_str());
         return false; // every edit stays pending for a later save
     }
     std::string text;
@@ -184,14 +182,12 @@ bool saveCustomDictionary(dictionary* d)
         // A full disk can leave half a line behind, which would run into the
         // first line of the next save: the file goes back to what it was.
         if (!ok && start >= 0 && ftruncate(fd, start) != 0) {
-            printf("Unable to undo a partial save of '%s'\n", path.c_str());
-            fflush(stdout);
+            fprintf(stderr, "Unable to undo a partial save of '%s'\n", path.c_str());
         }
     }
     ok = close(fd) == 0 && ok;
     if (!ok) {
-        printf("Unable to save '%s'\n", path.c_str());
-        fflush(stdout);
+        fprintf(stderr, "Unable to save '%s'\n", path.c_str());
         return false; // the edits stay pending; a later save writes them again
     }
     for (dictValue* v : written)

@@ -76,7 +76,7 @@ bool isSyllable(std::string_view s)
                (first != 'i' || final == "i" || final == "in" || final == "ing") &&
                (first != 'u' || final == "u" || final == "ue" || final == "uan" || final == "un");
     if (i0 == 'w')
-        return first != 'i' && first != 'v' && final != "ong" && final != "er" &&
+        return first != 'i' && first != 'v' && final != "er" && // wong: a Unihan reading
                (first != 'u' || final == "u");
     if (initial.size() == 2 || i0 == 'r' || i0 == 'z' || i0 == 'c' || i0 == 's' || i0 == 'g' ||
         i0 == 'k' || i0 == 'h')
@@ -86,10 +86,10 @@ bool isSyllable(std::string_view s)
     return true;
 }
 
-// Letters written without separators, with the tones marked on them (by
-// position), cut into the fewest syllables.
-bool segment(const std::string& run, const std::vector<int>& marks, int finalTone,
-             std::vector<Syllable>& out)
+// Where letters written without separators are cut into the fewest
+// syllables: the start of every syllable after the first. False when they
+// cannot be cut into syllables.
+bool fewestSyllables(std::string_view run, std::vector<std::size_t>& starts)
 {
     constexpr std::size_t kLongest = 6; // "zhuang"
     const std::size_t n = run.size();
@@ -101,28 +101,41 @@ bool segment(const std::string& run, const std::vector<int>& marks, int finalTon
             const std::size_t start = end - len;
             if (best[start] == INT_MAX || best[start] + 1 >= best[end])
                 continue;
-            if (isSyllable(std::string_view(run).substr(start, len))) {
+            if (isSyllable(run.substr(start, len))) {
                 best[end] = best[start] + 1;
                 from[end] = start;
             }
         }
     }
-    if (best[n] == INT_MAX)
+    if (n == 0 || best[n] == INT_MAX)
         return false;
-    std::vector<Syllable> pieces(static_cast<std::size_t>(best[n]));
-    std::size_t end = n;
-    for (std::size_t k = pieces.size(); k-- > 0;) {
-        const std::size_t start = from[end];
+    starts.clear();
+    for (std::size_t end = from[n]; end > 0; end = from[end])
+        starts.insert(starts.begin(), end);
+    return true;
+}
+
+// Letters written without separators, with the tones marked on them (by
+// position), cut into the fewest syllables.
+bool segment(const std::string& run, const std::vector<int>& marks, int finalTone,
+             std::vector<Syllable>& out)
+{
+    std::vector<std::size_t> bounds;
+    if (!fewestSyllables(run, bounds))
+        return false;
+    bounds.insert(bounds.begin(), 0);
+    bounds.push_back(run.size());
+    std::vector<Syllable> pieces(bounds.size() - 1);
+    for (std::size_t k = 0; k < pieces.size(); ++k) {
         Syllable& s = pieces[k];
-        s.letters = run.substr(start, end - start);
-        for (std::size_t p = start; p < end; ++p) {
+        s.letters = run.substr(bounds[k], bounds[k + 1] - bounds[k]);
+        for (std::size_t p = bounds[k]; p < bounds[k + 1]; ++p) {
             if (marks[p] == 0)
                 continue;
             if (s.tone != 0)
                 return false; // two tone marks in one syllable
             s.tone = marks[p];
         }
-        end = start;
     }
     if (finalTone != 0) {
         if (pieces.back().tone != 0 && pieces.back().tone != finalTone)
@@ -246,6 +259,117 @@ bool matchesReading(QStringView form, const std::vector<Syllable>& query)
             return true;
     }
     return false;
+}
+
+namespace {
+
+bool isWordUnit(char16_t c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
+           c == u':' || c == u'\u00FC' || c == u'\u00DC';
+}
+
+// One letter of a word: as written (ü for v and u:), and as a lowercase
+// letter for the syllable shapes (v for ü).
+struct Letter {
+    char16_t shown;
+    char key;
+};
+
+// Appends the letters, cut into syllables, with the tone marked on the last
+// syllable's vowel: a or e, else the o of ou, else the last vowel. False
+// when the letters are not syllables.
+bool appendSyllables(const std::vector<Letter>& letters, int tone, QString& out)
+{
+    std::string keys;
+    for (const Letter& l : letters)
+        keys.push_back(l.key);
+    std::vector<std::size_t> starts;
+    if (!fewestSyllables(keys, starts))
+        return false;
+    const std::size_t last = starts.empty() ? 0 : starts.back();
+    std::size_t mark = keys.size();
+    if (tone >= 1 && tone <= 4) {
+        const std::string_view syllable = std::string_view(keys).substr(last);
+        std::size_t at = syllable.find('a');
+        if (at == std::string_view::npos)
+            at = syllable.find('e');
+        if (at == std::string_view::npos)
+            at = syllable.find("ou");
+        if (at == std::string_view::npos)
+            at = syllable.find_last_of("iouv");
+        if (at != std::string_view::npos)
+            mark = last + at;
+    }
+    static constexpr char16_t kToneMarks[4] = {u'\u0304', u'\u0301', u'\u030C', u'\u0300'};
+    QString written;
+    for (std::size_t i = 0; i < letters.size(); ++i) {
+        written += QChar(letters[i].shown);
+        if (i == mark)
+            written += QChar(kToneMarks[tone - 1]);
+    }
+    out += written.normalized(QString::NormalizationForm_C);
+    return true;
+}
+
+// A word of letters and tone digits: each run of letters is syllables, and
+// each digit (1 to 5) gives the tone of the syllable before it. False when
+// the word is not pinyin with tone numbers.
+bool appendToneMarked(QStringView word, QString& out)
+{
+    QString converted;
+    std::vector<Letter> run;
+    bool toned = false;
+    for (const QChar qc : word) {
+        const char16_t c = qc.unicode();
+        if (c >= u'1' && c <= u'5') {
+            if (run.empty() || !appendSyllables(run, c - u'0', converted))
+                return false;
+            run.clear();
+            toned = true;
+        } else if (c == u':') {
+            if (run.empty() || run.back().key != 'u')
+                return false;
+            run.back() = {run.back().shown == u'U' ? u'\u00DC' : u'\u00FC', 'v'};
+        } else if (c == u'v' || c == u'\u00FC') {
+            run.push_back({u'\u00FC', 'v'});
+        } else if (c == u'V' || c == u'\u00DC') {
+            run.push_back({u'\u00DC', 'v'});
+        } else if (c >= u'a' && c <= u'z') {
+            run.push_back({c, char(c)});
+        } else if (c >= u'A' && c <= u'Z') {
+            run.push_back({c, char(c - u'A' + u'a')});
+        } else {
+            return false; // another digit
+        }
+    }
+    if (!toned || (!run.empty() && !appendSyllables(run, 5, converted)))
+        return false;
+    out += converted;
+    return true;
+}
+
+} // namespace
+
+QString toneMarked(QStringView text)
+{
+    QString out;
+    out.reserve(text.size());
+    qsizetype i = 0;
+    while (i < text.size()) {
+        if (!isWordUnit(text[i].unicode())) {
+            out += text[i++];
+            continue;
+        }
+        qsizetype end = i;
+        while (end < text.size() && isWordUnit(text[end].unicode()))
+            ++end;
+        const QStringView word = text.sliced(i, end - i);
+        if (!appendToneMarked(word, out))
+            out += word;
+        i = end;
+    }
+    return out;
 }
 
 } // namespace pinyinquery

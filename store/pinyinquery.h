@@ -29,4 +29,11 @@ std::vector<Syllable> parse(QStringView text);
 // combining marks) and holds syllables separated by non-letters.
 bool matchesReading(QStringView form, const std::vector<Syllable>& query);
 
+// Pinyin written with tone numbers in a text, with tone marks instead: each
+// word of letters and tone digits that reads as syllables ("ni3hao3",
+// "Xi1", "lv4", "LU:4") becomes "nǐhǎo", "Xī", "lǜ", "LǛ", keeping its
+// capitals; everything else, and any word that is not such pinyin, stays as
+// it is.
+QString toneMarked(QStringView text);
+
 } // namespace pinyinquery

@@ -205,7 +205,7 @@ void PrefsTest::aDamagedFileIsRewrittenWithOnlyOurKeys()
         "[General]\nfilterState=1\n\x01garbage without a value\n%zz=2\n[Other]\nkey=3\n");
     QCOMPARE(loadPrefs(), noErr);
     QCOMPARE(globals.filterState, 1);
-    StdoutCapture out;
+    StderrCapture out;
     QCOMPARE(savePrefs(), noErr);
     const QByteArray printed = out.finish();
     QVERIFY2(!printed.contains("Could not write preferences"), printed.constData());

@@ -1,8 +1,8 @@
 #pragma once
 
-// Collects what the code under test prints on standard output, shared by the
-// test folders. Call finish() before any QCOMPARE, or Qt Test's own messages
-// end up in the capture.
+// Collects what the code under test prints on standard output (or standard
+// error, with StderrCapture), shared by the test folders. Call finish() before any QCOMPARE, or Qt
+// Test's own messages end up in the capture.
 
 #include <QByteArray>
 
@@ -11,13 +11,13 @@
 
 class StdoutCapture {
 public:
-    StdoutCapture()
+    explicit StdoutCapture(FILE* stream_ = stdout) : stream(stream_)
     {
-        fflush(stdout);
-        saved = dup(STDOUT_FILENO);
+        fflush(stream);
+        saved = dup(fileno(stream));
         file = tmpfile();
         if (file != nullptr)
-            dup2(fileno(file), STDOUT_FILENO);
+            dup2(fileno(file), fileno(stream));
     }
     ~StdoutCapture() { finish(); }
     StdoutCapture(const StdoutCapture&) = delete;
@@ -27,8 +27,8 @@ public:
     {
         if (file == nullptr)
             return text;
-        fflush(stdout);
-        dup2(saved, STDOUT_FILENO);
+        fflush(stream);
+        dup2(saved, fileno(stream));
         close(saved);
         rewind(file);
         char buffer[65536];
@@ -41,9 +41,15 @@ public:
     }
 
 private:
+    FILE* stream;
     int saved = -1;
     FILE* file = nullptr;
     QByteArray text;
+};
+
+class StderrCapture : public StdoutCapture {
+public:
+    StderrCapture() : StdoutCapture(stderr) {}
 };
 
 // What `action` writes to standard output.

@@ -170,6 +170,7 @@ private slots:
     void textViewCutsLongValues_data();
     void textViewCutsLongValues();
     void selectingARowShowsTheEntryAndEditsShowAtOnce();
+    void aVariantFieldShowsEveryFormAndIsFoundByAny();
 
 private:
     RecordingAlertPresenter* alerts = nullptr;
@@ -310,7 +311,7 @@ void DictionaryWindowTest::filterListsEntriesOncePerMatch_data()
     QTest::addColumn<int>("hiddenField");
     QTest::addColumn<QString>("expected");
     QTest::newRow("filter: entries with a value")
-        << int(Trad) << -3 << QString() << -1 << QStringLiteral("马");
+        << int(Trad) << -3 << QString() << -1 << QStringLiteral("二马");
     QTest::newRow("all fields: character and field match once")
         << -1 << -2 << QStringLiteral("水") << -1 << QStringLiteral("水");
     QTest::newRow("all fields: a word")
@@ -355,6 +356,11 @@ void DictionaryWindowTest::pinyinIsConvertedInTheMandarinScopeOnly_data()
                               << QStringLiteral("马");
     QTest::newRow("Mandarin, u umlaut as v")
         << int(Mandarin) << QStringLiteral("lv4") << QStringLiteral("l\u01dc") << QString();
+    QTest::newRow("Mandarin, capitals kept") << int(Mandarin) << QStringLiteral("Ma3")
+                                             << QStringLiteral("M\u01ce") << QStringLiteral("马");
+    QTest::newRow("Mandarin, syllables written together")
+        << int(Mandarin) << QStringLiteral("yi1er4") << QStringLiteral("y\u012b\u00e8r")
+        << QString();
     QTest::newRow("Search All Fields")
         << -2 << QStringLiteral("ma3") << QStringLiteral("ma3") << QStringLiteral("马");
 }
@@ -566,6 +572,21 @@ void DictionaryWindowTest::selectingARowShowsTheEntryAndEditsShowAtOnce()
     // A refill empties the caption.
     filterDBItems(list, -1, -3, QString());
     QVERIFY(controlText(kCharacterCaptionID).isEmpty());
+}
+
+// 二 lists itself and 弍 as its traditional forms; only the first showed,
+// and a search for the second found nothing.
+void DictionaryWindowTest::aVariantFieldShowsEveryFormAndIsFoundByAny()
+{
+    createDictionaryWindow();
+    filterDBItems(entryList(), -1, int(Trad), QStringLiteral("弍"));
+    QCOMPARE(listedCharacters(), QStringLiteral("二"));
+    const QAbstractItemModel* model = wtest::treeViewOf(entryList())->model();
+    const int column = int(columnTitles(entryList()).indexOf(QStringLiteral("Trad")));
+    QCOMPARE(model->index(0, column).data().toString(), QStringLiteral("二 弍"));
+    loadDictTextData(dict.entries[1]);
+    QVERIFY2(controlText(kTextPaneID).contains(QStringLiteral("\nTrad:\t二 弍\n")),
+             qPrintable(controlText(kTextPaneID)));
 }
 
 QTEST_MAIN(DictionaryWindowTest)

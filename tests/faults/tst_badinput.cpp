@@ -66,7 +66,7 @@ void BadInputTest::badHistoryFiles()
     QFETCH(QByteArray, diagnostic);
     QVERIFY(writeAll(historyPath(), file));
     history.clear();
-    StdoutCapture out;
+    StderrCapture out;
     loadHistory();
     const QByteArray printed = out.finish();
     QCOMPARE(history.size(), std::size_t(2));

@@ -43,7 +43,8 @@ Run runUntilSignal(const Home& home, const QString& scratch, int signalNumber, i
     env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
     tavi.setProcessEnvironment(env);
     tavi.setProcessChannelMode(QProcess::MergedChannels);
-    tavi.start(QStringLiteral(TAVI_BUILD_BIN_DIR "/tavi"), QStringList());
+    // The trace lines tell when the user dictionary has been read.
+    tavi.start(QStringLiteral(TAVI_BUILD_BIN_DIR "/tavi"), {QStringLiteral("--verbose")});
     Run run;
     if (!tavi.waitForStarted(10000))
         return run;

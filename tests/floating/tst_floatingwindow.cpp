@@ -89,6 +89,8 @@ private slots:
     void cleanup();
 
     void aPopupChoiceShowsTheSameEntryWithTheNewReading();
+    void theAlternativeIsTheFirstListedFormOtherThanTheCharacter_data();
+    void theAlternativeIsTheFirstListedFormOtherThanTheCharacter();
     void aNotFoundCharacterCanBeAddedAndIsSavedForTheNextRun();
     void aTextWithNoEntrySaysSoWithoutAnAddButton();
     void theNotFoundTextKeepsItsFirstCharacters();
@@ -154,6 +156,29 @@ void FloatingWindowTest::aPopupChoiceShowsTheSameEntryWithTheNewReading()
     QCOMPARE(globals.floatingCharType, "CHAR"_4cc);
     QCOMPARE(textOf("CHAR"_4cc), QStringLiteral("九"));
     QCOMPARE(history, std::vector<uint32_t>{7});
+}
+
+// 叶 lists 叶 and 葉 as its traditional forms and only itself as simplified;
+// 中 has neither field.
+void FloatingWindowTest::theAlternativeIsTheFirstListedFormOtherThanTheCharacter_data()
+{
+    QTest::addColumn<QString>("character");
+    QTest::addColumn<int>("popupItem");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("second listed form") << QStringLiteral("叶") << 2 << QStringLiteral("葉");
+    QTest::newRow("only itself listed") << QStringLiteral("叶") << 3 << QStringLiteral("叶");
+    QTest::newRow("no value") << QStringLiteral("中") << 2 << QStringLiteral("中");
+}
+
+void FloatingWindowTest::theAlternativeIsTheFirstListedFormOtherThanTheCharacter()
+{
+    QFETCH(QString, character);
+    QFETCH(int, popupItem);
+    QFETCH(QString, shown);
+    createFloatingWindow();
+    loadFloatingWindowData(floatingWindow(), ftest::lookUpCharacter(character));
+    choosePopupItem("CSEL"_4cc, popupItem);
+    QCOMPARE(textOf("CHAR"_4cc), shown);
 }
 
 void FloatingWindowTest::aNotFoundCharacterCanBeAddedAndIsSavedForTheNextRun()

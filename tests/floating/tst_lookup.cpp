@@ -51,7 +51,7 @@ private:
 void LookupTest::initTestCase()
 {
     ftest::loadFixtureDictionary();
-    QCOMPARE(dict.entries.size(), std::size_t(14));
+    QCOMPARE(dict.entries.size(), std::size_t(15));
     const QByteArray path = TAVI_BUILD_SHARE_DIR "/dictionary.txt";
     QVERIFY(m_shipped.loadIndex(path.constData()));
     m_shipped.load(path.constData(), nullptr);
@@ -77,6 +77,7 @@ void LookupTest::findCharacterMatchesKeysAndAlternatives_data()
     QTest::newRow("capitals match lower case") << QStringLiteral("abc") << 7;
     QTest::newRow("decomposed matches precomposed") << QStringLiteral("e\u0301") << 9;
     QTest::newRow("base letter alone is not the accented one") << QStringLiteral("e") << -1;
+    QTest::newRow("second listed form of a variant") << QStringLiteral("葉") << 14;
     // 台 (entry 3) lists 檯 as its traditional form; 檯 is entry 8's own key.
     QTest::newRow("a key wins over an earlier entry's alternative") << QStringLiteral("檯") << 8;
     QTest::newRow("a surrogate pair is one character") << QString::fromUcs4(U"\U00020000", 1) << 6;
@@ -146,6 +147,27 @@ void LookupTest::candidatesAreRanked_data()
         << 1;
     QTest::newRow("no frequencies: more characters win")
         << QByteArray("U+4E00\tkDefinition\talpha\nU+4E01+4E02\tkDefinition\talpha\n") << 1;
+    // A gloss (between ";" and ",") that is the word, before one that starts
+    // with it, before one that holds it, whatever the frequencies.
+    QTest::newRow("a gloss that is the word")
+        << QByteArray("U+4E00\tkDefinition\tthe alpha; alpha male\nU+4E00\tkFrequency\t1\n"
+                      "U+4E01\tkDefinition\tbeta, alpha\nU+4E01\tkFrequency\t5\n")
+        << 1;
+    QTest::newRow("a gloss that starts with the word")
+        << QByteArray("U+4E00\tkDefinition\tthe alpha\nU+4E00\tkFrequency\t1\n"
+                      "U+4E01\tkDefinition\tbeta; alpha male\nU+4E01\tkFrequency\t5\n")
+        << 1;
+    // Equal glosses: the earlier sense, among characters with a frequency.
+    QTest::newRow("the earlier sense")
+        << QByteArray("U+4E00\tkDefinition\tbeta; alpha\nU+4E00\tkFrequency\t1\n"
+                      "U+4E01\tkDefinition\talpha; beta\nU+4E01\tkFrequency\t4\n"
+                      "U+4E02\tkDefinition\talpha\n")
+        << 1;
+    // "alphas" is found as typed before its word is.
+    QTest::newRow("a plural as typed")
+        << QByteArray("U+4E00\tkDefinition\talphas\nU+4E00\tkFrequency\t4\n"
+                      "U+4E01\tkDefinition\talpha\nU+4E01\tkFrequency\t1\n")
+        << 1;
     QTest::newRow("a whole word beats a more frequent part of a word")
         << QByteArray("U+4E00\tkDefinition\talphabet\nU+4E00\tkFrequency\t1\n"
                       "U+4E01\tkDefinition\tsee: alpha-beta\nU+4E01\tkFrequency\t4\n")
@@ -163,6 +185,11 @@ void LookupTest::candidatesAreRanked()
     const bool alternatives = lines.contains("U+6C34");
     QCOMPARE(alternatives ? searches.findCharacter({0x6C34}) : searches.findDefinition(u"alpha"),
              expected);
+    // A plural or -ing form finds the word when nothing holds it as typed.
+    if (!alternatives) {
+        QCOMPARE(searches.findDefinition(u"alphas"), lines.contains("alphas") ? 0 : expected);
+        QCOMPARE(searches.findDefinition(u"ALPHAING"), expected);
+    }
 }
 
 void LookupTest::everyKeyFindsItsOwnEntry()
@@ -182,6 +209,14 @@ void LookupTest::theShippedDictionaryFindsWhatTheUserMeans_data()
     QTest::newRow("I") << QStringLiteral("I") << QStringLiteral("我");
     QTest::newRow("shuǐ") << QStringLiteral("shuǐ") << QStringLiteral("水");
     QTest::newRow("zhong1") << QStringLiteral("zhong1") << QStringLiteral("中");
+    // English: the gloss that is the word; a plural or -ing form that no
+    // definition holds as typed finds its word.
+    for (const auto& [word, found] :
+         {std::pair("drink", "喝"), std::pair("hand", "手"), std::pair("he", "他"),
+          std::pair("eat", "吃"), std::pair("mothers", "妈"), std::pair("buying", "买")})
+        QTest::newRow(word) << QString::fromUtf8(word) << QString::fromUtf8(found);
+    QTest::newRow("Zhong1") << QStringLiteral("Zhong1") << QStringLiteral("中");
+    QTest::newRow("nv3") << QStringLiteral("nv3") << QStringLiteral("女");
     for (const char* spelling : {"lü4", "lv4", "lu:4", "lǜ"})
         QTest::newRow(spelling) << QString::fromUtf8(spelling) << QStringLiteral("律");
 }

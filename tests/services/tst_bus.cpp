@@ -97,8 +97,13 @@ void ServicesBusTest::clientPrintsTheReply_data()
         << QStringLiteral("nǐ hǎo\n").toUtf8();
     // The text was narrowed to 8 bits, which garbled every non-ASCII letter.
     QTest::newRow("pinyin with u-umlaut, either case, and u:")
-        << QStringList{QStringLiteral("ConvertPinyin"), QStringLiteral("LÜ4 nü3 lu:4")}
-        << QByteArray() << QStringLiteral("lǜ nǚ lǜ\n").toUtf8();
+        << QStringList{QStringLiteral("ConvertPinyin"), QStringLiteral("LÜ4 nü3 lu:4 lv4")}
+        << QByteArray() << QStringLiteral("LǛ nǚ lǜ lǜ\n").toUtf8();
+    // The byte after each tone digit was skipped, and capitals were lost.
+    QTest::newRow("pinyin written together, capitals kept, other words as they are")
+        << QStringList{QStringLiteral("ConvertPinyin"),
+                       QStringLiteral("ni3hao3 Xi1'an1 Zhong1 mp3")}
+        << QByteArray() << QStringLiteral("nǐhǎo Xī'ān Zhōng mp3\n").toUtf8();
     QTest::newRow("hexadecimal of a character beyond the BMP is its code point")
         << QStringList{QStringLiteral("ConvertUnicode"), QStringLiteral("\U00020000")}
         << QByteArray() << QByteArray("0x20000\n");

@@ -136,6 +136,8 @@ private slots:
     void clientStartsTheTaviOfItsOwnPrefix();
     void clientFailuresAreOneLine_data();
     void clientFailuresAreOneLine();
+    void aRunPrintsNothingButWithVerbose_data();
+    void aRunPrintsNothingButWithVerbose();
 };
 
 void ServicesLaunchTest::initTestCase()
@@ -205,6 +207,55 @@ void ServicesLaunchTest::clientFailuresAreOneLine()
     QCOMPARE(run.err.count('\n'), 1);
     QCOMPARE(run.out, QByteArray());
     QVERIFY(!taviOffered());
+}
+
+void ServicesLaunchTest::aRunPrintsNothingButWithVerbose_data()
+{
+    QTest::addColumn<bool>("verbose");
+    QTest::newRow("quiet") << false;
+    QTest::newRow("--verbose") << true;
+}
+
+// Every run printed the trace lines of each step, hundreds of them, with
+// Chinese text as "?".
+void ServicesLaunchTest::aRunPrintsNothingButWithVerbose()
+{
+    QFETCH(bool, verbose);
+    TestPrefix prefix;
+    QVERIFY(prefix.isValid());
+    QProcess tavi;
+    tavi.setStandardInputFile(QProcess::nullDevice());
+    tavi.start(prefix.program("tavi"),
+               verbose ? QStringList{QStringLiteral("--verbose")} : QStringList());
+    QVERIFY(tavi.waitForStarted(10000));
+    QElapsedTimer timer;
+    timer.start();
+    while (!taviOffered() && !timer.hasExpired(30000))
+        QTest::qWait(50);
+    QVERIFY(taviOffered());
+    for (const QStringList& call :
+         {QStringList{QStringLiteral("LookupQuickly"), QStringLiteral("水")},
+          QStringList{QStringLiteral("Lookup"), QStringLiteral("water")}}) {
+        const Run run = runProgram(prefix.program("tavi-service"), call);
+        QVERIFY2(run.finished && run.exitCode == 0, run.err.constData());
+    }
+    QVERIFY(endTavi());
+    QVERIFY(tavi.waitForFinished(20000));
+    const QByteArray out = tavi.readAllStandardOutput();
+    // Less the notices of the tests' offscreen platform ("This plugin does
+    // not support raise()"), which a desktop does not give.
+    QByteArray err;
+    for (const QByteArray& line : tavi.readAllStandardError().split('\n')) {
+        if (!line.isEmpty() && !line.startsWith("This plugin does not support "))
+            err += line + '\n';
+    }
+    QVERIFY2(err.isEmpty(), err.constData());
+    if (verbose) {
+        QVERIFY2(out.contains("Filter db for items with the field -1\n"), out.constData());
+        QVERIFY2(out.contains(QStringLiteral("\n水\n").toUtf8()), out.constData());
+    } else {
+        QVERIFY2(out.isEmpty(), out.constData());
+    }
 }
 
 int main(int argc, char** argv)

@@ -36,7 +36,7 @@ private slots:
         StdoutCapture out;
         QVERIFY(d.loadIndex(fixturePath("small.txt").constData()));
         out.finish();
-        QCOMPARE(d.fields.size(), size_t(5)); // the comment and the empty line are skipped
+        QCOMPARE(d.fields.size(), size_t(7)); // the comment and the empty line are skipped
         const dictFields* f = d.fields[0];
         QCOMPARE(f->name, QByteArray("kMandarin"));
         QCOMPARE(f->code, code("PYIN"));

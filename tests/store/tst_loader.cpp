@@ -25,14 +25,15 @@ class LoaderTest : public QObject {
     int files = 0;
 
     // Writes `content` to a new file and loads it into `d` (whose fields come
-    // from the small fixture index); returns what load printed.
+    // from the small fixture index); returns what load reported on standard
+    // error.
     QByteArray loadText(dictionary& d, const QByteArray& content, LoadProgress* progress = nullptr)
     {
         const QByteArray path = dir.filePath(QStringLiteral("d%1.txt").arg(++files)).toUtf8();
         writeFile(QString::fromUtf8(path), content);
-        StdoutCapture out;
+        StderrCapture err;
         d.load(path.constData(), progress);
-        return out.finish();
+        return err.finish();
     }
 
     static void loadFields(dictionary& d)
@@ -61,9 +62,16 @@ private slots:
                                  << QStringLiteral("\u2F77");
         QTest::newRow("character list") << QByteArray("kSimplifiedVariant")
                                         << QByteArray("U+4E00+4E01") << QStringLiteral("一丁");
-        QTest::newRow("list ends at a separator")
-            << QByteArray("kSimplifiedVariant") << QByteArray("U+4E00 U+4E01")
-            << QStringLiteral("一");
+        // Every listed form shows, without the sources that give it.
+        QTest::newRow("every listed form")
+            << QByteArray("kTraditionalVariant") << QByteArray("U+53F6 U+8449")
+            << QStringLiteral("叶 葉");
+        QTest::newRow("forms with their sources")
+            << QByteArray("kSimplifiedVariant")
+            << QByteArray("U+5FB7<kMatthews,kMeyerWempe  U+60B3<kMatthews x U+")
+            << QStringLiteral("德 悳");
+        QTest::newRow("readings with source codes")
+            << QByteArray("kHangul") << QByteArray("섭:0N 엽:0E") << QStringLiteral("섭 엽");
         // Surrogate pairs, and the next group right after the digits.
         QTest::newRow("two groups above U+FFFF")
             << QByteArray("kDefinition") << QByteArray("U+20000+20001")
@@ -200,9 +208,9 @@ private slots:
     {
         dictionary d;
         const QByteArray path = dir.filePath(QStringLiteral("absent.txt")).toUtf8();
-        StdoutCapture out;
+        StderrCapture err;
         d.load(path.constData(), nullptr);
-        QCOMPARE(out.finish(), "Unable to open '" + path + "'\n");
+        QCOMPARE(err.finish(), "Unable to open '" + path + "'\n");
         QCOMPARE(d.count, 0u);
     }
 

@@ -2,6 +2,7 @@
 
 #include "store/dictionary.h"
 #include "store/locations.h"
+#include "store/trace.h"
 
 #include <QtTest>
 
@@ -81,16 +82,20 @@ private slots:
         QVERIFY(QDir().mkpath(userFolder()));
         QVERIFY(writeFile(userFile(), "U+4E00\tkDefinition\tmine\n"));
         dictionary d;
+        showTraceLines(true);
         StdoutCapture out;
+        StderrCapture err;
         loadDictionaries(&d, nullptr);
+        const QByteArray errors = err.finish();
         const QByteArray output = out.finish();
+        showTraceLines(false);
         // The shipped dictionary is found beside the executable.
         QVERIFY2(output.startsWith("Got path " +
                                    QDir::cleanPath(QStringLiteral(TAVI_BUILD_SHARE_DIR)).toUtf8() +
                                    "\n"),
                  output.left(200).constData());
         QVERIFY(output.endsWith("Loading '" + userFile().toUtf8() + "'...\n"));
-        QVERIFY2(!output.contains("Unknown input"), output.left(400).constData());
+        QVERIFY2(!errors.contains("Unknown input"), errors.left(400).constData());
         const characterEntry* e = d.lookup(0x4E00);
         QVERIFY(e != nullptr);
         // With the shipped dictionary present, the user's value wins.

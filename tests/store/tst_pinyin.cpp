@@ -40,6 +40,35 @@ private slots:
         QVERIFY(dict.pinyinize(nullptr).isNull());
     }
 
+    void toneMarkedConvertsPinyinWordsOnly_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        auto row = [](const char* text, const char* expected) {
+            QTest::newRow(text) << QString::fromUtf8(text) << QString::fromUtf8(expected);
+        };
+        row("ni3hao3", "nǐhǎo");
+        row("Xi1'an1", "Xī'ān");
+        row("zhong1guo2", "zhōngguó");
+        row("ni3 hao3, Zhong1", "nǐ hǎo, Zhōng");
+        row("lv4 nv3 LU:4 lü4 LÜE4", "lǜ nǚ LǛ lǜ LÜÈ");
+        row("liu2 gui4 dou4 xiong2 er2 m2", "liú guì dòu xióng ér m");
+        row("ma5 ma ni3hao", "ma ma nǐhao");
+        row("xian1", "xiān");
+        // Words that are not pinyin with tone numbers stay as they are.
+        row("hello world", "hello world");
+        row("mp3 ma3x ma0 ma12 3 h2o", "mp3 ma3x ma0 ma12 3 h2o");
+        row("水3 shuǐ3", "水3 shuǐ3");
+        row("", "");
+    }
+
+    void toneMarkedConvertsPinyinWordsOnly()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QCOMPARE(pinyinquery::toneMarked(text), expected);
+    }
+
     void pinyinMatchesReadingsSyllableBySyllable_data()
     {
         QTest::addColumn<QString>("text");

@@ -2,6 +2,7 @@
 // against the Unihan files it was made from.
 
 #include "store/dictionary.h"
+#include "store/pinyinquery.h"
 #include "tools/unihan.h"
 
 #include <QFile>
@@ -56,6 +57,7 @@ class TestShippedDictionary : public QObject {
 
     QList<QByteArray> m_lines;
     QList<QByteArray> m_indexNames;
+    QSet<QString> m_syllables; // every syllable of the Mandarin values
 
 private slots:
     void initTestCase()
@@ -122,16 +124,53 @@ private slots:
                 ++compared;
                 const QString original =
                     QString::fromUtf8(r.value.data(), qsizetype(r.value.size()));
-                const QString shown = dict.pinyinize(numbered.constData());
-                if (shown != original.normalized(QString::NormalizationForm_C) &&
-                    shown != reachableForm(original))
-                    unshown << u"U+%1 %2 -> %3"_s.arg(QString::number(r.codePoint, 16), original,
-                                                      shown);
+                // Both the loader's display and the conversion the services
+                // and the search field use.
+                for (const QString& shown :
+                     {dict.pinyinize(numbered.constData()),
+                      pinyinquery::toneMarked(QString::fromLatin1(numbered))}) {
+                    if (shown != original.normalized(QString::NormalizationForm_C) &&
+                        shown != reachableForm(original))
+                        unshown << u"U+%1 %2 -> %3"_s.arg(QString::number(r.codePoint, 16),
+                                                          original, shown);
+                }
+                for (const QByteArray& syllable : numbered.split(' '))
+                    m_syllables.insert(QString::fromLatin1(syllable));
             }
         }
         QVERIFY(checked > 100000);
         QCOMPARE(compared, mandarin.size());
         QVERIFY2(unshown.isEmpty(), qUtf8Printable(unshown.mid(0, 20).join(u'\n')));
+    }
+
+    // Syllables written together convert as they do apart, and a capital
+    // stays a capital: every reading syllable of the dictionary, each one
+    // joined with some forty others spread over the whole set.
+    void joinedAndCapitalisedReadingsConvertAsApart()
+    {
+        QVERIFY(m_syllables.size() > 1000);
+        QStringList all = m_syllables.values();
+        all.sort();
+        QHash<QString, QString> alone;
+        for (const QString& s : std::as_const(all))
+            alone.insert(s, pinyinquery::toneMarked(s));
+        QStringList wrong;
+        const qsizetype n = all.size();
+        for (qsizetype i = 0; i < n; ++i) {
+            const QString& a = all[i];
+            QString capital = a;
+            capital[0] = capital[0].toUpper();
+            QString expected = alone[a];
+            expected[0] = expected[0].toUpper();
+            if (pinyinquery::toneMarked(capital) != expected)
+                wrong << capital;
+            for (qsizetype k = 1; k <= 40; ++k) {
+                const QString& b = all[(i + k * (n / 41) + k) % n];
+                if (pinyinquery::toneMarked(a + b) != alone[a] + alone[b])
+                    wrong << a + b;
+            }
+        }
+        QVERIFY2(wrong.isEmpty(), qUtf8Printable(wrong.mid(0, 20).join(u' ')));
     }
 };
 

@@ -12,6 +12,7 @@
 #include "store/relevance.h"
 #include "store/searchindex.h"
 
+#include "store/trace.h"
 #include "windows/floating/floatingwindow.h"
 
 #include <QApplication>
@@ -127,9 +128,9 @@ void showSelectedEntry(DataBrowserItemID item)
     const OSStatus err = window ? GetControlByID(window, &kCharacterCaptionID, &caption)
                                 : OSStatus(errInvalidWindowRef);
     if (!entry) {
-        std::puts("Didn't find character");
+        qCDebug(taviTrace, "Didn't find character");
     } else if (!caption) {
-        std::printf("Didn't find right field: %ld\n", long(err));
+        qCDebug(taviTrace, "Didn't find right field: %ld", long(err));
     } else {
         ControlFontStyleRec style{};
         style.flags = kControlUseSizeMask | kControlUseJustMask;
@@ -141,9 +142,8 @@ void showSelectedEntry(DataBrowserItemID item)
             SetControlData(caption, kControlEntireControl, kControlStaticTextCFStringTag,
                            sizeof display, &display);
         if (status != noErr)
-            std::printf("Got error %d\n", int(status));
+            qCDebug(taviTrace, "Got error %d", int(status));
     }
-    std::fflush(stdout);
 }
 
 } // namespace
@@ -154,8 +154,7 @@ OSStatus dictionaryDataCallback(ControlRef browser, DataBrowserItemID item,
 {
     switch (property) {
     case kDataBrowserItemIsEditableProperty:
-        std::printf("Got editable query, id %ld\n", long(item));
-        std::fflush(stdout);
+        qCDebug(taviTrace, "Got editable query, id %ld", long(item));
         SetDataBrowserItemDataBooleanValue(itemData, true);
         return noErr;
     case kDataBrowserItemIsActiveProperty:
@@ -175,9 +174,8 @@ OSStatus dictionaryDataCallback(ControlRef browser, DataBrowserItemID item,
 
     const int field = fieldOfProperty(property);
     if (field < 0) {
-        std::printf("Unknown databrowser query: '%c%c%c%c' (%d)\n", FOUR_CHAR_ARGS(property),
-                    int(property));
-        std::fflush(stdout);
+        qCDebug(taviTrace, "Unknown databrowser query: '%c%c%c%c' (%d)", FOUR_CHAR_ARGS(property),
+                int(property));
         return noErr;
     }
     characterEntry* entry = entryOfItem(item);
@@ -190,10 +188,9 @@ OSStatus dictionaryDataCallback(ControlRef browser, DataBrowserItemID item,
         return noErr;
     }
 
-    std::printf("Told to change: %s\n", value ? value->text.toStdString().c_str() : "null");
+    qCDebug(taviTrace, "Told to change: %s", value ? value->text.toStdString().c_str() : "null");
     QString typed;
     if (GetDataBrowserItemDataText(itemData, &typed) != noErr) {
-        std::fflush(stdout);
         return noErr; // nothing was handed over
     }
     if (typed.isNull())
@@ -204,7 +201,6 @@ OSStatus dictionaryDataCallback(ControlRef browser, DataBrowserItemID item,
         value->display = typed;
     } else {
         if (!value->display.isNull() && value->display == typed) {
-            std::fflush(stdout);
             return noErr; // the same text: nothing changes, nothing is saved
         }
         value->display = typed;
@@ -215,8 +211,7 @@ OSStatus dictionaryDataCallback(ControlRef browser, DataBrowserItemID item,
     if (value->text.isEmpty())
         value->text = QByteArrayLiteral("?");
     else
-        std::printf("Made into %s\n", value->text.constData());
-    std::fflush(stdout);
+        qCDebug(taviTrace, "Made into %s", value->text.constData());
     dictsearch::dictionarySearchIndex().valueChanged(entry, field);
     saveUserEdits();
     SetDataBrowserItemDataText(itemData, value->display);
@@ -253,14 +248,12 @@ void dictionaryNotificationCallback(ControlRef, DataBrowserItemID item,
 {
     switch (message) {
     case kDataBrowserEditStarted:
-        std::puts("Edit started");
-        std::fflush(stdout);
+        qCDebug(taviTrace, "Edit started");
         break;
     case kDataBrowserEditStopped:
         if (QApplication::overrideCursor())
             QApplication::restoreOverrideCursor();
-        std::puts("Edit stopped");
-        std::fflush(stdout);
+        qCDebug(taviTrace, "Edit stopped");
         break;
     case kDataBrowserItemDoubleClicked:
         // Double click: the entry also goes to the floating window.

@@ -12,6 +12,7 @@
 #include "platform/searchfield.h"
 #include "platform/windows.h"
 #include "store/dictionary.h"
+#include "store/trace.h"
 
 #include <algorithm>
 #include <cmath>
@@ -99,8 +100,7 @@ OSStatus fieldCommand(WindowRef window, UInt32 command)
             ControlRef list = nullptr;
             const OSStatus err = GetControlByID(window, &kDictBrowserPaneID, &list);
             if (err != noErr) {
-                std::printf("Error getting control: %ld\n", long(err));
-                std::fflush(stdout);
+                qCDebug(taviTrace, "Error getting control: %ld", long(err));
                 return noErr;
             }
             if (filterMenu)
@@ -114,8 +114,7 @@ OSStatus fieldCommand(WindowRef window, UInt32 command)
             ControlRef caption = nullptr;
             const OSStatus err = GetControlByID(window, &kScopeCaptionID, &caption);
             if (err != noErr) {
-                std::printf("Error getting control: %ld\n", long(err));
-                std::fflush(stdout);
+                qCDebug(taviTrace, "Error getting control: %ld", long(err));
                 continue;
             }
             globals.searchState = int32_t(i);
@@ -125,8 +124,7 @@ OSStatus fieldCommand(WindowRef window, UInt32 command)
             return eventNotHandledErr;
         }
     }
-    std::printf("Unknown dict window command: %c%c%c%c\n", FOUR_CHAR_ARGS(command));
-    std::fflush(stdout);
+    qCDebug(taviTrace, "Unknown dict window command: %c%c%c%c", FOUR_CHAR_ARGS(command));
     return eventNotHandledErr;
 }
 
@@ -140,8 +138,7 @@ OSStatus DictWindowCommandHandler(EventHandlerCallRef, EventRef event, void* use
 
     if (eventClass == kEventClassWindow && kind == kEventWindowClose) {
         updateWindowPrefValues();
-        std::puts("GOT Close event!");
-        std::fflush(stdout);
+        qCDebug(taviTrace, "GOT Close event!");
         return eventNotHandledErr;
     }
     if (eventClass == kEventClassWindow && kind == kEventWindowBoundsChanged)

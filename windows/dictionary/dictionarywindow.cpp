@@ -13,6 +13,7 @@
 #include "splitview/splitview.h"
 #include "store/dictionary.h"
 #include "store/searchindex.h"
+#include "store/trace.h"
 
 #include <QFontInfo>
 #include <QWidget>
@@ -284,7 +285,7 @@ OSStatus viewDataCallback(ControlRef, DataBrowserItemID item, DataBrowserPropert
 {
     switch (property) {
     case kDataBrowserItemIsEditableProperty:
-        std::puts("Got editable query");
+        qCDebug(taviTrace, "Got editable query");
         SetDataBrowserItemDataBooleanValue(itemData, true);
         break;
     case kDataBrowserItemIsActiveProperty:
@@ -299,7 +300,7 @@ OSStatus viewDataCallback(ControlRef, DataBrowserItemID item, DataBrowserPropert
     case kShowInBrowserColumn:
     case kShowInTextColumn: {
         const bool browserBit = property == kShowInBrowserColumn;
-        std::puts(browserBit ? "DV00 request" : "DV01 request");
+        qCDebug(taviTrace, "%s", browserBit ? "DV00 request" : "DV01 request");
         dictFields* field = fieldOfItem(item);
         if (!field)
             break;
@@ -317,19 +318,18 @@ OSStatus viewDataCallback(ControlRef, DataBrowserItemID item, DataBrowserPropert
         break;
     }
     case kFieldColumn:
-        std::puts("DV02 request");
+        qCDebug(taviTrace, "DV02 request");
         if (dictFields* field = fieldOfItem(item))
             SetDataBrowserItemDataText(itemData, field->title);
         break;
     case kDescriptionColumn:
-        std::puts("DV03 request");
+        qCDebug(taviTrace, "DV03 request");
         if (dictFields* field = fieldOfItem(item))
             SetDataBrowserItemDataText(itemData, field->description);
         break;
     default:
         break;
     }
-    std::fflush(stdout);
     return noErr;
 }
 

@@ -9,6 +9,7 @@
 #include "store/pinyinquery.h"
 #include "store/relevance.h"
 #include "store/searchindex.h"
+#include "store/trace.h"
 #include "windows/floating/lookup.h"
 
 #include <QElapsedTimer>
@@ -22,34 +23,6 @@ namespace {
 
 // The busy indicator is drawn again while a rebuild runs, at most this often.
 constexpr qint64 kBusyRedrawMs = 100;
-
-bool isPlainAscii(const QString& text)
-{
-    for (QChar c : text) {
-        if (c.unicode() >= 0x80)
-            return false;
-    }
-    return true;
-}
-
-// "lu:4 ma" for the syllables lü, tone 4, and ma, any tone.
-QByteArray withToneNumbers(const std::vector<pinyinquery::Syllable>& syllables)
-{
-    QByteArray out;
-    for (const pinyinquery::Syllable& s : syllables) {
-        if (!out.isEmpty())
-            out += ' ';
-        for (char c : s.letters) {
-            if (c == 'v')
-                out += "u:";
-            else
-                out += c;
-        }
-        if (s.tone != 0)
-            out += char('0' + s.tone);
-    }
-    return out;
-}
 
 ControlRef findDictionaryList()
 {
@@ -71,11 +44,10 @@ void showBusy()
     ControlRef caption = nullptr;
     OSStatus err = GetControlByID(window, &kBusyIndicatorID, &busy);
     if (err != noErr)
-        std::printf("Got error %ld loading think control\n", long(err));
+        qCDebug(taviTrace, "Got error %ld loading think control", long(err));
     err = GetControlByID(window, &kCharacterCaptionID, &caption);
     if (err != noErr)
-        std::printf("Got error %ld loading think control\n", long(err));
-    std::fflush(stdout);
+        qCDebug(taviTrace, "Got error %ld loading think control", long(err));
     if (busy) {
         ShowControl(busy);
         Draw1Control(busy);
@@ -98,8 +70,7 @@ void unshowBusy()
     ControlRef busy = nullptr;
     const OSStatus err = GetControlByID(window, &kBusyIndicatorID, &busy);
     if (err != noErr) {
-        std::printf("Got error %ld loading think control\n", long(err));
-        std::fflush(stdout);
+        qCDebug(taviTrace, "Got error %ld loading think control", long(err));
     }
     if (busy) {
         HideControl(busy);
@@ -162,8 +133,7 @@ void rememberListSort(ControlRef browser)
 void filterDBItems(ControlRef browser, int filter, int scope, const QString& text)
 {
     showBusy();
-    std::printf("Filter db for items with the field %d\n", filter);
-    std::fflush(stdout);
+    qCDebug(taviTrace, "Filter db for items with the field %d", filter);
     RemoveDataBrowserItems(browser, kDataBrowserNoItem, 0, nullptr, kDataBrowserItemNoProperty);
 
     // A search lists by relevance; otherwise the column the user sorted by.
@@ -184,8 +154,7 @@ void filterDBItems(ControlRef browser, int filter, int scope, const QString& tex
         return;
     }
 
-    std::printf("Search db for items with the field %d\n", scope);
-    std::fflush(stdout);
+    qCDebug(taviTrace, "Search db for items with the field %d", scope);
 
     // Entries whose character or searched fields hold the text, from the
     // search forms, in one pass over each form buffer. hits ranks them: 3
@@ -271,7 +240,7 @@ OSStatus DictWindowSearchHandler(EventHandlerCallRef, EventRef event, void* user
     const EventKind kind = GetEventKind(event);
 
     if (eventClass == kEventClassTextField && kind == kEventTextAccepted) {
-        std::puts("Got search event!");
+        qCDebug(taviTrace, "Got search event!");
         HISearchFieldChangeAttributes(field, kHISearchFieldAttributesCancel, 0);
         QString text;
         const bool haveText =
@@ -280,26 +249,19 @@ OSStatus DictWindowSearchHandler(EventHandlerCallRef, EventRef event, void* user
         if (haveText) {
             if (text.isNull())
                 text = QStringLiteral(""); // an empty text is still a search text
-            std::printf("Got valid CFString (%s)\n", text.toUtf8().constData());
+            qCDebug(taviTrace, "Got valid CFString (%s)", text.toUtf8().constData());
             const int scope = globals.searchState;
-            const std::vector<pinyinquery::Syllable> syllables = pinyinquery::parse(text);
-            if ((isPlainAscii(text) || !syllables.empty()) && scope >= 0 &&
-                std::size_t(scope) < dict.fields.size() &&
+            if (scope >= 0 && std::size_t(scope) < dict.fields.size() &&
                 dict.fields[std::size_t(scope)]->name == "kMandarin") {
-                std::puts("converting pinyin");
-                // Pinyin in any spelling is written with tone numbers first,
-                // so that v, u: and ü, and marks typed by hand, come out alike.
-                const QByteArray numbered =
-                    syllables.empty() ? text.toLatin1() : withToneNumbers(syllables);
-                const QString converted = dict.pinyinize(numbered.constData());
-                if (!converted.isNull()) {
+                qCDebug(taviTrace, "converting pinyin");
+                const QString converted = pinyinquery::toneMarked(text);
+                if (converted != text) {
                     text = converted;
                     SetControlData(field, kControlEntireControl, kControlEditTextCFStringTag,
                                    sizeof text, &text);
                 }
             }
         }
-        std::fflush(stdout);
         ControlRef list = findDictionaryList();
         if (!list) {
             minorError("Error", "Error, could not find browser control", 0);
@@ -311,8 +273,7 @@ OSStatus DictWindowSearchHandler(EventHandlerCallRef, EventRef event, void* user
 
     if (eventClass == kEventClassSearchField && kind == kEventSearchFieldCancelClicked) {
         HISearchFieldChangeAttributes(field, 0, kHISearchFieldAttributesCancel);
-        std::puts("Got cancel event");
-        std::fflush(stdout);
+        qCDebug(taviTrace, "Got cancel event");
         ControlRef list = findDictionaryList();
         if (!list) {
             minorError("Error", "Error, could not find browser control", 0);
@@ -322,7 +283,6 @@ OSStatus DictWindowSearchHandler(EventHandlerCallRef, EventRef event, void* user
         return noErr;
     }
 
-    std::puts("Go unknown event!");
-    std::fflush(stdout);
+    qCDebug(taviTrace, "Go unknown event!");
     return eventNotHandledErr;
 }

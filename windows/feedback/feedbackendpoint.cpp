@@ -13,8 +13,7 @@ namespace {
 
 void complain(const QString& path, const char* problem)
 {
-    std::printf("Feedback configuration %s: %s\n", qUtf8Printable(path), problem);
-    std::fflush(stdout);
+    std::fprintf(stderr, "Feedback configuration %s: %s\n", qUtf8Printable(path), problem);
 }
 
 bool isRecipientCharacter(char c)

@@ -7,6 +7,7 @@
 #include "platform/nib.h"
 #include "platform/urlaccess.h"
 #include "platform/windows.h"
+#include "store/trace.h"
 #include "windows/feedback/feedbackendpoint.h"
 
 #include <QPointer>
@@ -141,8 +142,7 @@ bool postComment(const QString& name, const QString& email, const QString& descr
     std::snprintf(body.get(), std::size_t(length) + 1, TAVI_FEEDBACK_BODY_FORMAT,
                   endpoint.recipient.constData(), escapedName.get(), escapedEmail.get(),
                   escapedDescription.get());
-    std::puts(body.get());
-    std::fflush(stdout);
+    qCDebug(taviTrace, "%s", body.get());
     escapedName.reset();
     escapedEmail.reset();
     escapedDescription.reset();
@@ -196,7 +196,6 @@ char* convertCFSTRtoEscapedHTML(const QString& text)
         }
     }
     *out = '\0';
-    std::puts(escaped);
-    std::fflush(stdout);
+    qCDebug(taviTrace, "%s", escaped);
     return escaped;
 }

@@ -11,6 +11,7 @@
 #include "platform/searchfield.h"
 #include "platform/windowgroups.h"
 #include "store/dictionary.h"
+#include "store/trace.h"
 #include "windows/floating/wordentry.h"
 #include "windows/history/history.h"
 
@@ -60,6 +61,18 @@ std::size_t characterCount(const QString& text)
     return n;
 }
 
+// A variant field lists forms apart by blanks, often the entry's own
+// character among them (叶 lists 叶 and 葉 as its traditional forms): the
+// first form that differs from the character, or none.
+QString alternativeForm(const QString& listed, const QString& own)
+{
+    for (const QStringView form : QStringView(listed).split(u' ', Qt::SkipEmptyParts)) {
+        if (form != own)
+            return form.toString();
+    }
+    return QString();
+}
+
 OSStatus setText(ControlRef control, const QString& text)
 {
     return SetControlData(control, kControlEntireControl, kControlStaticTextCFStringTag,
@@ -82,7 +95,7 @@ void setCharacterText(WindowRef window, const QString& text, std::size_t charact
     err = setText(control, text);
     if (err != noErr) {
         minorError("Error", "Could not set floating window data", err);
-        printf("Got char error %d\n", int(err));
+        qCDebug(taviTrace, "Got char error %d", int(err));
     }
 }
 
@@ -388,8 +401,10 @@ void loadFloatingWindowData(WindowRef window, SInt32 index)
     const FloatingFields fields = chooseFloatingFields();
 
     const dictValue* alternative = fields.character >= 0 ? e->lookup(fields.character) : nullptr;
-    if (alternative)
-        setCharacterText(window, alternative->display, characterCount(alternative->display));
+    const QString form =
+        alternative ? alternativeForm(alternative->display, e->display) : QString();
+    if (!form.isEmpty())
+        setCharacterText(window, form, characterCount(form));
     else
         setCharacterText(window, e->display, e->codes.size());
 
@@ -453,8 +468,7 @@ OSStatus floatingWindowCommandHandler(EventHandlerCallRef, EventRef event, void*
 
     if (eventClass == kEventClassWindow && kind == kEventWindowClose) {
         updateWindowPrefValues();
-        puts("GOT Close event!");
-        fflush(stdout);
+        qCDebug(taviTrace, "GOT Close event!");
         return eventNotHandledErr;
     }
     if (eventClass == kEventClassWindow && kind == kEventWindowToolbarSwitchMode) {
@@ -485,27 +499,26 @@ OSStatus floatingWindowCommandHandler(EventHandlerCallRef, EventRef event, void*
     }
     const int field = dict.findField(uint32_t(command.commandID));
     if (field < 0) {
-        printf("Unknown window command: %c%c%c%c\n", FOUR_CHAR_ARGS(command.commandID));
-        fflush(stdout);
+        qCDebug(taviTrace, "Unknown window command: %c%c%c%c", FOUR_CHAR_ARGS(command.commandID));
         return eventNotHandledErr;
     }
     switch (dict.fields[std::size_t(field)]->kind) {
     case kAltCharacter:
-        printf("Changing alternate character to %c%c%c%c\n", FOUR_CHAR_ARGS(command.commandID));
+        qCDebug(taviTrace, "Changing alternate character to %c%c%c%c",
+                FOUR_CHAR_ARGS(command.commandID));
         globals.floatingCharType = command.commandID;
         break;
     case kRomanization:
-        printf("Changing romanization to %c%c%c%c\n", FOUR_CHAR_ARGS(command.commandID));
+        qCDebug(taviTrace, "Changing romanization to %c%c%c%c", FOUR_CHAR_ARGS(command.commandID));
         globals.floatingRomanType = command.commandID;
         break;
     case kDefinition:
-        printf("Changing definition to %c%c%c%c\n", FOUR_CHAR_ARGS(command.commandID));
+        qCDebug(taviTrace, "Changing definition to %c%c%c%c", FOUR_CHAR_ARGS(command.commandID));
         globals.floatingDefnType = command.commandID;
         break;
     default:
         return eventNotHandledErr;
     }
-    fflush(stdout);
     loadFloatingWindowData(window, -1);
     return eventNotHandledErr;
 }

@@ -94,6 +94,18 @@ public:
 private:
     std::vector<int> fieldsOfKind(int32_t kind) const;
     int32_t bestCandidate(const std::vector<std::vector<uint8_t>>& matched, uint8_t least);
+    // Among the entries whose definition holds the word as a whole word: a
+    // gloss that is the word before one that starts with it before one that
+    // holds it; -1 when there is none. *kind (when asked) is 3, 2 or 1.
+    int32_t bestGloss(const std::vector<int>& fields,
+                      const std::vector<std::vector<uint8_t>>& matched, QStringView word,
+                      int* kind = nullptr);
+    // Whether entry c ranks above entry b: a smaller frequency number, any
+    // frequency over none, and without either, more characters.
+    bool ranksAbove(std::size_t c, std::size_t b) const;
+    // The words a plural or -ing form may stand for: "glasses" -> "glass",
+    // "making" -> "make".
+    static std::vector<QString> stemsOf(const QString& word);
     int32_t findEnglish(QStringView text, int tier);
 
     const words::WordStore* wordStore;
@@ -102,9 +114,5 @@ private:
     dictsearch::SearchIndex& forms;
     std::vector<uint8_t> hits; // one flag per entry, reused between searches
 };
-
-// Whether a sense (a definition's piece between semicolons or commas) is the
-// needle (tier 0) or starts with it as a whole word (tier 1); both search forms.
-bool senseMatches(QStringView form, QStringView needle, int tier);
 
 } // namespace tavi_lookup

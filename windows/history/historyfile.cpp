@@ -10,6 +10,7 @@
 #include "platform/writestream.h"
 #include "store/dictionary.h"
 #include "store/textutil.h"
+#include "store/trace.h"
 #include "windows/floating/floatingwindow.h"
 #include "windows/floating/wordentry.h"
 #include "windows/history/history.h"
@@ -151,9 +152,9 @@ std::vector<uint32_t> readHistoryLines(FILE* file)
         }
     }
     if (ferror(file))
-        printf("Error reading the history file: %s\n", strerror(errno));
+        fprintf(stderr, "Error reading the history file: %s\n", strerror(errno));
     if (skipped > 0)
-        printf("Skipped %ld unreadable lines of the history file\n", skipped);
+        fprintf(stderr, "Skipped %ld unreadable lines of the history file\n", skipped);
 
     // Each entry or word once, where it was looked up last.
     std::vector<bool> seen(dict.entries.size());
@@ -181,8 +182,8 @@ void removeStaleTemporaries(const QString& path, const QStringList& suffixes)
     for (const QString& name :
          folder.entryList(patterns, QDir::Files | QDir::Hidden | QDir::System)) {
         if (folder.remove(name))
-            printf("Removed '%s', left by a save that did not finish\n",
-                   qUtf8Printable(folder.filePath(name)));
+            fprintf(stderr, "Removed '%s', left by a save that did not finish\n",
+                    qUtf8Printable(folder.filePath(name)));
     }
 }
 
@@ -193,7 +194,7 @@ std::string getHistoryLocation()
     QString folder;
     const OSStatus err = FSFindFolder(kUserDomain, kPreferencesFolderType, kCreateFolder, &folder);
     if (err != noErr) {
-        printf("Could not find the preferences folder: %d\n", int(err));
+        fprintf(stderr, "Could not find the preferences folder: %d\n", int(err));
         return std::string();
     }
     return QFile::encodeName(folder).toStdString() + "/TaviDictionaryHistory";
@@ -229,7 +230,8 @@ void saveHistory()
     }
     const QString why = replaceFileContents(path, text);
     if (!why.isEmpty())
-        printf("Unable to save the history to '%s': %s\n", path.c_str(), qUtf8Printable(why));
+        fprintf(stderr, "Unable to save the history to '%s': %s\n", path.c_str(),
+                qUtf8Printable(why));
 }
 
 void scheduleHistorySave()
@@ -329,7 +331,7 @@ QUrl getSaveLocation(const QString& fileName, const QString& message, WindowRef 
     NavDialogDispose(dialog);
     if (file.isEmpty())
         return QUrl();
-    printf("Got file: (%s)\n", file.toEncoded().constData());
+    qCDebug(taviTrace, "Got file: (%s)", file.toEncoded().constData());
     return file;
 }
 
@@ -353,7 +355,7 @@ void writeOutHistory()
     CFWriteStreamOpen(stream);
     while (CFWriteStreamGetStatus(stream) == kCFStreamStatusOpening &&
            !CFWriteStreamCanAcceptBytes(stream))
-        printf("Write stream status is %d\n", int(CFWriteStreamGetStatus(stream)));
+        qCDebug(taviTrace, "Write stream status is %d", int(CFWriteStreamGetStatus(stream)));
     if (CFWriteStreamGetStatus(stream) != kCFStreamStatusOpen) {
         minorError("Error", "Unable to open file for writing.", 0);
         CFRelease(stream);

@@ -9,6 +9,7 @@
 #include "platform/nib.h"
 #include "platform/windowgroups.h"
 #include "store/dictionary.h"
+#include "store/trace.h"
 #include "windows/floating/floatingwindow.h"
 #include "windows/floating/wordentry.h"
 #include "windows/history/historyfile.h"
@@ -68,9 +69,8 @@ OSStatus historyDataCallback(ControlRef, DataBrowserItemID item, DataBrowserProp
         return noErr;
     }
     default:
-        printf("Unknown history databrowser query: '%c%c%c%c' (%d)\n", FOUR_CHAR_ARGS(property),
-               int(property));
-        fflush(stdout);
+        qCDebug(taviTrace, "Unknown history databrowser query: '%c%c%c%c' (%d)",
+                FOUR_CHAR_ARGS(property), int(property));
         return noErr;
     }
 }
@@ -105,8 +105,7 @@ void updateHistoryBrowser()
         return;
     ControlRef list = nullptr;
     GetControlByID(drawer, &kHistoryListID, &list);
-    printf("Databrowser entries size: %lu\n", static_cast<unsigned long>(history.size()));
-    fflush(stdout);
+    qCDebug(taviTrace, "Databrowser entries size: %lu", static_cast<unsigned long>(history.size()));
     RemoveDataBrowserItems(list, kDataBrowserNoItem, 0, nullptr, kDataBrowserItemNoProperty);
     const OSStatus err = AddDataBrowserItems(list, kDataBrowserNoItem, history.size(), nullptr,
                                              kDataBrowserItemNoProperty);
