@@ -6,6 +6,7 @@
 #include "app/servicesbridge.h"
 #include "app/speech.h"
 #include "app/windowlookup.h"
+#include "platform/alerts.h"
 #include "platform/controls.h"
 #include "platform/eventloop.h"
 #include "platform/folders.h"
@@ -99,14 +100,13 @@ void setUpApplication()
 }
 
 // Shows the loading window while `loader` reads the dictionaries.
-void loadBehindLoadingWindow(DictionaryLoader loader)
+DictionaryLoadReport loadBehindLoadingWindow(DictionaryLoader loader)
 {
     WindowRef loadWindow = nullptr;
     const OSStatus err = CreateWindowFromNib(nibRef, QStringLiteral("LoadWindow"), &loadWindow);
     if (err != noErr) {
         minorError("Error", "Could not find window resource", err);
-        loader(&dict, nullptr);
-        return;
+        return loader(&dict, nullptr);
     }
     static const EventTypeSpec closeEvent[] = {{kEventClassWindow, kEventWindowClose}};
     InstallWindowEventHandler(loadWindow, NewEventHandlerUPP(declineClose),
@@ -115,16 +115,42 @@ void loadBehindLoadingWindow(DictionaryLoader loader)
     ShowWindow(loadWindow);
 
     ControlRef progressControl = nullptr;
+    DictionaryLoadReport report;
     if (GetControlByID(loadWindow, &kLoadProgressID, &progressControl) == noErr) {
         ProgressBarBinding progress(loadWindow, progressControl);
         QDFlushPortBuffer(GetWindowPort(loadWindow), nullptr);
-        loader(&dict, &progress);
+        report = loader(&dict, &progress);
     } else {
         std::puts("The loading window has no progress bar");
         std::fflush(stdout);
-        loader(&dict, nullptr);
+        report = loader(&dict, nullptr);
     }
     DisposeWindow(loadWindow);
+    return report;
+}
+
+// A damaged installation: the user is told once, and the run goes on with
+// what could be read (the user's own dictionary at least). A user dictionary
+// that cannot be read is said on standard error; it is only appended to.
+void reportUnreadableDictionaries(const DictionaryLoadReport& report)
+{
+    if (!report.user.ok())
+        std::fprintf(stderr, "Tavi could not read your dictionary %s\n",
+                     qUtf8Printable(report.user.describe()));
+    if (report.shippedReadable())
+        return;
+    const ReadResult& failure = report.shippedFailure();
+    std::fprintf(stderr, "Tavi could not read its dictionary %s\n",
+                 qUtf8Printable(failure.describe()));
+    AlertRequest alert;
+    alert.type = kAlertCautionAlert;
+    alert.message = QStringLiteral("Tavi could not read its dictionary");
+    alert.explanation =
+        QStringLiteral("%1\n\nReinstall Tavi to restore it. Until then Tavi shows only the "
+                       "entries of your own dictionary.")
+            .arg(failure.describe());
+    SInt16 item = 0;
+    StandardAlert(alert, &item);
 }
 
 // Without a tray icon, a run without any window would leave the user
@@ -170,7 +196,7 @@ OSStatus runTavi(DictionaryLoader loader)
         return err;
     }
 
-    loadBehindLoadingWindow(loader);
+    reportUnreadableDictionaries(loadBehindLoadingWindow(loader));
 
     removeStaleSaveFiles();
     loadPrefs();

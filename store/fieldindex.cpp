@@ -1,6 +1,7 @@
 #include "store/dictionary.h"
 #include "store/linereader.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -29,14 +30,15 @@ constexpr size_t kNameMax = 255;
 
 } // namespace
 
-bool dictionary::loadIndex(const char* path)
+ReadResult dictionary::loadIndex(const char* path)
 {
     const std::string indexPath = std::string(path != nullptr ? path : "") + ".index";
     FILE* file = fopen(indexPath.c_str(), "re");
+    const int openError = errno;
     printf("Loading index '%s'...\n", indexPath.c_str());
     fflush(stdout);
     if (file == nullptr)
-        return false;
+        return ReadResult::failure(indexPath, openError);
 
     LineReader reader(file);
     reader.skipByteOrderMark();
@@ -101,7 +103,8 @@ bool dictionary::loadIndex(const char* path)
         fflush(stdout);
     }
     fclose(file);
-    return true;
+    return reader.failed() ? ReadResult::failure(indexPath, reader.errorCode())
+                           : ReadResult::success(indexPath);
 }
 
 int dictionary::findField(const char* name, size_t length) const

@@ -9,6 +9,7 @@
 #include "platform/windowgroups.h"
 #include "platform/writestream.h"
 #include "store/dictionary.h"
+#include "store/readresult.h"
 #include "store/textutil.h"
 #include "windows/floating/floatingwindow.h"
 #include "windows/history/history.h"
@@ -71,12 +72,17 @@ bool isBlank(int c)
 // characters is read as several keys. Each key costs one probe of the hash
 // table, so the time grows with the file's length and no faster, and memory
 // stays bounded by the dictionary whatever the file holds.
-std::vector<uint32_t> readHistoryLines(FILE* file)
+std::vector<uint32_t> readHistoryLines(FILE* file, const std::string& path)
 {
     std::vector<uint32_t> found;
     characterEntry probe;
+    LineDiagnostics diagnostics(path);
+    int64_t line = 1;
     auto lookUp = [&] {
-        if (const auto* e = static_cast<const characterEntry*>(dict.table->IsIn(&probe)))
+        std::string why;
+        if (!tavi_text::isCharacterKey(probe.codes.data(), probe.codes.size(), &why))
+            diagnostics.report(line, (why + "; skipped").c_str());
+        else if (const auto* e = static_cast<const characterEntry*>(dict.table->IsIn(&probe)))
             found.push_back(e->index);
         probe.codes.clear();
     };
@@ -92,8 +98,10 @@ std::vector<uint32_t> readHistoryLines(FILE* file)
         c = getc_unlocked(file);
     }
     for (;;) {
-        while (isBlank(c))
+        while (isBlank(c)) {
+            line += c == '\n';
             c = getc_unlocked(file);
+        }
         if (c == EOF)
             break;
         if (c != 'U') {
@@ -227,7 +235,7 @@ OSStatus loadHistory()
 {
     const std::string path = getHistoryLocation();
     if (FILE* file = path.empty() ? nullptr : fopen(path.c_str(), "re")) {
-        history = readHistoryLines(file);
+        history = readHistoryLines(file, path);
         fclose(file);
         updateHistoryBrowser();
     }
