@@ -12,9 +12,11 @@ set(allowed_program program windows app splitview framework platform store)
 set(allowed_tools tools)
 # The command-line client shares only the D-Bus names with the program.
 set(allowed_client client app/servicenames.h)
+# The speech helper shares only its protocol with the program.
+set(allowed_speech speech app/speechprotocol.h)
 
 set(faults 0)
-foreach(layer store platform framework splitview app windows program tools client)
+foreach(layer store platform framework splitview app windows program tools client speech)
   file(GLOB_RECURSE sources ${SOURCE_DIR}/${layer}/*.cpp ${SOURCE_DIR}/${layer}/*.h)
   foreach(source ${sources})
     file(STRINGS ${source} includes REGEX "^#include \"[^\"]+\"")
