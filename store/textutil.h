@@ -24,9 +24,20 @@ qsizetype utf8ToUtf16(const char* p, size_t n, char16_t* out, bool& invalid);
 bool isValidUtf8(const char* p, size_t n);
 
 // Whether a headword's code points are all characters: U+0001 to U+10FFFF
-// and no surrogate; an empty key is none. Otherwise `why` (when given) names
-// the first offender, as in "U+D800 is a surrogate".
-bool isCharacterKey(const uint32_t* codes, size_t count, std::string* why = nullptr);
+// and no surrogate; an empty key is none. Inline: the loader asks for every
+// line.
+inline bool isCharacterKey(const uint32_t* codes, size_t count)
+{
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t c = codes[i];
+        if (c - 1u >= 0x10FFFFu || (c >= 0xD800u && c <= 0xDFFFu))
+            return false;
+    }
+    return count > 0;
+}
+// The same, and when it is not, `why` names the first offender, as in
+// "U+D800 is a surrogate".
+bool isCharacterKey(const uint32_t* codes, size_t count, std::string* why);
 
 // Writes `cp` as one or two UTF-16 units at out and returns how many; a value
 // past U+10FFFF becomes U+FFFD.
