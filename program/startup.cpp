@@ -200,7 +200,10 @@ OSStatus runTavi(DictionaryLoader loader)
 
     removeStaleSaveFiles();
     loadPrefs();
-    loadHistory();
+    const ReadResult historyRead = loadHistory();
+    if (!historyRead.ok())
+        std::fprintf(stderr, "Tavi could not read its history %s\n",
+                     qUtf8Printable(historyRead.describe()));
     showLargerCharactersChoice();
 
     if (globals.ShowDictionary)

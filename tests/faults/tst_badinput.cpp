@@ -42,6 +42,7 @@ private slots:
     void badHistoryFiles_data();
     void badHistoryFiles();
     void keysThatNameNoCharacterNeverBecomeHistoryItems();
+    void aHistoryThatCannotBeReadSaysWhy();
     void aBadByteInAUserValueKeepsItsWordsFindable();
     void badBytesInThePreferencesAreReportedOncePerLine();
     void aColonAfterACharacterAboveUFFFFKeepsThePinyinWellFormed();
@@ -110,6 +111,19 @@ void BadInputTest::keysThatNameNoCharacterNeverBecomeHistoryItems()
                           "U+D800 is a surrogate; skipped\nline 4" + file +
                           "U+0 is not a character; skipped\nline 5" + file +
                           "the key names no character; skipped\n");
+}
+
+// It was read as an empty history, with no word to the caller.
+void BadInputTest::aHistoryThatCannotBeReadSaysWhy()
+{
+    QFile::remove(historyPath());
+    QVERIFY(QDir().mkpath(historyPath()));
+    StdoutCapture quiet;
+    const ReadResult read = loadHistory();
+    quiet.finish();
+    QVERIFY(QDir().rmdir(historyPath()));
+    QVERIFY(!read.ok());
+    QCOMPARE(read.describe(), historyPath() + QStringLiteral(": Is a directory"));
 }
 
 // One bad byte blanked the user's definition of 水, and "water" found 淡.

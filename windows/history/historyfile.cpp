@@ -231,20 +231,25 @@ void removeStaleSaveFiles()
         {QStringLiteral(".??????"), QStringLiteral(".previous"), QStringLiteral(".check*")});
 }
 
-OSStatus loadHistory()
+ReadResult loadHistory()
 {
     const std::string path = getHistoryLocation();
+    ReadResult result = ReadResult::success(path);
     if (FILE* file = path.empty() ? nullptr : fopen(path.c_str(), "re")) {
         history = readHistoryLines(file, path);
+        if (ferror(file))
+            result = ReadResult::failure(path, errno);
         fclose(file);
         updateHistoryBrowser();
+    } else if (!path.empty() && errno != ENOENT) { // no file yet: a first run
+        result = ReadResult::failure(path, errno);
     }
     if (history.empty()) {
         // A first run starts with 歡迎 (welcome), when the dictionary has it.
         const UniChar welcome[] = {0x6B61, 0x8FCE};
         findCharacter(welcome, 2);
     }
-    return noErr;
+    return result;
 }
 
 void addCFSTRtoFile(WriteStream* stream, const QString& text)
