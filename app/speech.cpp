@@ -3,13 +3,22 @@
 #include "app/windowlookup.h"
 #include "store/dictionary.h"
 
+#include "app/speechprotocol.h"
+
 #include <QCoreApplication>
+#include <QFile>
 #include <QList>
 #include <QMetaObject>
 
-#include <espeak-ng/espeak_ng.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -20,6 +29,11 @@
 #include <thread>
 
 namespace {
+
+using namespace speech_protocol;
+
+// A failure of the helper itself (it could not be started, or it ended).
+constexpr OSStatus kHelperFailed = -1;
 
 struct SpeechRequest {
     QByteArray voice;
@@ -46,36 +60,47 @@ void alertOnMainThread(const QString& problem)
         Qt::QueuedConnection);
 }
 
-QString describe(espeak_ng_STATUS status, const QByteArray& voice)
+QString& helperPathOverride()
 {
-    switch (status) {
-    case ENS_VOICE_NOT_FOUND:
-        return QStringLiteral("The speech voice \u201C%1\u201D is not installed. It comes with the "
-                              "package espeak-ng-data.")
-            .arg(QString::fromUtf8(voice));
-    case ENS_AUDIO_ERROR:
-        return QStringLiteral("No sound output is available on this computer.");
-    default: {
-        char message[256] = {};
-        espeak_ng_GetStatusCodeMessage(status, message, sizeof message);
-        return QStringLiteral("The speech synthesiser failed: %1.").arg(QString::fromUtf8(message));
-    }
-    }
+    static QString path;
+    return path;
 }
 
-// Collects the samples of a synthesis into memory; the request's sample
-// vector is the event's user data (null while playing).
-int collectSamples(short* wave, int count, espeak_EVENT* events)
+bool sendAll(int fd, const void* data, size_t size)
 {
-    if (wave && count > 0 && events && events->user_data) {
-        auto* samples = static_cast<std::vector<int16_t>*>(events->user_data);
-        samples->insert(samples->end(), wave, wave + count);
+    const auto* p = static_cast<const char*>(data);
+    while (size > 0) {
+        // A helper that has died must not end Tavi with SIGPIPE.
+        const ssize_t n = send(fd, p, size, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        p += n;
+        size -= size_t(n);
     }
-    return 0;
+    return true;
+}
+
+bool receiveAll(int fd, void* data, size_t size)
+{
+    auto* p = static_cast<char*>(data);
+    while (size > 0) {
+        const ssize_t n = recv(fd, p, size, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        p += n;
+        size -= size_t(n);
+    }
+    return true;
 }
 
 // The speech thread and its requests. Synthesis into memory is queued; of
-// the requests to play, only the newest waits.
+// the requests to play, only the newest waits. The thread hands each request
+// to the helper process and waits for its answer; the helper is started at
+// the first request and again after it has failed.
 class SpeechThread {
 public:
     static SpeechThread& instance()
@@ -88,12 +113,10 @@ public:
     {
         std::future<SpeechAudio> result = request->result.get_future();
         std::lock_guard lock(mutex);
-        if (abandoned) {
-            SpeechAudio audio;
-            audio.status = ENS_NOT_INITIALIZED;
-            audio.problem = QStringLiteral("The speech synthesiser is still busy.");
-            request->result.set_value(std::move(audio));
-            return result;
+        if (helperPath.isEmpty()) {
+            helperPath = !helperPathOverride().isEmpty() ? helperPathOverride()
+                                                         : QCoreApplication::applicationDirPath() +
+                                                               QStringLiteral("/tavi-speech");
         }
         if (request->toMemory)
             queued.push_back(std::move(request));
@@ -117,27 +140,19 @@ public:
         toPlay.reset();
         wake.notify_one();
         // A reading being played ends soon; a sound output that hangs must
-        // not hold up quitting.
-        if (done.wait_for(lock, std::chrono::seconds(2), [this] { return finished; })) {
-            lock.unlock();
-            worker.join();
-        } else {
-            abandoned = true;
-            worker.detach();
+        // not hold up quitting: the helper is ended then.
+        if (!done.wait_for(lock, std::chrono::seconds(2), [this] { return finished; })) {
+            if (helperPid > 0)
+                kill(helperPid, SIGKILL);
+            done.wait(lock, [this] { return finished; });
         }
+        lock.unlock();
+        worker.join();
     }
 
 private:
     void run()
     {
-        espeak_ng_InitializePath(nullptr);
-        espeak_ng_ERROR_CONTEXT context = nullptr;
-        const espeak_ng_STATUS initialized = espeak_ng_Initialize(&context);
-        espeak_ng_ClearErrorContext(&context);
-        if (initialized == ENS_OK)
-            espeak_SetSynthCallback(collectSamples);
-        int mode = -1;
-
         for (;;) {
             std::unique_ptr<SpeechRequest> request;
             {
@@ -152,56 +167,140 @@ private:
                     request = std::move(toPlay);
                 }
             }
-            SpeechAudio audio;
-            if (initialized != ENS_OK) {
-                audio.status = initialized;
-                audio.problem =
-                    QStringLiteral("The speech data of espeak-ng-data could not be read.");
-            } else {
-                audio = synthesize(*request, mode);
+            SpeechAudio audio = askHelper(*request);
+            if (audio.status != noErr) {
+                std::fprintf(stderr, "Speech failed: %#x\n", unsigned(audio.status));
             }
-            if (request->toMemory)
+            if (request->toMemory) {
                 request->result.set_value(std::move(audio));
-            else if (audio.status != noErr)
-                alertOnMainThread(audio.problem);
+            } else if (audio.status != noErr) {
+                std::lock_guard lock(mutex);
+                if (!stopping) // a reading cut short by quitting is no failure
+                    alertOnMainThread(audio.problem);
+            }
         }
 
+        endHelper();
         std::lock_guard lock(mutex);
         for (auto& request : queued)
-            request->result.set_value(SpeechAudio{OSStatus(ENS_SPEECH_STOPPED), QString(), {}, 0});
+            request->result.set_value(SpeechAudio{kHelperFailed, QString(), {}, 0});
         queued.clear();
-        if (initialized == ENS_OK)
-            espeak_ng_Terminate();
         finished = true;
         done.notify_all();
     }
 
-    static SpeechAudio synthesize(SpeechRequest& request, int& mode)
+    bool startHelper()
+    {
+        int ends[2];
+        if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
+            return false;
+        const QByteArray program = QFile::encodeName(helperPath);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, ends[1], STDIN_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
+        char* const argv[] = {const_cast<char*>(program.constData()), nullptr};
+        pid_t pid = 0;
+        const int spawned =
+            posix_spawn(&pid, program.constData(), &actions, nullptr, argv, environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(ends[1]);
+        if (spawned != 0) {
+            close(ends[0]);
+            return false;
+        }
+        std::lock_guard lock(mutex);
+        helperPid = pid;
+        helperSocket = ends[0];
+        return true;
+    }
+
+    // Closes the connection and waits for the helper, which then ends; one
+    // that does not within a moment is ended. Returns how it ended.
+    int endHelper()
+    {
+        pid_t pid;
+        {
+            std::lock_guard lock(mutex);
+            pid = helperPid;
+        }
+        if (pid <= 0)
+            return 0;
+        close(helperSocket);
+        helperSocket = -1;
+        // Reaped under the lock, so that stop() never signals a process
+        // that has taken over a number no longer ours.
+        int status = 0;
+        for (int tries = 0;; ++tries) {
+            {
+                std::lock_guard lock(mutex);
+                if (waitpid(pid, &status, WNOHANG) != 0) {
+                    helperPid = 0;
+                    return status;
+                }
+                if (tries == 100)
+                    kill(pid, SIGKILL);
+            }
+            usleep(20000);
+        }
+    }
+
+    SpeechAudio helperFailed(const QString& problem)
     {
         SpeechAudio audio;
-        // The output is opened again only when the mode changes, so that the
-        // sound output stays open between readings.
-        const int wanted = request.toMemory ? ENOUTPUT_MODE_SYNCHRONOUS
-                                            : ENOUTPUT_MODE_SYNCHRONOUS | ENOUTPUT_MODE_SPEAK_AUDIO;
-        espeak_ng_STATUS status = ENS_OK;
-        if (wanted != mode) {
-            status = espeak_ng_InitializeOutput(espeak_ng_OUTPUT_MODE(wanted), 0, nullptr);
-            mode = status == ENS_OK ? wanted : -1;
+        audio.status = kHelperFailed;
+        audio.problem = problem;
+        return audio;
+    }
+
+    SpeechAudio askHelper(const SpeechRequest& request)
+    {
+        if (helperPid <= 0 && !startHelper())
+            return helperFailed(
+                QStringLiteral("The speech helper %1 could not be started.").arg(helperPath));
+        const uint8_t kind = request.toMemory ? kSynthesize : kPlay;
+        const auto voiceLength = uint32_t(std::min<qsizetype>(request.voice.size(), kVoiceMax));
+        const auto textLength = uint32_t(std::min<qsizetype>(request.text.size(), kTextMax));
+        int32_t status = 0;
+        int32_t rate = 0;
+        uint32_t problemLength = 0;
+        uint32_t count = 0;
+        QByteArray problem;
+        SpeechAudio audio;
+        bool answered = sendAll(helperSocket, &kind, sizeof kind) &&
+                        sendAll(helperSocket, &voiceLength, sizeof voiceLength) &&
+                        sendAll(helperSocket, request.voice.constData(), voiceLength) &&
+                        sendAll(helperSocket, &textLength, sizeof textLength) &&
+                        sendAll(helperSocket, request.text.constData(), textLength) &&
+                        receiveAll(helperSocket, &status, sizeof status) &&
+                        receiveAll(helperSocket, &rate, sizeof rate) &&
+                        receiveAll(helperSocket, &problemLength, sizeof problemLength) &&
+                        problemLength <= kProblemMax;
+        if (answered) {
+            problem.resize(problemLength);
+            answered = receiveAll(helperSocket, problem.data(), problemLength) &&
+                       receiveAll(helperSocket, &count, sizeof count) && count <= kSamplesMax;
         }
-        if (status == ENS_OK)
-            status = espeak_ng_SetVoiceByName(request.voice.constData());
-        if (status == ENS_OK) {
-            audio.sampleRate = espeak_ng_GetSampleRate();
-            status = espeak_ng_Synthesize(
-                request.text.constData(), std::size_t(request.text.size()) + 1, 0, POS_CHARACTER, 0,
-                espeakCHARS_UTF8, nullptr, request.toMemory ? &audio.samples : nullptr);
+        if (answered) {
+            audio.samples.resize(count);
+            answered = receiveAll(helperSocket, audio.samples.data(), count * sizeof(int16_t));
+        }
+        if (!answered) {
+            // The helper crashed or was ended: the next request starts a new one.
+            const int how = endHelper();
+            if (WIFSIGNALED(how))
+                std::fprintf(stderr, "The speech helper ended by signal %d\n", WTERMSIG(how));
+            return helperFailed(
+                QStringLiteral("The speech synthesiser stopped unexpectedly. The speech data "
+                               "of espeak-ng-data may be damaged; reinstalling it can help."));
         }
         audio.status = OSStatus(status);
-        if (status != ENS_OK) {
-            audio.problem = describe(status, request.voice);
+        audio.sampleRate = rate;
+        audio.problem = QString::fromUtf8(problem);
+        if (audio.status != noErr)
             audio.samples.clear();
-            std::fprintf(stderr, "Speech failed: %#x\n", unsigned(status));
-        }
+        if (audio.status != noErr)
+            audio.samples.clear();
         return audio;
     }
 
@@ -213,7 +312,9 @@ private:
     std::thread worker;
     bool stopping = false;
     bool finished = false;
-    bool abandoned = false; // left running on a hung sound output
+    QString helperPath;
+    pid_t helperPid = 0;   // guarded by mutex; 0 when no helper runs
+    int helperSocket = -1; // used by the worker only
 };
 
 } // namespace
@@ -272,4 +373,9 @@ void speakReading(const characterEntry* entry, SpeechVoice voice)
 void stopSpeech()
 {
     SpeechThread::instance().stop();
+}
+
+void setSpeechHelperPath(const QString& path)
+{
+    helperPathOverride() = path;
 }

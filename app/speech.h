@@ -1,7 +1,9 @@
 #pragma once
-// Speaking an entry's reading with espeak-ng. The library keeps global state
-// and is not thread-safe, so one speech thread owns it: every synthesis runs
-// there, and speaking never blocks the event loop.
+// Speaking an entry's reading with espeak-ng. The synthesiser runs in a
+// helper process, tavi-speech beside the program, started at the first
+// request and again after a failure, so that one that crashes (on damaged
+// speech data, say) costs an alert and not the program. One speech thread
+// talks to it, so speaking never blocks the event loop.
 
 #include "platform/types.h"
 
@@ -24,7 +26,7 @@ const char* speechVoiceName(SpeechVoice voice);
 QByteArray speechText(const QByteArray& reading);
 
 struct SpeechAudio {
-    OSStatus status = noErr; // the library's status; noErr when synthesised
+    OSStatus status = noErr; // the library's status, -1 for a failed helper; noErr when synthesised
     QString problem;         // what went wrong, for an alert
     std::vector<int16_t> samples;
     int sampleRate = 0;
@@ -41,6 +43,10 @@ void speakText(const QByteArray& voiceName, const QByteArray& text);
 // Speaks the entry's reading of that language; alerts when it has none.
 void speakReading(const characterEntry* entry, SpeechVoice voice);
 
-// Ends the speech thread, waiting a moment at most for a reading being
-// spoken. A later request starts it again.
+// Ends the speech thread and the helper, waiting a moment at most for a
+// reading being spoken. A later request starts them again.
 void stopSpeech();
+
+// For tests, whose programs are not beside the helper: the helper to start
+// (empty: tavi-speech beside the program). Set before the first request.
+void setSpeechHelperPath(const QString& path);

@@ -5,6 +5,7 @@
 
 #include "fuzz/fuzzsupport.h"
 #include "store/dictionary.h"
+#include "store/textutil.h"
 #include "windows/floating/wordentry.h"
 #include "windows/history/history.h"
 #include "windows/history/historyfile.h"
@@ -21,11 +22,11 @@ namespace {
 std::string g_historyPath;
 
 // Beside the shipped dictionary, as a user dictionary would add them: keys
-// of two code points, one of thirty-two, and the smallest code points.
+// of two code points, one of thirty-two, and the smallest characters.
 const char kExtra[] =
     "U+6B61+8FCE\tkDefinition\twelcome\n"
     "U+41\tkDefinition\tthe letter\n"
-    "U+0\tkDefinition\tnothing\n"
+    "U+1\tkDefinition\tthe first\n"
     "U+4E00+4E01+4E02+4E03+4E04+4E05+4E06+4E07+4E08+4E09+4E0A+4E0B+4E0C+4E0D+4E0E+4E0F"
     "+4E10+4E11+4E12+4E13+4E14+4E15+4E16+4E17+4E18+4E19+4E1A+4E1B+4E1C+4E1D+4E1E+4E1F"
     "\tkDefinition\tthirty-two characters\n";
@@ -36,6 +37,11 @@ void checkHistory()
     for (uint32_t index : history) {
         FUZZ_CHECK(index < dict.entries.size() || isKnownWordRef(index));
         FUZZ_CHECK(seen.insert(index).second);
+        // Only characters: no key past U+10FFFF, no surrogate, no U+0.
+        if (index < dict.entries.size()) {
+            const std::vector<uint32_t>& codes = dict.entries[index]->codes;
+            FUZZ_CHECK(tavi_text::isCharacterKey(codes.data(), codes.size()));
+        }
     }
 }
 

@@ -97,12 +97,26 @@ QString expectedDisplay(const QByteArray& fieldName, const QByteArray& text, boo
         return p;
     }
     // Valid UTF-8 is exactly what survives decoding and encoding unchanged.
-    // (QString::fromUtf8 would drop a leading U+FEFF.)
+    // (QString::fromUtf8 would drop a leading U+FEFF.) Invalid bytes become
+    // U+FFFD; how many of them a broken sequence gives is the decoder's own.
     QStringDecoder toUtf16(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
-    const QString s = toUtf16(text);
-    isNull = s.toUtf8() != text;
-    return isNull ? QString() : s;
+    return toUtf16(text);
 }
+
+namespace {
+
+QString withoutReplacements(QString s)
+{
+    return s.remove(QChar(u'\uFFFD'));
+}
+
+// A character of a key: U+0001 to U+10FFFF, no surrogate.
+bool isCharacter(uint32_t c)
+{
+    return c >= 1 && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
+}
+
+} // namespace
 
 void checkStore(dictionary& d)
 {
@@ -113,6 +127,9 @@ void checkStore(dictionary& d)
         FUZZ_CHECK(e->index == i);
         FUZZ_CHECK(d.table->IsIn(e) == e); // each key once
         FUZZ_CHECK(e->display == dictionary::displayOfCodes(e->codes));
+        FUZZ_CHECK(!e->codes.empty()); // a key that names no character is skipped
+        for (uint32_t c : e->codes)
+            FUZZ_CHECK(isCharacter(c));
         for (size_t a = 0; a < e->values.size(); ++a) {
             const dictValue* v = e->values[a];
             FUZZ_CHECK(v->field >= 0 && size_t(v->field) < d.fields.size());
@@ -133,6 +150,14 @@ void checkStore(dictionary& d)
                 continue;
             }
             FUZZ_CHECK(v->display.isNull() == isNull);
+            FUZZ_CHECK(v->display.isValidUtf16());
+            if (name != "kMandarin" && name != "kRSUnicode" && !v->text.startsWith("U+") &&
+                expected.toUtf8() != v->text) {
+                // Not valid UTF-8: kept, with U+FFFD for what is not.
+                FUZZ_CHECK(v->display.contains(QChar(u'\uFFFD')));
+                FUZZ_CHECK(withoutReplacements(v->display) == withoutReplacements(expected));
+                continue;
+            }
             FUZZ_CHECK(v->display == expected);
         }
     }

@@ -7,10 +7,12 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
 #include <QSettings>
+#include <QStringDecoder>
 
 #include <cstdio>
 #include <limits>
@@ -48,6 +50,34 @@ QString escapeKey(const QString& key)
     return escaped;
 }
 
+// Names each line of the file that is not valid UTF-8 on standard error:
+// QSettings reads such bytes as U+FFFD without a word. A damaged file could
+// hold millions of such lines; only the first hundred are named.
+void reportInvalidUtf8(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray contents = file.readAll();
+    int reported = 0;
+    qsizetype line = 0;
+    for (qsizetype start = 0; start < contents.size(); ++line) {
+        qsizetype end = contents.indexOf('\n', start);
+        if (end < 0)
+            end = contents.size();
+        QStringDecoder decoder(QStringDecoder::Utf8);
+        const QString decoded = decoder(QByteArrayView(contents).sliced(start, end - start));
+        Q_UNUSED(decoded); // decoding happens on the conversion to QString
+        if (decoder.hasError() && ++reported <= 100)
+            std::fprintf(stderr, "line %lld of %s: invalid UTF-8, kept with U+FFFD\n",
+                         static_cast<long long>(line + 1), qUtf8Printable(path));
+        start = end + 1;
+    }
+    if (reported > 100)
+        std::fprintf(stderr, "%d more lines of %s were reported as above\n", reported - 100,
+                     qUtf8Printable(path));
+}
+
 // The values of one preferences file. Changes stay here until the domain is
 // synchronised, so later reads see them; without changes pending, a file
 // changed on disk is read again. Keys are escaped (escapeKey), values are the
@@ -74,6 +104,8 @@ struct Domain {
         const QStringList keys = settings.allKeys();
         for (const QString& key : keys)
             values[key] = settings.value(key);
+        if (size > 0)
+            reportInvalidUtf8(path);
     }
 };
 

@@ -6,6 +6,7 @@
 #include "app/servicesbridge.h"
 #include "app/speech.h"
 #include "app/windowlookup.h"
+#include "platform/alerts.h"
 #include "platform/controls.h"
 #include "platform/eventloop.h"
 #include "platform/folders.h"
@@ -100,14 +101,13 @@ void setUpApplication()
 }
 
 // Shows the loading window while `loader` reads the dictionaries.
-void loadBehindLoadingWindow(DictionaryLoader loader)
+DictionaryLoadReport loadBehindLoadingWindow(DictionaryLoader loader)
 {
     WindowRef loadWindow = nullptr;
     const OSStatus err = CreateWindowFromNib(nibRef, QStringLiteral("LoadWindow"), &loadWindow);
     if (err != noErr) {
         minorError("Error", "Could not find window resource", err);
-        loader(&dict, nullptr);
-        return;
+        return loader(&dict, nullptr);
     }
     static const EventTypeSpec closeEvent[] = {{kEventClassWindow, kEventWindowClose}};
     InstallWindowEventHandler(loadWindow, NewEventHandlerUPP(declineClose),
@@ -116,15 +116,41 @@ void loadBehindLoadingWindow(DictionaryLoader loader)
     ShowWindow(loadWindow);
 
     ControlRef progressControl = nullptr;
+    DictionaryLoadReport report;
     if (GetControlByID(loadWindow, &kLoadProgressID, &progressControl) == noErr) {
         ProgressBarBinding progress(loadWindow, progressControl);
         QDFlushPortBuffer(GetWindowPort(loadWindow), nullptr);
-        loader(&dict, &progress);
+        report = loader(&dict, &progress);
     } else {
         qCDebug(taviTrace, "The loading window has no progress bar");
-        loader(&dict, nullptr);
+        report = loader(&dict, nullptr);
     }
     DisposeWindow(loadWindow);
+    return report;
+}
+
+// A damaged installation: the user is told once, and the run goes on with
+// what could be read (the user's own dictionary at least). A user dictionary
+// that cannot be read is said on standard error; it is only appended to.
+void reportUnreadableDictionaries(const DictionaryLoadReport& report)
+{
+    if (!report.user.ok())
+        std::fprintf(stderr, "Tavi could not read your dictionary %s\n",
+                     qUtf8Printable(report.user.describe()));
+    if (report.shippedReadable())
+        return;
+    const ReadResult& failure = report.shippedFailure();
+    std::fprintf(stderr, "Tavi could not read its dictionary %s\n",
+                 qUtf8Printable(failure.describe()));
+    AlertRequest alert;
+    alert.type = kAlertCautionAlert;
+    alert.message = QStringLiteral("Tavi could not read its dictionary");
+    alert.explanation =
+        QStringLiteral("%1\n\nReinstall Tavi to restore it. Until then Tavi shows only the "
+                       "entries of your own dictionary.")
+            .arg(failure.describe());
+    SInt16 item = 0;
+    StandardAlert(alert, &item);
 }
 
 // Without a tray icon, a run without any window would leave the user
@@ -169,11 +195,14 @@ OSStatus runTavi(DictionaryLoader loader)
         return err;
     }
 
-    loadBehindLoadingWindow(loader);
+    reportUnreadableDictionaries(loadBehindLoadingWindow(loader));
 
     removeStaleSaveFiles();
     loadPrefs();
-    loadHistory();
+    const ReadResult historyRead = loadHistory();
+    if (!historyRead.ok())
+        std::fprintf(stderr, "Tavi could not read its history %s\n",
+                     qUtf8Printable(historyRead.describe()));
     showLargerCharactersChoice();
 
     if (globals.ShowDictionary)

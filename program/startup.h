@@ -3,19 +3,21 @@
 
 #include "platform/types.h"
 
+#include "store/locations.h"
+
 class dictionary;
 class LoadProgress;
 
-using DictionaryLoader = void (*)(dictionary*, LoadProgress*);
+using DictionaryLoader = DictionaryLoadReport (*)(dictionary*, LoadProgress*);
 
 // Opens the interface resources, installs the menu bar, loads the
 // dictionaries behind the loading window (with `loader`; tests hand in their
-// own), loads the preferences, opens the windows they ask for, installs the
-// application handler and runs the event loop. When the loop ends (Quit from
-// the menu or the tray, SIGINT, SIGTERM, or the last window closed without a
-// tray) it releases the interface resources and saves the preferences.
-// Needs a QApplication. 0 after a normal run; the status of the failed step
-// when the interface resources or the menu bar cannot be loaded.
+// own) and alerts once when the shipped dictionary or its index could not be
+// read (the run goes on with what was read), loads the preferences, opens the windows they ask for,
+// installs the application handler and runs the event loop. When the loop ends (Quit from the menu
+// or the tray, SIGINT, SIGTERM, or the last window closed without a tray) it releases the interface
+// resources and saves the preferences. Needs a QApplication. 0 after a normal run; the status of
+// the failed step when the interface resources or the menu bar cannot be loaded.
 OSStatus runTavi(DictionaryLoader loader);
 OSStatus runTavi();
 

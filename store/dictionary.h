@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/hashtable.h"
+#include "store/readresult.h"
 
 #include <QByteArray>
 #include <QString>
@@ -109,10 +110,14 @@ public:
     // The entry whose key is exactly this one code point, or null.
     characterEntry* lookup(long codePoint) const;
 
-    // Reads one dictionary file into the store.
-    void load(const char* path, LoadProgress* progress);
-    // Reads the field index `path` + ".index"; false when it cannot be opened.
-    bool loadIndex(const char* path);
+    // Reads one dictionary file into the store; says why when the file
+    // cannot be opened or read to its end. Lines whose key names no character
+    // are skipped, and values that are not valid UTF-8 show U+FFFD, each with
+    // a line on standard error.
+    ReadResult load(const char* path, LoadProgress* progress);
+    // Reads the field index `path` + ".index"; says why when it cannot be
+    // opened or read.
+    ReadResult loadIndex(const char* path);
     // Tone numbers to tone marks: "ni3 hao3" -> "nǐ hǎo"; null for none.
     QString pinyinize(const char* text) const;
 
@@ -130,7 +135,8 @@ private:
 
     int findField(const char* name, size_t length) const;
     struct ValueCache;
-    void addValueFromFile(characterEntry* e, int field, int rule, const char* text, std::size_t n,
+    // True when the value's text is not valid UTF-8.
+    bool addValueFromFile(characterEntry* e, int field, int rule, const char* text, std::size_t n,
                           ValueCache& cache);
 
     bool mayHoldSingle(uint32_t codePoint) const;

@@ -2,6 +2,7 @@
 #include "store/linereader.h"
 #include "store/trace.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -30,14 +31,15 @@ constexpr size_t kNameMax = 255;
 
 } // namespace
 
-bool dictionary::loadIndex(const char* path)
+ReadResult dictionary::loadIndex(const char* path)
 {
     const std::string indexPath = std::string(path != nullptr ? path : "") + ".index";
     FILE* file = fopen(indexPath.c_str(), "re");
+    const int openError = errno;
     qCDebug(taviTrace, "Loading index '%s'...", indexPath.c_str());
     if (file == nullptr) {
         fprintf(stderr, "Unable to open '%s'\n", indexPath.c_str());
-        return false;
+        return ReadResult::failure(indexPath, openError);
     }
 
     LineReader reader(file);
@@ -100,7 +102,8 @@ bool dictionary::loadIndex(const char* path)
     if (reader.failed())
         fprintf(stderr, "Error reading '%s'\n", indexPath.c_str());
     fclose(file);
-    return true;
+    return reader.failed() ? ReadResult::failure(indexPath, reader.errorCode())
+                           : ReadResult::success(indexPath);
 }
 
 int dictionary::findField(const char* name, size_t length) const

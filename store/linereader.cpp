@@ -1,5 +1,6 @@
 #include "store/linereader.h"
 
+#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -24,6 +25,7 @@ bool LineReader::fill()
     if (got == 0) {
         atEnd = true;
         error = ferror(file) != 0;
+        errorNumber = error ? errno : 0;
         return false;
     }
     end += got;
@@ -33,6 +35,7 @@ bool LineReader::fill()
 bool LineReader::skipLine()
 {
     ++skippedLong;
+    ++lines;
     for (;;) {
         consumed += int64_t(end - begin);
         begin = end;
@@ -68,6 +71,7 @@ bool LineReader::next(const char*& line, std::size_t& length)
                 break;
             // Too long, though its end is already here.
             ++skippedLong;
+            ++lines;
             begin += length;
             consumed += int64_t(length);
             scanned = 0;
@@ -88,6 +92,7 @@ bool LineReader::next(const char*& line, std::size_t& length)
         }
     }
     scanned = 0;
+    ++lines;
     line = buffer.data() + begin;
     begin += length;
     consumed += int64_t(length);

@@ -21,10 +21,15 @@ public:
     // line ends at its first NUL byte. The line stays valid until the next
     // call.
     bool next(const char*& line, std::size_t& length);
+    // The number of the line `next` gave last, from 1; lines too long to
+    // keep count too.
+    int64_t lineNumber() const { return lines; }
     // Bytes consumed so far: the file position of the next line.
     int64_t offset() const { return consumed; }
     // True when reading stopped because of an I/O error.
     bool failed() const { return error; }
+    // The errno of that error.
+    int errorCode() const { return errorNumber; }
     // How many lines longer than kLineMax were skipped.
     long skippedLongLines() const { return skippedLong; }
 
@@ -39,7 +44,9 @@ private:
     std::size_t end = 0;
     std::size_t scanned = 0; // bytes after begin known to hold no newline
     int64_t consumed = 0;
+    int64_t lines = 0;
     long skippedLong = 0;
     bool atEnd = false;
     bool error = false;
+    int errorNumber = 0;
 };

@@ -2,11 +2,13 @@
 #include "store/linereader.h"
 #include "store/memory.h"
 #include "store/progress.h"
+#include "store/readresult.h"
 #include "store/textutil.h"
 #include "store/trace.h"
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -15,7 +17,7 @@ namespace {
 
 // How a value's text becomes its display string.
 enum class Rule : uint8_t {
-    Text,     // the text as UTF-8; null when invalid
+    Text,     // the text as UTF-8, U+FFFD for each byte that is not
     Radical,  // kRSUnicode: the Kangxi radical symbol of the leading number
     Pinyin,   // kMandarin: tone numbers to tone marks
     CharList, // "U+XXXX+YYYY...": the characters themselves
@@ -157,6 +159,7 @@ struct dictionary::ValueCache {
         const char* text = nullptr; // the display follows the text
         uint32_t key = 0;           // text length | rule << 16
         int32_t displayLength = -1; // -1: null display
+        bool invalid = false;       // the text is not valid UTF-8
     };
     std::unique_ptr<Slot[]> cells{new Slot[kCells]};
 };
@@ -172,7 +175,7 @@ inline char16_t* displayAfter(char* text, size_t n)
 
 } // namespace
 
-void dictionary::addValueFromFile(characterEntry* e, int field, int rule, const char* p, size_t n,
+bool dictionary::addValueFromFile(characterEntry* e, int field, int rule, const char* p, size_t n,
                                   ValueCache& cache)
 {
     uint32_t h = 2166136261u ^ uint32_t(rule);
@@ -196,6 +199,7 @@ void dictionary::addValueFromFile(characterEntry* e, int field, int rule, const 
         text[n] = '\0';
         char16_t* units = displayAfter(text, n);
         qsizetype length = 0;
+        bool invalid = false;
         switch (Rule(rule)) {
         case Rule::CharList:
             length = charListDisplay(p, n, units);
@@ -208,12 +212,13 @@ void dictionary::addValueFromFile(characterEntry* e, int field, int rule, const 
             length = tavi_text::pinyinizeInto(p, n, units);
             if (length == 0)
                 length = -1;
+            invalid = !tavi_text::isValidUtf8(p, n); // the converter puts U+FFFD
             break;
         case Rule::Sourced:
             length = sourcedDisplay(p, n, units);
             break;
         case Rule::Text:
-            length = tavi_text::utf8ToUtf16(p, n, units);
+            length = tavi_text::utf8ToUtf16(p, n, units, invalid);
             break;
         }
         if (length >= 0) {
@@ -226,6 +231,7 @@ void dictionary::addValueFromFile(characterEntry* e, int field, int rule, const 
         slot.text = text;
         slot.key = key;
         slot.displayLength = int32_t(length);
+        slot.invalid = invalid;
     }
     QString display;
     if (slot.displayLength >= 0)
@@ -234,14 +240,16 @@ void dictionary::addValueFromFile(characterEntry* e, int field, int rule, const 
             slot.displayLength);
     addDictValue(
         e, new dictValue{field, QByteArray::fromRawData(slot.text, qsizetype(n)), display, 0});
+    return slot.invalid;
 }
 
-void dictionary::load(const char* path, LoadProgress* progress)
+ReadResult dictionary::load(const char* path, LoadProgress* progress)
 {
     FILE* file = path != nullptr ? fopen(path, "re") : nullptr;
     if (file == nullptr) {
+        const int error = path != nullptr ? errno : ENOENT;
         fprintf(stderr, "Unable to open '%s'\n", path != nullptr ? path : "");
-        return;
+        return ReadResult::failure(path != nullptr ? path : "", error);
     }
     qCDebug(taviTrace, "Loading '%s'...", path);
 
@@ -265,6 +273,7 @@ void dictionary::load(const char* path, LoadProgress* progress)
     const FieldNames names(fields);
     ValueCache cache;
     characterEntry probe; // one probe for every line's key
+    LineDiagnostics diagnostics(path);
     LineReader reader(file);
     reader.skipByteOrderMark();
     for (;;) {
@@ -306,6 +315,14 @@ void dictionary::load(const char* path, LoadProgress* progress)
             if (tavi_text::readHex(plus, keyEnd, cp) != plus)
                 probe.codes.push_back(cp);
         }
+        // A key that names no character would become an entry that nothing
+        // can show or save faithfully.
+        if (!tavi_text::isCharacterKey(probe.codes.data(), probe.codes.size())) [[unlikely]] {
+            std::string why;
+            tavi_text::isCharacterKey(probe.codes.data(), probe.codes.size(), &why);
+            diagnostics.report(reader.lineNumber(), (why + "; line skipped").c_str());
+            continue;
+        }
 
         const bool known = probe.codes.size() != 1 || mayHoldSingle(probe.codes[0]);
         auto* entry = known ? static_cast<characterEntry*>(table->IsIn(&probe)) : nullptr;
@@ -336,7 +353,8 @@ void dictionary::load(const char* path, LoadProgress* progress)
         const size_t n = size_t(valueEnd - value);
         const Rule rule =
             n >= 2 && value[0] == 'U' && value[1] == '+' ? Rule::CharList : fieldRule[size_t(f)];
-        addValueFromFile(entry, f, int(rule), value, n, cache);
+        if (addValueFromFile(entry, f, int(rule), value, n, cache)) [[unlikely]]
+            diagnostics.report(reader.lineNumber(), "invalid UTF-8, kept with U+FFFD");
     }
     if (reader.skippedLongLines() > 0)
         fprintf(stderr, "Skipped %ld lines longer than %zu bytes in '%s'\n",
@@ -346,4 +364,6 @@ void dictionary::load(const char* path, LoadProgress* progress)
     fclose(file);
     if (progress != nullptr)
         progress->setProgressValue(1000);
+    return reader.failed() ? ReadResult::failure(path, reader.errorCode())
+                           : ReadResult::success(path);
 }

@@ -101,16 +101,36 @@ std::string bundleResourcesPath()
     return QFile::encodeName(path).toStdString();
 }
 
-void loadDictionaries(dictionary* d, LoadProgress* progress)
+DictionaryLoadReport loadDictionaries(dictionary* d, LoadProgress* progress)
 {
-    const std::string resources = bundleResourcesPath();
+    return loadDictionaries(d, progress, bundleResourcesPath());
+}
+
+DictionaryLoadReport loadDictionaries(dictionary* d, LoadProgress* progress,
+                                      const std::string& resources)
+{
+    DictionaryLoadReport report;
     if (resources.empty()) {
         fputs("Cannot find the folder of the program: no shipped dictionary\n", stderr);
+        report.index = report.shipped = ReadResult::failure("dictionary.txt", ENOENT);
+        report.shipped.reason = report.index.reason =
+            QStringLiteral("the folder of the installed program is unknown");
     } else {
         qCDebug(taviTrace, "Got path %s", resources.c_str());
         const std::string mainPath = resources + "/dictionary.txt";
-        d->loadIndex(mainPath.c_str());
-        d->load(mainPath.c_str(), progress);
+        const size_t fieldsBefore = d->fields.size();
+        const uint32_t entriesBefore = d->count;
+        report.index = d->loadIndex(mainPath.c_str());
+        report.shipped = d->load(mainPath.c_str(), progress);
+        // An empty file is as damaged as a missing one.
+        if (report.index.ok() && d->fields.size() == fieldsBefore) {
+            report.index.error = ENODATA;
+            report.index.reason = QStringLiteral("the file names no field");
+        }
+        if (report.shipped.ok() && d->count == entriesBefore) {
+            report.shipped.error = ENODATA;
+            report.shipped.reason = QStringLiteral("the file holds no entry");
+        }
     }
     const std::string userPath = getCustomDictLocation();
     struct stat info;
@@ -118,7 +138,8 @@ void loadDictionaries(dictionary* d, LoadProgress* progress)
     if (!userPath.empty() && stat(userPath.c_str(), &info) != 0 && errno == ENOENT)
         qCDebug(taviTrace, "No user dictionary '%s' yet", userPath.c_str());
     else if (!userPath.empty())
-        d->load(userPath.c_str(), progress);
+        report.user = d->load(userPath.c_str(), progress);
+    return report;
 }
 
 std::string getCustomDictLocation()

@@ -1,5 +1,6 @@
 #include "store/textutil.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace tavi_text {
@@ -49,7 +50,7 @@ size_t decodeUtf8(const unsigned char* p, size_t avail, char32_t& cp)
     return need;
 }
 
-qsizetype utf8ToUtf16(const char* p, size_t n, char16_t* out)
+qsizetype utf8ToUtf16(const char* p, size_t n, char16_t* out, bool& invalid)
 {
     const auto* u = reinterpret_cast<const unsigned char*>(p);
     qsizetype units = 0;
@@ -73,12 +74,53 @@ qsizetype utf8ToUtf16(const char* p, size_t n, char16_t* out)
         }
         char32_t cp;
         const size_t used = decodeUtf8(u + i, n - i, cp);
-        if (used == 1)
-            return -1;
+        invalid |= used == 1; // every valid sequence here has two bytes or more
         units += putCodePoint(out + units, cp);
         i += used;
     }
     return units;
+}
+
+bool isValidUtf8(const char* p, size_t n)
+{
+    const auto* u = reinterpret_cast<const unsigned char*>(p);
+    for (size_t i = 0; i < n;) {
+        if (u[i] < 0x80) {
+            ++i;
+            continue;
+        }
+        char32_t cp;
+        const size_t used = decodeUtf8(u + i, n - i, cp);
+        if (used == 1)
+            return false;
+        i += used;
+    }
+    return true;
+}
+
+bool isCharacterKey(const uint32_t* codes, std::size_t count, std::string* why)
+{
+    if (count == 0) {
+        if (why != nullptr)
+            *why = "the key names no character";
+        return false;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const uint32_t c = codes[i];
+        const char* problem = c == 0                         ? "is not a character"
+                              : c > 0x10FFFFu                ? "is past U+10FFFF"
+                              : c >= 0xD800u && c <= 0xDFFFu ? "is a surrogate"
+                                                             : nullptr;
+        if (problem != nullptr) {
+            if (why != nullptr) {
+                char text[64];
+                snprintf(text, sizeof text, "U+%lX %s", static_cast<unsigned long>(c), problem);
+                *why = text;
+            }
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace tavi_text

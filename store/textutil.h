@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace tavi_text {
 
@@ -14,10 +15,29 @@ namespace tavi_text {
 // its first byte alone.
 size_t decodeUtf8(const unsigned char* p, size_t avail, char32_t& cp);
 
-// Decodes valid UTF-8 into out (room for n units); returns the number of
-// units, or -1 when the text is not valid UTF-8 (strictly: no overlongs,
-// surrogates or code points past U+10FFFF).
-qsizetype utf8ToUtf16(const char* p, size_t n, char16_t* out);
+// Decodes UTF-8 into out (room for n units) and returns the number of
+// units. Each byte that does not start a valid sequence (strictly: no
+// overlongs, surrogates or code points past U+10FFFF) becomes U+FFFD and
+// sets `invalid`.
+qsizetype utf8ToUtf16(const char* p, size_t n, char16_t* out, bool& invalid);
+// Whether the n bytes at p are valid UTF-8, in the same strict sense.
+bool isValidUtf8(const char* p, size_t n);
+
+// Whether a headword's code points are all characters: U+0001 to U+10FFFF
+// and no surrogate; an empty key is none. Inline: the loader asks for every
+// line.
+inline bool isCharacterKey(const uint32_t* codes, size_t count)
+{
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t c = codes[i];
+        if (c - 1u >= 0x10FFFFu || (c >= 0xD800u && c <= 0xDFFFu))
+            return false;
+    }
+    return count > 0;
+}
+// The same, and when it is not, `why` names the first offender, as in
+// "U+D800 is a surrogate".
+bool isCharacterKey(const uint32_t* codes, size_t count, std::string* why);
 
 // Writes `cp` as one or two UTF-16 units at out and returns how many; a value
 // past U+10FFFF becomes U+FFFD.

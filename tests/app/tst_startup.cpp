@@ -26,6 +26,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QStandardPaths>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTest>
@@ -50,7 +51,7 @@ struct LoaderRecord {
 };
 LoaderRecord g_loader;
 
-void testLoader(dictionary* d, LoadProgress* progress)
+DictionaryLoadReport testLoader(dictionary* d, LoadProgress* progress)
 {
     ++g_loader.calls;
     g_loader.hadProgress = progress != nullptr;
@@ -72,6 +73,22 @@ void testLoader(dictionary* d, LoadProgress* progress)
     }
     // A shown stand-in window keeps the loop running until the test ends it.
     makeTaggedWindow(FOUR_CHAR_CODE("TEST"));
+    return DictionaryLoadReport{};
+}
+
+bool writeFile(const QString& path, const QByteArray& content)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(content) == content.size();
+}
+
+// The real loader, with the shipped files taken from this folder.
+std::string g_shippedFolder;
+DictionaryLoadReport loaderOfShippedFolder(dictionary* d, LoadProgress* progress)
+{
+    return loadDictionaries(d, progress, g_shippedFolder);
 }
 
 // Runs `action` once, as soon as the event loop runs; a watchdog ends the
@@ -135,6 +152,8 @@ private slots:
     void aFirstRunShowsTheLoadingBarAndSavesAtTheEnd();
     void missingInterfaceResourcesEndStartUp_data();
     void missingInterfaceResourcesEndStartUp();
+    void anUnreadableShippedDictionaryAlertsOnceAndRunsOn_data();
+    void anUnreadableShippedDictionaryAlertsOnceAndRunsOn();
 
     void longMessagesAreCutAtWholeCharacters();
     void mainWindowsShowTheMenuBar_data();
@@ -240,6 +259,55 @@ void StartupTest::missingInterfaceResourcesEndStartUp()
     QCOMPARE(g_loader.calls, status == noErr ? 1 : 0);
     QCOMPARE(QFileInfo::exists(prefsPath()), status == noErr);
     QCOMPARE(exitStatusFor(status) != 0, status != noErr);
+}
+
+void StartupTest::anUnreadableShippedDictionaryAlertsOnceAndRunsOn_data()
+{
+    QTest::addColumn<QByteArray>("index"); // null: no such file
+    QTest::addColumn<QByteArray>("shipped");
+    QTest::addColumn<QString>("failedFile");
+    QTest::addColumn<QString>("reason");
+    const QByteArray index = "kDefinition\tEDEF\tkDefinition\tDefinition\tEnglish\n";
+    const QByteArray shipped = "U+6C34\tkDefinition\twater\n";
+    QTest::newRow("no dictionary") << index << QByteArray() << QStringLiteral("dictionary.txt")
+                                   << QStringLiteral("No such file or directory");
+    QTest::newRow("no index") << QByteArray() << shipped << QStringLiteral("dictionary.txt.index")
+                              << QStringLiteral("No such file or directory");
+    QTest::newRow("empty dictionary") << index << QByteArray("") << QStringLiteral("dictionary.txt")
+                                      << QStringLiteral("the file holds no entry");
+}
+
+// A missing shipped dictionary opened an empty window with no word to the
+// user; the user's own entries must still be there.
+void StartupTest::anUnreadableShippedDictionaryAlertsOnceAndRunsOn()
+{
+    QFETCH(QByteArray, index);
+    QFETCH(QByteArray, shipped);
+    QFETCH(QString, failedFile);
+    QFETCH(QString, reason);
+    QTemporaryDir folder;
+    if (!index.isNull())
+        QVERIFY(writeFile(folder.filePath(QStringLiteral("dictionary.txt.index")), index));
+    if (!shipped.isNull())
+        QVERIFY(writeFile(folder.filePath(QStringLiteral("dictionary.txt")), shipped));
+    g_shippedFolder = QFile::encodeName(folder.path()).toStdString();
+    const QString userDictionary =
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+        QStringLiteral("/Tavi Dictionaries/UserDictionary.txt");
+    QVERIFY(writeFile(userDictionary, "U+2F800\tkDefinition\tmine\n"));
+    DuringTheLoop during([] { QuitApplicationEventLoop(); });
+
+    QCOMPARE(runTavi(loaderOfShippedFolder), noErr);
+    QFile::remove(userDictionary);
+    QVERIFY(during.done);
+    QCOMPARE(g_alerts->requests.size(), std::size_t(1));
+    const AlertRequest& alert = g_alerts->requests[0];
+    QCOMPARE(alert.message, QStringLiteral("Tavi could not read its dictionary"));
+    QVERIFY2(
+        alert.explanation.startsWith(folder.filePath(failedFile) + QStringLiteral(": ") + reason),
+        qPrintable(alert.explanation));
+    QVERIFY(alert.explanation.contains(QStringLiteral("Reinstall Tavi")));
+    QVERIFY(dict.lookup(0x2F800) != nullptr); // the user's entry was read all the same
 }
 
 void StartupTest::longMessagesAreCutAtWholeCharacters()

@@ -117,6 +117,7 @@ void TestRadicalLookup::initTestCase()
     recorder = std::make_unique<ftest::AlertRecorder>();
     alerts = recorder->recorded;
     QVERIFY(radicalIndex());
+    setSpeechHelperPath(QStringLiteral(TAVI_BUILD_BIN_DIR "/tavi-speech"));
     InstallEventHandler(GetApplicationEventTarget(), NewEventHandlerUPP(applicationEventHandler),
                         GetEventTypeCount(kApplicationEventTypes), kApplicationEventTypes, nullptr,
                         nullptr);

@@ -26,7 +26,7 @@ class FieldIndexTest : public QObject {
         if (!writeFile(path + QStringLiteral(".index"), index))
             return false;
         StdoutCapture out;
-        return d.loadIndex(path.toUtf8().constData());
+        return d.loadIndex(path.toUtf8().constData()).ok();
     }
 
 private slots:

@@ -57,7 +57,7 @@ private slots:
         QTest::newRow("pinyin to nothing")
             << QByteArray("kMandarin") << QByteArray("3") << QString();
         QTest::newRow("invalid UTF-8")
-            << QByteArray("kDefinition") << QByteArray("caf\xE9") << QString();
+            << QByteArray("kDefinition") << QByteArray("caf\xE9") << QStringLiteral("caf\uFFFD");
         QTest::newRow("radical") << QByteArray("kRSUnicode") << QByteArray("120.3")
                                  << QStringLiteral("\u2F77");
         QTest::newRow("character list") << QByteArray("kSimplifiedVariant")
@@ -117,9 +117,7 @@ private slots:
         QTest::newRow("short and long")
             << QByteArray("U+A0+3007+20000") << QList<uint>{0xA0, 0x3007, 0x20000};
         QTest::newRow("non-hex piece skipped") << QByteArray("U+xyz+4E00") << QList<uint>{0x4E00};
-        QTest::newRow("too many digits saturate")
-            << QByteArray("U+123456789ABC") << QList<uint>{0xFFFFFFFFu};
-        QTest::newRow("no code points") << QByteArray("U") << QList<uint>{};
+        QTest::newRow("empty piece skipped") << QByteArray("U++4E00") << QList<uint>{0x4E00};
     }
 
     void keys()
@@ -132,6 +130,62 @@ private slots:
         QCOMPARE(d.count, 1u);
         const std::vector<uint32_t>& got = d.entries[0]->codes;
         QCOMPARE(QList<uint>(got.begin(), got.end()), codes);
+    }
+
+    // Such keys became entries and history items, with no word.
+    void keysThatNameNoCharacterAreSkippedWithOneLine_data()
+    {
+        QTest::addColumn<QByteArray>("key");
+        QTest::addColumn<QByteArray>("diagnostic");
+        QTest::newRow("past U+10FFFF") << QByteArray("U+110000") << QByteArray("U+110000 is past");
+        QTest::newRow("too many digits saturate")
+            << QByteArray("U+123456789ABC") << QByteArray("U+FFFFFFFF is past");
+        QTest::newRow("high surrogate") << QByteArray("U+D800") << QByteArray("U+D800 is a surr");
+        QTest::newRow("low surrogate in a pair")
+            << QByteArray("U+4E00+DFFF") << QByteArray("U+DFFF is a surr");
+        QTest::newRow("U+0") << QByteArray("U+0") << QByteArray("U+0 is not a character");
+        QTest::newRow("bare U") << QByteArray("U") << QByteArray("names no character");
+        QTest::newRow("no hex") << QByteArray("U+ZZ") << QByteArray("names no character");
+    }
+
+    void keysThatNameNoCharacterAreSkippedWithOneLine()
+    {
+        QFETCH(QByteArray, key);
+        QFETCH(QByteArray, diagnostic);
+        dictionary d;
+        loadFields(d);
+        StdoutCapture err(stderr);
+        loadText(d, "U+4E01\tkDefinition\tkept\n" + key + "\tkDefinition\tx\n" + key +
+                        "\tkMandarin\tyi1\n");
+        const QByteArray printed = err.finish();
+        QCOMPARE(d.count, 1u);
+        QCOMPARE(printed.count('\n'), 2); // one per line
+        QVERIFY2(printed.startsWith("line 2 of ") && printed.contains(diagnostic) &&
+                     printed.contains("; line skipped\nline 3 of "),
+                 printed.constData());
+    }
+
+    // One bad byte blanked the user's whole value, so that the shipped one
+    // was lost too; a search for its words then found another character.
+    void invalidUtf8IsKeptWithReplacementCharactersAndReportedOncePerLine()
+    {
+        dictionary d;
+        loadFields(d);
+        loadText(d, "U+6C34\tkDefinition\twater\nU+6C34\tkMandarin\tshui3\n");
+        StdoutCapture err(stderr);
+        loadText(d, "# caf\xE9\nU+6C34\tkDefinition\twater, liquid \xFF\n"
+                    "U+6C35\tkDefinition\twater, liquid \xFF\nU+6C34\tkMandarin\tshu\xC0i3\n");
+        const QByteArray printed = err.finish();
+        QCOMPARE(value(d, 0x6C34, "kDefinition")->display, QStringLiteral("water, liquid \uFFFD"));
+        QCOMPARE(value(d, 0x6C35, "kDefinition")->display, QStringLiteral("water, liquid \uFFFD"));
+        QCOMPARE(value(d, 0x6C34, "kDefinition")->text, QByteArray("water, liquid \xFF"));
+        QVERIFY(value(d, 0x6C34, "kMandarin")->display.contains(u'\uFFFD'));
+        const QByteArray path = dir.filePath(QStringLiteral("d%1.txt").arg(files)).toUtf8();
+        QByteArray expected;
+        for (int line : {2, 3, 4})
+            expected += "line " + QByteArray::number(line) + " of " + path +
+                        ": invalid UTF-8, kept with U+FFFD\n";
+        QCOMPARE(printed, expected);
     }
 
     // Lines without a usable field still make their entry.

@@ -9,6 +9,7 @@
 #include "platform/windowgroups.h"
 #include "platform/writestream.h"
 #include "store/dictionary.h"
+#include "store/readresult.h"
 #include "store/textutil.h"
 #include "store/trace.h"
 #include "windows/floating/floatingwindow.h"
@@ -74,12 +75,17 @@ bool isBlank(int c)
 // characters is read as several keys. Each key costs one probe of the hash
 // table, so the time grows with the file's length and no faster, and memory
 // stays bounded by the dictionary whatever the file holds.
-std::vector<uint32_t> readHistoryLines(FILE* file)
+std::vector<uint32_t> readHistoryLines(FILE* file, const std::string& path)
 {
     std::vector<uint32_t> found;
     characterEntry probe;
+    LineDiagnostics diagnostics(path);
+    int64_t line = 1;
     auto lookUp = [&] {
-        if (const auto* e = static_cast<const characterEntry*>(dict.table->IsIn(&probe)))
+        std::string why;
+        if (!tavi_text::isCharacterKey(probe.codes.data(), probe.codes.size(), &why))
+            diagnostics.report(line, (why + "; skipped").c_str());
+        else if (const auto* e = static_cast<const characterEntry*>(dict.table->IsIn(&probe)))
             found.push_back(e->index);
         probe.codes.clear();
     };
@@ -95,8 +101,10 @@ std::vector<uint32_t> readHistoryLines(FILE* file)
         c = getc_unlocked(file);
     }
     for (;;) {
-        while (isBlank(c))
+        while (isBlank(c)) {
+            line += c == '\n';
             c = getc_unlocked(file);
+        }
         if (c == EOF)
             break;
         if (c != 'U') {
@@ -259,20 +267,25 @@ void removeStaleSaveFiles()
         {QStringLiteral(".??????"), QStringLiteral(".previous"), QStringLiteral(".check*")});
 }
 
-OSStatus loadHistory()
+ReadResult loadHistory()
 {
     const std::string path = getHistoryLocation();
+    ReadResult result = ReadResult::success(path);
     if (FILE* file = path.empty() ? nullptr : fopen(path.c_str(), "re")) {
-        history = readHistoryLines(file);
+        history = readHistoryLines(file, path);
+        if (ferror(file))
+            result = ReadResult::failure(path, errno);
         fclose(file);
         updateHistoryBrowser();
+    } else if (!path.empty() && errno != ENOENT) { // no file yet: a first run
+        result = ReadResult::failure(path, errno);
     }
     if (history.empty()) {
         // A first run starts with 歡迎 (welcome), when the dictionary has it.
         const UniChar welcome[] = {0x6B61, 0x8FCE};
         findCharacter(welcome, 2);
     }
-    return noErr;
+    return result;
 }
 
 void addCFSTRtoFile(WriteStream* stream, const QString& text)

@@ -12,6 +12,7 @@
 // byte-order mark.
 
 #include "platform/types.h"
+#include "store/readresult.h"
 
 #include <QUrl>
 
@@ -26,7 +27,8 @@ std::string getHistoryLocation();
 // completely on disk.
 void saveHistory();
 // Reads the history file into the history; with nothing read, looks up 歡迎.
-OSStatus loadHistory();
+// Says why when the file exists but cannot be read.
+ReadResult loadHistory();
 // Saves the history a moment from now, once for a burst of changes; needs
 // the event loop (the save at quit writes it in any case).
 void scheduleHistorySave();
