@@ -1,6 +1,6 @@
-#Fails when a source file includes a header of a folder its layer may not
-#use.Layers, lowest first; each may use the ones it names.
-#cmake - DSOURCE_DIR = < tree> - P CheckLayers.cmake
+# Fails when a source file includes a header of a folder its layer may not
+# use. Layers, lowest first; each may use the ones it names.
+#   cmake -DSOURCE_DIR=<tree> -P CheckLayers.cmake
 cmake_minimum_required(VERSION 3.25)
 set(allowed_store store)
 set(allowed_platform platform)
@@ -9,17 +9,16 @@ set(allowed_splitview splitview framework platform)
 set(allowed_app app splitview framework platform store)
 set(allowed_windows windows app splitview framework platform store)
 set(allowed_program program windows app splitview framework platform store)
-#The word converter writes the word file with the store's own writer.
+# The word converter writes the word file with the store's own writer.
 set(allowed_tools tools store/words.h)
-#The command - line client shares only the D - Bus names with the program.
+# The command-line client shares only the D-Bus names with the program.
 set(allowed_client client app/servicenames.h)
-#The speech helper shares only its protocol with the program.
+# The speech helper shares only its protocol with the program.
 set(allowed_speech speech app/speechprotocol.h)
 
 set(faults 0)
 foreach(layer store platform framework splitview app windows program tools client speech)
-  file(GLOB_RECURSE sources ${SOURCE_DIR}/${
-    layer}/*.cpp ${SOURCE_DIR}/${layer}/*.h)
+  file(GLOB_RECURSE sources ${SOURCE_DIR}/${layer}/*.cpp ${SOURCE_DIR}/${layer}/*.h)
   foreach(source ${sources})
     file(STRINGS ${source} includes REGEX "^#include \"[^\"]+\"")
     foreach(line ${includes})
