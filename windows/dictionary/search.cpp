@@ -264,6 +264,87 @@ void orderByRelevance(std::vector<DataBrowserItemID>& items, const std::vector<u
         items[i] = ranked[i].item;
 }
 
+void searchWithFieldText(ControlRef field)
+{
+    QString text;
+    GetControlData(field, kControlEntireControl, kControlEditTextCFStringTag, sizeof text, &text,
+                   nullptr);
+    // Nothing to look for: the list shows what the filter lets through.
+    if (text.trimmed().isEmpty()) {
+        cancelSearch(field);
+        return;
+    }
+    HISearchFieldChangeAttributes(field, kHISearchFieldAttributesCancel, 0);
+    std::printf("Got valid CFString (%s)\n", text.toUtf8().constData());
+    const int scope = globals.searchState;
+    const std::vector<pinyinquery::Syllable> syllables = pinyinquery::parse(text);
+    if ((isPlainAscii(text) || !syllables.empty()) && scope >= 0 &&
+        std::size_t(scope) < dict.fields.size() &&
+        dict.fields[std::size_t(scope)]->name == "kMandarin") {
+        std::puts("converting pinyin");
+        // Pinyin in any spelling is written with tone numbers first,
+        // so that v, u: and ü, and marks typed by hand, come out alike.
+        const QByteArray numbered =
+            syllables.empty() ? text.toLatin1() : withToneNumbers(syllables);
+        const QString converted = dict.pinyinize(numbered.constData());
+        if (!converted.isNull()) {
+            text = converted;
+            SetControlData(field, kControlEntireControl, kControlEditTextCFStringTag, sizeof text,
+                           &text);
+        }
+    }
+    std::fflush(stdout);
+    ControlRef list = findDictionaryList();
+    if (!list) {
+        minorError("Error", "Error, could not find browser control", 0);
+        return;
+    }
+    filterDBItems(list, globals.filterState, globals.searchState, text);
+}
+
+void cancelSearch(ControlRef field)
+{
+    QString text;
+    GetControlData(field, kControlEntireControl, kControlEditTextCFStringTag, sizeof text, &text,
+                   nullptr);
+    if (!text.isEmpty()) {
+        const QString empty = QStringLiteral("");
+        SetControlData(field, kControlEntireControl, kControlEditTextCFStringTag, sizeof empty,
+                       &empty);
+    }
+    HISearchFieldChangeAttributes(field, 0, kHISearchFieldAttributesCancel);
+    ControlRef list = findDictionaryList();
+    if (!list) {
+        minorError("Error", "Error, could not find browser control", 0);
+        return;
+    }
+    filterDBItems(list, globals.filterState, -3, QString());
+}
+
+namespace {
+
+// Down in the search field goes on to the list: its first row, selected.
+OSStatus moveIntoList(EventRef event)
+{
+    char character = 0;
+    GetEventParameter(event, kEventParamKeyMacCharCodes, typeChar, nullptr, sizeof character,
+                      nullptr, &character);
+    if (character != 31)
+        return eventNotHandledErr;
+    WindowRef window = FindMyWindow(kDictionaryWindowTag, false);
+    ControlRef list = nullptr;
+    DataBrowserItemID first = kDataBrowserNoItem;
+    if (!window || GetControlByID(window, &kDictBrowserPaneID, &list) != noErr ||
+        GetDataBrowserTableViewItemID(list, 0, &first) != noErr)
+        return eventNotHandledErr;
+    SetKeyboardFocus(window, list, kControlFocusNextPart);
+    SetDataBrowserSelectedItems(list, 1, &first, kDataBrowserItemsAssign);
+    RevealDataBrowserItem(list, first, kDataBrowserItemNoProperty, 0);
+    return noErr;
+}
+
+} // namespace
+
 OSStatus DictWindowSearchHandler(EventHandlerCallRef, EventRef event, void* userData)
 {
     auto field = static_cast<ControlRef>(userData);
@@ -272,55 +353,20 @@ OSStatus DictWindowSearchHandler(EventHandlerCallRef, EventRef event, void* user
 
     if (eventClass == kEventClassTextField && kind == kEventTextAccepted) {
         std::puts("Got search event!");
-        HISearchFieldChangeAttributes(field, kHISearchFieldAttributesCancel, 0);
-        QString text;
-        const bool haveText =
-            GetControlData(field, kControlEntireControl, kControlEditTextCFStringTag, sizeof text,
-                           &text, nullptr) == noErr;
-        if (haveText) {
-            if (text.isNull())
-                text = QStringLiteral(""); // an empty text is still a search text
-            std::printf("Got valid CFString (%s)\n", text.toUtf8().constData());
-            const int scope = globals.searchState;
-            const std::vector<pinyinquery::Syllable> syllables = pinyinquery::parse(text);
-            if ((isPlainAscii(text) || !syllables.empty()) && scope >= 0 &&
-                std::size_t(scope) < dict.fields.size() &&
-                dict.fields[std::size_t(scope)]->name == "kMandarin") {
-                std::puts("converting pinyin");
-                // Pinyin in any spelling is written with tone numbers first,
-                // so that v, u: and ü, and marks typed by hand, come out alike.
-                const QByteArray numbered =
-                    syllables.empty() ? text.toLatin1() : withToneNumbers(syllables);
-                const QString converted = dict.pinyinize(numbered.constData());
-                if (!converted.isNull()) {
-                    text = converted;
-                    SetControlData(field, kControlEntireControl, kControlEditTextCFStringTag,
-                                   sizeof text, &text);
-                }
-            }
-        }
         std::fflush(stdout);
-        ControlRef list = findDictionaryList();
-        if (!list) {
-            minorError("Error", "Error, could not find browser control", 0);
-            return noErr;
-        }
-        filterDBItems(list, globals.filterState, globals.searchState, haveText ? text : QString());
+        searchWithFieldText(field);
         return noErr;
     }
 
     if (eventClass == kEventClassSearchField && kind == kEventSearchFieldCancelClicked) {
-        HISearchFieldChangeAttributes(field, 0, kHISearchFieldAttributesCancel);
         std::puts("Got cancel event");
         std::fflush(stdout);
-        ControlRef list = findDictionaryList();
-        if (!list) {
-            minorError("Error", "Error, could not find browser control", 0);
-            return noErr;
-        }
-        filterDBItems(list, globals.filterState, -3, QString());
+        cancelSearch(field);
         return noErr;
     }
+
+    if (eventClass == kEventClassKeyboard && kind == kEventRawKeyDown)
+        return moveIntoList(event);
 
     std::puts("Go unknown event!");
     std::fflush(stdout);
