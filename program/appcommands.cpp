@@ -113,6 +113,7 @@ void setLargerCharacters(bool larger)
         applyCharacterSizes(window);
     if (WindowRef window = FindMyWindow(kFloatingWindowTag, false))
         applyFloatingReadingSize(window);
+    applyHistoryCharacterSize();
 }
 
 OSStatus applicationEventHandler(EventHandlerCallRef, EventRef event, void*)
