@@ -5,6 +5,7 @@
 #include "app/speech.h"
 #include "app/windowlookup.h"
 #include "windows/dictionary/dictionarywindow.h"
+#include "windows/feedback/feedbackendpoint.h"
 #include "windows/feedback/feedbackwindow.h"
 #include "windows/floating/floatingwindow.h"
 #include "platform/menubar.h"
@@ -14,6 +15,7 @@
 #include "windows/radical/radicalwindow.h"
 
 #include <QAction>
+#include <QDir>
 #include <QMenu>
 
 #include <cstdio>
@@ -101,6 +103,28 @@ void showLargerCharactersChoice()
                 action->setCheckable(true);
                 action->setChecked(globals.biggerFonts != 0);
             }
+        }
+    }
+}
+
+void showFeedbackChoice()
+{
+    const bool setUp = readFeedbackEndpoint().isSetUp();
+    for (QMenu* menu : GetMenuBarMenus()) {
+        for (QAction* action : menu->actions()) {
+            MenuCommand command = 0;
+            if (!GetMenuActionCommand(action, &command) || command != "FBAK"_4cc)
+                continue;
+            // The tooltip of the interface resource, kept for when it is set up.
+            if (!action->property("setUpToolTip").isValid())
+                action->setProperty("setUpToolTip", action->toolTip());
+            action->setEnabled(setUp);
+            action->setToolTip(
+                setUp ? action->property("setUpToolTip").toString()
+                      : QStringLiteral("Feedback is not set up: put the host of a form-mail "
+                                       "server and the recipient's address in %1")
+                            .arg(QDir::toNativeSeparators(feedbackConfigPath())));
+            menu->setToolTipsVisible(true);
         }
     }
 }

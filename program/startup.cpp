@@ -176,6 +176,7 @@ OSStatus runTavi(DictionaryLoader loader)
     loadPrefs();
     loadHistory();
     showLargerCharactersChoice();
+    showFeedbackChoice();
 
     if (globals.ShowDictionary)
         createDictionaryWindow();
