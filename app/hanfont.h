@@ -3,6 +3,8 @@
 // than the surrounding text: the entry list's character column, the entry
 // text's character line and the radical look-up window.
 
+#include "platform/databrowser.h"
+
 #include <QFont>
 
 // The Noto CJK faces first; the extension-block face covers the rarer
@@ -12,3 +14,9 @@ QFont hanCharacterFont(int pixelSize);
 // The character size for text of textPixelSize: 1.5 times it, or twice it
 // when larger characters are chosen.
 int characterPixelSize(int textPixelSize, bool larger);
+
+// Gives a list's text the size of the larger-characters setting and the
+// cells of one of its columns the Han face at characterPixelSize of that
+// text, so that every list shows its characters alike. Answers the
+// characters' pixel size.
+int applyListCharacterFont(ControlRef list, DataBrowserPropertyID column, bool larger);

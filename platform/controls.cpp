@@ -195,6 +195,23 @@ void HideControl(ControlRef control)
     SetControlVisibility(control, false, true);
 }
 
+OSStatus SetKeyboardFocus(WindowRef window, ControlRef control, ControlFocusPart part)
+{
+    QWidget* top = GetWindowWidget(window);
+    if (!top)
+        return errInvalidWindowRef;
+    if (part == kControlFocusNoPart) {
+        if (QWidget* focus = top->focusWidget())
+            focus->clearFocus();
+        return noErr;
+    }
+    QWidget* widget = widgetOf(control);
+    if (!widget || widget->window() != top)
+        return errUnknownControl;
+    widget->setFocus(Qt::OtherFocusReason);
+    return noErr;
+}
+
 static OSStatus SetControlVisibility(ControlRef control, Boolean visible, Boolean)
 {
     QWidget* widget = widgetOf(control);

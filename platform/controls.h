@@ -68,6 +68,14 @@ void ShowControl(ControlRef control);
 void HideControl(ControlRef control);
 OSStatus HIViewSetVisible(HIViewRef view, Boolean visible);
 
+// Gives the control the keyboard focus in its window (at once when the
+// window is active, else when it next is); the part is ignored.
+// kControlFocusNoPart takes the focus away from the window's controls.
+using ControlFocusPart = ControlPartCode;
+constexpr ControlFocusPart kControlFocusNoPart = 0;
+constexpr ControlFocusPart kControlFocusNextPart = -1;
+OSStatus SetKeyboardFocus(WindowRef window, ControlRef control, ControlFocusPart part);
+
 Boolean IsControlEnabled(ControlRef control);
 // Active: its window is the active window.
 Boolean IsControlActive(ControlRef control);

@@ -10,7 +10,9 @@
 #include <QFont>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QPointer>
 #include <QStyledItemDelegate>
 #include <QTreeView>
@@ -174,7 +176,12 @@ public:
     void onSectionClicked(int logical);
     void onSelectionChanged(const QItemSelection& selected);
     void updateSortIndicator();
+    void startAtTop();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+public:
     QTreeView* view;
     DataBrowserModel* model;
     DataBrowserDelegate* delegate;
@@ -401,6 +408,7 @@ DataBrowser::DataBrowser(QTreeView* v)
         if (index.isValid() && std::size_t(index.row()) < model->items.size())
             notify(model->items[std::size_t(index.row())], kDataBrowserItemDoubleClicked);
     });
+    view->installEventFilter(this);
 
     // Resource files may name columns of their own.
     const QStringList properties = view->property("columnProperties").toStringList();
@@ -528,6 +536,34 @@ void DataBrowser::sortItems()
         model->changePersistentIndexList(persistent, moved);
     }
     emit model->layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+// A list filled anew shows its first row at the top, as the row the keys
+// move from, without selecting it.
+void DataBrowser::startAtTop()
+{
+    view->verticalScrollBar()->setValue(0);
+    if (model->items.empty())
+        return;
+    view->selectionModel()->setCurrentIndex(model->index(0, 0), QItemSelectionModel::NoUpdate);
+    view->scrollToTop();
+}
+
+// Return or Enter on a selected row opens it as a double click does.
+bool DataBrowser::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != view || event->type() != QEvent::KeyPress)
+        return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    // While a cell is edited its editor has the keys, not the view.
+    if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
+        return false;
+    const QModelIndex current = view->currentIndex();
+    if (!current.isValid() || std::size_t(current.row()) >= model->items.size() ||
+        !view->selectionModel()->isRowSelected(current.row(), QModelIndex()))
+        return false;
+    notify(model->items[std::size_t(current.row())], kDataBrowserItemDoubleClicked);
+    return true;
 }
 
 void DataBrowser::onSelectionChanged(const QItemSelection& selected)
@@ -781,7 +817,8 @@ OSStatus AddDataBrowserItems(ControlRef control, DataBrowserItemID container, It
         }
         if (added.empty())
             return noErr;
-        if (model->items.empty()) {
+        const bool wasEmpty = model->items.empty();
+        if (wasEmpty) {
             model->beginResetModel();
             model->items = std::move(added);
             model->endResetModel();
@@ -792,6 +829,8 @@ OSStatus AddDataBrowserItems(ControlRef control, DataBrowserItemID container, It
             model->endInsertRows();
         }
         browser.sortItems();
+        if (wasEmpty)
+            browser.startAtTop();
         return noErr;
     });
 }
@@ -809,6 +848,7 @@ OSStatus RemoveDataBrowserItems(ControlRef control, DataBrowserItemID container,
         model->items.clear();
         model->listed.clear();
         model->endResetModel();
+        browser.startAtTop();
         return noErr;
     });
 }
@@ -842,6 +882,19 @@ OSStatus SetDataBrowserSelectedItems(ControlRef control, ItemCount numItems,
         if (!rows.empty())
             selectionModel->setCurrentIndex(model->index(rows.back(), 0),
                                             QItemSelectionModel::NoUpdate);
+        return noErr;
+    });
+}
+
+OSStatus GetDataBrowserTableViewItemID(ControlRef control, DataBrowserTableViewRowIndex row,
+                                       DataBrowserItemID* outItem)
+{
+    if (!outItem)
+        return paramErr;
+    return withBrowser(control, [&](DataBrowser& browser) {
+        if (row >= browser.model->items.size())
+            return errDataBrowserItemNotFound;
+        *outItem = browser.model->items[row];
         return noErr;
     });
 }

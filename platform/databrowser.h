@@ -12,8 +12,11 @@
 // flag. Sorting by a sortable column orders the items with the item-compare
 // callback (ascending; descending is the ascending order reversed).
 // Selection, double click and the start and end of a cell edit are reported
-// to the notification callback. The model labels each row (its vertical
-// header) with the row's item.
+// to the notification callback; Return or Enter on a selected row is
+// reported as a double click on it. The model labels each row (its vertical
+// header) with the row's item. A list filled after it was emptied starts at
+// its top, its first row the current one (where the arrow keys start) but
+// not selected.
 //
 // A QTreeView made elsewhere (a .ui file) becomes a data browser on the first
 // call that needs one; CreateDataBrowserControl makes a new one.
@@ -36,6 +39,7 @@ using DataBrowserSetOption = UInt32;
 using DataBrowserRevealOptions = UInt8;
 using DataBrowserViewStyle = OSType;
 using DataBrowserTableViewColumnIndex = UInt32;
+using DataBrowserTableViewRowIndex = UInt32;
 using DataBrowserTableViewColumnID = DataBrowserPropertyID;
 using ThemeButtonValue = UInt16;
 
@@ -234,6 +238,10 @@ OSStatus SetDataBrowserSelectedItems(ControlRef browser, ItemCount numItems,
                                      const DataBrowserItemID* items,
                                      DataBrowserSetOption operation);
 Boolean IsDataBrowserItemSelected(ControlRef browser, DataBrowserItemID item);
+// The item shown in a row (from 0, in the order shown); a non-zero status
+// for a row beyond the list.
+OSStatus GetDataBrowserTableViewItemID(ControlRef browser, DataBrowserTableViewRowIndex row,
+                                       DataBrowserItemID* outItem);
 // Scrolls the item (and the property's column, or the first column for
 // kDataBrowserItemNoProperty) into view without changing the selection;
 // a non-zero status when it is not listed.

@@ -47,6 +47,7 @@ void fillWithMenus(QWidget* owner, const std::function<void(QMenu*)>& add)
         if (!menu)
             continue;
         auto* copy = new QMenu(menu->title(), owner);
+        copy->setToolTipsVisible(menu->toolTipsVisible());
         copy->addActions(menu->actions());
         add(copy);
     }

@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
@@ -82,16 +83,39 @@ public:
 
         connect(menuAction, &QAction::triggered, this,
                 [this] { menu->popup(this->edit->mapToGlobal(QPoint(0, this->edit->height()))); });
-        connect(cancelAction, &QAction::triggered, this, [this] {
-            this->edit->clear();
-            sendFieldEvent(GetControlFromWidget(this->edit), kEventClassSearchField,
-                           kEventSearchFieldCancelClicked);
-        });
+        connect(cancelAction, &QAction::triggered, this, [this] { cancel(); });
         connect(edit, &QLineEdit::returnPressed, this, [this] {
             sendFieldEvent(GetControlFromWidget(this->edit), kEventClassTextField,
                            kEventTextAccepted);
         });
         connect(menu, &QMenu::triggered, this, [this](QAction* action) { chose(action); });
+        edit->installEventFilter(this);
+    }
+
+    void cancel()
+    {
+        edit->clear();
+        sendFieldEvent(GetControlFromWidget(edit), kEventClassSearchField,
+                       kEventSearchFieldCancelClicked);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched != edit || event->type() != QEvent::KeyPress)
+            return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
+            cancel();
+            return true;
+        }
+        if (key->key() != Qt::Key_Up && key->key() != Qt::Key_Down)
+            return false;
+        const char character = key->key() == Qt::Key_Up ? 30 : 31;
+        const UInt32 code = UInt32(key->key());
+        ScopedEvent raw(kEventClassKeyboard, kEventRawKeyDown);
+        raw.set(kEventParamKeyMacCharCodes, typeChar, character);
+        raw.set(kEventParamKeyCode, typeUInt32, code);
+        return raw.send(GetControlEventTarget(GetControlFromWidget(edit))) == noErr;
     }
 
     void chose(QAction* action)

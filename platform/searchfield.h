@@ -8,7 +8,10 @@
 // application when not handled):
 //   {kEventClassTextField, kEventTextAccepted}            Return or Enter
 //   {kEventClassSearchField, kEventSearchFieldCancelClicked}  the cancel
-//       button, after the text has been cleared
+//       button or Escape, after the text has been cleared
+//   {kEventClassKeyboard, kEventRawKeyDown}               Up or Down, which
+//       the field has no use for, with the parameters of keyboard.h; a
+//       handler that answers noErr consumes the key
 //   {kEventClassCommand, kEventCommandProcess}            a search menu item,
 //       with the item's command (HICommand from the menu); which item shows
 //       a mark is up to the program (CheckMenuItem)

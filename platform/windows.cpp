@@ -405,6 +405,21 @@ void SelectWindow(WindowRef window)
     widget->activateWindow();
 }
 
+OSStatus CollapseWindow(WindowRef window, Boolean collapse)
+{
+    if (!isUsable(window))
+        return errInvalidWindowRef;
+    QWidget* widget = window->widget();
+    const Qt::WindowStates state = widget->windowState();
+    widget->setWindowState(collapse ? state | Qt::WindowMinimized : state & ~Qt::WindowMinimized);
+    return noErr;
+}
+
+Boolean IsWindowCollapsed(WindowRef window)
+{
+    return isUsable(window) && window->widget()->isMinimized();
+}
+
 void DisposeWindow(WindowRef window)
 {
     if (!window || window->m_disposed)

@@ -53,6 +53,10 @@ void ShowWindow(WindowRef window);
 // only while the program is the active one, so that another program keeps
 // the focus (SetFrontProcess brings the program itself forward).
 void SelectWindow(WindowRef window);
+// Collapsed is minimised by the window manager (iconified); expanding
+// restores the window to the size and state it had before.
+OSStatus CollapseWindow(WindowRef window, Boolean collapse);
+Boolean IsWindowCollapsed(WindowRef window);
 // Closes the window for good: it leaves the list at once, its handlers get
 // kEventWindowClosed and are removed, and the widget is deleted once control
 // returns to the event loop (a handler may dispose of its own window).

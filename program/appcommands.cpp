@@ -7,6 +7,7 @@
 #include "app/windowlookup.h"
 #include "store/trace.h"
 #include "windows/dictionary/dictionarywindow.h"
+#include "windows/feedback/feedbackendpoint.h"
 #include "windows/feedback/feedbackwindow.h"
 #include "windows/floating/floatingwindow.h"
 #include "platform/menubar.h"
@@ -16,6 +17,7 @@
 #include "windows/radical/radicalwindow.h"
 
 #include <QAction>
+#include <QDir>
 #include <QMenu>
 
 #include <cstdio>
@@ -108,6 +110,28 @@ void showLargerCharactersChoice()
     }
 }
 
+void showFeedbackChoice()
+{
+    const bool setUp = readFeedbackEndpoint().isSetUp();
+    for (QMenu* menu : GetMenuBarMenus()) {
+        for (QAction* action : menu->actions()) {
+            MenuCommand command = 0;
+            if (!GetMenuActionCommand(action, &command) || command != "FBAK"_4cc)
+                continue;
+            // The tooltip of the interface resource, kept for when it is set up.
+            if (!action->property("setUpToolTip").isValid())
+                action->setProperty("setUpToolTip", action->toolTip());
+            action->setEnabled(setUp);
+            action->setToolTip(
+                setUp ? action->property("setUpToolTip").toString()
+                      : QStringLiteral("Feedback is not set up: put the host of a form-mail "
+                                       "server and the recipient's address in %1")
+                            .arg(QDir::toNativeSeparators(feedbackConfigPath())));
+            menu->setToolTipsVisible(true);
+        }
+    }
+}
+
 void setLargerCharacters(bool larger)
 {
     globals.biggerFonts = larger ? 1 : 0;
@@ -116,6 +140,7 @@ void setLargerCharacters(bool larger)
         applyCharacterSizes(window);
     if (WindowRef window = FindMyWindow(kFloatingWindowTag, false))
         applyFloatingReadingSize(window);
+    applyHistoryCharacterSize();
 }
 
 OSStatus applicationEventHandler(EventHandlerCallRef, EventRef event, void*)

@@ -15,3 +15,7 @@ OSStatus applicationEventHandler(EventHandlerCallRef call, EventRef event, void*
 void setLargerCharacters(bool larger);
 // Checks the menu item when larger characters are chosen.
 void showLargerCharactersChoice();
+// Help › Send Feedback… is offered only when feedback.conf names a real
+// form-mail endpoint; otherwise it is disabled and its tooltip says how to
+// set one up.
+void showFeedbackChoice();

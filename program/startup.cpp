@@ -204,6 +204,7 @@ OSStatus runTavi(DictionaryLoader loader)
         std::fprintf(stderr, "Tavi could not read its history %s\n",
                      qUtf8Printable(historyRead.describe()));
     showLargerCharactersChoice();
+    showFeedbackChoice();
 
     if (globals.ShowDictionary)
         createDictionaryWindow();

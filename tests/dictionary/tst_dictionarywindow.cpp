@@ -2,6 +2,8 @@
 // dictionary, driven through their real widgets on the offscreen platform.
 
 #include "app/globals.h"
+#include "app/servicesbridge.h"
+#include "program/appcommands.h"
 #include "program/services.h"
 #include "app/windowlookup.h"
 #include "platform/alerts.h"
@@ -28,6 +30,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QRect>
+#include <QScrollBar>
 #include <QTest>
 #include <QTreeView>
 
@@ -87,6 +90,12 @@ QString listedCharacters()
     for (DataBrowserItemID item : wtest::listedItems(entryList()))
         text += dict.entries[item - 1]->display;
     return text;
+}
+
+QLineEdit* searchEdit()
+{
+    return qobject_cast<QLineEdit*>(
+        GetControlWidget(controlOf(dictionaryWindow(), kSearchFieldID)));
 }
 
 // The search field's clear button.
@@ -171,6 +180,10 @@ private slots:
     void textViewCutsLongValues();
     void selectingARowShowsTheEntryAndEditsShowAtOnce();
     void aVariantFieldShowsEveryFormAndIsFoundByAny();
+    void everyRefillShowsTheListFromTheTop_data();
+    void everyRefillShowsTheListFromTheTop();
+    void downLeavesTheSearchForTheFirstRowAndReturnOpensIt_data();
+    void downLeavesTheSearchForTheFirstRowAndReturnOpensIt();
 
 private:
     RecordingAlertPresenter* alerts = nullptr;
@@ -185,6 +198,9 @@ void DictionaryWindowTest::initTestCase()
     dict.load(kFixture.toUtf8().constData(), nullptr);
     QCOMPARE(dict.count, 13u);
     QCOMPARE(CreateNibReference(QStringLiteral("Tavi"), &nibRef), noErr);
+    InstallEventHandler(GetApplicationEventTarget(), NewEventHandlerUPP(applicationEventHandler),
+                        GetEventTypeCount(kApplicationEventTypes), kApplicationEventTypes, nullptr,
+                        nullptr);
 }
 
 void DictionaryWindowTest::init()
@@ -457,13 +473,14 @@ void DictionaryWindowTest::menusNumberOfferedFieldsOnly()
     }
     QCOMPARE(marked, QStringList{QStringLiteral("Radical")});
 
-    // "All Entries" lists everything and keeps the text.
+    // "All Entries" searches the text in the scope chosen, which it keeps.
     auto* edit = qobject_cast<QLineEdit*>(GetControlWidget(field));
-    edit->setText(QStringLiteral("horse"));
+    edit->setText(QStringLiteral("\u2F00")); // the radical of 一
     emit filterMenu->activated(0);
-    QCOMPARE(listedCharacters(), QStringLiteral("一二马妈吗麻水信高咖啡永𠀀"));
+    QCOMPARE(listedCharacters(), QStringLiteral("一"));
     QCOMPARE(globals.filterState, -1);
-    QCOMPARE(edit->text(), QStringLiteral("horse"));
+    QCOMPARE(globals.searchState, int(Radical));
+    QCOMPARE(edit->text(), QStringLiteral("\u2F00"));
 }
 
 void DictionaryWindowTest::closingRecordsTheBoundsAndTheDivider()
@@ -587,6 +604,115 @@ void DictionaryWindowTest::aVariantFieldShowsEveryFormAndIsFoundByAny()
     loadDictTextData(dict.entries[1]);
     QVERIFY2(controlText(kTextPaneID).contains(QStringLiteral("\nTrad:\t二 弍\n")),
              qPrintable(controlText(kTextPaneID)));
+}
+
+void DictionaryWindowTest::everyRefillShowsTheListFromTheTop_data()
+{
+    QTest::addColumn<int>("filter");
+    QTest::addColumn<QString>("typed"); // typed into the search field before the step
+    QTest::addColumn<QString>("step");
+    QTest::addColumn<QString>("listed");
+    const QString every = QStringLiteral("一二马妈吗麻水信高咖啡永𠀀");
+    QTest::newRow("search accepted")
+        << -1 << QStringLiteral("a") << u"Return"_qs << QStringLiteral("一水𠀀马妈高吗咖啡永");
+    QTest::newRow("Escape") << -1 << QStringLiteral("horse") << u"Escape"_qs << every;
+    QTest::newRow("× button") << -1 << QStringLiteral("horse") << u"cancel"_qs << every;
+    QTest::newRow("empty text accepted") << -1 << QString() << u"Return"_qs << every;
+    QTest::newRow("blank text accepted") << -1 << QStringLiteral("  ") << u"Return"_qs << every;
+    // Show: applies the text in the field, accepted or not.
+    QTest::newRow("Show: a field")
+        << -1 << QStringLiteral("horse") << u"Show: Strokes"_qs << QStringLiteral("马");
+    QTest::newRow("Show: a field, no text")
+        << -1 << QString() << u"Show: Strokes"_qs << QStringLiteral("一二马妈吗麻水信高");
+    QTest::newRow("Show: All Entries") << int(Strokes) << QStringLiteral("horse")
+                                       << u"Show: All Entries"_qs << QStringLiteral("马");
+    QTest::newRow("Lookup service") << -1 << QString() << u"Lookup"_qs << QStringLiteral("水永");
+}
+
+void DictionaryWindowTest::everyRefillShowsTheListFromTheTop()
+{
+    QFETCH(int, filter);
+    QFETCH(QString, typed);
+    QFETCH(QString, step);
+    QFETCH(QString, listed);
+    globals.filterState = filter;
+    createDictionaryWindow();
+    Rect bounds;
+    SetRect(&bounds, 40, 50, 640, 290); // room for a few rows only
+    SetWindowBounds(dictionaryWindow(), kWindowContentRgn, &bounds);
+    QLineEdit* edit = searchEdit();
+    flush();
+
+    // Scrolled to the end, with a row chosen there.
+    QTreeView* view = wtest::treeViewOf(entryList());
+    view->scrollToBottom();
+    QVERIFY(view->verticalScrollBar()->value() > 0);
+    const QRect last = view->visualRect(view->model()->index(view->model()->rowCount() - 1, 0));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, last.center());
+    QVERIFY(!view->selectionModel()->selectedRows().isEmpty());
+
+    QTest::keyClicks(edit, typed);
+    auto* filterMenu =
+        qobject_cast<QComboBox*>(GetControlWidget(controlOf(dictionaryWindow(), kFilterMenuID)));
+    if (step == u"Return")
+        QTest::keyClick(edit, Qt::Key_Return);
+    else if (step == u"Escape")
+        QTest::keyClick(edit, Qt::Key_Escape);
+    else if (step == u"cancel")
+        cancelAction(edit)->trigger();
+    else if (step == u"Show: Strokes")
+        emit filterMenu->activated(filterMenu->findText(QStringLiteral("Strokes")));
+    else if (step == u"Show: All Entries")
+        QTest::keyClick(filterMenu, Qt::Key_Home);
+    else if (step == u"Lookup")
+        performServiceMessage(QStringLiteral("Lookup"), QStringLiteral("water"));
+    flush();
+
+    QCOMPARE(listedCharacters(), listed);
+    QCOMPARE(view->verticalScrollBar()->value(), 0);
+    QCOMPARE(view->indexAt(QPoint(2, 2)).row(), 0);
+    QCOMPARE(view->currentIndex().row(), 0);
+    QVERIFY(view->selectionModel()->selectedRows().isEmpty());
+    // Without a search the field is empty and offers nothing to cancel.
+    const bool searching = !typed.trimmed().isEmpty() || step == u"Lookup";
+    QCOMPARE(cancelAction(edit)->isVisible(), searching && step != u"Escape" && step != u"cancel");
+    if (!searching || step == u"Escape" || step == u"cancel")
+        QVERIFY(edit->text().isEmpty());
+}
+
+void DictionaryWindowTest::downLeavesTheSearchForTheFirstRowAndReturnOpensIt_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::newRow("Return") << int(Qt::Key_Return);
+    QTest::newRow("Enter") << int(Qt::Key_Enter);
+}
+
+void DictionaryWindowTest::downLeavesTheSearchForTheFirstRowAndReturnOpensIt()
+{
+    QFETCH(int, key);
+    createDictionaryWindow();
+    QLineEdit* edit = searchEdit();
+    QTest::keyClicks(edit, QStringLiteral("water"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    QCOMPARE(listedCharacters(), QStringLiteral("水永"));
+    QTreeView* view = wtest::treeViewOf(entryList());
+    // Return on a row that is only current opens nothing.
+    QTest::keyClick(view, Qt::Key(key));
+    QVERIFY(!FindMyWindow(kFloatingWindowTag, false));
+
+    QTest::keyClick(edit, Qt::Key_Down);
+    QCOMPARE(GetWindowWidget(dictionaryWindow())->focusWidget(), view);
+    QCOMPARE(view->selectionModel()->selectedRows().size(), 1);
+    QCOMPARE(view->currentIndex().row(), 0);
+    QCOMPARE(controlText(kCharacterCaptionID), QStringLiteral("水"));
+    QCOMPARE(edit->text(), QStringLiteral("water"));
+
+    // Return or Enter on the selected row does what a double click does.
+    QTest::keyClick(view, Qt::Key(key));
+    WindowRef floating = FindMyWindow(kFloatingWindowTag, false);
+    QVERIFY(floating);
+    QCOMPARE(wtest::controlText(controlOf(floating, ControlID{"CHAR"_4cc, 128})),
+             QStringLiteral("水"));
 }
 
 QTEST_MAIN(DictionaryWindowTest)

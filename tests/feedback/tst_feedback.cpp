@@ -4,6 +4,9 @@
 
 #include "app/globals.h"
 #include "app/windowlookup.h"
+#include "platform/menubar.h"
+#include "platform/menus.h"
+#include "program/appcommands.h"
 #include "platform/alerts.h"
 #include "platform/controls.h"
 #include "platform/folders.h"
@@ -16,7 +19,9 @@
 #include "windows/feedback/feedbackendpoint.h"
 #include "windows/feedback/feedbackwindow.h"
 
+#include <QAction>
 #include <QLabel>
+#include <QMenu>
 #include <QNetworkProxy>
 #include <QPushButton>
 #include <QTcpServer>
@@ -109,6 +114,8 @@ private slots:
     void sendingPostsTheEscapedFormOrKeepsItOpen();
     void reopeningTheFormBringsItForwardWithoutASecond();
     void theShippedEndpointIsHttps();
+    void theMenuItemIsOfferedOnlyWithARealEndpoint_data();
+    void theMenuItemIsOfferedOnlyWithARealEndpoint();
 
 private:
     void writeConfig(const QByteArray& text);
@@ -131,9 +138,13 @@ void FeedbackTest::initTestCase()
     QVERIFY(QFile::copy(share + u"/Tavi/FeedbackWindow.ui"_qs,
                         m_bundle.filePath(u"Tavi/FeedbackWindow.ui"_qs)));
     QVERIFY(QFile::copy(share + u"/small_logo.png"_qs, m_bundle.filePath(u"small_logo.png"_qs)));
+    QVERIFY(QFile::copy(share + u"/Tavi/MenuBar.ui"_qs, m_bundle.filePath(u"Tavi/MenuBar.ui"_qs)));
     SetBundleResourcesFolderOverride(m_bundle.path());
     QCOMPARE(CreateNibReference(QStringLiteral("Tavi"), &nibRef), noErr);
     QVERIFY(m_server.server.listen(QHostAddress::LocalHost));
+    InstallEventHandler(GetApplicationEventTarget(), NewEventHandlerUPP(applicationEventHandler),
+                        GetEventTypeCount(kApplicationEventTypes), kApplicationEventTypes, nullptr,
+                        nullptr);
     SetURLAccessTimeLimit(300);
 }
 
@@ -183,7 +194,7 @@ void FeedbackTest::sendingPostsTheEscapedFormOrKeepsItOpen_data()
                            << alert;
     };
     const QString transmit =
-        u" / Tavi encountered an error while trying to transmit the mesage."_qs;
+        u" / Tavi encountered an error while trying to transmit the message."_qs;
     failing("500 answer", LoopbackServer::ServerError, {}, u"Error (500)"_qs + transmit);
     failing("no answer within the time limit", LoopbackServer::Never, {},
             u"Error (-3259)"_qs + transmit);
@@ -256,6 +267,49 @@ void FeedbackTest::theShippedEndpointIsHttps()
         readFeedbackEndpoint(QStringLiteral(TAVI_BUILD_SHARE_DIR "/feedback.conf"));
     QVERIFY(shipped.url.startsWith("https://"));
     QVERIFY(shipped.recipient.contains('@'));
+}
+
+void FeedbackTest::theMenuItemIsOfferedOnlyWithARealEndpoint_data()
+{
+    QTest::addColumn<QByteArray>("config"); // empty: the shipped one
+    QTest::addColumn<bool>("offered");
+    QTest::newRow("shipped placeholder") << QByteArray() << false;
+    QTest::newRow("example.org recipient")
+        << QByteArray("scheme=https\nhost=mail.quillon.net\nrecipient=me@example.org\n") << false;
+    QTest::newRow("unreadable") << QByteArray("scheme=gopher\n") << false;
+    QTest::newRow("a real host") << QByteArray("scheme=https\nhost=mail.quillon.net\n"
+                                               "recipient=me@quillon.net\n")
+                                 << true;
+}
+
+void FeedbackTest::theMenuItemIsOfferedOnlyWithARealEndpoint()
+{
+    QFETCH(QByteArray, config);
+    QFETCH(bool, offered);
+    if (GetMenuBarMenus().isEmpty())
+        QCOMPARE(SetMenuBarFromNib(nibRef, QStringLiteral("MenuBar")), noErr);
+    writeConfig(config.isEmpty()
+                    ? wtest::readFile(QStringLiteral(TAVI_BUILD_SHARE_DIR "/feedback.conf"))
+                    : config);
+    showFeedbackChoice();
+    QAction* send = nullptr;
+    QMenu* help = nullptr;
+    for (QMenu* menu : GetMenuBarMenus()) {
+        for (QAction* action : menu->actions()) {
+            MenuCommand command = 0;
+            if (GetMenuActionCommand(action, &command) && command == "FBAK"_4cc) {
+                send = action;
+                help = menu;
+            }
+        }
+    }
+    QVERIFY(send);
+    QCOMPARE(send->isEnabled(), offered);
+    QVERIFY(help->toolTipsVisible());
+    QCOMPARE(send->toolTip().contains(u"feedback.conf"_qs), !offered);
+    send->trigger();
+    QCOMPARE(FindMyWindow(kFeedbackWindowTag, false) != nullptr, offered);
+    wtest::disposeAllWindows();
 }
 
 QTEST_MAIN(FeedbackTest)

@@ -11,8 +11,10 @@
 #include "platform/controls.h"
 #include "platform/databrowser.h"
 #include "platform/savedialog.h"
+#include "windows/dictionary/dictionarywindow.h"
 #include "windows/floating/floatingwindow.h"
 
+#include <QFontInfo>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -79,6 +81,8 @@ private slots:
 
     void lhwnTogglesTheDrawerWithTheNewestRowsFirst();
     void theExportButtonClosesTheDrawerAndExports();
+    void theNewestShowsFirstAndTheDrawerDrawsCharactersAsTheListDoes_data();
+    void theNewestShowsFirstAndTheDrawerDrawsCharactersAsTheListDoes();
 
 private:
     QTemporaryDir home;
@@ -142,6 +146,33 @@ void HistoryDrawerTest::theExportButtonClosesTheDrawerAndExports()
     SetSaveDialogPresenter(std::move(previous));
     QVERIFY(!drawerOpen());
     QVERIFY(wtest::readFile(target).startsWith(QByteArray::fromHex("FEFF53F0FEFF0009")));
+}
+
+void HistoryDrawerTest::theNewestShowsFirstAndTheDrawerDrawsCharactersAsTheListDoes_data()
+{
+    QTest::addColumn<int>("bigger");
+    QTest::newRow("text size") << 0;
+    QTest::newRow("larger characters") << 1;
+}
+
+void HistoryDrawerTest::theNewestShowsFirstAndTheDrawerDrawsCharactersAsTheListDoes()
+{
+    QFETCH(int, bigger);
+    globals.biggerFonts = bigger;
+    sendApplicationCommand("LHWN"_4cc);                  // opens the floating window too
+    QCOMPARE(floatingCharacter(), QStringLiteral("台")); // history.back()
+    sendApplicationCommand("DWIN"_4cc);
+    ControlRef list = nullptr;
+    GetControlByID(FindMyWindow(kDictionaryWindowTag, false), &kDictBrowserPaneID, &list);
+    auto pixels = [](const QTreeView* view) {
+        return view->model()->index(0, 0).data(Qt::FontRole).value<QFont>().pixelSize();
+    };
+    const QTreeView* dictionaryView = qobject_cast<QTreeView*>(GetControlWidget(list));
+    QVERIFY(pixels(dictionaryView) > QFontInfo(dictionaryView->font()).pixelSize());
+    QCOMPARE(pixels(historyView()), pixels(dictionaryView));
+    // The setting changed with the drawer open changes both alike.
+    sendApplicationCommand("BIGF"_4cc);
+    QCOMPARE(pixels(historyView()), pixels(dictionaryView));
 }
 
 QTEST_MAIN(HistoryDrawerTest)

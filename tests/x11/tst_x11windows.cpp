@@ -4,6 +4,7 @@
 // activation are the window manager's, as in use.
 
 #include "tests/floating/floatingtest.h"
+#include "tests/services/servicestest.h"
 
 #include "program/appcommands.h"
 #include "program/services.h"
@@ -12,13 +13,22 @@
 #include "platform/controls.h"
 #include "platform/internal.h"
 #include "platform/databrowser.h"
+#include "platform/menubar.h"
+#include "platform/menus.h"
+#include "platform/nib.h"
 #include "platform/scrap.h"
 #include "windows/dictionary/dictionarywindow.h"
 #include "windows/floating/floatingwindow.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QAbstractItemView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QProcess>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTest>
@@ -150,6 +160,7 @@ struct XDisplay {
 };
 
 bool g_haveDisplay = false;
+bool g_haveBus = false;
 
 } // namespace
 
@@ -165,6 +176,9 @@ private slots:
     void floatingWindowOpensWhollyOnTheScreen();
     void deleteInTheDrawerRemovesTheClickedRows();
     void quickLookUpLeavesTheFocusWithTheOtherProgram();
+    void theSearchFieldAndTheListAnswerTheKeys();
+    void aMinimisedDictionaryWindowComesBack_data();
+    void aMinimisedDictionaryWindowComesBack();
 
 private:
     std::unique_ptr<ftest::AlertRecorder> alerts;
@@ -331,6 +345,157 @@ void X11WindowsTest::quickLookUpLeavesTheFocusWithTheOtherProgram()
     QVERIFY(other.waitForFinished(10000));
 }
 
+void X11WindowsTest::theSearchFieldAndTheListAnswerTheKeys()
+{
+    for (dictFields* field : dict.fields)
+        field->flags = 3;
+    globals.DictLeftCorner = 100;
+    globals.DictTopCorner = 80;
+    globals.DictRightCorner = 900;
+    globals.DictBottomCorner = 330; // room for a few rows only
+    createDictionaryWindow();
+    QWidget* window = windowWidget(kDictionaryWindowTag);
+    QTRY_VERIFY_WITH_TIMEOUT(framed(window), 10000);
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    auto* edit =
+        qobject_cast<QLineEdit*>(GetControlWidget(control(kDictionaryWindowTag, kSearchFieldID)));
+    auto* view = qobject_cast<QTreeView*>(
+        GetControlWidget(control(kDictionaryWindowTag, kDictBrowserPaneID)));
+    const int everything = view->model()->rowCount();
+    auto type = [](const char* text) {
+        for (const char* c = text; *c; ++c)
+            QTest::keyClick(QGuiApplication::focusWindow(), *c);
+    };
+    auto key = [](Qt::Key k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(QGuiApplication::focusWindow(), k, modifiers);
+        QTest::qWait(50);
+    };
+    // From the top: the first row in view and current, none selected.
+    auto fromTheTop = [view] {
+        return view->verticalScrollBar()->value() == 0 && view->currentIndex().row() == 0 &&
+               view->selectionModel()->selectedRows().isEmpty();
+    };
+    // The end of the list chosen with the mouse and the keyboard.
+    auto scrollToTheEnd = [view, &key] {
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                          view->visualRect(view->model()->index(0, 0)).center());
+        key(Qt::Key_End);
+        QTRY_VERIFY(view->verticalScrollBar()->value() > 0);
+    };
+
+    scrollToTheEnd();
+    QTest::mouseClick(edit, Qt::LeftButton);
+    QTRY_VERIFY(edit->hasFocus());
+    type("a");
+    key(Qt::Key_Return);
+    QVERIFY(view->model()->rowCount() < everything);
+    QVERIFY(fromTheTop());
+
+    // An empty search and Escape list everything again.
+    scrollToTheEnd();
+    QTest::mouseClick(edit, Qt::LeftButton);
+    key(Qt::Key_A, Qt::ControlModifier);
+    key(Qt::Key_Backspace);
+    key(Qt::Key_Return);
+    QCOMPARE(view->model()->rowCount(), everything);
+    QVERIFY(fromTheTop());
+    type("water");
+    key(Qt::Key_Return);
+    const std::vector<DataBrowserItemID> water =
+        wtest::listedItems(control(kDictionaryWindowTag, kDictBrowserPaneID));
+    QVERIFY(water.size() < std::size_t(everything));
+    key(Qt::Key_Escape);
+    QCOMPARE(view->model()->rowCount(), everything);
+    QVERIFY(edit->text().isEmpty());
+    QVERIFY(fromTheTop());
+
+    // Down goes to the first row; Return there opens it in the floating window.
+    type("water");
+    key(Qt::Key_Return);
+    key(Qt::Key_Down);
+    QTRY_VERIFY(view->hasFocus());
+    QCOMPARE(view->selectionModel()->selectedRows().size(), 1);
+    key(Qt::Key_Return);
+    QTRY_VERIFY(FindMyWindow(kFloatingWindowTag, false));
+    QCOMPARE(wtest::controlText(control(kFloatingWindowTag, ControlID{"CHAR"_4cc, 128})),
+             dict.entries[water.front() - 1]->display);
+
+    // Show: a field keeps the search: the first field, from the menu.
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    auto* filterMenu =
+        qobject_cast<QComboBox*>(GetControlWidget(control(kDictionaryWindowTag, kFilterMenuID)));
+    QTest::mouseClick(filterMenu, Qt::LeftButton);
+    QTRY_VERIFY(filterMenu->view()->isVisible());
+    key(Qt::Key_Down);
+    key(Qt::Key_Return);
+    QCOMPARE(globals.filterState, 0);
+    QCOMPARE(wtest::listedItems(control(kDictionaryWindowTag, kDictBrowserPaneID)), water);
+    QVERIFY(fromTheTop());
+}
+
+void X11WindowsTest::aMinimisedDictionaryWindowComesBack_data()
+{
+    QTest::addColumn<QString>("way");
+    QTest::newRow("Window › Dictionary Window") << QStringLiteral("menu");
+    QTest::newRow("a second start of tavi") << QStringLiteral("start");
+    QTest::newRow("the Lookup service") << QStringLiteral("Lookup");
+}
+
+void X11WindowsTest::aMinimisedDictionaryWindowComesBack()
+{
+    QFETCH(QString, way);
+    if (GetMenuBarMenus().isEmpty())
+        QCOMPARE(SetMenuBarFromNib(nibRef, QStringLiteral("MenuBar")), noErr);
+    createDictionaryWindow();
+    createFloatingWindow();
+    QWidget* dictionary = windowWidget(kDictionaryWindowTag);
+    QWidget* floating = windowWidget(kFloatingWindowTag);
+    QTRY_VERIFY_WITH_TIMEOUT(settled(dictionary) && settled(floating), 10000);
+    dictionary->showMinimized();
+    QTRY_VERIFY_WITH_TIMEOUT(dictionary->isMinimized() && !dictionary->windowHandle()->isExposed(),
+                             10000);
+
+    if (way == u"menu") {
+        floating->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(floating));
+        auto* bar = floating->findChild<QMenuBar*>();
+        QVERIFY(bar);
+        QAction* windowMenu = nullptr;
+        for (QAction* action : bar->actions()) {
+            if (action->text() == u"&Window")
+                windowMenu = action;
+        }
+        QVERIFY(windowMenu);
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(windowMenu).center());
+        QMenu* menu = windowMenu->menu();
+        QTRY_VERIFY(menu->isVisible());
+        QAction* item = nullptr;
+        for (QAction* action : menu->actions()) {
+            MenuCommand command = 0;
+            if (GetMenuActionCommand(action, &command) && command == "DWIN"_4cc)
+                item = action;
+        }
+        QVERIFY(item);
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
+    } else if (way == u"start") {
+        if (!g_haveBus)
+            QSKIP("dbus-daemon is not installed");
+        QCOMPARE(startDesktopServices(), DesktopServices::Offered);
+        desktopServicesReady();
+        const stest::Run run = stest::runProgram(stest::buildProgram("tavi"), {});
+        stopDesktopServices();
+        QVERIFY2(run.out.contains("Tavi runs already"), run.out.constData());
+    } else {
+        serve(QStringLiteral("Lookup"), QStringLiteral("水"));
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!dictionary->isMinimized() && dictionary->windowHandle()->isExposed(),
+                             10000);
+    QCOMPARE(FrontWindow(), FindMyWindow(kDictionaryWindowTag, false));
+    QCOMPARE(stest::windowsTagged(kDictionaryWindowTag), 1);
+}
+
 // Shows a window and keeps it until standard input closes: the other program.
 int holdFocus(int argc, char** argv)
 {
@@ -354,6 +519,9 @@ int main(int argc, char** argv)
         return holdFocus(argc, argv);
     XDisplay display;
     g_haveDisplay = display.ready;
+    // Before anything in the process connects to a bus.
+    stest::PrivateSessionBus bus;
+    g_haveBus = bus.isRunning();
     QApplication app(argc, argv);
     X11WindowsTest test;
     return QTest::qExec(&test, argc, argv);

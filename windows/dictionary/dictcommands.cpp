@@ -36,18 +36,6 @@ OSStatus setScope(WindowRef window, int32_t scope, const QString& caption)
     return noErr;
 }
 
-void hideCancelButton(WindowRef window, bool alert)
-{
-    ControlRef field = nullptr;
-    const OSStatus err = GetControlByID(window, &kSearchFieldID, &field);
-    if (err != noErr) {
-        if (alert)
-            minorError("Error", "Could not find dictionary window control", err);
-        return;
-    }
-    HISearchFieldChangeAttributes(field, 0, kHISearchFieldAttributesCancel);
-}
-
 OSStatus windowResized(WindowRef window, EventRef event)
 {
     UInt32 attributes = 0;
@@ -71,19 +59,30 @@ OSStatus windowResized(WindowRef window, EventRef event)
     return noErr;
 }
 
+// The filter changed: the list shows what the search field holds within it.
+void refilter(WindowRef window, ControlRef list, int filter)
+{
+    ControlRef field = nullptr;
+    if (GetControlByID(window, &kSearchFieldID, &field) == noErr)
+        searchWithFieldText(field);
+    else
+        filterDBItems(list, filter, 0, QString());
+}
+
+// "All Entries": no filter. The scope stays as it is, so that a search in
+// the field is not turned into a search of the characters.
 OSStatus listEverything(WindowRef window)
 {
     ControlRef list = nullptr;
     const OSStatus err = GetControlByID(window, &kDictBrowserPaneID, &list);
     if (err != noErr) {
         minorError("Error", "Could not find dictionary window controls", err);
-    } else {
-        hideCancelButton(window, true);
-        // The menu now shows "All Entries"; the next search or cancel keeps to it.
-        globals.filterState = -1;
-        filterDBItems(list, -1, 0, QString());
+        return err;
     }
-    return setScope(window, -1, QStringLiteral("Character"));
+    // The menu now shows "All Entries"; the next search or cancel keeps to it.
+    globals.filterState = -1;
+    refilter(window, list, -1);
+    return noErr;
 }
 
 OSStatus fieldCommand(WindowRef window, UInt32 command)
@@ -106,8 +105,7 @@ OSStatus fieldCommand(WindowRef window, UInt32 command)
             if (filterMenu)
                 SetControl32BitValue(filterMenu, item);
             globals.filterState = int32_t(i);
-            hideCancelButton(window, false);
-            filterDBItems(list, int(i), 0, QString());
+            refilter(window, list, int(i));
             return noErr;
         }
         if (command == ~field->code) {

@@ -15,7 +15,6 @@
 #include "store/searchindex.h"
 #include "store/trace.h"
 
-#include <QFontInfo>
 #include <QWidget>
 
 #include <algorithm>
@@ -42,6 +41,7 @@ constexpr EventTypeSpec kSearchFieldEvents[] = {
     {kEventClassTextField, kEventTextAccepted},
     {kEventClassSearchField, kEventSearchFieldCancelClicked},
     {kEventClassCommand, kEventCommandProcess},
+    {kEventClassKeyboard, kEventRawKeyDown},
 };
 constexpr EventTypeSpec kViewWindowEvents[] = {
     {kEventClassCommand, kEventCommandProcess},
@@ -88,8 +88,13 @@ ControlRef makeTextView(WindowRef window, const HIRect& frame)
 
 OSStatus createDictionaryWindow()
 {
-    if (FindMyWindow(kDictionaryWindowTag, true))
+    if (WindowRef open = FindMyWindow(kDictionaryWindowTag, false)) {
+        // A minimised window comes back before it is brought forward.
+        if (IsWindowCollapsed(open))
+            CollapseWindow(open, false);
+        FindMyWindow(kDictionaryWindowTag, true);
         return noErr;
+    }
 
     WindowRef window = nullptr;
     OSStatus err = CreateWindowFromNib(nibRef, QStringLiteral("DataBrowserWindow"), &window);
@@ -183,17 +188,9 @@ void applyCharacterSizes(WindowRef window)
     ControlRef list = nullptr;
     if (!window || GetControlByID(window, &kDictBrowserPaneID, &list) != noErr)
         return;
-    ControlFontStyleRec style{};
-    if (globals.biggerFonts) {
-        style.flags = kControlUseSizeMask;
-        style.size = 14;
-    }
-    SetControlFontStyle(list, &style);
-    const int textSize = QFontInfo(GetControlWidget(list)->font()).pixelSize();
-    const QFont font = hanCharacterFont(characterPixelSize(textSize, globals.biggerFonts != 0));
-    SetDataBrowserTableViewColumnFont(list, kCharacterColumn, &font);
+    const int pixelSize = applyListCharacterFont(list, kCharacterColumn, globals.biggerFonts != 0);
     // Two characters side by side fit the column.
-    const auto wide = UInt16(std::clamp(font.pixelSize() * 2 + 16, 50, 200));
+    const auto wide = UInt16(std::clamp(pixelSize * 2 + 16, 50, 200));
     UInt16 width = 0;
     if (GetDataBrowserTableViewNamedColumnWidth(list, kCharacterColumn, &width) == noErr &&
         width < wide)

@@ -73,6 +73,13 @@ void rememberListSort(ControlRef browser);
 // sort, whether they are open) into globals before the preferences are saved.
 void updateWindowPrefValues();
 OSStatus DictWindowSearchHandler(EventHandlerCallRef call, EventRef event, void* userData);
+// Lists the entries that pass the filter and hold the search field's text
+// (tone-marked first in the Mandarin scope); a blank text is no search and
+// clears the field as cancelSearch does.
+void searchWithFieldText(ControlRef field);
+// Empties the search field, hides its cancel button and lists every entry
+// that passes the filter.
+void cancelSearch(ControlRef field);
 void showBusy();
 void unshowBusy();
 

@@ -233,6 +233,80 @@ void orderByRelevance(std::vector<DataBrowserItemID>& items, const std::vector<u
         items[i] = ranked[i].item;
 }
 
+void searchWithFieldText(ControlRef field)
+{
+    QString text;
+    GetControlData(field, kControlEntireControl, kControlEditTextCFStringTag, sizeof text, &text,
+                   nullptr);
+    // Nothing to look for: the list shows what the filter lets through.
+    if (text.trimmed().isEmpty()) {
+        cancelSearch(field);
+        return;
+    }
+    HISearchFieldChangeAttributes(field, kHISearchFieldAttributesCancel, 0);
+    qCDebug(taviTrace, "Got valid CFString (%s)", text.toUtf8().constData());
+    const int scope = globals.searchState;
+    if (scope >= 0 && std::size_t(scope) < dict.fields.size() &&
+        dict.fields[std::size_t(scope)]->name == "kMandarin") {
+        qCDebug(taviTrace, "converting pinyin");
+        const QString converted = pinyinquery::toneMarked(text);
+        if (converted != text) {
+            text = converted;
+            SetControlData(field, kControlEntireControl, kControlEditTextCFStringTag, sizeof text,
+                           &text);
+        }
+    }
+    ControlRef list = findDictionaryList();
+    if (!list) {
+        minorError("Error", "Error, could not find browser control", 0);
+        return;
+    }
+    filterDBItems(list, globals.filterState, globals.searchState, text);
+}
+
+void cancelSearch(ControlRef field)
+{
+    QString text;
+    GetControlData(field, kControlEntireControl, kControlEditTextCFStringTag, sizeof text, &text,
+                   nullptr);
+    if (!text.isEmpty()) {
+        const QString empty = QStringLiteral("");
+        SetControlData(field, kControlEntireControl, kControlEditTextCFStringTag, sizeof empty,
+                       &empty);
+    }
+    HISearchFieldChangeAttributes(field, 0, kHISearchFieldAttributesCancel);
+    ControlRef list = findDictionaryList();
+    if (!list) {
+        minorError("Error", "Error, could not find browser control", 0);
+        return;
+    }
+    filterDBItems(list, globals.filterState, -3, QString());
+}
+
+namespace {
+
+// Down in the search field goes on to the list: its first row, selected.
+OSStatus moveIntoList(EventRef event)
+{
+    char character = 0;
+    GetEventParameter(event, kEventParamKeyMacCharCodes, typeChar, nullptr, sizeof character,
+                      nullptr, &character);
+    if (character != 31)
+        return eventNotHandledErr;
+    WindowRef window = FindMyWindow(kDictionaryWindowTag, false);
+    ControlRef list = nullptr;
+    DataBrowserItemID first = kDataBrowserNoItem;
+    if (!window || GetControlByID(window, &kDictBrowserPaneID, &list) != noErr ||
+        GetDataBrowserTableViewItemID(list, 0, &first) != noErr)
+        return eventNotHandledErr;
+    SetKeyboardFocus(window, list, kControlFocusNextPart);
+    SetDataBrowserSelectedItems(list, 1, &first, kDataBrowserItemsAssign);
+    RevealDataBrowserItem(list, first, kDataBrowserItemNoProperty, 0);
+    return noErr;
+}
+
+} // namespace
+
 OSStatus DictWindowSearchHandler(EventHandlerCallRef, EventRef event, void* userData)
 {
     auto field = static_cast<ControlRef>(userData);
@@ -241,47 +315,18 @@ OSStatus DictWindowSearchHandler(EventHandlerCallRef, EventRef event, void* user
 
     if (eventClass == kEventClassTextField && kind == kEventTextAccepted) {
         qCDebug(taviTrace, "Got search event!");
-        HISearchFieldChangeAttributes(field, kHISearchFieldAttributesCancel, 0);
-        QString text;
-        const bool haveText =
-            GetControlData(field, kControlEntireControl, kControlEditTextCFStringTag, sizeof text,
-                           &text, nullptr) == noErr;
-        if (haveText) {
-            if (text.isNull())
-                text = QStringLiteral(""); // an empty text is still a search text
-            qCDebug(taviTrace, "Got valid CFString (%s)", text.toUtf8().constData());
-            const int scope = globals.searchState;
-            if (scope >= 0 && std::size_t(scope) < dict.fields.size() &&
-                dict.fields[std::size_t(scope)]->name == "kMandarin") {
-                qCDebug(taviTrace, "converting pinyin");
-                const QString converted = pinyinquery::toneMarked(text);
-                if (converted != text) {
-                    text = converted;
-                    SetControlData(field, kControlEntireControl, kControlEditTextCFStringTag,
-                                   sizeof text, &text);
-                }
-            }
-        }
-        ControlRef list = findDictionaryList();
-        if (!list) {
-            minorError("Error", "Error, could not find browser control", 0);
-            return noErr;
-        }
-        filterDBItems(list, globals.filterState, globals.searchState, haveText ? text : QString());
+        searchWithFieldText(field);
         return noErr;
     }
 
     if (eventClass == kEventClassSearchField && kind == kEventSearchFieldCancelClicked) {
-        HISearchFieldChangeAttributes(field, 0, kHISearchFieldAttributesCancel);
         qCDebug(taviTrace, "Got cancel event");
-        ControlRef list = findDictionaryList();
-        if (!list) {
-            minorError("Error", "Error, could not find browser control", 0);
-            return noErr;
-        }
-        filterDBItems(list, globals.filterState, -3, QString());
+        cancelSearch(field);
         return noErr;
     }
+
+    if (eventClass == kEventClassKeyboard && kind == kEventRawKeyDown)
+        return moveIntoList(event);
 
     qCDebug(taviTrace, "Go unknown event!");
     return eventNotHandledErr;

@@ -32,12 +32,26 @@ bool isUsableRecipient(const QByteArray& recipient)
     return true;
 }
 
+// A domain reserved for examples and documentation, which reaches no one.
+bool isExampleDomain(const QByteArray& domain)
+{
+    const QByteArray name = domain.toLower();
+    for (const char* reserved : {"example", "invalid", "example.com", "example.net", "example.org"})
+        if (name == reserved || name.endsWith(QByteArray(".") + reserved))
+            return true;
+    return false;
+}
+
 } // namespace
+
+QString feedbackConfigPath()
+{
+    return QDir(GetBundleResourcesFolder()).filePath(QLatin1String(kFeedbackConfigFileName));
+}
 
 FeedbackEndpoint readFeedbackEndpoint()
 {
-    return readFeedbackEndpoint(
-        QDir(GetBundleResourcesFolder()).filePath(QLatin1String(kFeedbackConfigFileName)));
+    return readFeedbackEndpoint(feedbackConfigPath());
 }
 
 FeedbackEndpoint readFeedbackEndpoint(const QString& path)
@@ -94,5 +108,7 @@ FeedbackEndpoint readFeedbackEndpoint(const QString& path)
         complain(path, "recipient must be an address of letters, digits, '.', '_', '-' and '@'");
         return {};
     }
-    return {url.toEncoded(), recipient};
+    const bool placeholder = isExampleDomain(url.host().toUtf8()) ||
+                             isExampleDomain(recipient.mid(recipient.lastIndexOf('@') + 1));
+    return {url.toEncoded(), recipient, placeholder};
 }

@@ -172,7 +172,7 @@ bool postComment(const QString& name, const QString& email, const QString& descr
     status = URLDownload(urlRef, response);
     DisposeHandle(response);
     if (status != noErr) {
-        minorError("Error", "Tavi encountered an error while trying to transmit the mesage.",
+        minorError("Error", "Tavi encountered an error while trying to transmit the message.",
                    status);
         return false;
     }

@@ -368,7 +368,8 @@ void createFloatingWindow()
     fillFieldPopup(window, "CSEL"_4cc, kAltCharacter, globals.floatingCharType, true, nullptr,
                    nullptr);
 
-    loadFloatingWindowData(window, history.empty() ? -1 : SInt32(history.front()));
+    // The newest look-up: the one the user made last.
+    loadFloatingWindowData(window, history.empty() ? -1 : SInt32(history.back()));
     ShowWindow(window);
 }
 

@@ -23,6 +23,9 @@ void addToHistory(uint32_t index);
 void updateHistoryBrowser();
 // Opens the drawer on the floating window, or toggles the one there is.
 void createHistoryWindow();
+// Draws the drawer's characters as large as the entry list's, for the
+// larger-characters setting; does nothing without a drawer.
+void applyHistoryCharacterSize();
 
 // The list's item-data and notification callbacks.
 OSStatus historyDataCallback(ControlRef browser, DataBrowserItemID item,

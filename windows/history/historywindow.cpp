@@ -3,6 +3,7 @@
 #include "windows/history/history.h"
 
 #include "app/globals.h"
+#include "app/hanfont.h"
 #include "app/windowlookup.h"
 #include "platform/databrowser.h"
 #include "platform/keyboard.h"
@@ -39,6 +40,11 @@ int64_t elementOfItem(DataBrowserItemID item)
     if (item < 1 || item > n)
         return -1;
     return int64_t(history[n - item]);
+}
+
+void showCharactersLarge(ControlRef list)
+{
+    applyListCharacterFont(list, kHistoryColumn, globals.biggerFonts != 0);
 }
 
 } // namespace
@@ -113,6 +119,14 @@ void updateHistoryBrowser()
         minorError("Error", "Could not add items to data browser", err);
 }
 
+void applyHistoryCharacterSize()
+{
+    WindowRef drawer = FindMyWindow(kHistoryWindowTag, false);
+    ControlRef list = nullptr;
+    if (drawer && GetControlByID(drawer, &kHistoryListID, &list) == noErr)
+        showCharactersLarge(list);
+}
+
 void createHistoryWindow()
 {
     createFloatingWindow();
@@ -148,6 +162,7 @@ void createHistoryWindow()
     SetDataBrowserCallbacks(list, &callbacks);
     AddDataBrowserItems(list, kDataBrowserNoItem, history.size(), nullptr,
                         kDataBrowserItemNoProperty);
+    showCharactersLarge(list);
 
     SetDrawerParent(drawer, floating);
     SetDrawerOffsets(drawer, 0.0f, 20.0f);
