@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
@@ -92,6 +93,37 @@ public:
                            kEventTextAccepted);
         });
         connect(menu, &QMenu::triggered, this, [this](QAction* action) { chose(action); });
+        edit->installEventFilter(this);
+    }
+
+    // The line edit claims keys of its own before the window's shortcuts see
+    // them (on X11 Ctrl+E goes to the end of the line, Ctrl+K deletes to it):
+    // a key that is the shortcut of one of the window's menu items goes to
+    // that item instead. Plain keys and the common editing keys stay the
+    // field's.
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched != edit || event->type() != QEvent::ShortcutOverride)
+            return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (!(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))
+            return false;
+        for (const QKeySequence::StandardKey editing :
+             {QKeySequence::Copy, QKeySequence::Cut, QKeySequence::Paste, QKeySequence::Undo,
+              QKeySequence::Redo, QKeySequence::SelectAll}) {
+            if (key->matches(editing))
+                return false;
+        }
+        const QKeySequence pressed(key->keyCombination());
+        for (const QMenu* windowMenu : edit->window()->findChildren<QMenu*>()) {
+            for (const QAction* action : windowMenu->actions()) {
+                if (action->isEnabled() && action->shortcuts().contains(pressed)) {
+                    event->ignore();
+                    return true;
+                }
+            }
+        }
+        return false;
     }
 
     void chose(QAction* action)
