@@ -11,13 +11,14 @@
 
 class StdoutCapture {
 public:
-    StdoutCapture()
+    // Standard error instead with stderr.
+    explicit StdoutCapture(FILE* captured = stdout) : stream(captured)
     {
-        fflush(stdout);
-        saved = dup(STDOUT_FILENO);
+        fflush(stream);
+        saved = dup(fileno(stream));
         file = tmpfile();
         if (file != nullptr)
-            dup2(fileno(file), STDOUT_FILENO);
+            dup2(fileno(file), fileno(stream));
     }
     ~StdoutCapture() { finish(); }
     StdoutCapture(const StdoutCapture&) = delete;
@@ -27,8 +28,8 @@ public:
     {
         if (file == nullptr)
             return text;
-        fflush(stdout);
-        dup2(saved, STDOUT_FILENO);
+        fflush(stream);
+        dup2(saved, fileno(stream));
         close(saved);
         rewind(file);
         char buffer[65536];
@@ -41,6 +42,7 @@ public:
     }
 
 private:
+    FILE* stream;
     int saved = -1;
     FILE* file = nullptr;
     QByteArray text;
