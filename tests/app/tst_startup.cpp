@@ -272,7 +272,7 @@ void StartupTest::theWindowShortcutsWorkFromTheSearchField()
         triggerMenuCommand(QStringLiteral("quit"));
     });
     QCOMPARE(runTavi(testLoader), noErr);
-    SetSaveDialogPresenter(std::move(previous));
+    const auto kept = SetSaveDialogPresenter(std::move(previous)); // `asked` lives while it does
     QVERIFY(during.done && field);
     QCOMPARE(asked->requests.size(), std::size_t(1));
     QCOMPARE(asked->requests[0].saveFileName, QStringLiteral("Tavi flashcards.txt"));
