@@ -9,10 +9,12 @@
 #include "store/dictionary.h"
 #include "store/locations.h"
 
+#include <QFile>
 #include <QSet>
 #include <QString>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 ListSort listSort;
@@ -33,12 +35,41 @@ const char* const kGlobalKeys[] = {"floatingCharType", "floatingRomanType", "flo
                                    "ShowDictionary",   "FloatLeftCorner",   "FloatTopCorner",
                                    "listSortColumn",   "listSortOrder"};
 
+// A stored value that the setting cannot take is said once on standard
+// error (not at every read), naming what is used instead.
+void reportIgnored(const QString& key, long value, const QString& instead)
+{
+    static QSet<QString> reported;
+    const QString line = QStringLiteral("%1=%2").arg(key).arg(value);
+    if (reported.contains(line))
+        return;
+    reported.insert(line);
+    std::fprintf(stderr, "Tavi: the preference %s is out of range; %s is used instead\n",
+                 qUtf8Printable(line), qUtf8Printable(instead));
+}
+
+QString codeText(uint32_t code)
+{
+    if (code == 0)
+        return QStringLiteral("none");
+    QString text;
+    for (int shift = 24; shift >= 0; shift -= 8)
+        text += QChar(char16_t((code >> shift) & 0xFF));
+    return u'\'' + text + u'\'';
+}
+
 // A stored value outside [low, high] is treated as a missing one.
 void readLong(const QString& key, int32_t& field, int32_t fallback, long low, long high)
 {
     long value = 0;
-    field = getPrefValue(key, value) && value >= low && value <= high ? static_cast<int32_t>(value)
-                                                                      : fallback;
+    if (!getPrefValue(key, value)) {
+        field = fallback;
+    } else if (value < low || value > high) {
+        reportIgnored(key, value, QString::number(fallback));
+        field = fallback;
+    } else {
+        field = static_cast<int32_t>(value);
+    }
 }
 
 // A window corner is a 16-bit screen coordinate.
@@ -62,6 +93,7 @@ void readCode(const QString& key, uint32_t& field, uint32_t fallback, int32_t ki
             return;
         }
     }
+    reportIgnored(key, value, codeText(fallback));
 }
 
 void readBool(const QString& key, int32_t& field, bool fallback)
@@ -102,11 +134,10 @@ void readPrefValues()
 {
     const int32_t fieldCount = int32_t(dict.fields.size());
     for (dictFields* field : dict.fields) {
-        long flags = 0;
         // Bits 0 and 1 are all a field's flags can be.
-        field->flags = getPrefValue(field->title, flags) && flags >= 0 && flags <= 3
-                           ? static_cast<uint32_t>(flags)
-                           : 3;
+        int32_t flags = 3;
+        readLong(field->title, flags, 3, 0, 3);
+        field->flags = static_cast<uint32_t>(flags);
     }
 
     readCode(QStringLiteral("floatingCharType"), globals.floatingCharType, FOUR_CHAR_CODE("CHAR"),
@@ -138,12 +169,13 @@ void readPrefValues()
         frequency >= 0 ? dict.fields[std::size_t(frequency)]->code : kDataBrowserItemNoProperty;
     long column = 0;
     if (getPrefValue(QStringLiteral("listSortColumn"), column)) {
-        if (static_cast<uint32_t>(column) == kCharacterColumn)
-            listSort.column = kCharacterColumn;
-        for (const dictFields* f : dict.fields) {
-            if (f->code == static_cast<uint32_t>(column))
-                listSort.column = f->code;
-        }
+        bool known = static_cast<uint32_t>(column) == kCharacterColumn;
+        for (const dictFields* f : dict.fields)
+            known = known || f->code == static_cast<uint32_t>(column);
+        if (known)
+            listSort.column = static_cast<uint32_t>(column);
+        else
+            reportIgnored(QStringLiteral("listSortColumn"), column, codeText(listSort.column));
     }
     int32_t order = kDataBrowserOrderIncreasing;
     readLong(QStringLiteral("listSortOrder"), order, kDataBrowserOrderIncreasing,
@@ -195,14 +227,25 @@ void writePrefValues()
     RemovePreferenceKeysExcept(keys, preferenceDomain());
 }
 
-OSStatus savePrefs()
+OSStatus savePrefs(std::vector<SaveFailure>* failures)
 {
     writePrefValues();
 
-    // A failed write is reported by the store; the user dictionary is saved
-    // in any case.
-    CFPreferencesAppSynchronize(preferenceDomain());
+    OSStatus status = noErr;
+    QString why;
+    // The user dictionary is saved whether or not the preferences could be.
+    if (!CFPreferencesAppSynchronize(preferenceDomain(), &why)) {
+        status = ioErr;
+        if (failures)
+            failures->push_back({PreferencesFilePath(preferenceDomain()), why});
+    }
 
-    saveCustomDictionary();
-    return noErr;
+    std::string reason;
+    if (!saveCustomDictionary(&dict, &reason)) {
+        status = ioErr;
+        if (failures)
+            failures->push_back({QFile::decodeName(getCustomDictLocation().c_str()),
+                                 QString::fromLocal8Bit(reason.c_str())});
+    }
+    return status;
 }

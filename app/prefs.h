@@ -4,7 +4,9 @@
 #include "platform/databrowser.h"
 #include "platform/types.h"
 
-class QString;
+#include <QString>
+
+#include <vector>
 
 bool getPrefValue(const QString& key, long& value);
 bool getPrefValue(const QString& key, bool& value);
@@ -30,6 +32,14 @@ void readPrefValues();
 // is not one of these. The windows' state must be in globals already.
 void writePrefValues();
 
+// A file that a save could not write, and why.
+struct SaveFailure {
+    QString path;
+    QString reason;
+};
+
 OSStatus loadPrefs();
-// Writes the preferences and the user's edits to the dictionary.
-OSStatus savePrefs();
+// Writes the preferences and the user's edits to the dictionary. ioErr when
+// either could not be written (what was not written stays pending for the
+// next save); each such file is added to `failures` when given.
+OSStatus savePrefs(std::vector<SaveFailure>* failures = nullptr);

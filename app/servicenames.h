@@ -54,6 +54,38 @@ inline bool isServiceMessage(const QString& message)
     return message == u"Lookup" || message == u"LookupQuickly" || message == u"ConvertPinyin" ||
            message == u"ConvertUnicode" || message == u"Convert";
 }
+// Text shown on one line as it is, but for what could break or disguise the
+// line (control and format characters, line separators, lone surrogates),
+// which becomes \uXXXX.
+inline QString escapedForOneLine(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        const bool pair =
+            c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+        if (pair) {
+            out += c;
+            out += text[++i];
+            continue;
+        }
+        switch (c.category()) {
+        case QChar::Other_Control:
+        case QChar::Other_Format:
+        case QChar::Other_Surrogate:
+        case QChar::Separator_Line:
+        case QChar::Separator_Paragraph:
+            out += QStringLiteral("\\u") +
+                   QString::number(c.unicode(), 16).rightJustified(4, u'0').toUpper();
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
 inline QString unknownMessageError()
 {
     return QStringLiteral("com.Quillon.Tavi.Error.UnknownMessage");

@@ -172,7 +172,7 @@ ServiceRefusal checkServiceCall(const QString& message, const QString& text)
         return {tavi_dbus::unknownMessageError(),
                 QStringLiteral("Tavi has no service named \"%1\"; the services are Lookup, "
                                "LookupQuickly, ConvertPinyin, ConvertUnicode and Convert")
-                    .arg(message.left(64))};
+                    .arg(tavi_dbus::escapedForOneLine(message.left(64)))};
     }
     if (text.size() > tavi_dbus::maxTextUnits)
         return {tavi_dbus::textTooLongError(),

@@ -38,7 +38,8 @@ const char kUsageText[] =
 
 int fail(const QString& why)
 {
-    std::fprintf(stderr, "tavi-service: %s\n", why.toLocal8Bit().constData());
+    std::fprintf(stderr, "tavi-service: %s\n",
+                 tavi_dbus::escapedForOneLine(why).toLocal8Bit().constData());
     return kFailed;
 }
 

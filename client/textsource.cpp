@@ -23,16 +23,28 @@ TextSource tooLong()
             QStringLiteral("the text is too long (more than %1 characters)").arg(kMaxTextUnits)};
 }
 
+// A text as it is sent, or why not. The bus carries no NUL: a text would
+// silently end at the first one.
+TextSource checked(TextSource source, const QString& noneWhy)
+{
+    if (!source.error.isEmpty())
+        return source;
+    if (source.text.isEmpty())
+        source.error = noneWhy;
+    else if (source.text.size() > kMaxTextUnits)
+        source = tooLong();
+    else if (source.text.contains(QChar(0)))
+        source = {QString(), QStringLiteral("the text holds a NUL character, which Tavi's "
+                                            "services cannot take")};
+    return source;
+}
+
 } // namespace
 
 TextSource textFromArguments(const QStringList& words)
 {
-    TextSource source{words.join(QLatin1Char(' ')), QString()};
-    if (source.text.isEmpty())
-        source.error = QStringLiteral("no text: the text arguments are empty");
-    else if (source.text.size() > kMaxTextUnits)
-        source = tooLong();
-    return source;
+    return checked({words.join(QLatin1Char(' ')), QString()},
+                   QStringLiteral("no text: the text arguments are empty"));
 }
 
 bool standardInputHoldsText()
@@ -58,7 +70,8 @@ TextSource textFromStandardInput()
                                    .arg(QString::fromLocal8Bit(std::strerror(errno)))};
         }
         bytes.append(buffer, n);
-        if (bytes.size() > kMaxInputBytes)
+        // Room for the line break that ends the text.
+        if (bytes.size() > kMaxInputBytes + 2)
             return tooLong();
     }
     TextSource source = textFromBytes(bytes);
@@ -70,17 +83,19 @@ TextSource textFromStandardInput()
     return source;
 }
 
-TextSource textFromBytes(const QByteArray& bytes)
+TextSource textFromBytes(const QByteArray& input)
 {
+    // The line break that ends the last line is not part of the text.
+    QByteArrayView bytes(input);
+    if (bytes.endsWith('\n'))
+        bytes.chop(bytes.endsWith("\r\n") ? 2 : 1);
     if (bytes.size() > kMaxInputBytes)
         return tooLong();
     QStringDecoder decoder(QStringDecoder::Utf8);
     TextSource source{QString(decoder(bytes)).trimmed(), QString()};
-    source.badBytes = decoder.hasError();
-    if (source.text.isEmpty())
-        source.error = QStringLiteral("no text: standard input is empty");
-    else if (source.text.size() > kMaxTextUnits)
-        source = tooLong();
+    const bool badBytes = decoder.hasError();
+    source = checked(source, QStringLiteral("no text: standard input is empty"));
+    source.badBytes = badBytes && source.error.isEmpty();
     return source;
 }
 
@@ -99,10 +114,6 @@ TextSource textFromSelection()
         text = clipboard->text(QClipboard::Selection).trimmed();
     if (text.isEmpty())
         text = clipboard->text(QClipboard::Clipboard).trimmed();
-    TextSource source{text, QString()};
-    if (text.isEmpty())
-        source.error = QStringLiteral("no text: nothing is selected and the clipboard is empty");
-    else if (text.size() > kMaxTextUnits)
-        source = tooLong();
-    return source;
+    return checked({text, QString()},
+                   QStringLiteral("no text: nothing is selected and the clipboard is empty"));
 }

@@ -27,9 +27,11 @@ TextSource textFromArguments(const QStringList& words);
 // of the desktop usually gives: then the selection is used.
 bool standardInputHoldsText();
 // All of standard input as UTF-8, blanks and line breaks around it removed.
+// A text that holds a NUL is refused: the bus cannot carry it.
 TextSource textFromStandardInput();
-// The same for bytes already read. More than kMaxTextUnits * 3 bytes are
-// refused unread: no UTF-8 text of kMaxTextUnits units is longer.
+// The same for bytes already read. More than kMaxTextUnits * 3 bytes before
+// a final line break are refused unread: no UTF-8 text of kMaxTextUnits
+// units is longer.
 TextSource textFromBytes(const QByteArray& bytes);
 
 // True when a display can be reached for the selection.

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTextDocument>
 
 #include <cstdio>
@@ -35,6 +36,15 @@ std::unique_ptr<QMessageBox> MakeAlertMessageBox(const AlertRequest& request)
     box->setInformativeText(explanation);
     box->setStandardButtons(QMessageBox::Ok);
     box->setDefaultButton(QMessageBox::Ok);
+    if (!request.defaultText.isEmpty())
+        box->button(QMessageBox::Ok)->setText(request.defaultText);
+    if (!request.cancelText.isEmpty()) {
+        box->addButton(QMessageBox::Cancel);
+        box->button(QMessageBox::Cancel)->setText(request.cancelText);
+        // Escape and closing the alert answer the default button: only a
+        // click chooses the other.
+        box->setEscapeButton(QMessageBox::Ok);
+    }
     return box;
 }
 
@@ -48,8 +58,10 @@ public:
                          qUtf8Printable(request.explanation));
             return kAlertStdAlertOKButton;
         }
-        MakeAlertMessageBox(request)->exec();
-        return kAlertStdAlertOKButton;
+        const auto box = MakeAlertMessageBox(request);
+        box->exec();
+        return box->clickedButton() == box->button(QMessageBox::Cancel) ? kAlertStdAlertCancelButton
+                                                                        : kAlertStdAlertOKButton;
     }
 };
 
@@ -98,6 +110,6 @@ OSStatus StandardAlert(AlertType type, ConstStr255Param error, ConstStr255Param 
 {
     if (!error)
         return paramErr;
-    return StandardAlert(AlertRequest{type, fromPascal(error), fromPascal(explanation)},
+    return StandardAlert(AlertRequest{type, fromPascal(error), fromPascal(explanation), {}, {}},
                          outItemHit);
 }

@@ -1,8 +1,8 @@
 #pragma once
-// Standard alerts: a modal alert with a main text, an explanation and one
-// default button. The default presenter shows a QMessageBox (main text as its
-// text, explanation as its informative text); tests install a presenter that
-// records what would be shown.
+// Standard alerts: a modal alert with a main text, an explanation, a default
+// button and, when asked for, a cancel button. The default presenter shows a QMessageBox (main text
+// as its text, explanation as its informative text); tests install a presenter that records what
+// would be shown.
 
 #include "platform/types.h"
 
@@ -21,16 +21,23 @@ struct AlertStdAlertParamRec {
     Boolean movable;
 };
 
+// The items an alert answers.
+constexpr SInt16 kAlertStdAlertOKButton = 1;
+constexpr SInt16 kAlertStdAlertCancelButton = 2;
+
 struct AlertRequest {
     AlertType type = kAlertNoteAlert;
     QString message;     // the bold main text
     QString explanation; // the informative text; may be empty
+    QString defaultText; // the default button's text; empty: OK
+    QString cancelText;  // a second button when not empty
 };
 
 class AlertPresenter {
 public:
     virtual ~AlertPresenter() = default;
-    // Shows the alert modally; returns the item pressed (1: OK).
+    // Shows the alert modally; returns the item pressed (kAlertStdAlertOKButton
+    // for the default button, kAlertStdAlertCancelButton for the other).
     virtual SInt16 present(const AlertRequest& request) = 0;
 };
 

@@ -19,6 +19,7 @@ namespace {
 
 bool loopRunning = false;
 bool quitRequested = false;
+bool quitBySignal = false;
 int signalPipe[2] = {-1, -1};
 
 extern "C" void onTerminationSignal(int)
@@ -65,17 +66,21 @@ bool InstallTerminationSignalHandlers()
     auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, app);
     QObject::connect(notifier, &QSocketNotifier::activated, app, [] {
         drainSignalPipe();
+        quitBySignal = true;
         QuitApplicationEventLoop();
     });
     struct sigaction action {};
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int signalNumber : {SIGINT, SIGTERM}) {
+    // SIGHUP: the terminal Tavi was started from has closed.
+    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
         if (::sigaction(signalNumber, &action, nullptr) != 0)
             std::fprintf(stderr, "Cannot handle signal %d: %s\n", signalNumber,
                          std::strerror(errno));
     }
+    // A closed standard output (or any pipe) is a failed write, not the end.
+    std::signal(SIGPIPE, SIG_IGN);
     installed = true;
     return true;
 }
@@ -93,6 +98,8 @@ void RunApplicationEventLoop()
         quitRequested = false;
         return;
     }
+    // A signal of an earlier run (tests run several) is not this one's.
+    quitBySignal = false;
     loopRunning = true;
     QCoreApplication::exec();
     loopRunning = false;
@@ -108,6 +115,11 @@ void QuitApplicationEventLoop()
         QCoreApplication::exit(0);
     else
         requestQuitBeforeLoop();
+}
+
+bool WasApplicationQuitBySignal()
+{
+    return quitBySignal;
 }
 
 bool IsApplicationQuitPending()

@@ -1,6 +1,6 @@
 #pragma once
 // The application event loop. RunApplicationEventLoop runs QApplication's
-// loop until QuitApplicationEventLoop, the 'quit' command, SIGINT or SIGTERM
+// loop until QuitApplicationEventLoop, the 'quit' command, SIGINT, SIGTERM or SIGHUP
 // ends it, and then returns normally, so that the code after it (releasing
 // resources, saving preferences) always runs.
 
@@ -13,7 +13,11 @@ void RunApplicationEventLoop();
 // loop runs, it makes the next RunApplicationEventLoop return at once.
 void QuitApplicationEventLoop();
 
-// SIGINT and SIGTERM become a quit of the loop: the signal handler writes to
-// a pipe that the loop reads. Safe to call more than once. Returns false (and
-// prints why) when the pipe or the handlers cannot be set up.
+// SIGINT, SIGTERM and SIGHUP become a quit of the loop: the signal handler
+// writes to a pipe that the loop reads. SIGPIPE is ignored. Safe to call more
+// than once. Returns false (and prints why) when the pipe or the handlers
+// cannot be set up.
 bool InstallTerminationSignalHandlers();
+// True once a signal has ended (or asked to end) the run: no one may be there
+// to answer an alert.
+bool WasApplicationQuitBySignal();

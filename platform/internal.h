@@ -8,7 +8,6 @@
 
 // Status numbers only the layer returns.
 constexpr OSStatus fnfErr = -43;
-constexpr OSStatus ioErr = -36;
 constexpr OSStatus errAECoercionFail = -1700;
 constexpr OSStatus eventParameterNotFoundErr = -9870;
 constexpr OSStatus kIBCarbonRuntimeCantFindNibFile = -10960;
@@ -33,9 +32,6 @@ constexpr UInt32 kHICommandFromWindow = 1u << 2;
 
 // The item data role under which a QComboBox item carries its command.
 constexpr int kCommandIDRole = Qt::UserRole + 0x434D;
-
-// The item an alert answers with.
-constexpr SInt16 kAlertStdAlertOKButton = 1;
 
 class QMainWindow;
 class QObject;

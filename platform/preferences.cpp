@@ -279,9 +279,17 @@ void DiscardUnsavedPreferences(const QString& applicationID)
 
 Boolean CFPreferencesAppSynchronize(const QString& applicationID)
 {
+    return CFPreferencesAppSynchronize(applicationID, nullptr);
+}
+
+Boolean CFPreferencesAppSynchronize(const QString& applicationID, QString* outWhy)
+{
     Domain* domain = domainFor(applicationID);
-    if (!domain)
+    if (!domain) {
+        if (outWhy)
+            *outWhy = QStringLiteral("the preference domain has no file");
         return false;
+    }
     if (!domain->pending)
         return true; // nothing to write; the file was read again if it changed
     QDir().mkpath(GetUserPreferencesFolder());
@@ -291,9 +299,12 @@ Boolean CFPreferencesAppSynchronize(const QString& applicationID)
     for (const auto& [key, value] : domain->values)
         contents += iniKey(key) + '=' + iniValue(value) + '\n';
     QFileDevice::FileError error = QFileDevice::NoError;
-    if (!WriteFileDurably(domain->path, contents, &error)) {
-        std::fprintf(stderr, "Could not write preferences '%s' (file error %d)\n",
-                     qUtf8Printable(domain->path), int(error));
+    QString why;
+    if (!WriteFileDurably(domain->path, contents, &error, &why)) {
+        std::fprintf(stderr, "Could not write preferences '%s' (file error %d): %s\n",
+                     qUtf8Printable(domain->path), int(error), qUtf8Printable(why));
+        if (outWhy)
+            *outWhy = why;
         return false;
     }
     domain->pending = false;

@@ -6,7 +6,7 @@
 // and '\' do not make groups.
 //
 // Changes are kept in memory until CFPreferencesAppSynchronize writes the
-// file; QSettings replaces the file atomically, so a failed write leaves the
+// file, which is replaced whole (durablefile.h), so a failed write leaves the
 // previous file intact.
 
 #include "platform/types.h"
@@ -34,5 +34,8 @@ void RemovePreferenceKeysExcept(const QSet<QString>& keep, const QString& applic
 // For the fuzz target, which writes the file itself: forgets the domain's
 // open store without writing it, so that the next read reads the file afresh.
 void DiscardUnsavedPreferences(const QString& applicationID);
-// Writes the domain's file. false (with a diagnostic line) when it cannot.
+// Writes the domain's file. false (with a diagnostic line) when it cannot;
+// outWhy, when given, then says why. The changes stay pending for the next
+// call.
 Boolean CFPreferencesAppSynchronize(const QString& applicationID);
+Boolean CFPreferencesAppSynchronize(const QString& applicationID, QString* outWhy);

@@ -99,9 +99,40 @@ public:
                        kEventSearchFieldCancelClicked);
     }
 
+    // The line edit claims keys of its own before the window's shortcuts see
+    // them (on X11 Ctrl+E goes to the end of the line, Ctrl+K deletes to it):
+    // a key that is the shortcut of one of the window's menu items goes to
+    // that item instead. Plain keys and the common editing keys stay the
+    // field's.
+    bool givesWayToShortcut(QKeyEvent* key)
+    {
+        if (!(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))
+            return false;
+        for (const QKeySequence::StandardKey editing :
+             {QKeySequence::Copy, QKeySequence::Cut, QKeySequence::Paste, QKeySequence::Undo,
+              QKeySequence::Redo, QKeySequence::SelectAll}) {
+            if (key->matches(editing))
+                return false;
+        }
+        const QKeySequence pressed(key->keyCombination());
+        for (const QMenu* windowMenu : edit->window()->findChildren<QMenu*>()) {
+            for (const QAction* action : windowMenu->actions()) {
+                if (action->isEnabled() && action->shortcuts().contains(pressed)) {
+                    key->ignore();
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
+
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (watched != edit || event->type() != QEvent::KeyPress)
+        if (watched != edit)
+            return false;
+        if (event->type() == QEvent::ShortcutOverride)
+            return givesWayToShortcut(static_cast<QKeyEvent*>(event));
+        if (event->type() != QEvent::KeyPress)
             return false;
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {

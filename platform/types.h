@@ -40,6 +40,7 @@ using OSStatus = std::int32_t;
 using OSErr = std::int16_t;
 
 constexpr OSStatus noErr = 0;
+constexpr OSStatus ioErr = -36;
 constexpr OSStatus paramErr = -50;
 constexpr OSStatus memFullErr = -108;
 constexpr OSStatus errInvalidWindowRef = -5600;

@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QLayout>
+#include <QMargins>
 #include <QScreen>
 #include <QWidget>
 
@@ -372,6 +374,64 @@ Boolean GetAvailableWindowPositioningBounds(const Rect* area, Rect* outBounds)
     if (outBounds)
         *outBounds = chosen ? toRect(chosen->availableGeometry()) : Rect{};
     return onScreen;
+}
+
+OSStatus ConstrainWindowToScreen(WindowRef window, WindowRegionCode regionCode,
+                                 WindowConstrainOptions options, const Rect* screenRect,
+                                 Rect* outStructure)
+{
+    if (regionCode != kWindowStructureRgn)
+        return paramErr;
+    if (!isUsable(window))
+        return errInvalidWindowRef;
+    QWidget* widget = window->widget();
+    Rect widths{};
+    GetWindowStructureWidths(window, &widths);
+    // The widths count an attached menu bar as frame; here it is widget.
+    const int inset = WindowContentTopInset(widget);
+    const QMargins frame(widths.left, widths.top - inset, widths.right, widths.bottom);
+    QRect client = widget->geometry();
+
+    Rect available{};
+    if (screenRect) {
+        available = *screenRect;
+    } else {
+        const Rect structure = toRect(client.marginsAdded(frame));
+        GetAvailableWindowPositioningBounds(&structure, &available);
+    }
+    const QRect area(available.left, available.top, available.right - available.left,
+                     available.bottom - available.top);
+    if (area.isEmpty())
+        return paramErr;
+
+    if (options & kWindowConstrainMayResize) {
+        QSize minimum = widget->minimumSize();
+        if (const QLayout* layout = widget->layout())
+            minimum = minimum.expandedTo(layout->totalMinimumSize());
+        const int roomX = area.width() - frame.left() - frame.right();
+        const int roomY = area.height() - frame.top() - frame.bottom();
+        client.setWidth(std::max(std::min(client.width(), roomX), minimum.width()));
+        client.setHeight(std::max(std::min(client.height(), roomY), minimum.height()));
+    }
+    QRect structure = client.marginsAdded(frame);
+    const bool fits = structure.width() <= area.width() && structure.height() <= area.height();
+    if (fits || (options & kWindowConstrainMoveRegardlessOfFit)) {
+        // Too large a window keeps its top-left corner, and so its title
+        // bar, on the screen.
+        const int left =
+            std::clamp(structure.left(), area.left(),
+                       std::max(area.left(), area.left() + area.width() - structure.width()));
+        const int top =
+            std::clamp(structure.top(), area.top(),
+                       std::max(area.top(), area.top() + area.height() - structure.height()));
+        structure.moveTo(left, top);
+        client.moveTo(left + frame.left(), top + frame.top());
+    }
+    if (client != widget->geometry())
+        widget->setGeometry(client);
+    if (outStructure)
+        *outStructure = toRect(structure);
+    return noErr;
 }
 
 void SizeWindow(WindowRef window, short width, short height, Boolean update)

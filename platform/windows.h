@@ -46,6 +46,21 @@ OSStatus GetWindowStructureWidths(WindowRef window, Rect* outWidths);
 // no screen, that of the primary screen. Answers whether a screen holds any
 // of the area.
 Boolean GetAvailableWindowPositioningBounds(const Rect* area, Rect* outBounds);
+
+using WindowConstrainOptions = UInt32;
+constexpr WindowConstrainOptions kWindowConstrainMayResize = 1u << 0;
+constexpr WindowConstrainOptions kWindowConstrainMoveRegardlessOfFit = 1u << 1;
+// Moves the window so that its structure (regionCode kWindowStructureRgn)
+// lies in the available area of the screen that holds the larger part of it
+// (the primary screen's when none does), or in screenRect when given. With
+// kWindowConstrainMayResize it is first made no larger than that area, and
+// no smaller than its minimum size; a window that still does not fit moves
+// only with kWindowConstrainMoveRegardlessOfFit, and then keeps its top-left
+// corner, and so its title bar, on the screen. outStructure, when given, gets
+// the new structure bounds.
+OSStatus ConstrainWindowToScreen(WindowRef window, WindowRegionCode regionCode,
+                                 WindowConstrainOptions options, const Rect* screenRect,
+                                 Rect* outStructure);
 void SizeWindow(WindowRef window, short width, short height, Boolean update);
 
 void ShowWindow(WindowRef window);

@@ -95,6 +95,13 @@ SInt32 CFWriteStreamGetErrorNumber(CFWriteStreamRef stream)
     return stream ? SInt32(stream->file.error()) : 0;
 }
 
+QString CFWriteStreamCopyError(CFWriteStreamRef stream)
+{
+    if (!stream)
+        return QStringLiteral("the file cannot be written");
+    return stream->file.errorString();
+}
+
 void CFRelease(CFWriteStreamRef stream)
 {
     delete stream; // an uncommitted file is discarded

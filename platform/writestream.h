@@ -2,10 +2,13 @@
 // File URLs and write streams. A write stream on a file URL writes a new
 // file beside the target and puts it in the target's place when it is
 // closed, so a failed or interrupted write never leaves a half-written file
-// where a complete one was; an existing file of that name is replaced.
+// where a complete one was; an existing regular file of that name is
+// replaced, anything else (a device, a named pipe, a folder) is refused
+// when the stream opens (durablefile.h).
 
 #include "platform/types.h"
 
+#include <QString>
 #include <QUrl>
 
 class WriteStream;
@@ -39,5 +42,7 @@ CFIndex CFWriteStreamWrite(CFWriteStreamRef stream, const UInt8* buffer, CFIndex
 void CFWriteStreamClose(CFWriteStreamRef stream);
 // The file error (QFileDevice::FileError) of the first failure, 0 for none.
 SInt32 CFWriteStreamGetErrorNumber(CFWriteStreamRef stream);
+// Why the stream failed, in words; empty when it has not.
+QString CFWriteStreamCopyError(CFWriteStreamRef stream);
 // Releases the stream; an unclosed stream's file is discarded.
 void CFRelease(CFWriteStreamRef stream);

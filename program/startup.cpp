@@ -29,6 +29,7 @@
 #include <QWidget>
 
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -167,6 +168,43 @@ void makeSureSomethingIsReachable()
     QuitApplicationEventLoop();
 }
 
+// Saves the preferences, the history and the user's edits at quit. When a
+// file cannot be written the user is asked to try again (after making room,
+// say) or to quit without it; after a signal no one may be there to ask, and
+// the failure goes to standard error.
+void saveAtQuit()
+{
+    for (;;) {
+        std::vector<SaveFailure> failures;
+        savePrefs(&failures);
+        saveHistory(&failures);
+        if (failures.empty())
+            return;
+        QString files;
+        for (const SaveFailure& failure : failures)
+            files += QStringLiteral("\"%1\": %2.\n").arg(failure.path, failure.reason);
+        files.chop(1);
+        std::fprintf(stderr, "Tavi could not save:\n%s\n", qUtf8Printable(files));
+        if (WasApplicationQuitBySignal() ||
+            !qobject_cast<QApplication*>(QCoreApplication::instance()))
+            return;
+        AlertRequest request;
+        request.type = kAlertCautionAlert;
+        request.message = QStringLiteral("Tavi could not save before quitting.");
+        request.explanation = files + QStringLiteral("\n\nTry again once the problem is "
+                                                     "mended, or quit and lose what this "
+                                                     "session did not save.");
+        request.defaultText = QStringLiteral("Try Again");
+        request.cancelText = QStringLiteral("Quit Without Saving");
+        SInt16 item = kAlertStdAlertOKButton;
+        StandardAlert(request, &item);
+        if (item == kAlertStdAlertCancelButton) {
+            std::fputs("Tavi quit without saving\n", stderr);
+            return;
+        }
+    }
+}
+
 } // namespace
 
 OSStatus runTavi()
@@ -177,8 +215,8 @@ OSStatus runTavi()
 OSStatus runTavi(DictionaryLoader loader)
 {
     setUpApplication();
-    // From here on SIGINT and SIGTERM end the run through shutdown; one that
-    // comes during loading ends it as soon as the loop starts.
+    // From here on SIGINT, SIGTERM and SIGHUP end the run through shutdown;
+    // one that comes during loading ends it as soon as the loop starts.
     InstallTerminationSignalHandlers();
 
     OSStatus err = CreateNibReference(QStringLiteral("Tavi"), &nibRef);
@@ -228,8 +266,7 @@ OSStatus runTavi(DictionaryLoader loader)
     nibRef = nullptr;
 
     updateWindowPrefValues();
-    savePrefs();
-    saveHistory();
+    saveAtQuit();
 
     RemoveEventHandler(handler);
     return noErr;

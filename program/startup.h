@@ -13,11 +13,16 @@ using DictionaryLoader = DictionaryLoadReport (*)(dictionary*, LoadProgress*);
 // Opens the interface resources, installs the menu bar, loads the
 // dictionaries behind the loading window (with `loader`; tests hand in their
 // own) and alerts once when the shipped dictionary or its index could not be
-// read (the run goes on with what was read), loads the preferences, opens the windows they ask for,
-// installs the application handler and runs the event loop. When the loop ends (Quit from the menu
-// or the tray, SIGINT, SIGTERM, or the last window closed without a tray) it releases the interface
-// resources and saves the preferences. Needs a QApplication. 0 after a normal run; the status of
-// the failed step when the interface resources or the menu bar cannot be loaded.
+// read (the run goes on with what was read), loads the preferences, opens
+// the windows they ask for, installs the application handler and runs the
+// event loop. When the loop ends (Quit from the menu or the tray, SIGINT,
+// SIGTERM, SIGHUP, or the last window closed without a tray) it releases the
+// interface resources and saves the preferences, the history and the user's
+// edits; a file that cannot be written is shown in an alert that offers to
+// try again or to quit without saving (after a signal, it is printed on
+// standard error instead). Needs a QApplication. 0 after a normal run; the
+// status of the failed step when the interface resources or the menu bar
+// cannot be loaded.
 OSStatus runTavi(DictionaryLoader loader);
 OSStatus runTavi();
 

@@ -14,6 +14,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -173,22 +174,31 @@ bool saveCustomDictionary()
     return saveCustomDictionary(&dict);
 }
 
-bool saveCustomDictionary(dictionary* d)
+bool saveCustomDictionary(dictionary* d, std::string* why)
 {
     const std::string path = getCustomDictLocation();
-    if (path.empty())
-        return !hasModifiedValues(d);
+    if (path.empty()) {
+        if (!hasModifiedValues(d))
+            return true;
+        if (why)
+            *why = "there is no folder for the user dictionary";
+        return false;
+    }
     const int fd = open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) {
+        const int error = errno;
         if (!hasModifiedValues(d))
             return true;
         fprintf(stderr, "Unable to append to '%s'\n", path.c_str());
+        if (why)
+            *why = strerror(error);
         return false; // every edit stays pending for a later save
     }
     std::string text;
     std::vector<dictValue*> written;
     collectModifiedValues(d, text, written);
     bool ok = true;
+    int error = 0;
     if (!written.empty()) {
         struct stat info;
         // Only a regular file can be cut back (not, say, a device).
@@ -200,15 +210,21 @@ bool saveCustomDictionary(dictionary* d)
         if (start > 0 && pread(fd, &last, 1, start - 1) == 1 && last != '\n')
             text.insert(text.begin(), '\n');
         ok = writeAll(fd, text) && fsync(fd) == 0; // on disk before we return
+        error = ok ? 0 : errno;
         // A full disk can leave half a line behind, which would run into the
         // first line of the next save: the file goes back to what it was.
         if (!ok && start >= 0 && ftruncate(fd, start) != 0) {
             fprintf(stderr, "Unable to undo a partial save of '%s'\n", path.c_str());
         }
     }
-    ok = close(fd) == 0 && ok;
+    if (close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
     if (!ok) {
         fprintf(stderr, "Unable to save '%s'\n", path.c_str());
+        if (why)
+            *why = error != 0 ? strerror(error) : "the disk took no more";
         return false; // the edits stay pending; a later save writes them again
     }
     for (dictValue* v : written)

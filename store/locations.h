@@ -42,5 +42,6 @@ std::string getCustomDictLocation();
 // its flag once the lines are safely on disk. False when they could not be
 // written: they stay modified, for the next save.
 bool saveCustomDictionary();
-// The same for another store (used by tests and tools).
-bool saveCustomDictionary(dictionary* d);
+// The same for another store (used by tests and tools); `why`, when given,
+// gets the reason of a failure.
+bool saveCustomDictionary(dictionary* d, std::string* why = nullptr);

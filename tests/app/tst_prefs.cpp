@@ -192,9 +192,15 @@ void PrefsTest::badStoredValuesGiveTheDefaults()
     storePrefsFile(file);
     globals.ShowDictionary = 0; // so a kept old value shows
 
+    // A value out of range was dropped without a word: it is said once.
+    StdoutCapture errors(stderr);
     QCOMPARE(loadPrefs(), noErr);
+    QCOMPARE(loadPrefs(), noErr);
+    const QByteArray said = errors.finish();
     QCOMPARE(globals.ShowDictionary, 1);
     verifyDefaultsSaved();
+    if (!key.isEmpty())
+        QVERIFY2(said.count(key + '=' + stored) == 1 && said.count('\n') == 1, said.constData());
 }
 
 // The garbage of a damaged file survived every save as escaped keys, and a

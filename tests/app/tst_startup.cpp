@@ -22,6 +22,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -150,6 +151,9 @@ private slots:
 
     void aFirstRunShowsTheLoadingBarAndSavesAtTheEnd_data();
     void aFirstRunShowsTheLoadingBarAndSavesAtTheEnd();
+    void aSaveThatFailsAtQuitAsksFirst_data();
+    void aSaveThatFailsAtQuitAsksFirst();
+    void theWindowShortcutsWorkFromTheSearchField();
     void missingInterfaceResourcesEndStartUp_data();
     void missingInterfaceResourcesEndStartUp();
     void anUnreadableShippedDictionaryAlertsOnceAndRunsOn_data();
@@ -190,6 +194,10 @@ void StartupTest::aFirstRunShowsTheLoadingBarAndSavesAtTheEnd_data()
     QTest::addColumn<int>("signalNumber"); // 0: Quit from the menu
     QTest::newRow("Quit") << 0;
     QTest::newRow("SIGTERM") << SIGTERM;
+    // The terminal Tavi was started from closed: it ended at once, unsaved.
+    QTest::newRow("SIGHUP") << SIGHUP;
+    // A closed standard output ended it too; now it goes on to Quit.
+    QTest::newRow("SIGPIPE, then Quit") << SIGPIPE;
 }
 
 void StartupTest::aFirstRunShowsTheLoadingBarAndSavesAtTheEnd()
@@ -208,7 +216,9 @@ void StartupTest::aFirstRunShowsTheLoadingBarAndSavesAtTheEnd()
         dictionaryOpen = FindMyWindow(kDictionaryWindowTag, false) != nullptr;
         floatingOpen = FindMyWindow(kFloatingWindowTag, false) != nullptr;
         globals.filterState = 5;
-        if (signalNumber == 0)
+        if (signalNumber == SIGPIPE)
+            std::raise(SIGPIPE);
+        if (signalNumber == 0 || signalNumber == SIGPIPE)
             triggerMenuCommand(QStringLiteral("quit"));
         else
             std::raise(signalNumber);
@@ -225,6 +235,70 @@ void StartupTest::aFirstRunShowsTheLoadingBarAndSavesAtTheEnd()
     // The preferences are saved, with the dictionary window shown.
     QCOMPARE(storedPrefs().value(QStringLiteral("filterState")), QStringLiteral("5"));
     QCOMPARE(storedPrefs().value(QStringLiteral("ShowDictionary")), QStringLiteral("1"));
+}
+
+// A full disk at quit lost the session with a line on standard output. The
+// preferences file is a folder here, which no save replaces.
+void StartupTest::aSaveThatFailsAtQuitAsksFirst_data()
+{
+    QTest::addColumn<bool>("tryAgain"); // after the folder is gone; else quit without saving
+    QTest::newRow("try again") << true;
+    QTest::newRow("quit without saving") << false;
+}
+
+void StartupTest::aSaveThatFailsAtQuitAsksFirst()
+{
+    QFETCH(bool, tryAgain);
+    QFile::remove(prefsPath());
+    QVERIFY(QDir().mkpath(prefsPath()));
+    g_alerts->answer = [tryAgain](const AlertRequest&) {
+        if (!tryAgain)
+            return kAlertStdAlertCancelButton;
+        QDir().rmdir(prefsPath());
+        return kAlertStdAlertOKButton;
+    };
+    DuringTheLoop during([] {
+        globals.filterState = 5;
+        triggerMenuCommand(QStringLiteral("quit"));
+    });
+    QCOMPARE(runTavi(testLoader), noErr);
+    g_alerts->answer = nullptr;
+    QDir().rmdir(prefsPath());
+    QVERIFY(during.done && !during.timedOut);
+
+    QCOMPARE(g_alerts->requests.size(), std::size_t(1));
+    const AlertRequest& asked = g_alerts->requests[0];
+    QVERIFY2(asked.explanation.contains(prefsPath() + QStringLiteral("\": it is a folder")),
+             qUtf8Printable(asked.explanation));
+    QCOMPARE(asked.defaultText, QStringLiteral("Try Again"));
+    QCOMPARE(asked.cancelText, QStringLiteral("Quit Without Saving"));
+    QCOMPARE(storedPrefs().value(QStringLiteral("filterState")),
+             tryAgain ? QStringLiteral("5") : QString());
+}
+
+// The search field took Ctrl+E (to the end of the line) before the menu did.
+void StartupTest::theWindowShortcutsWorkFromTheSearchField()
+{
+    auto dialog = std::make_unique<ChosenPathSaveDialogPresenter>(); // cancels
+    ChosenPathSaveDialogPresenter* asked = dialog.get();
+    auto previous = SetSaveDialogPresenter(std::move(dialog));
+    QLineEdit* field = nullptr;
+    DuringTheLoop during([&] {
+        QWidget* window = GetWindowWidget(FindMyWindow(kDictionaryWindowTag, true));
+        field = window ? window->findChild<QLineEdit*>(QStringLiteral("searchField")) : nullptr;
+        if (field) {
+            window->activateWindow();
+            field->setFocus();
+            if (QTest::qWaitForWindowActive(window))
+                QTest::keyClick(field, Qt::Key_E, Qt::ControlModifier);
+        }
+        triggerMenuCommand(QStringLiteral("quit"));
+    });
+    QCOMPARE(runTavi(testLoader), noErr);
+    const auto kept = SetSaveDialogPresenter(std::move(previous)); // `asked` lives while it does
+    QVERIFY(during.done && field);
+    QCOMPARE(asked->requests.size(), std::size_t(1));
+    QCOMPARE(asked->requests[0].saveFileName, QStringLiteral("Tavi flashcards.txt"));
 }
 
 void StartupTest::missingInterfaceResourcesEndStartUp_data()

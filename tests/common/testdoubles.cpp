@@ -7,7 +7,7 @@
 SInt16 RecordingAlertPresenter::present(const AlertRequest& request)
 {
     requests.push_back(request);
-    return kAlertStdAlertOKButton;
+    return answer ? answer(request) : kAlertStdAlertOKButton;
 }
 
 SaveDialogAnswer ChosenPathSaveDialogPresenter::present(const SaveDialogRequest& request)

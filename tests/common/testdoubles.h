@@ -6,13 +6,15 @@
 #include "platform/alerts.h"
 #include "platform/savedialog.h"
 
+#include <functional>
 #include <vector>
 
-// Keeps every request and answers OK at once.
+// Keeps every request and answers at once: with `answer` when set, else OK.
 class RecordingAlertPresenter : public AlertPresenter {
 public:
     SInt16 present(const AlertRequest& request) override;
     std::vector<AlertRequest> requests;
+    std::function<SInt16(const AlertRequest&)> answer;
 };
 
 // Answers every request with one path (cancels when it is empty) and keeps

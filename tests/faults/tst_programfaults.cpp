@@ -88,6 +88,8 @@ private slots:
     void aSignalEndsANormalRunThatKeepsItsFiles_data();
     void aSignalEndsANormalRunThatKeepsItsFiles();
     void aKilledRunKeepsItsLookUps();
+    void storedBoundsOpenTheWindowOnTheScreen_data();
+    void storedBoundsOpenTheWindowOnTheScreen();
 };
 
 void ProgramFaultsTest::folderThatCannotBeWrittenIsReportedAndTheRunGoesOn_data()
@@ -96,7 +98,8 @@ void ProgramFaultsTest::folderThatCannotBeWrittenIsReportedAndTheRunGoesOn_data(
     QTest::addColumn<QByteArrayList>("diagnostics");
     QTest::newRow("config folder")
         << true
-        << QByteArrayList{"Could not write preferences", "Could not find the preferences folder"};
+        << QByteArrayList{"Could not write preferences", "Could not find the preferences folder",
+                          "Tavi could not save:"};
     QTest::newRow("data folder") << false
                                  << QByteArrayList{"Got FSCreateDirectoryUnicode error",
                                                    "Unable to open '"};
@@ -132,16 +135,11 @@ void ProgramFaultsTest::aSignalEndsANormalRunThatKeepsItsFiles_data()
 
     QTest::newRow("SIGINT, files as saved")
         << SIGINT << kPrefs << kHistory << QByteArray("biggerFonts=1");
+    QTest::newRow("SIGHUP, files as saved")
+        << SIGHUP << kPrefs << kHistory << QByteArray("biggerFonts=1");
     QTest::newRow("filter field number 2147483647")
         << SIGTERM << QByteArray("[General]\nfilterState=2147483647\nsearchState=2147483646\n")
         << kHistory << QByteArray("filterState=-1");
-    // Right of left: the window cannot take the region, and says so in an
-    // alert before the event loop runs, which the signal must end.
-    QTest::newRow("corners that give a start-up alert")
-        << SIGTERM
-        << QByteArray("[General]\nDictLeftCorner=500\nDictTopCorner=100\nDictRightCorner=200\n"
-                      "DictBottomCorner=400\n")
-        << kHistory << QByteArray("DictLeftCorner=");
     QTest::newRow("history behind a byte-order mark")
         << SIGTERM << kPrefs << "\xEF\xBB\xBF" + kHistory << QByteArray("searchState=-1");
 }
@@ -162,10 +160,16 @@ void ProgramFaultsTest::aSignalEndsANormalRunThatKeepsItsFiles()
     const QString userDictionary =
         home.data + QStringLiteral("/Tavi Dictionaries/UserDictionary.txt");
     QVERIFY(writeAll(userDictionary, kUserDictionary));
-    // What killed saves leave behind.
-    QVERIFY(writeAll(historyFile + QStringLiteral(".Ab3xYz"), "U+4E2D\n"));
-    QVERIFY(writeAll(prefsFile + QStringLiteral(".q1W2e3"), QByteArray()));
-    QVERIFY(writeAll(prefsFile + QStringLiteral(".previous"), prefs));
+    // What killed saves leave behind, and the user's own copies, which
+    // start-up removed as well.
+    QVERIFY(writeAll(historyFile + QStringLiteral(".tavi-save-Ab3xYz"), "U+4E2D\n"));
+    QVERIFY(writeAll(prefsFile + QStringLiteral(".tavi-save-q1W2e3"), QByteArray()));
+    const QStringList mine{QStringLiteral("TaviDictionaryHistory.backup"),
+                           QStringLiteral("TaviDictionaryHistory.before"),
+                           QStringLiteral("com.Quillon.Tavi.ini.backup"),
+                           QStringLiteral("com.Quillon.Tavi.ini.checkpoint-mine")};
+    for (const QString& name : mine)
+        QVERIFY(writeAll(home.config + u'/' + name, "mine\n"));
 
     const Run run = runUntilSignal(home, scratch.path(), signalNumber, 1000);
     QVERIFY2(run.signalled, run.output.constData());
@@ -178,8 +182,12 @@ void ProgramFaultsTest::aSignalEndsANormalRunThatKeepsItsFiles()
     QVERIFY2(readAll(prefsFile).contains(savedKey), readAll(prefsFile).constData());
     QStringList files = QDir(home.config).entryList(QDir::Files);
     files.sort();
-    QCOMPARE(files, (QStringList{QStringLiteral("TaviDictionaryHistory"),
-                                 QStringLiteral("com.Quillon.Tavi.ini")}));
+    QStringList expected = mine;
+    expected << QStringLiteral("TaviDictionaryHistory") << QStringLiteral("com.Quillon.Tavi.ini");
+    expected.sort();
+    QCOMPARE(files, expected);
+    for (const QString& name : mine)
+        QCOMPARE(readAll(home.config + u'/' + name), QByteArray("mine\n"));
 }
 
 // The history was written only at quit: a killed run lost its look-ups. The
@@ -195,6 +203,59 @@ void ProgramFaultsTest::aKilledRunKeepsItsLookUps()
     QVERIFY2(run.signalled, run.output.constData());
     QCOMPARE(readAll(home.config + QStringLiteral("/TaviDictionaryHistory")),
              QByteArray("U+6B61+8FCE\n"));
+}
+
+// Stored bounds were applied unchecked: a 65535-pixel window crashed every
+// start, one at 30000,30000 was off the screen. Whatever the corners, the
+// window opens on the screen (the offscreen platform's 800 x 800), no larger
+// than it, and saves bounds that do so too.
+void ProgramFaultsTest::storedBoundsOpenTheWindowOnTheScreen_data()
+{
+    QTest::addColumn<QList<int>>("corners"); // left, top, right, bottom
+    QTest::addColumn<QByteArray>("diagnostic");
+    QTest::newRow("65535 pixels square")
+        << QList<int>{-32768, -32768, 32767, 32767} << QByteArray();
+    QTest::newRow("at 30000,30000") << QList<int>{30000, 30000, 30600, 30400} << QByteArray();
+    QTest::newRow("above and left") << QList<int>{-9000, -900, -8400, -500} << QByteArray();
+    QTest::newRow("one pixel") << QList<int>{10, 10, 11, 11} << QByteArray();
+    QTest::newRow("right of left") << QList<int>{500, 100, 200, 400}
+                                   << QByteArray("dictionary window bounds (500, 100, "
+                                                 "200, 400) are impossible");
+    QTest::newRow("no height") << QList<int>{0, 300, 400, 300} << QByteArray("are impossible");
+}
+
+void ProgramFaultsTest::storedBoundsOpenTheWindowOnTheScreen()
+{
+    QFETCH(QList<int>, corners);
+    QFETCH(QByteArray, diagnostic);
+    QTemporaryDir scratch;
+    const Home home{scratch.filePath(QStringLiteral("config")),
+                    scratch.filePath(QStringLiteral("data"))};
+    const QString prefsFile = home.config + QStringLiteral("/com.Quillon.Tavi.ini");
+    const char* const keys[] = {"DictLeftCorner", "DictTopCorner", "DictRightCorner",
+                                "DictBottomCorner"};
+    QByteArray prefs = "[General]\n";
+    for (int i = 0; i < 4; ++i)
+        prefs += QByteArray(keys[i]) + '=' + QByteArray::number(corners[i]) + '\n';
+    QVERIFY(writeAll(prefsFile, prefs));
+
+    const Run run = runUntilSignal(home, scratch.path(), SIGTERM, 500);
+    QVERIFY2(run.signalled, run.output.constData());
+    QCOMPARE(run.exitStatus, QProcess::NormalExit);
+    QVERIFY2(run.output.contains(diagnostic), run.output.constData());
+    const QSettings saved(prefsFile, QSettings::IniFormat);
+    QList<int> bounds;
+    for (const char* key : keys)
+        bounds << saved.value(QLatin1String(key), -1).toInt();
+    const QByteArray shown = QByteArray::number(bounds[0]) + ',' + QByteArray::number(bounds[1]) +
+                             ',' + QByteArray::number(bounds[2]) + ',' +
+                             QByteArray::number(bounds[3]);
+    // The offscreen platform's screen is 800 x 800; it frames a window with
+    // 2 pixels only once it is shown.
+    QVERIFY2(bounds[0] >= 0 && bounds[1] >= 0 && bounds[2] <= 810 && bounds[3] <= 810, shown);
+    QVERIFY2(bounds[2] - bounds[0] <= 800 && bounds[3] - bounds[1] <= 800, shown);
+    // At least the window's minimum size, 480 x 320 with its menu bar.
+    QVERIFY2(bounds[2] - bounds[0] >= 480 && bounds[3] - bounds[1] >= 250, shown);
 }
 
 QTEST_GUILESS_MAIN(ProgramFaultsTest)

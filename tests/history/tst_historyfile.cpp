@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 void writeAll(const QString& path, const QByteArray& data)
@@ -49,6 +51,8 @@ private slots:
     void readingTheFile();
     void exportWritesEveryPieceWithItsOwnMark_data();
     void exportWritesEveryPieceWithItsOwnMark();
+    void exportsReplaceOnlyRegularFiles_data();
+    void exportsReplaceOnlyRegularFiles();
 
 private:
     QTemporaryDir home;
@@ -183,6 +187,67 @@ void HistoryFileTest::exportWritesEveryPieceWithItsOwnMark()
     QCOMPARE(wtest::readFile(target).toHex(), expected.toHex());
     QCOMPARE(history, elements);
     QVERIFY(alerts.recorded->requests.empty());
+}
+
+// An export over a device turned it into a plain file after the dialog's
+// "replace?": a target that is not a regular file is refused with an alert
+// naming it, and a link is written through, never replaced.
+void HistoryFileTest::exportsReplaceOnlyRegularFiles_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("written"); // through to the regular file "file.txt"
+    for (const char* exporter : {"history", "flashcards"}) {
+        const auto row = [exporter](const char* kind, bool written) {
+            QTest::addRow("%s over %s", exporter, kind) << QString::fromLatin1(kind) << written;
+        };
+        row("a named pipe", false);
+        row("a folder", false);
+        row("a link to a regular file", true);
+        row("a link to a named pipe", false);
+        row("a link to nothing", false);
+    }
+}
+
+void HistoryFileTest::exportsReplaceOnlyRegularFiles()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, written);
+    QTemporaryDir scratch;
+    const QString target = scratch.filePath(QStringLiteral("target"));
+    const QString file = scratch.filePath(QStringLiteral("file.txt"));
+    const QString pipe = scratch.filePath(QStringLiteral("pipe"));
+    writeAll(file, "kept\n");
+    QCOMPARE(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    if (kind == u"a named pipe")
+        QCOMPARE(mkfifo(QFile::encodeName(target).constData(), 0600), 0);
+    else if (kind == u"a folder")
+        QVERIFY(QDir().mkdir(target));
+    else
+        QVERIFY(QFile::link(kind.endsWith(u"regular file") ? file
+                            : kind.endsWith(u"named pipe")
+                                ? pipe
+                                : scratch.filePath(QStringLiteral("gone")),
+                            target));
+    const auto fileType = [](const QString& path) {
+        struct stat info {};
+        return lstat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & S_IFMT : 0;
+    };
+    const auto typeBefore = fileType(target);
+    history = {0, 1};
+    auto previous = SetSaveDialogPresenter(std::make_unique<ChosenPathSaveDialogPresenter>(target));
+    if (QTest::currentDataTag() == QByteArray("history over ") + kind.toLatin1())
+        writeOutHistory();
+    else
+        writeOutFlashcards();
+    SetSaveDialogPresenter(std::move(previous));
+
+    QCOMPARE(fileType(target), typeBefore);
+    QCOMPARE(fileType(pipe), mode_t(S_IFIFO));
+    QCOMPARE(wtest::readFile(file) != "kept\n", written);
+    QCOMPARE(alerts.recorded->requests.size(), std::size_t(written ? 0 : 1));
+    if (!written)
+        QVERIFY2(alerts.recorded->requests[0].explanation.contains(target),
+                 qUtf8Printable(alerts.recorded->requests[0].explanation));
 }
 
 QTEST_MAIN(HistoryFileTest)

@@ -264,7 +264,7 @@ void WindowsTest::theMessageBoxShowsPlainTitleOverExplanation()
     });
     poll.start(10);
     SetAlertPresenter(nullptr);
-    StandardAlert({kAlertNoteAlert, u"<i>Error</i>"_qs, u"<b>x</b> & y"_qs}, nullptr);
+    StandardAlert({kAlertNoteAlert, u"<i>Error</i>"_qs, u"<b>x</b> & y"_qs, {}, {}}, nullptr);
     QCOMPARE(text, u"<i>Error</i>"_qs);
     QCOMPARE(format, Qt::PlainText);
     // Markup in the explanation is shown as written.

@@ -188,6 +188,12 @@ void TestRadicalLookup::windowFindsACharacterByKeysAndClicks()
     QCOMPARE(int(history.back()), entryOf(0x946B));
     QVERIFY(FindMyWindow(kFloatingWindowTag, false));
     QVERIFY(alerts->requests.empty());
+
+    // Escape closes the window, as it does a dialog.
+    panel->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(panel));
+    QTest::keyClick(grid, Qt::Key_Escape);
+    QVERIFY(!FindMyWindow(kRadicalWindowTag, false));
 }
 
 // A write that fails keeps the old file; one that succeeds replaces it.

@@ -3,6 +3,7 @@
 // services; tavi-service, dbus-send and a second `tavi` are real programs
 // that call it.
 
+#include "app/servicenames.h"
 #include "app/servicesbridge.h"
 #include "tests/services/servicestest.h"
 #include "windows/floating/floatingwindow.h"
@@ -110,6 +111,13 @@ void ServicesBusTest::clientPrintsTheReply_data()
     QTest::newRow("a reference beyond the BMP, from standard input")
         << QStringList{QStringLiteral("Convert")} << QByteArray("\xF0\xA0\x80\x80")
         << QByteArray("&#131072;\n");
+    // The line break counted towards the longest text, and it was refused.
+    QByteArray longest = QStringLiteral("中").repeated(tavi_dbus::maxTextUnits).toUtf8();
+    QByteArray codes = QByteArray("0x4E2D ").repeated(tavi_dbus::maxTextUnits);
+    codes.back() = '\n';
+    QTest::newRow("the longest text, then a line break")
+        << QStringList{QStringLiteral("ConvertUnicode")} << longest + '\n'
+        << codes;
 }
 
 void ServicesBusTest::clientPrintsTheReply()
@@ -245,6 +253,15 @@ void ServicesBusTest::clientFailuresAreOneLine_data()
         << QByteArray("tavi-service: Tavi refused: Tavi has no service named \"Frobnicate\"");
     QTest::newRow("too long") << QStringList{QStringLiteral("Convert")} << QByteArray(70000, 'a')
                               << QByteArray("tavi-service: the text is too long");
+    // The text ended silently at the NUL: "0x61" and success.
+    QTest::newRow("a NUL in the text")
+        << QStringList{QStringLiteral("ConvertUnicode")} << QByteArray("a\0b", 3)
+        << QByteArray("tavi-service: the text holds a NUL character");
+    // Echoed raw, a line break or an escape sequence broke the line.
+    QTest::newRow("unknown name with a line break and ESC")
+        << QStringList{QStringLiteral("Frob\nni\x1B[2Jcate")} << QByteArray("水")
+        << QByteArray("tavi-service: Tavi refused: Tavi has no service named "
+                      "\"Frob\\u000Ani\\u001B[2Jcate\"");
 }
 
 void ServicesBusTest::clientFailuresAreOneLine()

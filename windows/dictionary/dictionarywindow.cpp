@@ -109,9 +109,23 @@ OSStatus createDictionaryWindow()
         SetRect(&bounds, short(globals.DictLeftCorner & 0xFFFF),
                 short(globals.DictTopCorner & 0xFFFF), short(globals.DictRightCorner & 0xFFFF),
                 short(globals.DictBottomCorner & 0xFFFF));
-        err = SetWindowBounds(window, kWindowContentRgn, &bounds);
-        if (err != noErr)
-            minorError("Error", "Error setting initial window region", err);
+        // No window has such bounds: it opens as on a first run.
+        if (bounds.right <= bounds.left || bounds.bottom <= bounds.top) {
+            std::fprintf(stderr,
+                         "Tavi: the stored dictionary window bounds (%d, %d, %d, %d) are "
+                         "impossible; the window opens where it first did\n",
+                         bounds.left, bounds.top, bounds.right, bounds.bottom);
+        } else {
+            err = SetWindowBounds(window, kWindowContentRgn, &bounds);
+            if (err != noErr)
+                minorError("Error", "Error setting initial window region", err);
+        }
+        // Stored on another screen setup (or by hand), the bounds may be
+        // larger than the screen or off it: the window is brought onto a
+        // present screen, title bar and all.
+        ConstrainWindowToScreen(window, kWindowStructureRgn,
+                                kWindowConstrainMayResize | kWindowConstrainMoveRegardlessOfFit,
+                                nullptr, nullptr);
     }
 
     Rect content{};

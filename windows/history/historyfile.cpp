@@ -37,32 +37,25 @@
 
 namespace {
 
-// Writes data to a new file in the folder of path, puts it on disk and then
-// renames it over path, so that path holds either its old contents or the
-// new ones, whatever happens on the way; a failed save removes its new file.
-// A symbolic link is followed.
+// Writes data to a new file beside path and renames it over path once it is
+// on disk, so that path holds either its old contents or the new ones,
+// whatever happens on the way. A symbolic link is written through; a path
+// that is not a regular file is refused (durablefile.h).
 // Empty on success, else why not.
 QString replaceFileContents(const std::string& path, const std::string& data)
 {
-    std::string target = path;
-    if (char* resolved = realpath(path.c_str(), nullptr)) {
-        target = resolved;
-        free(resolved);
-    }
-    DurableFile file(QFile::decodeName(target.c_str()));
+    DurableFile file(QFile::decodeName(path.c_str()));
     if (!file.open() || !file.write(data.data(), qint64(data.size())) || !file.commit())
         return file.errorString();
-    // The rename itself is on disk once the folder is.
-    const std::size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string(".")
-                               : slash == 0               ? std::string("/")
-                                                          : target.substr(0, slash);
-    const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        fsync(dir);
-        close(dir);
-    }
     return QString();
+}
+
+// The alert of an export that could not be written, naming the file.
+void alertExportFailure(const char* what, const QString& path, const QString& why)
+{
+    const QByteArray message =
+        QStringLiteral("%1 \"%2\": %3.").arg(QLatin1String(what), path, why).toUtf8();
+    minorError("Error", message.constData(), 0);
 }
 
 bool isBlank(int c)
@@ -178,17 +171,16 @@ std::vector<uint32_t> readHistoryLines(FILE* file, const std::string& path)
     return std::vector<uint32_t>(order.rbegin(), order.rend());
 }
 
-// Removes what saves killed part way left beside `path`: the new files of
-// QSaveFile ("name.XXXXXX") and the preferences store's second names.
-void removeStaleTemporaries(const QString& path, const QStringList& suffixes)
+// Removes the new files that saves killed part way left beside `path`
+// ("name.tavi-save-XXXXXX", durablefile.h); whatever else is there, such as
+// the user's own copies ("name.backup"), stays.
+void removeStaleTemporaries(const QString& path)
 {
     const QFileInfo info(path);
-    QStringList patterns;
-    for (const QString& suffix : suffixes)
-        patterns << info.fileName() + suffix;
+    const QString pattern =
+        info.fileName() + QLatin1String(kSaveFileInfix) + QString(kSaveFileRandomLength, u'?');
     QDir folder = info.dir();
-    for (const QString& name :
-         folder.entryList(patterns, QDir::Files | QDir::Hidden | QDir::System)) {
+    for (const QString& name : folder.entryList({pattern}, QDir::Files | QDir::Hidden)) {
         if (folder.remove(name))
             fprintf(stderr, "Removed '%s', left by a save that did not finish\n",
                     qUtf8Printable(folder.filePath(name)));
@@ -208,11 +200,15 @@ std::string getHistoryLocation()
     return QFile::encodeName(folder).toStdString() + "/TaviDictionaryHistory";
 }
 
-void saveHistory()
+bool saveHistory(std::vector<SaveFailure>* failures)
 {
     const std::string path = getHistoryLocation();
-    if (path.empty())
-        return;
+    if (path.empty()) {
+        if (failures)
+            failures->push_back({QStringLiteral("TaviDictionaryHistory"),
+                                 QStringLiteral("there is no preferences folder")});
+        return false;
+    }
     std::string text;
     char hex[16];
     for (uint32_t index : history) {
@@ -237,9 +233,12 @@ void saveHistory()
         text += '\n';
     }
     const QString why = replaceFileContents(path, text);
-    if (!why.isEmpty())
-        fprintf(stderr, "Unable to save the history to '%s': %s\n", path.c_str(),
-                qUtf8Printable(why));
+    if (why.isEmpty())
+        return true;
+    fprintf(stderr, "Unable to save the history to '%s': %s\n", path.c_str(), qUtf8Printable(why));
+    if (failures)
+        failures->push_back({QFile::decodeName(path.c_str()), why});
+    return false;
 }
 
 void scheduleHistorySave()
@@ -261,10 +260,8 @@ void removeStaleSaveFiles()
 {
     const std::string history = getHistoryLocation();
     if (!history.empty())
-        removeStaleTemporaries(QFile::decodeName(history.c_str()), {QStringLiteral(".??????")});
-    removeStaleTemporaries(
-        PreferencesFilePath(kCFPreferencesCurrentApplication),
-        {QStringLiteral(".??????"), QStringLiteral(".previous"), QStringLiteral(".check*")});
+        removeStaleTemporaries(QFile::decodeName(history.c_str()));
+    removeStaleTemporaries(PreferencesFilePath(kCFPreferencesCurrentApplication));
 }
 
 ReadResult loadHistory()
@@ -370,7 +367,8 @@ void writeOutHistory()
            !CFWriteStreamCanAcceptBytes(stream))
         qCDebug(taviTrace, "Write stream status is %d", int(CFWriteStreamGetStatus(stream)));
     if (CFWriteStreamGetStatus(stream) != kCFStreamStatusOpen) {
-        minorError("Error", "Unable to open file for writing.", 0);
+        alertExportFailure("Unable to open file for writing", url.toLocalFile(),
+                           CFWriteStreamCopyError(stream));
         CFRelease(stream);
         return;
     }
@@ -402,8 +400,8 @@ void writeOutHistory()
     CFWriteStreamClose(stream);
     // A full disk or a lost folder must not pass for a finished export.
     if (CFWriteStreamGetStatus(stream) == kCFStreamStatusError)
-        minorError("Error", "Unable to write the history file.",
-                   CFWriteStreamGetErrorNumber(stream));
+        alertExportFailure("Unable to write the history file", url.toLocalFile(),
+                           CFWriteStreamCopyError(stream));
     CFRelease(stream);
 }
 
@@ -487,6 +485,7 @@ void writeOutFlashcards()
     if (url.isEmpty())
         return;
     const std::string path = QFile::encodeName(url.toLocalFile()).toStdString();
-    if (path.empty() || !replaceFileContents(path, flashcardText()).isEmpty())
-        minorError("Error", "Unable to write the flashcard file.", path.empty() ? 0 : errno);
+    const QString why = replaceFileContents(path, flashcardText());
+    if (!why.isEmpty())
+        alertExportFailure("Unable to write the flashcard file", url.toLocalFile(), why);
 }

@@ -11,12 +11,14 @@
 // window shows them), every piece as big-endian UTF-16 behind its own
 // byte-order mark.
 
+#include "app/prefs.h"
 #include "platform/types.h"
 #include "store/readresult.h"
 
 #include <QUrl>
 
 #include <string>
+#include <vector>
 
 class QString;
 class WriteStream;
@@ -24,8 +26,9 @@ class WriteStream;
 // The history file's path; empty when there is no preferences folder.
 std::string getHistoryLocation();
 // Writes the history file. The new file replaces the old one only once it is
-// completely on disk.
-void saveHistory();
+// completely on disk. False when it could not be written; the file and the
+// reason are then added to `failures` when given.
+bool saveHistory(std::vector<SaveFailure>* failures = nullptr);
 // Reads the history file into the history; with nothing read, looks up 歡迎.
 // Says why when the file exists but cannot be read.
 ReadResult loadHistory();

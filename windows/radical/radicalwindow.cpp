@@ -15,6 +15,7 @@
 #include "windows/history/history.h"
 
 #include <QAbstractListModel>
+#include <QAction>
 #include <QApplication>
 #include <QFile>
 #include <QFontInfo>
@@ -223,6 +224,13 @@ RadicalPanel::RadicalPanel(const radicals::RadicalIndex& i) : index(i)
     connect(total, &QSpinBox::valueChanged, this, [this] { refill(); });
     grid->installEventFilter(this);
     characters->installEventFilter(this);
+
+    // Escape closes the window, as it closes a dialog.
+    auto* closeWindow = new QAction(this);
+    closeWindow->setShortcut(QKeySequence(Qt::Key_Escape));
+    closeWindow->setShortcutContext(Qt::WindowShortcut);
+    connect(closeWindow, &QAction::triggered, this, &QWidget::close);
+    addAction(closeWindow);
 }
 
 bool RadicalPanel::choose(int newForm)
