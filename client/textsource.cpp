@@ -70,7 +70,9 @@ TextSource textFromStandardInput()
     return source;
 }
 
-TextSource textFromBytes(const QByteArray& bytes)
+namespace {
+
+TextSource decodeText(const QByteArray& bytes, const QString& whenEmpty)
 {
     if (bytes.size() > kMaxInputBytes)
         return tooLong();
@@ -78,10 +80,24 @@ TextSource textFromBytes(const QByteArray& bytes)
     TextSource source{QString(decoder(bytes)).trimmed(), QString()};
     source.badBytes = decoder.hasError();
     if (source.text.isEmpty())
-        source.error = QStringLiteral("no text: standard input is empty");
+        source.error = whenEmpty;
     else if (source.text.size() > kMaxTextUnits)
         source = tooLong();
     return source;
+}
+
+const char kNothingSelected[] = "no text: nothing is selected and the clipboard is empty";
+
+} // namespace
+
+TextSource textFromBytes(const QByteArray& bytes)
+{
+    return decodeText(bytes, QStringLiteral("no text: standard input is empty"));
+}
+
+TextSource textFromSelectionBytes(const QByteArray& bytes)
+{
+    return decodeText(bytes, QString::fromLatin1(kNothingSelected));
 }
 
 bool selectionAvailable()
@@ -101,7 +117,7 @@ TextSource textFromSelection()
         text = clipboard->text(QClipboard::Clipboard).trimmed();
     TextSource source{text, QString()};
     if (text.isEmpty())
-        source.error = QStringLiteral("no text: nothing is selected and the clipboard is empty");
+        source.error = QString::fromLatin1(kNothingSelected);
     else if (text.size() > kMaxTextUnits)
         source = tooLong();
     return source;

@@ -6,7 +6,8 @@ PACKAGES="build-essential cmake ninja-build ccache pkg-config
   libqt6network6 libqt6test6 qt6-qpa-plugins libgl-dev
   libbz2-dev unicode-data libbenchmark-dev
   dbus dbus-x11 fonts-noto-cjk fonts-babelstone-han fonts-hanazono xvfb xauth openbox
-  clang libclang-rt-14-dev clang-format libespeak-ng-dev espeak-ng-data"
+  clang libclang-rt-14-dev clang-format libespeak-ng-dev espeak-ng-data
+  libwayland-dev wayland-protocols qt6-base-private-dev qt6-wayland sway wl-clipboard grim"
 missing=""
 for p in $PACKAGES; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"
