@@ -301,6 +301,7 @@ void DrawerController::widenParent(bool open)
         QMargins margins = layout->contentsMargins();
         margins.setLeft(margins.left() - widenedBy + by);
         layout->setContentsMargins(margins);
+        layout->activate(); // the minimum width follows now, not later
     }
     parentWidget->resize(parentWidget->width() - widenedBy + by, parentWidget->height());
     widenedBy = by;
