@@ -1,5 +1,6 @@
 #include "app/process.h"
 
+#include "platform/activation.h"
 #include "platform/windows.h"
 
 #include <QApplication>
@@ -37,7 +38,7 @@ OSErr SetFrontProcess(const ProcessSerialNumber* psn)
         qApp,
         [] {
             if (QWidget* widget = GetWindowWidget(FrontWindow()))
-                widget->activateWindow();
+                ActivateWindowWidget(widget);
         },
         Qt::QueuedConnection);
     return noErr;

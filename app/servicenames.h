@@ -14,8 +14,16 @@
 //       of more than maxTextUnits UTF-16 units.
 //   interface  org.freedesktop.Application
 //     Activate(a{sv} platformData): brings the dictionary window forward.
+//     ActivateAction(s action, av parameters, a{sv} platformData): action
+//       "Lookup" or "LookupQuickly", parameters the text (one string); the
+//       same as Perform, for a caller that holds an activation token.
+//   platformData: "activation-token" (Wayland's xdg-activation token) and
+//   "desktop-startup-id" (X11's startup notification id), both strings,
+//   which let the window come forward on desktops that ask for them.
 
 #include <QString>
+#include <QVariantMap>
+#include <QtGlobal>
 
 namespace tavi_dbus {
 
@@ -42,6 +50,38 @@ inline QString applicationInterface()
 inline QString activateMethod()
 {
     return QStringLiteral("Activate");
+}
+inline QString activateActionMethod()
+{
+    return QStringLiteral("ActivateAction");
+}
+inline QString activationTokenKey()
+{
+    return QStringLiteral("activation-token");
+}
+inline QString startupIdKey()
+{
+    return QStringLiteral("desktop-startup-id");
+}
+// The services that bring a window forward, and so take ActivateAction.
+inline bool isActionMessage(const QString& message)
+{
+    return message == u"Lookup" || message == u"LookupQuickly";
+}
+
+// The platform data that passes this process's activation token
+// (XDG_ACTIVATION_TOKEN, from a Wayland launcher) and startup id
+// (DESKTOP_STARTUP_ID, from an X11 one) on; empty without them.
+inline QVariantMap activationPlatformData()
+{
+    QVariantMap data;
+    const QString token = qEnvironmentVariable("XDG_ACTIVATION_TOKEN");
+    const QString startupId = qEnvironmentVariable("DESKTOP_STARTUP_ID");
+    if (!token.isEmpty())
+        data.insert(activationTokenKey(), token);
+    if (!startupId.isEmpty())
+        data.insert(startupIdKey(), startupId);
+    return data;
 }
 
 // The longest text a service takes: the most the search field holds. A

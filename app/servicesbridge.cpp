@@ -1,6 +1,8 @@
 #include "app/servicesbridge.h"
 
+#include "app/process.h"
 #include "app/servicenames.h"
+#include "platform/activation.h"
 #include "platform/commands.h"
 #include "platform/events.h"
 #include "platform/scrap.h"
@@ -131,10 +133,49 @@ public:
 public Q_SLOTS:
     void Activate(const QVariantMap& platformData)
     {
-        Q_UNUSED(platformData);
-        auto work = [] {
+        const QVariantMap data = platformData;
+        auto work = [data] {
             qCDebug(taviTrace, "Another start asks for the dictionary window");
+            takeActivationToken(data);
             sendApplicationCommand(FOUR_CHAR_CODE("DWIN"));
+            // The desktop asked for it: the window comes forward, not just
+            // to the top of Tavi's own windows.
+            ProcessSerialNumber psn;
+            GetCurrentProcess(&psn);
+            SetFrontProcess(&psn);
+            forgetActivationTokenLater();
+        };
+        if (!owner->holdCall([work] {
+                work();
+                return QVariantList();
+            }))
+            work();
+    }
+
+    void ActivateAction(const QString& action, const QVariantList& parameters,
+                        const QVariantMap& platformData)
+    {
+        QVariant parameter = parameters.size() == 1 ? parameters.first() : QVariant();
+        if (parameter.metaType() == QMetaType::fromType<QDBusVariant>())
+            parameter = parameter.value<QDBusVariant>().variant();
+        const QString text = parameter.toString();
+        if (!tavi_dbus::isActionMessage(action) || parameter.typeId() != QMetaType::QString) {
+            owner->refuse({tavi_dbus::unknownMessageError(),
+                           QStringLiteral("Tavi has no action \"%1\" with these parameters; the "
+                                          "actions are Lookup and LookupQuickly, with the text")
+                               .arg(tavi_dbus::escapedForOneLine(action.left(64)))});
+            return;
+        }
+        const ServiceRefusal refusal = checkServiceCall(action, text);
+        if (!refusal.name.isEmpty()) {
+            owner->refuse(refusal);
+            return;
+        }
+        const QVariantMap data = platformData;
+        auto work = [action, text, data] {
+            takeActivationToken(data);
+            performServiceMessage(action, text);
+            forgetActivationTokenLater();
         };
         if (!owner->holdCall([work] {
                 work();
@@ -144,6 +185,20 @@ public Q_SLOTS:
     }
 
 private:
+    // The token is used by the next activation, which may be queued behind
+    // this call; one that none used is dropped after that.
+    static void takeActivationToken(const QVariantMap& data)
+    {
+        SetActivationToken(data.value(tavi_dbus::activationTokenKey()).toString(),
+                           data.value(tavi_dbus::startupIdKey()).toString());
+    }
+    static void forgetActivationTokenLater()
+    {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [] { SetActivationToken(QString(), QString()); },
+            Qt::QueuedConnection);
+    }
+
     ServicesObject* owner;
 };
 
@@ -155,7 +210,7 @@ bool activateRunningTavi(QDBusConnection& bus, QString* why)
         tavi_dbus::busName(), tavi_dbus::objectPath(), tavi_dbus::applicationInterface(),
         tavi_dbus::activateMethod());
     call.setAutoStartService(false);
-    call << QVariantMap();
+    call << tavi_dbus::activationPlatformData();
     const QDBusMessage answer = bus.call(call, QDBus::Block, kActivateTimeoutMs);
     if (answer.type() == QDBusMessage::ReplyMessage)
         return true;

@@ -5,6 +5,7 @@
 // started. Every failure is one line on standard error and a non-zero exit.
 #include "client/servicecall.h"
 #include "client/textsource.h"
+#include "client/waylandselection.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -20,6 +21,8 @@ namespace {
 
 constexpr int kFailed = 1;
 constexpr int kUsage = 2;
+// How long the program that owns the selection may take to hand it over.
+constexpr int kSelectionWaitMs = 3000;
 
 const char kUsageText[] =
     "usage: tavi-service MESSAGE [TEXT...]\n"
@@ -59,6 +62,63 @@ void qtMessageHandler(QtMsgType type, const QMessageLogContext&, const QString& 
     std::_Exit(kFailed);
 }
 
+// The selection under Wayland through the compositor's data-control
+// protocol; else, or without Wayland, the X11 selection through Qt (under
+// Wayland that of Xwayland, which GNOME and KDE keep in step both ways).
+// A Wayland program cannot read the selection through Qt: Wayland gives it
+// only to the program with the keyboard focus, which a shortcut's never has.
+struct SelectionRead {
+    TextSource source;
+    QString error; // why no selection could be read at all
+};
+
+SelectionRead readSelection(int argc, char** argv, std::unique_ptr<QCoreApplication>& app)
+{
+    const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    const bool x11 = !qEnvironmentVariableIsEmpty("DISPLAY");
+    QString waylandWhy;
+    if (wayland) {
+        const WaylandSelection read = readWaylandSelection(kMaxSelectionBytes, kSelectionWaitMs);
+        switch (read.status) {
+        case WaylandSelection::Status::Read:
+            app = std::make_unique<QCoreApplication>(argc, argv);
+            return {textFromSelectionBytes(read.text), QString()};
+        case WaylandSelection::Status::NoCompositor:
+            waylandWhy = QStringLiteral("no Wayland compositor answers at WAYLAND_DISPLAY");
+            break;
+        case WaylandSelection::Status::NoDataControl:
+            waylandWhy = QStringLiteral("the Wayland compositor does not let other programs read "
+                                        "the selection (it offers no data-control protocol)");
+            break;
+        case WaylandSelection::Status::Failed:
+            waylandWhy = read.error;
+            break;
+        }
+        if (!x11)
+            return {TextSource(),
+                    QStringLiteral("cannot read the selected text: %1, and there is no X11 "
+                                   "display (Xwayland) to read it from; give the text as "
+                                   "arguments or on standard input")
+                        .arg(waylandWhy)};
+    }
+
+    static std::vector<char*> guiArguments(argv, argv + argc);
+    static char platformOption[] = "-platform";
+    static char xcb[] = "xcb";
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (x11 && (platform.isEmpty() || platform.startsWith("wayland"))) {
+        guiArguments.push_back(platformOption);
+        guiArguments.push_back(xcb);
+    }
+    static int guiArgumentCount = int(guiArguments.size());
+    guiArguments.push_back(nullptr);
+    fatalDoing = "cannot read the selected text";
+    app = std::make_unique<QGuiApplication>(guiArgumentCount, guiArguments.data());
+    SelectionRead result{textFromSelection(), QString()};
+    fatalDoing = "Qt failed";
+    return result;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -96,23 +156,10 @@ int main(int argc, char** argv)
         if (!selectionAvailable())
             return fail(QStringLiteral("no text: none given, and no display to take the "
                                        "selected text from"));
-        // The X11 selection, also under Wayland when X11 programs can run
-        // there: a Wayland program may read the selection only while it has
-        // the keyboard focus, which a shortcut's program never has.
-        static std::vector<char*> guiArguments(argv, argv + argc);
-        static char platformOption[] = "-platform";
-        static char xcb[] = "xcb";
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
-            !qEnvironmentVariableIsEmpty("DISPLAY")) {
-            guiArguments.push_back(platformOption);
-            guiArguments.push_back(xcb);
-        }
-        static int guiArgumentCount = int(guiArguments.size());
-        guiArguments.push_back(nullptr);
-        fatalDoing = "cannot read the selected text";
-        app = std::make_unique<QGuiApplication>(guiArgumentCount, guiArguments.data());
-        source = textFromSelection();
-        fatalDoing = "Qt failed";
+        const SelectionRead read = readSelection(argc, argv, app);
+        if (!read.error.isEmpty())
+            return fail(read.error);
+        source = read.source;
     }
     if (!source.error.isEmpty())
         return fail(source.error);

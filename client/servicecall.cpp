@@ -71,13 +71,24 @@ QString ensureTaviRuns(QDBusConnection& bus, const QString& taviProgram, int wai
 
 ServiceAnswer callService(QDBusConnection& bus, const QString& message, const QString& text)
 {
+    // A look-up that brings a window forward carries the token this program
+    // was started with, which the desktop wants before it raises a window.
+    const QVariantMap platformData = tavi_dbus::activationPlatformData();
+    const bool asAction = tavi_dbus::isActionMessage(message) && !platformData.isEmpty();
     QDBusMessage call =
-        QDBusMessage::createMethodCall(tavi_dbus::busName(), tavi_dbus::objectPath(),
-                                       tavi_dbus::servicesInterface(), tavi_dbus::performMethod());
+        asAction ? QDBusMessage::createMethodCall(tavi_dbus::busName(), tavi_dbus::objectPath(),
+                                                  tavi_dbus::applicationInterface(),
+                                                  tavi_dbus::activateActionMethod())
+                 : QDBusMessage::createMethodCall(tavi_dbus::busName(), tavi_dbus::objectPath(),
+                                                  tavi_dbus::servicesInterface(),
+                                                  tavi_dbus::performMethod());
     // The Tavi of this prefix has been started if need be; the bus must not
     // start one of another prefix.
     call.setAutoStartService(false);
-    call << message << text;
+    if (asAction)
+        call << message << QVariantList{QVariant::fromValue(QDBusVariant(text))} << platformData;
+    else
+        call << message << text;
     const QDBusMessage answer = bus.call(call, QDBus::Block, kCallTimeoutMs);
 
     ServiceAnswer result;
@@ -93,6 +104,8 @@ ServiceAnswer callService(QDBusConnection& bus, const QString& message, const QS
         return result;
     }
     const QVariantList arguments = answer.arguments();
+    if (asAction)
+        return result; // an action has no reply
     if (arguments.isEmpty()) {
         result.error = QStringLiteral("Tavi answered without a reply value");
         return result;

@@ -83,7 +83,9 @@ TextSource textFromStandardInput()
     return source;
 }
 
-TextSource textFromBytes(const QByteArray& input)
+const char kNothingSelected[] = "no text: nothing is selected and the clipboard is empty";
+
+static TextSource decodeText(const QByteArray& input, const QString& whenEmpty)
 {
     // The line break that ends the last line is not part of the text.
     QByteArrayView bytes(input);
@@ -94,9 +96,19 @@ TextSource textFromBytes(const QByteArray& input)
     QStringDecoder decoder(QStringDecoder::Utf8);
     TextSource source{QString(decoder(bytes)).trimmed(), QString()};
     const bool badBytes = decoder.hasError();
-    source = checked(source, QStringLiteral("no text: standard input is empty"));
+    source = checked(source, whenEmpty);
     source.badBytes = badBytes && source.error.isEmpty();
     return source;
+}
+
+TextSource textFromBytes(const QByteArray& bytes)
+{
+    return decodeText(bytes, QStringLiteral("no text: standard input is empty"));
+}
+
+TextSource textFromSelectionBytes(const QByteArray& bytes)
+{
+    return decodeText(bytes, QString::fromLatin1(kNothingSelected));
 }
 
 bool selectionAvailable()
@@ -114,6 +126,5 @@ TextSource textFromSelection()
         text = clipboard->text(QClipboard::Selection).trimmed();
     if (text.isEmpty())
         text = clipboard->text(QClipboard::Clipboard).trimmed();
-    return checked({text, QString()},
-                   QStringLiteral("no text: nothing is selected and the clipboard is empty"));
+    return checked({text, QString()}, QString::fromLatin1(kNothingSelected));
 }

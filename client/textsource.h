@@ -34,6 +34,12 @@ TextSource textFromStandardInput();
 // units is longer.
 TextSource textFromBytes(const QByteArray& bytes);
 
+// The same for the bytes of a selection read from the Wayland compositor.
+TextSource textFromSelectionBytes(const QByteArray& bytes);
+// The most bytes a selection is read to: no UTF-8 text of kMaxTextUnits
+// units is longer.
+constexpr qsizetype kMaxSelectionBytes = kMaxTextUnits * 3;
+
 // True when a display can be reached for the selection.
 bool selectionAvailable();
 // The primary selection, else the clipboard, blanks around it removed.

@@ -4,6 +4,7 @@
 
 #include "platform/commands.h"
 #include "platform/controls.h"
+#include "platform/drawnicon.h"
 #include "platform/menus.h"
 
 #include <QAction>
@@ -11,9 +12,6 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPainter>
-#include <QPainterPath>
-#include <QPixmap>
 
 namespace {
 
@@ -21,38 +19,10 @@ constexpr OptionBits kHISearchFieldAttributesSearchIcon = 1u << 1;
 
 const QString kSearchFieldName = QStringLiteral("tavi_searchfield");
 
-QIcon drawnIcon(bool cancel)
-{
-    QPixmap pixmap(16, 16);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    if (cancel) {
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(QColor(150, 150, 150));
-        painter.drawEllipse(QRectF(1, 1, 14, 14));
-        painter.setPen(QPen(Qt::white, 1.8));
-        painter.drawLine(QPointF(5.2, 5.2), QPointF(10.8, 10.8));
-        painter.drawLine(QPointF(10.8, 5.2), QPointF(5.2, 10.8));
-    } else {
-        painter.setPen(QPen(QColor(90, 90, 90), 1.6));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawEllipse(QRectF(2, 2, 8, 8));
-        painter.drawLine(QPointF(9, 9), QPointF(13.5, 13.5));
-        QPainterPath arrow; // the menu's small triangle
-        arrow.moveTo(11, 3);
-        arrow.lineTo(15, 3);
-        arrow.lineTo(13, 5.5);
-        arrow.closeSubpath();
-        painter.fillPath(arrow, QColor(90, 90, 90));
-    }
-    return QIcon(pixmap);
-}
-
 QIcon themedIcon(const char* name, bool cancel)
 {
     const QIcon icon = QIcon::fromTheme(QString::fromLatin1(name));
-    return icon.isNull() ? drawnIcon(cancel) : icon;
+    return icon.isNull() ? (cancel ? DrawnClearIcon() : DrawnSearchIcon()) : icon;
 }
 
 void sendFieldEvent(ControlRef control, EventClass eventClass, EventKind kind)

@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QEvent>
+#include <QLayout>
 #include <QPointer>
 #include <QWidget>
 
@@ -58,6 +59,13 @@ public:
     float leadingOffset = 0;
     float trailingOffset = 0;
     bool isOpen = false;
+    // Where windows cannot be placed (Wayland), the drawer is a panel inside
+    // its parent's left edge: the parent widens by the panel while it is open.
+    bool asPanel = false;
+    int widenedBy = 0;
+
+private:
+    void widenParent(bool open);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -241,6 +249,7 @@ OSStatus ChangeWindowGroupAttributes(WindowGroupRef group, WindowGroupAttributes
 
 void DrawerController::attach(WindowRef newParent)
 {
+    widenParent(false);
     if (parentWidget)
         parentWidget->removeEventFilter(this);
     if (closedHandler) {
@@ -251,14 +260,22 @@ void DrawerController::attach(WindowRef newParent)
     parentWidget = GetWindowWidget(newParent);
     if (!parentWidget)
         return;
-    // A tool window that belongs to the parent: it stays in front of it and
-    // goes with it.
     const QRect geometry = drawerWidget->geometry();
     const bool wasVisible = drawerWidget->isVisible();
-    drawerWidget->setParent(parentWidget, Qt::Tool | Qt::FramelessWindowHint);
+    asPanel = WindowPositionsAreHidden();
+    if (asPanel) {
+        drawerWidget->setParent(parentWidget, Qt::Widget);
+        drawerWidget->setAutoFillBackground(true);
+    } else {
+        // A tool window that belongs to the parent: it stays in front of it
+        // and goes with it.
+        drawerWidget->setParent(parentWidget, Qt::Tool | Qt::FramelessWindowHint);
+    }
     drawerWidget->resize(geometry.size());
-    if (wasVisible && isOpen)
+    if (wasVisible && isOpen) {
+        widenParent(true);
         drawerWidget->show();
+    }
     parentWidget->installEventFilter(this);
     static constexpr EventTypeSpec kClosed{kEventClassWindow, kEventWindowClosed};
     QPointer<PlatformWindow> guarded = drawer;
@@ -274,10 +291,33 @@ void DrawerController::attach(WindowRef newParent)
         place();
 }
 
+void DrawerController::widenParent(bool open)
+{
+    const int by = open && drawerWidget ? drawerWidget->width() : 0;
+    if (!parentWidget || by == widenedBy)
+        return;
+    // The parent's contents move over by the panel, at the size they had.
+    if (QLayout* layout = parentWidget->layout()) {
+        QMargins margins = layout->contentsMargins();
+        margins.setLeft(margins.left() - widenedBy + by);
+        layout->setContentsMargins(margins);
+        layout->activate(); // the minimum width follows now, not later
+    }
+    parentWidget->resize(parentWidget->width() - widenedBy + by, parentWidget->height());
+    widenedBy = by;
+}
+
 void DrawerController::place()
 {
     if (!parentWidget || !drawerWidget)
         return;
+    if (asPanel) {
+        const int top = WindowContentTopInset(parentWidget) + qRound(leadingOffset);
+        drawerWidget->setGeometry(
+            0, top, drawerWidget->width(),
+            std::max(0, parentWidget->height() - top - qRound(trailingOffset)));
+        return;
+    }
     const QRect frame = parentWidget->frameGeometry();
     const QRect content = parentWidget->geometry();
     const int leading = qRound(leadingOffset);
@@ -290,6 +330,8 @@ void DrawerController::place()
 void DrawerController::open()
 {
     isOpen = true;
+    if (asPanel)
+        widenParent(true);
     place();
     if (parentWidget && parentWidget->isVisible()) {
         ShowWindow(drawer);
@@ -302,12 +344,18 @@ void DrawerController::close()
     isOpen = false;
     if (drawerWidget)
         drawerWidget->hide();
+    widenParent(false);
 }
 
 bool DrawerController::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched != parentWidget || !drawerWidget || !isOpen)
         return false;
+    if (asPanel) {
+        if (event->type() == QEvent::Resize)
+            place();
+        return false; // a panel is shown and hidden with its parent
+    }
     switch (event->type()) {
     case QEvent::Move:
     case QEvent::Resize:

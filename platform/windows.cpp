@@ -1,5 +1,6 @@
 #include "platform/windows.h"
 
+#include "platform/activation.h"
 #include "platform/internal.h"
 
 #include "platform/eventloop.h"
@@ -11,6 +12,7 @@
 #include <QMargins>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 #include <vector>
@@ -353,6 +355,26 @@ OSStatus GetWindowStructureWidths(WindowRef window, Rect* outWidths)
     return noErr;
 }
 
+bool WindowPositionsAreHidden()
+{
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+OSStatus SetWindowParentWindow(WindowRef window, WindowRef parent)
+{
+    QWidget* widget = GetWindowWidget(window);
+    QWidget* parentWidget = GetWindowWidget(parent);
+    if (!widget || !parentWidget || widget == parentWidget)
+        return errInvalidWindowRef;
+    if (!WindowPositionsAreHidden())
+        return noErr;
+    widget->winId(); // the native window, which the parent is set on
+    parentWidget->winId();
+    if (QWindow* handle = widget->windowHandle())
+        handle->setTransientParent(parentWidget->windowHandle());
+    return noErr;
+}
+
 Boolean GetAvailableWindowPositioningBounds(const Rect* area, Rect* outBounds)
 {
     const QScreen* chosen = QGuiApplication::primaryScreen();
@@ -443,10 +465,50 @@ void SizeWindow(WindowRef window, short width, short height, Boolean update)
         window->widget()->update();
 }
 
+namespace {
+
+// A window about to be shown is made to fit the available area of its
+// screen, frame and all: saved sizes and a large font or scale factor can
+// ask for more than a small screen has. A window so shrunk that the program
+// placed is then moved in as far as needed; one the window system places is
+// left to it, and so is any window that fitted.
+void fitToScreen(WindowRef window)
+{
+    QWidget* widget = window->widget();
+    if (!widget->isWindow() || widget->isVisible())
+        return;
+    const QScreen* screen = widget->screen() ? widget->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    Rect frame{};
+    GetWindowStructureWidths(window, &frame);
+    const QSize most(std::max(1, area.width() - frame.left - frame.right),
+                     std::max(1, area.height() - frame.top - frame.bottom));
+    if (widget->width() <= most.width() && widget->height() <= most.height())
+        return;
+    widget->resize(widget->size().boundedTo(most));
+    if (WindowPositionsAreHidden() || !widget->testAttribute(Qt::WA_Moved))
+        return;
+    const QRect content = widget->geometry();
+    const int left = std::clamp(
+        content.left(), area.left() + frame.left,
+        std::max(area.left() + frame.left, area.right() + 1 - frame.right - content.width()));
+    const int top = std::clamp(
+        content.top(), area.top() + frame.top,
+        std::max(area.top() + frame.top, area.bottom() + 1 - frame.bottom - content.height()));
+    if (QPoint(left, top) != content.topLeft())
+        widget->move(widget->pos() + QPoint(left, top) - content.topLeft());
+}
+
+} // namespace
+
 void ShowWindow(WindowRef window)
 {
-    if (isUsable(window))
-        window->widget()->show();
+    if (!isUsable(window))
+        return;
+    fitToScreen(window);
+    window->widget()->show();
 }
 
 void SelectWindow(WindowRef window)
@@ -462,7 +524,7 @@ void SelectWindow(WindowRef window)
     const QWidget* active = QApplication::activeWindow();
     if (!active || active == widget || active->parentWidget() == widget)
         return;
-    widget->activateWindow();
+    ActivateWindowWidget(widget);
 }
 
 OSStatus CollapseWindow(WindowRef window, Boolean collapse)

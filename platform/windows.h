@@ -63,6 +63,16 @@ OSStatus ConstrainWindowToScreen(WindowRef window, WindowRegionCode regionCode,
                                  Rect* outStructure);
 void SizeWindow(WindowRef window, short width, short height, Boolean update);
 
+// True where the window system neither tells a program where its windows
+// are nor lets it place them (Wayland): window corners mean nothing there,
+// only sizes do.
+bool WindowPositionsAreHidden();
+// Makes `window`, not shown yet, belong to `parent`. Under Wayland this is
+// the only mark of a utility window: a tiling compositor then floats it
+// above its parent instead of tiling it. Elsewhere nothing changes, and
+// window managers go by the window's class.
+OSStatus SetWindowParentWindow(WindowRef window, WindowRef parent);
+
 void ShowWindow(WindowRef window);
 // Brings the window to the front of the list and raises it; activates it
 // only while the program is the active one, so that another program keeps

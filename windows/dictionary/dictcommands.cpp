@@ -273,6 +273,24 @@ bool readDividerRatio(WindowRef window, int32_t* thousandths)
     return true;
 }
 
+// Where positions are hidden, the bounds report a made-up corner: the size
+// is kept at the corner saved before, or, with none, centred on the screen,
+// for a later run where positions count.
+void keepSavedCorner(Rect& bounds)
+{
+    const int width = bounds.right - bounds.left;
+    const int height = bounds.bottom - bounds.top;
+    int left = globals.DictLeftCorner;
+    int top = globals.DictTopCorner;
+    if (left == -1 || top == -1) {
+        Rect screen{};
+        GetAvailableWindowPositioningBounds(nullptr, &screen);
+        left = screen.left + std::max(0, (screen.right - screen.left - width) / 2);
+        top = screen.top + std::max(0, (screen.bottom - screen.top - height) / 2);
+    }
+    SetRect(&bounds, short(left), short(top), short(left + width), short(top + height));
+}
+
 } // namespace
 
 void updateWindowPrefValues()
@@ -283,6 +301,8 @@ void updateWindowPrefValues()
             globals.dividerRatio = ratio;
         Rect bounds;
         if (GetWindowBounds(window, kWindowContentRgn, &bounds) == noErr) {
+            if (WindowPositionsAreHidden())
+                keepSavedCorner(bounds);
             globals.DictLeftCorner = bounds.left;
             globals.DictTopCorner = bounds.top;
             globals.DictRightCorner = bounds.right;
@@ -298,7 +318,8 @@ void updateWindowPrefValues()
 
     if (WindowRef window = FindMyWindow(kFloatingWindowTag, false)) {
         Rect bounds;
-        if (GetWindowBounds(window, kWindowGlobalPortRgn, &bounds) == noErr) {
+        if (!WindowPositionsAreHidden() &&
+            GetWindowBounds(window, kWindowGlobalPortRgn, &bounds) == noErr) {
             globals.FloatLeftCorner = bounds.left;
             globals.FloatTopCorner = bounds.top;
         }

@@ -5,6 +5,7 @@
 #include "app/speech.h"
 #include "app/windowlookup.h"
 #include "platform/controls.h"
+#include "platform/drawnicon.h"
 #include "platform/databrowser.h"
 #include "platform/menus.h"
 #include "platform/nib.h"
@@ -176,6 +177,9 @@ bool isExpanded(WindowRef window)
 // the screen's), frame and all on that screen.
 void placeFloatingWindow(WindowRef window)
 {
+    if (WindowPositionsAreHidden())
+        return; // the compositor places it
+
     Rect content{};
     GetWindowBounds(window, kWindowContentRgn, &content);
     const int width = content.right - content.left;
@@ -344,6 +348,8 @@ void createFloatingWindow()
         return;
     }
     HIWindowChangeClass(window, kUtilityWindowClass);
+    if (WindowRef dictionaryWindow = FindMyWindow(kDictionaryWindowTag, false))
+        SetWindowParentWindow(window, dictionaryWindow);
     ChangeWindowAttributes(window, kWindowToolbarButtonAttribute, kWindowNoAttributes);
 
     placeFloatingWindow(window);
@@ -355,8 +361,8 @@ void createFloatingWindow()
 
     if (QWidget* top = GetWindowWidget(window)) {
         if (auto* speak = top->findChild<QToolButton*>(QStringLiteral("speakButton")))
-            speak->setIcon(QIcon::fromTheme(QStringLiteral("audio-volume-high"),
-                                            top->style()->standardIcon(QStyle::SP_MediaVolume)));
+            speak->setIcon(
+                QIcon::fromTheme(QStringLiteral("audio-volume-high"), DrawnSpeakerIcon()));
     }
 
     fillFieldPopup(window, "RSEL"_4cc, kRomanization, globals.floatingRomanType, false,

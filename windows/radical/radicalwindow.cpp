@@ -382,6 +382,8 @@ void createRadicalWindow()
     // The menus and their shortcuts work while this window is in front.
     if (WindowWantsMenuBar(window))
         AttachMenuBarToWindow(window);
+    if (WindowRef dictionaryWindow = FindMyWindow(kDictionaryWindowTag, false))
+        SetWindowParentWindow(window, dictionaryWindow);
     ShowWindow(window);
     panel->grid->setFocus();
 }
