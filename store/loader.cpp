@@ -61,7 +61,7 @@ qsizetype charListDisplay(const char* p, size_t n, char16_t* out)
 
 // Values followed by their sources ("섭:0N 엽:0E"): each blank-separated
 // item up to its colon, one space between items.
-qsizetype sourcedDisplay(const char* p, size_t n, char16_t* out)
+qsizetype sourcedDisplay(const char* p, size_t n, char16_t* out, bool& invalid)
 {
     std::string shown;
     shown.reserve(n);
@@ -81,7 +81,7 @@ qsizetype sourcedDisplay(const char* p, size_t n, char16_t* out)
             shown.push_back(' ');
         shown.append(item, size_t(itemEnd - item));
     }
-    return tavi_text::utf8ToUtf16(shown.data(), shown.size(), out);
+    return tavi_text::utf8ToUtf16(shown.data(), shown.size(), out, invalid);
 }
 
 char16_t radicalDisplay(const char* p, size_t n)
@@ -215,7 +215,7 @@ bool dictionary::addValueFromFile(characterEntry* e, int field, int rule, const 
             invalid = !tavi_text::isValidUtf8(p, n); // the converter puts U+FFFD
             break;
         case Rule::Sourced:
-            length = sourcedDisplay(p, n, units);
+            length = sourcedDisplay(p, n, units, invalid);
             break;
         case Rule::Text:
             length = tavi_text::utf8ToUtf16(p, n, units, invalid);
