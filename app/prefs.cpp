@@ -80,12 +80,12 @@ void readCorner(const QString& key, int32_t& field)
 }
 
 // A four-character code counts only when it is the code of a field of the
-// kind it chooses.
+// kind it chooses, or the default itself (which a save writes back).
 void readCode(const QString& key, uint32_t& field, uint32_t fallback, int32_t kind)
 {
     long value = 0;
     field = fallback;
-    if (!getPrefValue(key, value))
+    if (!getPrefValue(key, value) || static_cast<uint32_t>(value) == fallback)
         return;
     for (const dictFields* f : dict.fields) {
         if (f->kind == kind && f->code == static_cast<uint32_t>(value)) {
