@@ -193,7 +193,7 @@ void WaylandTest::windowsCarryTheDesktopEntryName()
 {
     createDictionaryWindow();
     createFloatingWindow();
-    QTRY_COMPARE_WITH_TIMEOUT(viewsOf(QCoreApplication::applicationPid()).size(), 2, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(viewsOf(QCoreApplication::applicationPid()).size(), 2, 30000);
     for (const QJsonObject& view : viewsOf(QCoreApplication::applicationPid()))
         QCOMPARE(view.value(QLatin1String("app_id")).toString(),
                  QStringLiteral("com.Quillon.Tavi"));
@@ -276,14 +276,14 @@ void WaylandTest::aTokenBringsTheDictionaryWindowForward()
     createDictionaryWindow();
     QWidget* dictionary = GetWindowWidget(FindMyWindow(kDictionaryWindowTag, false));
     const QString title = dictionary->windowTitle();
-    QTRY_COMPARE_WITH_TIMEOUT(focused().pid, QCoreApplication::applicationPid(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(focused().pid, QCoreApplication::applicationPid(), 30000);
 
     // Another program's new window takes the focus.
     QProcess other;
     other.setProcessEnvironment(g_sway->environment());
     other.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(kHoldFocus)});
     QVERIFY(other.waitForStarted(10000));
-    QTRY_COMPARE_WITH_TIMEOUT(focused().pid, other.processId(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(focused().pid, other.processId(), 30000);
 
     QProcessEnvironment environment = g_sway->environment();
     if (withToken) {
@@ -295,7 +295,7 @@ void WaylandTest::aTokenBringsTheDictionaryWindowForward()
         runProgram(buildProgram(qPrintable(program)), arguments, QByteArray(), 30000, environment);
     QVERIFY2(run.finished && run.exitCode == 0, run.err.constData());
     if (withToken) {
-        QTRY_COMPARE_WITH_TIMEOUT(focused().pid, QCoreApplication::applicationPid(), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(focused().pid, QCoreApplication::applicationPid(), 30000);
         QCOMPARE(focused().title, title);
     } else {
         QTest::qWait(1000);
@@ -317,7 +317,7 @@ void WaylandTest::onlySizesAreSaved()
     globals.FloatTopCorner = 240;
     createDictionaryWindow();
     createFloatingWindow();
-    QTRY_COMPARE_WITH_TIMEOUT(viewsOf(QCoreApplication::applicationPid()).size(), 2, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(viewsOf(QCoreApplication::applicationPid()).size(), 2, 30000);
     Rect bounds{};
     GetWindowBounds(FindMyWindow(kDictionaryWindowTag, false), kWindowContentRgn, &bounds);
     updateWindowPrefValues();
@@ -344,7 +344,7 @@ void WaylandTest::theFloatingWindowFloatsAboveTheDictionaryWindow()
             }
             return !type.isEmpty();
         }(),
-        10000);
+        30000);
     QCOMPARE(type, QStringLiteral("floating_con"));
 }
 
@@ -356,7 +356,7 @@ void WaylandTest::theHistoryDrawerIsAPanelOfTheFloatingWindow()
     createDictionaryWindow(); // the floating window floats: its size is its own
     createFloatingWindow();
     QWidget* floating = GetWindowWidget(FindMyWindow(kFloatingWindowTag, false));
-    QTRY_VERIFY_WITH_TIMEOUT(hasView(floating->windowTitle()), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(hasView(floating->windowTitle()), 30000);
     QTest::qWait(500); // the compositor's first configure
 
     sendApplicationCommand("LHWN"_4cc);
