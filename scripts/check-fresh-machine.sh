@@ -59,6 +59,15 @@ new_tree() {
   cp -a "$cache" "$1"
   rm -f "$1/.complete"
   cp /etc/resolv.conf "$1/etc/resolv.conf"
+  # A network whose HTTPS goes through a certificate authority of its own
+  # needs the host's authorities in the tree too, for npm (Debian's own
+  # packages come over plain HTTP and are signed).
+  for ca in "${NODE_EXTRA_CA_CERTS:-}" /etc/ssl/certs/ca-certificates.crt; do
+    if [ -n "$ca" ] && [ -r "$ca" ]; then
+      cp "$ca" "$1/etc/host-extra-ca.crt"
+      break
+    fi
+  done
   mount_in "$1" proc proc /proc
   mount_in "$1" none /dev /dev bind
   mount_in "$1" devpts devpts /dev/pts newinstance,ptmxmode=0666
@@ -77,8 +86,10 @@ mount_in() { # root type source target [options]
 in_tree() {
   tree=$1
   shift
+  extra_ca=""
+  [ -f "$tree/etc/host-extra-ca.crt" ] && extra_ca=NODE_EXTRA_CA_CERTS=/etc/host-extra-ca.crt
   chroot "$tree" /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-    HOME=/root LANG=C.UTF-8 /bin/sh -c "$@"
+    HOME=/root LANG=C.UTF-8 $extra_ca /bin/sh -c "$@"
 }
 finish() {
   echo "check-fresh-machine: $1 took $(($(date +%s) - $2)) s"
