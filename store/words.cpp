@@ -45,7 +45,8 @@ int lowerCompare(QByteArrayView a, QByteArrayView b)
 
 int byteCompare(QByteArrayView a, QByteArrayView b)
 {
-    const int c = std::memcmp(a.data(), b.data(), size_t(std::min(a.size(), b.size())));
+    const auto common = size_t(std::min(a.size(), b.size()));
+    const int c = common == 0 ? 0 : std::memcmp(a.data(), b.data(), common); // data() may be null
     if (c != 0)
         return c < 0 ? -1 : 1;
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
