@@ -68,33 +68,15 @@ QString& helperPathOverride()
 
 bool sendAll(int fd, const void* data, size_t size)
 {
-    const auto* p = static_cast<const char*>(data);
-    while (size > 0) {
-        // A helper that has died must not end Tavi with SIGPIPE.
-        const ssize_t n = send(fd, p, size, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        size -= size_t(n);
-    }
-    return true;
+    // A helper that has died must not end Tavi with SIGPIPE.
+    return transferAll(static_cast<const char*>(data), size,
+                       [fd](const char* p, size_t n) { return send(fd, p, n, MSG_NOSIGNAL); });
 }
 
 bool receiveAll(int fd, void* data, size_t size)
 {
-    auto* p = static_cast<char*>(data);
-    while (size > 0) {
-        const ssize_t n = recv(fd, p, size, 0);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        size -= size_t(n);
-    }
-    return true;
+    return transferAll(static_cast<char*>(data), size,
+                       [fd](char* p, size_t n) { return recv(fd, p, n, 0); });
 }
 
 // The speech thread and its requests. Synthesis into memory is queued; of

@@ -10,9 +10,31 @@
 // u32 problem length, the problem as UTF-8 (for an alert), u32 sample count,
 // the 16-bit samples (only for a synthesis into memory).
 
+#include <sys/types.h>
+
+#include <cerrno>
+#include <cstddef>
 #include <cstdint>
 
 namespace speech_protocol {
+
+// Moves all `size` bytes at `p` through `step` (a read, write, send or recv
+// of at most n bytes), going on after a signal; false once the other end
+// has gone or failed.
+template <typename Byte, typename Step>
+bool transferAll(Byte* p, size_t size, Step step)
+{
+    while (size > 0) {
+        const ssize_t n = step(p, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        p += n;
+        size -= size_t(n);
+    }
+    return true;
+}
 
 enum Kind : uint8_t {
     kSynthesize = 1, // into memory: the reply carries the samples

@@ -21,32 +21,14 @@ namespace {
 
 bool readExactly(void* data, size_t size)
 {
-    auto* p = static_cast<char*>(data);
-    while (size > 0) {
-        const ssize_t n = read(STDIN_FILENO, p, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        size -= size_t(n);
-    }
-    return true;
+    return transferAll(static_cast<char*>(data), size,
+                       [](char* p, size_t n) { return read(STDIN_FILENO, p, n); });
 }
 
 bool writeExactly(const void* data, size_t size)
 {
-    const auto* p = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t n = write(STDOUT_FILENO, p, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        size -= size_t(n);
-    }
-    return true;
+    return transferAll(static_cast<const char*>(data), size,
+                       [](const char* p, size_t n) { return write(STDOUT_FILENO, p, n); });
 }
 
 bool readString(std::string& text, uint32_t max)
