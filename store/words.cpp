@@ -140,10 +140,13 @@ QByteArray clean(const QString& text)
 
 // The parts of a sense that an English word may equal: each ;-separated
 // part, and the same without a leading "to " ("to eat" is "eat"). A part
-// with a label ("(after a pronoun) hello") is qualified, not equal.
+// with a label ("(after a pronoun) hello") is qualified, not equal, and so
+// is every part after it: "(courteous) to eat; to drink" is no plain "drink".
 void glossParts(QByteArrayView text, uint32_t base, uint32_t word,
                 std::vector<std::array<uint32_t, 3>>& out)
 {
+    if (text.trimmed().startsWith('('))
+        return;
     qsizetype start = 0;
     while (start <= text.size()) {
         qsizetype end = text.indexOf(';', start);

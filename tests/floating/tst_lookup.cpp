@@ -231,6 +231,7 @@ void LookupTest::englishAndPinyinFindWordsAndCharactersAlike_data()
     QTest::newRow("hello") << QStringLiteral("hello") << QStringLiteral("你好");
     QTest::newRow("computer") << QStringLiteral("Computer") << QStringLiteral("计算机");
     QTest::newRow("eat") << QStringLiteral("eat") << QStringLiteral("吃");
+    QTest::newRow("drink") << QStringLiteral("drink") << QStringLiteral("喝");
     QTest::newRow("water") << QStringLiteral("water") << QStringLiteral("水");
     for (const char* spelling : {"ni hao", "nihao", "ni3hao3", "nǐ hǎo", "NI HAO"})
         QTest::newRow(spelling) << QString::fromUtf8(spelling) << QStringLiteral("你好");
