@@ -276,4 +276,4 @@ private slots:
 };
 
 QTEST_MAIN(TestResources)
-#include "test_resources.moc"
+#include "tst_resources.moc"
