@@ -9,6 +9,7 @@
 #include "platform/searchfield.h"
 #include "store/dictionary.h"
 #include "store/pinyinquery.h"
+#include "store/textutil.h"
 #include "store/trace.h"
 #include "windows/dictionary/dictionarywindow.h"
 #include "windows/floating/floatingwindow.h"
@@ -23,20 +24,10 @@
 
 namespace {
 
-// The characters of UTF-16 text as numbers: a surrogate pair is the code
-// point it encodes; a surrogate without its partner stays a number of its own.
-template <typename Visit>
-void forEachCodePoint(const UniChar* units, std::size_t count, Visit visit)
+// The text that arrived as UTF-16 units.
+QStringView unitsView(const UniChar* units, std::size_t count)
 {
-    for (std::size_t i = 0; i < count; ++i) {
-        const char32_t unit = units[i];
-        if (QChar::isHighSurrogate(unit) && i + 1 < count && QChar::isLowSurrogate(units[i + 1])) {
-            visit(QChar::surrogateToUcs4(char16_t(unit), char16_t(units[i + 1])));
-            ++i;
-        } else {
-            visit(unit);
-        }
-    }
+    return QStringView(reinterpret_cast<const char16_t*>(units), qsizetype(count));
 }
 
 void appendFormatted(std::string& out, const char* format, unsigned long value)
@@ -71,7 +62,7 @@ void putText(ScrapRef scrap, const std::string& text, std::size_t length)
 void convertPinyin(ScrapRef scrap, const UniChar* units, std::size_t n)
 {
     qCDebug(taviTrace, "converting pinyin");
-    const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(units), qsizetype(n));
+    const QString text = unitsView(units, n).toString();
     // Text that is not pinyin comes back as it is.
     const QString converted = pinyinquery::toneMarked(text);
     ClearScrap(&scrap);
@@ -83,7 +74,8 @@ void convertUnicode(ScrapRef scrap, const UniChar* units, std::size_t n)
 {
     std::string text;
     text.reserve(n * 13);
-    forEachCodePoint(units, n, [&](char32_t c) { appendFormatted(text, "0x%lX ", c); });
+    tavi_text::forEachCodePoint(unitsView(units, n),
+                                [&](char32_t c) { appendFormatted(text, "0x%lX ", c); });
     ClearScrap(&scrap);
     qCDebug(taviTrace, "Sending back %s", text.c_str());
     // Without the blank after the last number.
@@ -94,7 +86,8 @@ void convertToReferences(ScrapRef scrap, const UniChar* units, std::size_t n)
 {
     std::string text;
     text.reserve(n * 13);
-    forEachCodePoint(units, n, [&](char32_t c) { appendFormatted(text, "&#%lu;", c); });
+    tavi_text::forEachCodePoint(unitsView(units, n),
+                                [&](char32_t c) { appendFormatted(text, "&#%lu;", c); });
     ClearScrap(&scrap);
     qCDebug(taviTrace, "Sending back %s", text.c_str());
     putText(scrap, text, text.size());
@@ -105,7 +98,7 @@ void lookupQuickly(const UniChar* units, std::size_t n)
     createFloatingWindow();
     WindowRef window = FindMyWindow(kFloatingWindowTag, true);
 
-    const QStringView text(reinterpret_cast<const char16_t*>(units), qsizetype(n));
+    const QStringView text = unitsView(units, n);
     qCDebug(taviTrace, "%s", qUtf8Printable(text.toString()));
     const QuickLookup found = lookUpQuickly(text);
     if (found.index >= 0) {
@@ -123,7 +116,7 @@ void lookup(const UniChar* units, std::size_t n)
 {
     globals.filterState = -1;
     globals.searchState = -2;
-    const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(units), qsizetype(n));
+    const QString text = unitsView(units, n).toString();
 
     ProcessSerialNumber psn;
     GetCurrentProcess(&psn);
@@ -205,9 +198,7 @@ OSStatus performService(EventRef event)
 
     const std::size_t n = std::size_t(size) / 2;
     const UniChar* units = buffer.data();
-    qCDebug(
-        taviTrace, "%s",
-        qUtf8Printable(QString::fromUtf16(reinterpret_cast<const char16_t*>(units), qsizetype(n))));
+    qCDebug(taviTrace, "%s", qUtf8Printable(unitsView(units, n).toString()));
 
     if (message == u"ConvertPinyin")
         convertPinyin(scrap, units, n);

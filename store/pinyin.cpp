@@ -113,9 +113,8 @@ qsizetype pinyinizeInto(const char* text, size_t len, char16_t* out)
             if (b == ':') {
                 // u: stands for ü; it rewrites the character before it, both
                 // units of a surrogate pair, so no half of a pair is left
-                if (n > 1 && QChar::isLowSurrogate(out[n - 1]) &&
-                    QChar::isHighSurrogate(out[n - 2]))
-                    --n;
+                if (n > 0)
+                    n = tavi_text::codePointStart(QStringView(out, n), n - 1) + 1;
                 if (n > 0)
                     out[n - 1] = u'\u00FC';
                 ++k;

@@ -1,6 +1,7 @@
 #include "store/searchindex.h"
 
 #include "store/dictionary.h"
+#include "store/textutil.h"
 
 #include <QChar>
 
@@ -41,13 +42,9 @@ namespace {
 // planes up to the compatibility ideographs (which do decompose).
 bool isStableIdeograph(QStringView text, qsizetype i)
 {
-    const char16_t c = text[i].unicode();
-    if ((c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF))
-        return true;
-    if (c >= 0xD840 && c <= 0xD87D)
-        return i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode());
-    return QChar::isLowSurrogate(c) && i > 0 && text[i - 1].unicode() >= 0xD840 &&
-           text[i - 1].unicode() <= 0xD87D;
+    const char32_t c = tavi_text::codePointAt(text, i);
+    return (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) ||
+           (c >= 0x20000 && c <= 0x2F7FF);
 }
 
 } // namespace
@@ -110,15 +107,12 @@ bool continuesCharacter(QStringView form, qsizetype i)
 {
     if (i <= 0 || i >= form.size())
         return false;
-    const char16_t unit = form[i].unicode();
-    if (unit < 0x300)
+    if (form[i].unicode() < 0x300)
         return false;
-    if (QChar::isLowSurrogate(unit))
-        return QChar::isHighSurrogate(form[i - 1].unicode());
-    if (QChar::isHighSurrogate(unit) && i + 1 < form.size() &&
-        QChar::isLowSurrogate(form[i + 1].unicode()))
-        return isContinuation(QChar::surrogateToUcs4(unit, form[i + 1].unicode()));
-    return isContinuation(unit);
+    // The second half of a pair continues the character its first half starts.
+    if (tavi_text::codePointStart(form, i) != i)
+        return true;
+    return isContinuation(tavi_text::codePointAt(form, i));
 }
 
 namespace {
@@ -240,12 +234,7 @@ namespace {
 
 bool isWordUnit(QStringView form, qsizetype i)
 {
-    char32_t c = form[i].unicode();
-    if (QChar::isLowSurrogate(c) && i > 0 && QChar::isHighSurrogate(form[i - 1].unicode()))
-        c = QChar::surrogateToUcs4(form[i - 1].unicode(), char16_t(c));
-    else if (QChar::isHighSurrogate(c) && i + 1 < form.size() &&
-             QChar::isLowSurrogate(form[i + 1].unicode()))
-        c = QChar::surrogateToUcs4(char16_t(c), form[i + 1].unicode());
+    const char32_t c = tavi_text::codePointAt(form, i);
     if (c < 0x80)
         return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
     return QChar::isLetterOrNumber(c) || QChar::isMark(c);

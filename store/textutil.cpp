@@ -123,4 +123,19 @@ bool isCharacterKey(const uint32_t* codes, std::size_t count, std::string* why)
     return true;
 }
 
+std::vector<uint32_t> codePoints(QStringView text)
+{
+    std::vector<uint32_t> codes;
+    codes.reserve(std::size_t(text.size()));
+    forEachCodePoint(text, [&](char32_t c) { codes.push_back(c); });
+    return codes;
+}
+
+qsizetype codePointCount(QStringView text)
+{
+    qsizetype n = 0;
+    forEachCodePoint(text, [&](char32_t) { ++n; });
+    return n;
+}
+
 } // namespace tavi_text

@@ -3,10 +3,13 @@
 // Byte and UTF-16 helpers shared by the loader, the field index and pinyin.
 
 #include <QString>
+#include <QStringView>
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <type_traits>
+#include <vector>
 
 namespace tavi_text {
 
@@ -38,6 +41,58 @@ inline bool isCharacterKey(const uint32_t* codes, size_t count)
 // The same, and when it is not, `why` names the first offender, as in
 // "U+D800 is a surrogate".
 bool isCharacterKey(const uint32_t* codes, size_t count, std::string* why);
+
+// Walking UTF-16 text by code point. A surrogate pair is the code point it
+// encodes; a surrogate without its partner stays a code point of its own
+// (its unit), so nothing is dropped or replaced and the caller decides what a
+// lone surrogate means. (QStringView::toUcs4 would make it U+FFFD.)
+
+// Calls visit(code point) or visit(code point, index of its first unit, its
+// number of units) for each code point in order.
+template <typename Visit>
+void forEachCodePoint(QStringView text, Visit visit)
+{
+    const auto call = [&](char32_t c, qsizetype at, qsizetype units) {
+        if constexpr (std::is_invocable_v<Visit, char32_t>)
+            visit(c);
+        else
+            visit(c, at, units);
+    };
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t unit = text[i].unicode();
+        if (QChar::isHighSurrogate(unit) && i + 1 < n &&
+            QChar::isLowSurrogate(text[i + 1].unicode())) {
+            call(QChar::surrogateToUcs4(unit, text[i + 1].unicode()), i, 2);
+            ++i;
+        } else {
+            call(unit, i, 1);
+        }
+    }
+}
+
+// The code points of the text.
+std::vector<uint32_t> codePoints(QStringView text);
+// How many code points the text has.
+qsizetype codePointCount(QStringView text);
+// The index of the first unit of the code point that holds unit i.
+inline qsizetype codePointStart(QStringView text, qsizetype i)
+{
+    return i > 0 && QChar::isLowSurrogate(text[i].unicode()) &&
+                   QChar::isHighSurrogate(text[i - 1].unicode())
+               ? i - 1
+               : i;
+}
+// The code point that holds unit i (either half of a pair).
+inline char32_t codePointAt(QStringView text, qsizetype i)
+{
+    const qsizetype start = codePointStart(text, i);
+    const char16_t unit = text[start].unicode();
+    if (QChar::isHighSurrogate(unit) && start + 1 < text.size() &&
+        QChar::isLowSurrogate(text[start + 1].unicode()))
+        return QChar::surrogateToUcs4(unit, text[start + 1].unicode());
+    return unit;
+}
 
 // Writes `cp` as one or two UTF-16 units at out and returns how many; a value
 // past U+10FFFF becomes U+FFFD.

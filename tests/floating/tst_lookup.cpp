@@ -266,8 +266,7 @@ void LookupTest::theShippedDictionaryFindsWhatTheUserMeans()
     QFETCH(QString, expected);
     const bool han = QChar::script(text.at(0).unicode()) == QChar::Script_Han;
     const int32_t found =
-        han ? m_searches->findCharacter(tavi_lookup::codePointsOfUnits(text.utf16(), text.size()))
-            : m_searches->findLatin(text);
+        han ? m_searches->findCharacter(tavi_text::codePoints(text)) : m_searches->findLatin(text);
     QVERIFY(found >= 0);
     QCOMPARE(m_shipped.entries[std::size_t(found)]->display, expected);
 }

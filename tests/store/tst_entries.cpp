@@ -1,6 +1,7 @@
 #include "storetest.h"
 
 #include "store/dictionary.h"
+#include "store/textutil.h"
 
 #include <QtTest>
 
@@ -47,6 +48,42 @@ private slots:
         auto* e = makeEntry(std::vector<uint32_t>(codes.begin(), codes.end()));
         d.addCharacterEntry(e);
         QCOMPARE(e->display, display);
+    }
+
+    // Walking text by code point: a pair is one, a lone half of either
+    // kind stays its own unit, and both halves of a pair name the same one.
+    void walkingTextByCodePoint_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QList<uint>>("codes");
+        QTest::addColumn<QList<int>>("starts");  // codePointStart of each unit
+        QTest::addColumn<QList<uint>>("atUnit"); // codePointAt of each unit
+        QTest::newRow("pair between BMP")
+            << QString::fromUtf16(u"a\xD869\xDED6"
+                                  u"b")
+            << QList<uint>{0x61, 0x2A6D6, 0x62} << QList<int>{0, 1, 1, 3}
+            << QList<uint>{0x61, 0x2A6D6, 0x2A6D6, 0x62};
+        QTest::newRow("lone halves")
+            << QString::fromUtf16(u"\xDC00\xD800x", 3) << QList<uint>{0xDC00, 0xD800, 0x78}
+            << QList<int>{0, 1, 2} << QList<uint>{0xDC00, 0xD800, 0x78};
+        QTest::newRow("high then pair")
+            << QString::fromUtf16(u"\xD800\xD840\xDC00", 3) << QList<uint>{0xD800, 0x20000}
+            << QList<int>{0, 1, 1} << QList<uint>{0xD800, 0x20000, 0x20000};
+    }
+
+    void walkingTextByCodePoint()
+    {
+        QFETCH(QString, text);
+        QFETCH(QList<uint>, codes);
+        QFETCH(QList<int>, starts);
+        QFETCH(QList<uint>, atUnit);
+        const std::vector<uint32_t> walked = tavi_text::codePoints(text);
+        QCOMPARE(QList<uint>(walked.begin(), walked.end()), codes);
+        QCOMPARE(tavi_text::codePointCount(text), codes.size());
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            QCOMPARE(tavi_text::codePointStart(text, i), starts[i]);
+            QCOMPARE(uint(tavi_text::codePointAt(text, i)), atUnit[i]);
+        }
     }
 
     void keysWithTheSameExclusiveOrAreDifferentEntries()

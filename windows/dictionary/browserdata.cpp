@@ -35,18 +35,10 @@ QByteArray utf8WithQuestionMarks(const QString& text)
 {
     QByteArray out;
     out.reserve(text.size() * 3);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t unit = text[i].unicode();
-        char32_t cp = unit;
-        if (QChar::isHighSurrogate(unit) && i + 1 < text.size() &&
-            QChar::isLowSurrogate(text[i + 1].unicode())) {
-            cp = QChar::surrogateToUcs4(unit, text[i + 1].unicode());
-            ++i;
-        } else if (QChar::isSurrogate(unit)) {
+    tavi_text::forEachCodePoint(text, [&](char32_t cp) {
+        if (QChar::isSurrogate(cp)) {
             out.append('?');
-            continue;
-        }
-        if (cp < 0x80) {
+        } else if (cp < 0x80) {
             out.append(char(cp));
         } else if (cp < 0x800) {
             out.append(char(0xC0 | (cp >> 6)));
@@ -61,7 +53,7 @@ QByteArray utf8WithQuestionMarks(const QString& text)
             out.append(char(0x80 | ((cp >> 6) & 0x3F)));
             out.append(char(0x80 | (cp & 0x3F)));
         }
-    }
+    });
     return out;
 }
 

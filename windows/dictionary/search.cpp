@@ -10,7 +10,7 @@
 #include "store/relevance.h"
 #include "store/searchindex.h"
 #include "store/trace.h"
-#include "windows/floating/lookup.h"
+#include "store/textutil.h"
 
 #include <QElapsedTimer>
 #include <QLocale>
@@ -179,7 +179,7 @@ void filterDBItems(ControlRef browser, int filter, int scope, const QString& tex
             markField(index, scope, needle, syllables, hits);
         }
         const QString key = text.trimmed();
-        characterEntry probe(tavi_lookup::codePointsOfUnits(key.utf16(), key.size()));
+        characterEntry probe(tavi_text::codePoints(key));
         if (const auto* e = static_cast<const characterEntry*>(dict.table->IsIn(&probe));
             e && hits[e->index])
             hits[e->index] = 3;

@@ -12,6 +12,7 @@
 #include "platform/searchfield.h"
 #include "platform/windowgroups.h"
 #include "store/dictionary.h"
+#include "store/textutil.h"
 #include "store/trace.h"
 #include "windows/floating/wordentry.h"
 #include "windows/history/history.h"
@@ -54,12 +55,7 @@ ControlRef floatingControl(WindowRef window, FourCharCode signature)
 // Characters of a text: a surrogate pair is one.
 std::size_t characterCount(const QString& text)
 {
-    std::size_t n = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (!(text[i].isLowSurrogate() && i > 0 && text[i - 1].isHighSurrogate()))
-            ++n;
-    }
-    return n;
+    return std::size_t(tavi_text::codePointCount(text));
 }
 
 // A variant field lists forms apart by blanks, often the entry's own
@@ -428,7 +424,8 @@ void loadFloatingWindowData(WindowRef window, const UniChar* units, SInt32 count
 {
     if (!window || count < 0 || (count > 0 && !units))
         return;
-    const std::vector<uint32_t> characters = tavi_lookup::codePointsOfUnits(units, count);
+    const std::vector<uint32_t> characters =
+        tavi_text::codePoints(QStringView(reinterpret_cast<const char16_t*>(units), count));
     ukBufferLen = std::min(characters.size(), kNotFoundCharacterLimit);
     std::copy_n(characters.begin(), ukBufferLen, ukBuffer);
 

@@ -14,24 +14,6 @@
 
 namespace tavi_lookup {
 
-std::vector<uint32_t> codePointsOfUnits(const UniChar* units, qsizetype count)
-{
-    std::vector<uint32_t> codes;
-    codes.reserve(std::size_t(std::max<qsizetype>(count, 0)));
-    for (qsizetype i = 0; i < count; ++i) {
-        const uint32_t unit = units[i];
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < count && units[i + 1] >= 0xDC00 &&
-            units[i + 1] <= 0xDFFF) {
-            codes.push_back(0x10000u + ((unit - 0xD800u) << 10) +
-                            (uint32_t(units[i + 1]) - 0xDC00u));
-            ++i;
-        } else {
-            codes.push_back(unit);
-        }
-    }
-    return codes;
-}
-
 namespace {
 
 // Whether a variant value, forms apart by blanks, lists this form.
@@ -437,7 +419,8 @@ SInt32 findCharacter(const UniChar* units, SInt32 count)
 {
     if (count < 0 || (count > 0 && !units))
         return -1;
-    return findCharacterCodes(tavi_lookup::codePointsOfUnits(units, count));
+    return findCharacterCodes(
+        tavi_text::codePoints(QStringView(reinterpret_cast<const char16_t*>(units), count)));
 }
 
 SInt32 findDefinition(const UniChar* units, SInt32 count)
@@ -456,8 +439,7 @@ QuickLookup lookUpQuickly(QStringView selected)
     QuickLookup result;
     if (text.isEmpty())
         return result;
-    const std::vector<uint32_t> codes =
-        tavi_lookup::codePointsOfUnits(reinterpret_cast<const UniChar*>(text.utf16()), text.size());
+    const std::vector<uint32_t> codes = tavi_text::codePoints(text);
     auto isHan = [](uint32_t c) { return QChar::script(c) == QChar::Script_Han; };
     tavi_lookup::LookupIndex& index = dictIndex();
 

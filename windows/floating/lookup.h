@@ -52,10 +52,6 @@ struct Syllable;
 
 namespace tavi_lookup {
 
-// The code points of UTF-16 text: a surrogate pair is one code point, a lone
-// surrogate stays the unit it is.
-std::vector<uint32_t> codePointsOfUnits(const UniChar* units, qsizetype count);
-
 using tavi_text::leadingInteger;
 
 // The searches over one dictionary. Texts are compared in their search forms
