@@ -9,7 +9,7 @@
 
 #include "store/dictionary.h"
 #include "store/searchindex.h"
-#include "windows/floating/lookup.h"
+#include "windows/lookup.h"
 #include "windows/history/history.h"
 #include "windows/history/historyfile.h"
 

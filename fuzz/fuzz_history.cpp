@@ -6,7 +6,7 @@
 #include "fuzz/fuzzsupport.h"
 #include "store/dictionary.h"
 #include "store/textutil.h"
-#include "windows/floating/wordentry.h"
+#include "windows/wordentry.h"
 #include "windows/history/history.h"
 #include "windows/history/historyfile.h"
 

@@ -11,9 +11,9 @@
 #include "store/pinyinquery.h"
 #include "store/textutil.h"
 #include "store/trace.h"
-#include "windows/dictionary/dictionarywindow.h"
 #include "windows/floating/floatingwindow.h"
-#include "windows/floating/lookup.h"
+#include "windows/lookup.h"
+#include "windows/navigation.h"
 
 #include <QByteArray>
 #include <QString>
@@ -95,14 +95,14 @@ void convertToReferences(ScrapRef scrap, const UniChar* units, std::size_t n)
 
 void lookupQuickly(const UniChar* units, std::size_t n)
 {
-    createFloatingWindow();
+    openFloatingWindow();
     WindowRef window = FindMyWindow(kFloatingWindowTag, true);
 
     const QStringView text = unitsView(units, n);
     qCDebug(taviTrace, "%s", qUtf8Printable(text.toString()));
     const QuickLookup found = lookUpQuickly(text);
     if (found.index >= 0) {
-        loadFloatingWindowData(window, found.index);
+        showInOpenFloatingWindow(found.index);
     } else if (found.unknownCharacters) {
         const QStringView characters = text.trimmed();
         loadFloatingWindowData(window, reinterpret_cast<const UniChar*>(characters.utf16()),
@@ -114,50 +114,10 @@ void lookupQuickly(const UniChar* units, std::size_t n)
 
 void lookup(const UniChar* units, std::size_t n)
 {
-    globals.filterState = -1;
-    globals.searchState = -2;
-    const QString text = unitsView(units, n).toString();
-
     ProcessSerialNumber psn;
     GetCurrentProcess(&psn);
     SetFrontProcess(&psn);
-
-    createDictionaryWindow();
-    WindowRef window = FindMyWindow(kDictionaryWindowTag, true);
-
-    ControlRef list = nullptr;
-    OSStatus err = GetControlByID(window, &kDictBrowserPaneID, &list);
-    if (err != noErr)
-        minorError("Error", "Could not load dictionary window controls", err);
-
-    // Without the field the text cannot be set either: the same alert.
-    ControlRef field = nullptr;
-    err = GetControlByID(window, &kSearchFieldID, &field);
-    if (err == noErr) {
-        HISearchFieldChangeAttributes(field, kHISearchFieldAttributesCancel, 0);
-        HISearchFieldSetDescriptiveText(field, QString());
-        err = SetControlData(field, kControlEntireControl, kControlEditTextCFStringTag, sizeof text,
-                             &text);
-    }
-    if (err != noErr)
-        minorError("Error", "Could not sec dictionary window data", err);
-    if (field)
-        Draw1Control(field);
-
-    ControlRef caption = nullptr;
-    if (GetControlByID(window, &kScopeCaptionID, &caption) == noErr) {
-        const QString scope = QStringLiteral("Search All Fields");
-        SetControlData(caption, kControlEntireControl, kControlEditTextCFStringTag, sizeof scope,
-                       &scope);
-        Draw1Control(caption);
-    }
-    markSearchScope(window);
-
-    if (window != nullptr)
-        QDFlushPortBuffer(GetWindowPort(window), nullptr);
-
-    if (list != nullptr)
-        filterDBItems(list, -1, -2, text);
+    searchDictionary(unitsView(units, n).toString());
 }
 
 } // namespace

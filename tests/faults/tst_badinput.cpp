@@ -12,7 +12,7 @@
 #include "store/dictionary.h"
 #include "tests/common/stdoutcapture.h"
 #include "tests/common/testdoubles.h"
-#include "windows/floating/lookup.h"
+#include "windows/lookup.h"
 #include "windows/history/history.h"
 #include "windows/history/historyfile.h"
 

@@ -9,7 +9,7 @@
 #include "tests/common/stdoutcapture.h"
 #include "tests/common/testdoubles.h"
 #include "tests/common/windowtesting.h"
-#include "windows/floating/lookup.h"
+#include "windows/lookup.h"
 #include "windows/history/history.h"
 
 #include <QByteArray>

@@ -10,7 +10,7 @@
 #include "platform/controls.h"
 #include "store/locations.h"
 #include "windows/floating/floatingwindow.h"
-#include "windows/floating/wordentry.h"
+#include "windows/wordentry.h"
 
 #include <QComboBox>
 #include <QLabel>

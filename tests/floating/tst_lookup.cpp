@@ -5,7 +5,7 @@
 
 #include "store/searchindex.h"
 #include "store/words.h"
-#include "windows/floating/wordentry.h"
+#include "windows/wordentry.h"
 
 #include <QTest>
 

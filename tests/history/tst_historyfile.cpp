@@ -4,7 +4,7 @@
 #include "tests/floating/floatingtest.h"
 
 #include "platform/savedialog.h"
-#include "windows/floating/wordentry.h"
+#include "windows/wordentry.h"
 #include "windows/history/historyfile.h"
 
 #include <QDir>

@@ -13,7 +13,6 @@
 #include "store/searchindex.h"
 
 #include "store/trace.h"
-#include "windows/floating/floatingwindow.h"
 
 #include <QApplication>
 #include <QFile>
@@ -249,11 +248,8 @@ void dictionaryNotificationCallback(ControlRef, DataBrowserItemID item,
         break;
     case kDataBrowserItemDoubleClicked:
         // Double click: the entry also goes to the floating window.
-        if (entryOfItem(item)) {
-            createFloatingWindow();
-            if (WindowRef floating = FindMyWindow(kFloatingWindowTag, true))
-                loadFloatingWindowData(floating, SInt32(item - 1));
-        }
+        if (entryOfItem(item))
+            showInFloatingWindow(int64_t(item) - 1);
         showSelectedEntry(item);
         break;
     case kDataBrowserItemSelected:

@@ -7,6 +7,7 @@
 #include "platform/databrowser.h"
 #include "platform/events.h"
 #include "splitview/splitview.h"
+#include "windows/navigation.h"
 
 #include <QString>
 
@@ -49,10 +50,6 @@ OSStatus applyViewPreferences();
 OSStatus dictionaryDataCallback(ControlRef browser, DataBrowserItemID item,
                                 DataBrowserPropertyID property, DataBrowserItemDataRef itemData,
                                 Boolean setValue);
-// Saves the user's edits to the user dictionary now. When they cannot be
-// written, says so once (until a save works again); they stay pending and
-// the next edit and the quit try again.
-void saveUserEdits();
 void dictionaryNotificationCallback(ControlRef browser, DataBrowserItemID item,
                                     DataBrowserItemNotification message);
 Boolean dictionaryCompareCallback(ControlRef browser, DataBrowserItemID itemOne,
@@ -69,9 +66,6 @@ void filterDBItems(ControlRef browser, int filter, int scope, const QString& tex
 void orderByRelevance(std::vector<DataBrowserItemID>& items, const std::vector<uint8_t>& hits);
 // Takes the list's sort column and order into listSort, when it has one.
 void rememberListSort(ControlRef browser);
-// Copies the dictionary and floating windows' state (bounds, divider, list
-// sort, whether they are open) into globals before the preferences are saved.
-void updateWindowPrefValues();
 OSStatus DictWindowSearchHandler(EventHandlerCallRef call, EventRef event, void* userData);
 // Lists the entries that pass the filter and hold the search field's text
 // (tone-marked first in the Mandarin scope); a blank text is no search and

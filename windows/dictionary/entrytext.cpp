@@ -9,7 +9,7 @@
 #include "app/windowlookup.h"
 #include "platform/textview.h"
 #include "store/dictionary.h"
-#include "windows/floating/wordentry.h"
+#include "windows/wordentry.h"
 
 #include <QFontInfo>
 #include <QPlainTextEdit>

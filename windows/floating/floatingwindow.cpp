@@ -14,10 +14,7 @@
 #include "store/dictionary.h"
 #include "store/textutil.h"
 #include "store/trace.h"
-#include "windows/floating/wordentry.h"
-#include "windows/history/history.h"
-
-#include "windows/dictionary/dictionarywindow.h"
+#include "windows/wordentry.h"
 
 #include <QIcon>
 #include <QLabel>
@@ -371,7 +368,7 @@ void createFloatingWindow()
                    nullptr);
 
     // The newest look-up: the one the user made last.
-    loadFloatingWindowData(window, history.empty() ? -1 : SInt32(history.back()));
+    loadFloatingWindowData(window, SInt32(newestLookup()));
     ShowWindow(window);
 }
 
@@ -570,24 +567,8 @@ void addCharacter()
         saveUserEdits();
     }
 
-    if (!FindMyWindow(kDictionaryWindowTag, false))
-        createDictionaryWindow();
-    if (WindowRef dictionaryWindow = FindMyWindow(kDictionaryWindowTag, true)) {
-        ControlRef list = nullptr;
-        if (GetControlByID(dictionaryWindow, &kDictBrowserPaneID, &list) == noErr) {
-            filterDBItems(list, -1, -2, e->display);
-            RevealDataBrowserItem(list, e->index + 1, kDataBrowserItemNoProperty,
-                                  kDataBrowserRevealAndCenterInView);
-        }
-        ControlRef search = nullptr;
-        if (GetControlByID(dictionaryWindow, &kSearchFieldID, &search) == noErr) {
-            HISearchFieldChangeAttributes(search, kHISearchFieldAttributesCancel, 0);
-            HISearchFieldSetDescriptiveText(search, QString());
-            const QString text = e->display;
-            SetControlData(search, kControlEntireControl, kControlEditTextCFStringTag, sizeof text,
-                           &text);
-        }
-    }
+    searchDictionary(e->display);
+    showEntryInDictionary(int32_t(e->index));
 
     if (WindowRef floating = FindMyWindow(kFloatingWindowTag, false))
         loadFloatingWindowData(floating, SInt32(e->index));

@@ -5,18 +5,10 @@
 // choices live in globals as field codes.
 
 #include "platform/events.h"
-#include "windows/floating/lookup.h"
+#include "windows/lookup.h"
+#include "windows/navigation.h"
 
 #include <cstdint>
-
-// The fields that the floating window and the history export show, as field
-// numbers; -1 for a field that is missing.
-struct FloatingFields {
-    int character = -1;
-    int romanization = -1;
-    int definition = -1;
-};
-FloatingFields chooseFloatingFields();
 
 // The point size of a character text of n characters: 114 / ceil(sqrt(n)).
 SInt16 characterTextSize(std::size_t n);

@@ -12,8 +12,9 @@
 #include "store/readresult.h"
 #include "store/textutil.h"
 #include "store/trace.h"
-#include "windows/floating/floatingwindow.h"
-#include "windows/floating/wordentry.h"
+#include "windows/lookup.h"
+#include "windows/navigation.h"
+#include "windows/wordentry.h"
 #include "windows/history/history.h"
 
 #include <QCoreApplication>

@@ -11,8 +11,8 @@
 #include "platform/windowgroups.h"
 #include "store/dictionary.h"
 #include "store/trace.h"
-#include "windows/floating/floatingwindow.h"
-#include "windows/floating/wordentry.h"
+#include "windows/navigation.h"
+#include "windows/wordentry.h"
 #include "windows/history/historyfile.h"
 
 #include <QApplication>
@@ -89,8 +89,7 @@ void historyNotificationCallback(ControlRef, DataBrowserItemID item,
         const int64_t index = elementOfItem(item);
         if (index < 0)
             return;
-        if (WindowRef floating = FindMyWindow(kFloatingWindowTag, true))
-            loadFloatingWindowData(floating, SInt32(index));
+        showInOpenFloatingWindow(index);
         break;
     }
     case kDataBrowserEditStopped:
@@ -129,7 +128,7 @@ void applyHistoryCharacterSize()
 
 void createHistoryWindow()
 {
-    createFloatingWindow();
+    openFloatingWindow();
     WindowRef floating = FindMyWindow(kFloatingWindowTag, true);
     WindowRef drawer = FindMyWindow(kHistoryWindowTag, true);
     if (!floating)

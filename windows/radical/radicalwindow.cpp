@@ -1,5 +1,7 @@
 #include "windows/radical/radicalwindow.h"
 
+#include "windows/navigation.h"
+
 #include "app/globals.h"
 #include "app/hanfont.h"
 #include "app/windowlookup.h"
@@ -10,9 +12,6 @@
 #include "store/dictionary.h"
 #include "store/locations.h"
 #include "store/radicals.h"
-#include "windows/dictionary/dictionarywindow.h"
-#include "windows/floating/floatingwindow.h"
-#include "windows/history/history.h"
 
 #include <QAbstractListModel>
 #include <QAction>
@@ -283,28 +282,11 @@ void RadicalPanel::showCharacter(const QModelIndex& at, bool inDictionary)
     if (entry < 0 || std::size_t(entry) >= dict.entries.size())
         return;
     // As a quick look-up does: into the history and the floating window.
-    createFloatingWindow();
-    addToHistory(uint32_t(entry));
-    updateHistoryBrowser();
-    if (WindowRef floating = FindMyWindow(kFloatingWindowTag, false))
-        loadFloatingWindowData(floating, entry);
+    recordLookup(entry);
+    showInFloatingWindow(entry);
 
     if (inDictionary) {
-        createDictionaryWindow();
-        WindowRef window = FindMyWindow(kDictionaryWindowTag, true);
-        ControlRef list = nullptr;
-        if (window && GetControlByID(window, &kDictBrowserPaneID, &list) == noErr) {
-            const DataBrowserItemID item = DataBrowserItemID(entry) + 1;
-            // Listed only when the list's filter lets it through; else the
-            // list shows the character's search.
-            if (RevealDataBrowserItem(list, item, kDataBrowserItemNoProperty,
-                                      kDataBrowserRevealAndCenterInView) != noErr) {
-                filterDBItems(list, -1, -1, dict.entries[std::size_t(entry)]->display);
-                RevealDataBrowserItem(list, item, kDataBrowserItemNoProperty,
-                                      kDataBrowserRevealAndCenterInView);
-            }
-            SetDataBrowserSelectedItems(list, 1, &item, kDataBrowserItemsAssign);
-        }
+        showEntryInDictionary(entry);
         return;
     }
     // The keyboard stays with the list.

@@ -1,12 +1,12 @@
-#include "windows/floating/lookup.h"
+#include "windows/lookup.h"
 
 #include "store/dictionary.h"
 #include "store/pinyinquery.h"
 #include "store/relevance.h"
 #include "store/searchindex.h"
 #include "store/words.h"
-#include "windows/floating/wordentry.h"
-#include "windows/history/history.h"
+#include "windows/wordentry.h"
+#include "windows/navigation.h"
 
 #include <algorithm>
 #include <cstring>
@@ -402,8 +402,7 @@ void remember(int32_t found)
 {
     if (found < 0)
         return;
-    addToHistory(uint32_t(found));
-    updateHistoryBrowser();
+    recordLookup(found);
 }
 
 } // namespace

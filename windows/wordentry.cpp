@@ -1,4 +1,4 @@
-#include "windows/floating/wordentry.h"
+#include "windows/wordentry.h"
 
 #include "store/dictionary.h"
 

@@ -37,7 +37,7 @@ struct QuickLookup {
 // else each Han character of it in order); other text as an English word,
 // else as pinyin, else as part of a longer English word. Every entry or word
 // found goes into the history; the first is shown. A word is given as a
-// number from kWordRefBase on (windows/floating/wordentry.h).
+// number from kWordRefBase on (windows/wordentry.h).
 QuickLookup lookUpQuickly(QStringView text);
 
 namespace dictsearch {
