@@ -27,21 +27,6 @@ void showInOpenFloatingWindow(int64_t ref)
         loadFloatingWindowData(floating, SInt32(ref));
 }
 
-namespace {
-
-// The dictionary window, opened or brought forward, and its list.
-ControlRef openDictionaryList()
-{
-    createDictionaryWindow();
-    WindowRef window = FindMyWindow(kDictionaryWindowTag, true);
-    ControlRef list = nullptr;
-    if (!window || GetControlByID(window, &kDictBrowserPaneID, &list) != noErr)
-        return nullptr;
-    return list;
-}
-
-} // namespace
-
 void searchDictionary(const QString& text)
 {
     globals.filterState = -1;
@@ -88,7 +73,8 @@ void showEntryInDictionary(int32_t entry)
 {
     if (entry < 0 || std::size_t(entry) >= dict.entries.size())
         return;
-    ControlRef list = openDictionaryList();
+    createDictionaryWindow();
+    ControlRef list = dictionaryList();
     if (!list)
         return;
     const DataBrowserItemID item = DataBrowserItemID(entry) + 1;

@@ -74,6 +74,9 @@ void searchWithFieldText(ControlRef field);
 // Empties the search field, hides its cancel button and lists every entry
 // that passes the filter.
 void cancelSearch(ControlRef field);
+// The dictionary window's entry list, the window brought forward; null
+// without the window.
+ControlRef dictionaryList();
 void showBusy();
 void unshowBusy();
 

@@ -24,7 +24,9 @@ namespace {
 // The busy indicator is drawn again while a rebuild runs, at most this often.
 constexpr qint64 kBusyRedrawMs = 100;
 
-ControlRef findDictionaryList()
+} // namespace
+
+ControlRef dictionaryList()
 {
     WindowRef window = FindMyWindow(kDictionaryWindowTag, true);
     ControlRef list = nullptr;
@@ -32,8 +34,6 @@ ControlRef findDictionaryList()
         return nullptr;
     return list;
 }
-
-} // namespace
 
 void showBusy()
 {
@@ -256,7 +256,7 @@ void searchWithFieldText(ControlRef field)
                            &text);
         }
     }
-    ControlRef list = findDictionaryList();
+    ControlRef list = dictionaryList();
     if (!list) {
         minorError("Error", "Error, could not find browser control", 0);
         return;
@@ -275,7 +275,7 @@ void cancelSearch(ControlRef field)
                        &empty);
     }
     HISearchFieldChangeAttributes(field, 0, kHISearchFieldAttributesCancel);
-    ControlRef list = findDictionaryList();
+    ControlRef list = dictionaryList();
     if (!list) {
         minorError("Error", "Error, could not find browser control", 0);
         return;
