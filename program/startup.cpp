@@ -249,7 +249,9 @@ OSStatus runTavi(DictionaryLoader loader)
     loadPrefs();
     const ReadResult historyRead = loadHistory();
     if (!historyRead.ok())
-        std::fprintf(stderr, "Tavi could not read its history %s\n",
+        std::fprintf(stderr,
+                     "Tavi could not read its history %s\nIt is left as it is; this session's "
+                     "look-ups are not saved to it.\n",
                      qUtf8Printable(historyRead.describe()));
     showLargerCharactersChoice();
     showFeedbackChoice();

@@ -34,7 +34,7 @@ constexpr size_t kNameMax = 255;
 ReadResult dictionary::loadIndex(const char* path)
 {
     const std::string indexPath = std::string(path != nullptr ? path : "") + ".index";
-    FILE* file = fopen(indexPath.c_str(), "re");
+    FILE* file = openForReading(indexPath.c_str());
     const int openError = errno;
     qCDebug(taviTrace, "Loading index '%s'...", indexPath.c_str());
     if (file == nullptr) {

@@ -245,7 +245,7 @@ bool dictionary::addValueFromFile(characterEntry* e, int field, int rule, const 
 
 ReadResult dictionary::load(const char* path, LoadProgress* progress)
 {
-    FILE* file = path != nullptr ? fopen(path, "re") : nullptr;
+    FILE* file = path != nullptr ? openForReading(path) : nullptr;
     if (file == nullptr) {
         const int error = path != nullptr ? errno : ENOENT;
         fprintf(stderr, "Unable to open '%s'\n", path != nullptr ? path : "");

@@ -3,6 +3,9 @@
 #include <QFile>
 
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cstdio>
 #include <cstring>
 
@@ -23,8 +26,36 @@ ReadResult ReadResult::failure(std::string path, int error)
     ReadResult result;
     result.path = std::move(path);
     result.error = error != 0 ? error : EIO;
-    result.reason = QString::fromLocal8Bit(strerror(result.error));
+    result.reason = result.error == kNotRegularFile
+                        ? QStringLiteral("Not a regular file")
+                        : QString::fromLocal8Bit(strerror(result.error));
     return result;
+}
+
+FILE* openForReading(const char* path)
+{
+    // Non-blocking, so that opening a FIFO does not wait for a writer.
+    const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return nullptr;
+    struct stat info;
+    int error = 0;
+    if (fstat(fd, &info) != 0)
+        error = errno;
+    else if (S_ISDIR(info.st_mode))
+        error = EISDIR;
+    else if (!S_ISREG(info.st_mode))
+        error = kNotRegularFile;
+    else if (fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+        error = errno;
+    FILE* file = error == 0 ? fdopen(fd, "r") : nullptr;
+    if (!file) {
+        if (error == 0)
+            error = errno;
+        close(fd);
+        errno = error;
+    }
+    return file;
 }
 
 LineDiagnostics::LineDiagnostics(std::string path_) : path(std::move(path_)) {}

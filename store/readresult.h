@@ -5,7 +5,18 @@
 #include <QString>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
+
+// The error of a file that is there but is no regular file (a FIFO, socket
+// or device); its reason is "Not a regular file".
+constexpr int kNotRegularFile = 0x7F00;
+
+// Opens a file for reading as fopen(path, "re") does, but only a regular
+// file: for a folder errno is EISDIR, for anything else that is no regular
+// file kNotRegularFile, and a FIFO with no writer is refused rather than
+// waited on.
+FILE* openForReading(const char* path);
 
 // Whether a file could be read; if not, which one and why.
 struct ReadResult {

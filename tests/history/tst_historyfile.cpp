@@ -53,6 +53,7 @@ private slots:
     void exportWritesEveryPieceWithItsOwnMark();
     void exportsReplaceOnlyRegularFiles_data();
     void exportsReplaceOnlyRegularFiles();
+    void aHistoryThatCannotBeReadIsNotWaitedOnNorReplaced();
 
 private:
     QTemporaryDir home;
@@ -251,4 +252,28 @@ void HistoryFileTest::exportsReplaceOnlyRegularFiles()
 }
 
 QTEST_MAIN(HistoryFileTest)
+void HistoryFileTest::aHistoryThatCannotBeReadIsNotWaitedOnNorReplaced()
+{
+    // A FIFO would block a plain open until someone writes to it; a save
+    // would rename a new file over whatever is there.
+    const QByteArray path = QFile::encodeName(historyPath());
+    QCOMPARE(mkfifo(path.constData(), 0600), 0);
+    const ReadResult read = loadHistory();
+    QVERIFY(!read.ok());
+    QCOMPARE(read.reason, QStringLiteral("Not a regular file"));
+    QCOMPARE(history, (std::vector<uint32_t>{5})); // the welcome entry
+    ftest::lookUpCharacter(QStringLiteral("中"));
+    QVERIFY(saveHistory());
+    struct stat info {};
+    QCOMPARE(lstat(path.constData(), &info), 0);
+    QVERIFY(S_ISFIFO(info.st_mode));
+
+    // Once the file reads again, saves replace it as before.
+    QCOMPARE(unlink(path.constData()), 0);
+    writeAll(historyPath(), "U+4E2D\n");
+    QVERIFY(loadHistory().ok());
+    QVERIFY(saveHistory());
+    QCOMPARE(wtest::readFile(historyPath()), QByteArray("U+4E2D\n"));
+}
+
 #include "tst_historyfile.moc"

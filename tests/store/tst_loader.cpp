@@ -6,6 +6,8 @@
 
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 class RecordingProgress : public LoadProgress {
@@ -256,13 +258,31 @@ private slots:
         QCOMPARE(value(d, 0x4E00, "kDefinition")->text, text);
     }
 
-    void aMissingFileIsReportedAndChangesNothing()
+    // A missing file, a folder and a FIFO (which a plain open would wait on
+    // for a writer) are each reported with their reason and change nothing.
+    void aFileThatCannotBeReadIsReportedAndChangesNothing_data()
     {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing") << "missing" << QString::fromLocal8Bit(strerror(ENOENT));
+        QTest::newRow("folder") << "folder" << QString::fromLocal8Bit(strerror(EISDIR));
+        QTest::newRow("fifo") << "fifo" << QStringLiteral("Not a regular file");
+    }
+
+    void aFileThatCannotBeReadIsReportedAndChangesNothing()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
         dictionary d;
-        const QByteArray path = dir.filePath(QStringLiteral("absent.txt")).toUtf8();
+        const QByteArray path = QFile::encodeName(dir.filePath(kind));
+        if (kind == u"folder")
+            QVERIFY(QDir().mkdir(dir.filePath(kind)));
+        else if (kind == u"fifo")
+            QCOMPARE(mkfifo(path.constData(), 0600), 0);
         StderrCapture err;
-        d.load(path.constData(), nullptr);
+        const ReadResult read = d.load(path.constData(), nullptr);
         QCOMPARE(err.finish(), "Unable to open '" + path + "'\n");
+        QCOMPARE(read.reason, reason);
         QCOMPARE(d.count, 0u);
     }
 

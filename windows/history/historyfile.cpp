@@ -201,8 +201,20 @@ std::string getHistoryLocation()
     return QFile::encodeName(folder).toStdString() + "/TaviDictionaryHistory";
 }
 
+namespace {
+
+// A history file that was there but could not be read is never replaced:
+// what it holds would be lost. This run's look-ups are then not saved.
+bool keepUnreadHistory = false;
+
+} // namespace
+
 bool saveHistory(std::vector<SaveFailure>* failures)
 {
+    if (keepUnreadHistory) {
+        qCDebug(taviTrace, "The history file could not be read: left as it is");
+        return true;
+    }
     const std::string path = getHistoryLocation();
     if (path.empty()) {
         if (failures)
@@ -269,7 +281,8 @@ ReadResult loadHistory()
 {
     const std::string path = getHistoryLocation();
     ReadResult result = ReadResult::success(path);
-    if (FILE* file = path.empty() ? nullptr : fopen(path.c_str(), "re")) {
+    keepUnreadHistory = false;
+    if (FILE* file = path.empty() ? nullptr : openForReading(path.c_str())) {
         history = readHistoryLines(file, path);
         if (ferror(file))
             result = ReadResult::failure(path, errno);
@@ -278,6 +291,7 @@ ReadResult loadHistory()
     } else if (!path.empty() && errno != ENOENT) { // no file yet: a first run
         result = ReadResult::failure(path, errno);
     }
+    keepUnreadHistory = !result.ok();
     if (history.empty()) {
         // A first run starts with 歡迎 (welcome), when the dictionary has it.
         const UniChar welcome[] = {0x6B61, 0x8FCE};

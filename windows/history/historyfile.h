@@ -30,7 +30,8 @@ std::string getHistoryLocation();
 // reason are then added to `failures` when given.
 bool saveHistory(std::vector<SaveFailure>* failures = nullptr);
 // Reads the history file into the history; with nothing read, looks up 歡迎.
-// Says why when the file exists but cannot be read.
+// Says why when the file exists but cannot be read; such a file is then
+// left as it is, and saveHistory does not replace it in this run.
 ReadResult loadHistory();
 // Saves the history a moment from now, once for a burst of changes; needs
 // the event loop (the save at quit writes it in any case).
