@@ -23,6 +23,7 @@
 #include <QFontInfo>
 #include <QListView>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -94,6 +95,7 @@ private slots:
     void radicalListsMatchTheRadicalStrokeValues_data();
     void radicalListsMatchTheRadicalStrokeValues();
     void windowFindsACharacterByKeysAndClicks();
+    void strokeCountHeadingsAreInTheTextColour();
     void flashcardsAreTabSeparatedUtf8OldestFirst();
     void largerCharactersDoubleTheCharacterColumn();
     void bothReadingsHaveAVoice();
@@ -194,6 +196,38 @@ void TestRadicalLookup::windowFindsACharacterByKeysAndClicks()
     QVERIFY(QTest::qWaitForWindowActive(panel));
     QTest::keyClick(grid, Qt::Key_Escape);
     QVERIFY(!FindMyWindow(kRadicalWindowTag, false));
+}
+
+// The headings cannot be chosen; drawn as disabled items they were grey on
+// grey under a dark theme.
+void TestRadicalLookup::strokeCountHeadingsAreInTheTextColour()
+{
+    createRadicalWindow();
+    WindowRef window = FindMyWindow(kRadicalWindowTag, false);
+    QVERIFY(window);
+    QWidget* panel = GetWindowWidget(window);
+    auto* grid = panel->findChild<QListView*>(QStringLiteral("radicalGrid"));
+    QVERIFY(grid);
+    // A dark theme, as the desktop gives it to the whole program.
+    const QPalette original = QApplication::palette();
+    const auto restore = qScopeGuard([&original] { QApplication::setPalette(original); });
+    QPalette dark = original;
+    dark.setColor(QPalette::Base, QColor(30, 30, 30));
+    dark.setColor(QPalette::AlternateBase, QColor(45, 45, 45));
+    dark.setColor(QPalette::Text, QColor(240, 240, 240));
+    dark.setColor(QPalette::Disabled, QPalette::Text, QColor(100, 100, 100));
+    QApplication::setPalette(dark);
+
+    const QModelIndex heading = grid->model()->index(0, 0); // "1", before radical 1
+    QCOMPARE(heading.data().toString(), QStringLiteral("1"));
+    const QImage cell = grid->viewport()->grab(grid->visualRect(heading)).toImage();
+    int lightest = 0;
+    for (int y = 0; y < cell.height(); ++y) {
+        for (int x = 0; x < cell.width(); ++x)
+            lightest = std::max(lightest, QColor(cell.pixel(x, y)).lightness());
+    }
+    QVERIFY2(lightest > 200, qPrintable(QStringLiteral("lightest pixel %1").arg(lightest)));
+    DisposeWindow(window);
 }
 
 // A write that fails keeps the old file; one that succeeds replaces it.

@@ -69,8 +69,13 @@ public:
             return row.value < 0 ? heading : glyph;
         case Qt::TextAlignmentRole:
             return int(Qt::AlignCenter);
+        // A heading cannot be chosen, which would draw it in the disabled
+        // text colour: grey on grey under a dark theme. It takes the view's
+        // own text colour instead.
+        case Qt::ForegroundRole:
+            return row.value < 0 ? viewPalette().text() : QVariant();
         case Qt::BackgroundRole:
-            return row.value < 0 ? QApplication::palette().alternateBase() : QVariant();
+            return row.value < 0 ? viewPalette().alternateBase() : QVariant();
         default:
             return QVariant();
         }
@@ -96,6 +101,12 @@ public:
     }
 
 private:
+    QPalette viewPalette() const
+    {
+        const auto* view = qobject_cast<const QWidget*>(QObject::parent());
+        return view ? view->palette() : QApplication::palette();
+    }
+
     std::vector<GlyphRow> rows;
     QFont glyph;
     QFont heading;
