@@ -95,7 +95,7 @@ private slots:
     void radicalListsMatchTheRadicalStrokeValues_data();
     void radicalListsMatchTheRadicalStrokeValues();
     void windowFindsACharacterByKeysAndClicks();
-    void strokeCountHeadingsAreInTheTextColour();
+    void strokeCountHeadingsAreReadable();
     void flashcardsAreTabSeparatedUtf8OldestFirst();
     void largerCharactersDoubleTheCharacterColumn();
     void bothReadingsHaveAVoice();
@@ -199,24 +199,33 @@ void TestRadicalLookup::windowFindsACharacterByKeysAndClicks()
 }
 
 // The headings cannot be chosen; drawn as disabled items they were grey on
-// grey under a dark theme.
-void TestRadicalLookup::strokeCountHeadingsAreInTheTextColour()
+// grey under a dark theme. Under a large font the widest were cut.
+void TestRadicalLookup::strokeCountHeadingsAreReadable()
 {
-    createRadicalWindow();
-    WindowRef window = FindMyWindow(kRadicalWindowTag, false);
-    QVERIFY(window);
-    QWidget* panel = GetWindowWidget(window);
-    auto* grid = panel->findChild<QListView*>(QStringLiteral("radicalGrid"));
-    QVERIFY(grid);
-    // A dark theme, as the desktop gives it to the whole program.
-    const QPalette original = QApplication::palette();
-    const auto restore = qScopeGuard([&original] { QApplication::setPalette(original); });
-    QPalette dark = original;
+    // A dark theme and a 20-point font, as the desktop gives them.
+    const QPalette originalPalette = QApplication::palette();
+    const QFont originalFont = QApplication::font();
+    const auto restore = qScopeGuard([&] {
+        QApplication::setPalette(originalPalette);
+        QApplication::setFont(originalFont);
+    });
+    QPalette dark = originalPalette;
     dark.setColor(QPalette::Base, QColor(30, 30, 30));
     dark.setColor(QPalette::AlternateBase, QColor(45, 45, 45));
     dark.setColor(QPalette::Text, QColor(240, 240, 240));
     dark.setColor(QPalette::Disabled, QPalette::Text, QColor(100, 100, 100));
     QApplication::setPalette(dark);
+    QFont large = originalFont;
+    large.setPointSize(20);
+    QApplication::setFont(large);
+
+    createRadicalWindow();
+    WindowRef window = FindMyWindow(kRadicalWindowTag, false);
+    QVERIFY(window);
+    QWidget* panel = GetWindowWidget(window);
+    auto* grid = panel->findChild<QListView*>(QStringLiteral("radicalGrid"));
+    auto* characters = panel->findChild<QListView*>(QStringLiteral("characterList"));
+    QVERIFY(grid && characters);
 
     const QModelIndex heading = grid->model()->index(0, 0); // "1", before radical 1
     QCOMPARE(heading.data().toString(), QStringLiteral("1"));
@@ -227,6 +236,22 @@ void TestRadicalLookup::strokeCountHeadingsAreInTheTextColour()
             lightest = std::max(lightest, QColor(cell.pixel(x, y)).lightness());
     }
     QVERIFY2(lightest > 200, qPrintable(QStringLiteral("lightest pixel %1").arg(lightest)));
+
+    // Water's characters run to two-digit further strokes; every heading
+    // fits its cell.
+    grid->setCurrentIndex(rowWithText(grid, QStringLiteral("Radical 85"), Qt::ToolTipRole));
+    int twoDigits = 0;
+    for (int row = 0; row < characters->model()->rowCount(); ++row) {
+        const QModelIndex at = characters->model()->index(row, 0);
+        const QString text = at.data().toString();
+        if (!text.startsWith(u'+'))
+            continue;
+        twoDigits += text.size() == 3;
+        const QFontMetrics metrics(at.data(Qt::FontRole).value<QFont>());
+        QVERIFY2(metrics.horizontalAdvance(text) < characters->visualRect(at).width(),
+                 qPrintable(text));
+    }
+    QVERIFY(twoDigits > 0);
     DisposeWindow(window);
 }
 
