@@ -193,6 +193,7 @@ public:
     DataBrowserSortOrder sortOrder = kDataBrowserOrderIncreasing;
     mutable QPointer<PlatformControl> self;
     bool adjustingWidth = false;
+    QPointer<QHeaderView> watchedHeader; // its font changes widen the columns
 };
 
 // Runs body on the control's browser, made on first use for a QTreeView
@@ -412,7 +413,8 @@ DataBrowser::DataBrowser(QTreeView* v)
             notify(model->items[std::size_t(index.row())], kDataBrowserItemDoubleClicked);
     });
     view->installEventFilter(this);
-    view->header()->installEventFilter(this);
+    watchedHeader = view->header();
+    watchedHeader->installEventFilter(this);
 
     // Resource files may name columns of their own.
     const QStringList properties = view->property("columnProperties").toStringList();
@@ -583,7 +585,9 @@ void DataBrowser::startAtTop()
 // Return or Enter on a selected row opens it as a double click does.
 bool DataBrowser::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == view->header() && event->type() == QEvent::FontChange) {
+    // Events reach the filter while the view is taken apart too: only the
+    // pointers are compared here.
+    if (event->type() == QEvent::FontChange && watched == watchedHeader.data()) {
         widenColumnsToTheirTitles();
         return false;
     }
