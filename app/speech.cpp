@@ -6,7 +6,9 @@
 #include "app/speechprotocol.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QList>
 #include <QMetaObject>
 
@@ -66,6 +68,18 @@ QString& helperPathOverride()
     return path;
 }
 
+// The installed helper (<prefix>/libexec/tavi), else the one beside the
+// program, as in the build tree.
+QString defaultHelperPath()
+{
+    const QString bin = QCoreApplication::applicationDirPath();
+    const QString installed =
+        QDir::cleanPath(bin + QStringLiteral("/" TAVI_SPEECH_FOLDER_FROM_BIN "/tavi-speech"));
+    if (QFileInfo(installed).isExecutable())
+        return installed;
+    return bin + QStringLiteral("/tavi-speech");
+}
+
 bool sendAll(int fd, const void* data, size_t size)
 {
     // A helper that has died must not end Tavi with SIGPIPE.
@@ -95,11 +109,9 @@ public:
     {
         std::future<SpeechAudio> result = request->result.get_future();
         std::lock_guard lock(mutex);
-        if (helperPath.isEmpty()) {
-            helperPath = !helperPathOverride().isEmpty() ? helperPathOverride()
-                                                         : QCoreApplication::applicationDirPath() +
-                                                               QStringLiteral("/tavi-speech");
-        }
+        if (helperPath.isEmpty())
+            helperPath =
+                !helperPathOverride().isEmpty() ? helperPathOverride() : defaultHelperPath();
         if (request->toMemory)
             queued.push_back(std::move(request));
         else

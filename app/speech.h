@@ -1,8 +1,8 @@
 #pragma once
 // Speaking an entry's reading with espeak-ng. The synthesiser runs in a
-// helper process, tavi-speech beside the program, started at the first
-// request and again after a failure, so that one that crashes (on damaged
-// speech data, say) costs an alert and not the program. One speech thread
+// helper process, tavi-speech (in <prefix>/libexec/tavi once installed),
+// started at the first request and again after a failure, so that one that
+// crashes (on damaged speech data, say) costs an alert and not the program. One speech thread
 // talks to it, so speaking never blocks the event loop.
 
 #include "platform/types.h"
@@ -48,5 +48,6 @@ void speakReading(const characterEntry* entry, SpeechVoice voice);
 void stopSpeech();
 
 // For tests, whose programs are not beside the helper: the helper to start
-// (empty: tavi-speech beside the program). Set before the first request.
+// (empty: the installed helper, else tavi-speech beside the program). Set
+// before the first request.
 void setSpeechHelperPath(const QString& path);

@@ -13,6 +13,7 @@ set(TAVI_INSTALL_RECORDS ${CMAKE_BINARY_DIR}/install-records)
 # are the ones the install makes.
 set(TAVI_INSTALL_FOLDERS
   ${CMAKE_INSTALL_BINDIR}
+  ${CMAKE_INSTALL_LIBEXECDIR}/tavi
   ${CMAKE_INSTALL_DATADIR}/tavi/Tavi
   ${CMAKE_INSTALL_DATADIR}/applications
   ${CMAKE_INSTALL_DATADIR}/dbus-1/services

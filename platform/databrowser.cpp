@@ -12,8 +12,9 @@
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QScrollBar>
 #include <QPointer>
+#include <QScrollBar>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTreeView>
 
@@ -171,6 +172,8 @@ public:
 
     OSStatus addColumn(const DataBrowserListViewColumnDesc& column);
     void resizeColumn(int logical, int width);
+    int titleWidth(int logical) const;
+    void widenColumnsToTheirTitles();
     void sortItems();
     void applyColumnWidthLimits(int logical, int newSize);
     void onSectionClicked(int logical);
@@ -190,6 +193,7 @@ public:
     DataBrowserSortOrder sortOrder = kDataBrowserOrderIncreasing;
     mutable QPointer<PlatformControl> self;
     bool adjustingWidth = false;
+    QPointer<QHeaderView> watchedHeader; // its font changes widen the columns
 };
 
 // Runs body on the control's browser, made on first use for a QTreeView
@@ -409,6 +413,8 @@ DataBrowser::DataBrowser(QTreeView* v)
             notify(model->items[std::size_t(index.row())], kDataBrowserItemDoubleClicked);
     });
     view->installEventFilter(this);
+    watchedHeader = view->header();
+    watchedHeader->installEventFilter(this);
 
     // Resource files may name columns of their own.
     const QStringList properties = view->property("columnProperties").toStringList();
@@ -443,8 +449,35 @@ OSStatus DataBrowser::addColumn(const DataBrowserListViewColumnDesc& column)
     model->beginInsertColumns(QModelIndex(), logical, logical);
     model->columns.push_back(Column{column.propertyDesc, column.headerBtnDesc, QFont(), false});
     model->endInsertColumns();
-    resizeColumn(logical, initialWidth(column.headerBtnDesc));
+    resizeColumn(logical, std::max(initialWidth(column.headerBtnDesc), titleWidth(logical)));
     return noErr;
+}
+
+// The width in which a column's header shows its whole title and a sort
+// arrow. The column widths are pixels meant for a small system font; a
+// larger one would cut the titles without this.
+int DataBrowser::titleWidth(int logical) const
+{
+    const QHeaderView* header = view->header();
+    int width = header->sectionSizeHint(logical);
+    // The hint makes room for the arrow only while one is shown.
+    if (!header->isSortIndicatorShown()) {
+        const QStyle* style = header->style();
+        width += header->fontMetrics().height() +
+                 style->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header) * 2;
+    }
+    return width;
+}
+
+// After the font changed: no column narrower than its title.
+void DataBrowser::widenColumnsToTheirTitles()
+{
+    const QHeaderView* header = view->header();
+    for (int logical = 0; logical < header->count(); ++logical) {
+        const int needed = titleWidth(logical);
+        if (header->sectionSize(logical) < needed)
+            resizeColumn(logical, needed);
+    }
 }
 
 // A width set by the program, not bound by the check on user resizes.
@@ -465,7 +498,7 @@ void DataBrowser::applyColumnWidthLimits(int logical, int newSize)
         view->header()->visualIndex(logical) == view->header()->count() - 1)
         return;
     const int minimum = header.minimumWidth;
-    const int maximum = std::max(minimum, int(header.maximumWidth));
+    const int maximum = std::max({minimum, int(header.maximumWidth), titleWidth(logical)});
     const int clamped = std::clamp(newSize, minimum, maximum);
     if (clamped != newSize)
         resizeColumn(logical, clamped);
@@ -552,6 +585,12 @@ void DataBrowser::startAtTop()
 // Return or Enter on a selected row opens it as a double click does.
 bool DataBrowser::eventFilter(QObject* watched, QEvent* event)
 {
+    // Events reach the filter while the view is taken apart too: only the
+    // pointers are compared here.
+    if (event->type() == QEvent::FontChange && watched == watchedHeader.data()) {
+        widenColumnsToTheirTitles();
+        return false;
+    }
     if (watched != view || event->type() != QEvent::KeyPress)
         return false;
     const auto* key = static_cast<QKeyEvent*>(event);

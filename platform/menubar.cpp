@@ -14,8 +14,10 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QStyle>
+#include <QStyleOptionMenuItem>
 #include <QSystemTrayIcon>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -24,6 +26,62 @@ namespace {
 constexpr OSStatus resNotFound = -192;
 
 const QString kAttachedMenuBarName = QStringLiteral("tavi_menubar");
+
+// A menu bar that keeps its window wide enough for every menu. A plain one
+// makes do with the width it gets and moves the menus that do not fit behind
+// an extension button: in a narrow window (the floating window) a large font
+// then hid the last menus. A layout does not count a menu bar's width, so
+// the bar raises its window's minimum width itself, whenever the window's
+// layout is redone (a font change redoes it).
+class WholeMenuBar final : public QMenuBar {
+public:
+    explicit WholeMenuBar(QWidget* window)
+        : QMenuBar(window), designedMinimum(window->minimumWidth())
+    {
+        window->installEventFilter(this);
+    }
+
+    // The width that shows every menu.
+    int wholeWidth() const
+    {
+        const QStyle* s = style();
+        const int spacing = s->pixelMetric(QStyle::PM_MenuBarItemSpacing, nullptr, this);
+        int width = 2 * (s->pixelMetric(QStyle::PM_MenuBarPanelWidth, nullptr, this) +
+                         s->pixelMetric(QStyle::PM_MenuBarHMargin, nullptr, this));
+        for (QAction* action : actions()) {
+            if (!action->isVisible())
+                continue;
+            QStyleOptionMenuItem option;
+            initStyleOption(&option, action);
+            const QSize text = fontMetrics().size(Qt::TextShowMnemonic, action->text());
+            width +=
+                s->sizeFromContents(QStyle::CT_MenuBarItem, &option, text, this).width() + spacing;
+        }
+        return width;
+    }
+
+    void keepWindowWide() const
+    {
+        QWidget* window = parentWidget();
+        if (!window || !window->layout())
+            return;
+        const int least =
+            std::max({designedMinimum, window->layout()->totalMinimumSize().width(), wholeWidth()});
+        if (window->minimumWidth() != least)
+            window->setMinimumWidth(least);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == parentWidget() && event->type() == QEvent::LayoutRequest)
+            keepWindowWide();
+        return QMenuBar::eventFilter(watched, event);
+    }
+
+private:
+    int designedMinimum; // the window's own, which the bar only raises
+};
 
 struct MenuBarState {
     std::unique_ptr<QMainWindow> source;
@@ -152,16 +210,21 @@ OSStatus AttachMenuBarToWindow(WindowRef window)
             return noErr;
     }
     const bool replacing = existing && existing->objectName() == kAttachedMenuBarName;
-    auto* bar = new QMenuBar(widget);
-    bar->setObjectName(kAttachedMenuBarName);
-    fillWithMenus(bar, [bar](QMenu* menu) { bar->addMenu(menu); });
+    QMenuBar* bar = nullptr;
     if (mainWindow) {
+        bar = new QMenuBar(widget);
+        fillWithMenus(bar, [bar](QMenu* menu) { bar->addMenu(menu); });
         mainWindow->setMenuBar(bar);
     } else {
+        auto* whole = new WholeMenuBar(widget);
+        fillWithMenus(whole, [whole](QMenu* menu) { whole->addMenu(menu); });
         if (existing)
             delete existing;
-        layout->setMenuBar(bar);
+        layout->setMenuBar(whole);
+        whole->keepWindowWide();
+        bar = whole;
     }
+    bar->setObjectName(kAttachedMenuBarName);
     // The window grows by the menu bar, so its content keeps its size.
     if (!replacing)
         widget->resize(widget->width(), widget->height() + WindowContentTopInset(widget));

@@ -469,9 +469,11 @@ namespace {
 
 // A window about to be shown is made to fit the available area of its
 // screen, frame and all: saved sizes and a large font or scale factor can
-// ask for more than a small screen has. A window so shrunk that the program
-// placed is then moved in as far as needed; one the window system places is
-// left to it, and so is any window that fitted.
+// ask for more than a small screen has. A window so shrunk, or grown past
+// the size it was given by what its contents need (a large font widens a
+// narrow window's menu bar), that the program placed is then moved in as far
+// as needed; one the window system places is left to it, and so is any
+// window that fitted as it was.
 void fitToScreen(WindowRef window)
 {
     QWidget* widget = window->widget();
@@ -480,14 +482,20 @@ void fitToScreen(WindowRef window)
     const QScreen* screen = widget->screen() ? widget->screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return;
+    const QSize given = widget->size();
+    if (QLayout* layout = widget->layout())
+        layout->activate(); // the size it will show at, its contents' minimum
+    const bool grown = widget->width() > given.width() || widget->height() > given.height();
     const QRect area = screen->availableGeometry();
     Rect frame{};
     GetWindowStructureWidths(window, &frame);
     const QSize most(std::max(1, area.width() - frame.left - frame.right),
                      std::max(1, area.height() - frame.top - frame.bottom));
-    if (widget->width() <= most.width() && widget->height() <= most.height())
+    const bool fits = widget->width() <= most.width() && widget->height() <= most.height();
+    if (fits && !grown)
         return;
-    widget->resize(widget->size().boundedTo(most));
+    if (!fits)
+        widget->resize(widget->size().boundedTo(most));
     if (WindowPositionsAreHidden() || !widget->testAttribute(Qt::WA_Moved))
         return;
     const QRect content = widget->geometry();

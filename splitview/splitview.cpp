@@ -2,7 +2,12 @@
 
 #include "platform/windows.h"
 
+#include <QGuiApplication>
+#include <QPaintDevice>
+#include <QPainter>
+#include <QPalette>
 #include <QRegion>
+#include <QWidget>
 
 #include <algorithm>
 #include <cstring>
@@ -69,7 +74,56 @@ OSStatus answerData(const void* value, Size valueSize, Size inSize, Size* outSiz
     return noErr;
 }
 
+QColor mix(const QColor& a, const QColor& b, float t)
+{
+    return QColor::fromRgbF(a.redF() + (b.redF() - a.redF()) * t,
+                            a.greenF() + (b.greenF() - a.greenF()) * t,
+                            a.blueF() + (b.blueF() - a.blueF()) * t);
+}
+
 } // namespace
+
+void DrawSplitterBar(QPainter& painter, const QRectF& bar, const QSizeF& grip, bool vertical,
+                     bool enabled, const QPalette& palette)
+{
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const qreal hair = 1.0 / ratio;
+    const QColor face = palette.color(QPalette::Button);
+    const QColor ink = palette.color(QPalette::ButtonText);
+    const QColor edge = mix(face, ink, enabled ? 0.3f : 0.2f);
+    const QColor ridge = mix(face, ink, enabled ? 0.6f : 0.35f);
+    const QColor shine = enabled ? face.lighter(130) : face;
+
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.fillRect(bar, face);
+    // The two long edges, and the grip's three ridges across the bar, each a
+    // dark line followed by a light one, three eighths of the grip apart.
+    auto across = [&](qreal along, qreal length, qreal from, qreal to, const QColor& colour) {
+        painter.fillRect(vertical ? QRectF(from, along, to - from, length)
+                                  : QRectF(along, from, length, to - from),
+                         colour);
+    };
+    const qreal start = vertical ? bar.top() : bar.left();
+    const qreal length = vertical ? bar.height() : bar.width();
+    const qreal near = vertical ? bar.left() : bar.top();
+    const qreal far = vertical ? bar.right() : bar.bottom();
+    across(start, length, near, near + hair, edge);
+    across(start, length, far - hair, far, edge);
+
+    const qreal gripAlong = vertical ? grip.height() : grip.width();
+    const qreal gripAcross = vertical ? grip.width() : grip.height();
+    const QPointF centre = bar.center();
+    const qreal gripStart = (vertical ? centre.y() : centre.x()) - gripAlong * 0.5;
+    const qreal gripNear = (vertical ? centre.x() : centre.y()) - gripAcross * 0.5;
+    const qreal unit = gripAlong / 8.0;
+    for (int k = 0; k < 3; ++k) {
+        const qreal line = gripStart + (3 * k + 1) * unit;
+        across(line - hair, hair, gripNear, gripNear + gripAcross, ridge);
+        across(line, hair, gripNear, gripNear + gripAcross, shine);
+    }
+    painter.restore();
+}
 
 // ---------------------------------------------------------------------------
 // Class and creation.
@@ -369,21 +423,22 @@ void SplitView::Draw(RgnHandle, CGContextRef inContext)
     HIRect splitter;
     CalculateRects(nullptr, &splitter, nullptr);
 
-    int bar = fVertical ? kVSplitterImage : kHSplitterImage;
+    // The grip's picture of the bar's state gives the grip's size.
     int grip = fVertical ? kVRidgesImage : kHRidgesImage;
-    if (!enabled) {
-        bar += kHSplitterDisabledImage;
+    if (!enabled)
         grip += kHSplitterDisabledImage;
-    }
-    HIViewDrawCGImage(inContext, &splitter, fImages[bar]);
+    const QSizeF gripSize(qreal(CGImageGetWidth(fImages[grip])),
+                          qreal(CGImageGetHeight(fImages[grip])));
 
-    // At its own size, centred; an odd difference puts it on a half pixel.
-    const float width = float(CGImageGetWidth(fImages[grip]));
-    const float height = float(CGImageGetHeight(fImages[grip]));
-    const float midX = splitter.origin.x + splitter.size.width * 0.5f;
-    const float midY = splitter.origin.y + splitter.size.height * 0.5f;
-    const HIRect gripRect{{midX - width * 0.5f, midY - height * 0.5f}, {width, height}};
-    HIViewDrawCGImage(inContext, &gripRect, fImages[grip]);
+    const QWidget* widget = GetControlWidget(GetViewRef());
+    QPalette palette = widget ? widget->palette() : QGuiApplication::palette();
+    palette.setCurrentColorGroup(!IsEnabled()  ? QPalette::Disabled
+                                 : !IsActive() ? QPalette::Inactive
+                                               : QPalette::Active);
+    DrawSplitterBar(
+        *inContext,
+        QRectF(splitter.origin.x, splitter.origin.y, splitter.size.width, splitter.size.height),
+        gripSize, fVertical, enabled, palette);
 }
 
 OSStatus SplitView::Track(TCarbonEvent& inEvent, ControlPartCode* outPartHit)

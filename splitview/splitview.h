@@ -5,7 +5,9 @@
 // that pane A receives. A horizontal bar stacks the panes (A on top, never
 // less than 100 pixels high unless the ratio passes 1); a vertical bar puts
 // them side by side (A on the left). The bar's thickness is the size of its
-// picture in the bundle resources.
+// picture in the bundle resources, and so is its grip's size; both are drawn
+// by code (DrawSplitterBar) at the screen's pixel density in the colours of
+// the view's palette, so the pictures give the geometry, not the pixels.
 //
 // The owner talks to the view through control data (SetControlData and
 // GetControlData on the view's ControlRef, part 0):
@@ -31,6 +33,9 @@
 
 #include <QPointer>
 
+class QPalette;
+class QRectF;
+class QSizeF;
 class QWidget;
 
 constexpr ResType kSplitViewRatioTag = FOUR_CHAR_CODE("svsr");
@@ -44,6 +49,14 @@ constexpr ControlID kSplitViewControlID = {FOUR_CHAR_CODE("splV"), 0};
 constexpr ControlPartCode kSplitViewPaneAPart = 1;
 constexpr ControlPartCode kSplitViewSplitterPart = 2;
 constexpr ControlPartCode kSplitViewPaneBPart = 3;
+
+// Draws a splitter bar filling `bar` (logical pixels) with its grip of size
+// `grip` centred on it, in the button colours of the palette's current colour
+// group; a bar not `enabled` is flatter and its grip fainter. Edges and
+// ridges are one device pixel wide, so a high-density screen shows them
+// finer, not thicker.
+void DrawSplitterBar(QPainter& painter, const QRectF& bar, const QSizeF& grip, bool vertical,
+                     bool enabled, const QPalette& palette);
 
 class SplitView : public TView {
 public:

@@ -24,13 +24,16 @@
 #include <QAbstractButton>
 #include <QAbstractItemModel>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
 #include <QRect>
+#include <QScopeGuard>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTest>
 #include <QTreeView>
 
@@ -163,6 +166,8 @@ private slots:
     void cleanup();
 
     void viewPreferencesAddAndRemoveColumns();
+    void columnTitlesFitALargeFont_data();
+    void columnTitlesFitALargeFont();
     void editingACellAppendsOneLineToTheUserDictionary();
     void sortingOrdersRowsByColumnKind_data();
     void sortingOrdersRowsByColumnKind();
@@ -263,6 +268,41 @@ void DictionaryWindowTest::viewPreferencesAddAndRemoveColumns()
     for (QAction* action : searchMenu->actions())
         QVERIFY(action->text() != QStringLiteral("Cangjie"));
     QVERIFY(alerts->requests.empty());
+}
+
+void DictionaryWindowTest::columnTitlesFitALargeFont_data()
+{
+    QTest::addColumn<bool>("beforeTheWindow");
+    QTest::newRow("font set before the window opens") << true;
+    QTest::newRow("font enlarged while it is open") << false;
+}
+
+// The columns' pixel widths suit a small font; a 20-point one cut the titles.
+void DictionaryWindowTest::columnTitlesFitALargeFont()
+{
+    QFETCH(bool, beforeTheWindow);
+    const QFont original = QApplication::font();
+    QFont large = original;
+    large.setPointSize(20);
+    const auto restore = qScopeGuard([&original] { QApplication::setFont(original); });
+    if (beforeTheWindow)
+        QApplication::setFont(large);
+    QCOMPARE(createDictionaryWindow(), noErr);
+    if (!beforeTheWindow)
+        QApplication::setFont(large);
+    const QHeaderView* header = wtest::treeViewOf(entryList())->header();
+
+    QTRY_COMPARE(header->font().pointSize(), 20); // a change reaches the widgets later
+    const int margins = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    // The last column stretches to the view's edge, whatever its title.
+    for (int logical = 0; logical < header->count(); ++logical) {
+        if (header->visualIndex(logical) == header->count() - 1)
+            continue;
+        const QString title = header->model()->headerData(logical, Qt::Horizontal).toString();
+        QVERIFY2(header->sectionSize(logical) >=
+                     header->fontMetrics().horizontalAdvance(title) + margins,
+                 qPrintable(title));
+    }
 }
 
 void DictionaryWindowTest::editingACellAppendsOneLineToTheUserDictionary()

@@ -28,6 +28,9 @@ grep -qxF "Exec=\"$odd/bin/tavi-service\" LookupQuickly" "$desktop" ||
   fail "unquoted action Exec in $desktop"
 grep -qxF "Exec=$plain/bin/tavi" "$plain/share/applications/com.Quillon.Tavi.desktop" ||
   fail "a path without reserved characters is quoted"
+# The speech helper is no command: it lies with the program's helpers.
+[ -x "$plain/libexec/tavi/tavi-speech" ] || fail "no speech helper in $plain/libexec/tavi"
+[ ! -e "$plain/bin/tavi-speech" ] || fail "the speech helper is among the commands"
 hints=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate: $hints"
 [ -z "$hints" ] || fail "desktop-file-validate: $hints"
 appstreamcli validate --no-net "$odd/share/metainfo/com.Quillon.Tavi.metainfo.xml" >"$work/as.log" 2>&1 ||

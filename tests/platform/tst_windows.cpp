@@ -4,6 +4,7 @@
 #include "platform/commands.h"
 #include "platform/controls.h"
 #include "platform/internal.h"
+#include "platform/menubar.h"
 #include "platform/windows.h"
 #include "tests/common/eventhelpers.h"
 
@@ -11,8 +12,11 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStringList>
 #include <QTest>
@@ -92,6 +96,7 @@ private slots:
 
     void windowsOpenWithinTheScreen_data();
     void windowsOpenWithinTheScreen();
+    void aNarrowWindowShowsEveryMenuUnderALargeFont();
 };
 
 void WindowsTest::cleanup()
@@ -281,23 +286,35 @@ void WindowsTest::theMessageBoxShowsPlainTitleOverExplanation()
 // screen. One that fits stays as it was asked to be.
 void WindowsTest::windowsOpenWithinTheScreen_data()
 {
-    QTest::addColumn<QRect>("asked"); // position (-1, -1): left to the window system
+    QTest::addColumn<QRect>("asked");       // position (-1, -1): left to the window system
+    QTest::addColumn<int>("contentsWidth"); // the least its contents need
     QTest::addColumn<bool>("kept");
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-    QTest::newRow("fits: kept") << QRect(area.topLeft() + QPoint(10, 10), QSize(200, 100)) << true;
+    QTest::newRow("fits: kept") << QRect(area.topLeft() + QPoint(10, 10), QSize(200, 100)) << 0
+                                << true;
     QTest::newRow("fits, partly off the screen: kept, as placed")
-        << QRect(area.right() - 50, area.top() + 10, 200, 100) << true;
+        << QRect(area.right() - 50, area.top() + 10, 200, 100) << 0 << true;
     QTest::newRow("larger than the screen")
-        << QRect(area.topLeft() + QPoint(40, 30), area.size() * 2) << false;
+        << QRect(area.topLeft() + QPoint(40, 30), area.size() * 2) << 0 << false;
     QTest::newRow("larger, placed by the window system")
-        << QRect(QPoint(-1, -1), area.size() + QSize(300, 1)) << false;
+        << QRect(QPoint(-1, -1), area.size() + QSize(300, 1)) << 0 << false;
+    // As a large font widens a narrow window's menu bar.
+    QTest::newRow("placed near the edge, widened by its contents")
+        << QRect(area.right() - 250, area.top() + 10, 200, 100) << 400 << false;
 }
 
 void WindowsTest::windowsOpenWithinTheScreen()
 {
     QFETCH(QRect, asked);
+    QFETCH(int, contentsWidth);
     QFETCH(bool, kept);
     auto* widget = new QWidget;
+    if (contentsWidth > 0) {
+        auto* layout = new QVBoxLayout(widget);
+        auto* contents = new QWidget(widget);
+        contents->setMinimumWidth(contentsWidth);
+        layout->addWidget(contents);
+    }
     widget->resize(asked.size());
     if (asked.topLeft() != QPoint(-1, -1))
         widget->move(asked.topLeft());
@@ -311,8 +328,44 @@ void WindowsTest::windowsOpenWithinTheScreen()
         QCOMPARE(widget->frameGeometry().topLeft(), asked.topLeft());
     } else {
         QVERIFY(widget->width() <= area.width() && widget->height() <= area.height());
+        QVERIFY(widget->width() >= contentsWidth);
         if (asked.topLeft() != QPoint(-1, -1))
             QVERIFY(area.contains(widget->frameGeometry().topLeft()));
+        // Within the screen, but for a frame the window system may add after
+        // the program's estimate of it.
+        const int frame = widget->frameGeometry().width() - widget->width();
+        QVERIFY(widget->frameGeometry().right() <= area.right() + frame);
+    }
+}
+
+// The floating window is narrow; under a 20-point font its menu bar put the
+// last menus behind an extension button.
+void WindowsTest::aNarrowWindowShowsEveryMenuUnderALargeFont()
+{
+    const QFont original = QApplication::font();
+    const auto restore = qScopeGuard([&original] { QApplication::setFont(original); });
+    QFont large = original;
+    large.setPointSize(20);
+    QApplication::setFont(large);
+    auto* menus = new QMainWindow;
+    for (const char* title : {"&File", "&Edit", "&View", "&Window", "&Help"})
+        menus->menuBar()->addMenu(QString::fromLatin1(title))->addAction(u"Item"_qs);
+    QCOMPARE(InstallMenuBar(menus), noErr);
+
+    auto* widget = new QWidget;
+    widget->setProperty("windowKind", u"utility"_qs);
+    new QVBoxLayout(widget);
+    widget->resize(120, 200);
+    WindowRef window = nullptr;
+    QCOMPARE(CreateWindowFromWidget(widget, &window), noErr);
+    QCOMPARE(AttachMenuBarToWindow(window), noErr);
+    ShowWindow(window);
+    auto* bar = widget->findChild<QMenuBar*>();
+    QVERIFY(bar);
+    QCOMPARE(bar->actions().size(), 5);
+    for (QAction* action : bar->actions()) {
+        const QRect place = bar->actionGeometry(action);
+        QVERIFY2(!place.isEmpty() && bar->rect().contains(place), qPrintable(action->text()));
     }
 }
 

@@ -23,6 +23,7 @@
 #include <QFontInfo>
 #include <QListView>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -94,6 +95,7 @@ private slots:
     void radicalListsMatchTheRadicalStrokeValues_data();
     void radicalListsMatchTheRadicalStrokeValues();
     void windowFindsACharacterByKeysAndClicks();
+    void strokeCountHeadingsAreReadable();
     void flashcardsAreTabSeparatedUtf8OldestFirst();
     void largerCharactersDoubleTheCharacterColumn();
     void bothReadingsHaveAVoice();
@@ -194,6 +196,63 @@ void TestRadicalLookup::windowFindsACharacterByKeysAndClicks()
     QVERIFY(QTest::qWaitForWindowActive(panel));
     QTest::keyClick(grid, Qt::Key_Escape);
     QVERIFY(!FindMyWindow(kRadicalWindowTag, false));
+}
+
+// The headings cannot be chosen; drawn as disabled items they were grey on
+// grey under a dark theme. Under a large font the widest were cut.
+void TestRadicalLookup::strokeCountHeadingsAreReadable()
+{
+    // A dark theme and a 20-point font, as the desktop gives them.
+    const QPalette originalPalette = QApplication::palette();
+    const QFont originalFont = QApplication::font();
+    const auto restore = qScopeGuard([&] {
+        QApplication::setPalette(originalPalette);
+        QApplication::setFont(originalFont);
+    });
+    QPalette dark = originalPalette;
+    dark.setColor(QPalette::Base, QColor(30, 30, 30));
+    dark.setColor(QPalette::AlternateBase, QColor(45, 45, 45));
+    dark.setColor(QPalette::Text, QColor(240, 240, 240));
+    dark.setColor(QPalette::Disabled, QPalette::Text, QColor(100, 100, 100));
+    QApplication::setPalette(dark);
+    QFont large = originalFont;
+    large.setPointSize(20);
+    QApplication::setFont(large);
+
+    createRadicalWindow();
+    WindowRef window = FindMyWindow(kRadicalWindowTag, false);
+    QVERIFY(window);
+    QWidget* panel = GetWindowWidget(window);
+    auto* grid = panel->findChild<QListView*>(QStringLiteral("radicalGrid"));
+    auto* characters = panel->findChild<QListView*>(QStringLiteral("characterList"));
+    QVERIFY(grid && characters);
+
+    const QModelIndex heading = grid->model()->index(0, 0); // "1", before radical 1
+    QCOMPARE(heading.data().toString(), QStringLiteral("1"));
+    const QImage cell = grid->viewport()->grab(grid->visualRect(heading)).toImage();
+    int lightest = 0;
+    for (int y = 0; y < cell.height(); ++y) {
+        for (int x = 0; x < cell.width(); ++x)
+            lightest = std::max(lightest, QColor(cell.pixel(x, y)).lightness());
+    }
+    QVERIFY2(lightest > 200, qPrintable(QStringLiteral("lightest pixel %1").arg(lightest)));
+
+    // Water's characters run to two-digit further strokes; every heading
+    // fits its cell.
+    grid->setCurrentIndex(rowWithText(grid, QStringLiteral("Radical 85"), Qt::ToolTipRole));
+    int twoDigits = 0;
+    for (int row = 0; row < characters->model()->rowCount(); ++row) {
+        const QModelIndex at = characters->model()->index(row, 0);
+        const QString text = at.data().toString();
+        if (!text.startsWith(u'+'))
+            continue;
+        twoDigits += text.size() == 3;
+        const QFontMetrics metrics(at.data(Qt::FontRole).value<QFont>());
+        QVERIFY2(metrics.horizontalAdvance(text) < characters->visualRect(at).width(),
+                 qPrintable(text));
+    }
+    QVERIFY(twoDigits > 0);
+    DisposeWindow(window);
 }
 
 // A write that fails keeps the old file; one that succeeds replaces it.

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QPalette>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
@@ -116,7 +117,7 @@ private slots:
     void resizingTheViewLaysThePanesOut();
     void pictureFailingPartWayLeavesNoSetAndNoUser_data();
     void pictureFailingPartWayLeavesNoSetAndNoUser();
-    void barIsDrawnWithEnabledOrDisabledPictures();
+    void barIsDrawnInThePalettesColours();
 };
 
 void SplitViewTest::cleanup()
@@ -293,29 +294,36 @@ void SplitViewTest::pictureFailingPartWayLeavesNoSetAndNoUser()
     QCOMPARE(SplitView::ImageClientCount(), 0);
 }
 
-void SplitViewTest::barIsDrawnWithEnabledOrDisabledPictures()
+void SplitViewTest::barIsDrawnInThePalettesColours()
 {
     Fixture f = makeSplitView(300, 400, false, 0.5f);
     QVERIFY(f.split);
     QWidget* top = GetWindowWidget(f.window);
+    // A dark theme, whose disabled buttons differ from its enabled ones.
+    QPalette dark;
+    dark.setColor(QPalette::Button, QColor(50, 52, 56));
+    dark.setColor(QPalette::ButtonText, QColor(235, 235, 235));
+    dark.setColor(QPalette::Disabled, QPalette::Button, QColor(40, 40, 40));
+    dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(120, 120, 120));
+    top->setPalette(dark);
     ShowWindow(f.window);
     SelectWindow(f.window);
     QVERIFY(QTest::qWaitForWindowActive(top));
     QWidget* widget = GetControlWidget(f.view);
-    const QDir share(GetBundleResourcesFolder());
-    const QImage enabledBar(share.filePath(u"HSplitter.png"_qs));
-    const QImage disabledBar(share.filePath(u"HSplitterDisabled.png"_qs));
-    QVERIFY(enabledBar.pixel(0, 4) != disabledBar.pixel(0, 4));
 
-    // Row 4 of the bar (y = 200), away from the grip in the middle.
-    auto barPixel = [&] { return widget->grab().toImage().pixel(20, 200); };
+    // The bar spans y 196 to 203; its grip is centred on x = 150, its first
+    // ridge one pixel wide at x = 146.
+    auto pixel = [&](int x) { return QColor(widget->grab().toImage().pixel(x, 200)); };
     HiliteControl(f.view, kSplitViewSplitterPart); // hilite draws nothing different
-    QCOMPARE(barPixel(), enabledBar.pixel(0, 4));
+    QCOMPARE(pixel(20), dark.color(QPalette::Active, QPalette::Button));
+    QVERIFY(pixel(146) != pixel(20));
+    QVERIFY(pixel(146).lightness() > pixel(20).lightness()); // toward the light text
 
-    GetControlWidget(f.view)->setEnabled(false);
-    QCOMPARE(barPixel(), disabledBar.pixel(0, 4));
-    GetControlWidget(f.view)->setEnabled(true);
-    QCOMPARE(barPixel(), enabledBar.pixel(0, 4));
+    widget->setEnabled(false);
+    QCOMPARE(pixel(20), dark.color(QPalette::Disabled, QPalette::Button));
+    QVERIFY(pixel(146) != pixel(20));
+    widget->setEnabled(true);
+    QCOMPARE(pixel(20), dark.color(QPalette::Active, QPalette::Button));
 }
 
 QTEST_MAIN(SplitViewTest)

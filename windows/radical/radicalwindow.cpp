@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QFontInfo>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -47,7 +48,13 @@ public:
     explicit GlyphModel(QObject* parent)
         : QAbstractListModel(parent), glyph(hanCharacterFont(kGlyphPixels))
     {
-        heading.setPixelSize(std::max(9, QFontInfo(heading).pixelSize() - 2));
+        // A little smaller than the text, and never wider than a cell: a
+        // large system font cut the widest heading, "+19".
+        int pixels = std::max(9, QFontInfo(heading).pixelSize() - 2);
+        heading.setPixelSize(pixels);
+        while (pixels > 9 &&
+               QFontMetrics(heading).horizontalAdvance(QStringLiteral("+99")) > kCell - 8)
+            heading.setPixelSize(--pixels);
     }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override
@@ -68,8 +75,15 @@ public:
             return row.value < 0 ? heading : glyph;
         case Qt::TextAlignmentRole:
             return int(Qt::AlignCenter);
+        case Qt::SizeHintRole: // the whole cell, less a gap, whatever the text
+            return QSize(kCell - 2, kCell - 2);
+        // A heading cannot be chosen, which would draw it in the disabled
+        // text colour: grey on grey under a dark theme. It takes the view's
+        // own text colour instead.
+        case Qt::ForegroundRole:
+            return row.value < 0 ? viewPalette().text() : QVariant();
         case Qt::BackgroundRole:
-            return row.value < 0 ? QApplication::palette().alternateBase() : QVariant();
+            return row.value < 0 ? viewPalette().alternateBase() : QVariant();
         default:
             return QVariant();
         }
@@ -95,6 +109,12 @@ public:
     }
 
 private:
+    QPalette viewPalette() const
+    {
+        const auto* view = qobject_cast<const QWidget*>(QObject::parent());
+        return view ? view->palette() : QApplication::palette();
+    }
+
     std::vector<GlyphRow> rows;
     QFont glyph;
     QFont heading;

@@ -3,9 +3,11 @@
 // palette's colours (fixed greys vanished on a dark theme).
 
 #include "platform/drawnicon.h"
+#include "splitview/splitview.h"
 
 #include <QApplication>
 #include <QImage>
+#include <QPainter>
 #include <QPalette>
 #include <QTest>
 
@@ -14,10 +16,34 @@
 namespace {
 
 using IconMaker = std::function<QIcon()>;
+// A picture drawn at a device pixel ratio.
+using Renderer = std::function<QImage(qreal ratio)>;
 
 QImage render(const QIcon& icon, qreal ratio)
 {
     return icon.pixmap(QSize(16, 16), ratio).toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+Renderer iconRenderer(IconMaker make)
+{
+    return [make](qreal ratio) { return render(make(), ratio); };
+}
+
+// A short stretch of a splitter bar with its grip, as the split view draws it.
+Renderer splitterRenderer(bool vertical, bool enabled)
+{
+    return [vertical, enabled](qreal ratio) {
+        const QSize size = vertical ? QSize(10, 24) : QSize(24, 8);
+        QImage image(size * ratio, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        DrawSplitterBar(painter, QRectF(QPointF(0, 0), size),
+                        vertical ? QSizeF(5, 8) : QSizeF(8, 5), vertical, enabled,
+                        QGuiApplication::palette());
+        painter.end();
+        return image.convertToFormat(QImage::Format_ARGB32);
+    };
 }
 
 // The largest difference of any channel between two images of one size.
@@ -54,14 +80,24 @@ QColor inkOf(const QImage& image)
 class DrawnIconsTest : public QObject {
     Q_OBJECT
 private slots:
-    void pictures_data();
-    void sharpAtRatioTwo_data() { pictures_data(); }
+    void sharpAtRatioTwo_data();
     void sharpAtRatioTwo();
-    void inThePalettesColours_data() { pictures_data(); }
+    void inThePalettesColours_data();
     void inThePalettesColours();
 };
 
-void DrawnIconsTest::pictures_data()
+void DrawnIconsTest::sharpAtRatioTwo_data()
+{
+    QTest::addColumn<Renderer>("draw");
+    QTest::newRow("search magnifier") << iconRenderer(DrawnSearchIcon);
+    QTest::newRow("clear button") << iconRenderer(DrawnClearIcon);
+    QTest::newRow("speaker") << iconRenderer(DrawnSpeakerIcon);
+    QTest::newRow("horizontal splitter") << splitterRenderer(false, true);
+    QTest::newRow("vertical splitter") << splitterRenderer(true, true);
+    QTest::newRow("disabled splitter") << splitterRenderer(false, false);
+}
+
+void DrawnIconsTest::inThePalettesColours_data()
 {
     QTest::addColumn<IconMaker>("make");
     QTest::addColumn<int>("role"); // the palette role of the ink
@@ -72,16 +108,14 @@ void DrawnIconsTest::pictures_data()
 
 void DrawnIconsTest::sharpAtRatioTwo()
 {
-    QFETCH(IconMaker, make);
-    const QIcon icon = make();
-    const QImage one = render(icon, 1.0);
-    const QImage two = render(icon, 2.0);
-    QCOMPARE(one.size(), QSize(16, 16));
-    QCOMPARE(two.size(), QSize(32, 32));
-    QCOMPARE(icon.pixmap(QSize(16, 16), 2.0).devicePixelRatio(), 2.0);
+    QFETCH(Renderer, draw);
+    const QImage one = draw(1.0);
+    const QImage two = draw(2.0);
+    QCOMPARE(two.size(), one.size() * 2);
+    QCOMPARE(two.devicePixelRatio(), 2.0);
     // Blown up from 1x, by either kind of scaling, it would match one of these.
     for (const auto mode : {Qt::FastTransformation, Qt::SmoothTransformation}) {
-        const QImage blownUp = one.scaled(32, 32, Qt::IgnoreAspectRatio, mode);
+        const QImage blownUp = one.scaled(two.size(), Qt::IgnoreAspectRatio, mode);
         QVERIFY2(largestDifference(two, blownUp) > 64, mode == Qt::FastTransformation
                                                            ? "pixel-doubled 1x picture"
                                                            : "smoothly scaled 1x picture");
