@@ -7,7 +7,10 @@
 #include "platform/events.h"
 #include "windows/floating/lookup.h"
 
+#include <QString>
+
 #include <cstdint>
+#include <functional>
 
 // The fields that the floating window and the history export show, as field
 // numbers; -1 for a field that is missing.
@@ -41,6 +44,10 @@ OSStatus floatingWindowCommandHandler(EventHandlerCallRef handlerRef, EventRef e
 void speakFloatingReading();
 // Makes a user entry of the character last shown as not in the dictionary.
 void addCharacter();
+// The character text shown now (a character, a word or a text not found),
+// and a function told each time the window shows another.
+QString floatingCharacterText();
+void setFloatingCharacterObserver(std::function<void(const QString&)> observer);
 
 // The not-found character: at most this many characters are kept.
 constexpr std::size_t kNotFoundCharacterLimit = 32;
