@@ -247,14 +247,6 @@ StrokePanel::StrokePanel()
     controls->addWidget(speed, 1);
     layout->addLayout(controls);
 
-    auto* scroll = new QScrollArea(this);
-    scroll->setFocusPolicy(Qt::NoFocus);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(false);
-    scroll->setFixedHeight(kStripCell + 16 + scroll->horizontalScrollBar()->sizeHint().height());
-    strip = new Strip(this);
-    scroll->setWidget(strip);
-    layout->addWidget(scroll);
     auto* stripButtons = new QHBoxLayout;
     auto* copyButton = makeButton(this, QStringLiteral("copyStripButton"), QStringLiteral("Copy"),
                                   QStringLiteral("Copy the steps as a picture"));
@@ -270,7 +262,15 @@ StrokePanel::StrokePanel()
     stripButtons->addWidget(pngButton);
     stripButtons->addWidget(svgButton);
     layout->addLayout(stripButtons);
-    resize(460, 640);
+    auto* scroll = new QScrollArea(this);
+    scroll->setFocusPolicy(Qt::NoFocus);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(false);
+    scroll->setFixedHeight(kStripCell + 16 + scroll->horizontalScrollBar()->sizeHint().height());
+    strip = new Strip(this);
+    scroll->setWidget(strip);
+    layout->addWidget(scroll);
+    resize(460, 680);
 
     connect(replayButton, &QPushButton::clicked, this, [this] { replay(); });
     connect(copyButton, &QPushButton::clicked, this, [this] { copyStrip(); });
