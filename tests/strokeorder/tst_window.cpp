@@ -166,6 +166,9 @@ private slots:
         QCOMPARE(state().written, 3);
         press(Qt::Key_Left);
         QCOMPARE(state().written, 2);
+        // The quick look-up showing the same character again leaves it be.
+        showInFloatingWindow(QStringLiteral("水"));
+        QCOMPARE(state().written, 2);
         press(Qt::Key_Left, 5);
         QCOMPARE(state().written, 0);
         press(Qt::Key_Right, 9); // one character: it stops at its last stroke

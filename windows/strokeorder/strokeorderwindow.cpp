@@ -300,6 +300,15 @@ void StrokePanel::showText(const QString& text)
         c.hasStrokes = strokes::programStrokesOf(code, &c.strokes) && !c.strokes.empty();
         fresh.push_back(std::move(c));
     }
+    // The quick look-up shows its text again when a pop-up changes a field:
+    // the same characters go on as they were.
+    const bool same = !characters.empty() &&
+                      std::equal(fresh.begin(), fresh.end(), characters.begin(), characters.end(),
+                                 [](const ShownCharacter& a, const ShownCharacter& b) {
+                                     return a.code == b.code;
+                                 });
+    if (same)
+        return;
     characters = std::move(fresh);
     emptyReason =
         text.trimmed().isEmpty()
