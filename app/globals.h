@@ -38,3 +38,4 @@ constexpr uint32_t kFloatingWindowTag = FOUR_CHAR_CODE("FWIN");
 constexpr uint32_t kHistoryWindowTag = FOUR_CHAR_CODE("HIST");
 constexpr uint32_t kFeedbackWindowTag = FOUR_CHAR_CODE("FDBK");
 constexpr uint32_t kRadicalWindowTag = FOUR_CHAR_CODE("RADL");
+constexpr uint32_t kStrokeOrderWindowTag = FOUR_CHAR_CODE("STRK");

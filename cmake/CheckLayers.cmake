@@ -9,8 +9,8 @@ set(allowed_splitview splitview framework platform)
 set(allowed_app app splitview framework platform store)
 set(allowed_windows windows app splitview framework platform store)
 set(allowed_program program windows app splitview framework platform store)
-# The word converter writes the word file with the store's own writer.
-set(allowed_tools tools store/words.h)
+# The word and stroke converters write their files with the store's own writers.
+set(allowed_tools tools store/words.h store/strokes.h)
 # The command-line client shares only the D-Bus names with the program.
 set(allowed_client client app/servicenames.h)
 # The speech helper shares only its protocol with the program.

@@ -2,4 +2,4 @@
 # linked with the libraries listed in fuzz/fuzz_<name>.libs (one per line).
 set(TAVI_FUZZ_TARGETS
   client escapedhtml feedbackconf history linereader load loadindex perform pinyinize prefs
-  services words)
+  services strokes words)

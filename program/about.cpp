@@ -25,6 +25,8 @@ constexpr DataSource kDataSources[] = {
      "Unicode, Inc.", "the Unicode License (Unicode-DFS-2016)"},
     {"Words, their readings and English senses", "CC-CEDICT (data of 2026-01-04)",
      "the CC-CEDICT contributors", "Creative Commons Attribution-ShareAlike 4.0 (CC BY-SA 4.0)"},
+    {"Stroke order", "hanzi-writer-data 2.0.1 (from the Make Me a Hanzi project)",
+     "Arphic Technology Co., Ltd.", "the Arphic Public License"},
     {"How common each word is", "the word counts of jieba's dictionary", "the jieba authors",
      "the MIT licence"},
 };

@@ -15,6 +15,10 @@
 #include "windows/history/history.h"
 #include "windows/history/historyfile.h"
 #include "windows/radical/radicalwindow.h"
+#include "windows/floating/wordentry.h"
+#include "windows/strokeorder/practicesheet.h"
+#include "windows/strokeorder/strokeorderwindow.h"
+#include "store/dictionary.h"
 
 #include <QAction>
 #include <QDir>
@@ -29,6 +33,67 @@ const EventTypeSpec kApplicationEventTypes[5] = {
 };
 
 namespace {
+
+// What the stroke order and the practice sheet show: the quick look-up's
+// character when its window is open, else the dictionary window's entry.
+QString currentCharacterText()
+{
+    if (FindMyWindow(kFloatingWindowTag, false))
+        return floatingCharacterText();
+    const characterEntry* e = shownTextEntry();
+    return e ? e->display : QString();
+}
+
+void openStrokeOrderWindow()
+{
+    // From now on the window follows the quick look-up.
+    setFloatingCharacterObserver([](const QString& text) { showStrokeOrderOf(text); });
+    createStrokeOrderWindow(currentCharacterText());
+}
+
+// A character's line on the practice sheet, with the floating window's
+// reading and meaning.
+PracticeItem practiceItemOf(char32_t code)
+{
+    PracticeItem item;
+    item.character = QString::fromUcs4(&code, 1);
+    const characterEntry* e = dict.lookup(long(code));
+    if (!e)
+        return item;
+    const FloatingFields fields = chooseFloatingFields();
+    if (const dictValue* v = fields.romanization >= 0 ? e->lookup(fields.romanization) : nullptr)
+        item.reading = v->display;
+    if (const dictValue* v = fields.definition >= 0 ? e->lookup(fields.definition) : nullptr)
+        item.meaning = v->display;
+    return item;
+}
+
+void appendPracticeItems(const QString& text, std::vector<PracticeItem>* items)
+{
+    for (char32_t code : text.toUcs4()) {
+        if (QChar::script(code) != QChar::Script_Han)
+            continue;
+        const bool listed = std::any_of(items->begin(), items->end(), [&](const PracticeItem& i) {
+            return i.character.toUcs4() == QList<uint>{uint(code)};
+        });
+        if (!listed)
+            items->push_back(practiceItemOf(code));
+    }
+}
+
+void printPracticeSheetOfLookUps()
+{
+    std::vector<PracticeItem> shown, past;
+    appendPracticeItems(currentCharacterText(), &shown);
+    // The history, newest first, as its list shows it.
+    for (auto it = history.rbegin(); it != history.rend(); ++it) {
+        if (isKnownWordRef(*it))
+            appendPracticeItems(wordRefForm(*it), &past);
+        else if (*it < dict.entries.size())
+            appendPracticeItems(dict.entries[*it]->display, &past);
+    }
+    printPracticeSheet(shown, past);
+}
 
 void processCommand(UInt32 commandID)
 {
@@ -53,6 +118,12 @@ void processCommand(UInt32 commandID)
         break;
     case "RADL"_4cc:
         createRadicalWindow();
+        break;
+    case "STRK"_4cc:
+        openStrokeOrderWindow();
+        break;
+    case "PRAC"_4cc:
+        printPracticeSheetOfLookUps();
         break;
     case "ABOU"_4cc:
         showAboutBox();

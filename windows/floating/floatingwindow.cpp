@@ -73,6 +73,9 @@ OSStatus setText(ControlRef control, const QString& text)
                           sizeof text, &text);
 }
 
+QString shownCharacterText;
+std::function<void(const QString&)> characterObserver;
+
 // The character text, sized by the size rule (or at the size given) and centred.
 void setCharacterText(WindowRef window, const QString& text, std::size_t characters,
                       SInt16 size = 0)
@@ -91,6 +94,9 @@ void setCharacterText(WindowRef window, const QString& text, std::size_t charact
         minorError("Error", "Could not set floating window data", err);
         qCDebug(taviTrace, "Got char error %d", int(err));
     }
+    shownCharacterText = text;
+    if (characterObserver)
+        characterObserver(text);
 }
 
 void setFieldText(WindowRef window, FourCharCode signature, const QString& text)
@@ -575,4 +581,14 @@ void addCharacter()
     else
         lastIndex = SInt32(e->index);
     ukBufferLen = 0;
+}
+
+QString floatingCharacterText()
+{
+    return shownCharacterText;
+}
+
+void setFloatingCharacterObserver(std::function<void(const QString&)> observer)
+{
+    characterObserver = std::move(observer);
 }

@@ -8,7 +8,10 @@
 #include "windows/lookup.h"
 #include "windows/navigation.h"
 
+#include <QString>
+
 #include <cstdint>
+#include <functional>
 
 // The point size of a character text of n characters: 114 / ceil(sqrt(n)).
 SInt16 characterTextSize(std::size_t n);
@@ -33,6 +36,10 @@ OSStatus floatingWindowCommandHandler(EventHandlerCallRef handlerRef, EventRef e
 void speakFloatingReading();
 // Makes a user entry of the character last shown as not in the dictionary.
 void addCharacter();
+// The character text shown now (a character, a word or a text not found),
+// and a function told each time the window shows another.
+QString floatingCharacterText();
+void setFloatingCharacterObserver(std::function<void(const QString&)> observer);
 
 // The not-found character: at most this many characters are kept.
 constexpr std::size_t kNotFoundCharacterLimit = 32;
