@@ -15,7 +15,7 @@
 #include "windows/history/history.h"
 #include "windows/history/historyfile.h"
 #include "windows/radical/radicalwindow.h"
-#include "windows/floating/wordentry.h"
+#include "windows/wordentry.h"
 #include "windows/strokeorder/practicesheet.h"
 #include "windows/strokeorder/strokeorderwindow.h"
 #include "store/dictionary.h"
