@@ -25,7 +25,9 @@ import sys
 import tempfile
 import time
 
-MARKER = b"Window filled with "
+# Tavi's trace lines: the list drawn, then the work moved after that done.
+MARKER = b"Window filled"
+SETTLED = b"Search forms made"
 
 
 def environment(home):
@@ -47,7 +49,8 @@ def resident_kib(pid):
 
 
 def until_drawn(command, trace=False, timeout=60.0):
-    """Seconds from exec to the marker line, and the resident KiB then."""
+    """Seconds from exec to the marker line, and the resident KiB once the
+    work that start-up moved after it is done."""
     home = tempfile.mkdtemp(prefix="tavi-startup-")
     os.chmod(home, 0o700)
     try:
@@ -55,6 +58,7 @@ def until_drawn(command, trace=False, timeout=60.0):
         child = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                                  env=environment(home))
         pending = b""
+        drawn = None
         try:
             while True:
                 left = timeout - (time.monotonic() - start)
@@ -70,7 +74,9 @@ def until_drawn(command, trace=False, timeout=60.0):
                     if trace:
                         print(f"{now * 1000:8.1f} ms  {line.decode(errors='replace')}")
                     if line.startswith(MARKER):
-                        return now, resident_kib(child.pid)
+                        drawn = now
+                    elif line.startswith(SETTLED) and drawn is not None:
+                        return drawn, resident_kib(child.pid)
         finally:
             child.send_signal(signal.SIGTERM)
             try:

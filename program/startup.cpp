@@ -21,14 +21,11 @@
 #include "windows/floating/floatingwindow.h"
 #include "windows/history/historyfile.h"
 
-#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QIcon>
-#include <QPointer>
 #include <QScreen>
-#include <QTimer>
 #include <QWidget>
 
 #include <cstdio>
@@ -132,47 +129,6 @@ DictionaryLoadReport loadBehindLoadingWindow(DictionaryLoader loader)
     }
     DisposeWindow(loadWindow);
     return report;
-}
-
-// Watches the dictionary window's list until it has been drawn once, and
-// then says so on the trace lines: the end of start-up as the user sees it
-// (the start-up benchmark waits for this line).
-class FirstPaintWatch final : public QObject {
-public:
-    explicit FirstPaintWatch(QWidget* watched) : QObject(watched), m_watched(watched)
-    {
-        watched->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject* object, QEvent* event) override
-    {
-        if (object == m_watched && event->type() == QEvent::Paint) {
-            m_watched->removeEventFilter(this);
-            // Once the paint has been handled and flushed to the window.
-            QTimer::singleShot(0, this, [this] {
-                qCDebug(taviTrace, "Window filled with %u entries", unsigned(dict.count));
-                deleteLater();
-            });
-        }
-        return false;
-    }
-
-private:
-    QPointer<QWidget> m_watched;
-};
-
-void watchFirstPaint()
-{
-    ControlRef list = nullptr;
-    WindowRef window = FindMyWindow(kDictionaryWindowTag, false);
-    if (window == nullptr || GetControlByID(window, &kDictBrowserPaneID, &list) != noErr)
-        return;
-    QWidget* widget = GetControlWidget(list);
-    if (auto* area = qobject_cast<QAbstractScrollArea*>(widget))
-        widget = area->viewport();
-    if (widget != nullptr)
-        new FirstPaintWatch(widget);
 }
 
 // A damaged installation: the user is told once, and the run goes on with
@@ -303,7 +259,6 @@ OSStatus runTavi(DictionaryLoader loader)
     if (globals.ShowFloating)
         createFloatingWindow();
     makeSureSomethingIsReachable();
-    watchFirstPaint();
 
     // Kept only so that a test that runs start-up again does not stack a
     // second handler on the application.

@@ -1,7 +1,7 @@
 // The floor for Tavi's start-up: a bare Qt Widgets program that shows a tree
 // view with a few rows and says so on standard output once the view has been
-// painted, as Tavi does under --verbose; it then waits to be ended, so that
-// its resident memory can be read. Built with the same compiler and flags.
+// painted, in Tavi's words under --verbose; it then waits to be ended, so
+// that its resident memory can be read. Built with the same compiler and flags.
 
 #include <QApplication>
 #include <QStandardItemModel>
@@ -22,7 +22,7 @@ protected:
         said = true;
         // Said after the paint has reached the window, as Tavi does.
         QTimer::singleShot(0, this, [this] {
-            std::printf("Window filled with %d entries\n", model()->rowCount());
+            std::printf("Window filled (%d rows)\nSearch forms made\n", model()->rowCount());
             std::fflush(stdout);
         });
     }
