@@ -37,7 +37,9 @@ QUiLoader& uiLoader()
     static QUiLoader* loader = [] {
         const QStringList paths = QCoreApplication::libraryPaths();
         QCoreApplication::setLibraryPaths({});
-        auto* made = new QUiLoader(QCoreApplication::instance());
+        // Kept for the life of the process, whichever application object
+        // comes and goes.
+        auto* made = new QUiLoader;
         QCoreApplication::setLibraryPaths(paths);
         return made;
     }();
