@@ -5,6 +5,7 @@
 #include "platform/controladapter.h"
 #include "platform/windows.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QWidget>
 
@@ -452,4 +453,49 @@ OSStatus HIViewAddSubview(HIViewRef parent, HIViewRef child)
     childWidget->setParent(parentWidget);
     childWidget->setVisible(!hidden);
     return noErr;
+}
+
+namespace {
+
+class FirstDrawWatch final : public QObject {
+public:
+    FirstDrawWatch(QWidget* watched, std::function<void()> action)
+        : QObject(watched), m_action(std::move(action))
+    {
+        watched->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::Paint || m_drawn)
+            return false;
+        m_drawn = true;
+        watched->removeEventFilter(this);
+        // Queued, so that it runs once this paint has been handled and shown.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                const std::function<void()> action = std::move(m_action);
+                deleteLater();
+                action();
+            },
+            Qt::QueuedConnection);
+        return false;
+    }
+
+private:
+    std::function<void()> m_action;
+    bool m_drawn = false;
+};
+
+} // namespace
+
+void CallAfterFirstDraw(ControlRef control, std::function<void()> action)
+{
+    QWidget* widget = GetControlWidget(control);
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(widget))
+        widget = area->viewport();
+    if (widget != nullptr && action)
+        new FirstDrawWatch(widget, std::move(action));
 }

@@ -18,6 +18,8 @@
 #include <QObject>
 #include <QPointer>
 
+#include <functional>
+
 class QWidget;
 
 // Control data tags and parts.
@@ -50,6 +52,12 @@ constexpr SInt16 teCenter = 1;
 // The control of a widget, made on first use. Null for a null widget.
 ControlRef GetControlFromWidget(QWidget* widget);
 QWidget* GetControlWidget(ControlRef control);
+
+// Runs `action` once, after the control has been drawn for the first time
+// (for a scrolling view: its contents), so that work the first sight of a
+// window does not need waits until the user sees it. Never runs when the
+// control goes before it is drawn.
+void CallAfterFirstDraw(ControlRef control, std::function<void()> action);
 
 OSStatus GetControlByID(WindowRef window, const ControlID* id, ControlRef* outControl);
 OSStatus SetControlID(ControlRef control, const ControlID* id);

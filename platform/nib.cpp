@@ -28,6 +28,24 @@ bool isPlainName(const QString& name)
            !name.contains(u'\\') && !name.contains(QChar(0));
 }
 
+// One loader for every interface file. Made, a loader loads every Qt
+// Designer plugin under the library paths, and one of them brings in all of
+// Qt Quick; the interface files use Qt's own widgets only, so it is made
+// with no library paths, which are then put back as they were.
+QUiLoader& uiLoader()
+{
+    static QUiLoader* loader = [] {
+        const QStringList paths = QCoreApplication::libraryPaths();
+        QCoreApplication::setLibraryPaths({});
+        // Kept for the life of the process, whichever application object
+        // comes and goes.
+        auto* made = new QUiLoader;
+        QCoreApplication::setLibraryPaths(paths);
+        return made;
+    }();
+    return *loader;
+}
+
 // Loads <folder>/<name>.ui as a top-level widget.
 OSStatus loadUiFile(IBNibRef nibRef, const QString& name, QWidget** outWidget)
 {
@@ -42,7 +60,7 @@ OSStatus loadUiFile(IBNibRef nibRef, const QString& name, QWidget** outWidget)
         std::fprintf(stderr, "Interface resource '%s' not found\n", qUtf8Printable(path));
         return kIBCarbonRuntimeCantFindObject;
     }
-    QUiLoader loader;
+    QUiLoader& loader = uiLoader();
     loader.setWorkingDirectory(QDir(nibRef->folder));
     QWidget* widget = loader.load(&file, nullptr);
     if (!widget) {

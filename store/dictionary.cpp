@@ -67,6 +67,8 @@ void characterEntry::Print(int) const {}
 
 dictValue* characterEntry::lookup(int field) const
 {
+    if ((fieldBits & fieldBit(field)) == 0)
+        return nullptr;
     for (dictValue* v : values) {
         if (v->field == field)
             return v;
@@ -76,11 +78,16 @@ dictValue* characterEntry::lookup(int field) const
 
 void characterEntry::remove(int field)
 {
+    if ((fieldBits & fieldBit(field)) == 0)
+        return;
     for (std::size_t i = 0; i < values.size(); ++i) {
         if (values[i]->field == field) {
             delete values[i];
             values[i] = values.back();
             values.pop_back();
+            fieldBits = 0;
+            for (const dictValue* v : values)
+                fieldBits |= fieldBit(v->field);
             return;
         }
     }
@@ -142,6 +149,7 @@ void dictionary::addDictValue(characterEntry* e, dictValue* v)
         d->width = std::min(150u, std::max(d->width, length));
     }
     e->values.push_back(v);
+    e->fieldBits |= characterEntry::fieldBit(v->field);
 }
 
 void dictionary::iterReset()

@@ -68,9 +68,18 @@ public:
     void remove(int field);
 
     std::vector<uint32_t> codes;
-    QString display; // the key as text; set by dictionary::addCharacterEntry
-    std::vector<dictValue*> values;
-    uint32_t index; // position in dictionary::entries
+    QString display;                // the key as text; set by dictionary::addCharacterEntry
+    std::vector<dictValue*> values; // add through dictionary::addDictValue only
+    uint32_t index;                 // position in dictionary::entries
+    // One bit per field the entry has a value of (fields past 62 share the
+    // top bit): sorting and loading ask mostly for fields an entry lacks,
+    // and this answers them without a walk over the values.
+    uint64_t fieldBits = 0;
+
+    static uint64_t fieldBit(int field)
+    {
+        return field >= 0 && field < 63 ? uint64_t(1) << field : uint64_t(1) << 63;
+    }
 
     static void* operator new(std::size_t size);
     static void operator delete(void* p, std::size_t size) noexcept;

@@ -1,6 +1,7 @@
 #include "store/memory.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -67,15 +68,34 @@ Slab* emptySlabs = nullptr;
 Slab* current[kClasses] = {};  // the slab each size allocates from
 Slab* withRoom[kClasses] = {}; // other slabs of that size with released slots
 
-void* mapMemory(std::size_t bytes)
+// A chunk of slabs, aligned to its own size. Where the system offers huge
+// pages on request, the chunk asks for one: filling a fresh chunk then
+// costs one fault instead of one per small page, which is most of the cost
+// of a first load. It is populated at once either way.
+char* mapChunk()
 {
-    // Populated in one call where the system allows: cheaper than a page
-    // fault per page.
-    void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
-                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
-    if (p == MAP_FAILED)
+    constexpr std::size_t bytes = kSlabsPerChunk * kSlabSize;
+    auto* raw = static_cast<char*>(
+        mmap(nullptr, 2 * bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    if (raw == MAP_FAILED)
         throw std::bad_alloc();
-    return p;
+    auto* aligned = reinterpret_cast<char*>((reinterpret_cast<std::uintptr_t>(raw) + bytes - 1) &
+                                            ~std::uintptr_t(bytes - 1));
+    if (aligned > raw)
+        munmap(raw, std::size_t(aligned - raw));
+    munmap(aligned + bytes, std::size_t(raw + 2 * bytes - (aligned + bytes)));
+#ifdef MADV_HUGEPAGE
+    madvise(aligned, bytes, MADV_HUGEPAGE);
+#endif
+#ifdef MADV_POPULATE_WRITE
+    if (madvise(aligned, bytes, MADV_POPULATE_WRITE) != 0)
+#endif
+    {
+        const long page = sysconf(_SC_PAGESIZE);
+        for (std::size_t i = 0; i < bytes; i += std::size_t(page > 0 ? page : 4096))
+            aligned[i] = 0;
+    }
+    return aligned;
 }
 
 Slab* takeSlab(std::size_t slotSize)
@@ -85,18 +105,10 @@ Slab* takeSlab(std::size_t slotSize)
         emptySlabs = s->next;
     } else {
         if (chunkNext == chunkEnd) {
-            // Slabs are aligned to their size, so a record finds its slab
-            // from its own address.
-            const std::size_t bytes = kSlabsPerChunk * kSlabSize;
-            auto* raw = static_cast<char*>(mapMemory(bytes + kSlabSize));
-            auto* aligned =
-                reinterpret_cast<char*>((reinterpret_cast<std::uintptr_t>(raw) + kSlabSize - 1) &
-                                        ~std::uintptr_t(kSlabSize - 1));
-            if (aligned > raw)
-                munmap(raw, std::size_t(aligned - raw));
-            munmap(aligned + bytes, std::size_t(raw + bytes + kSlabSize - (aligned + bytes)));
-            chunkNext = aligned;
-            chunkEnd = aligned + bytes;
+            // Slabs are aligned to their size (the chunk is aligned to its
+            // own), so a record finds its slab from its own address.
+            chunkNext = mapChunk();
+            chunkEnd = chunkNext + kSlabsPerChunk * kSlabSize;
         }
         s = reinterpret_cast<Slab*>(chunkNext);
         chunkNext += kSlabSize;

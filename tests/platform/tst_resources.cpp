@@ -44,6 +44,7 @@ private slots:
     void missingResources_data();
     void missingResources();
     void menuBarIsSharedByMainWindowsAndSendsToTheFrontWindow();
+    void interfaceFilesBringInNoDesignerPlugin();
 
 private:
     QTemporaryDir m_dir;
@@ -96,6 +97,20 @@ void ResourcesTest::missingResources()
 // Which windows show the bar is checked with the program's window tags in
 // the application tests; here: windows made before the bar get it too, the
 // content leaves it out, and its commands go to the front window.
+// Regression: each window's loader loaded Qt Designer's plugins, and with
+// them all of Qt Quick, which cost start-up a tenth of its time.
+void ResourcesTest::interfaceFilesBringInNoDesignerPlugin()
+{
+    WindowRef window = nullptr;
+    QCOMPARE(CreateWindowFromNib(m_nib, u"DataBrowserWindow"_qs, &window), noErr);
+    QCOMPARE(SetMenuBarFromNib(m_nib, u"MenuBar"_qs), noErr);
+    QFile maps(u"/proc/self/maps"_qs);
+    QVERIFY(maps.open(QIODevice::ReadOnly));
+    const QByteArray mapped = maps.readAll();
+    QVERIFY(!mapped.contains("/designer/"));
+    QVERIFY(!mapped.contains("libQt6Quick"));
+}
+
 void ResourcesTest::menuBarIsSharedByMainWindowsAndSendsToTheFrontWindow()
 {
     WindowRef early = nullptr;

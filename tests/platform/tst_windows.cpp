@@ -22,8 +22,10 @@
 #include <QTest>
 #include <QTextDocument>
 #include <QTimer>
+#include <QTreeView>
 #include <QVBoxLayout>
 
+#include <functional>
 #include <vector>
 
 namespace {
@@ -37,6 +39,25 @@ WindowRef makeWindow(const char* name)
     CreateWindowFromWidget(widget, &window);
     return window;
 }
+
+// Calls a function with every event of the object it watches.
+class EventProbe : public QObject {
+public:
+    EventProbe(QObject* parent, std::function<void(QEvent*)> seen)
+        : QObject(parent), m_seen(std::move(seen))
+    {
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        m_seen(event);
+        return false;
+    }
+
+private:
+    std::function<void(QEvent*)> m_seen;
+};
 
 QWidget* addChild(WindowRef window, QWidget* child, const char* signature, int id)
 {
@@ -87,6 +108,7 @@ private slots:
     void windowListFollowsShowSelectActivateAndDispose();
 
     void controlValuesAndData();
+    void workAfterTheFirstDrawWaitsForItAndRunsOnce();
 
     void dispatchRunsNewestFirstThenStandardThenParent();
     void commandPropagation_data();
@@ -128,6 +150,38 @@ void WindowsTest::windowListFollowsShowSelectActivateAndDispose()
     QCOMPARE(frontToBack(), (std::vector<WindowRef>{b, a}));
     QCOMPARE(GetWindowWidget(c), nullptr);
     flushDeletes();
+}
+
+void WindowsTest::workAfterTheFirstDrawWaitsForItAndRunsOnce()
+{
+    WindowRef a = makeWindow("a");
+    auto* view = new QTreeView;
+    ControlRef list = GetControlFromWidget(addChild(a, view, "LIST", 1));
+    QStringList seen;
+    // The view draws its contents in its viewport: the work follows that.
+    view->viewport()->installEventFilter(new EventProbe(view, [&seen](QEvent* event) {
+        if (event->type() == QEvent::Paint)
+            seen << QStringLiteral("paint");
+    }));
+    CallAfterFirstDraw(list, [&seen] { seen << QStringLiteral("work"); });
+    QCoreApplication::processEvents();
+    QVERIFY(seen.isEmpty()); // not shown, not drawn
+    ShowWindow(a);
+    QTRY_VERIFY(seen.contains(QStringLiteral("work")));
+    QCOMPARE(seen.first(), QStringLiteral("paint"));
+    view->viewport()->repaint();
+    QCoreApplication::processEvents();
+    QCOMPARE(seen.count(QStringLiteral("work")), 1);
+
+    // A control that goes before it is drawn takes its work with it.
+    WindowRef b = makeWindow("b");
+    auto* gone = new QTreeView;
+    bool ran = false;
+    CallAfterFirstDraw(GetControlFromWidget(addChild(b, gone, "LIST", 2)), [&ran] { ran = true; });
+    delete gone;
+    ShowWindow(b);
+    QCoreApplication::processEvents();
+    QVERIFY(!ran);
 }
 
 void WindowsTest::controlValuesAndData()

@@ -135,6 +135,27 @@ private slots:
         QCOMPARE(d.fields[0]->width, width);
     }
 
+    // Fields 63 and up share one presence bit: removing one of them must not
+    // hide another, nor a removed low field linger.
+    void lookupFindsExactlyTheValuesLeftAfterRemovals()
+    {
+        dictionary d;
+        characterEntry* e = makeEntry({0x4E00});
+        d.addCharacterEntry(e);
+        for (int field : {0, 5, 62, 63, 64, 200})
+            d.addDictValue(e, makeValue(field, "v", QStringLiteral("v")));
+        e->remove(63);
+        e->remove(5);
+        e->remove(7); // none: nothing changes
+        for (int field : {0, 5, 7, 62, 63, 64, 200, -1}) {
+            const dictValue* v = e->lookup(field);
+            const bool kept = field == 0 || field == 62 || field == 64 || field == 200;
+            QVERIFY2(kept ? v != nullptr && v->field == field : v == nullptr,
+                     qPrintable(QString::number(field)));
+        }
+        QCOMPARE(e->values.size(), size_t(4));
+    }
+
     void valuesAndEntriesSurviveHeavyReuse()
     {
         // Records come from recycled slabs: make, drop and remake many, and

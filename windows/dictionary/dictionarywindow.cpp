@@ -190,10 +190,17 @@ OSStatus createDictionaryWindow()
     applyCharacterSizes(window);
 
     ShowWindow(window);
-    // The search forms, made once, so that the first search is as quick as any.
-    dictsearch::dictionarySearchIndex().buildAll();
-    if (list)
+    if (list) {
         filterDBItems(list, globals.filterState, -3, QString());
+        // The search forms, made once, so that the first search is as quick
+        // as any; the first sight of the list does not need them.
+        CallAfterFirstDraw(list, [] {
+            qCDebug(taviTrace, "Window filled (%u entries in the dictionary)",
+                    unsigned(dict.count));
+            dictsearch::dictionarySearchIndex().buildAll();
+            qCDebug(taviTrace, "Search forms made");
+        });
+    }
     return noErr;
 }
 
