@@ -19,6 +19,8 @@
 #include <QWidget>
 #include <qpa/qplatformnativeinterface.h>
 
+#include <QElapsedTimer>
+
 #include <wayland-client.h>
 
 #include <unistd.h>
@@ -356,7 +358,16 @@ void WaylandTest::theHistoryDrawerIsAPanelOfTheFloatingWindow()
     createDictionaryWindow(); // the floating window floats: its size is its own
     createFloatingWindow();
     QWidget* floating = GetWindowWidget(FindMyWindow(kFloatingWindowTag, false));
-    QTRY_VERIFY_WITH_TIMEOUT(hasView(floating->windowTitle()), 30000);
+    // Counted in wall-clock time: on a loaded machine the compositor's
+    // answers are slow, and QTRY's step count ran out before sway mapped it.
+    QElapsedTimer waited;
+    waited.start();
+    while (!hasView(floating->windowTitle()) && !waited.hasExpired(30000))
+        QTest::qWait(100);
+    QVERIFY2(hasView(floating->windowTitle()),
+             qPrintable(QStringLiteral("no view \"%1\" after %2 ms")
+                            .arg(floating->windowTitle())
+                            .arg(waited.elapsed())));
     QTest::qWait(500); // the compositor's first configure
 
     sendApplicationCommand("LHWN"_4cc);
