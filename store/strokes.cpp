@@ -1,6 +1,6 @@
 #include "store/strokes.h"
 
-#include "store/locations.h"
+#include "store/programfile.h"
 
 #include <algorithm>
 #include <cmath>
@@ -295,65 +295,38 @@ Found StrokeStore::find(char32_t code, std::vector<Stroke>* strokes) const
 
 namespace {
 
-QString& overriddenPath()
+ProgramFile<StrokeStore>& programFile()
 {
-    static QString path;
-    return path;
+    static ProgramFile<StrokeStore> file("strokes.dat", "stroke", "stroke order is not available");
+    return file;
 }
 
-struct ProgramStrokes {
-    StrokeStore store;
-    bool opened = false;
-    bool toldDamaged = false;
-};
-
-ProgramStrokes& programState()
-{
-    static ProgramStrokes state;
-    return state;
-}
+// Whether a damaged or unusable file was said already: one diagnostic for it.
+bool toldDamaged = false;
 
 } // namespace
 
 QString strokeFilePath()
 {
-    if (!overriddenPath().isEmpty())
-        return overriddenPath();
-    return QFile::decodeName(bundleResourcesPath().c_str()) + QStringLiteral("/strokes.dat");
+    return programFile().path();
 }
 
 void setProgramStrokeFile(const QString& path)
 {
-    overriddenPath() = path;
-    programState().opened = false;
-    programState().toldDamaged = false;
-    programState().store.adopt({});
+    programFile().setPath(path);
+    toldDamaged = false;
 }
 
 const StrokeStore& programStrokes()
 {
-    ProgramStrokes& state = programState();
-    if (!state.opened) {
-        state.opened = true;
-        QString why;
-        const QString path = strokeFilePath();
-        if (!state.store.open(path, &why)) {
-            // The one diagnostic for the whole file.
-            state.toldDamaged = true;
-            std::fprintf(stderr,
-                         "Tavi: the stroke file %s could not be used (%s); stroke order is "
-                         "not available.\n",
-                         qUtf8Printable(path), qUtf8Printable(why));
-        }
-    }
-    return state.store;
+    return programFile().get(&toldDamaged);
 }
 
 bool programStrokesOf(char32_t code, std::vector<Stroke>* strokes)
 {
     const Found found = programStrokes().find(code, strokes);
-    if (found == Found::Damaged && !programState().toldDamaged) {
-        programState().toldDamaged = true;
+    if (found == Found::Damaged && !toldDamaged) {
+        toldDamaged = true;
         std::fprintf(stderr,
                      "Tavi: the stroke file %s is damaged (first at U+%04X); the characters "
                      "concerned have no stroke order.\n",

@@ -2,6 +2,7 @@
 
 #include "store/locations.h"
 #include "store/pinyinquery.h"
+#include "store/programfile.h"
 
 #include <QByteArrayView>
 
@@ -647,53 +648,27 @@ std::vector<uint32_t> WordStore::findReading(const std::vector<pinyinquery::Syll
 
 namespace {
 
-QString& overriddenPath()
+ProgramFile<WordStore>& programFile()
 {
-    static QString path;
-    return path;
-}
-
-struct ProgramWords {
-    WordStore store;
-    bool opened = false;
-};
-
-ProgramWords& programState()
-{
-    static ProgramWords state;
-    return state;
+    static ProgramFile<WordStore> file("words.dat", "word", "words are not available");
+    return file;
 }
 
 } // namespace
 
 QString wordFilePath()
 {
-    if (!overriddenPath().isEmpty())
-        return overriddenPath();
-    return QFile::decodeName(bundleResourcesPath().c_str()) + QStringLiteral("/words.dat");
+    return programFile().path();
 }
 
 void setProgramWordFile(const QString& path)
 {
-    overriddenPath() = path;
-    programState().opened = false;
-    programState().store.adopt({});
+    programFile().setPath(path);
 }
 
 const WordStore& programWords()
 {
-    ProgramWords& state = programState();
-    if (!state.opened) {
-        state.opened = true;
-        QString why;
-        const QString path = wordFilePath();
-        if (!state.store.open(path, &why))
-            std::fprintf(stderr,
-                         "Tavi: the word file %s could not be used (%s); words are not "
-                         "available.\n",
-                         qUtf8Printable(path), qUtf8Printable(why));
-    }
-    return state.store;
+    return programFile().get();
 }
 
 } // namespace words
