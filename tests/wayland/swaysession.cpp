@@ -141,12 +141,20 @@ void SwaySession::enter() const
 
 QJsonObject SwaySession::tree() const
 {
-    QProcess swaymsg;
-    swaymsg.start(QStringLiteral("swaymsg"), {QStringLiteral("-s"), m_ipc, QStringLiteral("-r"),
-                                              QStringLiteral("-t"), QStringLiteral("get_tree")});
-    if (!swaymsg.waitForFinished(10000))
-        return {};
-    return QJsonDocument::fromJson(swaymsg.readAllStandardOutput()).object();
+    // On a loaded machine an answer now and then comes back empty or cut:
+    // asked again, so that a window does not seem to come and go.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        QProcess swaymsg;
+        swaymsg.start(QStringLiteral("swaymsg"),
+                      {QStringLiteral("-s"), m_ipc, QStringLiteral("-r"), QStringLiteral("-t"),
+                       QStringLiteral("get_tree")});
+        if (!swaymsg.waitForFinished(10000))
+            continue;
+        const QJsonObject tree = QJsonDocument::fromJson(swaymsg.readAllStandardOutput()).object();
+        if (swaymsg.exitCode() == 0 && !tree.isEmpty())
+            return tree;
+    }
+    return {};
 }
 
 QList<QJsonObject> SwaySession::views(const QJsonObject& tree)

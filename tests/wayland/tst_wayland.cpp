@@ -358,16 +358,16 @@ void WaylandTest::theHistoryDrawerIsAPanelOfTheFloatingWindow()
     createDictionaryWindow(); // the floating window floats: its size is its own
     createFloatingWindow();
     QWidget* floating = GetWindowWidget(FindMyWindow(kFloatingWindowTag, false));
-    // Counted in wall-clock time: on a loaded machine the compositor's
-    // answers are slow, and QTRY's step count ran out before sway mapped it.
+    // Counted in wall-clock time, and asked once per round: on a loaded
+    // machine a query of the compositor can come back empty now and then.
     QElapsedTimer waited;
     waited.start();
-    while (!hasView(floating->windowTitle()) && !waited.hasExpired(30000))
+    bool mapped = false;
+    while (!(mapped = hasView(floating->windowTitle())) && !waited.hasExpired(30000))
         QTest::qWait(100);
-    QVERIFY2(hasView(floating->windowTitle()),
-             qPrintable(QStringLiteral("no view \"%1\" after %2 ms")
-                            .arg(floating->windowTitle())
-                            .arg(waited.elapsed())));
+    QVERIFY2(mapped, qPrintable(QStringLiteral("no view \"%1\" after %2 ms")
+                                    .arg(floating->windowTitle())
+                                    .arg(waited.elapsed())));
     QTest::qWait(500); // the compositor's first configure
 
     sendApplicationCommand("LHWN"_4cc);
