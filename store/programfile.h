@@ -1,6 +1,6 @@
 #pragma once
-// A data file of the program, read from its resources folder on first use;
-// tests point it elsewhere. Store has open(path, &why) and adopt(bytes).
+// The program's own data files (words, strokes): mapped whole, read from its
+// resources folder on first use; tests point them elsewhere.
 
 #include "store/locations.h"
 
@@ -8,6 +8,32 @@
 #include <QString>
 
 #include <cstdio>
+#include <memory>
+
+// Maps the whole file read-only into *size bytes; the file stays open in
+// *file for as long as the mapping is used. Null, with the reason in *why
+// (when given), when it cannot be opened or mapped or is empty.
+inline const char* mapWholeFile(const QString& path, std::unique_ptr<QFile>* file, qint64* size,
+                                QString* why)
+{
+    auto f = std::make_unique<QFile>(path);
+    if (!f->open(QIODevice::ReadOnly)) {
+        if (why)
+            *why = f->errorString();
+        return nullptr;
+    }
+    *size = f->size();
+    const uchar* mapped = *size > 0 ? f->map(0, *size) : nullptr;
+    if (!mapped) {
+        if (why)
+            *why = *size > 0 ? f->errorString() : QStringLiteral("the file is empty");
+        return nullptr;
+    }
+    *file = std::move(f);
+    return reinterpret_cast<const char*>(mapped);
+}
+
+// Store has open(path, &why) and adopt(bytes).
 
 template <typename Store>
 class ProgramFile {

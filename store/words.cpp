@@ -338,21 +338,9 @@ void WordStore::clear()
 bool WordStore::open(const QString& path, QString* why)
 {
     clear();
-    auto f = std::make_unique<QFile>(path);
-    if (!f->open(QIODevice::ReadOnly)) {
-        if (why)
-            *why = f->errorString();
-        return false;
-    }
-    const qint64 size = f->size();
-    const uchar* mapped = size > 0 ? f->map(0, size) : nullptr;
-    if (!mapped) {
-        if (why)
-            *why = size > 0 ? f->errorString() : QStringLiteral("the file is empty");
-        return false;
-    }
-    file = std::move(f);
-    return attach(reinterpret_cast<const char*>(mapped), size, why);
+    qint64 size = 0;
+    const char* mapped = mapWholeFile(path, &file, &size, why);
+    return mapped && attach(mapped, size, why);
 }
 
 bool WordStore::adopt(const QByteArray& bytes, QString* why)
