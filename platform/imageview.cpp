@@ -10,9 +10,20 @@
 #include <QLabel>
 #include <QPixmap>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 namespace {
+
+// The device pixel ratio a picture was drawn for, from its resolution: 96
+// dots per inch (3780 per metre) for each unit. Pictures that say less, or
+// nothing, are 1x.
+qreal drawnRatio(const QImage& image)
+{
+    const int ratio = int(std::lround(image.dotsPerMeterX() / 3780.0));
+    return std::clamp(ratio, 1, 4);
+}
 
 // Control data tag of an image view: the picture, as a CGImageRef.
 constexpr ResType kHIImageViewImageTag = FOUR_CHAR_CODE("imag");
@@ -36,7 +47,7 @@ public:
         if (image == nullptr || image->isNull())
             label->clear();
         else
-            label->setPixmap(QPixmap::fromImage(*image));
+            label->setPixmap(ImageViewPixmap(*image, label->devicePixelRatioF()));
         return noErr;
     }
 };
@@ -52,6 +63,23 @@ void registerImageViewAdapter()
 }
 
 } // namespace
+
+QPixmap ImageViewPixmap(const QImage& image, qreal screenRatio)
+{
+    const qreal drawn = drawnRatio(image);
+    if (drawn <= 1.0)
+        return QPixmap::fromImage(image);
+    if (screenRatio >= drawn) {
+        QPixmap pixmap = QPixmap::fromImage(image);
+        pixmap.setDevicePixelRatio(drawn);
+        return pixmap;
+    }
+    const QSize pixels = (QSizeF(image.size()) * (screenRatio / drawn)).toSize();
+    QPixmap pixmap =
+        QPixmap::fromImage(image.scaled(pixels, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    pixmap.setDevicePixelRatio(screenRatio);
+    return pixmap;
+}
 
 CGDataProviderRef CGDataProviderCreateWithURL(const QString& path)
 {

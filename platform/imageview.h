@@ -3,13 +3,16 @@
 //
 // A picture file is read into a data provider (its bytes), the provider is
 // decoded into an image (cgimage.h), and the image is set into an image view.
-// Any QLabel control serves as an image view: it shows the picture at its own
-// size, placed by the label's alignment. The view keeps its own copy, so the
-// caller releases its image as soon as it is set.
+// Any QLabel control serves as an image view: it shows the picture at its
+// logical size (a picture whose resolution says it was drawn for a device
+// pixel ratio of 2 shows at half its pixels), placed by the label's
+// alignment. The view keeps its own copy, so the caller releases its image
+// as soon as it is set.
 
 #include "platform/cgimage.h"
 
 #include <QByteArray>
+#include <QPixmap>
 #include <QString>
 
 // The bytes of a file, read at creation.
@@ -30,3 +33,9 @@ CGImageRef CGImageCreateWithPNGDataProvider(CGDataProviderRef provider);
 // Shows a copy of the picture (null clears the view). errDataNotSupported
 // when the control is no image view.
 OSStatus HIImageViewSetImage(HIViewRef view, CGImageRef image);
+
+// The pixmap an image view shows of the picture on a screen of the given
+// device pixel ratio: a picture drawn for a higher ratio than the screen's
+// is scaled down smoothly to the screen's pixels, one drawn for the
+// screen's ratio or less is shown as it is.
+QPixmap ImageViewPixmap(const QImage& image, qreal screenRatio);

@@ -9,8 +9,6 @@
 #include <QColor>
 #include <QDir>
 #include <QFile>
-#include <QFont>
-#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
@@ -204,39 +202,23 @@ QString iconSvg()
 }
 
 // ---------------------------------------------------------------------------
-// Feedback logo: the seal beside the name.
+// Feedback logo: the seal alone, drawn for a device pixel ratio of 2. The
+// name and caption beside it are text of the window, so they take the
+// window's font and palette; the picture's resolution says its ratio.
 
 QImage smallLogo()
 {
-    QImage img(240, 64, QImage::Format_ARGB32_Premultiplied);
+    constexpr int kRatio = 2;
+    constexpr int kLogical = 64;
+    QImage img(kLogical * kRatio, kLogical * kRatio, QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::transparent);
+    // 96 dots per inch for each unit of the ratio (3780 dots per metre).
+    img.setDotsPerMeterX(3780 * kRatio);
+    img.setDotsPerMeterY(3780 * kRatio);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::TextAntialiasing);
-    p.save();
-    p.translate(4, 4);
-    p.scale(56 / kIconSize, 56 / kIconSize);
+    p.scale(img.width() / kIconSize, img.height() / kIconSize);
     paintIcon(p);
-    p.restore();
-
-    QFont name(QStringLiteral("DejaVu Serif"));
-    name.setPixelSize(32);
-    name.setBold(true);
-    p.setFont(name);
-    p.setPen(QColor(60, 40, 36));
-    p.drawText(QPointF(72, 36), QStringLiteral("Tavi"));
-
-    // The caption takes the largest size up to 12 pixels that fits the logo.
-    const QString captionText = QStringLiteral("Chinese character dictionary");
-    QFont caption(QStringLiteral("DejaVu Sans"));
-    for (int px = 12; px >= 8; --px) {
-        caption.setPixelSize(px);
-        if (QFontMetricsF(caption).horizontalAdvance(captionText) <= img.width() - 73 - 2)
-            break;
-    }
-    p.setFont(caption);
-    p.setPen(QColor(110, 96, 92));
-    p.drawText(QPointF(73, 54), captionText);
     return img;
 }
 

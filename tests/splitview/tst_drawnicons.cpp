@@ -3,6 +3,7 @@
 // palette's colours (fixed greys vanished on a dark theme).
 
 #include "platform/drawnicon.h"
+#include "platform/imageview.h"
 #include "splitview/splitview.h"
 
 #include <QApplication>
@@ -44,6 +45,17 @@ Renderer splitterRenderer(bool vertical, bool enabled)
         painter.end();
         return image.convertToFormat(QImage::Format_ARGB32);
     };
+}
+
+// The feedback logo as an image view shows it on a screen of the ratio, at
+// the same logical size on either.
+QImage renderLogo(qreal ratio)
+{
+    const QImage file(QStringLiteral(TAVI_BUILD_SHARE_DIR "/small_logo.png"));
+    const QPixmap shown = ImageViewPixmap(file, ratio);
+    if (shown.deviceIndependentSize() != QSizeF(64, 64))
+        return QImage();
+    return shown.toImage().convertToFormat(QImage::Format_ARGB32);
 }
 
 // The largest difference of any channel between two images of one size.
@@ -95,6 +107,7 @@ void DrawnIconsTest::sharpAtRatioTwo_data()
     QTest::newRow("horizontal splitter") << splitterRenderer(false, true);
     QTest::newRow("vertical splitter") << splitterRenderer(true, true);
     QTest::newRow("disabled splitter") << splitterRenderer(false, false);
+    QTest::newRow("feedback logo") << Renderer(renderLogo);
 }
 
 void DrawnIconsTest::inThePalettesColours_data()
@@ -111,6 +124,7 @@ void DrawnIconsTest::sharpAtRatioTwo()
     QFETCH(Renderer, draw);
     const QImage one = draw(1.0);
     const QImage two = draw(2.0);
+    QVERIFY(!one.isNull() && !two.isNull());
     QCOMPARE(two.size(), one.size() * 2);
     QCOMPARE(two.devicePixelRatio(), 2.0);
     // Blown up from 1x, by either kind of scaling, it would match one of these.
