@@ -489,6 +489,7 @@ void fitToScreen(WindowRef window)
     const QRect area = screen->availableGeometry();
     Rect frame{};
     GetWindowStructureWidths(window, &frame);
+    frame.top = short(frame.top - WindowContentTopInset(widget)); // the menu bar is widget here
     const QSize most(std::max(1, area.width() - frame.left - frame.right),
                      std::max(1, area.height() - frame.top - frame.bottom));
     const bool fits = widget->width() <= most.width() && widget->height() <= most.height();
@@ -505,7 +506,13 @@ void fitToScreen(WindowRef window)
     const int top = std::clamp(
         content.top(), area.top() + frame.top,
         std::max(area.top() + frame.top, area.bottom() + 1 - frame.bottom - content.height()));
-    if (QPoint(left, top) != content.topLeft())
+    if (QPoint(left, top) == content.topLeft())
+        return;
+    // Until the window is framed, a move places its frame; after, the
+    // frame keeps its offset from the contents.
+    if (widget->frameGeometry() == content)
+        widget->move(left - frame.left, top - frame.top);
+    else
         widget->move(widget->pos() + QPoint(left, top) - content.topLeft());
 }
 

@@ -11,6 +11,7 @@
 #include "platform/nib.h"
 #include "platform/searchfield.h"
 #include "platform/windowgroups.h"
+#include "platform/windows.h"
 #include "store/dictionary.h"
 #include "store/textutil.h"
 #include "store/trace.h"
@@ -19,6 +20,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLayout>
+#include <QScreen>
 #include <QStyle>
 #include <QToolButton>
 #include <QWidget>
@@ -75,6 +77,9 @@ OSStatus setText(ControlRef control, const QString& text)
 
 QString shownCharacterText;
 std::function<void(const QString&)> characterObserver;
+// The character's size relative to the designed one: less than 1 on a
+// screen too short for the designed character box.
+double characterScale = 1.0;
 
 // The character text, sized by the size rule (or at the size given) and centred.
 void setCharacterText(WindowRef window, const QString& text, std::size_t characters,
@@ -84,6 +89,7 @@ void setCharacterText(WindowRef window, const QString& text, std::size_t charact
     ControlFontStyleRec style{};
     style.flags = kControlUseSizeMask | kControlUseJustMask;
     style.size = size > 0 ? size : characterTextSize(characters);
+    style.size = SInt16(std::max(1.0, style.size * characterScale));
     style.just = teCenter;
     OSStatus err =
         SetControlData(control, kControlEntireControl, kControlFontStyleTag, sizeof style, &style);
@@ -161,6 +167,42 @@ void setFloatingWindowExpanded(WindowRef window, bool expanded)
     }
     SizeWindow(window, kFloatingWidth,
                expanded ? kFloatingExpandedHeight : kFloatingCollapsedHeight, true);
+}
+
+// A screen too short for the whole window (a large scale factor on a small
+// screen) gets a lower character box and a smaller character, down to half
+// of each, so that the reading, the definition and the button stay on the
+// screen with it.
+void fitCharacterBoxToScreen(WindowRef window)
+{
+    QWidget* top = GetWindowWidget(window);
+    auto* box = top ? top->findChild<QLabel*>(QStringLiteral("characterText")) : nullptr;
+    const QScreen* screen = top ? top->screen() : nullptr;
+    characterScale = 1.0;
+    if (!box || !screen || !top->layout())
+        return;
+    // The add button shows only for a text the dictionary lacks.
+    HideControl(floatingControl(window, "ADD "_4cc));
+    const int designed = box->minimumHeight();
+    Rect frame{}; // counts the window's menu bar, which is in its layout
+    GetWindowStructureWidths(window, &frame);
+    const QWidget* menuBar = top->layout()->menuBar();
+    const int room = screen->availableGeometry().height() - frame.top - frame.bottom +
+                     (menuBar && !menuBar->isHidden() ? menuBar->sizeHint().height() : 0);
+    // A hidden window's layouts wait for it to show: measure them now.
+    const auto remeasure = [box, top] {
+        box->parentWidget()->updateGeometry();
+        top->layout()->activate();
+    };
+    remeasure();
+    const int over = top->minimumSizeHint().height() - room;
+    if (over <= 0)
+        return;
+    const int height = std::max(designed / 2, designed - over);
+    box->setMinimumHeight(height);
+    characterScale = double(height) / designed;
+    // The window's minimum follows now, before it is fitted to the screen.
+    remeasure();
 }
 
 bool isExpanded(WindowRef window)
@@ -351,6 +393,7 @@ void createFloatingWindow()
         SetWindowParentWindow(window, dictionaryWindow);
     ChangeWindowAttributes(window, kWindowToolbarButtonAttribute, kWindowNoAttributes);
 
+    fitCharacterBoxToScreen(window);
     placeFloatingWindow(window);
 
     InstallWindowEventHandler(window, NewEventHandlerUPP(floatingWindowCommandHandler),
