@@ -1,12 +1,21 @@
 #include "program/about.h"
 
 #include <QCoreApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QIcon>
-#include <QMessageBox>
+#include <QLabel>
 #include <QPointer>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -81,14 +90,12 @@ QString helpText()
 
 void showAboutBox()
 {
-    static QPointer<QMessageBox> box;
+    static QPointer<QDialog> box;
     if (!box) {
-        box = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("About Tavi"), QString(),
-                              QMessageBox::Close);
+        box = new QDialog;
+        box->setWindowTitle(QStringLiteral("About Tavi"));
         box->setAttribute(Qt::WA_DeleteOnClose);
-        box->setModal(false);
         box->setObjectName(QStringLiteral("AboutBox"));
-        box->setTextFormat(Qt::RichText);
         QString text = QStringLiteral("<h3>Tavi %1</h3>"
                                       "<p>A dictionary of Chinese characters.</p>"
                                       "<p>%2.<br>Tavi is free software under the GNU General "
@@ -105,10 +112,39 @@ void showAboutBox()
         const QString licences = copyrightFile();
         if (!licences.isEmpty())
             text += QStringLiteral("<p>The licences in full: %1</p>").arg(licences.toHtmlEscaped());
-        box->setText(text);
-        const QIcon icon = QGuiApplication::windowIcon();
-        if (!icon.isNull())
-            box->setIconPixmap(icon.pixmap(64, 64));
+
+        auto* icon = new QLabel;
+        const QIcon windowIcon = QGuiApplication::windowIcon();
+        if (!windowIcon.isNull())
+            icon->setPixmap(windowIcon.pixmap(64, 64, QIcon::Normal));
+        icon->setAlignment(Qt::AlignTop);
+        // The text scrolls, so that the box fits a short screen or a large
+        // font; it reads as part of the window, not as a field.
+        auto* about = new QTextBrowser;
+        about->setObjectName(QStringLiteral("aboutText"));
+        about->setFrameShape(QFrame::NoFrame);
+        about->viewport()->setAutoFillBackground(false);
+        about->setHtml(text);
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+        QObject::connect(buttons, &QDialogButtonBox::rejected, box, &QDialog::close);
+        auto* row = new QHBoxLayout;
+        row->addWidget(icon);
+        row->addWidget(about, 1);
+        auto* layout = new QVBoxLayout(box);
+        layout->addLayout(row, 1);
+        layout->addWidget(buttons);
+
+        // As wide as about 34 average characters of text, and as tall as the
+        // text, up to what the screen has room for with a title bar.
+        const int width = about->fontMetrics().averageCharWidth() * 34;
+        about->document()->setTextWidth(width);
+        about->setMinimumWidth(width + about->verticalScrollBar()->sizeHint().width());
+        const QMargins margins = layout->contentsMargins();
+        const int wanted = int(about->document()->size().height()) + margins.top() +
+                           margins.bottom() + layout->spacing() + buttons->sizeHint().height();
+        constexpr int kFrame = 48; // title bar and borders, unknown until shown
+        box->resize(box->sizeHint().width(),
+                    std::min(wanted, box->screen()->availableGeometry().height() - kFrame));
     }
     box->show();
     box->raise();

@@ -25,7 +25,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
+#include <QDialog>
+#include <QTextBrowser>
 #include <QProgressBar>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
@@ -429,13 +430,14 @@ void StartupTest::mainWindowsShowTheMenuBar()
 
 void StartupTest::helpAboutShowsOneBoxWithTheVersionAndTheDataLicence()
 {
-    QList<QMessageBox*> boxes;
+    QList<QDialog*> boxes;
     DuringTheLoop during([&] {
         // Chosen twice: the open box comes forward, no second one opens.
         triggerMenuCommand(QStringLiteral("ABOU"));
         triggerMenuCommand(QStringLiteral("ABOU"));
         for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
+            if (auto* box = qobject_cast<QDialog*>(widget);
+                box && box->isVisible() && box->objectName() == u"AboutBox")
                 boxes << box;
         }
         // Not modal: the loop goes on and quits as usual.
@@ -444,7 +446,8 @@ void StartupTest::helpAboutShowsOneBoxWithTheVersionAndTheDataLicence()
     QCOMPARE(runTavi(testLoader), noErr);
     QVERIFY(during.done && !during.timedOut);
     QCOMPARE(boxes.size(), 1);
-    const QString text = boxes.first()->text();
+    const QString text =
+        boxes.first()->findChild<QTextBrowser*>(QStringLiteral("aboutText"))->toPlainText();
     QVERIFY2(text.contains(QStringLiteral("Tavi ") + QLatin1String(taviVersion())),
              qPrintable(text));
     QVERIFY(text.contains(QStringLiteral("GNU General Public License")));

@@ -53,7 +53,7 @@ OSStatus windowResized(WindowRef window, EventRef event)
     // change reported for a window opened at saved bounds is measured from
     // the resource's size, which the split view never had.
     HIViewSetVisible(split, false);
-    const HIRect frame = splitViewFrame(after);
+    const HIRect frame = splitViewFrame(after, splitViewTop(window));
     HIViewSetFrame(split, &frame);
     HIViewSetVisible(split, true);
     return noErr;

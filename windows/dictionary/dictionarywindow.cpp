@@ -132,7 +132,7 @@ OSStatus createDictionaryWindow()
     GetWindowBounds(window, kWindowContentRgn, &content);
     const float width = float(content.right - content.left);
     const float height = float(content.bottom - content.top);
-    const HIRect splitFrame = splitViewFrame(content);
+    const HIRect splitFrame = splitViewFrame(content, splitViewTop(window));
 
     ControlRef split = nullptr;
     if (SplitView::Create(&split, &splitFrame, window) == noErr && split) {
@@ -220,12 +220,20 @@ void applyCharacterSizes(WindowRef window)
         loadDictTextData(shown);
 }
 
-HIRect splitViewFrame(const Rect& content)
+HIRect splitViewFrame(const Rect& content, float top)
 {
     const float width = float(content.right - content.left);
     const float height = float(content.bottom - content.top);
     // A window smaller than the margins leaves the split view empty.
-    return HIRect{{6, 58}, {std::max(0.0f, width - 12), std::max(0.0f, height - 76)}};
+    return HIRect{{6, top}, {std::max(0.0f, width - 12), std::max(0.0f, height - top - 18)}};
+}
+
+float splitViewTop(WindowRef window)
+{
+    const QWidget* top = GetWindowWidget(window);
+    const QWidget* bar = top ? top->findChild<QWidget*>(QStringLiteral("searchBar")) : nullptr;
+    // The bar keeps the height its rows ask for, from the top of the content.
+    return bar ? std::max(58.0f, float(bar->sizeHint().height())) : 58.0f;
 }
 
 OSStatus addColumn(ControlRef browser, DataBrowserPropertyID property, UInt16 minimumWidth,

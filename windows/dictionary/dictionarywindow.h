@@ -33,8 +33,11 @@ constexpr ControlID kViewPrefListID = {FOUR_CHAR_CODE("PBRS"), 128};
 OSStatus createDictionaryWindow();
 OSStatus AddColumnToList(ControlRef browser);
 // The split view's frame in a window of these content bounds: 6 pixels at
-// the sides, 58 above for the search and filter controls, 18 below.
-HIRect splitViewFrame(const Rect& content);
+// the sides, `top` above for the search and filter controls, 18 below.
+HIRect splitViewFrame(const Rect& content, float top = 58);
+// Room for the search and filter controls above the split view: 58 pixels,
+// or more where a large font makes them taller.
+float splitViewTop(WindowRef window);
 OSStatus addColumn(ControlRef browser, DataBrowserPropertyID property, UInt16 minimumWidth,
                    UInt16 maximumWidth, const QString& title, DataBrowserPropertyType type,
                    DataBrowserPropertyFlags flags);
