@@ -285,6 +285,14 @@ void FloatingWindowTest::aTextWithNoEntrySaysSoWithoutAnAddButton()
     QCOMPARE(textOf("CHAR"_4cc), QString(40, u'z') + QChar(0x2026));
     choosePopupItem("DSEL"_4cc, 1);
     QCOMPARE(textOf("CHAR"_4cc), QStringLiteral("水"));
+    // A lone surrogate is no key the user dictionary could keep: no button,
+    // and the add command adds nothing.
+    const UniChar damaged[] = {0x9F8D, 0xD800};
+    loadFloatingWindowData(floatingWindow(), damaged, 2);
+    QVERIFY(!addButtonShown());
+    const std::size_t before = dict.entries.size();
+    sendApplicationCommand("ADD "_4cc);
+    QCOMPARE(dict.entries.size(), before);
 }
 
 void FloatingWindowTest::theNotFoundTextKeepsItsFirstCharacters()

@@ -476,7 +476,12 @@ void loadFloatingWindowData(WindowRef window, const UniChar* units, SInt32 count
     std::copy_n(characters.begin(), ukBufferLen, ukBuffer);
 
     showsEntry = false;
-    ShowControl(floatingControl(window, "ADD "_4cc));
+    // Only a key the dictionary can keep may be added: a lone surrogate (a
+    // damaged selection) would be saved, then skipped by the next load.
+    if (tavi_text::isCharacterKey(ukBuffer, ukBufferLen))
+        ShowControl(floatingControl(window, "ADD "_4cc));
+    else
+        HideControl(floatingControl(window, "ADD "_4cc));
     // Only the kept characters are shown: they are what "Add" adds, and a
     // text of any length would otherwise be laid out whole.
     QString shown;
@@ -590,7 +595,7 @@ void speakFloatingReading()
 
 void addCharacter()
 {
-    if (ukBufferLen == 0)
+    if (!tavi_text::isCharacterKey(ukBuffer, ukBufferLen))
         return;
     std::vector<uint32_t> codes(ukBuffer, ukBuffer + ukBufferLen);
 
