@@ -95,9 +95,7 @@ void HistoryDrawerTest::initTestCase()
     ftest::loadFixtureDictionary();
     QVERIFY(ftest::openResources());
     alerts = std::make_unique<ftest::AlertRecorder>();
-    InstallEventHandler(GetApplicationEventTarget(), NewEventHandlerUPP(applicationEventHandler),
-                        GetEventTypeCount(kApplicationEventTypes), kApplicationEventTypes, nullptr,
-                        nullptr);
+    ftest::installApplicationHandler();
 }
 
 void HistoryDrawerTest::init()

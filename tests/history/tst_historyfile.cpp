@@ -1,6 +1,7 @@
 // The history file (saved, read back, damaged) and the history export.
 
 #include "tests/common/testdoubles.h"
+#include "tests/faults/faulttest.h"
 #include "tests/floating/floatingtest.h"
 
 #include "platform/savedialog.h"
@@ -15,13 +16,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-void writeAll(const QString& path, const QByteArray& data)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(data);
-}
 
 QString historyPath()
 {
@@ -144,8 +138,7 @@ void HistoryFileTest::readingTheFile()
 {
     QFETCH(QByteArray, file);
     QFETCH(std::vector<uint32_t>, expected);
-    QDir().mkpath(QFileInfo(historyPath()).absolutePath());
-    writeAll(historyPath(), file);
+    QVERIFY(faults::writeAll(historyPath(), file));
     loadHistory();
     QCOMPARE(history, expected);
 }
@@ -181,7 +174,7 @@ void HistoryFileTest::exportWritesEveryPieceWithItsOwnMark()
     globals.floatingDefnType = withDefinition ? FOUR_CHAR_CODE("EDEF") : FOUR_CHAR_CODE("NONE");
     history = elements;
     const QString target = home.filePath(QStringLiteral("export.txt"));
-    writeAll(target, "an older export, replaced");
+    QVERIFY(faults::writeAll(target, "an older export, replaced"));
     auto previous = SetSaveDialogPresenter(std::make_unique<ChosenPathSaveDialogPresenter>(target));
     writeOutHistory();
     SetSaveDialogPresenter(std::move(previous));
@@ -217,7 +210,7 @@ void HistoryFileTest::exportsReplaceOnlyRegularFiles()
     const QString target = scratch.filePath(QStringLiteral("target"));
     const QString file = scratch.filePath(QStringLiteral("file.txt"));
     const QString pipe = scratch.filePath(QStringLiteral("pipe"));
-    writeAll(file, "kept\n");
+    QVERIFY(faults::writeAll(file, "kept\n"));
     QCOMPARE(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     if (kind == u"a named pipe")
         QCOMPARE(mkfifo(QFile::encodeName(target).constData(), 0600), 0);
@@ -270,7 +263,7 @@ void HistoryFileTest::aHistoryThatCannotBeReadIsNotWaitedOnNorReplaced()
 
     // Once the file reads again, saves replace it as before.
     QCOMPARE(unlink(path.constData()), 0);
-    writeAll(historyPath(), "U+4E2D\n");
+    QVERIFY(faults::writeAll(historyPath(), "U+4E2D\n"));
     QVERIFY(loadHistory().ok());
     QVERIFY(saveHistory());
     QCOMPARE(wtest::readFile(historyPath()), QByteArray("U+4E2D\n"));

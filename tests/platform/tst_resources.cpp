@@ -8,6 +8,7 @@
 #include "platform/nib.h"
 #include "platform/windows.h"
 #include "tests/common/eventhelpers.h"
+#include "tests/common/windowtesting.h"
 
 #include <QAction>
 #include <QApplication>
@@ -118,11 +119,7 @@ void ResourcesTest::menuBarIsSharedByMainWindowsAndSendsToTheFrontWindow()
     QCOMPARE(SetMenuBarFromNib(m_nib, u"MenuBar"_qs), noErr);
     WindowRef late = nullptr;
     QCOMPARE(CreateWindowFromNib(m_nib, u"DataBrowserWindow"_qs, &late), noErr);
-    QAction* dictionary = nullptr;
-    for (QMenu* menu : GetMenuBarMenus()) {
-        for (QAction* item : menu->actions())
-            dictionary = item->property("command").toString() == u"DWIN" ? item : dictionary;
-    }
+    QAction* dictionary = wtest::menuItem("DWIN"_4cc);
     QVERIFY(dictionary);
     for (WindowRef window : {early, late})
         QCOMPARE(GetWindowWidget(window)->findChildren<QMenuBar*>().size(), 1);
