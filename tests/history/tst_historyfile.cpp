@@ -40,7 +40,6 @@ private slots:
     void init();
 
     void historyIsSavedInOrderAndReadBack();
-    void aWordIsOneLineOfItsCharactersKeysAndAFlashcard();
     void readingTheFile_data();
     void readingTheFile();
     void exportWritesEveryPieceWithItsOwnMark_data();
@@ -76,12 +75,21 @@ void HistoryFileTest::historyIsSavedInOrderAndReadBack()
     ftest::lookUpCharacter(QStringLiteral("文"));
     ftest::lookUpCharacter(QString::fromUcs4(U"\U00020000", 1));
     ftest::lookUpCharacter(QStringLiteral("歡迎"));
+    // A word is one line of its characters' keys.
+    const auto chinese = uint32_t(wordRefOfCodes({0x4E2D, 0x6587}));
+    QVERIFY(isKnownWordRef(chinese));
+    history.push_back(chinese);
     history.push_back(9999); // an index that names no entry is left out
     saveHistory();
-    QCOMPARE(wtest::readFile(historyPath()), QByteArray("U+4E2D\nU+6587\nU+20000\nU+6B61+8FCE\n"));
+    QCOMPARE(wtest::readFile(historyPath()),
+             QByteArray("U+4E2D\nU+6587\nU+20000\nU+6B61+8FCE\nU+4E2D U+6587\n"));
     history.clear();
     loadHistory();
-    QCOMPARE(history, (std::vector<uint32_t>{0, 1, 6, 5}));
+    QCOMPARE(history, (std::vector<uint32_t>{0, 1, 6, 5, chinese}));
+    // Its flashcard holds the word, its reading and its senses.
+    const std::string cards = flashcardText();
+    QVERIFY2(QByteArray::fromStdString(cards).endsWith("\n中文\tZhōng wén\tChinese language\t\n"),
+             cards.c_str());
 
     // An empty history is an empty file, read back as the welcome entry.
     history.clear();
@@ -90,21 +98,6 @@ void HistoryFileTest::historyIsSavedInOrderAndReadBack()
     QCOMPARE(wtest::readFile(historyPath()), QByteArray());
     loadHistory();
     QCOMPARE(history, (std::vector<uint32_t>{5}));
-}
-
-void HistoryFileTest::aWordIsOneLineOfItsCharactersKeysAndAFlashcard()
-{
-    const auto chinese = uint32_t(wordRefOfCodes({0x4E2D, 0x6587}));
-    QVERIFY(isKnownWordRef(chinese));
-    history = {0, chinese};
-    saveHistory();
-    QCOMPARE(wtest::readFile(historyPath()), QByteArray("U+4E2D\nU+4E2D U+6587\n"));
-    history.clear();
-    loadHistory();
-    QCOMPARE(history, (std::vector<uint32_t>{0, chinese}));
-    const std::string cards = flashcardText();
-    QVERIFY2(QByteArray::fromStdString(cards).endsWith("\n中文\tZhōng wén\tChinese language\t\n"),
-             cards.c_str());
 }
 
 void HistoryFileTest::readingTheFile_data()
