@@ -118,15 +118,6 @@ void triggerMenuCommand(MenuCommand command)
     item->trigger();
 }
 
-// A resource folder with only the named interface files of the real one.
-void makeResourceFolder(const QTemporaryDir& dir, const QStringList& files)
-{
-    QDir().mkpath(dir.path() + QStringLiteral("/Tavi"));
-    for (const QString& file : files)
-        QFile::copy(QStringLiteral(TAVI_BUILD_SHARE_DIR "/Tavi/") + file,
-                    dir.path() + QStringLiteral("/Tavi/") + file);
-}
-
 } // namespace
 
 class StartupTest : public QObject {
@@ -307,9 +298,11 @@ void StartupTest::missingInterfaceResourcesEndStartUp()
     QFETCH(QStringList, files);
     QFETCH(int, status);
     QFETCH(QString, alert);
-    QTemporaryDir resources;
-    if (!files.isEmpty())
-        makeResourceFolder(resources, files);
+    QTemporaryDir resources; // with only the named interface files of the real ones
+    for (const QString& file : files)
+        QVERIFY(faults::writeAll(
+            resources.filePath(QStringLiteral("Tavi/") + file),
+            wtest::readFile(QStringLiteral(TAVI_BUILD_SHARE_DIR "/Tavi/") + file)));
     SetBundleResourcesFolderOverride(resources.path());
     DuringTheLoop during([] { QuitApplicationEventLoop(); });
 

@@ -70,9 +70,7 @@ void ResourcesTest::initTestCase()
 
 void ResourcesTest::cleanup()
 {
-    for (WindowRef window : GetWindowList())
-        DisposeWindow(window);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    wtest::disposeAllWindows();
 }
 
 void ResourcesTest::missingResources_data()

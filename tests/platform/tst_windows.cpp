@@ -7,6 +7,7 @@
 #include "platform/menubar.h"
 #include "platform/windows.h"
 #include "tests/common/eventhelpers.h"
+#include "tests/common/windowtesting.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -114,9 +115,7 @@ private slots:
 
 void WindowsTest::cleanup()
 {
-    for (WindowRef window : GetWindowList())
-        DisposeWindow(window);
-    flushDeletes();
+    wtest::disposeAllWindows();
     QVERIFY(GetWindowList().empty());
 }
 

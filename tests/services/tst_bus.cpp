@@ -52,7 +52,6 @@ private slots:
     void lookupSearchesTheDictionaryWindow();
     void clientFailuresAreOneLine_data();
     void clientFailuresAreOneLine();
-    void secondStartBringsTheDictionaryWindowForward();
     void callsBeforeTheHandlerIsInstalledAreHeld();
     void selectedTextIsSentWithoutOtherText_data();
     void selectedTextIsSentWithoutOtherText();
@@ -277,20 +276,6 @@ void ServicesBusTest::clientFailuresAreOneLine()
     QVERIFY2(run.err.startsWith(error), run.err.constData());
     QVERIFY2(run.err.count('\n') == 1, run.err.constData());
     QCOMPARE(run.out, QByteArray());
-}
-
-void ServicesBusTest::secondStartBringsTheDictionaryWindowForward()
-{
-    sendApplicationCommand("DWIN"_4cc);
-    sendApplicationCommand("LWIN"_4cc);
-    QCOMPARE(FrontWindow(), FindMyWindow(kFloatingWindowTag, false));
-
-    const Run run = runProgram(buildProgram("tavi"), {});
-    QVERIFY2(run.finished, run.err.constData());
-    QCOMPARE(run.exitCode, 0);
-    QVERIFY2(run.out.contains("Tavi runs already"), run.out.constData());
-    QCOMPARE(windowsTagged(kDictionaryWindowTag), 1);
-    QCOMPARE(FrontWindow(), FindMyWindow(kDictionaryWindowTag, false));
 }
 
 void ServicesBusTest::callsBeforeTheHandlerIsInstalledAreHeld()

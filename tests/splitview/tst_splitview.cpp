@@ -5,6 +5,7 @@
 #include "platform/folders.h"
 #include "platform/internal.h"
 #include "platform/windows.h"
+#include "tests/common/windowtesting.h"
 
 #include <QDir>
 #include <QFile>
@@ -121,9 +122,7 @@ private slots:
 
 void SplitViewTest::cleanup()
 {
-    for (WindowRef window : GetWindowList())
-        DisposeWindow(window);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    wtest::disposeAllWindows();
     SetBundleResourcesFolderOverride(QString());
     QCOMPARE(SplitView::ImageClientCount(), 0);
 }

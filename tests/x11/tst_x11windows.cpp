@@ -445,6 +445,7 @@ void X11WindowsTest::aMinimisedDictionaryWindowComesBack()
         const stest::Run run = stest::runProgram(stest::buildProgram("tavi"), {});
         stopDesktopServices();
         QVERIFY2(run.out.contains("Tavi runs already"), run.out.constData());
+        QCOMPARE(run.exitCode, 0);
     } else {
         serve(QStringLiteral("Lookup"), QStringLiteral("水"));
     }
