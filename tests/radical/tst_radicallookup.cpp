@@ -1,6 +1,6 @@
 // The radical index against the shipped radical-stroke values, the radical
-// window driven by keys and clicks, the flashcard file byte for byte, the
-// larger-characters choice, and the reading's speech.
+// window driven by keys and clicks, the flashcard file byte for byte, and
+// the reading's speech.
 
 #include "program/appcommands.h"
 #include "app/servicesbridge.h"
@@ -97,7 +97,6 @@ private slots:
     void windowFindsACharacterByKeysAndClicks();
     void strokeCountHeadingsAreReadable();
     void flashcardsAreTabSeparatedUtf8OldestFirst();
-    void largerCharactersDoubleTheCharacterColumn();
     void readingsAreSpokenInTheirVoice();
     void speakerButtonSpeaksTheChosenReading();
     void cleanupTestCase();
@@ -282,26 +281,6 @@ void TestRadicalLookup::flashcardsAreTabSeparatedUtf8OldestFirst()
             "中\tzhōng\tcentral; center, middle; in the midst of; hit (target); attain\tzung1\n"
             "水\tshuǐ\twater, liquid, lotion, juice\tseoi2\n")
             .toUtf8());
-}
-
-void TestRadicalLookup::largerCharactersDoubleTheCharacterColumn()
-{
-    QCOMPARE(createDictionaryWindow(), noErr);
-    WindowRef window = FindMyWindow(kDictionaryWindowTag, false);
-    QVERIFY(window);
-    ControlRef list = nullptr;
-    QCOMPARE(GetControlByID(window, &kDictBrowserPaneID, &list), noErr);
-    auto* view = qobject_cast<QAbstractItemView*>(GetControlWidget(list));
-    QVERIFY(view && view->model()->rowCount() > 0);
-    for (const bool larger : {false, true, false}) {
-        if (bool(globals.biggerFonts) != larger)
-            sendApplicationCommand("BIGF"_4cc);
-        QCOMPARE(bool(globals.biggerFonts), larger);
-        const int text = QFontInfo(view->font()).pixelSize();
-        const int character =
-            view->model()->index(0, 0).data(Qt::FontRole).value<QFont>().pixelSize();
-        QCOMPARE(character, int(std::ceil(text * (larger ? 2.0 : 1.5))));
-    }
 }
 
 void TestRadicalLookup::readingsAreSpokenInTheirVoice()
