@@ -126,9 +126,7 @@ void FloatingWindowTest::cleanup()
 {
     ftest::disposeAllWindows();
     QVERIFY2(alerts->recorded->requests.empty(),
-             alerts->recorded->requests.empty()
-                 ? ""
-                 : qPrintable(alerts->recorded->requests[0].explanation));
+             qPrintable(wtest::alertTexts(alerts->recorded).join(u'\n')));
 }
 
 void FloatingWindowTest::aPopupChoiceShowsTheSameEntryWithTheNewReading()

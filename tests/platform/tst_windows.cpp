@@ -12,7 +12,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -184,7 +183,6 @@ void WindowsTest::controlValuesAndData()
     auto* labelWidget = new QLabel;
     labelWidget->setTextFormat(Qt::RichText);
     ControlRef label = GetControlFromWidget(addChild(a, labelWidget, "TDSC", 128));
-    ControlRef field = GetControlFromWidget(addChild(a, new QLineEdit, "SRCH", 128));
     // Label text is never markup.
     const QString text = u"<b>Search</b> \U0002A6A5"_qs;
     QCOMPARE(SetControlData(label, kControlEntireControl, kControlStaticTextCFStringTag,
@@ -192,13 +190,6 @@ void WindowsTest::controlValuesAndData()
              noErr);
     QCOMPARE(labelWidget->text(), text);
     QCOMPARE(labelWidget->textFormat(), Qt::PlainText);
-    QCOMPARE(SetControlData(field, 0, kControlEditTextCFStringTag, sizeof text, &text), noErr);
-    QString read;
-    Size actual = 0;
-    QCOMPARE(GetControlData(field, 0, kControlEditTextCFStringTag, sizeof read, &read, &actual),
-             noErr);
-    QCOMPARE(read, text);
-    QCOMPARE(actual, Size(sizeof(QString)));
     // A wrong size is refused before the data is read.
     QCOMPARE(SetControlData(label, 0, kControlEditTextCFStringTag, 4, &text), errDataSizeMismatch);
 }
