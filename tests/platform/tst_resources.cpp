@@ -93,9 +93,6 @@ void ResourcesTest::missingResources()
     QVERIFY(GetWindowList().empty());
 }
 
-// Which windows show the bar is checked with the program's window tags in
-// the application tests; here: windows made before the bar get it too, the
-// content leaves it out, and its commands go to the front window.
 // Regression: each window's loader loaded Qt Designer's plugins, and with
 // them all of Qt Quick, which cost start-up a tenth of its time.
 void ResourcesTest::interfaceFilesBringInNoDesignerPlugin()
@@ -110,6 +107,9 @@ void ResourcesTest::interfaceFilesBringInNoDesignerPlugin()
     QVERIFY(!mapped.contains("libQt6Quick"));
 }
 
+// Which windows show the bar is checked with the program's window tags in
+// the application tests; here: windows made before the bar get it too, the
+// content leaves it out, and its commands go to the front window.
 void ResourcesTest::menuBarIsSharedByMainWindowsAndSendsToTheFrontWindow()
 {
     WindowRef early = nullptr;
