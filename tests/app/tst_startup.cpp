@@ -3,6 +3,7 @@
 // menu bar in the main windows and the About box.
 
 #include "apptesthelpers.h"
+#include "tests/faults/faulttest.h"
 
 #include "app/globals.h"
 #include "program/about.h"
@@ -78,14 +79,6 @@ DictionaryLoadReport testLoader(dictionary* d, LoadProgress* progress)
     return DictionaryLoadReport{};
 }
 
-bool writeFile(const QString& path, const QByteArray& content)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(content) == content.size();
-}
-
 // The real loader, with the shipped files taken from this folder.
 std::string g_shippedFolder;
 DictionaryLoadReport loaderOfShippedFolder(dictionary* d, LoadProgress* progress)
@@ -119,26 +112,11 @@ struct DuringTheLoop {
     bool timedOut = false;
 };
 
-void triggerMenuCommand(const QString& command)
+void triggerMenuCommand(MenuCommand command)
 {
-    for (QMenu* menu : GetMenuBarMenus()) {
-        for (QAction* item : menu->actions()) {
-            if (item->property("command").toString() == command) {
-                item->trigger();
-                return;
-            }
-        }
-    }
-    QFAIL("no such menu item");
-}
-
-// A resource folder with only the named interface files of the real one.
-void makeResourceFolder(const QTemporaryDir& dir, const QStringList& files)
-{
-    QDir().mkpath(dir.path() + QStringLiteral("/Tavi"));
-    for (const QString& file : files)
-        QFile::copy(QStringLiteral(TAVI_BUILD_SHARE_DIR "/Tavi/") + file,
-                    dir.path() + QStringLiteral("/Tavi/") + file);
+    QAction* item = wtest::menuItem(command);
+    QVERIFY(item);
+    item->trigger();
 }
 
 } // namespace
@@ -220,7 +198,7 @@ void StartupTest::aFirstRunShowsTheLoadingBarAndSavesAtTheEnd()
         if (signalNumber == SIGPIPE)
             std::raise(SIGPIPE);
         if (signalNumber == 0 || signalNumber == SIGPIPE)
-            triggerMenuCommand(QStringLiteral("quit"));
+            triggerMenuCommand("quit"_4cc);
         else
             std::raise(signalNumber);
     });
@@ -260,7 +238,7 @@ void StartupTest::aSaveThatFailsAtQuitAsksFirst()
     };
     DuringTheLoop during([] {
         globals.filterState = 5;
-        triggerMenuCommand(QStringLiteral("quit"));
+        triggerMenuCommand("quit"_4cc);
     });
     QCOMPARE(runTavi(testLoader), noErr);
     g_alerts->answer = nullptr;
@@ -293,7 +271,7 @@ void StartupTest::theWindowShortcutsWorkFromTheSearchField()
             if (QTest::qWaitForWindowActive(window))
                 QTest::keyClick(field, Qt::Key_E, Qt::ControlModifier);
         }
-        triggerMenuCommand(QStringLiteral("quit"));
+        triggerMenuCommand("quit"_4cc);
     });
     QCOMPARE(runTavi(testLoader), noErr);
     const auto kept = SetSaveDialogPresenter(std::move(previous)); // `asked` lives while it does
@@ -321,9 +299,11 @@ void StartupTest::missingInterfaceResourcesEndStartUp()
     QFETCH(QStringList, files);
     QFETCH(int, status);
     QFETCH(QString, alert);
-    QTemporaryDir resources;
-    if (!files.isEmpty())
-        makeResourceFolder(resources, files);
+    QTemporaryDir resources; // with only the named interface files of the real ones
+    for (const QString& file : files)
+        QVERIFY(faults::writeAll(
+            resources.filePath(QStringLiteral("Tavi/") + file),
+            wtest::readFile(QStringLiteral(TAVI_BUILD_SHARE_DIR "/Tavi/") + file)));
     SetBundleResourcesFolderOverride(resources.path());
     DuringTheLoop during([] { QuitApplicationEventLoop(); });
 
@@ -362,14 +342,14 @@ void StartupTest::anUnreadableShippedDictionaryAlertsOnceAndRunsOn()
     QFETCH(QString, reason);
     QTemporaryDir folder;
     if (!index.isNull())
-        QVERIFY(writeFile(folder.filePath(QStringLiteral("dictionary.txt.index")), index));
+        QVERIFY(faults::writeAll(folder.filePath(QStringLiteral("dictionary.txt.index")), index));
     if (!shipped.isNull())
-        QVERIFY(writeFile(folder.filePath(QStringLiteral("dictionary.txt")), shipped));
+        QVERIFY(faults::writeAll(folder.filePath(QStringLiteral("dictionary.txt")), shipped));
     g_shippedFolder = QFile::encodeName(folder.path()).toStdString();
     const QString userDictionary =
         QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
         QStringLiteral("/Tavi Dictionaries/UserDictionary.txt");
-    QVERIFY(writeFile(userDictionary, "U+2F800\tkDefinition\tmine\n"));
+    QVERIFY(faults::writeAll(userDictionary, "U+2F800\tkDefinition\tmine\n"));
     DuringTheLoop during([] { QuitApplicationEventLoop(); });
 
     QCOMPARE(runTavi(loaderOfShippedFolder), noErr);
@@ -433,15 +413,15 @@ void StartupTest::helpAboutShowsOneBoxWithTheVersionAndTheDataLicence()
     QList<QDialog*> boxes;
     DuringTheLoop during([&] {
         // Chosen twice: the open box comes forward, no second one opens.
-        triggerMenuCommand(QStringLiteral("ABOU"));
-        triggerMenuCommand(QStringLiteral("ABOU"));
+        triggerMenuCommand("ABOU"_4cc);
+        triggerMenuCommand("ABOU"_4cc);
         for (QWidget* widget : QApplication::topLevelWidgets()) {
             if (auto* box = qobject_cast<QDialog*>(widget);
                 box && box->isVisible() && box->objectName() == u"AboutBox")
                 boxes << box;
         }
         // Not modal: the loop goes on and quits as usual.
-        triggerMenuCommand(QStringLiteral("quit"));
+        triggerMenuCommand("quit"_4cc);
     });
     QCOMPARE(runTavi(testLoader), noErr);
     QVERIFY(during.done && !during.timedOut);

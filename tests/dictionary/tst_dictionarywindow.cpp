@@ -19,6 +19,7 @@
 #include "tests/common/listview.h"
 #include "tests/common/testdoubles.h"
 #include "tests/common/windowtesting.h"
+#include "tests/floating/floatingtest.h"
 #include "windows/dictionary/dictionarywindow.h"
 
 #include <QAbstractButton>
@@ -176,13 +177,10 @@ private slots:
     void pinyinIsConvertedInTheMandarinScopeOnly_data();
     void pinyinIsConvertedInTheMandarinScopeOnly();
     void theListKeepsTheSortColumnTheUserChose();
-    void cancellingWithAFilterListsTheFilteredEntries();
     void menusNumberOfferedFieldsOnly();
     void closingRecordsTheBoundsAndTheDivider();
-    void textViewLinesGroupFieldsOfAKind_data();
-    void textViewLinesGroupFieldsOfAKind();
-    void textViewCutsLongValues_data();
-    void textViewCutsLongValues();
+    void textViewLinesGroupFieldsOfAKindAndCutLongValues_data();
+    void textViewLinesGroupFieldsOfAKindAndCutLongValues();
     void selectingARowShowsTheEntryAndEditsShowAtOnce();
     void aVariantFieldShowsEveryFormAndIsFoundByAny();
     void everyRefillShowsTheListFromTheTop_data();
@@ -203,9 +201,7 @@ void DictionaryWindowTest::initTestCase()
     dict.load(kFixture.toUtf8().constData(), nullptr);
     QCOMPARE(dict.count, 13u);
     QCOMPARE(CreateNibReference(QStringLiteral("Tavi"), &nibRef), noErr);
-    InstallEventHandler(GetApplicationEventTarget(), NewEventHandlerUPP(applicationEventHandler),
-                        GetEventTypeCount(kApplicationEventTypes), kApplicationEventTypes, nullptr,
-                        nullptr);
+    ftest::installApplicationHandler();
 }
 
 void DictionaryWindowTest::init()
@@ -429,8 +425,7 @@ void DictionaryWindowTest::pinyinIsConvertedInTheMandarinScopeOnly()
     QFETCH(QString, listed);
     globals.searchState = scope;
     createDictionaryWindow();
-    ControlRef field = controlOf(dictionaryWindow(), kSearchFieldID);
-    auto* edit = qobject_cast<QLineEdit*>(GetControlWidget(field));
+    QLineEdit* edit = searchEdit();
     edit->setText(typed);
     QTest::keyClick(edit, Qt::Key_Return);
     QCOMPARE(edit->text(), shown);
@@ -464,22 +459,6 @@ void DictionaryWindowTest::theListKeepsTheSortColumnTheUserChose()
     QCOMPARE(listSort.order, kDataBrowserOrderDecreasing);
 }
 
-void DictionaryWindowTest::cancellingWithAFilterListsTheFilteredEntries()
-{
-    globals.filterState = Strokes;
-    createDictionaryWindow();
-    QCOMPARE(listedCharacters(), QStringLiteral("一二马妈吗麻水信高"));
-    ControlRef field = controlOf(dictionaryWindow(), kSearchFieldID);
-    auto* edit = qobject_cast<QLineEdit*>(GetControlWidget(field));
-    edit->setText(QStringLiteral("water"));
-    QTest::keyClick(edit, Qt::Key_Return);
-    QCOMPARE(listedCharacters(), QStringLiteral("水"));
-    cancelAction(edit)->trigger();
-    QCOMPARE(listedCharacters(), QStringLiteral("一二马妈吗麻水信高"));
-    QVERIFY(edit->text().isEmpty());
-    QVERIFY(!cancelAction(edit)->isVisible());
-}
-
 void DictionaryWindowTest::menusNumberOfferedFieldsOnly()
 {
     dict.fields[Definition]->flags = 0;
@@ -491,9 +470,8 @@ void DictionaryWindowTest::menusNumberOfferedFieldsOnly()
     QCOMPARE(filterMenu->currentIndex() + 1, 4); // fields 0, 2 and 3 are offered before it
     QCOMPARE(filterMenu->itemText(3), QStringLiteral("Radical"));
     QCOMPARE(listedCharacters(), QStringLiteral("一"));
-    ControlRef field = controlOf(window, kSearchFieldID);
     MenuRef searchMenu = nullptr;
-    HISearchFieldGetSearchMenu(field, &searchMenu);
+    HISearchFieldGetSearchMenu(controlOf(window, kSearchFieldID), &searchMenu);
 
     // Choosing the filter item of a field lists its entries at once.
     emit filterMenu->activated(2); // "Strokes"
@@ -514,7 +492,7 @@ void DictionaryWindowTest::menusNumberOfferedFieldsOnly()
     QCOMPARE(marked, QStringList{QStringLiteral("Radical")});
 
     // "All Entries" searches the text in the scope chosen, which it keeps.
-    auto* edit = qobject_cast<QLineEdit*>(GetControlWidget(field));
+    QLineEdit* edit = searchEdit();
     edit->setText(QStringLiteral("\u2F00")); // the radical of 一
     emit filterMenu->activated(0);
     QCOMPARE(listedCharacters(), QStringLiteral("一"));
@@ -546,59 +524,49 @@ void DictionaryWindowTest::closingRecordsTheBoundsAndTheDivider()
     QVERIFY(alerts->requests.empty());
 }
 
-void DictionaryWindowTest::textViewLinesGroupFieldsOfAKind_data()
+void DictionaryWindowTest::textViewLinesGroupFieldsOfAKindAndCutLongValues_data()
 {
     QTest::addColumn<QList<int>>("shown");
+    QTest::addColumn<int>("entry");
+    QTest::addColumn<QString>("value"); // the definition shown; null: the entry's own
     QTest::addColumn<QString>("expected");
     const QString head = QStringLiteral("Character:\t一");
     QTest::newRow("reading, definition, two meta-texts")
-        << QList<int>{Mandarin, Definition, Radical, Cangjie}
+        << QList<int>{Mandarin, Definition, Radical, Cangjie} << 0 << QString()
         << head + QStringLiteral("\nMandarin:\tyī\nDefinition:\tone; a, an; alone\n"
                                  "Radical:\t\u2F00\tCangjie:\tM\n");
     QTest::newRow("three meta-texts: a pair and one")
-        << QList<int>{Radical, Cangjie, FourCorner}
+        << QList<int>{Radical, Cangjie, FourCorner} << 0 << QString()
         << head + QStringLiteral("\nRadical:\t\u2F00\tCangjie:\tM\nFour corner:\t10000\n");
+    // Long values are cut, never inside a surrogate pair.
+    const QString pair = QStringLiteral("\U00020000");
+    const QString cut = QStringLiteral("Character:\t二\nDefinition:\t");
+    QTest::newRow("a pair across the cut is left out whole")
+        << QList<int>{Definition} << 1 << QString(1023, u'x') + pair + pair
+        << cut + QString(1023, u'x') + u'\n';
+    QTest::newRow("a pair that ends at the cut stays")
+        << QList<int>{Definition} << 1 << QString(1022, u'x') + pair + pair
+        << cut + QString(1022, u'x') + pair + u'\n';
 }
 
-void DictionaryWindowTest::textViewLinesGroupFieldsOfAKind()
+void DictionaryWindowTest::textViewLinesGroupFieldsOfAKindAndCutLongValues()
 {
     QFETCH(QList<int>, shown);
+    QFETCH(int, entry);
+    QFETCH(QString, value);
     QFETCH(QString, expected);
     createDictionaryWindow();
     QCOMPARE(controlText(kTextPaneID),
              QStringLiteral("Click on a dictionary entry to view data here."));
     for (std::size_t i = 0; i < dict.fields.size(); ++i)
         dict.fields[i]->flags = shown.contains(int(i)) ? 3 : 1;
-    loadDictTextData(dict.entries[0]);
-    QCOMPARE(withoutWords(controlText(kTextPaneID)), expected);
-}
-
-void DictionaryWindowTest::textViewCutsLongValues_data()
-{
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<QString>("shown");
-    const QString pair = QStringLiteral("\U00020000");
-    QTest::newRow("a pair across the cut is left out whole")
-        << QString(1023, u'x') + pair + pair << QString(1023, u'x');
-    QTest::newRow("a pair that ends at the cut stays")
-        << QString(1022, u'x') + pair + pair << QString(1022, u'x') + pair;
-}
-
-void DictionaryWindowTest::textViewCutsLongValues()
-{
-    QFETCH(QString, value);
-    QFETCH(QString, shown);
-    createDictionaryWindow();
-    for (dictFields* field : dict.fields)
-        field->flags = 1;
-    dict.fields[Definition]->flags = 3;
-    dictValue* definition = valueOf(1, Definition);
+    dictValue* definition = valueOf(entry, Definition);
     const QString saved = definition->display;
-    definition->display = value;
-    loadDictTextData(dict.entries[1]);
+    if (!value.isNull())
+        definition->display = value;
+    loadDictTextData(dict.entries[std::size_t(entry)]);
     definition->display = saved;
-    QCOMPARE(withoutWords(controlText(kTextPaneID)),
-             QStringLiteral("Character:\t二\nDefinition:\t") + shown + u'\n');
+    QCOMPARE(withoutWords(controlText(kTextPaneID)), expected);
 }
 
 void DictionaryWindowTest::selectingARowShowsTheEntryAndEditsShowAtOnce()
@@ -657,6 +625,9 @@ void DictionaryWindowTest::everyRefillShowsTheListFromTheTop_data()
         << -1 << QStringLiteral("a") << u"Return"_qs << QStringLiteral("一水𠀀马妈高吗咖啡永");
     QTest::newRow("Escape") << -1 << QStringLiteral("horse") << u"Escape"_qs << every;
     QTest::newRow("× button") << -1 << QStringLiteral("horse") << u"cancel"_qs << every;
+    QTest::newRow("× button, with a filter: the filtered entries")
+        << int(Strokes) << QStringLiteral("water") << u"cancel"_qs
+        << QStringLiteral("一二马妈吗麻水信高");
     QTest::newRow("empty text accepted") << -1 << QString() << u"Return"_qs << every;
     QTest::newRow("blank text accepted") << -1 << QStringLiteral("  ") << u"Return"_qs << every;
     // Show: applies the text in the field, accepted or not.

@@ -41,7 +41,6 @@ private slots:
     void initTestCase();
     void badHistoryFiles_data();
     void badHistoryFiles();
-    void keysThatNameNoCharacterNeverBecomeHistoryItems();
     void aHistoryThatCannotBeReadSaysWhy();
     void aBadByteInAUserValueKeepsItsWordsFindable();
     void badBytesInThePreferencesAreReportedOncePerLine();
@@ -73,10 +72,19 @@ void BadInputTest::badHistoryFiles_data()
     // {中, 文} when reading goes on past it.
     QTest::newRow("a megabyte line of junk")
         << "U+4E2D\n" + QByteArray(kMegabyte, '#') + "\nU+6587\n"
-        << QByteArray("Skipped 1 unreadable lines");
+        << QByteArray("Skipped 1 unreadable lines of the history file\n");
     QTest::newRow("NUL bytes") << "U+4E2D" + QByteArray(1, '\0') + '\n' + QByteArray(2, '\0') +
                                       "\nU+6587\n"
-                               << QByteArray("Skipped 2 unreadable lines");
+                               << QByteArray("Skipped 2 unreadable lines of the history file\n");
+    // They were looked up, and found when the user dictionary had made them
+    // entries: history items that no window can show.
+    const QByteArray of = " of " + QFile::encodeName(historyPath()) + ": ";
+    QTest::newRow("keys that name no character")
+        << QByteArray("U+4E2D\nU+110000\nU+D800\nU+0\nU\nU+6587\n")
+        << "line 2" + of + "U+110000 is past U+10FFFF; skipped\nline 3" + of +
+               "U+D800 is a surrogate; skipped\nline 4" + of +
+               "U+0 is not a character; skipped\nline 5" + of +
+               "the key names no character; skipped\n";
 }
 
 void BadInputTest::badHistoryFiles()
@@ -91,26 +99,7 @@ void BadInputTest::badHistoryFiles()
     QCOMPARE(history.size(), std::size_t(2));
     QCOMPARE(dict.entries[history[0]]->codes, std::vector<uint32_t>{0x4E2D});
     QCOMPARE(dict.entries[history[1]]->codes, std::vector<uint32_t>{0x6587});
-    if (!diagnostic.isEmpty())
-        QVERIFY2(printed.contains(diagnostic), printed.constData());
-}
-
-// They were looked up, and found when the user dictionary had made them
-// entries: history items that no window can show.
-void BadInputTest::keysThatNameNoCharacterNeverBecomeHistoryItems()
-{
-    QVERIFY(writeAll(historyPath(), "U+4E2D\nU+110000\nU+D800\nU+0\nU\nU+6587\n"));
-    history.clear();
-    StdoutCapture err(stderr);
-    loadHistory();
-    const QByteArray printed = err.finish();
-    QCOMPARE(history.size(), std::size_t(2));
-    QCOMPARE(dict.entries[history[1]]->codes, std::vector<uint32_t>{0x6587});
-    const QByteArray file = " of " + QFile::encodeName(historyPath()) + ": ";
-    QCOMPARE(printed, "line 2" + file + "U+110000 is past U+10FFFF; skipped\nline 3" + file +
-                          "U+D800 is a surrogate; skipped\nline 4" + file +
-                          "U+0 is not a character; skipped\nline 5" + file +
-                          "the key names no character; skipped\n");
+    QCOMPARE(printed, diagnostic);
 }
 
 // It was read as an empty history, with no word to the caller.

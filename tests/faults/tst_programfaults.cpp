@@ -17,9 +17,11 @@ using namespace faults;
 
 namespace {
 
+// A scratch folder that is the run's home, with its config and data folders.
 struct Home {
-    QString config;
-    QString data;
+    QTemporaryDir scratch;
+    QString config = scratch.filePath(QStringLiteral("config"));
+    QString data = scratch.filePath(QStringLiteral("data"));
 };
 
 struct Run {
@@ -32,12 +34,12 @@ struct Run {
 // Starts the program, waits until it has read the user dictionary (the last
 // step before its event loop; the signals are watched by then) and `settle`
 // ms more, sends the signal and waits for the end.
-Run runUntilSignal(const Home& home, const QString& scratch, int signalNumber, int settle = 0)
+Run runUntilSignal(const Home& home, int signalNumber, int settle = 0)
 {
     QProcess tavi;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("HOME"), scratch);
+    env.insert(QStringLiteral("HOME"), home.scratch.path());
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.config);
     env.insert(QStringLiteral("XDG_DATA_HOME"), home.data);
     env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
@@ -109,12 +111,11 @@ void ProgramFaultsTest::folderThatCannotBeWrittenIsReportedAndTheRunGoesOn()
 {
     QFETCH(bool, configBlocked);
     QFETCH(QByteArrayList, diagnostics);
-    QTemporaryDir scratch;
-    const QString blocked = unwritablePath(scratch.path(), QStringLiteral("folder"));
-    const Home home{configBlocked ? blocked : scratch.filePath(QStringLiteral("config")),
-                    configBlocked ? scratch.filePath(QStringLiteral("data")) : blocked};
+    Home home;
+    const QString blocked = unwritablePath(home.scratch.path(), QStringLiteral("folder"));
+    (configBlocked ? home.config : home.data) = blocked;
 
-    const Run run = runUntilSignal(home, scratch.path(), SIGTERM);
+    const Run run = runUntilSignal(home, SIGTERM);
     QVERIFY2(run.signalled, run.output.constData());
     QCOMPARE(run.exitStatus, QProcess::NormalExit);
     QVERIFY2(run.exitCode == 0, run.output.constData());
@@ -150,9 +151,7 @@ void ProgramFaultsTest::aSignalEndsANormalRunThatKeepsItsFiles()
     QFETCH(QByteArray, prefs);
     QFETCH(QByteArray, historyText);
     QFETCH(QByteArray, savedKey);
-    QTemporaryDir scratch;
-    const Home home{scratch.filePath(QStringLiteral("config")),
-                    scratch.filePath(QStringLiteral("data"))};
+    const Home home;
     const QString prefsFile = home.config + QStringLiteral("/com.Quillon.Tavi.ini");
     const QString historyFile = home.config + QStringLiteral("/TaviDictionaryHistory");
     QVERIFY(writeAll(prefsFile, prefs));
@@ -171,7 +170,7 @@ void ProgramFaultsTest::aSignalEndsANormalRunThatKeepsItsFiles()
     for (const QString& name : mine)
         QVERIFY(writeAll(home.config + u'/' + name, "mine\n"));
 
-    const Run run = runUntilSignal(home, scratch.path(), signalNumber, 1000);
+    const Run run = runUntilSignal(home, signalNumber, 1000);
     QVERIFY2(run.signalled, run.output.constData());
     QCOMPARE(run.exitStatus, QProcess::NormalExit);
     QVERIFY2(run.exitCode == 0, run.output.constData());
@@ -194,12 +193,10 @@ void ProgramFaultsTest::aSignalEndsANormalRunThatKeepsItsFiles()
 // first run's look-up of the welcome entry is written within a moment.
 void ProgramFaultsTest::aKilledRunKeepsItsLookUps()
 {
-    QTemporaryDir scratch;
-    const Home home{scratch.filePath(QStringLiteral("config")),
-                    scratch.filePath(QStringLiteral("data"))};
+    const Home home;
     QVERIFY(writeAll(home.data + QStringLiteral("/Tavi Dictionaries/UserDictionary.txt"),
                      "U+6B61+8FCE\tkDefinition\twelcome\n"));
-    const Run run = runUntilSignal(home, scratch.path(), SIGKILL, 2000);
+    const Run run = runUntilSignal(home, SIGKILL, 2000);
     QVERIFY2(run.signalled, run.output.constData());
     QCOMPARE(readAll(home.config + QStringLiteral("/TaviDictionaryHistory")),
              QByteArray("U+6B61+8FCE\n"));
@@ -228,9 +225,7 @@ void ProgramFaultsTest::storedBoundsOpenTheWindowOnTheScreen()
 {
     QFETCH(QList<int>, corners);
     QFETCH(QByteArray, diagnostic);
-    QTemporaryDir scratch;
-    const Home home{scratch.filePath(QStringLiteral("config")),
-                    scratch.filePath(QStringLiteral("data"))};
+    const Home home;
     const QString prefsFile = home.config + QStringLiteral("/com.Quillon.Tavi.ini");
     const char* const keys[] = {"DictLeftCorner", "DictTopCorner", "DictRightCorner",
                                 "DictBottomCorner"};
@@ -239,7 +234,7 @@ void ProgramFaultsTest::storedBoundsOpenTheWindowOnTheScreen()
         prefs += QByteArray(keys[i]) + '=' + QByteArray::number(corners[i]) + '\n';
     QVERIFY(writeAll(prefsFile, prefs));
 
-    const Run run = runUntilSignal(home, scratch.path(), SIGTERM, 500);
+    const Run run = runUntilSignal(home, SIGTERM, 500);
     QVERIFY2(run.signalled, run.output.constData());
     QCOMPARE(run.exitStatus, QProcess::NormalExit);
     QVERIFY2(run.output.contains(diagnostic), run.output.constData());

@@ -16,6 +16,7 @@
 #include "platform/windows.h"
 #include "tests/common/testdoubles.h"
 #include "tests/common/windowtesting.h"
+#include "tests/floating/floatingtest.h"
 #include "windows/feedback/feedbackendpoint.h"
 #include "windows/feedback/feedbackwindow.h"
 
@@ -113,7 +114,6 @@ private slots:
     void sendingPostsTheEscapedFormOrKeepsItOpen_data();
     void sendingPostsTheEscapedFormOrKeepsItOpen();
     void reopeningTheFormBringsItForwardWithoutASecond();
-    void theShippedEndpointIsHttps();
     void theMenuItemIsOfferedOnlyWithARealEndpoint_data();
     void theMenuItemIsOfferedOnlyWithARealEndpoint();
 
@@ -142,9 +142,7 @@ void FeedbackTest::initTestCase()
     SetBundleResourcesFolderOverride(m_bundle.path());
     QCOMPARE(CreateNibReference(QStringLiteral("Tavi"), &nibRef), noErr);
     QVERIFY(m_server.server.listen(QHostAddress::LocalHost));
-    InstallEventHandler(GetApplicationEventTarget(), NewEventHandlerUPP(applicationEventHandler),
-                        GetEventTypeCount(kApplicationEventTypes), kApplicationEventTypes, nullptr,
-                        nullptr);
+    ftest::installApplicationHandler();
     SetURLAccessTimeLimit(300);
 }
 
@@ -261,14 +259,6 @@ void FeedbackTest::reopeningTheFormBringsItForwardWithoutASecond()
     QVERIFY(g_alerts->requests.empty());
 }
 
-void FeedbackTest::theShippedEndpointIsHttps()
-{
-    const FeedbackEndpoint shipped =
-        readFeedbackEndpoint(QStringLiteral(TAVI_BUILD_SHARE_DIR "/feedback.conf"));
-    QVERIFY(shipped.url.startsWith("https://"));
-    QVERIFY(shipped.recipient.contains('@'));
-}
-
 void FeedbackTest::theMenuItemIsOfferedOnlyWithARealEndpoint_data()
 {
     QTest::addColumn<QByteArray>("config"); // empty: the shipped one
@@ -288,21 +278,15 @@ void FeedbackTest::theMenuItemIsOfferedOnlyWithARealEndpoint()
     QFETCH(bool, offered);
     if (GetMenuBarMenus().isEmpty())
         QCOMPARE(SetMenuBarFromNib(nibRef, QStringLiteral("MenuBar")), noErr);
-    writeConfig(config.isEmpty()
-                    ? wtest::readFile(QStringLiteral(TAVI_BUILD_SHARE_DIR "/feedback.conf"))
-                    : config);
-    showFeedbackChoice();
-    QAction* send = nullptr;
-    QMenu* help = nullptr;
-    for (QMenu* menu : GetMenuBarMenus()) {
-        for (QAction* action : menu->actions()) {
-            MenuCommand command = 0;
-            if (GetMenuActionCommand(action, &command) && command == "FBAK"_4cc) {
-                send = action;
-                help = menu;
-            }
-        }
+    const QString shipped = QStringLiteral(TAVI_BUILD_SHARE_DIR "/feedback.conf");
+    if (config.isEmpty()) { // its endpoint is a secure one, once it is filled in
+        QVERIFY(readFeedbackEndpoint(shipped).url.startsWith("https://"));
+        QVERIFY(readFeedbackEndpoint(shipped).recipient.contains('@'));
     }
+    writeConfig(config.isEmpty() ? wtest::readFile(shipped) : config);
+    showFeedbackChoice();
+    QMenu* help = nullptr;
+    QAction* send = wtest::menuItem("FBAK"_4cc, &help);
     QVERIFY(send);
     QCOMPARE(send->isEnabled(), offered);
     QVERIFY(help->toolTipsVisible());

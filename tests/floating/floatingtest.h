@@ -3,6 +3,7 @@
 
 #include "app/globals.h"
 #include "platform/alerts.h"
+#include "platform/events.h"
 #include "platform/nib.h"
 #include "platform/windows.h"
 #include "store/dictionary.h"
@@ -11,6 +12,7 @@
 #include "tests/common/windowtesting.h"
 #include "windows/lookup.h"
 #include "windows/history/history.h"
+#include "program/appcommands.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -88,6 +90,18 @@ inline std::unique_ptr<dictionary> makeDictionary(const QByteArray& index, const
 inline bool openResources()
 {
     return nibRef || CreateNibReference(QStringLiteral("Tavi"), &nibRef) == noErr;
+}
+
+// The application's handler of commands and services, installed once.
+inline void installApplicationHandler()
+{
+    static const bool installed = [] {
+        return InstallEventHandler(GetApplicationEventTarget(),
+                                   NewEventHandlerUPP(applicationEventHandler),
+                                   GetEventTypeCount(kApplicationEventTypes),
+                                   kApplicationEventTypes, nullptr, nullptr) == noErr;
+    }();
+    Q_UNUSED(installed);
 }
 
 // Alerts are recorded instead of shown while this lives.

@@ -92,8 +92,7 @@ private slots:
     void theAlternativeIsTheFirstListedFormOtherThanTheCharacter_data();
     void theAlternativeIsTheFirstListedFormOtherThanTheCharacter();
     void aNotFoundCharacterCanBeAddedAndIsSavedForTheNextRun();
-    void aTextWithNoEntrySaysSoWithoutAnAddButton();
-    void theNotFoundTextKeepsItsFirstCharacters();
+    void aTextWithNoEntrySaysSoAndKeepsItsStart();
     void aReadingPreferenceNamingNoFieldShowsNoReading();
     void foldingDisposesOfTheDrawerAndOpeningOutKeepsTheEntry();
     void closingRecordsWhereTheWindowWas();
@@ -103,7 +102,6 @@ private slots:
 private:
     QTemporaryDir home;
     std::unique_ptr<ftest::AlertRecorder> alerts;
-    EventHandlerRef appHandler = nullptr;
 };
 
 void FloatingWindowTest::initTestCase()
@@ -113,9 +111,7 @@ void FloatingWindowTest::initTestCase()
     ftest::loadFixtureDictionary();
     QVERIFY(ftest::openResources());
     alerts = std::make_unique<ftest::AlertRecorder>();
-    InstallEventHandler(GetApplicationEventTarget(), NewEventHandlerUPP(applicationEventHandler),
-                        GetEventTypeCount(kApplicationEventTypes), kApplicationEventTypes, nullptr,
-                        &appHandler);
+    ftest::installApplicationHandler();
 }
 
 void FloatingWindowTest::init()
@@ -130,9 +126,7 @@ void FloatingWindowTest::cleanup()
 {
     ftest::disposeAllWindows();
     QVERIFY2(alerts->recorded->requests.empty(),
-             alerts->recorded->requests.empty()
-                 ? ""
-                 : qPrintable(alerts->recorded->requests[0].explanation));
+             qPrintable(wtest::alertTexts(alerts->recorded).join(u'\n')));
 }
 
 void FloatingWindowTest::aPopupChoiceShowsTheSameEntryWithTheNewReading()
@@ -270,7 +264,7 @@ void FloatingWindowTest::aCharacterListsItsWordsAndAClickShowsOne()
     QVERIFY(list->text().contains(QStringLiteral("中国")));
 }
 
-void FloatingWindowTest::aTextWithNoEntrySaysSoWithoutAnAddButton()
+void FloatingWindowTest::aTextWithNoEntrySaysSoAndKeepsItsStart()
 {
     createFloatingWindow();
     loadFloatingWindowData(floatingWindow(), 2);
@@ -293,18 +287,14 @@ void FloatingWindowTest::aTextWithNoEntrySaysSoWithoutAnAddButton()
     const std::size_t before = dict.entries.size();
     sendApplicationCommand("ADD "_4cc);
     QCOMPARE(dict.entries.size(), before);
-}
 
-void FloatingWindowTest::theNotFoundTextKeepsItsFirstCharacters()
-{
-    createFloatingWindow();
-    std::vector<uint32_t> codes; // forty characters of two units each
+    // Characters not found keep only the first 32: a text of any length was
+    // laid out whole. Forty characters of two units each:
+    std::vector<uint32_t> codes;
     for (uint32_t i = 0; i < 40; ++i)
         codes.push_back(0x20100 + i);
-    const QString text = dictionary::displayOfCodes(codes);
-    const auto units = ftest::unitsOf(text);
+    const auto units = ftest::unitsOf(dictionary::displayOfCodes(codes));
     loadFloatingWindowData(floatingWindow(), units.data(), SInt32(units.size()));
-    // Only the kept characters are shown: a text of any length was laid out whole.
     const std::vector<uint32_t> kept(codes.begin(), codes.begin() + 32);
     QCOMPARE(textOf("CHAR"_4cc), dictionary::displayOfCodes(kept));
     QCOMPARE(characterSize(), 114 / 6);

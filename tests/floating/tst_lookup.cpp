@@ -35,8 +35,6 @@ private slots:
     void everyKeyFindsItsOwnEntry();
     void theShippedDictionaryFindsWhatTheUserMeans_data();
     void theShippedDictionaryFindsWhatTheUserMeans();
-    void englishAndPinyinFindWordsAndCharactersAlike_data();
-    void englishAndPinyinFindWordsAndCharactersAlike();
     void aWordIsSpokenAndShownByItsReading();
 
 private:
@@ -199,55 +197,40 @@ void LookupTest::everyKeyFindsItsOwnEntry()
         QCOMPARE(m_searches->findCharacter(e->codes), int32_t(e->index));
 }
 
+// Without the shipped words (as a user's own dictionary is searched), and
+// with them: English and pinyin then find words and characters alike.
 void LookupTest::theShippedDictionaryFindsWhatTheUserMeans_data()
 {
+    QTest::addColumn<bool>("withWords");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
+    const auto row = [](bool withWords, const char* text, const char* expected) {
+        QTest::addRow("%s%s", withWords ? "words: " : "", text)
+            << withWords << QString::fromUtf8(text) << QString::fromUtf8(expected);
+    };
     // Characters that earlier rare variants list as an alternative form.
     for (const char* c : {"國", "你", "五", "學", "学", "水", "中"})
-        QTest::newRow(c) << QString::fromUtf8(c) << QString::fromUtf8(c);
-    QTest::newRow("I") << QStringLiteral("I") << QStringLiteral("我");
-    QTest::newRow("shuǐ") << QStringLiteral("shuǐ") << QStringLiteral("水");
-    QTest::newRow("zhong1") << QStringLiteral("zhong1") << QStringLiteral("中");
+        row(false, c, c);
     // English: the gloss that is the word; a plural or -ing form that no
     // definition holds as typed finds its word.
-    for (const auto& [word, found] :
-         {std::pair("drink", "喝"), std::pair("hand", "手"), std::pair("he", "他"),
-          std::pair("eat", "吃"), std::pair("mothers", "妈"), std::pair("buying", "买")})
-        QTest::newRow(word) << QString::fromUtf8(word) << QString::fromUtf8(found);
-    QTest::newRow("Zhong1") << QStringLiteral("Zhong1") << QStringLiteral("中");
-    QTest::newRow("nv3") << QStringLiteral("nv3") << QStringLiteral("女");
+    for (const auto& [text, found] :
+         {std::pair("I", "我"), std::pair("shuǐ", "水"), std::pair("zhong1", "中"),
+          std::pair("drink", "喝"), std::pair("hand", "手"), std::pair("he", "他"),
+          std::pair("eat", "吃"), std::pair("mothers", "妈"), std::pair("buying", "买"),
+          std::pair("Zhong1", "中"), std::pair("nv3", "女")})
+        row(false, text, found);
     for (const char* spelling : {"lü4", "lv4", "lu:4", "lǜ"})
-        QTest::newRow(spelling) << QString::fromUtf8(spelling) << QStringLiteral("律");
-}
-
-void LookupTest::englishAndPinyinFindWordsAndCharactersAlike_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("expected");
+        row(false, spelling, "律");
     // A sense equal to the word first, the most common by jieba's counts;
     // Unihan's 人 reads "man; people; mankind", CC-CEDICT's "person; people".
-    QTest::newRow("person") << QStringLiteral("person") << QStringLiteral("人");
-    QTest::newRow("hello") << QStringLiteral("hello") << QStringLiteral("你好");
-    QTest::newRow("computer") << QStringLiteral("Computer") << QStringLiteral("计算机");
-    QTest::newRow("eat") << QStringLiteral("eat") << QStringLiteral("吃");
-    QTest::newRow("drink") << QStringLiteral("drink") << QStringLiteral("喝");
-    QTest::newRow("water") << QStringLiteral("water") << QStringLiteral("水");
+    // Pinyin comes before senses that merely hold the syllable ("surname Hao").
+    for (const auto& [text, found] :
+         {std::pair("person", "人"), std::pair("hello", "你好"), std::pair("Computer", "计算机"),
+          std::pair("eat", "吃"), std::pair("drink", "喝"), std::pair("water", "水"),
+          std::pair("zhongwen", "中文"), std::pair("hao3", "好")})
+        row(true, text, found);
     for (const char* spelling : {"ni hao", "nihao", "ni3hao3", "nǐ hǎo", "NI HAO"})
-        QTest::newRow(spelling) << QString::fromUtf8(spelling) << QStringLiteral("你好");
-    QTest::newRow("zhongwen") << QStringLiteral("zhongwen") << QStringLiteral("中文");
-    // Pinyin before senses that merely hold the syllable ("surname Hao").
-    QTest::newRow("hao") << QStringLiteral("hao3") << QStringLiteral("好");
-}
-
-void LookupTest::englishAndPinyinFindWordsAndCharactersAlike()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, expected);
-    const int32_t found = m_wordSearches->findLatin(text);
-    QVERIFY(found >= 0);
-    QCOMPARE(isWordRef(found) ? wordRefForm(found) : m_shipped.entries[std::size_t(found)]->display,
-             expected);
+        row(true, spelling, "你好");
 }
 
 void LookupTest::aWordIsSpokenAndShownByItsReading()
@@ -262,13 +245,16 @@ void LookupTest::aWordIsSpokenAndShownByItsReading()
 
 void LookupTest::theShippedDictionaryFindsWhatTheUserMeans()
 {
+    QFETCH(bool, withWords);
     QFETCH(QString, text);
     QFETCH(QString, expected);
+    tavi_lookup::LookupIndex& searches = withWords ? *m_wordSearches : *m_searches;
     const bool han = QChar::script(text.at(0).unicode()) == QChar::Script_Han;
     const int32_t found =
-        han ? m_searches->findCharacter(tavi_text::codePoints(text)) : m_searches->findLatin(text);
+        han ? searches.findCharacter(tavi_text::codePoints(text)) : searches.findLatin(text);
     QVERIFY(found >= 0);
-    QCOMPARE(m_shipped.entries[std::size_t(found)]->display, expected);
+    QCOMPARE(isWordRef(found) ? wordRefForm(found) : m_shipped.entries[std::size_t(found)]->display,
+             expected);
 }
 
 QTEST_GUILESS_MAIN(LookupTest)

@@ -20,6 +20,8 @@
 #include <QTest>
 #include <QTreeView>
 
+#include <cmath>
+
 namespace {
 
 WindowRef drawerWindow()
@@ -95,9 +97,7 @@ void HistoryDrawerTest::initTestCase()
     ftest::loadFixtureDictionary();
     QVERIFY(ftest::openResources());
     alerts = std::make_unique<ftest::AlertRecorder>();
-    InstallEventHandler(GetApplicationEventTarget(), NewEventHandlerUPP(applicationEventHandler),
-                        GetEventTypeCount(kApplicationEventTypes), kApplicationEventTypes, nullptr,
-                        nullptr);
+    ftest::installApplicationHandler();
 }
 
 void HistoryDrawerTest::init()
@@ -168,10 +168,13 @@ void HistoryDrawerTest::theNewestShowsFirstAndTheDrawerDrawsCharactersAsTheListD
         return view->model()->index(0, 0).data(Qt::FontRole).value<QFont>().pixelSize();
     };
     const QTreeView* dictionaryView = qobject_cast<QTreeView*>(GetControlWidget(list));
-    QVERIFY(pixels(dictionaryView) > QFontInfo(dictionaryView->font()).pixelSize());
+    const auto text = [dictionaryView] { return QFontInfo(dictionaryView->font()).pixelSize(); };
+    // Characters are half as large again as the text, or twice as large.
+    QCOMPARE(pixels(dictionaryView), int(std::ceil(text() * (bigger ? 2.0 : 1.5))));
     QCOMPARE(pixels(historyView()), pixels(dictionaryView));
     // The setting changed with the drawer open changes both alike.
     sendApplicationCommand("BIGF"_4cc);
+    QCOMPARE(pixels(dictionaryView), int(std::ceil(text() * (bigger ? 1.5 : 2.0))));
     QCOMPARE(pixels(historyView()), pixels(dictionaryView));
 }
 

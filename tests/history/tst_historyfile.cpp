@@ -1,6 +1,7 @@
 // The history file (saved, read back, damaged) and the history export.
 
 #include "tests/common/testdoubles.h"
+#include "tests/faults/faulttest.h"
 #include "tests/floating/floatingtest.h"
 
 #include "platform/savedialog.h"
@@ -15,13 +16,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-void writeAll(const QString& path, const QByteArray& data)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(data);
-}
 
 QString historyPath()
 {
@@ -46,7 +40,6 @@ private slots:
     void init();
 
     void historyIsSavedInOrderAndReadBack();
-    void aWordIsOneLineOfItsCharactersKeysAndAFlashcard();
     void readingTheFile_data();
     void readingTheFile();
     void exportWritesEveryPieceWithItsOwnMark_data();
@@ -82,12 +75,21 @@ void HistoryFileTest::historyIsSavedInOrderAndReadBack()
     ftest::lookUpCharacter(QStringLiteral("文"));
     ftest::lookUpCharacter(QString::fromUcs4(U"\U00020000", 1));
     ftest::lookUpCharacter(QStringLiteral("歡迎"));
+    // A word is one line of its characters' keys.
+    const auto chinese = uint32_t(wordRefOfCodes({0x4E2D, 0x6587}));
+    QVERIFY(isKnownWordRef(chinese));
+    history.push_back(chinese);
     history.push_back(9999); // an index that names no entry is left out
     saveHistory();
-    QCOMPARE(wtest::readFile(historyPath()), QByteArray("U+4E2D\nU+6587\nU+20000\nU+6B61+8FCE\n"));
+    QCOMPARE(wtest::readFile(historyPath()),
+             QByteArray("U+4E2D\nU+6587\nU+20000\nU+6B61+8FCE\nU+4E2D U+6587\n"));
     history.clear();
     loadHistory();
-    QCOMPARE(history, (std::vector<uint32_t>{0, 1, 6, 5}));
+    QCOMPARE(history, (std::vector<uint32_t>{0, 1, 6, 5, chinese}));
+    // Its flashcard holds the word, its reading and its senses.
+    const std::string cards = flashcardText();
+    QVERIFY2(QByteArray::fromStdString(cards).endsWith("\n中文\tZhōng wén\tChinese language\t\n"),
+             cards.c_str());
 
     // An empty history is an empty file, read back as the welcome entry.
     history.clear();
@@ -96,21 +98,6 @@ void HistoryFileTest::historyIsSavedInOrderAndReadBack()
     QCOMPARE(wtest::readFile(historyPath()), QByteArray());
     loadHistory();
     QCOMPARE(history, (std::vector<uint32_t>{5}));
-}
-
-void HistoryFileTest::aWordIsOneLineOfItsCharactersKeysAndAFlashcard()
-{
-    const auto chinese = uint32_t(wordRefOfCodes({0x4E2D, 0x6587}));
-    QVERIFY(isKnownWordRef(chinese));
-    history = {0, chinese};
-    saveHistory();
-    QCOMPARE(wtest::readFile(historyPath()), QByteArray("U+4E2D\nU+4E2D U+6587\n"));
-    history.clear();
-    loadHistory();
-    QCOMPARE(history, (std::vector<uint32_t>{0, chinese}));
-    const std::string cards = flashcardText();
-    QVERIFY2(QByteArray::fromStdString(cards).endsWith("\n中文\tZhōng wén\tChinese language\t\n"),
-             cards.c_str());
 }
 
 void HistoryFileTest::readingTheFile_data()
@@ -144,8 +131,7 @@ void HistoryFileTest::readingTheFile()
 {
     QFETCH(QByteArray, file);
     QFETCH(std::vector<uint32_t>, expected);
-    QDir().mkpath(QFileInfo(historyPath()).absolutePath());
-    writeAll(historyPath(), file);
+    QVERIFY(faults::writeAll(historyPath(), file));
     loadHistory();
     QCOMPARE(history, expected);
 }
@@ -181,7 +167,7 @@ void HistoryFileTest::exportWritesEveryPieceWithItsOwnMark()
     globals.floatingDefnType = withDefinition ? FOUR_CHAR_CODE("EDEF") : FOUR_CHAR_CODE("NONE");
     history = elements;
     const QString target = home.filePath(QStringLiteral("export.txt"));
-    writeAll(target, "an older export, replaced");
+    QVERIFY(faults::writeAll(target, "an older export, replaced"));
     auto previous = SetSaveDialogPresenter(std::make_unique<ChosenPathSaveDialogPresenter>(target));
     writeOutHistory();
     SetSaveDialogPresenter(std::move(previous));
@@ -217,7 +203,7 @@ void HistoryFileTest::exportsReplaceOnlyRegularFiles()
     const QString target = scratch.filePath(QStringLiteral("target"));
     const QString file = scratch.filePath(QStringLiteral("file.txt"));
     const QString pipe = scratch.filePath(QStringLiteral("pipe"));
-    writeAll(file, "kept\n");
+    QVERIFY(faults::writeAll(file, "kept\n"));
     QCOMPARE(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     if (kind == u"a named pipe")
         QCOMPARE(mkfifo(QFile::encodeName(target).constData(), 0600), 0);
@@ -270,7 +256,7 @@ void HistoryFileTest::aHistoryThatCannotBeReadIsNotWaitedOnNorReplaced()
 
     // Once the file reads again, saves replace it as before.
     QCOMPARE(unlink(path.constData()), 0);
-    writeAll(historyPath(), "U+4E2D\n");
+    QVERIFY(faults::writeAll(historyPath(), "U+4E2D\n"));
     QVERIFY(loadHistory().ok());
     QVERIFY(saveHistory());
     QCOMPARE(wtest::readFile(historyPath()), QByteArray("U+4E2D\n"));

@@ -5,6 +5,7 @@
 #include "platform/eventloop.h"
 #include "platform/internal.h"
 #include "platform/windows.h"
+#include "tests/common/windowtesting.h"
 
 #include <QApplication>
 #include <QTest>
@@ -58,9 +59,7 @@ void EventLoopTest::initTestCase()
 
 void EventLoopTest::cleanup()
 {
-    for (WindowRef window : GetWindowList())
-        DisposeWindow(window);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    wtest::disposeAllWindows();
 }
 
 void EventLoopTest::aSignalBeforeTheLoopRunsEndsItAtOnce()

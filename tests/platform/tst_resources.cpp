@@ -8,6 +8,7 @@
 #include "platform/nib.h"
 #include "platform/windows.h"
 #include "tests/common/eventhelpers.h"
+#include "tests/common/windowtesting.h"
 
 #include <QAction>
 #include <QApplication>
@@ -69,9 +70,7 @@ void ResourcesTest::initTestCase()
 
 void ResourcesTest::cleanup()
 {
-    for (WindowRef window : GetWindowList())
-        DisposeWindow(window);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    wtest::disposeAllWindows();
 }
 
 void ResourcesTest::missingResources_data()
@@ -94,9 +93,6 @@ void ResourcesTest::missingResources()
     QVERIFY(GetWindowList().empty());
 }
 
-// Which windows show the bar is checked with the program's window tags in
-// the application tests; here: windows made before the bar get it too, the
-// content leaves it out, and its commands go to the front window.
 // Regression: each window's loader loaded Qt Designer's plugins, and with
 // them all of Qt Quick, which cost start-up a tenth of its time.
 void ResourcesTest::interfaceFilesBringInNoDesignerPlugin()
@@ -111,6 +107,9 @@ void ResourcesTest::interfaceFilesBringInNoDesignerPlugin()
     QVERIFY(!mapped.contains("libQt6Quick"));
 }
 
+// Which windows show the bar is checked with the program's window tags in
+// the application tests; here: windows made before the bar get it too, the
+// content leaves it out, and its commands go to the front window.
 void ResourcesTest::menuBarIsSharedByMainWindowsAndSendsToTheFrontWindow()
 {
     WindowRef early = nullptr;
@@ -118,11 +117,7 @@ void ResourcesTest::menuBarIsSharedByMainWindowsAndSendsToTheFrontWindow()
     QCOMPARE(SetMenuBarFromNib(m_nib, u"MenuBar"_qs), noErr);
     WindowRef late = nullptr;
     QCOMPARE(CreateWindowFromNib(m_nib, u"DataBrowserWindow"_qs, &late), noErr);
-    QAction* dictionary = nullptr;
-    for (QMenu* menu : GetMenuBarMenus()) {
-        for (QAction* item : menu->actions())
-            dictionary = item->property("command").toString() == u"DWIN" ? item : dictionary;
-    }
+    QAction* dictionary = wtest::menuItem("DWIN"_4cc);
     QVERIFY(dictionary);
     for (WindowRef window : {early, late})
         QCOMPARE(GetWindowWidget(window)->findChildren<QMenuBar*>().size(), 1);

@@ -1,6 +1,6 @@
 // The radical index against the shipped radical-stroke values, the radical
-// window driven by keys and clicks, the flashcard file byte for byte, the
-// larger-characters choice, and the reading's speech.
+// window driven by keys and clicks, the flashcard file byte for byte, and
+// the reading's speech.
 
 #include "program/appcommands.h"
 #include "app/servicesbridge.h"
@@ -97,10 +97,7 @@ private slots:
     void windowFindsACharacterByKeysAndClicks();
     void strokeCountHeadingsAreReadable();
     void flashcardsAreTabSeparatedUtf8OldestFirst();
-    void largerCharactersDoubleTheCharacterColumn();
-    void bothReadingsHaveAVoice();
-    void storedUmlautIsSpokenAsOneSyllable();
-    void aMissingVoiceGivesOneAlert();
+    void readingsAreSpokenInTheirVoice();
     void speakerButtonSpeaksTheChosenReading();
     void cleanupTestCase();
 
@@ -120,9 +117,7 @@ void TestRadicalLookup::initTestCase()
     alerts = recorder->recorded;
     QVERIFY(radicalIndex());
     setSpeechHelperPath(QStringLiteral(TAVI_BUILD_BIN_DIR "/tavi-speech"));
-    InstallEventHandler(GetApplicationEventTarget(), NewEventHandlerUPP(applicationEventHandler),
-                        GetEventTypeCount(kApplicationEventTypes), kApplicationEventTypes, nullptr,
-                        nullptr);
+    ftest::installApplicationHandler();
 }
 
 void TestRadicalLookup::cleanupTestCase()
@@ -288,51 +283,24 @@ void TestRadicalLookup::flashcardsAreTabSeparatedUtf8OldestFirst()
             .toUtf8());
 }
 
-void TestRadicalLookup::largerCharactersDoubleTheCharacterColumn()
+void TestRadicalLookup::readingsAreSpokenInTheirVoice()
 {
-    QCOMPARE(createDictionaryWindow(), noErr);
-    WindowRef window = FindMyWindow(kDictionaryWindowTag, false);
-    QVERIFY(window);
-    ControlRef list = nullptr;
-    QCOMPARE(GetControlByID(window, &kDictBrowserPaneID, &list), noErr);
-    auto* view = qobject_cast<QAbstractItemView*>(GetControlWidget(list));
-    QVERIFY(view && view->model()->rowCount() > 0);
-    for (const bool larger : {false, true, false}) {
-        if (bool(globals.biggerFonts) != larger)
-            sendApplicationCommand("BIGF"_4cc);
-        QCOMPARE(bool(globals.biggerFonts), larger);
-        const int text = QFontInfo(view->font()).pixelSize();
-        const int character =
-            view->model()->index(0, 0).data(Qt::FontRole).value<QFont>().pixelSize();
-        QCOMPARE(character, int(std::ceil(text * (larger ? 2.0 : 1.5))));
-    }
-}
-
-// A voice name the speech library does not know would leave the button mute.
-void TestRadicalLookup::bothReadingsHaveAVoice()
-{
+    // A voice name the speech library does not know would leave the button mute.
     for (SpeechVoice voice : {SpeechVoice::Mandarin, SpeechVoice::Cantonese}) {
         const SpeechAudio audio = synthesizeSpeech(speechVoiceName(voice), "si1");
         QCOMPARE(audio.status, noErr);
         QVERIFY(!audio.samples.empty());
     }
-}
-
-void TestRadicalLookup::storedUmlautIsSpokenAsOneSyllable()
-{
     // The voice reads a stored "lu:4" as "lu si"; "lü4" is one syllable.
     const char* voice = speechVoiceName(SpeechVoice::Mandarin);
     const auto stored = double(synthesizeSpeech(voice, speechText("lu:4")).samples.size());
     const auto spelled = double(synthesizeSpeech(voice, "l\u00FC4").samples.size());
-    QVERIFY(spelled > 0);
     QVERIFY2(std::abs(stored - spelled) < spelled / 10,
              qPrintable(u"%1, %2"_s.arg(stored).arg(spelled)));
-}
 
-void TestRadicalLookup::aMissingVoiceGivesOneAlert()
-{
+    // A missing voice and two readings: one alert for the request, not one
+    // per syllable.
     alerts->requests.clear();
-    // Two readings: one alert for the request, not one per syllable.
     speakText("no-such-voice", "ma1, ma3");
     QTRY_COMPARE(alerts->requests.size(), std::size_t(1));
     QVERIFY2(alerts->requests[0].explanation.contains(u"no-such-voice"_s),

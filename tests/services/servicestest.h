@@ -34,20 +34,12 @@ namespace stest {
 // handler, once per process; the preferences at their defaults.
 inline bool setUpTavi()
 {
-    static bool installed = false;
     ftest::loadFixtureDictionary();
     ftest::resetGlobals();
     for (dictFields* field : dict.fields)
         field->flags = 3; // every field shown and searched
-    if (!ftest::openResources())
-        return false;
-    if (!installed) {
-        InstallEventHandler(
-            GetApplicationEventTarget(), NewEventHandlerUPP(applicationEventHandler),
-            GetEventTypeCount(kApplicationEventTypes), kApplicationEventTypes, nullptr, nullptr);
-        installed = true;
-    }
-    return true;
+    ftest::installApplicationHandler();
+    return ftest::openResources();
 }
 
 inline int windowsTagged(long tag)
@@ -127,6 +119,21 @@ private:
     QByteArray m_address;
     int m_pid = 0;
 };
+
+// Runs the test object of type Test in an application of type App, on a
+// session bus of its own; fails when dbus-daemon cannot start.
+template <typename Test, typename App>
+int execOnPrivateBus(int argc, char** argv)
+{
+    PrivateSessionBus bus;
+    if (!bus.isRunning()) {
+        std::fputs("cannot start dbus-daemon --session (package dbus)\n", stderr);
+        return 1;
+    }
+    App app(argc, argv);
+    Test test;
+    return QTest::qExec(&test, argc, argv);
+}
 
 inline QString buildProgram(const char* name)
 {

@@ -5,6 +5,7 @@
 
 #include "app/servicenames.h"
 #include "app/servicesbridge.h"
+#include "tests/common/desktop.h"
 #include "tests/services/servicestest.h"
 #include "windows/floating/floatingwindow.h"
 
@@ -51,7 +52,6 @@ private slots:
     void lookupSearchesTheDictionaryWindow();
     void clientFailuresAreOneLine_data();
     void clientFailuresAreOneLine();
-    void secondStartBringsTheDictionaryWindowForward();
     void callsBeforeTheHandlerIsInstalledAreHeld();
     void selectedTextIsSentWithoutOtherText_data();
     void selectedTextIsSentWithoutOtherText();
@@ -278,20 +278,6 @@ void ServicesBusTest::clientFailuresAreOneLine()
     QCOMPARE(run.out, QByteArray());
 }
 
-void ServicesBusTest::secondStartBringsTheDictionaryWindowForward()
-{
-    sendApplicationCommand("DWIN"_4cc);
-    sendApplicationCommand("LWIN"_4cc);
-    QCOMPARE(FrontWindow(), FindMyWindow(kFloatingWindowTag, false));
-
-    const Run run = runProgram(buildProgram("tavi"), {});
-    QVERIFY2(run.finished, run.err.constData());
-    QCOMPARE(run.exitCode, 0);
-    QVERIFY2(run.out.contains("Tavi runs already"), run.out.constData());
-    QCOMPARE(windowsTagged(kDictionaryWindowTag), 1);
-    QCOMPARE(FrontWindow(), FindMyWindow(kDictionaryWindowTag, false));
-}
-
 void ServicesBusTest::callsBeforeTheHandlerIsInstalledAreHeld()
 {
     stopDesktopServices();
@@ -331,17 +317,11 @@ void ServicesBusTest::selectedTextIsSentWithoutOtherText()
     QFETCH(QString, clipboard);
     QFETCH(QByteArray, reply);
 
-    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
-    if (xvfb.isEmpty())
+    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty())
         QSKIP("Xvfb is not installed");
     QProcess server;
-    server.start(xvfb,
-                 {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
-                  QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
-                  QStringLiteral("320x240x24")});
-    QVERIFY(server.waitForStarted(10000));
-    QTRY_VERIFY_WITH_TIMEOUT(server.canReadLine(), 20000);
-    const QString display = QLatin1Char(':') + QString::fromLatin1(server.readLine().trimmed());
+    const QString display = wtest::startXvfb(server, QStringLiteral("320x240x24"));
+    QVERIFY(!display.isEmpty());
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DISPLAY"), display);
@@ -358,8 +338,7 @@ void ServicesBusTest::selectedTextIsSentWithoutOtherText()
                                QByteArray(), 30000, environment);
     owner.closeWriteChannel();
     owner.waitForFinished(5000);
-    server.terminate();
-    server.waitForFinished(5000);
+    wtest::stopProcess(server);
     QVERIFY2(run.finished, run.err.constData());
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.out, reply);
@@ -367,15 +346,8 @@ void ServicesBusTest::selectedTextIsSentWithoutOtherText()
 
 int main(int argc, char** argv)
 {
-    // Before anything in this process can connect to a bus.
-    PrivateSessionBus bus;
-    if (!bus.isRunning()) {
-        std::fputs("cannot start dbus-daemon --session (package dbus)\n", stderr);
-        return 1;
-    }
-    QApplication app(argc, argv);
-    ServicesBusTest test;
-    return QTest::qExec(&test, argc, argv);
+    // The bus starts before anything in this process can connect to one.
+    return execOnPrivateBus<ServicesBusTest, QApplication>(argc, argv);
 }
 
 #include "tst_bus.moc"

@@ -117,13 +117,6 @@ bool endTavi()
     return !taviOffered();
 }
 
-QProcessEnvironment environmentWith(const QString& name, const QString& value)
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(name, value);
-    return environment;
-}
-
 } // namespace
 
 class ServicesLaunchTest : public QObject {
@@ -193,10 +186,11 @@ void ServicesLaunchTest::clientFailuresAreOneLine()
 
     TestPrefix prefix{TestPrefix::Tavi(tavi)};
     QVERIFY(prefix.isValid());
-    const QProcessEnvironment environment =
-        busAddress.isNull()
-            ? QProcessEnvironment()
-            : environmentWith(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress);
+    QProcessEnvironment environment;
+    if (!busAddress.isNull()) {
+        environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress);
+    }
     // A Tavi that ended is noticed at once, not after the wait for it.
     const Run run =
         runProgram(prefix.program("tavi-service"), {QStringLiteral("Convert"), QStringLiteral("a")},
@@ -228,11 +222,7 @@ void ServicesLaunchTest::aRunPrintsNothingButWithVerbose()
     tavi.start(prefix.program("tavi"),
                verbose ? QStringList{QStringLiteral("--verbose")} : QStringList());
     QVERIFY(tavi.waitForStarted(10000));
-    QElapsedTimer timer;
-    timer.start();
-    while (!taviOffered() && !timer.hasExpired(30000))
-        QTest::qWait(50);
-    QVERIFY(taviOffered());
+    QTRY_VERIFY_WITH_TIMEOUT(taviOffered(), 30000);
     for (const QStringList& call :
          {QStringList{QStringLiteral("LookupQuickly"), QStringLiteral("水")},
           QStringList{QStringLiteral("Lookup"), QStringLiteral("water")}}) {
@@ -262,14 +252,8 @@ void ServicesLaunchTest::aRunPrintsNothingButWithVerbose()
 
 int main(int argc, char** argv)
 {
-    PrivateSessionBus bus;
-    if (!bus.isRunning()) {
-        std::fputs("cannot start dbus-daemon --session (package dbus)\n", stderr);
-        return 1;
-    }
-    QCoreApplication app(argc, argv);
-    ServicesLaunchTest test;
-    return QTest::qExec(&test, argc, argv);
+    // The bus starts before anything in this process can connect to one.
+    return execOnPrivateBus<ServicesLaunchTest, QCoreApplication>(argc, argv);
 }
 
 #include "tst_launch.moc"

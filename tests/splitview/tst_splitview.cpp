@@ -5,6 +5,7 @@
 #include "platform/folders.h"
 #include "platform/internal.h"
 #include "platform/windows.h"
+#include "tests/common/windowtesting.h"
 
 #include <QDir>
 #include <QFile>
@@ -111,10 +112,9 @@ private slots:
 
     void layoutFollowsRatioAndOrientation_data();
     void layoutFollowsRatioAndOrientation();
-    void aDeletedPaneIsLeftAlone();
     void dragMovesTheBarWithinTheView_data();
     void dragMovesTheBarWithinTheView();
-    void resizingTheViewLaysThePanesOut();
+    void resizingOrLosingAPaneLaysThePanesOut();
     void pictureFailingPartWayLeavesNoSetAndNoUser_data();
     void pictureFailingPartWayLeavesNoSetAndNoUser();
     void barIsDrawnInThePalettesColours();
@@ -122,9 +122,7 @@ private slots:
 
 void SplitViewTest::cleanup()
 {
-    for (WindowRef window : GetWindowList())
-        DisposeWindow(window);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    wtest::disposeAllWindows();
     SetBundleResourcesFolderOverride(QString());
     QCOMPARE(SplitView::ImageClientCount(), 0);
 }
@@ -173,20 +171,6 @@ void SplitViewTest::layoutFollowsRatioAndOrientation()
         0, aLength, across, aLength, thickness, across, aLength + thickness, bLength, across};
     QCOMPARE(line(a) + line(s) + line(b), expected);
     QCOMPARE(line(frameOf(f.paneA)) + line(s) + line(frameOf(f.paneB)), expected);
-}
-
-// A pane deleted by its owner is no longer laid out or handed out.
-void SplitViewTest::aDeletedPaneIsLeftAlone()
-{
-    Fixture f = makeSplitView(400, 300, false, 0.5f);
-    QVERIFY(f.split);
-    delete GetControlWidget(f.paneB);
-    const float ratio = 0.75f;
-    SetControlData(f.view, 0, kSplitViewRatioTag, sizeof ratio, &ratio);
-    QCOMPARE(frameOf(f.paneA).size.height, 219.0f); // trunc(292 x 0.75)
-    ControlRef pane = reinterpret_cast<ControlRef>(this);
-    QCOMPARE(GetControlData(f.view, 0, kSplitViewSubViewBTag, sizeof pane, &pane, nullptr), noErr);
-    QCOMPARE(pane, nullptr);
 }
 
 void SplitViewTest::dragMovesTheBarWithinTheView_data()
@@ -242,7 +226,7 @@ void SplitViewTest::dragMovesTheBarWithinTheView()
     QCOMPARE(ratioOf(f.view), ratioBack);
 }
 
-void SplitViewTest::resizingTheViewLaysThePanesOut()
+void SplitViewTest::resizingOrLosingAPaneLaysThePanesOut()
 {
     Fixture f = makeSplitView(300, 400, false, 0.5f);
     QVERIFY(f.split);
@@ -253,6 +237,14 @@ void SplitViewTest::resizingTheViewLaysThePanesOut()
     QCOMPARE(frameOf(f.paneA).size.height, 296.0f); // trunc(592 x 0.5)
     QCOMPARE(frameOf(f.paneB).size.height, 296.0f);
     QCOMPARE(frameOf(f.paneB).size.width, 300.0f);
+    // A pane deleted by its owner is no longer laid out or handed out.
+    delete GetControlWidget(f.paneB);
+    const float ratio = 0.75f;
+    SetControlData(f.view, 0, kSplitViewRatioTag, sizeof ratio, &ratio);
+    QCOMPARE(frameOf(f.paneA).size.height, 444.0f); // trunc(592 x 0.75)
+    ControlRef pane = reinterpret_cast<ControlRef>(this);
+    QCOMPARE(GetControlData(f.view, 0, kSplitViewSubViewBTag, sizeof pane, &pane, nullptr), noErr);
+    QCOMPARE(pane, nullptr);
 }
 
 void SplitViewTest::pictureFailingPartWayLeavesNoSetAndNoUser_data()

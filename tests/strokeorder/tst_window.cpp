@@ -40,18 +40,6 @@ namespace {
 
 const QString kShare = QStringLiteral(TAVI_BUILD_SHARE_DIR);
 
-QAction* menuAction(UInt32 command)
-{
-    for (QMenu* menu : GetMenuBarMenus()) {
-        for (QAction* action : menu->actions()) {
-            MenuCommand c = 0;
-            if (GetMenuActionCommand(action, &c) && c == command)
-                return action;
-        }
-    }
-    return nullptr;
-}
-
 WindowRef strokeWindow()
 {
     return FindMyWindow(kStrokeOrderWindowTag, false);
@@ -60,6 +48,11 @@ WindowRef strokeWindow()
 QWidget* panel()
 {
     return strokeWindow() ? GetWindowWidget(strokeWindow()) : nullptr;
+}
+
+QString caption()
+{
+    return panel()->findChild<QLabel*>(QStringLiteral("strokeCaption"))->text();
 }
 
 void press(Qt::Key key, int times = 1)
@@ -111,9 +104,7 @@ private slots:
         QVERIFY(ftest::openResources());
         QCOMPARE(SetMenuBarFromNib(nibRef, QStringLiteral("MenuBar")), noErr);
         recorder = std::make_unique<ftest::AlertRecorder>();
-        InstallEventHandler(
-            GetApplicationEventTarget(), NewEventHandlerUPP(applicationEventHandler),
-            GetEventTypeCount(kApplicationEventTypes), kApplicationEventTypes, nullptr, nullptr);
+        ftest::installApplicationHandler();
     }
 
     void cleanupTestCase()
@@ -126,10 +117,10 @@ private slots:
     {
         sendApplicationCommand("LWIN"_4cc);
         showInFloatingWindow(QStringLiteral("水"));
-        QAction* action = menuAction("STRK"_4cc);
+        QAction* action = wtest::menuItem("STRK"_4cc);
         QVERIFY(action);
         QCOMPARE(action->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+S")));
-        QVERIFY(menuAction("PRAC"_4cc));
+        QVERIFY(wtest::menuItem("PRAC"_4cc));
         action->trigger();
         QVERIFY(panel());
         QCOMPARE(panel()->windowTitle(), QStringLiteral("Stroke Order \u2014 Tavi"));
@@ -137,10 +128,7 @@ private slots:
         QCOMPARE(s.characters, QStringLiteral("水"));
         QCOMPARE(s.strokes, 4);
         QVERIFY(s.playing);
-        QVERIFY(panel()
-                    ->findChild<QLabel*>(QStringLiteral("strokeCaption"))
-                    ->text()
-                    .contains(QStringLiteral("4 strokes")));
+        QVERIFY(caption().contains(QStringLiteral("4 strokes")));
     }
 
     void keysPauseStepAndReplay()
@@ -187,16 +175,15 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("characters");
         QTest::addColumn<QList<int>>("strokes"); // each character's count; -1 for no data
-        QTest::newRow("one character") << "一"
-                                       << "一" << QList<int>{1};
-        QTest::newRow("traditional") << "國"
-                                     << "國" << QList<int>{11};
-        QTest::newRow("a word, character by character") << "中文"
-                                                        << "中文" << QList<int>{4, 4};
-        QTest::newRow("no stroke data") << "\U00020000"
-                                        << "\U00020000" << QList<int>{-1};
-        QTest::newRow("no Chinese character") << "water"
-                                              << "" << QList<int>{};
+        const auto row = [](const char* name, const char* text, const char* shown,
+                            const QList<int>& strokes) {
+            QTest::newRow(name) << QString::fromUtf8(text) << QString::fromUtf8(shown) << strokes;
+        };
+        row("one character", "一", "一", {1});
+        row("traditional", "國", "國", {11});
+        row("a word, character by character", "中文", "中文", {4, 4});
+        row("no stroke data", "\U00020000", "\U00020000", {-1});
+        row("no Chinese character", "water", "", {});
     }
     void theWindowFollowsTheQuickLookUp()
     {
@@ -211,10 +198,7 @@ private slots:
             QCOMPARE(s.current, i);
             QCOMPARE(s.strokes, strokes[i]);
             if (strokes[i] < 0)
-                QVERIFY(panel()
-                            ->findChild<QLabel*>(QStringLiteral("strokeCaption"))
-                            ->text()
-                            .contains(QStringLiteral("no stroke order data")));
+                QVERIFY(caption().contains(QStringLiteral("no stroke order data")));
             // Right through its strokes, and on to the next character.
             press(Qt::Key_Right, std::max(strokes[i], 0) + 1);
         }

@@ -1,5 +1,7 @@
 #include "tests/wayland/swaysession.h"
 
+#include "tests/common/desktop.h"
+
 #include <QDir>
 #include <QFile>
 #include <QLibraryInfo>
@@ -115,12 +117,8 @@ SwaySession::SwaySession()
 
 SwaySession::~SwaySession()
 {
-    if (m_sway.state() != QProcess::NotRunning) {
-        m_sway.terminate();
-        if (!m_sway.waitForFinished(5000))
-            m_sway.kill();
-        m_sway.waitForFinished(2000);
-    }
+    if (m_sway.state() != QProcess::NotRunning)
+        wtest::stopProcess(m_sway);
 }
 
 QProcessEnvironment SwaySession::environment() const

@@ -4,6 +4,7 @@
 // running Tavi, on a private session bus; tavi-service, a second `tavi`,
 // wl-copy and another program are real programs beside it.
 
+#include "tests/common/desktop.h"
 #include "tests/services/servicestest.h"
 #include "tests/wayland/swaysession.h"
 
@@ -14,7 +15,6 @@
 #include "xdg-activation-v1-client-protocol.h"
 
 #include <QApplication>
-#include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QWidget>
 #include <qpa/qplatformnativeinterface.h>
@@ -23,16 +23,12 @@
 
 #include <wayland-client.h>
 
-#include <unistd.h>
-
 #include <cstring>
 #include <memory>
 
 using namespace stest;
 
 namespace {
-
-constexpr char kHoldFocus[] = "--hold-focus";
 
 SwaySession* g_sway = nullptr;
 
@@ -133,14 +129,6 @@ std::unique_ptr<QProcess> offerSelection(const QString& text, bool primary)
     return owner;
 }
 
-void stop(QProcess& process)
-{
-    process.terminate();
-    if (!process.waitForFinished(5000))
-        process.kill();
-    process.waitForFinished(2000);
-}
-
 } // namespace
 
 class WaylandTest : public QObject {
@@ -151,14 +139,11 @@ private slots:
     void init();
     void cleanup();
 
-    void windowsCarryTheDesktopEntryName();
+    void theWindowsAreNamedFloatAndKeepTheirSavedCorners();
     void theSelectionIsReadThroughTheCompositor_data();
     void theSelectionIsReadThroughTheCompositor();
-    void quickLookUpShowsAndRecordsTheSelection();
     void aTokenBringsTheDictionaryWindowForward_data();
     void aTokenBringsTheDictionaryWindowForward();
-    void onlySizesAreSaved();
-    void theFloatingWindowFloatsAboveTheDictionaryWindow();
     void theHistoryDrawerIsAPanelOfTheFloatingWindow();
 
 private:
@@ -191,16 +176,8 @@ void WaylandTest::cleanup()
     QVERIFY(alerts->recorded->requests.empty());
 }
 
-void WaylandTest::windowsCarryTheDesktopEntryName()
-{
-    createDictionaryWindow();
-    createFloatingWindow();
-    QTRY_COMPARE_WITH_TIMEOUT(viewsOf(QCoreApplication::applicationPid()).size(), 2, 30000);
-    for (const QJsonObject& view : viewsOf(QCoreApplication::applicationPid()))
-        QCOMPARE(view.value(QLatin1String("app_id")).toString(),
-                 QStringLiteral("com.Quillon.Tavi"));
-}
-
+// ConvertUnicode prints what it was given; LookupQuickly (out "") shows it
+// in the floating window and records it.
 void WaylandTest::theSelectionIsReadThroughTheCompositor_data()
 {
     QTest::addColumn<QString>("primary");   // empty: none
@@ -209,6 +186,8 @@ void WaylandTest::theSelectionIsReadThroughTheCompositor_data()
     QTest::addColumn<QByteArray>("err");
     QTest::newRow("the primary selection")
         << QStringLiteral("水") << QString() << QByteArray("0x6C34\n") << QByteArray();
+    QTest::newRow("the primary selection, looked up quickly")
+        << QStringLiteral("水") << QString() << QByteArray() << QByteArray();
     QTest::newRow("the primary selection before the clipboard")
         << QStringLiteral("水") << QStringLiteral("火") << QByteArray("0x6C34\n") << QByteArray();
     QTest::newRow("the clipboard when nothing is selected")
@@ -234,28 +213,21 @@ void WaylandTest::theSelectionIsReadThroughTheCompositor()
     // wl-copy owns the selection once the compositor has its offer.
     QTest::qWait(owners.empty() ? 0 : 500);
 
-    const Run run = runProgram(buildProgram("tavi-service"), {QStringLiteral("ConvertUnicode")},
+    const bool lookUp = out.isEmpty() && err.isEmpty();
+    const Run run = runProgram(buildProgram("tavi-service"),
+                               {QLatin1String(lookUp ? "LookupQuickly" : "ConvertUnicode")},
                                QByteArray(), 30000, g_sway->environment());
     for (const auto& owner : owners)
-        stop(*owner);
+        wtest::stopProcess(*owner);
     QVERIFY(run.finished);
     QCOMPARE(run.err, err);
     QCOMPARE(run.out, out);
     QCOMPARE(run.exitCode, err.isEmpty() ? 0 : 1);
-}
-
-void WaylandTest::quickLookUpShowsAndRecordsTheSelection()
-{
-    const auto owner = offerSelection(QStringLiteral("水"), true);
-    QVERIFY(owner->waitForStarted(10000));
-    QTest::qWait(500);
-    const Run run = runProgram(buildProgram("tavi-service"), {QStringLiteral("LookupQuickly")},
-                               QByteArray(), 30000, g_sway->environment());
-    stop(*owner);
-    QVERIFY2(run.finished && run.exitCode == 0, run.err.constData());
-    QCOMPARE(textOf(kFloatingWindowTag, "CHAR"_4cc), QStringLiteral("水"));
-    QCOMPARE(history.size(), std::size_t(1));
-    QCOMPARE(dict.entries[history.front()]->display, QStringLiteral("水"));
+    if (lookUp) {
+        QCOMPARE(textOf(kFloatingWindowTag, "CHAR"_4cc), QStringLiteral("水"));
+        QCOMPARE(history.size(), std::size_t(1));
+        QCOMPARE(dict.entries[history.front()]->display, QStringLiteral("水"));
+    }
 }
 
 void WaylandTest::aTokenBringsTheDictionaryWindowForward_data()
@@ -282,9 +254,7 @@ void WaylandTest::aTokenBringsTheDictionaryWindowForward()
 
     // Another program's new window takes the focus.
     QProcess other;
-    other.setProcessEnvironment(g_sway->environment());
-    other.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(kHoldFocus)});
-    QVERIFY(other.waitForStarted(10000));
+    QVERIFY(wtest::startOtherProgram(other, g_sway->environment()));
     QTRY_COMPARE_WITH_TIMEOUT(focused().pid, other.processId(), 30000);
 
     QProcessEnvironment environment = g_sway->environment();
@@ -307,9 +277,11 @@ void WaylandTest::aTokenBringsTheDictionaryWindowForward()
     QVERIFY(other.waitForFinished(10000));
 }
 
-// A client cannot learn where its windows are: the corners it would save
+// Both windows carry the desktop entry's name, and the floating window floats
+// (a tiling compositor tiled it to half the screen). Only sizes are saved: a
+// client cannot learn where its windows are, so the corners it would save
 // were made up (0,19), and later runs opened there.
-void WaylandTest::onlySizesAreSaved()
+void WaylandTest::theWindowsAreNamedFloatAndKeepTheirSavedCorners()
 {
     globals.DictLeftCorner = 300;
     globals.DictTopCorner = 200;
@@ -319,7 +291,19 @@ void WaylandTest::onlySizesAreSaved()
     globals.FloatTopCorner = 240;
     createDictionaryWindow();
     createFloatingWindow();
-    QTRY_COMPARE_WITH_TIMEOUT(viewsOf(QCoreApplication::applicationPid()).size(), 2, 30000);
+    const QString title = GetWindowWidget(FindMyWindow(kFloatingWindowTag, false))->windowTitle();
+    QList<QJsonObject> views;
+    QTRY_COMPARE_WITH_TIMEOUT((views = viewsOf(QCoreApplication::applicationPid())).size(), 2,
+                              30000);
+    QStringList floating;
+    for (const QJsonObject& view : views) {
+        QCOMPARE(view.value(QLatin1String("app_id")).toString(),
+                 QStringLiteral("com.Quillon.Tavi"));
+        if (view.value(QLatin1String("name")).toString() == title)
+            floating << view.value(QLatin1String("type")).toString();
+    }
+    QCOMPARE(floating, QStringList{QStringLiteral("floating_con")});
+
     Rect bounds{};
     GetWindowBounds(FindMyWindow(kDictionaryWindowTag, false), kWindowContentRgn, &bounds);
     updateWindowPrefValues();
@@ -329,25 +313,6 @@ void WaylandTest::onlySizesAreSaved()
     QCOMPARE(globals.DictBottomCorner - globals.DictTopCorner, bounds.bottom - bounds.top);
     QCOMPARE(globals.FloatLeftCorner, 320);
     QCOMPARE(globals.FloatTopCorner, 240);
-}
-
-// A tiling compositor tiled it to half the screen.
-void WaylandTest::theFloatingWindowFloatsAboveTheDictionaryWindow()
-{
-    createDictionaryWindow();
-    createFloatingWindow();
-    const QString title = GetWindowWidget(FindMyWindow(kFloatingWindowTag, false))->windowTitle();
-    QString type;
-    QTRY_VERIFY_WITH_TIMEOUT(
-        [&] {
-            for (const QJsonObject& view : viewsOf(QCoreApplication::applicationPid())) {
-                if (view.value(QLatin1String("name")).toString() == title)
-                    type = view.value(QLatin1String("type")).toString();
-            }
-            return !type.isEmpty();
-        }(),
-        30000);
-    QCOMPARE(type, QStringLiteral("floating_con"));
 }
 
 // Wayland gives a client no way to keep a window of its own beside another:
@@ -387,27 +352,10 @@ void WaylandTest::theHistoryDrawerIsAPanelOfTheFloatingWindow()
     QTRY_COMPARE_WITH_TIMEOUT(floating->width(), opened - drawer->width(), 5000);
 }
 
-// Shows a window and keeps it until standard input closes: the other program.
-int holdFocus(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    QWidget window;
-    window.setWindowTitle(QStringLiteral("Another program"));
-    window.resize(300, 200);
-    window.show();
-    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QObject::connect(&input, &QSocketNotifier::activated, &app, [] {
-        char buffer[16];
-        if (::read(STDIN_FILENO, buffer, sizeof buffer) <= 0)
-            QCoreApplication::quit();
-    });
-    return QCoreApplication::exec();
-}
-
 int main(int argc, char** argv)
 {
-    if (argc > 1 && qstrcmp(argv[1], kHoldFocus) == 0)
-        return holdFocus(argc, argv);
+    if (wtest::isOtherProgram(argc, argv))
+        return wtest::runOtherProgram(argc, argv);
     // Before anything in this process can connect to a bus.
     PrivateSessionBus bus;
     if (!bus.isRunning()) {
