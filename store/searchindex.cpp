@@ -225,7 +225,7 @@ void SearchIndex::catchUp(Forms& f, int field)
         if (field == kCharacter) {
             append(f, uint32_t(p), e->display);
         } else if (const dictValue* v = e->lookup(field)) {
-            append(f, uint32_t(p), v->display); // a value without display: empty
+            append(f, uint32_t(p), v->display()); // a value without display: empty
         }
     }
 }
@@ -362,7 +362,7 @@ void SearchIndex::valueChanged(const characterEntry* entry, int field)
         f.owners[f.formOf[entry->index]] = kNone;
     f.formOf[entry->index] = kNone;
     if (const dictValue* v = entry->lookup(field))
-        append(f, entry->index, v->display);
+        append(f, entry->index, v->display());
 }
 
 void SearchIndex::buildAll()
@@ -400,7 +400,7 @@ void SearchIndex::buildAll()
                 continue;
             Forms* f = fresh[std::size_t(v->field) + 1];
             if (f && f->formOf[p] == kNone) // the first value of a field counts
-                append(*f, uint32_t(p), v->display);
+                append(*f, uint32_t(p), v->display());
         }
     }
 }

@@ -331,8 +331,8 @@ void DictionaryWindowTest::editingACellAppendsOneLineToTheUserDictionary()
 
     // A cleared value is saved as "?".
     editCell(2, Cangjie, QString());
-    QVERIFY(!valueOf(1, Cangjie)->display.isNull() && valueOf(1, Cangjie)->display.isEmpty());
-    QCOMPARE(valueOf(1, Cangjie)->text, QByteArray("?"));
+    QVERIFY(!valueOf(1, Cangjie)->display().isNull() && valueOf(1, Cangjie)->display().isEmpty());
+    QCOMPARE(valueOf(1, Cangjie)->text(), QByteArray("?"));
     QVERIFY(userDictionary().endsWith("\nU+4E8C\tkCangjie\t?\n"));
 }
 
@@ -593,10 +593,10 @@ void DictionaryWindowTest::textViewCutsLongValues()
         field->flags = 1;
     dict.fields[Definition]->flags = 3;
     dictValue* definition = valueOf(1, Definition);
-    const QString saved = definition->display;
-    definition->display = value;
+    const dictValue saved = *definition;
+    dict.setValue(definition, saved.text(), value);
     loadDictTextData(dict.entries[1]);
-    definition->display = saved;
+    *definition = saved;
     QCOMPARE(withoutWords(controlText(kTextPaneID)),
              QStringLiteral("Character:\t二\nDefinition:\t") + shown + u'\n');
 }
@@ -621,8 +621,7 @@ void DictionaryWindowTest::selectingARowShowsTheEntryAndEditsShowAtOnce()
     const dictValue saved = *reading;
     editCell(item, Mandarin, QStringLiteral("shuǐ!"));
     const QString text = controlText(kTextPaneID);
-    reading->display = saved.display;
-    reading->text = saved.text;
+    *valueOf(6, Mandarin) = saved;
     QVERIFY2(text.startsWith(QStringLiteral("Character:\t水\nMandarin:\tshuǐ!\n")),
              qPrintable(text));
     QCOMPARE(controlText(kCharacterCaptionID), QStringLiteral("水"));
