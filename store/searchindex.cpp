@@ -179,6 +179,15 @@ struct SearchIndex::Forms {
     std::vector<uint32_t> starts; // start of each stored form, ascending
     std::vector<uint32_t> owners; // the entry of each stored form, or kNone
     std::vector<uint32_t> formOf; // per entry: its stored form, or kNone
+
+    // A field is made whole at once, with room to spare; most fields stay
+    // as they are made, so that room is given back.
+    void shrink()
+    {
+        text.shrink_to_fit();
+        starts.shrink_to_fit();
+        owners.shrink_to_fit();
+    }
 };
 
 SearchIndex::SearchIndex(const dictionary* s) : store(s) {}
@@ -218,6 +227,7 @@ void SearchIndex::catchUp(Forms& f, int field)
         f.starts.reserve(count);
         f.owners.reserve(count);
     }
+    const bool first = !f.built;
     f.built = true;
     f.formOf.resize(count, kNone);
     for (std::size_t p = from; p < count; ++p) {
@@ -228,6 +238,8 @@ void SearchIndex::catchUp(Forms& f, int field)
             append(f, uint32_t(p), v->display()); // a value without display: empty
         }
     }
+    if (first)
+        f.shrink();
 }
 
 namespace {
@@ -402,6 +414,10 @@ void SearchIndex::buildAll()
             if (f && f->formOf[p] == kNone) // the first value of a field counts
                 append(*f, uint32_t(p), v->display());
         }
+    }
+    for (Forms* f : fresh) {
+        if (f)
+            f->shrink();
     }
 }
 
