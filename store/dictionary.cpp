@@ -134,7 +134,7 @@ void dictionary::widen(const dictValue& v)
 {
     if (v.hasDisplay() && v.field >= 0 && std::size_t(v.field) < fields.size()) {
         dictFields* d = fields[std::size_t(v.field)];
-        const auto length = uint32_t(v.strings->displaySize);
+        const auto length = uint32_t(v.displaySize());
         d->width = std::min(150u, std::max(d->width, length));
     }
 }

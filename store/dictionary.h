@@ -5,7 +5,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringView>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -39,18 +41,43 @@ struct dictValue {
     // What is shown; null = none.
     QString display() const
     {
-        if (strings->displaySize < 0)
-            return QString();
-        return QString::fromRawData(reinterpret_cast<const QChar*>(displayUnits(strings)),
-                                    strings->displaySize);
+        if (strings->displaySize >= 0)
+            return QString::fromRawData(reinterpret_cast<const QChar*>(displayUnits(strings)),
+                                        strings->displaySize);
+        if (strings->displaySize == kTextShown)
+            return QString::fromLatin1(reinterpret_cast<const char*>(strings + 1),
+                                       qsizetype(strings->textSize));
+        return QString();
     }
-    bool hasDisplay() const { return strings->displaySize >= 0; }
+    // The same without a copy where the display is stored; where it is made
+    // from the text, it is made in `scratch`.
+    QStringView displayView(QString& scratch) const
+    {
+        if (strings->displaySize == kTextShown) {
+            scratch.resize(qsizetype(strings->textSize));
+            const auto* text = reinterpret_cast<const unsigned char*>(strings + 1);
+            auto* out = reinterpret_cast<char16_t*>(scratch.data());
+            for (uint32_t i = 0; i < strings->textSize; ++i)
+                out[i] = text[i];
+            return scratch;
+        }
+        return display();
+    }
+    bool hasDisplay() const { return strings->displaySize != kNoDisplay; }
+    qsizetype displaySize() const
+    {
+        return strings->displaySize == kTextShown ? qsizetype(strings->textSize)
+                                                  : std::max<qsizetype>(strings->displaySize, 0);
+    }
 
     // The stored texts: this header, the text and a NUL, then at the next
-    // even address the display's units and a NUL.
+    // even address the display's units and a NUL. Most texts are ASCII and
+    // shown as they are: their display is made when asked for, not stored.
+    static constexpr int32_t kNoDisplay = -1;
+    static constexpr int32_t kTextShown = -2;
     struct Strings {
         uint32_t textSize;
-        int32_t displaySize; // -1: no display
+        int32_t displaySize; // or kNoDisplay, kTextShown
     };
     static const char16_t* displayUnits(const Strings* s)
     {

@@ -214,9 +214,13 @@ const dictValue::Strings* dictionary::valueFromFile(int rule, const char* p, siz
     case Rule::Sourced:
         length = sourcedDisplay(p, n, units, invalid);
         break;
-    case Rule::Text:
-        length = tavi_text::utf8ToUtf16(p, n, units, invalid);
+    case Rule::Text: {
+        unsigned char high = 0;
+        for (size_t i = 0; i < n; ++i)
+            high |= static_cast<unsigned char>(p[i]);
+        length = high < 0x80 ? dictValue::kTextShown : tavi_text::utf8ToUtf16(p, n, units, invalid);
         break;
+    }
     }
     stored->displaySize = int32_t(length);
     if (length >= 0) {

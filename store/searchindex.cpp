@@ -229,13 +229,15 @@ void SearchIndex::catchUp(Forms& f, int field)
     }
     const bool first = !f.built;
     f.built = true;
+    QString scratch;
     f.formOf.resize(count, kNone);
     for (std::size_t p = from; p < count; ++p) {
         const characterEntry* e = store->entries[p];
         if (field == kCharacter) {
             append(f, uint32_t(p), e->display);
         } else if (const dictValue* v = e->lookup(field)) {
-            append(f, uint32_t(p), v->display()); // a value without display: empty
+            // A value without display: empty.
+            append(f, uint32_t(p), v->displayView(scratch));
         }
     }
     if (first)
@@ -373,8 +375,9 @@ void SearchIndex::valueChanged(const characterEntry* entry, int field)
     if (f.formOf[entry->index] != kNone)
         f.owners[f.formOf[entry->index]] = kNone;
     f.formOf[entry->index] = kNone;
+    QString scratch;
     if (const dictValue* v = entry->lookup(field))
-        append(f, entry->index, v->display());
+        append(f, entry->index, v->displayView(scratch));
 }
 
 void SearchIndex::buildAll()
@@ -403,6 +406,7 @@ void SearchIndex::buildAll()
     }
     if (!any)
         return;
+    QString scratch;
     for (std::size_t p = 0; p < count; ++p) {
         const characterEntry* e = store->entries[p];
         if (fresh[0])
@@ -412,7 +416,7 @@ void SearchIndex::buildAll()
                 continue;
             Forms* f = fresh[std::size_t(v->field) + 1];
             if (f && f->formOf[p] == kNone) // the first value of a field counts
-                append(*f, uint32_t(p), v->display());
+                append(*f, uint32_t(p), v->displayView(scratch));
         }
     }
     for (Forms* f : fresh) {
