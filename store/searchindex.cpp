@@ -179,15 +179,6 @@ struct SearchIndex::Forms {
     std::vector<uint32_t> starts; // start of each stored form, ascending
     std::vector<uint32_t> owners; // the entry of each stored form, or kNone
     std::vector<uint32_t> formOf; // per entry: its stored form, or kNone
-
-    // A field is made whole at once, with room to spare; most fields stay
-    // as they are made, so that room is given back.
-    void shrink()
-    {
-        text.shrink_to_fit();
-        starts.shrink_to_fit();
-        owners.shrink_to_fit();
-    }
 };
 
 SearchIndex::SearchIndex(const dictionary* s) : store(s) {}
@@ -227,7 +218,6 @@ void SearchIndex::catchUp(Forms& f, int field)
         f.starts.reserve(count);
         f.owners.reserve(count);
     }
-    const bool first = !f.built;
     f.built = true;
     QString scratch;
     f.formOf.resize(count, kNone);
@@ -240,8 +230,6 @@ void SearchIndex::catchUp(Forms& f, int field)
             append(f, uint32_t(p), v->displayView(scratch));
         }
     }
-    if (first)
-        f.shrink();
 }
 
 namespace {
@@ -399,13 +387,34 @@ void SearchIndex::buildAll()
         }
         f.built = true;
         f.formOf.assign(count, kNone);
-        f.starts.reserve(count / 4);
-        f.owners.reserve(count / 4);
         fresh[slot] = &f;
         any = true;
     }
     if (!any)
         return;
+    // Room for what the displays hold: a form is mostly as long as its
+    // display, so the buffers are made about once rather than grown by
+    // doubling, which would keep up to half of them spare.
+    std::vector<std::size_t> units(fieldCount + 1, 0);
+    std::vector<std::size_t> forms(fieldCount + 1, 0);
+    for (std::size_t p = 0; p < count; ++p) {
+        const characterEntry* e = store->entries[p];
+        units[0] += std::size_t(e->display.size()) + 1;
+        for (const dictValue* v : e->values) {
+            if (v->field >= 0 && std::size_t(v->field) < fieldCount) {
+                units[std::size_t(v->field) + 1] += std::size_t(v->displaySize()) + 1;
+                forms[std::size_t(v->field) + 1] += 1;
+            }
+        }
+    }
+    forms[0] = count;
+    for (std::size_t slot = 0; slot <= fieldCount; ++slot) {
+        if (Forms* f = fresh[slot]) {
+            f->text.reserve(units[slot] + units[slot] / 16);
+            f->starts.reserve(forms[slot]);
+            f->owners.reserve(forms[slot]);
+        }
+    }
     QString scratch;
     for (std::size_t p = 0; p < count; ++p) {
         const characterEntry* e = store->entries[p];
@@ -418,10 +427,6 @@ void SearchIndex::buildAll()
             if (f && f->formOf[p] == kNone) // the first value of a field counts
                 append(*f, uint32_t(p), v->displayView(scratch));
         }
-    }
-    for (Forms* f : fresh) {
-        if (f)
-            f->shrink();
     }
 }
 
