@@ -353,7 +353,7 @@ void speakReading(const characterEntry* entry, SpeechVoice voice)
     const bool cantonese = voice == SpeechVoice::Cantonese;
     const int field = dict.findField(cantonese ? "kCantonese" : "kMandarin");
     const dictValue* reading = field >= 0 ? entry->lookup(field) : nullptr;
-    const QByteArray text = reading ? speechText(reading->text) : QByteArray();
+    const QByteArray text = reading ? speechText(reading->text()) : QByteArray();
     if (text.isEmpty()) {
         minorError("Nothing to speak",
                    cantonese ? "This entry has no Cantonese reading."

@@ -45,7 +45,7 @@ Values valuesOf(const dictionary& d)
     Values values;
     for (const characterEntry* e : d.entries) {
         for (const dictValue* v : e->values)
-            values[{e->codes, v->field}] = {v->text, v->display};
+            values[{e->codes, v->field}] = {v->text(), v->display()};
     }
     return values;
 }

@@ -137,28 +137,28 @@ void checkStore(dictionary& d)
             for (size_t b = a + 1; b < e->values.size(); ++b)
                 FUZZ_CHECK(e->values[b]->field != v->field);
             // A value is the rest of one line up to TAB, CR or LF.
-            FUZZ_CHECK(size_t(v->text.size()) < LineReader::kLineMax);
-            FUZZ_CHECK(!v->text.contains('\t') && !v->text.contains('\r') &&
-                       !v->text.contains('\n'));
-            FUZZ_CHECK(!v->text.contains('\0'));
+            FUZZ_CHECK(size_t(v->text().size()) < LineReader::kLineMax);
+            FUZZ_CHECK(!v->text().contains('\t') && !v->text().contains('\r') &&
+                       !v->text().contains('\n'));
+            FUZZ_CHECK(!v->text().contains('\0'));
 
             const QByteArray& name = d.fields[size_t(v->field)]->name;
             bool isNull = false;
-            const QString expected = expectedDisplay(name, v->text, isNull);
-            if (isNull && name == "kRSUnicode" && !v->text.startsWith("U+")) {
-                FUZZ_CHECK(v->display.size() == 1);
+            const QString expected = expectedDisplay(name, v->text(), isNull);
+            if (isNull && name == "kRSUnicode" && !v->text().startsWith("U+")) {
+                FUZZ_CHECK(v->display().size() == 1);
                 continue;
             }
-            FUZZ_CHECK(v->display.isNull() == isNull);
-            FUZZ_CHECK(v->display.isValidUtf16());
-            if (name != "kMandarin" && name != "kRSUnicode" && !v->text.startsWith("U+") &&
-                expected.toUtf8() != v->text) {
+            FUZZ_CHECK(v->display().isNull() == isNull);
+            FUZZ_CHECK(v->display().isValidUtf16());
+            if (name != "kMandarin" && name != "kRSUnicode" && !v->text().startsWith("U+") &&
+                expected.toUtf8() != v->text()) {
                 // Not valid UTF-8: kept, with U+FFFD for what is not.
-                FUZZ_CHECK(v->display.contains(QChar(u'\uFFFD')));
-                FUZZ_CHECK(withoutReplacements(v->display) == withoutReplacements(expected));
+                FUZZ_CHECK(v->display().contains(QChar(u'\uFFFD')));
+                FUZZ_CHECK(withoutReplacements(v->display()) == withoutReplacements(expected));
                 continue;
             }
-            FUZZ_CHECK(v->display == expected);
+            FUZZ_CHECK(v->display() == expected);
         }
     }
 }

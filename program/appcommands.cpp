@@ -62,9 +62,9 @@ PracticeItem practiceItemOf(char32_t code)
         return item;
     const FloatingFields fields = chooseFloatingFields();
     if (const dictValue* v = fields.romanization >= 0 ? e->lookup(fields.romanization) : nullptr)
-        item.reading = v->display;
+        item.reading = v->display();
     if (const dictValue* v = fields.definition >= 0 ? e->lookup(fields.definition) : nullptr)
-        item.meaning = v->display;
+        item.meaning = v->display();
     return item;
 }
 

@@ -4,18 +4,9 @@
 #include "store/textutil.h"
 
 #include <algorithm>
+#include <cstring>
 
 dictionary dict;
-
-void* dictValue::operator new(std::size_t size)
-{
-    return tavi_memory::poolAllocate(size);
-}
-
-void dictValue::operator delete(void* p, std::size_t size) noexcept
-{
-    tavi_memory::poolRelease(p, size);
-}
 
 void* characterEntry::operator new(std::size_t size)
 {
@@ -33,8 +24,7 @@ characterEntry::characterEntry(std::vector<uint32_t> codes_) : codes(std::move(c
 
 characterEntry::~characterEntry()
 {
-    for (dictValue* v : values)
-        delete v;
+    tavi_memory::poolRelease(values.run, values.capacity * sizeof(dictValue));
 }
 
 uint32_t characterEntry::hash_key() const
@@ -69,9 +59,9 @@ dictValue* characterEntry::lookup(int field) const
 {
     if ((fieldBits & fieldBit(field)) == 0)
         return nullptr;
-    for (dictValue* v : values) {
-        if (v->field == field)
-            return v;
+    for (uint32_t i = 0; i < values.count; ++i) {
+        if (values.run[i].field == field)
+            return values.run + i;
     }
     return nullptr;
 }
@@ -80,11 +70,10 @@ void characterEntry::remove(int field)
 {
     if ((fieldBits & fieldBit(field)) == 0)
         return;
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        if (values[i]->field == field) {
-            delete values[i];
-            values[i] = values.back();
-            values.pop_back();
+    for (uint32_t i = 0; i < values.count; ++i) {
+        if (values.run[i].field == field) {
+            values.run[i] = values.run[values.count - 1];
+            values.count -= 1;
             fieldBits = 0;
             for (const dictValue* v : values)
                 fieldBits |= fieldBit(v->field);
@@ -141,15 +130,79 @@ void dictionary::addCharacterEntry(characterEntry* e)
     e->display = QString::fromRawData(reinterpret_cast<const QChar*>(p), n);
 }
 
-void dictionary::addDictValue(characterEntry* e, dictValue* v)
+void dictionary::widen(const dictValue& v)
 {
-    if (!v->display.isNull() && v->field >= 0 && std::size_t(v->field) < fields.size()) {
-        dictFields* d = fields[std::size_t(v->field)];
-        const auto length = uint32_t(v->display.size());
+    if (v.hasDisplay() && v.field >= 0 && std::size_t(v.field) < fields.size()) {
+        dictFields* d = fields[std::size_t(v.field)];
+        const auto length = uint32_t(v.displaySize());
         d->width = std::min(150u, std::max(d->width, length));
     }
-    e->values.push_back(v);
-    e->fieldBits |= characterEntry::fieldBit(v->field);
+}
+
+void dictionary::attachValues(characterEntry* e, const dictValue* values, std::size_t n)
+{
+    ValueList& list = e->values;
+    std::size_t added = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        added += e->lookup(values[i].field) == nullptr;
+    if (list.count + added > list.capacity) {
+        // Exactly the room needed: most entries are made in one go.
+        const auto capacity = uint32_t(list.count + added);
+        auto* run =
+            static_cast<dictValue*>(tavi_memory::poolAllocate(capacity * sizeof(dictValue)));
+        if (list.count > 0)
+            memcpy(static_cast<void*>(run), list.run, list.count * sizeof(dictValue));
+        tavi_memory::poolRelease(list.run, list.capacity * sizeof(dictValue));
+        list.run = run;
+        list.capacity = capacity;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        const dictValue& v = values[i];
+        widen(v);
+        if (dictValue* old = e->lookup(v.field))
+            *old = v;
+        else
+            list.run[list.count++] = v;
+        e->fieldBits |= characterEntry::fieldBit(v.field);
+    }
+}
+
+const dictValue::Strings* dictionary::storeStrings(const char* text, std::size_t n,
+                                                   const QString& display)
+{
+    using Strings = dictValue::Strings;
+    const std::size_t units = display.isNull() ? 0 : std::size_t(display.size()) + 1;
+    const std::size_t room = sizeof(Strings) + n + 2 + units * 2;
+    char* p = strings->reserve(room, alignof(Strings));
+    auto* s = reinterpret_cast<Strings*>(p);
+    s->textSize = uint32_t(n);
+    s->displaySize = display.isNull() ? -1 : int32_t(display.size());
+    char* t = p + sizeof(Strings);
+    if (n > 0)
+        memcpy(t, text, n);
+    t[n] = '\0';
+    if (!display.isNull()) {
+        auto* u = const_cast<char16_t*>(dictValue::displayUnits(s));
+        if (!display.isEmpty())
+            memcpy(u, display.constData(), std::size_t(display.size()) * 2);
+        u[display.size()] = 0;
+    }
+    strings->commit(room);
+    return s;
+}
+
+dictValue* dictionary::addDictValue(characterEntry* e, int field, const QByteArray& text,
+                                    const QString& display, int32_t modified)
+{
+    const dictValue v{field, modified,
+                      storeStrings(text.constData(), std::size_t(text.size()), display)};
+    attachValues(e, &v, 1);
+    return e->lookup(field);
+}
+
+void dictionary::setValue(dictValue* v, const QByteArray& text, const QString& display)
+{
+    v->strings = storeStrings(text.constData(), std::size_t(text.size()), display);
 }
 
 void dictionary::iterReset()

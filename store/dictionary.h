@@ -5,7 +5,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringView>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -23,19 +25,102 @@ constexpr int32_t kRomanization = 2;
 constexpr int32_t kMetaText = 3;
 constexpr int32_t kMetaNum = 4;
 
-// One field value of one entry.
+// One field value of one entry. A small record: its texts live in the
+// dictionary's string storage, so a value is valid as long as its dictionary,
+// and copies of its texts too. Change them through dictionary::setValue.
 struct dictValue {
     int32_t field;    // position in dictionary::fields
-    QByteArray text;  // the source text, as the user dictionary stores it
-    QString display;  // what is shown; null = none
     int32_t modified; // 1 while an edit waits to be saved
 
-    // Values are numerous and small: they come from a pool of fixed slots.
-    // Values read from a file have text and display in the dictionary's own
-    // string storage (see dictionary), so copies of them are only valid as
-    // long as that dictionary exists.
-    static void* operator new(std::size_t size);
-    static void operator delete(void* p, std::size_t size) noexcept;
+    // The source text, as the user dictionary stores it.
+    QByteArray text() const
+    {
+        return QByteArray::fromRawData(reinterpret_cast<const char*>(strings + 1),
+                                       qsizetype(strings->textSize));
+    }
+    // What is shown; null = none.
+    QString display() const
+    {
+        if (strings->displaySize >= 0)
+            return QString::fromRawData(reinterpret_cast<const QChar*>(displayUnits(strings)),
+                                        strings->displaySize);
+        if (strings->displaySize == kTextShown)
+            return QString::fromLatin1(reinterpret_cast<const char*>(strings + 1),
+                                       qsizetype(strings->textSize));
+        return QString();
+    }
+    // The same without a copy where the display is stored; where it is made
+    // from the text, it is made in `scratch`.
+    QStringView displayView(QString& scratch) const
+    {
+        if (strings->displaySize == kTextShown) {
+            scratch.resize(qsizetype(strings->textSize));
+            const auto* text = reinterpret_cast<const unsigned char*>(strings + 1);
+            auto* out = reinterpret_cast<char16_t*>(scratch.data());
+            for (uint32_t i = 0; i < strings->textSize; ++i)
+                out[i] = text[i];
+            return scratch;
+        }
+        return display();
+    }
+    bool hasDisplay() const { return strings->displaySize != kNoDisplay; }
+    qsizetype displaySize() const
+    {
+        return strings->displaySize == kTextShown ? qsizetype(strings->textSize)
+                                                  : std::max<qsizetype>(strings->displaySize, 0);
+    }
+
+    // The stored texts: this header, the text and a NUL, then at the next
+    // even address the display's units and a NUL. Most texts are ASCII and
+    // shown as they are: their display is made when asked for, not stored.
+    static constexpr int32_t kNoDisplay = -1;
+    static constexpr int32_t kTextShown = -2;
+    struct Strings {
+        uint32_t textSize;
+        int32_t displaySize; // or kNoDisplay, kTextShown
+    };
+    static const char16_t* displayUnits(const Strings* s)
+    {
+        const auto end = reinterpret_cast<std::uintptr_t>(s + 1) + s->textSize + 1;
+        return reinterpret_cast<const char16_t*>((end + 1) & ~std::uintptr_t(1));
+    }
+
+    const Strings* strings;
+};
+
+// The values of one entry, one after the other in one piece of memory.
+// Walking it yields pointers to the values. Adding a value to the entry
+// or removing one moves them: a pointer to a value is valid until then.
+class ValueList {
+public:
+    class iterator {
+    public:
+        explicit iterator(dictValue* p) : at(p) {}
+        dictValue* operator*() const { return at; }
+        iterator& operator++()
+        {
+            ++at;
+            return *this;
+        }
+        bool operator==(const iterator& other) const { return at == other.at; }
+        bool operator!=(const iterator& other) const { return at != other.at; }
+
+    private:
+        dictValue* at;
+    };
+
+    std::size_t size() const { return count; }
+    bool empty() const { return count == 0; }
+    dictValue* operator[](std::size_t i) const { return run + i; }
+    iterator begin() const { return iterator(run); }
+    iterator end() const { return iterator(run + count); }
+
+private:
+    friend class characterEntry;
+    friend class dictionary;
+    dictValue* run = nullptr;
+    uint32_t count = 0;
+    uint32_t capacity = 0;
 };
 
 // One field descriptor, from one line of the field index.
@@ -64,13 +149,13 @@ public:
 
     // The value of `field`, or null.
     dictValue* lookup(int field) const;
-    // Destroys the value of `field`, if any; the last value takes its place.
+    // Removes the value of `field`, if any; the last value takes its place.
     void remove(int field);
 
     std::vector<uint32_t> codes;
-    QString display;                // the key as text; set by dictionary::addCharacterEntry
-    std::vector<dictValue*> values; // add through dictionary::addDictValue only
-    uint32_t index;                 // position in dictionary::entries
+    QString display;  // the key as text; set by dictionary::addCharacterEntry
+    ValueList values; // add through dictionary::addDictValue only
+    uint32_t index;   // position in dictionary::entries
     // One bit per field the entry has a value of (fields past 62 share the
     // top bit): sorting and loading ask mostly for fields an entry lacks,
     // and this answers them without a walk over the values.
@@ -90,12 +175,12 @@ private:
 
 // The in-memory dictionary: field descriptors and every entry.
 //
-// The texts and display strings of the values that load() reads, and the
-// display strings of the entries, are kept in string storage owned by the
-// dictionary (Qt strings over raw data: a few hundred thousand of them cost
-// no allocation each). A copy of such a string is valid while the dictionary
-// exists, that is, for the life of the program for `dict`; assigning a new
-// string to a value or entry is always fine. Like the rest of the program's
+// The texts and display strings of the values, and the display strings of
+// the entries, are kept in string storage owned by the dictionary (Qt
+// strings over raw data: a few hundred thousand of them cost no allocation
+// each). A copy of such a string is valid while the dictionary exists, that
+// is, for the life of the program for `dict`; assigning a new string to an
+// entry's display is always fine. Like the rest of the program's
 // data, the store is used on the main thread only.
 class dictionary {
 public:
@@ -104,8 +189,12 @@ public:
 
     // Adds an entry whose codes no stored entry has; sets its index and display.
     void addCharacterEntry(characterEntry* e);
-    // Attaches a value of a field the entry has no value of yet.
-    void addDictValue(characterEntry* e, dictValue* v);
+    // Attaches a value of a field the entry has no value of yet and returns
+    // it; its texts are copied into the dictionary's storage.
+    dictValue* addDictValue(characterEntry* e, int field, const QByteArray& text,
+                            const QString& display, int32_t modified = 0);
+    // Gives a value new texts (kept in the dictionary's storage).
+    void setValue(dictValue* v, const QByteArray& text, const QString& display);
 
     // Walk every entry in the hash table's order.
     void iterReset();
@@ -144,9 +233,15 @@ private:
 
     int findField(const char* name, size_t length) const;
     struct ValueCache;
-    // True when the value's text is not valid UTF-8.
-    bool addValueFromFile(characterEntry* e, int field, int rule, const char* text, std::size_t n,
-                          ValueCache& cache);
+    // The stored texts of one value read from a file; sets `invalid` when
+    // the text is not valid UTF-8.
+    const dictValue::Strings* valueFromFile(int rule, const char* text, std::size_t n,
+                                            ValueCache& cache, bool& invalid);
+    const dictValue::Strings* storeStrings(const char* text, std::size_t n, const QString& display);
+    // Puts the values into the entry; one of a field the entry has takes
+    // that value's place.
+    void attachValues(characterEntry* e, const dictValue* values, std::size_t n);
+    void widen(const dictValue& v);
 
     bool mayHoldSingle(uint32_t codePoint) const;
 

@@ -8,6 +8,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -155,92 +156,85 @@ struct dictionary::ValueCache {
     // Small enough to stay in the processor's cache while a file is read.
     static constexpr size_t kCells = size_t(1) << 13;
     struct Slot {
-        uint64_t head = 0;          // the text's first eight bytes: most are no longer
-        const char* text = nullptr; // the display follows the text
-        uint32_t key = 0;           // text length | rule << 16
-        int32_t displayLength = -1; // -1: null display
-        bool invalid = false;       // the text is not valid UTF-8
+        uint64_t head = 0; // the text's first eight bytes: most are no longer
+        const dictValue::Strings* strings = nullptr;
+        uint32_t size = 0; // the text's, kept here to spare a visit to the strings
+        uint8_t rule = 0;
+        bool invalid = false; // the text is not valid UTF-8
     };
     std::unique_ptr<Slot[]> cells{new Slot[kCells]};
 };
 
-namespace {
-
-// Where a value's display units start: right after its text and NUL.
-inline char16_t* displayAfter(char* text, size_t n)
+const dictValue::Strings* dictionary::valueFromFile(int rule, const char* p, size_t n,
+                                                    ValueCache& cache, bool& invalid)
 {
-    const auto a = reinterpret_cast<std::uintptr_t>(text + n + 1);
-    return reinterpret_cast<char16_t*>((a + 1) & ~std::uintptr_t(1));
-}
-
-} // namespace
-
-bool dictionary::addValueFromFile(characterEntry* e, int field, int rule, const char* p, size_t n,
-                                  ValueCache& cache)
-{
+    using Strings = dictValue::Strings;
     uint32_t h = 2166136261u ^ uint32_t(rule);
     for (size_t i = 0; i < n; ++i)
         h = (h ^ static_cast<unsigned char>(p[i])) * 16777619u;
     h ^= h >> 15;
     h *= 0x85EBCA6Bu;
     h ^= h >> 13;
-    const uint32_t key = uint32_t(n) | uint32_t(rule) << 16;
     uint64_t head = 0;
     memcpy(&head, p, n < 8 ? n : 8);
     ValueCache::Slot& slot = cache.cells[h & (ValueCache::kCells - 1)];
-    const bool same = slot.text != nullptr && slot.key == key && slot.head == head &&
-                      (n <= 8 || memcmp(slot.text + 8, p + 8, n - 8) == 0);
-    if (!same) {
-        // Text, NUL, padding to an even address, then the display's units
-        // and NUL, all in one piece of the arena.
-        const size_t room = (rule == int(Rule::Pinyin) ? tavi_text::pinyinCapacity(n) : n + 1) + 1;
-        char* text = strings->reserve(n + 2 + room * 2, 2);
-        memcpy(text, p, n);
-        text[n] = '\0';
-        char16_t* units = displayAfter(text, n);
-        qsizetype length = 0;
-        bool invalid = false;
-        switch (Rule(rule)) {
-        case Rule::CharList:
-            length = charListDisplay(p, n, units);
-            break;
-        case Rule::Radical:
-            units[0] = radicalDisplay(p, n);
-            length = 1;
-            break;
-        case Rule::Pinyin:
-            length = tavi_text::pinyinizeInto(p, n, units);
-            if (length == 0)
-                length = -1;
-            invalid = !tavi_text::isValidUtf8(p, n); // the converter puts U+FFFD
-            break;
-        case Rule::Sourced:
-            length = sourcedDisplay(p, n, units, invalid);
-            break;
-        case Rule::Text:
-            length = tavi_text::utf8ToUtf16(p, n, units, invalid);
-            break;
-        }
-        if (length >= 0) {
-            units[length] = 0;
-            strings->commit(size_t(reinterpret_cast<char*>(units + length + 1) - text));
-        } else {
-            strings->commit(n + 1);
-        }
-        slot.head = head;
-        slot.text = text;
-        slot.key = key;
-        slot.displayLength = int32_t(length);
-        slot.invalid = invalid;
+    const Strings* s = slot.strings;
+    if (s != nullptr && slot.size == n && slot.rule == uint8_t(rule) && slot.head == head &&
+        (n <= 8 || memcmp(reinterpret_cast<const char*>(s + 1) + 8, p + 8, n - 8) == 0)) {
+        invalid = slot.invalid;
+        return s;
     }
-    QString display;
-    if (slot.displayLength >= 0)
-        display = QString::fromRawData(
-            reinterpret_cast<const QChar*>(displayAfter(const_cast<char*>(slot.text), n)),
-            slot.displayLength);
-    addDictValue(
-        e, new dictValue{field, QByteArray::fromRawData(slot.text, qsizetype(n)), display, 0});
-    return slot.invalid;
+    // The header, the text and NUL, padding to an even address, then the
+    // display's units and NUL, all in one piece of the arena.
+    const size_t room = (rule == int(Rule::Pinyin) ? tavi_text::pinyinCapacity(n) : n + 1) + 1;
+    char* block = strings->reserve(sizeof(Strings) + n + 2 + room * 2, alignof(Strings));
+    auto* stored = reinterpret_cast<Strings*>(block);
+    char* text = block + sizeof(Strings);
+    memcpy(text, p, n);
+    text[n] = '\0';
+    stored->textSize = uint32_t(n);
+    stored->displaySize = 0;
+    auto* units = const_cast<char16_t*>(dictValue::displayUnits(stored));
+    qsizetype length = 0;
+    invalid = false;
+    switch (Rule(rule)) {
+    case Rule::CharList:
+        length = charListDisplay(p, n, units);
+        break;
+    case Rule::Radical:
+        units[0] = radicalDisplay(p, n);
+        length = 1;
+        break;
+    case Rule::Pinyin:
+        length = tavi_text::pinyinizeInto(p, n, units);
+        if (length == 0)
+            length = -1;
+        invalid = !tavi_text::isValidUtf8(p, n); // the converter puts U+FFFD
+        break;
+    case Rule::Sourced:
+        length = sourcedDisplay(p, n, units, invalid);
+        break;
+    case Rule::Text: {
+        unsigned char high = 0;
+        for (size_t i = 0; i < n; ++i)
+            high |= static_cast<unsigned char>(p[i]);
+        length = high < 0x80 ? dictValue::kTextShown : tavi_text::utf8ToUtf16(p, n, units, invalid);
+        break;
+    }
+    }
+    stored->displaySize = int32_t(length);
+    if (length >= 0) {
+        units[length] = 0;
+        strings->commit(size_t(reinterpret_cast<char*>(units + length + 1) - block));
+    } else {
+        strings->commit(sizeof(Strings) + n + 1);
+    }
+    slot.head = head;
+    slot.strings = stored;
+    slot.size = uint32_t(n);
+    slot.rule = uint8_t(rule);
+    slot.invalid = invalid;
+    return stored;
 }
 
 ReadResult dictionary::load(const char* path, LoadProgress* progress)
@@ -273,6 +267,16 @@ ReadResult dictionary::load(const char* path, LoadProgress* progress)
     const FieldNames names(fields);
     ValueCache cache;
     characterEntry probe; // one probe for every line's key
+    // The lines of one key mostly follow each other: their values are
+    // gathered here and put into the entry in one go.
+    characterEntry* entry = nullptr;
+    std::vector<dictValue> pending;
+    pending.reserve(64);
+    auto flush = [&] {
+        if (entry != nullptr && !pending.empty())
+            attachValues(entry, pending.data(), pending.size());
+        pending.clear();
+    };
     LineDiagnostics diagnostics(path);
     LineReader reader(file);
     reader.skipByteOrderMark();
@@ -324,12 +328,14 @@ ReadResult dictionary::load(const char* path, LoadProgress* progress)
             continue;
         }
 
-        const bool known = probe.codes.size() != 1 || mayHoldSingle(probe.codes[0]);
-        auto* entry = known ? static_cast<characterEntry*>(table->IsIn(&probe)) : nullptr;
-        if (entry == nullptr) {
-            entry = new characterEntry(probe.codes);
-            entry->values.reserve(8);
-            addCharacterEntry(entry);
+        if (entry == nullptr || entry->codes != probe.codes) {
+            flush();
+            const bool known = probe.codes.size() != 1 || mayHoldSingle(probe.codes[0]);
+            entry = known ? static_cast<characterEntry*>(table->IsIn(&probe)) : nullptr;
+            if (entry == nullptr) {
+                entry = new characterEntry(probe.codes);
+                addCharacterEntry(entry);
+            }
         }
 
         if (keyEnd == end)
@@ -348,14 +354,22 @@ ReadResult dictionary::load(const char* path, LoadProgress* progress)
         while (valueEnd < end && !endsColumn(*valueEnd))
             ++valueEnd;
 
-        if (entry->lookup(f) != nullptr)
-            entry->remove(f);
         const size_t n = size_t(valueEnd - value);
         const Rule rule =
             n >= 2 && value[0] == 'U' && value[1] == '+' ? Rule::CharList : fieldRule[size_t(f)];
-        if (addValueFromFile(entry, f, int(rule), value, n, cache)) [[unlikely]]
+        bool invalid = false;
+        const dictValue v{f, 0, valueFromFile(int(rule), value, n, cache, invalid)};
+        if (invalid) [[unlikely]]
             diagnostics.report(reader.lineNumber(), "invalid UTF-8, kept with U+FFFD");
+        // A later line of the same field replaces the earlier one.
+        auto same = std::find_if(pending.begin(), pending.end(),
+                                 [f](const dictValue& p) { return p.field == f; });
+        if (same != pending.end())
+            *same = v;
+        else
+            pending.push_back(v);
     }
+    flush();
     if (reader.skippedLongLines() > 0)
         fprintf(stderr, "Skipped %ld lines longer than %zu bytes in '%s'\n",
                 reader.skippedLongLines(), LineReader::kLineMax, path);

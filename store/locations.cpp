@@ -61,7 +61,7 @@ void collectModifiedValues(dictionary* d, std::string& text, std::vector<dictVal
             text.push_back('\t');
             // The line format has no escapes: characters that would end the
             // value or the line early are written as spaces.
-            for (char c : v->text)
+            for (char c : v->text())
                 text.push_back(c == '\t' || c == '\r' || c == '\n' || c == '\0' ? ' ' : c);
             text.push_back('\n');
             written.push_back(v);

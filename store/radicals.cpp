@@ -38,9 +38,9 @@ int firstNumber(const dictValue* v, int unknown)
 {
     if (!v)
         return unknown;
-    const char* p = v->text.constData();
+    const char* p = v->text().constData();
     int n = unknown;
-    return readInt(p, p + v->text.size(), n) ? n : unknown;
+    return readInt(p, p + v->text().size(), n) ? n : unknown;
 }
 
 } // namespace
@@ -111,8 +111,8 @@ bool RadicalIndex::build(const dictionary& d, const QByteArray& radicalsText)
         c.frequency = firstNumber(frequencyField >= 0 ? e->lookup(frequencyField) : nullptr, 6);
         if (c.frequency < 1 || c.frequency > 6)
             c.frequency = 6;
-        const char* p = rs->text.constData();
-        const char* end = p + rs->text.size();
+        const char* p = rs->text().constData();
+        const char* end = p + rs->text().size();
         int lastForm = -1;
         while (p < end) {
             while (p < end && *p == ' ')

@@ -15,8 +15,8 @@ uint64_t numberOf(const characterEntry* e, int field, uint64_t limit)
     const dictValue* v = field >= 0 ? e->lookup(field) : nullptr;
     if (!v)
         return limit;
-    const char* p = v->text.constData();
-    const char* const end = p + v->text.size();
+    const char* p = v->text().constData();
+    const char* const end = p + v->text().size();
     while (p < end && (*p == ' ' || *p == '\t'))
         ++p;
     if (p == end || *p < '0' || *p > '9')

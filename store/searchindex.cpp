@@ -219,13 +219,15 @@ void SearchIndex::catchUp(Forms& f, int field)
         f.owners.reserve(count);
     }
     f.built = true;
+    QString scratch;
     f.formOf.resize(count, kNone);
     for (std::size_t p = from; p < count; ++p) {
         const characterEntry* e = store->entries[p];
         if (field == kCharacter) {
             append(f, uint32_t(p), e->display);
         } else if (const dictValue* v = e->lookup(field)) {
-            append(f, uint32_t(p), v->display); // a value without display: empty
+            // A value without display: empty.
+            append(f, uint32_t(p), v->displayView(scratch));
         }
     }
 }
@@ -361,8 +363,9 @@ void SearchIndex::valueChanged(const characterEntry* entry, int field)
     if (f.formOf[entry->index] != kNone)
         f.owners[f.formOf[entry->index]] = kNone;
     f.formOf[entry->index] = kNone;
+    QString scratch;
     if (const dictValue* v = entry->lookup(field))
-        append(f, entry->index, v->display);
+        append(f, entry->index, v->displayView(scratch));
 }
 
 void SearchIndex::buildAll()
@@ -384,13 +387,35 @@ void SearchIndex::buildAll()
         }
         f.built = true;
         f.formOf.assign(count, kNone);
-        f.starts.reserve(count / 4);
-        f.owners.reserve(count / 4);
         fresh[slot] = &f;
         any = true;
     }
     if (!any)
         return;
+    // Room for what the displays hold: a form is mostly as long as its
+    // display, so the buffers are made about once rather than grown by
+    // doubling, which would keep up to half of them spare.
+    std::vector<std::size_t> units(fieldCount + 1, 0);
+    std::vector<std::size_t> forms(fieldCount + 1, 0);
+    for (std::size_t p = 0; p < count; ++p) {
+        const characterEntry* e = store->entries[p];
+        units[0] += std::size_t(e->display.size()) + 1;
+        for (const dictValue* v : e->values) {
+            if (v->field >= 0 && std::size_t(v->field) < fieldCount) {
+                units[std::size_t(v->field) + 1] += std::size_t(v->displaySize()) + 1;
+                forms[std::size_t(v->field) + 1] += 1;
+            }
+        }
+    }
+    forms[0] = count;
+    for (std::size_t slot = 0; slot <= fieldCount; ++slot) {
+        if (Forms* f = fresh[slot]) {
+            f->text.reserve(units[slot] + units[slot] / 16);
+            f->starts.reserve(forms[slot]);
+            f->owners.reserve(forms[slot]);
+        }
+    }
+    QString scratch;
     for (std::size_t p = 0; p < count; ++p) {
         const characterEntry* e = store->entries[p];
         if (fresh[0])
@@ -400,7 +425,7 @@ void SearchIndex::buildAll()
                 continue;
             Forms* f = fresh[std::size_t(v->field) + 1];
             if (f && f->formOf[p] == kNone) // the first value of a field counts
-                append(*f, uint32_t(p), v->display);
+                append(*f, uint32_t(p), v->displayView(scratch));
         }
     }
 }

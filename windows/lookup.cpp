@@ -58,7 +58,7 @@ int32_t LookupIndex::findCharacter(const std::vector<uint32_t>& codes)
     const int frequencyField = d.findField("kFrequency");
     auto rank = [&](std::size_t i) -> std::pair<int64_t, std::size_t> {
         const dictValue* f = frequencyField >= 0 ? d.entries[i]->lookup(frequencyField) : nullptr;
-        return {f ? int64_t(leadingInteger(f->text)) : std::numeric_limits<int64_t>::max(), i};
+        return {f ? int64_t(leadingInteger(f->text())) : std::numeric_limits<int64_t>::max(), i};
     };
     int64_t found = -1;
     const std::size_t count = d.entries.size();
@@ -243,7 +243,7 @@ bool LookupIndex::ranksAbove(std::size_t c, std::size_t b) const
     const dictValue* cf = frequency(c);
     const dictValue* bf = frequency(b);
     if (cf && bf)
-        return leadingInteger(cf->text) < leadingInteger(bf->text);
+        return leadingInteger(cf->text()) < leadingInteger(bf->text());
     if (cf || bf)
         return cf != nullptr;
     return d.entries[c]->codes.size() > d.entries[b]->codes.size();

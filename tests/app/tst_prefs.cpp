@@ -280,7 +280,7 @@ void PrefsTest::savingWritesThePendingDictionaryEdits()
     QCOMPARE(loadPrefs(), noErr);
     auto* entry = new characterEntry(std::vector<uint32_t>{0x4E2D});
     dict.addCharacterEntry(entry);
-    dict.addDictValue(entry, new dictValue{1, QByteArray("middle"), QStringLiteral("middle"), 1});
+    dict.addDictValue(entry, 1, "middle", QStringLiteral("middle"), 1);
 
     QCOMPARE(savePrefs(), noErr);
     QFile file(QString::fromStdString(getCustomDictLocation()));

@@ -327,8 +327,8 @@ void DictionaryWindowTest::editingACellAppendsOneLineToTheUserDictionary()
 
     // A cleared value is saved as "?".
     editCell(2, Cangjie, QString());
-    QVERIFY(!valueOf(1, Cangjie)->display.isNull() && valueOf(1, Cangjie)->display.isEmpty());
-    QCOMPARE(valueOf(1, Cangjie)->text, QByteArray("?"));
+    QVERIFY(!valueOf(1, Cangjie)->display().isNull() && valueOf(1, Cangjie)->display().isEmpty());
+    QCOMPARE(valueOf(1, Cangjie)->text(), QByteArray("?"));
     QVERIFY(userDictionary().endsWith("\nU+4E8C\tkCangjie\t?\n"));
 }
 
@@ -561,11 +561,11 @@ void DictionaryWindowTest::textViewLinesGroupFieldsOfAKindAndCutLongValues()
     for (std::size_t i = 0; i < dict.fields.size(); ++i)
         dict.fields[i]->flags = shown.contains(int(i)) ? 3 : 1;
     dictValue* definition = valueOf(entry, Definition);
-    const QString saved = definition->display;
+    const dictValue saved = *definition;
     if (!value.isNull())
-        definition->display = value;
+        dict.setValue(definition, saved.text(), value);
     loadDictTextData(dict.entries[std::size_t(entry)]);
-    definition->display = saved;
+    *definition = saved;
     QCOMPARE(withoutWords(controlText(kTextPaneID)), expected);
 }
 
@@ -589,8 +589,7 @@ void DictionaryWindowTest::selectingARowShowsTheEntryAndEditsShowAtOnce()
     const dictValue saved = *reading;
     editCell(item, Mandarin, QStringLiteral("shuǐ!"));
     const QString text = controlText(kTextPaneID);
-    reading->display = saved.display;
-    reading->text = saved.text;
+    *valueOf(6, Mandarin) = saved;
     QVERIFY2(text.startsWith(QStringLiteral("Character:\t水\nMandarin:\tshuǐ!\n")),
              qPrintable(text));
     QCOMPARE(controlText(kCharacterCaptionID), QStringLiteral("水"));

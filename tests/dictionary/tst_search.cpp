@@ -61,7 +61,7 @@ void SearchTest::matchesWholeCharactersOnly()
                                       QStringLiteral("Test"), QString(), 3, 0});
     auto* entry = new characterEntry(std::vector<uint32_t>{0x4E00});
     d.addCharacterEntry(entry);
-    d.addDictValue(entry, new dictValue{0, value.toUtf8(), value, 0});
+    d.addDictValue(entry, 0, value.toUtf8(), value);
     dictsearch::SearchIndex index(&d);
     std::vector<uint8_t> hits(1, 0);
     index.markMatches(0, needle, hits);

@@ -52,9 +52,7 @@ dictValue* edit(dictionary& d, uint32_t codePoint, const char* field, const QByt
     }
     const int f = d.findField(field);
     e->remove(f);
-    auto* v = new dictValue{f, text, QString::fromUtf8(text), 1};
-    d.addDictValue(e, v);
-    return v;
+    return d.addDictValue(e, f, text, QString::fromUtf8(text), 1);
 }
 
 } // namespace

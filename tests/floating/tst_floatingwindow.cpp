@@ -200,7 +200,7 @@ void FloatingWindowTest::aNotFoundCharacterCanBeAddedAndIsSavedForTheNextRun()
     QCOMPARE(added->codes, std::vector<uint32_t>{0x9F8D});
     const dictValue* blank = added->lookup(dict.findField("kDefinition"));
     // Saved at once, as an edit is: a crash no longer loses it.
-    QVERIFY(blank && blank->text == " " && blank->modified == 0);
+    QVERIFY(blank && blank->text() == " " && blank->modified == 0);
     QCOMPARE(textOf("CHAR"_4cc), QStringLiteral("龍"));
     QCOMPARE(ukBufferLen, std::size_t(0));
     QCOMPARE(ftest::lookUpCharacter(QStringLiteral("龍")), SInt32(added->index));

@@ -12,11 +12,6 @@ characterEntry* makeEntry(std::vector<uint32_t> codes)
     return new characterEntry(std::move(codes));
 }
 
-dictValue* makeValue(int field, const char* text, const QString& display)
-{
-    return new dictValue{field, QByteArray(text), display, 0};
-}
-
 dictFields* makeField(const char* name, const QString& title)
 {
     auto* f = new dictFields{QByteArray(name), kDefinition, 10, 0, title, QString(), 1, 0};
@@ -131,7 +126,7 @@ private slots:
         d.fields.push_back(makeField("kDefinition", QString(titleBytes, u't')));
         auto* e = makeEntry({0x4E00});
         d.addCharacterEntry(e);
-        d.addDictValue(e, makeValue(0, "x", display));
+        d.addDictValue(e, 0, "x", display);
         QCOMPARE(d.fields[0]->width, width);
     }
 
@@ -143,7 +138,7 @@ private slots:
         characterEntry* e = makeEntry({0x4E00});
         d.addCharacterEntry(e);
         for (int field : {0, 5, 62, 63, 64, 200})
-            d.addDictValue(e, makeValue(field, "v", QStringLiteral("v")));
+            d.addDictValue(e, field, "v", QStringLiteral("v"));
         e->remove(63);
         e->remove(5);
         e->remove(7); // none: nothing changes
@@ -166,18 +161,17 @@ private slots:
             for (uint32_t c = 0; c < 20000; ++c) {
                 auto* e = makeEntry({0x4E00 + c});
                 d.addCharacterEntry(e);
-                d.addDictValue(e,
-                               makeValue(0, QByteArray::number(c).constData(), QString::number(c)));
+                d.addDictValue(e, 0, QByteArray::number(c), QString::number(c));
                 if (c % 3 == 0) {
                     e->remove(0);
-                    d.addDictValue(e, makeValue(0, "r", QStringLiteral("r")));
+                    d.addDictValue(e, 0, "r", QStringLiteral("r"));
                 }
             }
             for (uint32_t c = 0; c < 20000; c += 997) {
                 const characterEntry* e = d.lookup(long(0x4E00 + c));
                 QVERIFY(e != nullptr);
                 QCOMPARE(e->values.size(), size_t(1));
-                QCOMPARE(e->values[0]->display,
+                QCOMPARE(e->values[0]->display(),
                          c % 3 == 0 ? QStringLiteral("r") : QString::number(c));
             }
         }

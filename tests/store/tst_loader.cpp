@@ -92,9 +92,9 @@ private slots:
         loadText(d, "U+4E00\t" + field + "\t" + text + "\n");
         const dictValue* v = value(d, 0x4E00, field.constData());
         QVERIFY(v != nullptr);
-        QCOMPARE(v->text, text);
-        QCOMPARE(v->display.isNull(), display.isNull());
-        QCOMPARE(v->display, display);
+        QCOMPARE(v->text(), text);
+        QCOMPARE(v->display().isNull(), display.isNull());
+        QCOMPARE(v->display(), display);
     }
 
     void theLastLineForAKeyAndFieldWinsAcrossFiles()
@@ -105,10 +105,19 @@ private slots:
                  "U+4E00\tkDefinition\tfirst\nU+4E00\tkMandarin\tyi1\nU+4E00\tkDefinition\tsecond\n"
                  "U+4E01\tkDefinition\tkept\n");
         QCOMPARE(d.entries[0]->values.size(), size_t(2));
-        QCOMPARE(value(d, 0x4E00, "kDefinition")->text, QByteArray("second"));
-        loadText(d, "U+4E00\tkDefinition\tuser's\n");
-        QCOMPARE(value(d, 0x4E00, "kDefinition")->text, QByteArray("user's"));
-        QCOMPARE(value(d, 0x4E01, "kDefinition")->text, QByteArray("kept"));
+        QCOMPARE(value(d, 0x4E00, "kDefinition")->text(), QByteArray("second"));
+        // A key that comes back after another one, in the same file and in
+        // the next, merges with the values it has.
+        loadText(d, "U+4E01\tkMandarin\tding1\nU+4E00\tkDefinition\tthird\n"
+                    "U+4E01\tkDefinition\tagain\n");
+        loadText(d, "U+4E00\tkDefinition\tuser's\nU+4E00\tkTotalStrokes\t1\n");
+        QCOMPARE(value(d, 0x4E00, "kDefinition")->text(), QByteArray("user's"));
+        QCOMPARE(value(d, 0x4E00, "kMandarin")->display(), QStringLiteral("yī"));
+        QCOMPARE(value(d, 0x4E00, "kTotalStrokes")->text(), QByteArray("1"));
+        QCOMPARE(d.entries[0]->values.size(), size_t(3));
+        QCOMPARE(value(d, 0x4E01, "kDefinition")->text(), QByteArray("again"));
+        QCOMPARE(value(d, 0x4E01, "kMandarin")->text(), QByteArray("ding1"));
+        QCOMPARE(d.entries[1]->values.size(), size_t(2));
         QCOMPARE(d.count, 2u);
     }
 
@@ -176,10 +185,12 @@ private slots:
         const QByteArray printed =
             loadText(d, "# caf\xE9\nU+6C34\tkDefinition\twater, liquid \xFF\n"
                         "U+6C35\tkDefinition\twater, liquid \xFF\nU+6C34\tkMandarin\tshu\xC0i3\n");
-        QCOMPARE(value(d, 0x6C34, "kDefinition")->display, QStringLiteral("water, liquid \uFFFD"));
-        QCOMPARE(value(d, 0x6C35, "kDefinition")->display, QStringLiteral("water, liquid \uFFFD"));
-        QCOMPARE(value(d, 0x6C34, "kDefinition")->text, QByteArray("water, liquid \xFF"));
-        QVERIFY(value(d, 0x6C34, "kMandarin")->display.contains(u'\uFFFD'));
+        QCOMPARE(value(d, 0x6C34, "kDefinition")->display(),
+                 QStringLiteral("water, liquid \uFFFD"));
+        QCOMPARE(value(d, 0x6C35, "kDefinition")->display(),
+                 QStringLiteral("water, liquid \uFFFD"));
+        QCOMPARE(value(d, 0x6C34, "kDefinition")->text(), QByteArray("water, liquid \xFF"));
+        QVERIFY(value(d, 0x6C34, "kMandarin")->display().contains(u'\uFFFD'));
         const QByteArray path = dir.filePath(QStringLiteral("d%1.txt").arg(files)).toUtf8();
         QByteArray expected;
         for (int line : {2, 3, 4})
@@ -224,10 +235,10 @@ private slots:
         const QByteArray line = head + QByteArray(length - 1, 'a') + "U+4E02\n";
         const QByteArray output = loadText(d, line + "U+4E01\tkDefinition\tnext\n");
         const dictValue* v = value(d, 0x4E00, "kDefinition");
-        QCOMPARE(v ? v->text.size() : -1, kept ? length + 5 : -1);
+        QCOMPARE(v ? v->text().size() : -1, kept ? length + 5 : -1);
         QVERIFY(!output.contains("Unknown input"));
         QCOMPARE(output.contains("Skipped 1 lines longer than"), !kept);
-        QCOMPARE(value(d, 0x4E01, "kDefinition")->text, QByteArray("next"));
+        QCOMPARE(value(d, 0x4E01, "kDefinition")->text(), QByteArray("next"));
         QCOMPARE(d.count, kept ? 2u : 1u);
     }
 
@@ -255,7 +266,7 @@ private slots:
         const QByteArray output = loadText(d, content);
         QVERIFY2(!output.contains("Unknown input"), output.constData());
         QVERIFY(value(d, 0x4E00, "kDefinition") != nullptr);
-        QCOMPARE(value(d, 0x4E00, "kDefinition")->text, text);
+        QCOMPARE(value(d, 0x4E00, "kDefinition")->text(), text);
     }
 
     // A missing file, a folder and a FIFO (which a plain open would wait on

@@ -36,9 +36,7 @@ dictValue* addEdit(dictionary& d, std::vector<uint32_t> codes, const char* field
     }
     const int f = d.findField(field);
     e->remove(f);
-    auto* v = new dictValue{f, text, QString::fromUtf8(text), 1};
-    d.addDictValue(e, v);
-    return v;
+    return d.addDictValue(e, f, text, QString::fromUtf8(text), 1);
 }
 
 // A dictionary with the small fixture's fields and the user file loaded.
@@ -100,7 +98,7 @@ private slots:
         QVERIFY(e != nullptr);
         // With the shipped dictionary present, the user's value wins.
         if (d.findField("kDefinition") >= 0)
-            QCOMPARE(e->lookup(d.findField("kDefinition"))->text, QByteArray("mine"));
+            QCOMPARE(e->lookup(d.findField("kDefinition"))->text(), QByteArray("mine"));
     }
 
     void savingAppendsOneLinePerEditedValue()
@@ -142,7 +140,7 @@ private slots:
         QCOMPARE(readFile(file), QByteArray("U+4E00\tkDefinition\tfar away\n"));
         dictionary after;
         loadUserFile(after);
-        QCOMPARE(after.lookup(0x4E00)->values[0]->text, QByteArray("far away"));
+        QCOMPARE(after.lookup(0x4E00)->values[0]->text(), QByteArray("far away"));
 
         qputenv("XDG_DATA_HOME", saved);
         QVERIFY(QDir(top).removeRecursively());

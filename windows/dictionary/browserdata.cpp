@@ -175,37 +175,32 @@ OSStatus dictionaryDataCallback(ControlRef browser, DataBrowserItemID item,
     dictValue* value = entry->lookup(field);
 
     if (!setValue) {
-        SetDataBrowserItemDataText(itemData, value ? value->display : QStringLiteral("   "));
+        SetDataBrowserItemDataText(itemData, value ? value->display() : QStringLiteral("   "));
         return noErr;
     }
 
-    qCDebug(taviTrace, "Told to change: %s", value ? value->text.toStdString().c_str() : "null");
+    qCDebug(taviTrace, "Told to change: %s", value ? value->text().toStdString().c_str() : "null");
     QString typed;
     if (GetDataBrowserItemDataText(itemData, &typed) != noErr) {
         return noErr; // nothing was handed over
     }
     if (typed.isNull())
         typed = QStringLiteral("");
-    if (!value) {
-        value = new dictValue{field, QByteArray(), QString(), 0};
-        dict.addDictValue(entry, value);
-        value->display = typed;
-    } else {
-        if (!value->display.isNull() && value->display == typed) {
-            return noErr; // the same text: nothing changes, nothing is saved
-        }
-        value->display = typed;
-        value->text.clear();
-    }
-    value->modified = 1;
-    value->text = utf8WithQuestionMarks(value->display);
-    if (value->text.isEmpty())
-        value->text = QByteArrayLiteral("?");
+    if (value && !value->display().isNull() && value->display() == typed)
+        return noErr; // the same text: nothing changes, nothing is saved
+    QByteArray text = utf8WithQuestionMarks(typed);
+    if (text.isEmpty())
+        text = QByteArrayLiteral("?");
     else
-        qCDebug(taviTrace, "Made into %s", value->text.constData());
+        qCDebug(taviTrace, "Made into %s", text.constData());
+    if (!value)
+        value = dict.addDictValue(entry, field, text, typed);
+    else
+        dict.setValue(value, text, typed);
+    value->modified = 1;
     dictsearch::dictionarySearchIndex().valueChanged(entry, field);
     saveUserEdits();
-    SetDataBrowserItemDataText(itemData, value->display);
+    SetDataBrowserItemDataText(itemData, value->display());
     // The text view shows the selected row: it shows the new value at once.
     if (IsDataBrowserItemSelected(browser, item))
         showSelectedEntry(item);
@@ -295,22 +290,22 @@ Boolean dictionaryCompareCallback(ControlRef, DataBrowserItemID itemOne, DataBro
     switch (kind) {
     case kRomanization: {
         // The first reading decides; entries that share it go by code point.
-        qsizetype n = firstBlank(va->text);
+        qsizetype n = firstBlank(va->text());
         if (n < 0)
-            n = firstBlank(vb->text);
-        if (n > 0 && caseCompare(va->text, vb->text, n) == 0) {
+            n = firstBlank(vb->text());
+        if (n > 0 && caseCompare(va->text(), vb->text(), n) == 0) {
             const uint32_t ca = a->codes.empty() ? 0 : a->codes[0];
             const uint32_t cb = b->codes.empty() ? 0 : b->codes[0];
             if (ca != cb)
                 return ca < cb;
         }
-        return caseCompare(va->text, vb->text, -1) < 0;
+        return caseCompare(va->text(), vb->text(), -1) < 0;
     }
     default: { // kMetaNum
         // Equal numbers go by relevance, so that sorting by frequency puts
         // the simplest of the most common characters first.
-        const int32_t na = tavi_text::leadingInteger(va->text);
-        const int32_t nb = tavi_text::leadingInteger(vb->text);
+        const int32_t na = tavi_text::leadingInteger(va->text());
+        const int32_t nb = tavi_text::leadingInteger(vb->text());
         if (na != nb)
             return na < nb;
         static dictsearch::Relevance relevance(dict);

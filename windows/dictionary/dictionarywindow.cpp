@@ -17,6 +17,8 @@
 
 #include <QWidget>
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <cstdio>
 
@@ -198,6 +200,9 @@ OSStatus createDictionaryWindow()
             qCDebug(taviTrace, "Window filled (%u entries in the dictionary)",
                     unsigned(dict.count));
             dictsearch::dictionarySearchIndex().buildAll();
+            // Start-up freed much of what it made on its way (the list's
+            // first rows, the forms' spare room): give those pages back.
+            malloc_trim(0);
             qCDebug(taviTrace, "Search forms made");
         });
     }

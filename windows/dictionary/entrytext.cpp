@@ -68,7 +68,7 @@ void loadDictTextData(characterEntry* entry)
         }
         text += piece(field->title);
         text += QStringLiteral(":\t");
-        text += piece(value->display);
+        text += piece(value->display());
     }
     // The most common words with the character, as the floating window lists them.
     const std::vector<uint32_t> refs = entry->codes.size() == 1

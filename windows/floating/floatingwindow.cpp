@@ -451,18 +451,18 @@ void loadFloatingWindowData(WindowRef window, SInt32 index)
 
     const dictValue* alternative = fields.character >= 0 ? e->lookup(fields.character) : nullptr;
     const QString form =
-        alternative ? alternativeForm(alternative->display, e->display) : QString();
+        alternative ? alternativeForm(alternative->display(), e->display) : QString();
     if (!form.isEmpty())
         setCharacterText(window, form, characterCount(form));
     else
         setCharacterText(window, e->display, e->codes.size());
 
     const dictValue* reading = fields.romanization >= 0 ? e->lookup(fields.romanization) : nullptr;
-    setFieldText(window, "ROMN"_4cc, reading ? reading->display : QString());
+    setFieldText(window, "ROMN"_4cc, reading ? reading->display() : QString());
     applyFloatingReadingSize(window);
 
     const dictValue* meaning = fields.definition >= 0 ? e->lookup(fields.definition) : nullptr;
-    setFieldText(window, "DEFN"_4cc, meaning ? meaning->display : QString());
+    setFieldText(window, "DEFN"_4cc, meaning ? meaning->display() : QString());
     showWordsWith(window, e);
 }
 
@@ -616,7 +616,7 @@ void addCharacter()
             }
         }
         if (field >= 0)
-            dict.addDictValue(e, new dictValue{field, QByteArray(" "), QStringLiteral(" "), 1});
+            dict.addDictValue(e, field, " ", QStringLiteral(" "), 1);
         // Kept at once, as an edit is: a crash must not lose it.
         saveUserEdits();
     }

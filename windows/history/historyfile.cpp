@@ -402,14 +402,14 @@ void writeOutHistory()
             continue;
         const characterEntry* e = dict.entries[*it];
         const dictValue* character = fields.character >= 0 ? e->lookup(fields.character) : nullptr;
-        addCFSTRtoFile(stream, character ? character->display : e->display);
+        addCFSTRtoFile(stream, character ? character->display() : e->display);
         addCFSTRtoFile(stream, tab);
         if (const dictValue* v =
                 fields.romanization >= 0 ? e->lookup(fields.romanization) : nullptr)
-            addCFSTRtoFile(stream, v->display);
+            addCFSTRtoFile(stream, v->display());
         addCFSTRtoFile(stream, tab);
         if (const dictValue* v = fields.definition >= 0 ? e->lookup(fields.definition) : nullptr)
-            addCFSTRtoFile(stream, v->display);
+            addCFSTRtoFile(stream, v->display());
         addCFSTRtoFile(stream, newline);
     }
     CFWriteStreamClose(stream);
@@ -435,7 +435,7 @@ void appendColumn(std::string& line, QString text)
 void appendColumn(std::string& line, const dictValue* value)
 {
     if (value)
-        appendColumn(line, value->display);
+        appendColumn(line, value->display());
 }
 
 } // namespace
