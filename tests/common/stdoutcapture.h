@@ -1,8 +1,8 @@
 #pragma once
 
 // Collects what the code under test prints on standard output (or standard
-// error, with StderrCapture), shared by the test folders. Call finish() before any QCOMPARE, or Qt
-// Test's own messages end up in the capture.
+// error, with StderrCapture), shared by the test folders. Call finish()
+// before any QCOMPARE, or Qt Test's own messages end up in the capture.
 
 #include <QByteArray>
 
@@ -51,12 +51,3 @@ class StderrCapture : public StdoutCapture {
 public:
     StderrCapture() : StdoutCapture(stderr) {}
 };
-
-// What `action` writes to standard output.
-template <typename Action>
-QByteArray captureStdout(Action action)
-{
-    StdoutCapture capture;
-    action();
-    return capture.finish();
-}
