@@ -474,24 +474,32 @@ namespace {
 // narrow window's menu bar), that the program placed is then moved in as far
 // as needed; one the window system places is left to it, and so is any
 // window that fitted as it was.
+// The available area of the window's screen, and the frame round its
+// widget; false without a screen.
+bool screenRoom(WindowRef window, QRect* area, Rect* frame)
+{
+    const QWidget* widget = window->widget();
+    const QScreen* screen = widget->screen() ? widget->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return false;
+    *area = screen->availableGeometry();
+    GetWindowStructureWidths(window, frame);
+    frame->top = short(frame->top - WindowContentTopInset(widget)); // the menu bar is widget here
+    return true;
+}
+
 void fitToScreen(WindowRef window)
 {
     QWidget* widget = window->widget();
-    if (!widget->isWindow() || widget->isVisible())
-        return;
-    const QScreen* screen = widget->screen() ? widget->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
+    QRect area;
+    Rect frame{};
+    if (!widget->isWindow() || widget->isVisible() || !screenRoom(window, &area, &frame))
         return;
     const QSize given = widget->size();
     if (QLayout* layout = widget->layout())
         layout->activate(); // the size it will show at, its contents' minimum
     const bool grown = widget->width() > given.width() || widget->height() > given.height();
-    const QRect area = screen->availableGeometry();
-    Rect frame{};
-    GetWindowStructureWidths(window, &frame);
-    frame.top = short(frame.top - WindowContentTopInset(widget)); // the menu bar is widget here
-    const QSize most(std::max(1, area.width() - frame.left - frame.right),
-                     std::max(1, area.height() - frame.top - frame.bottom));
+    const QSize most = GetWindowAvailableSize(window);
     const bool fits = widget->width() <= most.width() && widget->height() <= most.height();
     if (fits && !grown)
         return;
@@ -517,6 +525,16 @@ void fitToScreen(WindowRef window)
 }
 
 } // namespace
+
+QSize GetWindowAvailableSize(WindowRef window)
+{
+    QRect area;
+    Rect frame{};
+    if (!isUsable(window) || !screenRoom(window, &area, &frame))
+        return QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    return QSize(std::max(1, area.width() - frame.left - frame.right),
+                 std::max(1, area.height() - frame.top - frame.bottom));
+}
 
 void ShowWindow(WindowRef window)
 {

@@ -13,6 +13,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QSize>
 
 #include <vector>
 
@@ -41,6 +42,9 @@ OSStatus SetWindowBounds(WindowRef window, WindowRegionCode region, const Rect* 
 // side (left, top, right, bottom). A window not shown yet has no frame; it
 // is given the widest frame of the program's shown windows, or a usual one.
 OSStatus GetWindowStructureWidths(WindowRef window, Rect* outWidths);
+// The largest size the window's widget, menu bar included, can have on its
+// screen inside its frame: what a window is fitted to when it is shown.
+QSize GetWindowAvailableSize(WindowRef window);
 // The area that windows may take (without panels) of the screen holding the
 // larger part of `area`, in global coordinates; with no area, or an area on
 // no screen, that of the primary screen. Answers whether a screen holds any

@@ -20,7 +20,6 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLayout>
-#include <QScreen>
 #include <QStyle>
 #include <QToolButton>
 #include <QWidget>
@@ -177,18 +176,13 @@ void fitCharacterBoxToScreen(WindowRef window)
 {
     QWidget* top = GetWindowWidget(window);
     auto* box = top ? top->findChild<QLabel*>(QStringLiteral("characterText")) : nullptr;
-    const QScreen* screen = top ? top->screen() : nullptr;
     characterScale = 1.0;
-    if (!box || !screen || !top->layout())
+    if (!box || !top->layout())
         return;
     // The add button shows only for a text the dictionary lacks.
     HideControl(floatingControl(window, "ADD "_4cc));
     const int designed = box->minimumHeight();
-    Rect frame{}; // counts the window's menu bar, which is in its layout
-    GetWindowStructureWidths(window, &frame);
-    const QWidget* menuBar = top->layout()->menuBar();
-    const int room = screen->availableGeometry().height() - frame.top - frame.bottom +
-                     (menuBar && !menuBar->isHidden() ? menuBar->sizeHint().height() : 0);
+    const int room = GetWindowAvailableSize(window).height();
     // A hidden window's layouts wait for it to show: measure them now.
     const auto remeasure = [box, top] {
         box->parentWidget()->updateGeometry();
