@@ -9,8 +9,9 @@ set(allowed_splitview splitview framework platform)
 set(allowed_app app splitview framework platform store)
 set(allowed_windows windows app splitview framework platform store)
 set(allowed_program program windows app splitview framework platform store)
-# The word and stroke converters write their files with the store's own writers.
-set(allowed_tools tools store/words.h store/strokes.h)
+# The word, stroke and image converters write their files with the store's
+# own writers (the image's by loading the text with the store's loader).
+set(allowed_tools tools store/words.h store/strokes.h store/dictionary.h store/image.h)
 # The command-line client shares only the D-Bus names with the program.
 set(allowed_client client app/servicenames.h)
 # The speech helper shares only its protocol with the program.

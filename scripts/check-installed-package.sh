@@ -15,7 +15,7 @@ export DEBIAN_FRONTEND=noninteractive
 apt-get install -y -q "$deb"
 dpkg-query -L tavi >/tmp/tavi-files
 for f in /usr/bin/tavi /usr/bin/tavi-service /usr/libexec/tavi/tavi-speech \
-  /usr/share/tavi/dictionary.txt \
+  /usr/share/tavi/dictionary.txt /usr/share/tavi/dictionary.dat \
   /usr/share/applications/com.Quillon.Tavi.desktop \
   /usr/share/dbus-1/services/com.Quillon.Tavi.service \
   /usr/share/metainfo/com.Quillon.Tavi.metainfo.xml /usr/share/man/man1/tavi.1.gz \

@@ -3,6 +3,8 @@
 #include "store/memory.h"
 #include "store/textutil.h"
 
+#include <QFile>
+
 #include <algorithm>
 #include <cstring>
 
@@ -139,7 +141,8 @@ void dictionary::widen(const dictValue& v)
     }
 }
 
-void dictionary::attachValues(characterEntry* e, const dictValue* values, std::size_t n)
+void dictionary::attachValues(characterEntry* e, const dictValue* values, std::size_t n,
+                              bool widenFields)
 {
     ValueList& list = e->values;
     std::size_t added = 0;
@@ -158,7 +161,10 @@ void dictionary::attachValues(characterEntry* e, const dictValue* values, std::s
     }
     for (std::size_t i = 0; i < n; ++i) {
         const dictValue& v = values[i];
-        widen(v);
+        if (widenFields)
+            widen(v);
+        if (e->index < imageFormsEntries)
+            imageFormsChanged.emplace_back(e->index, v.field);
         if (dictValue* old = e->lookup(v.field))
             *old = v;
         else

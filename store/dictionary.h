@@ -4,6 +4,7 @@
 #include "store/readresult.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 
@@ -11,9 +12,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class LoadProgress;
+class QFile;
+struct TextStamp;
 namespace tavi_memory {
 class StringArena;
 }
@@ -213,6 +217,11 @@ public:
     // are skipped, and values that are not valid UTF-8 show U+FFFD, each with
     // a line on standard error.
     ReadResult load(const char* path, LoadProgress* progress);
+    // Reads the compact form of the shipped dictionary (store/image.h), made
+    // from the text `source`, after the field index; the file stays mapped
+    // while the store lives. False, with the reason, when it cannot be used:
+    // the store is then unchanged.
+    bool loadImage(const QString& path, const TextStamp& source, QString* why);
     // Reads the field index `path` + ".index"; says why when it cannot be
     // opened or read.
     ReadResult loadIndex(const char* path);
@@ -228,6 +237,14 @@ public:
     std::vector<characterEntry*> entries;
     uint32_t count;
 
+    // The search forms a loaded image holds, for its entries (the first
+    // imageFormsEntries) by the store's field numbers; empty when none. The
+    // values of those entries that change later are listed in
+    // imageFormsChanged (entry, field): their forms there are out of date.
+    QByteArrayView imageForms;
+    uint32_t imageFormsEntries = 0;
+    std::vector<std::pair<uint32_t, int32_t>> imageFormsChanged;
+
 private:
     Q_DISABLE_COPY_MOVE(dictionary)
 
@@ -239,13 +256,17 @@ private:
                                             ValueCache& cache, bool& invalid);
     const dictValue::Strings* storeStrings(const char* text, std::size_t n, const QString& display);
     // Puts the values into the entry; one of a field the entry has takes
-    // that value's place.
-    void attachValues(characterEntry* e, const dictValue* values, std::size_t n);
+    // that value's place. Fields widen to the values' displays unless the
+    // caller sets their widths itself.
+    void attachValues(characterEntry* e, const dictValue* values, std::size_t n,
+                      bool widenFields = true);
     void widen(const dictValue& v);
 
     bool mayHoldSingle(uint32_t codePoint) const;
 
     std::unique_ptr<tavi_memory::StringArena> strings;
+    // Mapped dictionary images whose texts values use.
+    std::vector<std::unique_ptr<QFile>> images;
     // One bit per code point that is the whole key of an entry: most keys a
     // loader meets are new, and this spares their probes of the table.
     std::vector<uint64_t> singleKeys;

@@ -1,6 +1,8 @@
 #include "store/locations.h"
 
 #include "store/dictionary.h"
+#include "store/image.h"
+#include "store/progress.h"
 #include "store/trace.h"
 
 #include <QCoreApplication>
@@ -82,6 +84,35 @@ bool writeAll(int fd, const std::string& text)
     return true;
 }
 
+// Reads the compact form of the shipped text that the build makes beside
+// it, when it is there and was made of this text. False leaves the store as
+// it was, for the text to be read.
+bool loadShippedImage(dictionary* d, const std::string& resources, const std::string& textPath,
+                      LoadProgress* progress)
+{
+    const std::string imagePath = resources + "/dictionary.dat";
+    struct stat image;
+    if (stat(imagePath.c_str(), &image) != 0) {
+        qCDebug(taviTrace, "No dictionary image '%s'", imagePath.c_str());
+        return false;
+    }
+    TextStamp text;
+    if (!stampOfText(textPath.c_str(), &text))
+        return false; // reading the text says what is wrong with it
+    QString why;
+    if (d->loadImage(QFile::decodeName(imagePath.c_str()), text, &why)) {
+        qCDebug(taviTrace, "Loaded '%s'", imagePath.c_str());
+        if (progress != nullptr) {
+            progress->setProgressMaximum(1000);
+            progress->setProgressValue(1000);
+        }
+        return true;
+    }
+    fprintf(stderr, "Tavi: the dictionary image %s could not be used (%s); reading %s instead.\n",
+            imagePath.c_str(), qUtf8Printable(why), textPath.c_str());
+    return false;
+}
+
 bool hasModifiedValues(dictionary* d)
 {
     std::string text;
@@ -122,7 +153,10 @@ DictionaryLoadReport loadDictionaries(dictionary* d, LoadProgress* progress,
         const size_t fieldsBefore = d->fields.size();
         const uint32_t entriesBefore = d->count;
         report.index = d->loadIndex(mainPath.c_str());
-        report.shipped = d->load(mainPath.c_str(), progress);
+        if (report.index.ok() && loadShippedImage(d, resources, mainPath, progress))
+            report.shipped = ReadResult::success(mainPath);
+        else
+            report.shipped = d->load(mainPath.c_str(), progress);
         // An empty file is as damaged as a missing one.
         if (report.index.ok() && d->fields.size() == fieldsBefore) {
             report.index.error = ENODATA;

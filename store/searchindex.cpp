@@ -6,6 +6,8 @@
 #include <QChar>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <functional>
 
 namespace dictsearch {
@@ -173,12 +175,51 @@ bool containsWhole(QStringView form, QStringView needle)
 
 // --------------------------------------------------------------------------
 
+// The forms of one field (or of the characters). The first ones may be read
+// in place from a dictionary image: its buffer, starts and owners, and the
+// slot of each of its entries (changed in place: the image's mapping is
+// private). Forms made here follow them: slots number both in turn.
 struct SearchIndex::Forms {
+    struct Piece {
+        const char16_t* text = nullptr;
+        std::size_t units = 0;
+        const uint32_t* starts = nullptr;
+        std::size_t count = 0;
+
+        QStringView form(std::size_t i) const
+        {
+            const std::size_t start = starts[i];
+            const std::size_t end = i + 1 < count ? starts[i + 1] - 1 : units - 1;
+            return QStringView(text + start, qsizetype(end - start));
+        }
+    };
+
     bool built = false;
+    Piece mapped;
+    uint32_t* mappedOwners = nullptr;
+    uint32_t* mappedFormOf = nullptr;
+    std::size_t mappedEntries = 0;
+
     std::u16string text;          // forms, each followed by kSeparator
     std::vector<uint32_t> starts; // start of each stored form, ascending
     std::vector<uint32_t> owners; // the entry of each stored form, or kNone
-    std::vector<uint32_t> formOf; // per entry: its stored form, or kNone
+    std::vector<uint32_t> formOf; // per later entry: its stored form, or kNone
+
+    Piece made() const { return {text.data(), text.size(), starts.data(), starts.size()}; }
+    std::size_t entryCount() const { return mappedEntries + formOf.size(); }
+    std::size_t slotCount() const { return mapped.count + starts.size(); }
+    uint32_t& slotOf(std::size_t entry)
+    {
+        return entry < mappedEntries ? mappedFormOf[entry] : formOf[entry - mappedEntries];
+    }
+    uint32_t& owner(std::size_t slot)
+    {
+        return slot < mapped.count ? mappedOwners[slot] : owners[slot - mapped.count];
+    }
+    QStringView form(std::size_t slot) const
+    {
+        return slot < mapped.count ? mapped.form(slot) : made().form(slot - mapped.count);
+    }
 };
 
 SearchIndex::SearchIndex(const dictionary* s) : store(s) {}
@@ -202,7 +243,7 @@ void SearchIndex::append(Forms& f, uint32_t entry, QStringView display)
     const auto start = uint32_t(f.text.size());
     appendForm(f.text, display);
     f.text.push_back(kSeparator);
-    f.formOf[entry] = uint32_t(f.starts.size());
+    f.slotOf(entry) = uint32_t(f.slotCount());
     f.starts.push_back(start);
     f.owners.push_back(entry);
 }
@@ -210,17 +251,19 @@ void SearchIndex::append(Forms& f, uint32_t entry, QStringView display)
 void SearchIndex::catchUp(Forms& f, int field)
 {
     const std::size_t count = store->entries.size();
-    const std::size_t from = f.formOf.size();
-    if (f.built && from == count)
+    if (f.built && f.entryCount() == count)
         return;
     if (!f.built) {
-        f.text.reserve(count * (field == kCharacter ? 2 : 12));
-        f.starts.reserve(count);
-        f.owners.reserve(count);
+        f.built = true;
+        if (!adoptImageForms(f, field)) {
+            f.text.reserve(count * (field == kCharacter ? 2 : 12));
+            f.starts.reserve(count);
+            f.owners.reserve(count);
+        }
     }
-    f.built = true;
+    const std::size_t from = f.entryCount();
     QString scratch;
-    f.formOf.resize(count, kNone);
+    f.formOf.resize(count - f.mappedEntries, kNone);
     for (std::size_t p = from; p < count; ++p) {
         const characterEntry* e = store->entries[p];
         if (field == kCharacter) {
@@ -230,6 +273,104 @@ void SearchIndex::catchUp(Forms& f, int field)
             append(f, uint32_t(p), v->displayView(scratch));
         }
     }
+}
+
+void SearchIndex::renew(Forms& f, int field, const characterEntry* entry)
+{
+    if (f.slotOf(entry->index) != kNone)
+        f.owner(f.slotOf(entry->index)) = kNone;
+    f.slotOf(entry->index) = kNone;
+    QString scratch;
+    if (const dictValue* v = entry->lookup(field))
+        append(f, entry->index, v->displayView(scratch));
+}
+
+// The image's forms: for each slot (the characters, then each field) a
+// record (offset from the section's start, forms, units, entries), then at
+// those offsets the forms' starts, owners, each entry's slot and the units.
+QByteArray SearchIndex::formsImage()
+{
+    buildAll();
+    const std::size_t records = fieldForms.size();
+    QByteArray out;
+    auto put = [&out](const void* p, std::size_t bytes) {
+        out.append(static_cast<const char*>(p), qsizetype(bytes));
+    };
+    const auto head = uint32_t(records);
+    put(&head, 4);
+    out.resize(qsizetype(4 + 16 * records));
+    for (std::size_t i = 0; i < records; ++i) {
+        const Forms& f = *fieldForms[i];
+        const uint32_t record[4] = {uint32_t(out.size()), uint32_t(f.starts.size()),
+                                    uint32_t(f.text.size()), uint32_t(f.formOf.size())};
+        memcpy(out.data() + 4 + 16 * i, record, sizeof record);
+        put(f.starts.data(), f.starts.size() * 4);
+        put(f.owners.data(), f.owners.size() * 4);
+        put(f.formOf.data(), f.formOf.size() * 4);
+        put(f.text.data(), f.text.size() * 2);
+        while (out.size() % 4 != 0)
+            out.append('\0');
+    }
+    return out;
+}
+
+bool SearchIndex::adoptImageForms(Forms& f, int field)
+{
+    const QByteArrayView section = store->imageForms;
+    const std::size_t entries = store->imageFormsEntries;
+    const auto slot = std::size_t(field + 1);
+    if (section.isEmpty() || store->entries.size() < entries)
+        return false;
+    auto* base = const_cast<char*>(section.data()); // the mapping is private
+    const auto size = std::size_t(section.size());
+    uint32_t records = 0;
+    if (size >= 4)
+        memcpy(&records, base, 4);
+    if (size < 4 || slot >= records || uint64_t(records) * 16 + 4 > size)
+        return false;
+    uint32_t record[4];
+    memcpy(record, base + 4 + 16 * slot, sizeof record);
+    const uint64_t at = record[0], count = record[1], units = record[2];
+    // Every number is checked once, here: a damaged image gives no forms
+    // rather than reads outside it, and they are made from the store.
+    bool sound = record[3] == entries && at % 4 == 0 &&
+                 at + (2 * count + entries) * 4 + units * 2 <= size && (count == 0) == (units == 0);
+    const auto* starts = reinterpret_cast<const uint32_t*>(base + (sound ? at : 0));
+    auto* owners = reinterpret_cast<uint32_t*>(base + (sound ? at + count * 4 : 0));
+    auto* formOf = reinterpret_cast<uint32_t*>(base + (sound ? at + count * 8 : 0));
+    const auto* text =
+        reinterpret_cast<const char16_t*>(base + (sound ? at + (2 * count + entries) * 4 : 0));
+    // The units themselves are left unread until a search: whatever they
+    // hold, every form lies within them.
+    sound = sound && (count == 0 || (starts[0] == 0 && text[units - 1] == kSeparator));
+    for (uint64_t i = 1; sound && i < count; ++i)
+        sound = starts[i] > starts[i - 1] && starts[i] < units;
+    for (uint64_t i = 0; sound && i < count; ++i)
+        sound = owners[i] == kNone || owners[i] < entries;
+    for (uint64_t p = 0; sound && p < entries; ++p)
+        sound = formOf[p] == kNone || formOf[p] < count;
+    if (!sound) {
+        if (!damageSaid)
+            fprintf(stderr, "Tavi: the search forms of the dictionary image are damaged; "
+                            "they are made anew.\n");
+        damageSaid = true;
+        return false;
+    }
+    f.mapped = {text, std::size_t(units), starts, std::size_t(count)};
+    f.mappedOwners = owners;
+    f.mappedFormOf = formOf;
+    f.mappedEntries = entries;
+    // Values changed since the image was loaded, and before these forms
+    // were wanted.
+    for (const auto& [entry, changed] : store->imageFormsChanged) {
+        if (changed == field && entry < entries)
+            renew(f, field, store->entries[entry]);
+    }
+    for (const auto& [entry, changed] : pendingChanges) {
+        if (changed == field && entry < entries)
+            renew(f, field, store->entries[entry]);
+    }
+    return true;
 }
 
 namespace {
@@ -273,14 +414,11 @@ void SearchIndex::markIf(int field, const std::function<bool(QStringView)>& test
     if (field < kCharacter)
         return;
     Forms& f = forms(field);
-    for (std::size_t slot = 0; slot < f.starts.size(); ++slot) {
-        const uint32_t owner = f.owners[slot];
+    for (std::size_t slot = 0; slot < f.slotCount(); ++slot) {
+        const uint32_t owner = f.owner(slot);
         if (owner == kNone || owner >= hits.size() || hits[owner] >= mark)
             continue;
-        const std::size_t start = f.starts[slot];
-        const std::size_t end =
-            slot + 1 < f.starts.size() ? f.starts[slot + 1] - 1 : f.text.size() - 1;
-        if (test(QStringView(f.text.data() + start, qsizetype(end - start))))
+        if (test(f.form(slot)))
             hits[owner] = mark;
     }
 }
@@ -291,34 +429,41 @@ void SearchIndex::markOccurrences(int field, QStringView needle, std::vector<uin
     if (needle.isEmpty() || needle.contains(QChar(kSeparator)) || field < kCharacter)
         return;
     Forms& f = forms(field);
-    const std::u16string_view text(f.text);
     const std::u16string_view pattern(reinterpret_cast<const char16_t*>(needle.utf16()),
                                       std::size_t(needle.size()));
-    findAll(text, pattern, [&](std::size_t at) -> std::size_t {
-        // The stored form holding the match.
-        const auto next = std::upper_bound(f.starts.begin(), f.starts.end(), uint32_t(at));
-        const std::size_t slot = std::size_t(next - f.starts.begin()) - 1;
-        const std::size_t start = f.starts[slot];
-        const std::size_t end =
-            slot + 1 < f.starts.size() ? f.starts[slot + 1] - 1 : text.size() - 1;
-        const uint32_t owner = f.owners[slot];
-        if (owner == kNone || owner >= hits.size())
-            return end + 1; // an edited value's old form
-        const QStringView form(text.data() + start, qsizetype(end - start));
-        const qsizetype local = qsizetype(at - start);
-        if (!onWholeCharacters(form, local, local + needle.size()))
-            return at + 1;
-        if (!words) {
-            hits[owner] = std::max<uint8_t>(hits[owner], 1);
-            return end + 1; // one match per entry is enough
-        }
-        if (!isWholeWord(form, local, local + needle.size())) {
-            hits[owner] = std::max(hits[owner], inside);
-            return at + 1; // a whole word may follow in the same form
-        }
-        hits[owner] = 2;
-        return end + 1;
-    });
+    // The image's forms, then those made here.
+    const Forms::Piece pieces[2] = {f.mapped, f.made()};
+    for (int part = 0; part < 2; ++part) {
+        const Forms::Piece& piece = pieces[part];
+        const std::size_t firstSlot = part == 0 ? 0 : f.mapped.count;
+        const std::u16string_view text(piece.text, piece.units);
+        findAll(text, pattern, [&](std::size_t at) -> std::size_t {
+            // The stored form holding the match.
+            const uint32_t* next =
+                std::upper_bound(piece.starts, piece.starts + piece.count, uint32_t(at));
+            const std::size_t slot = std::size_t(next - piece.starts) - 1;
+            const std::size_t start = piece.starts[slot];
+            const std::size_t end =
+                slot + 1 < piece.count ? piece.starts[slot + 1] - 1 : text.size() - 1;
+            const uint32_t owner = f.owner(firstSlot + slot);
+            if (owner == kNone || owner >= hits.size())
+                return end + 1; // an edited value's old form
+            const QStringView form(text.data() + start, qsizetype(end - start));
+            const qsizetype local = qsizetype(at - start);
+            if (!onWholeCharacters(form, local, local + needle.size()))
+                return at + 1;
+            if (!words) {
+                hits[owner] = std::max<uint8_t>(hits[owner], 1);
+                return end + 1; // one match per entry is enough
+            }
+            if (!isWholeWord(form, local, local + needle.size())) {
+                hits[owner] = std::max(hits[owner], inside);
+                return at + 1; // a whole word may follow in the same form
+            }
+            hits[owner] = 2;
+            return end + 1;
+        });
+    }
 }
 
 QStringView SearchIndex::form(int field, const characterEntry* entry)
@@ -334,12 +479,9 @@ bool SearchIndex::valueForm(int field, const characterEntry* entry, QStringView*
     if (!entry || field < kCharacter)
         return false;
     Forms& f = forms(field);
-    if (entry->index >= f.formOf.size() || f.formOf[entry->index] == kNone)
+    if (entry->index >= f.entryCount() || f.slotOf(entry->index) == kNone)
         return false;
-    const std::size_t slot = f.formOf[entry->index];
-    const std::size_t start = f.starts[slot];
-    const std::size_t end = slot + 1 < f.starts.size() ? f.starts[slot + 1] - 1 : f.text.size() - 1;
-    *out = QStringView(f.text.data() + start, qsizetype(end - start));
+    *out = f.form(f.slotOf(entry->index));
     return true;
 }
 
@@ -347,25 +489,26 @@ bool SearchIndex::hasValue(int field, std::size_t p)
 {
     if (field < 0)
         return false;
-    const Forms& f = forms(field);
-    return p < f.formOf.size() && f.formOf[p] != kNone;
+    Forms& f = forms(field);
+    return p < f.entryCount() && f.slotOf(p) != kNone;
 }
 
 void SearchIndex::valueChanged(const characterEntry* entry, int field)
 {
     const std::size_t slot = std::size_t(field + 1);
-    if (!entry || field < 0 || slot >= fieldForms.size() || !fieldForms[slot])
-        return; // not built yet: it will read the new value when it is
+    if (!entry || field < 0)
+        return;
+    if (slot >= fieldForms.size() || !fieldForms[slot]) {
+        // Not made yet: they will read the new value when they are, unless
+        // they come from the image, which has the old one.
+        if (entry->index < store->imageFormsEntries)
+            pendingChanges.emplace_back(entry->index, field);
+        return;
+    }
     Forms& f = *fieldForms[slot];
     catchUp(f, field);
-    if (entry->index >= f.formOf.size())
-        return;
-    if (f.formOf[entry->index] != kNone)
-        f.owners[f.formOf[entry->index]] = kNone;
-    f.formOf[entry->index] = kNone;
-    QString scratch;
-    if (const dictValue* v = entry->lookup(field))
-        append(f, entry->index, v->displayView(scratch));
+    if (entry->index < f.entryCount())
+        renew(f, field, entry);
 }
 
 void SearchIndex::buildAll()
@@ -385,6 +528,10 @@ void SearchIndex::buildAll()
             catchUp(f, int(slot) - 1);
             continue;
         }
+        // Forms the image holds are taken at their first use: until then
+        // they take no memory.
+        if (!store->imageForms.isEmpty())
+            continue;
         f.built = true;
         f.formOf.assign(count, kNone);
         fresh[slot] = &f;

@@ -15,12 +15,14 @@
 // added to the store later are taken in at the next use, and an edited value
 // must be announced with valueChanged.
 
+#include <QByteArray>
 #include <QString>
 #include <QStringView>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class dictionary;
@@ -75,8 +77,12 @@ public:
     // Takes the new display of the entry's value of the field.
     void valueChanged(const characterEntry* entry, int field);
 
-    // Makes the forms of every field now, rather than at first use.
+    // Makes the forms of every field now, rather than at first use, except
+    // those a dictionary image holds, which cost little at their first use.
     void buildAll();
+
+    // The forms of every field, for a dictionary image (store/image.h).
+    QByteArray formsImage();
 
 private:
     struct Forms;
@@ -85,9 +91,17 @@ private:
     void markOccurrences(int field, QStringView needle, std::vector<uint8_t>& hits, bool words,
                          uint8_t inside);
     void append(Forms& f, uint32_t entry, QStringView display);
+    // Takes the entry's value of the field anew.
+    void renew(Forms& f, int field, const characterEntry* entry);
+    // Takes the field's forms from the store's image, if it has sound ones.
+    bool adoptImageForms(Forms& f, int field);
 
     const dictionary* store;
     std::vector<std::unique_ptr<Forms>> fieldForms; // [0] is the character
+    // Values of the image's entries changed before their field's forms were
+    // made: (entry, field).
+    std::vector<std::pair<uint32_t, int>> pendingChanges;
+    bool damageSaid = false;
 };
 
 // The index of the program's dictionary `dict`.

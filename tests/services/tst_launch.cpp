@@ -43,7 +43,7 @@ public:
         const QDir share(QStringLiteral(TAVI_BUILD_SHARE_DIR));
         const QStringList entries = share.entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
         for (const QString& name : entries) {
-            if (name.startsWith(QStringLiteral("dictionary.txt")))
+            if (name.startsWith(QStringLiteral("dictionary.")))
                 continue;
             ok =
                 QFile::link(share.filePath(name), path(QStringLiteral("share/tavi/") + name)) && ok;

@@ -1,0 +1,297 @@
+#include "store/image.h"
+
+#include "store/dictionary.h"
+#include "store/searchindex.h"
+#include "store/textutil.h"
+
+#include <QFile>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+constexpr char kMagic[8] = {'T', 'A', 'V', 'I', 'D', 'I', 'C', '1'};
+constexpr uint32_t kByteOrder = 0x01020304;
+constexpr std::size_t kHeaderSize = 56;
+
+using Strings = dictValue::Strings;
+
+// The bytes of a value's strings: header, text and NUL, then (when a display
+// is stored) padding to an even offset, the display's units and NUL.
+std::size_t stringsSize(const Strings* s)
+{
+    if (s->displaySize < 0)
+        return sizeof(Strings) + s->textSize + 1;
+    const auto* units = reinterpret_cast<const char*>(dictValue::displayUnits(s));
+    return std::size_t(units - reinterpret_cast<const char*>(s)) +
+           (std::size_t(s->displaySize) + 1) * 2;
+}
+
+void put32(QByteArray& out, uint32_t n)
+{
+    out.append(reinterpret_cast<const char*>(&n), 4);
+}
+
+void padTo(QByteArray& out, qsizetype multiple)
+{
+    while (out.size() % multiple != 0)
+        out.append('\0');
+}
+
+// The layout a header describes, in bytes from the start of the file.
+struct Layout {
+    uint32_t fields, entries, codes, values, names, strings, forms;
+    uint64_t fieldsAt, entriesAt, codesAt, valuesAt, namesAt, stringsAt, formsAt, end;
+
+    void place()
+    {
+        fieldsAt = kHeaderSize;
+        entriesAt = fieldsAt + 12 * uint64_t(fields);
+        codesAt = entriesAt + 8 * (uint64_t(entries) + 1);
+        valuesAt = codesAt + 4 * uint64_t(codes);
+        namesAt = valuesAt + 8 * uint64_t(values);
+        stringsAt = (namesAt + names + 7) & ~uint64_t(7);
+        formsAt = (stringsAt + strings + 7) & ~uint64_t(7);
+        end = formsAt + forms;
+    }
+};
+
+} // namespace
+
+bool stampOfText(const char* path, TextStamp* stamp)
+{
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    // Eight bytes at a time, the last ones padded with zeros: a few
+    // milliseconds for the shipped text.
+    std::vector<uint64_t> buffer(1 << 15);
+    uint64_t hash = 0x243F6A8885A308D3u, size = 0;
+    bool ok = true;
+    for (;;) {
+        const ssize_t n = read(fd, buffer.data(), buffer.size() * 8);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        if (n % 8 != 0)
+            memset(reinterpret_cast<char*>(buffer.data()) + n, 0, size_t(8 - n % 8));
+        for (size_t i = 0; i < (size_t(n) + 7) / 8; ++i)
+            hash = ((hash << 5 | hash >> 59) ^ buffer[i]) * 0x9E3779B97F4A7C15u;
+        size += uint64_t(n);
+    }
+    close(fd);
+    *stamp = {size, hash ^ size};
+    return ok;
+}
+
+QByteArray makeDictionaryImage(const dictionary& d, const TextStamp& source)
+{
+    QByteArray names;
+    std::vector<uint32_t> widths(d.fields.size(), 0);
+    QByteArray strings;
+    // Values share strings where the loader made them once; others with the
+    // same bytes are shared here too.
+    std::unordered_map<const Strings*, uint32_t> byAddress;
+    std::unordered_map<std::string, uint32_t> byBytes;
+    std::vector<uint32_t> codes, values, entries;
+    for (const characterEntry* e : d.entries) {
+        entries.push_back(uint32_t(codes.size()));
+        entries.push_back(uint32_t(values.size() / 2));
+        codes.insert(codes.end(), e->codes.begin(), e->codes.end());
+        for (const dictValue* v : e->values) {
+            auto known = byAddress.find(v->strings);
+            if (known == byAddress.end()) {
+                std::string bytes(reinterpret_cast<const char*>(v->strings),
+                                  stringsSize(v->strings));
+                auto [at, added] = byBytes.emplace(std::move(bytes), uint32_t(strings.size()));
+                if (added) {
+                    strings.append(at->first.data(), qsizetype(at->first.size()));
+                    padTo(strings, alignof(Strings));
+                }
+                known = byAddress.emplace(v->strings, at->second).first;
+            }
+            values.push_back(uint32_t(v->field));
+            values.push_back(known->second);
+            if (v->hasDisplay() && v->field >= 0 && std::size_t(v->field) < widths.size())
+                widths[std::size_t(v->field)] = std::min<uint32_t>(
+                    150, std::max(widths[std::size_t(v->field)], uint32_t(v->displaySize())));
+        }
+    }
+    entries.push_back(uint32_t(codes.size()));
+    entries.push_back(uint32_t(values.size() / 2));
+
+    dictsearch::SearchIndex index(&d);
+    const QByteArray forms = index.formsImage();
+
+    QByteArray out(kMagic, 8);
+    put32(out, kByteOrder);
+    put32(out, uint32_t(forms.size()));
+    out.append(reinterpret_cast<const char*>(&source.size), 8);
+    out.append(reinterpret_cast<const char*>(&source.hash), 8);
+    for (std::size_t n : {d.fields.size(), d.entries.size(), codes.size(), values.size() / 2,
+                          std::size_t(0), std::size_t(strings.size())})
+        put32(out, uint32_t(n));
+    for (std::size_t i = 0; i < d.fields.size(); ++i) {
+        put32(out, uint32_t(names.size()));
+        put32(out, uint32_t(d.fields[i]->name.size()));
+        put32(out, widths[i]);
+        names.append(d.fields[i]->name);
+    }
+    for (const std::vector<uint32_t>* part : {&entries, &codes, &values})
+        out.append(reinterpret_cast<const char*>(part->data()), qsizetype(part->size() * 4));
+    // The names' size, now known, into the header.
+    const auto nameSize = uint32_t(names.size());
+    memcpy(out.data() + 48, &nameSize, 4);
+    out.append(names);
+    padTo(out, 8);
+    out.append(strings);
+    padTo(out, 8);
+    out.append(forms);
+    return out;
+}
+
+bool dictionary::loadImage(const QString& path, const TextStamp& source, QString* why)
+{
+    auto fail = [&](const char* reason) {
+        if (why)
+            *why = QString::fromUtf8(reason);
+        return false;
+    };
+    auto file = std::make_unique<QFile>(path);
+    if (!file->open(QIODevice::ReadOnly)) {
+        if (why)
+            *why = file->errorString();
+        return false;
+    }
+    const auto size = uint64_t(file->size());
+    // Private: the search forms' owners change in place when values do.
+    const uchar* mapped =
+        size >= kHeaderSize ? file->map(0, qint64(size), QFileDevice::MapPrivateOption) : nullptr;
+    if (mapped == nullptr)
+        return fail(size >= kHeaderSize ? "it cannot be mapped" : "not a dictionary image");
+    const auto* base = reinterpret_cast<const char*>(mapped);
+    auto at = [base](uint64_t offset) {
+        uint32_t n;
+        memcpy(&n, base + offset, 4);
+        return n;
+    };
+    TextStamp madeFrom;
+    memcpy(&madeFrom.size, base + 16, 8);
+    memcpy(&madeFrom.hash, base + 24, 8);
+    if (memcmp(base, kMagic, 8) != 0 || at(8) != kByteOrder)
+        return fail("not a dictionary image of this machine");
+    if (!(madeFrom == source))
+        return fail("made from another dictionary.txt");
+    Layout l{};
+    l.fields = at(32);
+    l.entries = at(36);
+    l.codes = at(40);
+    l.values = at(44);
+    l.names = at(48);
+    l.strings = at(52);
+    l.forms = at(12);
+    l.place();
+    if (l.end != size)
+        return fail("its size does not match its header");
+
+    // Everything is checked before the store changes: a damaged file leaves
+    // it as it was, for the text to be read instead.
+    std::vector<int> fieldOf(l.fields);
+    std::vector<uint32_t> widthOf(l.fields);
+    for (uint32_t i = 0; i < l.fields; ++i) {
+        const uint64_t record = l.fieldsAt + 12 * uint64_t(i);
+        const uint32_t offset = at(record), length = at(record + 4);
+        if (uint64_t(offset) + length > l.names)
+            return fail("a field name lies outside the file");
+        // A field the index no longer names is left out, as in the text.
+        fieldOf[i] = findField(base + l.namesAt + offset, length);
+        widthOf[i] = at(record + 8);
+    }
+    const auto* entryTable = reinterpret_cast<const uint32_t*>(base + l.entriesAt);
+    const auto* codeTable = reinterpret_cast<const uint32_t*>(base + l.codesAt);
+    const auto* valueTable = reinterpret_cast<const uint32_t*>(base + l.valuesAt);
+    const char* const strs = base + l.stringsAt;
+    if (entryTable[0] != 0 || entryTable[1] != 0 || entryTable[2 * l.entries] != l.codes ||
+        entryTable[2 * l.entries + 1] != l.values)
+        return fail("its entries do not match its header");
+    for (uint32_t i = 0; i < l.entries; ++i) {
+        const uint32_t* e = entryTable + 2 * i;
+        if (e[2] <= e[0] || e[2] > l.codes || e[3] < e[1] || e[3] > l.values)
+            return fail("an entry lies outside the file");
+        if (!tavi_text::isCharacterKey(codeTable + e[0], e[2] - e[0]))
+            return fail("an entry's key names no character");
+    }
+    for (uint32_t i = 0; i < l.values; ++i) {
+        const uint32_t field = valueTable[2 * i], offset = valueTable[2 * i + 1];
+        if (field >= l.fields || offset % alignof(Strings) != 0 ||
+            uint64_t(offset) + sizeof(Strings) > l.strings)
+            return fail("a value lies outside the file");
+        const auto* s = reinterpret_cast<const Strings*>(strs + offset);
+        const uint64_t room = l.strings - offset - sizeof(Strings);
+        if (uint64_t(s->textSize) + 1 > room || strs[offset + sizeof(Strings) + s->textSize] != 0)
+            return fail("a value's text lies outside the file");
+        if (s->displaySize >= 0) {
+            const auto units =
+                uint64_t(reinterpret_cast<const char*>(dictValue::displayUnits(s)) - strs);
+            if (units + (uint64_t(s->displaySize) + 1) * 2 > l.strings ||
+                dictValue::displayUnits(s)[s->displaySize] != 0)
+                return fail("a value's display lies outside the file");
+        } else if (s->displaySize != dictValue::kNoDisplay &&
+                   s->displaySize != dictValue::kTextShown) {
+            return fail("a value's display is damaged");
+        }
+    }
+
+    // The forms are those of the image's entries numbered from 0, by the
+    // image's field numbers: usable when both are the store's.
+    bool formsUsable = entries.empty() && l.fields == fields.size() && l.forms > 0;
+    for (uint32_t i = 0; i < l.fields; ++i)
+        formsUsable = formsUsable && fieldOf[i] == int(i);
+    entries.reserve(entries.size() + l.entries + 1024);
+    std::vector<dictValue> pending;
+    characterEntry probe;
+    for (uint32_t i = 0; i < l.entries; ++i) {
+        const uint32_t* r = entryTable + 2 * i;
+        probe.codes.assign(codeTable + r[0], codeTable + r[2]);
+        characterEntry* e = nullptr;
+        if (probe.codes.size() != 1 || mayHoldSingle(probe.codes[0]))
+            e = static_cast<characterEntry*>(table->IsIn(&probe));
+        if (e == nullptr) {
+            e = new characterEntry(probe.codes);
+            addCharacterEntry(e);
+        }
+        pending.clear();
+        for (uint32_t v = r[1]; v < r[3]; ++v) {
+            const int f = fieldOf[valueTable[2 * v]];
+            if (f >= 0)
+                pending.push_back(dictValue{
+                    f, 0, reinterpret_cast<const Strings*>(strs + valueTable[2 * v + 1])});
+        }
+        if (!pending.empty())
+            attachValues(e, pending.data(), pending.size(), false);
+    }
+    for (uint32_t i = 0; i < l.fields; ++i) {
+        if (fieldOf[i] >= 0) {
+            dictFields* f = fields[std::size_t(fieldOf[i])];
+            f->width = std::min(150u, std::max(f->width, widthOf[i]));
+        }
+    }
+    if (formsUsable) {
+        imageForms = QByteArrayView(base + l.formsAt, qsizetype(l.forms));
+        imageFormsEntries = l.entries;
+        imageFormsChanged.clear();
+    }
+    images.push_back(std::move(file));
+    return true;
+}

@@ -1,0 +1,217 @@
+#include "storetest.h"
+
+#include "store/dictionary.h"
+#include "store/image.h"
+#include "store/locations.h"
+
+#include <QtTest>
+
+namespace {
+
+// Lines that take every path of the loader: each display rule, invalid
+// UTF-8, a key of several code points, a key without fields, a key that
+// comes back later, and a field given twice.
+const QByteArray kText =
+    QByteArrayLiteral("U+4E00\tkMandarin\tyi1\n"
+                      "U+4E00\tkDefinition\tone; a, an\n"
+                      "U+4E00\tkRSUnicode\t1.0\n"
+                      "U+570B\tkSimplifiedVariant\tU+56FD<kMatthews U+20000\n"
+                      "U+570B\tkHangul\t\xea\xb5\xad:0E\n"
+                      "U+570B\tkDefinition\tbad \xff byte\n"
+                      "U+6C34+6C34\tkDefinition\ttwo waters\n"
+                      "U+4E2D\n"
+                      "U+4E00\tkTotalStrokes\t1\n"
+                      "U+4E00\tkDefinition\tone, replaced\n"
+                      "U+20000\tkDefinition\t(same as U+5316 \xe5\x8c\x96) to change\n");
+
+// Each entry's key and its values as text, in the store's order.
+QStringList describe(const dictionary& d)
+{
+    QStringList out;
+    for (const characterEntry* e : d.entries) {
+        QString line = e->display + QString::number(e->index);
+        for (const dictValue* v : e->values)
+            line += u'|' + QString::fromUtf8(d.fields[size_t(v->field)]->name) + u'=' +
+                    QString::fromUtf8(v->text()) + u'>' +
+                    (v->hasDisplay() ? v->display() : QStringLiteral("(none)"));
+        out << line;
+    }
+    for (const dictFields* f : d.fields)
+        out << QString::fromUtf8(f->name) + u' ' + QString::number(f->width);
+    return out;
+}
+
+void loadIndex(dictionary& d)
+{
+    StdoutCapture out;
+    d.loadIndex(fixturePath("small.txt").constData());
+}
+
+} // namespace
+
+class ImageTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+
+    QString path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
+
+    // The text and the image made of it, as the build leaves them.
+    void writeResources(const QByteArray& text)
+    {
+        QVERIFY(writeFile(path("dictionary.txt"), text));
+        QVERIFY(QFile::copy(QString::fromUtf8(fixturePath("small.txt.index")),
+                            path("dictionary.txt.index")) ||
+                QFile::exists(path("dictionary.txt.index")));
+        dictionary d;
+        loadIndex(d);
+        StderrCapture err;
+        d.load(path("dictionary.txt").toUtf8().constData(), nullptr);
+        err.finish();
+        QVERIFY(stampOfText(path("dictionary.txt").toUtf8().constData(), &stamp));
+        QVERIFY(writeFile(path("dictionary.dat"), makeDictionaryImage(d, stamp)));
+    }
+    TextStamp stamp;
+
+private slots:
+    // The image gives the store that loading its text gives, and the user's
+    // edits then go on top of it as they do on top of the text.
+    void sameStoreAsTheText()
+    {
+        writeResources(kText);
+        dictionary fromText, fromImage;
+        loadIndex(fromText);
+        loadIndex(fromImage);
+        StderrCapture err;
+        fromText.load(path("dictionary.txt").toUtf8().constData(), nullptr);
+        QString why;
+        const bool ok = fromImage.loadImage(path("dictionary.dat"), stamp, &why);
+        err.finish();
+        QVERIFY2(ok, qPrintable(why));
+        QCOMPARE(describe(fromImage), describe(fromText));
+        QCOMPARE(fromImage.lookup(0x570B)->lookup(fromImage.findField("kHangul"))->display(),
+                 QStringLiteral("국"));
+
+        const QByteArray user = "U+4E00\tkDefinition\tmine\nU+9F8D\tkMandarin\tlong2\n";
+        QVERIFY(writeFile(path("user.txt"), user));
+        for (dictionary* d : {&fromText, &fromImage}) {
+            StderrCapture quiet;
+            d->load(path("user.txt").toUtf8().constData(), nullptr);
+            d->setValue(d->lookup(0x20000)->values[0], "edited", QStringLiteral("edited"));
+        }
+        QCOMPARE(describe(fromImage), describe(fromText));
+    }
+
+    // A damaged or foreign image is refused before the store changes.
+    void damagedImageIsRefused_data()
+    {
+        QTest::addColumn<int>("at"); // byte to change, from the end when negative
+        QTest::addColumn<int>("to"); // its new value; -1 cuts the file there
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("empty") << 0 << -1 << QStringLiteral("not a dictionary image");
+        QTest::newRow("cut short")
+            << -3 << -1 << QStringLiteral("its size does not match its header");
+        QTest::newRow("magic") << 0 << int('X')
+                               << QStringLiteral("not a dictionary image of this machine");
+        QTest::newRow("other text")
+            << 16 << 0x7F << QStringLiteral("made from another dictionary.txt");
+        QTest::newRow("other hash")
+            << 30 << 0x7F << QStringLiteral("made from another dictionary.txt");
+        QTest::newRow("entry count")
+            << 36 << 0x7F << QStringLiteral("its size does not match its header");
+        // The first field record's name length.
+        QTest::newRow("field name")
+            << 56 + 4 << 0x7F << QStringLiteral("a field name lies outside the file");
+    }
+    void damagedImageIsRefused()
+    {
+        QFETCH(int, at);
+        QFETCH(int, to);
+        QFETCH(QString, reason);
+        writeResources(kText);
+        QByteArray bytes = readFile(path("dictionary.dat"));
+        const qsizetype where = at < 0 ? bytes.size() + at : at;
+        if (to < 0)
+            bytes.truncate(where);
+        else
+            bytes[where] = char(to);
+        QVERIFY(writeFile(path("damaged.dat"), bytes));
+        dictionary d;
+        loadIndex(d);
+        QString why;
+        QVERIFY(!d.loadImage(path("damaged.dat"), stamp, &why));
+        QCOMPARE(why, reason);
+        QCOMPARE(d.count, 0u);
+        QVERIFY(d.entries.empty());
+    }
+
+    // Every value's strings are checked: offsets, sizes and display kinds.
+    void damagedValueIsRefused()
+    {
+        writeResources(kText);
+        const QByteArray good = readFile(path("dictionary.dat"));
+        uint32_t counts[6];
+        memcpy(counts, good.constData() + 32, sizeof counts);
+        const qsizetype values = 56 + 12 * counts[0] + 8 * (counts[1] + 1) + 4 * counts[2];
+        const qsizetype strings = (values + 8 * counts[3] + counts[4] + 7) & ~7;
+        const struct {
+            qsizetype at;
+            uint32_t to;
+            const char* reason;
+        } cases[] = {
+            {values, 99, "a value lies outside the file"},
+            {values + 4, counts[5], "a value lies outside the file"},
+            {values + 4, 2, "a value lies outside the file"},
+            {strings, 0x7FFFFFF0, "a value's text lies outside the file"},
+            {strings + 4, 0x7FFFFFF0, "a value's display lies outside the file"},
+            {strings + 4, uint32_t(-7), "a value's display is damaged"},
+            {56 + 12 * counts[0] + 8, 0, "an entry lies outside the file"},
+        };
+        for (const auto& c : cases) {
+            QByteArray bytes = good;
+            memcpy(bytes.data() + c.at, &c.to, 4);
+            QVERIFY(writeFile(path("damaged.dat"), bytes));
+            dictionary d;
+            loadIndex(d);
+            QString why;
+            QVERIFY(!d.loadImage(path("damaged.dat"), stamp, &why));
+            QCOMPARE(why, QString::fromUtf8(c.reason));
+            QCOMPARE(d.count, 0u);
+        }
+    }
+
+    // The start uses the image when it was made of the text beside it, and
+    // otherwise reads the text and says why.
+    void startReadsTheTextWhenTheImageCannotBeUsed()
+    {
+        writeResources(kText);
+        const std::string resources = dir.path().toStdString();
+        auto start = [&](QByteArray* said) {
+            dictionary d;
+            StderrCapture err;
+            const DictionaryLoadReport report = loadDictionaries(&d, nullptr, resources);
+            *said = err.finish();
+            return report.shippedReadable() ? describe(d).join(u'\n') : QString();
+        };
+        // The text's line of invalid UTF-8 is said only when it is read.
+        QByteArray said;
+        QVERIFY(start(&said).contains(QStringLiteral("two waters")));
+        QCOMPARE(said, QByteArray());
+
+        // Another text of the same size.
+        QByteArray other = kText;
+        other.replace("two waters", "TWO WATERS");
+        QVERIFY(writeFile(path("dictionary.txt"), other));
+        QVERIFY(start(&said).contains(QStringLiteral("TWO WATERS")));
+        QVERIFY2(said.contains("could not be used (made from another dictionary.txt); reading"),
+                 said);
+
+        // No image is no fault: only the text's own diagnostics.
+        QVERIFY(QFile::remove(path("dictionary.dat")));
+        QVERIFY(start(&said).contains(QStringLiteral("TWO WATERS")));
+        QVERIFY2(said.contains("invalid UTF-8") && !said.contains("dictionary image"), said);
+    }
+};
+
+QTEST_GUILESS_MAIN(ImageTest)
+#include "tst_image.moc"
