@@ -3,6 +3,7 @@
 #include "store/dictionary.h"
 #include "store/image.h"
 #include "store/locations.h"
+#include "store/searchindex.h"
 
 #include <QtTest>
 
@@ -38,6 +39,28 @@ QStringList describe(const dictionary& d)
     }
     for (const dictFields* f : d.fields)
         out << QString::fromUtf8(f->name) + u' ' + QString::number(f->width);
+    return out;
+}
+
+// Every entry's search form in each field, and the entries some needles find.
+QStringList searchesOf(const dictionary& d, dictsearch::SearchIndex& index)
+{
+    QStringList out;
+    for (int field = -1; field < int(d.fields.size()); ++field) {
+        for (const characterEntry* e : d.entries) {
+            QStringView form;
+            if (index.valueForm(field, e, &form))
+                out << QString::number(field) + u' ' + e->display + u' ' + form.toString();
+        }
+        for (const char16_t* needle : {u"one", u"yi", u"\u56FD", u"mine", u"edited", u"change"}) {
+            std::vector<uint8_t> hits(d.entries.size(), 0);
+            index.markWords(field, QStringView(needle), hits);
+            const QByteArray marks(reinterpret_cast<const char*>(hits.data()),
+                                   qsizetype(hits.size()));
+            out << QString::number(field) + u' ' + QStringView(needle).toString() + u' ' +
+                       QString::fromLatin1(marks.toHex());
+        }
+    }
     return out;
 }
 
@@ -100,6 +123,65 @@ private slots:
             d->setValue(d->lookup(0x20000)->values[0], "edited", QStringLiteral("edited"));
         }
         QCOMPARE(describe(fromImage), describe(fromText));
+    }
+
+    // The image's search forms find what forms made from the store find,
+    // also after the user's file and edits change values of its entries.
+    void searchFormsAsMade()
+    {
+        writeResources(kText);
+        QVERIFY(
+            writeFile(path("user.txt"), "U+4E00\tkDefinition\tmine\nU+9F8D\tkMandarin\tlong2\n"));
+        dictionary fromText, fromImage;
+        loadIndex(fromText);
+        loadIndex(fromImage);
+        dictsearch::SearchIndex byText(&fromText), byImage(&fromImage);
+        {
+            StderrCapture quiet;
+            fromText.load(path("dictionary.txt").toUtf8().constData(), nullptr);
+            QVERIFY(fromImage.loadImage(path("dictionary.dat"), stamp, nullptr));
+            QVERIFY(!fromImage.imageForms.isEmpty());
+            for (dictionary* d : {&fromText, &fromImage})
+                d->load(path("user.txt").toUtf8().constData(), nullptr);
+        }
+        // An edit before the forms are wanted, and one after.
+        auto edit = [](dictionary& d, dictsearch::SearchIndex& index, const char* text) {
+            characterEntry* e = d.lookup(0x20000);
+            d.setValue(e->values[0], text, QString::fromUtf8(text));
+            index.valueChanged(e, e->values[0]->field);
+        };
+        edit(fromText, byText, "edited");
+        edit(fromImage, byImage, "edited");
+        QCOMPARE(searchesOf(fromImage, byImage), searchesOf(fromText, byText));
+        edit(fromText, byText, "changed again");
+        edit(fromImage, byImage, "changed again");
+        QCOMPARE(searchesOf(fromImage, byImage), searchesOf(fromText, byText));
+
+        // Damaged forms are made anew from the store, and said once.
+        QByteArray bytes = readFile(path("dictionary.dat"));
+        uint32_t formsSize;
+        memcpy(&formsSize, bytes.constData() + 12, 4);
+        const qsizetype forms = bytes.size() - formsSize;
+        uint32_t record[4];
+        memcpy(record, bytes.constData() + forms + 4 + 16 * 3, sizeof record); // a field's
+        memset(bytes.data() + forms + record[0], 0x7F, 8);                     // its first starts
+        QVERIFY(writeFile(path("damaged.dat"), bytes));
+        dictionary damaged;
+        loadIndex(damaged);
+        QVERIFY(damaged.loadImage(path("damaged.dat"), stamp, nullptr));
+        dictsearch::SearchIndex byDamaged(&damaged);
+        dictionary plain;
+        loadIndex(plain);
+        StderrCapture err;
+        plain.load(path("dictionary.txt").toUtf8().constData(), nullptr);
+        dictsearch::SearchIndex byPlain(&plain);
+        const QStringList expected = searchesOf(plain, byPlain);
+        err.finish();
+        StderrCapture damageErr;
+        const QStringList got = searchesOf(damaged, byDamaged);
+        const QByteArray said = damageErr.finish();
+        QCOMPARE(got, expected);
+        QCOMPARE(said.count("search forms of the dictionary image are damaged"), 1);
     }
 
     // A damaged or foreign image is refused before the store changes.
