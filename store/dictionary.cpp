@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 dictionary dict;
 
@@ -26,7 +27,8 @@ characterEntry::characterEntry(std::vector<uint32_t> codes_) : codes(std::move(c
 
 characterEntry::~characterEntry()
 {
-    tavi_memory::poolRelease(values.run, values.capacity * sizeof(dictValue));
+    if (values.capacity > 0)
+        tavi_memory::poolRelease(values.run, values.capacity * sizeof(dictValue));
 }
 
 uint32_t characterEntry::hash_key() const
@@ -153,9 +155,10 @@ void dictionary::attachValues(characterEntry* e, const dictValue* values, std::s
         const auto capacity = uint32_t(list.count + added);
         auto* run =
             static_cast<dictValue*>(tavi_memory::poolAllocate(capacity * sizeof(dictValue)));
-        if (list.count > 0)
-            memcpy(static_cast<void*>(run), list.run, list.count * sizeof(dictValue));
-        tavi_memory::poolRelease(list.run, list.capacity * sizeof(dictValue));
+        for (uint32_t i = 0; i < list.count; ++i)
+            new (run + i) dictValue(list.run[i]);
+        if (list.capacity > 0)
+            tavi_memory::poolRelease(list.run, list.capacity * sizeof(dictValue));
         list.run = run;
         list.capacity = capacity;
     }
@@ -168,7 +171,7 @@ void dictionary::attachValues(characterEntry* e, const dictValue* values, std::s
         if (dictValue* old = e->lookup(v.field))
             *old = v;
         else
-            list.run[list.count++] = v;
+            new (list.run + list.count++) dictValue(v);
         e->fieldBits |= characterEntry::fieldBit(v.field);
     }
 }
@@ -208,7 +211,7 @@ dictValue* dictionary::addDictValue(characterEntry* e, int field, const QByteArr
 
 void dictionary::setValue(dictValue* v, const QByteArray& text, const QString& display)
 {
-    v->strings = storeStrings(text.constData(), std::size_t(text.size()), display);
+    v->setStrings(storeStrings(text.constData(), std::size_t(text.size()), display));
 }
 
 void dictionary::iterReset()

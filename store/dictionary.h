@@ -30,50 +30,10 @@ constexpr int32_t kMetaText = 3;
 constexpr int32_t kMetaNum = 4;
 
 // One field value of one entry. A small record: its texts live in the
-// dictionary's string storage, so a value is valid as long as its dictionary,
-// and copies of its texts too. Change them through dictionary::setValue.
+// dictionary's string storage (or in a mapped dictionary image), so a value
+// is valid as long as its dictionary, and copies of its texts too. Change
+// them through dictionary::setValue.
 struct dictValue {
-    int32_t field;    // position in dictionary::fields
-    int32_t modified; // 1 while an edit waits to be saved
-
-    // The source text, as the user dictionary stores it.
-    QByteArray text() const
-    {
-        return QByteArray::fromRawData(reinterpret_cast<const char*>(strings + 1),
-                                       qsizetype(strings->textSize));
-    }
-    // What is shown; null = none.
-    QString display() const
-    {
-        if (strings->displaySize >= 0)
-            return QString::fromRawData(reinterpret_cast<const QChar*>(displayUnits(strings)),
-                                        strings->displaySize);
-        if (strings->displaySize == kTextShown)
-            return QString::fromLatin1(reinterpret_cast<const char*>(strings + 1),
-                                       qsizetype(strings->textSize));
-        return QString();
-    }
-    // The same without a copy where the display is stored; where it is made
-    // from the text, it is made in `scratch`.
-    QStringView displayView(QString& scratch) const
-    {
-        if (strings->displaySize == kTextShown) {
-            scratch.resize(qsizetype(strings->textSize));
-            const auto* text = reinterpret_cast<const unsigned char*>(strings + 1);
-            auto* out = reinterpret_cast<char16_t*>(scratch.data());
-            for (uint32_t i = 0; i < strings->textSize; ++i)
-                out[i] = text[i];
-            return scratch;
-        }
-        return display();
-    }
-    bool hasDisplay() const { return strings->displaySize != kNoDisplay; }
-    qsizetype displaySize() const
-    {
-        return strings->displaySize == kTextShown ? qsizetype(strings->textSize)
-                                                  : std::max<qsizetype>(strings->displaySize, 0);
-    }
-
     // The stored texts: this header, the text and a NUL, then at the next
     // even address the display's units and a NUL. Most texts are ASCII and
     // shown as they are: their display is made when asked for, not stored.
@@ -89,7 +49,83 @@ struct dictValue {
         return reinterpret_cast<const char16_t*>((end + 1) & ~std::uintptr_t(1));
     }
 
-    const Strings* strings;
+    dictValue(int32_t field_, int32_t modified_, const Strings* s)
+        : field(field_), modified(modified_)
+    {
+        setStrings(s);
+    }
+    dictValue(const dictValue& other) : field(other.field), modified(other.modified)
+    {
+        setStrings(other.strings());
+    }
+    dictValue& operator=(const dictValue& other)
+    {
+        field = other.field;
+        modified = other.modified;
+        setStrings(other.strings());
+        return *this;
+    }
+
+    int32_t field;    // position in dictionary::fields
+    int32_t modified; // 1 while an edit waits to be saved
+
+    // The source text, as the user dictionary stores it.
+    QByteArray text() const
+    {
+        return QByteArray::fromRawData(reinterpret_cast<const char*>(strings() + 1),
+                                       qsizetype(strings()->textSize));
+    }
+    // What is shown; null = none.
+    QString display() const
+    {
+        const Strings* s = strings();
+        if (s->displaySize >= 0)
+            return QString::fromRawData(reinterpret_cast<const QChar*>(displayUnits(s)),
+                                        s->displaySize);
+        if (s->displaySize == kTextShown)
+            return QString::fromLatin1(reinterpret_cast<const char*>(s + 1),
+                                       qsizetype(s->textSize));
+        return QString();
+    }
+    // The same without a copy where the display is stored; where it is made
+    // from the text, it is made in `scratch`.
+    QStringView displayView(QString& scratch) const
+    {
+        const Strings* s = strings();
+        if (s->displaySize == kTextShown) {
+            scratch.resize(qsizetype(s->textSize));
+            const auto* text = reinterpret_cast<const unsigned char*>(s + 1);
+            auto* out = reinterpret_cast<char16_t*>(scratch.data());
+            for (uint32_t i = 0; i < s->textSize; ++i)
+                out[i] = text[i];
+            return scratch;
+        }
+        return display();
+    }
+    bool hasDisplay() const { return strings()->displaySize != kNoDisplay; }
+    qsizetype displaySize() const
+    {
+        const Strings* s = strings();
+        return s->displaySize == kTextShown ? qsizetype(s->textSize)
+                                            : std::max<qsizetype>(s->displaySize, 0);
+    }
+
+    const Strings* strings() const
+    {
+        return reinterpret_cast<const Strings*>(reinterpret_cast<std::uintptr_t>(this) +
+                                                std::uintptr_t(stringsAt));
+    }
+    void setStrings(const Strings* s)
+    {
+        stringsAt = int64_t(reinterpret_cast<std::uintptr_t>(s) -
+                            reinterpret_cast<std::uintptr_t>(this));
+    }
+
+private:
+    // Where the strings are, from this record: the same in memory and in a
+    // mapped image, whose values are used where they lie. Copies work it out
+    // anew for their own place.
+    int64_t stringsAt;
 };
 
 // The values of one entry, one after the other in one piece of memory.
@@ -124,7 +160,7 @@ private:
     friend class dictionary;
     dictValue* run = nullptr;
     uint32_t count = 0;
-    uint32_t capacity = 0;
+    uint32_t capacity = 0; // 0 while `run` lies in a mapped image
 };
 
 // One field descriptor, from one line of the field index.

@@ -56,8 +56,8 @@ struct Layout {
         fieldsAt = kHeaderSize;
         entriesAt = fieldsAt + 12 * uint64_t(fields);
         codesAt = entriesAt + 8 * (uint64_t(entries) + 1);
-        valuesAt = codesAt + 4 * uint64_t(codes);
-        namesAt = valuesAt + 8 * uint64_t(values);
+        valuesAt = (codesAt + 4 * uint64_t(codes) + 7) & ~uint64_t(7);
+        namesAt = valuesAt + sizeof(dictValue) * uint64_t(values);
         stringsAt = (namesAt + names + 7) & ~uint64_t(7);
         formsAt = (stringsAt + strings + 7) & ~uint64_t(7);
         end = formsAt + forms;
@@ -110,16 +110,16 @@ QByteArray makeDictionaryImage(const dictionary& d, const TextStamp& source)
         entries.push_back(uint32_t(values.size() / 2));
         codes.insert(codes.end(), e->codes.begin(), e->codes.end());
         for (const dictValue* v : e->values) {
-            auto known = byAddress.find(v->strings);
+            auto known = byAddress.find(v->strings());
             if (known == byAddress.end()) {
-                std::string bytes(reinterpret_cast<const char*>(v->strings),
-                                  stringsSize(v->strings));
+                std::string bytes(reinterpret_cast<const char*>(v->strings()),
+                                  stringsSize(v->strings()));
                 auto [at, added] = byBytes.emplace(std::move(bytes), uint32_t(strings.size()));
                 if (added) {
                     strings.append(at->first.data(), qsizetype(at->first.size()));
                     padTo(strings, alignof(Strings));
                 }
-                known = byAddress.emplace(v->strings, at->second).first;
+                known = byAddress.emplace(v->strings(), at->second).first;
             }
             values.push_back(uint32_t(v->field));
             values.push_back(known->second);
@@ -134,25 +134,44 @@ QByteArray makeDictionaryImage(const dictionary& d, const TextStamp& source)
     dictsearch::SearchIndex index(&d);
     const QByteArray forms = index.formsImage();
 
+    for (const dictFields* f : d.fields)
+        names.append(f->name);
+    Layout l{};
+    l.fields = uint32_t(d.fields.size());
+    l.entries = uint32_t(d.entries.size());
+    l.codes = uint32_t(codes.size());
+    l.values = uint32_t(values.size() / 2);
+    l.names = uint32_t(names.size());
+    l.strings = uint32_t(strings.size());
+    l.forms = uint32_t(forms.size());
+    l.place();
+
     QByteArray out(kMagic, 8);
     put32(out, kByteOrder);
-    put32(out, uint32_t(forms.size()));
+    put32(out, l.forms);
     out.append(reinterpret_cast<const char*>(&source.size), 8);
     out.append(reinterpret_cast<const char*>(&source.hash), 8);
-    for (std::size_t n : {d.fields.size(), d.entries.size(), codes.size(), values.size() / 2,
-                          std::size_t(0), std::size_t(strings.size())})
-        put32(out, uint32_t(n));
+    for (uint32_t n : {l.fields, l.entries, l.codes, l.values, l.names, l.strings})
+        put32(out, n);
+    uint32_t nameAt = 0;
     for (std::size_t i = 0; i < d.fields.size(); ++i) {
-        put32(out, uint32_t(names.size()));
+        put32(out, nameAt);
         put32(out, uint32_t(d.fields[i]->name.size()));
         put32(out, widths[i]);
-        names.append(d.fields[i]->name);
+        nameAt += uint32_t(d.fields[i]->name.size());
     }
-    for (const std::vector<uint32_t>* part : {&entries, &codes, &values})
+    for (const std::vector<uint32_t>* part : {&entries, &codes})
         out.append(reinterpret_cast<const char*>(part->data()), qsizetype(part->size() * 4));
-    // The names' size, now known, into the header.
-    const auto nameSize = uint32_t(names.size());
-    memcpy(out.data() + 48, &nameSize, 4);
+    padTo(out, 8);
+    // The values as the store keeps them, each with the distance from
+    // itself to its strings.
+    for (uint32_t i = 0; i < l.values; ++i) {
+        put32(out, values[2 * i]);
+        put32(out, 0);
+        const int64_t distance = int64_t(l.stringsAt + values[2 * i + 1]) -
+                                 int64_t(l.valuesAt + sizeof(dictValue) * uint64_t(i));
+        out.append(reinterpret_cast<const char*>(&distance), 8);
+    }
     out.append(names);
     padTo(out, 8);
     out.append(strings);
@@ -220,7 +239,8 @@ bool dictionary::loadImage(const QString& path, const TextStamp& source, QString
     }
     const auto* entryTable = reinterpret_cast<const uint32_t*>(base + l.entriesAt);
     const auto* codeTable = reinterpret_cast<const uint32_t*>(base + l.codesAt);
-    const auto* valueTable = reinterpret_cast<const uint32_t*>(base + l.valuesAt);
+    // The mapping is private: values of it that change are copied then.
+    auto* valueTable = reinterpret_cast<dictValue*>(const_cast<char*>(base) + l.valuesAt);
     const char* const strs = base + l.stringsAt;
     if (entryTable[0] != 0 || entryTable[1] != 0 || entryTable[2 * l.entries] != l.codes ||
         entryTable[2 * l.entries + 1] != l.values)
@@ -233,9 +253,12 @@ bool dictionary::loadImage(const QString& path, const TextStamp& source, QString
             return fail("an entry's key names no character");
     }
     for (uint32_t i = 0; i < l.values; ++i) {
-        const uint32_t field = valueTable[2 * i], offset = valueTable[2 * i + 1];
-        if (field >= l.fields || offset % alignof(Strings) != 0 ||
-            uint64_t(offset) + sizeof(Strings) > l.strings)
+        const dictValue& v = valueTable[i];
+        const auto offset = uint64_t(reinterpret_cast<std::uintptr_t>(v.strings()) -
+                                     reinterpret_cast<std::uintptr_t>(strs));
+        if (uint32_t(v.field) >= l.fields || v.modified != 0)
+            return fail("a value is damaged");
+        if (offset % alignof(Strings) != 0 || offset + sizeof(Strings) > l.strings)
             return fail("a value lies outside the file");
         const auto* s = reinterpret_cast<const Strings*>(strs + offset);
         const uint64_t room = l.strings - offset - sizeof(Strings);
@@ -253,11 +276,13 @@ bool dictionary::loadImage(const QString& path, const TextStamp& source, QString
         }
     }
 
-    // The forms are those of the image's entries numbered from 0, by the
-    // image's field numbers: usable when both are the store's.
-    bool formsUsable = entries.empty() && l.fields == fields.size() && l.forms > 0;
+    // Where the image's field numbers are the store's, its values are used
+    // where they lie, and its search forms too, for its entries numbered
+    // from 0.
+    bool sameFields = l.fields == fields.size() && l.fields < 63;
     for (uint32_t i = 0; i < l.fields; ++i)
-        formsUsable = formsUsable && fieldOf[i] == int(i);
+        sameFields = sameFields && fieldOf[i] == int(i);
+    const bool formsUsable = sameFields && entries.empty() && l.forms > 0;
     entries.reserve(entries.size() + l.entries + 1024);
     std::vector<dictValue> pending;
     characterEntry probe;
@@ -267,16 +292,31 @@ bool dictionary::loadImage(const QString& path, const TextStamp& source, QString
         characterEntry* e = nullptr;
         if (probe.codes.size() != 1 || mayHoldSingle(probe.codes[0]))
             e = static_cast<characterEntry*>(table->IsIn(&probe));
-        if (e == nullptr) {
+        const bool fresh = e == nullptr;
+        if (fresh) {
             e = new characterEntry(probe.codes);
             addCharacterEntry(e);
         }
+        uint64_t bits = 0;
+        bool twice = false;
+        for (uint32_t v = r[1]; v < r[3]; ++v) {
+            const uint64_t bit = characterEntry::fieldBit(valueTable[v].field);
+            twice = twice || (bits & bit) != 0;
+            bits |= bit;
+        }
+        if (fresh && sameFields && !twice) {
+            e->values.run = valueTable + r[1];
+            e->values.count = r[3] - r[1];
+            e->values.capacity = 0;
+            e->fieldBits = bits;
+            continue;
+        }
+        // A key given twice, a field given twice, or other field numbers.
         pending.clear();
         for (uint32_t v = r[1]; v < r[3]; ++v) {
-            const int f = fieldOf[valueTable[2 * v]];
+            const int f = fieldOf[std::size_t(valueTable[v].field)];
             if (f >= 0)
-                pending.push_back(dictValue{
-                    f, 0, reinterpret_cast<const Strings*>(strs + valueTable[2 * v + 1])});
+                pending.push_back(dictValue{f, 0, valueTable[v].strings()});
         }
         if (!pending.empty())
             attachValues(e, pending.data(), pending.size(), false);

@@ -234,16 +234,21 @@ private slots:
         const QByteArray good = readFile(path("dictionary.dat"));
         uint32_t counts[6];
         memcpy(counts, good.constData() + 32, sizeof counts);
-        const qsizetype values = 56 + 12 * counts[0] + 8 * (counts[1] + 1) + 4 * counts[2];
-        const qsizetype strings = (values + 8 * counts[3] + counts[4] + 7) & ~7;
+        const qsizetype values =
+            (56 + 12 * counts[0] + 8 * (counts[1] + 1) + 4 * counts[2] + 7) & ~7;
+        const qsizetype strings = (values + 16 * counts[3] + counts[4] + 7) & ~7;
+        // The first value's distance to its strings, which come first.
+        const uint32_t distance = uint32_t(strings - values);
         const struct {
             qsizetype at;
             uint32_t to;
             const char* reason;
         } cases[] = {
-            {values, 99, "a value lies outside the file"},
-            {values + 4, counts[5], "a value lies outside the file"},
-            {values + 4, 2, "a value lies outside the file"},
+            {values, 99, "a value is damaged"},
+            {values + 4, 1, "a value is damaged"},
+            {values + 8, distance + counts[5], "a value lies outside the file"},
+            {values + 8, distance + 2, "a value lies outside the file"},
+            {values + 8, 0, "a value lies outside the file"},
             {strings, 0x7FFFFFF0, "a value's text lies outside the file"},
             {strings + 4, 0x7FFFFFF0, "a value's display lies outside the file"},
             {strings + 4, uint32_t(-7), "a value's display is damaged"},
