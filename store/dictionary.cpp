@@ -23,7 +23,7 @@ void characterEntry::operator delete(void* p, std::size_t size) noexcept
 
 characterEntry::characterEntry() : index(0) {}
 
-characterEntry::characterEntry(std::vector<uint32_t> codes_) : codes(std::move(codes_)), index(0) {}
+characterEntry::characterEntry(std::vector<uint32_t> codes_) : index(0), codes(std::move(codes_)) {}
 
 characterEntry::~characterEntry()
 {

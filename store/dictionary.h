@@ -117,8 +117,8 @@ struct dictValue {
     }
     void setStrings(const Strings* s)
     {
-        stringsAt = int64_t(reinterpret_cast<std::uintptr_t>(s) -
-                            reinterpret_cast<std::uintptr_t>(this));
+        stringsAt =
+            int64_t(reinterpret_cast<std::uintptr_t>(s) - reinterpret_cast<std::uintptr_t>(this));
     }
 
 private:
@@ -192,10 +192,11 @@ public:
     // Removes the value of `field`, if any; the last value takes its place.
     void remove(int field);
 
+    // First: it takes the room the base leaves after its serial number.
+    uint32_t index; // position in dictionary::entries
     std::vector<uint32_t> codes;
     QString display;  // the key as text; set by dictionary::addCharacterEntry
     ValueList values; // add through dictionary::addDictValue only
-    uint32_t index;   // position in dictionary::entries
     // One bit per field the entry has a value of (fields past 62 share the
     // top bit): sorting and loading ask mostly for fields an entry lacks,
     // and this answers them without a walk over the values.

@@ -7,6 +7,7 @@
 #include <QFile>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -99,9 +100,15 @@ QByteArray makeDictionaryImage(const dictionary& d, const TextStamp& source)
 {
     QByteArray names;
     std::vector<uint32_t> widths(d.fields.size(), 0);
-    QByteArray strings;
     // Values share strings where the loader made them once; others with the
-    // same bytes are shared here too.
+    // same bytes are shared here too. The strings are kept by field, so that
+    // reading one field's values (to sort by it) reads only its part.
+    struct Block {
+        uint32_t field;
+        uint32_t at; // in its field's part
+    };
+    std::vector<Block> blocks;
+    std::vector<QByteArray> parts(d.fields.size());
     std::unordered_map<const Strings*, uint32_t> byAddress;
     std::unordered_map<std::string, uint32_t> byBytes;
     std::vector<uint32_t> codes, values, entries;
@@ -114,10 +121,12 @@ QByteArray makeDictionaryImage(const dictionary& d, const TextStamp& source)
             if (known == byAddress.end()) {
                 std::string bytes(reinterpret_cast<const char*>(v->strings()),
                                   stringsSize(v->strings()));
-                auto [at, added] = byBytes.emplace(std::move(bytes), uint32_t(strings.size()));
+                auto [at, added] = byBytes.emplace(std::move(bytes), uint32_t(blocks.size()));
                 if (added) {
-                    strings.append(at->first.data(), qsizetype(at->first.size()));
-                    padTo(strings, alignof(Strings));
+                    QByteArray& part = parts[std::size_t(v->field)];
+                    blocks.push_back({uint32_t(v->field), uint32_t(part.size())});
+                    part.append(at->first.data(), qsizetype(at->first.size()));
+                    padTo(part, alignof(Strings));
                 }
                 known = byAddress.emplace(v->strings(), at->second).first;
             }
@@ -127,6 +136,16 @@ QByteArray makeDictionaryImage(const dictionary& d, const TextStamp& source)
                 widths[std::size_t(v->field)] = std::min<uint32_t>(
                     150, std::max(widths[std::size_t(v->field)], uint32_t(v->displaySize())));
         }
+    }
+    QByteArray strings;
+    std::vector<uint32_t> partAt;
+    for (const QByteArray& part : parts) {
+        partAt.push_back(uint32_t(strings.size()));
+        strings.append(part);
+    }
+    for (std::size_t i = 1; i < values.size(); i += 2) {
+        const Block& b = blocks[values[i]];
+        values[i] = partAt[b.field] + b.at;
     }
     entries.push_back(uint32_t(codes.size()));
     entries.push_back(uint32_t(values.size() / 2));
@@ -275,6 +294,15 @@ bool dictionary::loadImage(const QString& path, const TextStamp& source, QString
             return fail("a value's display is damaged");
         }
     }
+
+    // The check read every value's strings, and few are needed before they
+    // are shown: their pages go back to the system, to be read again from
+    // the file when used. Nothing has written to them.
+    const auto page = std::uintptr_t(sysconf(_SC_PAGESIZE));
+    const std::uintptr_t from = (reinterpret_cast<std::uintptr_t>(strs) + page - 1) & ~(page - 1);
+    const std::uintptr_t to = (reinterpret_cast<std::uintptr_t>(strs) + l.strings) & ~(page - 1);
+    if (to > from)
+        madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
 
     // Where the image's field numbers are the store's, its values are used
     // where they lie, and its search forms too, for its entries numbered
