@@ -277,7 +277,8 @@ bool dictionary::loadImage(const QString& path, const TextStamp& source, QString
                                      reinterpret_cast<std::uintptr_t>(strs));
         if (uint32_t(v.field) >= l.fields || v.modified != 0)
             return fail("a value is damaged");
-        if (offset % alignof(Strings) != 0 || offset + sizeof(Strings) > l.strings)
+        if (offset % alignof(Strings) != 0 || offset > l.strings ||
+            l.strings - offset < sizeof(Strings))
             return fail("a value lies outside the file");
         const auto* s = reinterpret_cast<const Strings*>(strs + offset);
         const uint64_t room = l.strings - offset - sizeof(Strings);

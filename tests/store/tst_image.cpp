@@ -249,6 +249,7 @@ private slots:
             {values + 8, distance + counts[5], "a value lies outside the file"},
             {values + 8, distance + 2, "a value lies outside the file"},
             {values + 8, 0, "a value lies outside the file"},
+            {values + 8, distance - 8, "a value lies outside the file"},
             {strings, 0x7FFFFFF0, "a value's text lies outside the file"},
             {strings + 4, 0x7FFFFFF0, "a value's display lies outside the file"},
             {strings + 4, uint32_t(-7), "a value's display is damaged"},
