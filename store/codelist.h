@@ -8,12 +8,9 @@
 #include <span>
 
 // The code points of one key. Nearly every key is a single character and
-// most others are a few, so up to kInline code points are kept in the list
-// itself and only longer keys take a block on the heap: 16 bytes and no
-// allocation, where a vector takes 24 bytes and a heap block for every key.
-//
-// A long key keeps its capacity in cells[0] and its block's address in
-// cells[1..2].
+// most others are a few: up to kInline code points are kept in the list's
+// own 16 bytes, and only a longer key takes a block on the heap. A long key
+// keeps the block's capacity in cells[0] and its address in cells[1..2].
 class CodeList {
 public:
     static constexpr uint32_t kInline = 3;
@@ -54,6 +51,7 @@ public:
     uint32_t front() const { return data()[0]; }
     uint32_t back() const { return data()[count - 1]; }
 
+    // Empties the list and gives back a long key's block.
     void clear()
     {
         release();
