@@ -39,7 +39,7 @@ void checkHistory()
         FUZZ_CHECK(seen.insert(index).second);
         // Only characters: no key past U+10FFFF, no surrogate, no U+0.
         if (index < dict.entries.size()) {
-            const std::vector<uint32_t>& codes = dict.entries[index]->codes;
+            const CodeList& codes = dict.entries[index]->codes;
             FUZZ_CHECK(tavi_text::isCharacterKey(codes.data(), codes.size()));
         }
     }

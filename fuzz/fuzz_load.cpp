@@ -45,7 +45,8 @@ Values valuesOf(const dictionary& d)
     Values values;
     for (const characterEntry* e : d.entries) {
         for (const dictValue* v : e->values)
-            values[{e->codes, v->field}] = {v->text(), v->display()};
+            values[{std::vector<uint32_t>(e->codes.begin(), e->codes.end()), v->field}] = {
+                v->text(), v->display()};
     }
     return values;
 }

@@ -23,7 +23,9 @@ void characterEntry::operator delete(void* p, std::size_t size) noexcept
 
 characterEntry::characterEntry() : index(0) {}
 
-characterEntry::characterEntry(std::vector<uint32_t> codes_) : index(0), codes(std::move(codes_)) {}
+characterEntry::characterEntry(std::span<const uint32_t> codes_) : codes(codes_), index(0) {}
+
+characterEntry::characterEntry(std::initializer_list<uint32_t> codes_) : codes(codes_), index(0) {}
 
 characterEntry::~characterEntry()
 {
@@ -42,14 +44,7 @@ uint32_t characterEntry::hash_key() const
 bool characterEntry::equals(const State* other) const
 {
     // Only entries are stored in the dictionary's table.
-    const auto& theirs = static_cast<const characterEntry*>(other)->codes;
-    if (theirs.size() != codes.size())
-        return false;
-    for (std::size_t i = 0; i < codes.size(); ++i) {
-        if (codes[i] != theirs[i])
-            return false;
-    }
-    return true;
+    return codes == static_cast<const characterEntry*>(other)->codes;
 }
 
 int characterEntry::type() const
@@ -100,7 +95,7 @@ dictionary::~dictionary()
         delete f;
 }
 
-QString dictionary::displayOfCodes(const std::vector<uint32_t>& codes)
+QString dictionary::displayOfCodes(std::span<const uint32_t> codes)
 {
     QString s(qsizetype(codes.size() * 2), Qt::Uninitialized);
     auto* out = reinterpret_cast<char16_t*>(s.data());

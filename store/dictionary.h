@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/codelist.h"
 #include "store/hashtable.h"
 #include "store/readresult.h"
 
@@ -179,7 +180,8 @@ struct dictFields {
 class characterEntry : public State {
 public:
     characterEntry();
-    explicit characterEntry(std::vector<uint32_t> codes);
+    explicit characterEntry(std::span<const uint32_t> codes);
+    explicit characterEntry(std::initializer_list<uint32_t> codes);
     ~characterEntry() override;
 
     uint32_t hash_key() const override;
@@ -192,9 +194,9 @@ public:
     // Removes the value of `field`, if any; the last value takes its place.
     void remove(int field);
 
-    // First: it takes the room the base leaves after its serial number.
-    uint32_t index; // position in dictionary::entries
-    std::vector<uint32_t> codes;
+    // Together they take the room the base leaves after its serial number.
+    CodeList codes;
+    uint32_t index;   // position in dictionary::entries
     QString display;  // the key as text; set by dictionary::addCharacterEntry
     ValueList values; // add through dictionary::addDictValue only
     // One bit per field the entry has a value of (fields past 62 share the
@@ -267,7 +269,7 @@ public:
 
     // The key as text: one unit per code point, two (a surrogate pair) above
     // U+FFFF, U+FFFD for a value past U+10FFFF.
-    static QString displayOfCodes(const std::vector<uint32_t>& codes);
+    static QString displayOfCodes(std::span<const uint32_t> codes);
 
     std::vector<dictFields*> fields;
     HashTable* table; // add entries through addCharacterEntry only

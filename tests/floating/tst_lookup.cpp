@@ -194,7 +194,7 @@ void LookupTest::everyKeyFindsItsOwnEntry()
 {
     QVERIFY(m_shipped.entries.size() > 10000);
     for (const characterEntry* e : m_shipped.entries)
-        QCOMPARE(m_searches->findCharacter(e->codes), int32_t(e->index));
+        QCOMPARE(m_searches->findCharacter({e->codes.begin(), e->codes.end()}), int32_t(e->index));
 }
 
 // Without the shipped words (as a user's own dictionary is searched), and

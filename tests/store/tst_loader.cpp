@@ -127,6 +127,8 @@ private slots:
         QTest::addColumn<QList<uint>>("codes");
         QTest::newRow("short and long")
             << QByteArray("U+A0+3007+20000") << QList<uint>{0xA0, 0x3007, 0x20000};
+        QTest::newRow("five") << QByteArray("U+4E00+4E01+4E02+4E03+4E04")
+                              << QList<uint>{0x4E00, 0x4E01, 0x4E02, 0x4E03, 0x4E04};
         QTest::newRow("non-hex piece skipped") << QByteArray("U+xyz+4E00") << QList<uint>{0x4E00};
         QTest::newRow("empty piece skipped") << QByteArray("U++4E00") << QList<uint>{0x4E00};
     }
@@ -137,9 +139,10 @@ private slots:
         QFETCH(QList<uint>, codes);
         dictionary d;
         loadFields(d);
-        loadText(d, key + "\tkDefinition\tx\n");
+        // Two lines of one key make one entry.
+        loadText(d, key + "\tkDefinition\tx\n" + key + "\tkMandarin\ty\n");
         QCOMPARE(d.count, 1u);
-        const std::vector<uint32_t>& got = d.entries[0]->codes;
+        const CodeList& got = d.entries[0]->codes;
         QCOMPARE(QList<uint>(got.begin(), got.end()), codes);
     }
 
