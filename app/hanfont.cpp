@@ -1,19 +1,45 @@
 #include "app/hanfont.h"
 
 #include <QFontInfo>
+#include <QGuiApplication>
 #include <QStringList>
 #include <QWidget>
 
 #include <algorithm>
 #include <cmath>
 
+namespace {
+
+const QStringList& hanFaces()
+{
+    static const QStringList faces{QStringLiteral("Noto Sans CJK TC"),
+                                   QStringLiteral("Noto Sans CJK SC")};
+    return faces;
+}
+
+} // namespace
+
 QFont hanCharacterFont(int pixelSize)
 {
     QFont font;
-    font.setFamilies({QStringLiteral("Noto Sans CJK TC"), QStringLiteral("Noto Sans CJK SC"),
-                      QStringLiteral("Noto Serif CJK TC"), QStringLiteral("BabelStone Han")});
+    font.setFamilies(hanFaces() + QStringList{QStringLiteral("Noto Serif CJK TC"),
+                                              QStringLiteral("BabelStone Han")});
     font.setPixelSize(std::max(1, pixelSize));
     return font;
+}
+
+void useHanFacesForText()
+{
+    QFont font = QGuiApplication::font();
+    // The face the font resolves to, rather than a name such as "Sans Serif"
+    // that names none: the first family that exists is the one used.
+    QStringList families{QFontInfo(font).family()};
+    for (const QString& face : hanFaces()) {
+        if (!families.contains(face))
+            families << face;
+    }
+    font.setFamilies(families);
+    QGuiApplication::setFont(font);
 }
 
 int characterPixelSize(int textPixelSize, bool larger)

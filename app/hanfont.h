@@ -11,6 +11,12 @@
 // characters they lack. Pixel size at least 1.
 QFont hanCharacterFont(int pixelSize);
 
+// Han characters in the interface's own text (definitions, variants, the
+// entry text) come from the same Noto CJK faces, before the system's choice:
+// that could be the extension-block face, which is large to load and meant
+// for the rarer characters. Sets the application's font families.
+void useHanFacesForText();
+
 // The character size for text of textPixelSize: 1.5 times it, or twice it
 // when larger characters are chosen.
 int characterPixelSize(int textPixelSize, bool larger);

@@ -2,6 +2,7 @@
 
 #include "program/appcommands.h"
 #include "app/globals.h"
+#include "app/hanfont.h"
 #include "app/prefs.h"
 #include "app/servicesbridge.h"
 #include "app/speech.h"
@@ -97,6 +98,7 @@ void setUpApplication()
     // own rule would already end the coming loop when a start-up alert, the
     // only window then, is closed.
     QGuiApplication::setQuitOnLastWindowClosed(false);
+    useHanFacesForText();
     const QString icon = GetBundleResourcesFolder() + QStringLiteral("/tavi.png");
     if (QGuiApplication::windowIcon().isNull() && QFileInfo::exists(icon))
         QGuiApplication::setWindowIcon(QIcon(icon));

@@ -6,6 +6,7 @@
 #include "tests/faults/faulttest.h"
 
 #include "app/globals.h"
+#include "app/hanfont.h"
 #include "program/about.h"
 #include "program/startup.h"
 #include "app/windowlookup.h"
@@ -27,6 +28,11 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QDialog>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QGlyphRun>
+#include <QRawFont>
+#include <QTextLayout>
 #include <QTextBrowser>
 #include <QProgressBar>
 #include <QStandardPaths>
@@ -139,6 +145,7 @@ private slots:
     void anUnreadableShippedDictionaryAlertsOnceAndRunsOn();
 
     void longMessagesAreCutAtWholeCharacters();
+    void hanTextComesFromTheHanFaces();
     void mainWindowsShowTheMenuBar_data();
     void mainWindowsShowTheMenuBar();
     void helpAboutShowsOneBoxWithTheVersionAndTheDataLicence();
@@ -377,6 +384,30 @@ void StartupTest::longMessagesAreCutAtWholeCharacters()
     QCOMPARE(g_alerts->requests.front().type, kAlertNoteAlert);
     QCOMPARE(g_alerts->requests.front().explanation,
              QStringLiteral("x") + QString(84, QChar(0x4E2D)));
+}
+
+// The interface's own text keeps its face, and its Han characters come from
+// the Noto CJK faces rather than the system's choice.
+void StartupTest::hanTextComesFromTheHanFaces()
+{
+    if (!QFontDatabase::families().contains(QStringLiteral("Noto Sans CJK TC")))
+        QSKIP("the Noto CJK fonts are not installed");
+    const QFont before = QGuiApplication::font();
+    const QString face = QFontInfo(before).family();
+    useHanFacesForText();
+    auto faceOf = [](const QString& text) {
+        QTextLayout layout(text, QGuiApplication::font());
+        layout.beginLayout();
+        layout.createLine();
+        layout.endLayout();
+        const QList<QGlyphRun> runs = layout.glyphRuns();
+        return runs.isEmpty() ? QString() : runs.front().rawFont().familyName();
+    };
+    QCOMPARE(faceOf(QStringLiteral("Tavi")), face);
+    QVERIFY2(faceOf(QStringLiteral("\u6C34")).startsWith(QStringLiteral("Noto Sans CJK")),
+             qPrintable(faceOf(QStringLiteral("\u6C34"))));
+    QCOMPARE(QFontInfo(QGuiApplication::font()).pointSizeF(), QFontInfo(before).pointSizeF());
+    QGuiApplication::setFont(before);
 }
 
 void StartupTest::mainWindowsShowTheMenuBar_data()
