@@ -213,7 +213,8 @@ bool dictionary::loadImage(const QString& path, const TextStamp& source, QString
         return false;
     }
     const auto size = uint64_t(file->size());
-    // Private: the search forms' owners change in place when values do.
+    // Private: an edited value, and the search forms' record of it, change
+    // in place in memory; the file never does.
     const uchar* mapped =
         size >= kHeaderSize ? file->map(0, qint64(size), QFileDevice::MapPrivateOption) : nullptr;
     if (mapped == nullptr)
