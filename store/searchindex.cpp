@@ -362,13 +362,13 @@ bool SearchIndex::adoptImageForms(Forms& f, int field)
     f.mappedEntries = entries;
     // Values changed since the image was loaded, and before these forms
     // were wanted.
-    for (const auto& [entry, changed] : store->imageFormsChanged) {
-        if (changed == field && entry < entries)
-            renew(f, field, store->entries[entry]);
-    }
-    for (const auto& [entry, changed] : pendingChanges) {
-        if (changed == field && entry < entries)
-            renew(f, field, store->entries[entry]);
+    const std::vector<std::pair<uint32_t, int>>* lists[] = {&store->imageFormsChanged,
+                                                            &pendingChanges};
+    for (const auto* changes : lists) {
+        for (const auto& [entry, changed] : *changes) {
+            if (changed == field && entry < entries)
+                renew(f, field, store->entries[entry]);
+        }
     }
     return true;
 }
@@ -443,12 +443,11 @@ void SearchIndex::markOccurrences(int field, QStringView needle, std::vector<uin
                 std::upper_bound(piece.starts, piece.starts + piece.count, uint32_t(at));
             const std::size_t slot = std::size_t(next - piece.starts) - 1;
             const std::size_t start = piece.starts[slot];
-            const std::size_t end =
-                slot + 1 < piece.count ? piece.starts[slot + 1] - 1 : text.size() - 1;
+            const QStringView form = piece.form(slot);
+            const std::size_t end = start + std::size_t(form.size());
             const uint32_t owner = f.owner(firstSlot + slot);
             if (owner == kNone || owner >= hits.size())
                 return end + 1; // an edited value's old form
-            const QStringView form(text.data() + start, qsizetype(end - start));
             const qsizetype local = qsizetype(at - start);
             if (!onWholeCharacters(form, local, local + needle.size()))
                 return at + 1;
